@@ -1,0 +1,26 @@
+// The data-file container: a fixed 256 KiB byte buffer with a byte count and
+// a read/write position. Base of the songs and of the tracks.
+#pragma once
+
+inline constexpr int kMusicDataBufferSize = 262144;
+inline constexpr int kErrMusicDataOpen = 0x1000001;
+
+class MusicData {
+public:
+    int size = 0;      // valid bytes in buffer
+    int position = 0;  // cursor while parsing or writing
+    unsigned char* buffer;  // kMusicDataBufferSize bytes, owned
+
+    MusicData();
+    ~MusicData();
+    MusicData(const MusicData&) = delete;
+    MusicData& operator=(const MusicData&) = delete;
+
+    int LoadFile(const char* ext, const char* filter);  // through the open panel
+    int LoadFile(const char* name);
+    int SaveFile();  // through the save panel; 0 when cancelled
+    int SaveFile(const char* ext, const char* filter);
+    int SaveFile(const char* name);
+    int CheckSize(long limit, const char* message);
+    int ErrorMsg(int code);
+};

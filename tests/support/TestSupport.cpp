@@ -1,0 +1,91 @@
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <stdexcept>
+
+namespace {
+std::mutex capture_mutex;
+}
+
+CaptureSink::CaptureSink() {
+    previous_sink_ = GneSetMessageSink([this](std::string_view text) {
+        std::lock_guard lock(capture_mutex);
+        messages_.emplace_back(text);
+    });
+    previous_alert_ = GneSetAlertHook([this](std::string_view title, std::string_view text) {
+        std::lock_guard lock(capture_mutex);
+        alerts_.push_back(std::string(title) + ": " + std::string(text));
+    });
+}
+
+CaptureSink::~CaptureSink() {
+    GneSetMessageSink(previous_sink_);
+    GneSetAlertHook(previous_alert_);
+}
+
+int CaptureSink::Count(const std::string& text) const {
+    std::lock_guard lock(capture_mutex);
+    return static_cast<int>(std::count(messages_.begin(), messages_.end(), text) +
+                            std::count(alerts_.begin(), alerts_.end(), text));
+}
+
+void CaptureSink::Clear() {
+    std::lock_guard lock(capture_mutex);
+    messages_.clear();
+    alerts_.clear();
+}
+
+Bytes TrackChunk(const Bytes& body) {
+    const auto n = static_cast<std::uint32_t>(body.size());
+    Bytes out{'M', 'T', 'r', 'k', std::uint8_t(n >> 24), std::uint8_t(n >> 16),
+              std::uint8_t(n >> 8), std::uint8_t(n)};
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Bytes HeaderChunk(int format, int tracks, int division) {
+    return {'M', 'T', 'h', 'd', 0, 0, 0, 6,
+            std::uint8_t(format >> 8), std::uint8_t(format),
+            std::uint8_t(tracks >> 8), std::uint8_t(tracks),
+            std::uint8_t(division >> 8), std::uint8_t(division)};
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "retrograde-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Folders made read-only by a test are opened again so they can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
