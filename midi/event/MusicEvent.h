@@ -49,10 +49,10 @@ public:
     int note = 0;      // note number; least significant 7 bits of a pitch bend
     int duration = 0;  // ticks of a Note (form Q2)
     int velocity = 0;
-    int number = 0;  // controller number, meta type or exclusive type
-    int value = 0;   // controller value, program, tempo, time-signature code ...
-    int length = 0;  // bytes of the event kept in the data area
-    unsigned char* data;  // the owned data area, at least DataCapacity() bytes
+    int number = 0;                 // controller number, meta type or exclusive type
+    int value = 0;                  // controller value, program, tempo, time-signature code ...
+    int length = 0;                 // bytes of the event kept in the data area
+    unsigned char* data = nullptr;  // the owned data area, at least DataCapacity() bytes
 
     MusicEvent();
     explicit MusicEvent(int delta);

@@ -1,0 +1,132 @@
+// The message sink, the alert hook and the functions that report through
+// them: GneErrorMsg, GneMessageBox, GneWrite*Msg and MacUty.
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "General/GeneralMac.h"
+
+namespace {
+
+// Recursive, so a sink may itself report without dead-locking; the lock is
+// held while a hook runs, which serialises calls and lets a setter wait for a
+// running call to finish before the old hook goes away.
+std::recursive_mutex& SinkMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+std::recursive_mutex& AlertMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+GneMessageSink& CurrentSink() {
+    static GneMessageSink sink;
+    return sink;
+}
+GneAlertHook& CurrentAlert() {
+    static GneAlertHook hook;
+    return hook;
+}
+
+void DeliverMessage(std::string_view text) {
+    std::lock_guard lock(SinkMutex());
+    try {
+        if (CurrentSink()) {
+            CurrentSink()(text);
+            return;
+        }
+    } catch (...) {
+        // A failing sink must not take the caller down; fall back to stderr.
+    }
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+void DeliverAlert(std::string_view title, std::string_view text) {
+    std::lock_guard lock(AlertMutex());
+    try {
+        if (CurrentAlert()) {
+            CurrentAlert()(title, text);
+            return;
+        }
+    } catch (...) {
+    }
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
+}
+
+}  // namespace
+
+GneMessageSink GneSetMessageSink(GneMessageSink sink) {
+    std::lock_guard lock(SinkMutex());
+    GneMessageSink previous = std::move(CurrentSink());
+    CurrentSink() = std::move(sink);
+    return previous;
+}
+
+GneAlertHook GneSetAlertHook(GneAlertHook hook) {
+    std::lock_guard lock(AlertMutex());
+    GneAlertHook previous = std::move(CurrentAlert());
+    CurrentAlert() = std::move(hook);
+    return previous;
+}
+
+const char* GneErrorName(int code) {
+    switch (code) {
+        case kGneErrNoMemory:
+            return "ERR_GNE_NOMEMORY";
+        case kGneErrOpenFile:
+            return "ERR_GNE_OPEN_FILE";
+        case kGneErrNotFile:
+            return "ERR_GNE_NOT_FILE";
+        case kGneErrNoFunction:
+            return "ERR_GNE_NOFUNCTION";
+        case kGneErrPlayerBusy:
+            return "ERR_GNE_PLAYER_BUSY";
+        case kGneErrHexDigit:
+            return "ERR_GNE_HEX_DIGIT";
+        case kGneErrParamRange:
+            return "ERR_GNE_PARAM_RANGE";
+        case kGneErrTimeSignature:
+            return "ERR_GNE_TIME_SIGNATURE";
+        default:
+            return "ERR_GNE_UNKNOWN";
+    }
+}
+
+void GneErrorMsg(int code) {
+    DeliverAlert("GeneralMac", GneErrorName(code));
+}
+
+void GneMessageBox(const char* title, const char* text) {
+    DeliverAlert(title ? title : "", text ? text : "");
+}
+
+void GneWriteErrorMsg(const char* text) {
+    MacUty::MacMessageBox(text);
+}
+
+void GneWriteInformationMsg(const char* text) {
+    MacUty::MacMessageBox(text);
+}
+
+int GneWriteOptionMsg(const char* text) {
+    MacUty::MacMessageBox(text);
+    return 1;
+}
+
+void MacUty::MacMessageBox(const char* text) {
+    // The length-prefixed form is prepared as the message boxes always were;
+    // the sink receives the whole text, as a long message is still worth reading.
+    char buffer[256];
+    toPascal(buffer, text);
+    DeliverMessage(text ? std::string_view(text) : std::string_view());
+}
+
+char* MacUty::toPascal(char* buffer, const char* text) {
+    const std::size_t length = text ? std::strlen(text) : 0;
+    const std::size_t kept = length > 255 ? 255 : length;  // one length byte, 255 text bytes
+    buffer[0] = static_cast<char>(kept);
+    if (kept > 0) std::memcpy(buffer + 1, text, kept);
+    return buffer + 1;
+}
