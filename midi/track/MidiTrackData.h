@@ -139,6 +139,22 @@ public:
     int ChangeDivision(int from, int to);
     int ChangeDivision(int from, int to, bool removeZero);
 
+    // ---- merges (MidiTrackData_Merge.cpp) ----
+    // n-way merge of copies of count tracks (at most 256) into this track: at
+    // one tick the events of lower-numbered tracks come first, one per track
+    // and pass. The sources are left unchanged.
+    void MergeTrack(int count, MidiTrackData** tracks);
+    // As above, but the sources' events are moved, not copied: the sources are
+    // left empty. For callers that discard the sources anyway.
+    void MergeTrackMoving(int count, MidiTrackData** tracks);
+    void MergeTrack(MidiTrackData* other);  // two-way merge, track names joined " / "
+    void MergeTrackWithoutTrackTitle(MidiTrackData* other);
+    // Two-way merge of a copy of other into this track; at one tick other's
+    // events come first.
+    void MergeTrack(MidiTrackData* other, bool withTitle);
+    // Appends copies of other's events after this track's end of track.
+    void Connect(MidiTrackData* other);
+
     // ---- duplicate clean-up (MidiTrackData_Duplicate.cpp) ----
     // ---- deletion and truncation (MidiTrackData_Delete.cpp) ----
     // ---- queries (MidiTrackData_Query.cpp) ----

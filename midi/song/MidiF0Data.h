@@ -1,0 +1,73 @@
+// The format-0 song: one track holding every event of the song. The form in
+// which the program keeps, mirrors, plays and saves a loaded file.
+#pragma once
+
+#include <memory>
+
+#include "midi/song/MidiData.h"
+#include "midi/track/MidiTrackData.h"
+
+// Error codes of MidiF0Data (top byte 0x04).
+inline constexpr int kErrF0NotFormat0 = 0x4000001;
+inline constexpr int kErrF0OpenFile = 0x4000002;
+inline constexpr int kErrF0TrackCount = 0x4000003;
+inline constexpr int kErrF0NotMidi = 0x4000004;
+inline constexpr int kErrF0Internal = 0x4000005;
+inline constexpr int kErrF0TimeSign = 0x4000007;  // ErrorMsgOnce only
+
+class MidiF1Data;
+
+class MidiF0Data : public MidiData {
+public:
+    std::unique_ptr<MidiF0Data> play_data;  // the copy that plays while this song plays
+    std::unique_ptr<MidiTrackData> track;   // the one track (Q1 or Q2); null in form Raw
+
+    // ---- construction, forms and saving (MidiF0Data.cpp) ----
+    MidiF0Data();                   // form Q2, an empty Q2 track
+    explicit MidiF0Data(int form);  // an empty track of that form
+    MidiF0Data(int form, long division);
+    explicit MidiF0Data(const char* name);              // loads the file; a format-1 file is merged
+    MidiF0Data(const unsigned char* bytes, long size);  // a file image; ends in Q2
+    explicit MidiF0Data(MidiF0Data* other);             // deep copy of a Q2 song
+    MidiF0Data(MidiF0Data* other, int from, int to);    // the ticks [from, to) of other
+    MidiF0Data(MidiTrackData* track, int division);     // a copy of a Q2 track
+    ~MidiF0Data();
+    MidiF0Data(const MidiF0Data&) = delete;
+    MidiF0Data& operator=(const MidiF0Data&) = delete;
+
+    MidiTrackData* GetTrack() const { return track.get(); }
+
+    int GetHeaderInfo();             // with messages; 1 accepted, 0 refused
+    int GetHeaderInfo(bool report);  // reads the header at position; sets division
+    void SetHeaderInfo();            // writes the 14-byte format-0 header
+    void SetQ1();                    // Raw -> Q1 (reads the track chunk at position)
+    void Q1toQ2();
+    void Q2toQ1();
+    // Q1 -> Raw: the buffer then holds a complete format-0 file of size bytes.
+    // 1 when written; 0 when refused (wrong form, or the file would not fit the
+    // buffer: the song then stays in Q1 as it was).
+    int Q1toRaw();
+    int ChangeDivision(int division);
+    int ChangeDivision(int division, bool flag);  // the track's result
+    void AddTrack(MidiTrackData* track);          // merges a copy of track, titles kept
+    void AddTrackWithoutTrackTitle(MidiTrackData* track);
+    void AddTrack(MidiTrackData* track, bool withTitle);
+    void Connect(MidiF0Data* other);  // appends other's events after this song's end
+    void DeleteChanelData(int channel);
+
+    int ErrorMsg(int code);
+    int ErrorMsgOnce(int code);  // code 0 clears the flag
+
+    // ---- mirror transforms (MidiF0Data_Mirror.cpp) ----
+
+    // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
+
+private:
+    friend class MidiF1Data;
+    // The file reading behind the constructors; allowFallback false when the
+    // format-1 reading has already been tried for this load.
+    void LoadByName(const char* name, bool allowFallback);
+    void LoadImage(const unsigned char* bytes, long size);
+    struct NoFallback {};
+    MidiF0Data(const char* name, NoFallback);  // a format-0 reading only
+};

@@ -1,0 +1,96 @@
+// The format-1 song: a list of tracks, the form in which the song-level
+// editing works, with the conversions from and to a format-0 song.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "midi/song/MidiData.h"
+#include "midi/song/MidiF1TrackData.h"
+
+// Error codes of MidiF1Data (top byte 0x02).
+inline constexpr int kErrF1Track = 0x2000001;
+inline constexpr int kErrF1NotFormat1 = 0x2000002;
+inline constexpr int kErrF1Internal = 0x2000003;
+inline constexpr int kErrF1NotMidi = 0x2000004;
+inline constexpr int kErrF1OpenFile = 0x2000005;
+inline constexpr int kErrF1MasterVolume = 0x2000006;
+inline constexpr int kErrF1DrumProgram = 0x2000007;
+inline constexpr int kErrF1TimeSignUnknown = 0x2000008;
+inline constexpr int kErrF1TooManyTempo = 0x2000009;
+inline constexpr int kErrF1SysExTracks = 0x200000a;
+inline constexpr int kErrF1SystemChannel = 0x200000b;
+inline constexpr int kErrF1Channel = 0x200000c;
+inline constexpr int kErrF1TimeSign = 0x200000d;      // ErrorMsgOnce, flag time_sign
+inline constexpr int kErrF1DrumTone = 0x200000e;      // ErrorMsgOnce, flag drum_tone
+inline constexpr int kErrF1DrumCombine = 0x200000f;   // ErrorMsgOnce, flag drum_combine
+inline constexpr int kErrF1TrackCombine = 0x2000010;  // ErrorMsgOnce, flag track_combine
+inline constexpr int kErrF1NoFreeChannel = 0x2000011;
+inline constexpr int kErrF1NoDrumTrack = 0x2000012;
+
+// Tracks a header may announce; beyond that only kF1TracksReadOnError are read.
+inline constexpr int kF1MaxHeaderTracks = 63;
+inline constexpr int kF1TracksReadOnError = 32;
+// Tracks made from a format-0 song: the meta events, then one per channel.
+inline constexpr int kF1TracksFromF0 = 17;
+
+class MidiF0Data;
+
+class MidiF1Data : public MidiData {
+public:
+    int track_count = 0;
+    // The tracks in file order; entries from track_count on hold none.
+    std::array<std::unique_ptr<MidiF1TrackData>, kMaxTracks> tracks;
+
+    // ---- construction, forms, conversion and saving (MidiF1Data.cpp) ----
+    MidiF1Data();                           // through the open panel
+    explicit MidiF1Data(const char* name);  // a format-0 file is split into 17 tracks
+    MidiF1Data(const unsigned char* bytes, long size);
+    MidiF1Data(long size, const unsigned char* bytes);
+    explicit MidiF1Data(MidiF0Data* song);  // FromMidiF0Data
+    explicit MidiF1Data(MidiF1Data* other);
+    MidiF1Data(MidiF1Data* other, int from, int to);  // Q1 only
+    MidiF1Data(MidiTrackData** tracks, int count, int division);
+    explicit MidiF1Data(int division);
+    ~MidiF1Data();
+    MidiF1Data(const MidiF1Data&) = delete;
+    MidiF1Data& operator=(const MidiF1Data&) = delete;
+
+    MidiF1TrackData* GetTrack(int index) const {
+        return index >= 0 && index < track_count ? tracks[index].get() : nullptr;
+    }
+    int GetTrackCount() const { return track_count; }
+
+    void ClearData();
+    // Adopts track; 1, or 0 when all kMaxTracks places are taken (the track is
+    // then destroyed after a message).
+    int AddTrack(MidiF1TrackData* track);
+    int AddTrack();
+    int InsertTrack(MidiF1TrackData* track, int index);  // adopts track; 1 or 0 as AddTrack
+
+    int GetHeaderInfo();  // 1 accepted, 0 refused (with a message)
+    void SetHeaderInfo();
+    void SetQ1();
+    void Q1toQ2();
+    void Q2toQ1();
+    // Q1 -> Raw. 1 when written; 0 when refused (wrong form, or the file would
+    // not fit the buffer: the song then stays in Q1 as it was).
+    int Q1toRaw();
+    void FromMidiF0Data(MidiF0Data* song);
+    void SetMidiF0Data(MidiF0Data* song);
+    void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
+    void ReplaceData(MidiF0Data* song);
+    int SaveFile(const char* name);  // writes a format-1 file; the form is kept
+    int SaveFile();                  // writes the buffer through the save panel
+
+    int ErrorMsg(int code);
+    int ErrorMsgOnce(int code);  // code 0 clears every flag but drum_tone
+
+    // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
+
+private:
+    friend class MidiF0Data;
+    struct NoFallback {};
+    MidiF1Data(const char* name, NoFallback);  // a format-1 reading only
+    void ReadImage();                          // header and tracks of the buffer
+};
