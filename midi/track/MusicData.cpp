@@ -1,0 +1,58 @@
+// The data-file container: one 256 KiB buffer holding a whole file or one
+// track chunk, loaded and saved through the general file utilities.
+#include "midi/track/MusicData.h"
+
+#include "General/GeneralMac.h"
+
+MusicData::MusicData()
+    : buffer(static_cast<unsigned char*>(GneMemAlloc(kMusicDataBufferSize))) {}
+
+MusicData::~MusicData() { GneMemFree(buffer); }
+
+int MusicData::LoadFile(const char* ext, const char* filter) {
+    if (buffer == nullptr) return 0;
+    // The chosen name is only needed while loading.
+    char name[kGneNameSize] = {};
+    long loaded = 0;
+    const int result = GneLoadFileEx(name, ext, filter, buffer, &loaded);
+    size = result ? static_cast<int>(loaded) : 0;
+    return result;
+}
+
+int MusicData::LoadFile(const char* name) {
+    if (buffer == nullptr || name == nullptr) return 0;
+    long loaded = 0;
+    const int result = GneLoadFile(name, buffer, &loaded);
+    size = result ? static_cast<int>(loaded) : 0;
+    return result;
+}
+
+int MusicData::SaveFile() {
+    if (buffer == nullptr) return 0;
+    char name[kGneNameSize] = {};  // no name is proposed
+    if (!GneGetSaveFileName(name, "mid", "midi files|*.mid|")) return 0;
+    return GneSaveFile(name, buffer, size);
+}
+
+int MusicData::SaveFile(const char* ext, const char* filter) {
+    if (buffer == nullptr) return 0;
+    char name[kGneNameSize] = {};
+    return GneSaveFileEx(name, ext, filter, buffer, size);
+}
+
+int MusicData::SaveFile(const char* name) {
+    if (buffer == nullptr || name == nullptr) return 0;
+    return GneSaveFile(name, buffer, size);
+}
+
+int MusicData::CheckSize(long limit, const char* message) {
+    if (size <= limit) return 1;
+    GneWriteErrorMsg(message != nullptr ? message : "");
+    return 0;
+}
+
+int MusicData::ErrorMsg(int code) {
+    GneWriteErrorMsg(code == kErrMusicDataOpen ? "File open Error"
+                                               : "MusicDataでエラーが発生しました。");
+    return 0;
+}
