@@ -77,6 +77,11 @@ public:
     int ErrorMsgOnce(int code);  // code 0 clears every once flag
 
     // ---- reader (MidiTrackData_Reader.cpp) ----
+    // Running status of the chunk being read and the status byte of the event
+    // being read; both start afresh with every chunk, so a track decodes the
+    // same whatever was read before it.
+    unsigned char ex_event = 0;
+    unsigned char event_id = 0;
     void GetEventData();
     int GetVariable();
     void GetEvent(MidiEvent* event);
