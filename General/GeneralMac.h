@@ -78,7 +78,9 @@ void GneSetSbcsKataKana(unsigned char* text);
 void GneSetSbcsKataKanaA(unsigned char* text);
 void GneSetSbcsKataKanaB(unsigned char* text);
 
-// Parsing
+// Parsing. Word and part rows are 256 bytes; at most 16 rows are filled.
+inline constexpr int kGneMaxWords = 16;
+inline constexpr int kGneWordSize = 256;
 int GneHexToI(const char* text);
 int GneIsNumberString(const char* text);
 int GneIsStringIncluded(const char* text, char* pattern);

@@ -3,8 +3,34 @@
 #include "midi/event/MidiEvent.h"
 
 #include <cstring>
+#include <string>
 
 #include "General/GeneralMac.h"
+
+namespace {
+
+// Event codes of the mobile music format's system events.
+constexpr int kMobileProgram = 33;
+constexpr int kMobileVolume = 35;
+constexpr int kMobilePan = 36;
+constexpr int kMobileTempo = 37;
+constexpr int kMobilePitchBend = 39;
+constexpr int kMobileMasterVolume = 65;
+
+constexpr int kControllerVolume = 7;
+constexpr int kControllerPan = 10;
+
+// The two part-specific exclusive types, which carry a channel.
+constexpr int kExclusivePartA = 18;
+constexpr int kExclusivePartB = 69;
+
+bool SameExceptChannelAndDelta(const MidiEvent& a, const MidiEvent& b) {
+    return a.length == b.length && a.status == b.status && a.note == b.note &&
+           a.duration == b.duration && a.number == b.number && a.value == b.value &&
+           a.velocity == b.velocity;
+}
+
+}  // namespace
 
 MidiEvent::MidiEvent(MidiEvent* source) {
     Copy(source);
@@ -27,6 +53,135 @@ void MidiEvent::SetNoteOffEvent(int channel, int note) {
     status = kEvNoteOff;
     this->channel = channel;
     this->note = note;
+}
+
+void MidiEvent::SetTempo(unsigned long tempo) {
+    status = kEvMeta;
+    number = kMetaTempo;
+    value = static_cast<int>(tempo);
+    channel = kNoChannel;
+    // The three bytes go after what the area holds; they are refused, not
+    // written past the area, when there is no room for them.
+    const int at = length < 0 ? 0 : length;
+    if (at + 3 > DataCapacity()) {
+        MusicEvent::ErrorMsg(kErrMusicEventDataSize);
+        return;
+    }
+    data[at] = static_cast<unsigned char>(tempo >> 16);
+    data[at + 1] = static_cast<unsigned char>(tempo >> 8);
+    data[at + 2] = static_cast<unsigned char>(tempo);
+    length = at + 3;
+}
+
+int MidiEvent::GetPitchBendValue() {
+    return value * 128 + note;
+}
+
+void MidiEvent::SetPitchBendValue(int bend) {
+    note = bend & 127;
+    value = bend >> 7;
+}
+
+int MidiEvent::IsChanelSysEx() {
+    return status == kEvSysEx && (number == kExclusivePartA || number == kExclusivePartB) ? 1 : 0;
+}
+
+int MidiEvent::IsSC88BPort() {
+    // The area is read as text up to its first zero byte, never past its end.
+    const auto* text = reinterpret_cast<const char*>(data);
+    const std::string name(text, strnlen(text, static_cast<std::size_t>(DataCapacity())));
+    return GneIsSC88BPort(name.c_str());
+}
+
+int MidiEvent::CompareEvent(MidiEvent* other) {
+    if (other == nullptr) return 0;
+    return delta == other->delta && channel == other->channel &&
+                   SameExceptChannelAndDelta(*this, *other)
+               ? 1
+               : 0;
+}
+
+int MidiEvent::CompareEventExceptChanel(MidiEvent* other) {
+    if (other == nullptr) return 0;
+    return delta == other->delta && SameExceptChannelAndDelta(*this, *other) ? 1 : 0;
+}
+
+int MidiEvent::CompareEventExceptChanelAndDeltaTime(MidiEvent* other) {
+    if (other == nullptr) return 0;
+    return SameExceptChannelAndDelta(*this, *other) ? 1 : 0;
+}
+
+void MidiEvent::SetMobileChanelEvent(MusicEvent* source, int channel, int drum) {
+    if (source == nullptr) return;
+    if (source->status == kEvNote) {
+        status = kEvNote;
+        this->channel = drum == 1 ? 9 : channel;
+        note = source->note;
+        duration = source->duration;
+        velocity = source->velocity;
+    } else if (source->status == kEvMeta) {
+        SetMobileSystemEvent(source, channel, drum);
+    } else {
+        status = kEvNone;
+    }
+}
+
+void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) {
+    if (source == nullptr) return;
+    const int given = source->value;
+    switch (source->number) {
+        case kMobileProgram:
+            if (drum == 1) {
+                status = kEvNone;
+                break;
+            }
+            status = kEvProgram;
+            this->channel = channel;
+            value = given;
+            break;
+        case kMobileVolume:
+            SetControlChange(channel, kControllerVolume, given);
+            break;
+        case kMobilePan:
+            SetControlChange(channel, kControllerPan, given);
+            break;
+        case kMobileTempo:
+            status = kEvMeta;
+            number = kMetaTempo;
+            value = given;
+            this->channel = channel;
+            break;
+        case kMobilePitchBend:
+            // A value beyond 7 bits is reported but kept as it came.
+            if (given > 127) ErrorMsg(0);
+            status = kEvPitchBend;
+            this->channel = channel;
+            value = given;
+            note = 0;
+            break;
+        case kMobileMasterVolume: {
+            // The universal real-time master volume message.
+            const unsigned char message[] = {
+                0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, static_cast<unsigned char>(given), 0xF7};
+            status = kEvSysEx;
+            number = 1;
+            value = given;
+            length = static_cast<int>(sizeof message);
+            std::memcpy(data, message, sizeof message);
+            break;
+        }
+        case 34:
+        case 38:
+        case 69:
+        case 71:
+        case 240:
+            status = kEvNone;  // events of the mobile format with no MIDI counterpart
+            break;
+        default:
+            status = kEvNone;
+            ErrorMsg(0);
+            break;
+    }
 }
 
 int MidiEvent::ErrorMsg(int code) {

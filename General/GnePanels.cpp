@@ -1,0 +1,70 @@
+// The file and folder dialogs, answered by the panel hooks a program
+// installs; without them every dialog answers "cancelled".
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "General/GeneralMac.h"
+
+namespace {
+
+std::mutex& PanelMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+GnePanelHooks& CurrentPanels() {
+    static GnePanelHooks hooks;
+    return hooks;
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? home : "/";
+}
+
+// Runs one panel; the chosen path goes into a 256-byte name buffer. A path
+// that does not fit is refused rather than cut into another path.
+int RunPanel(GnePanelHook GnePanelHooks::*which, const std::string& start, char* name) {
+    GnePanelHook hook;
+    {
+        std::lock_guard lock(PanelMutex());
+        hook = CurrentPanels().*which;
+    }
+    if (!hook || name == nullptr) return 0;
+    std::string chosen;
+    try {
+        if (!hook(start, chosen)) return 0;
+    } catch (...) {
+        return 0;
+    }
+    if (chosen.empty()) return 0;
+    if (chosen.size() >= static_cast<std::size_t>(kGneNameSize)) {
+        GneWriteErrorMsg(("ファイル名が長すぎます: " + chosen).c_str());
+        return 0;
+    }
+    std::memcpy(name, chosen.c_str(), chosen.size() + 1);
+    return 1;
+}
+
+}  // namespace
+
+GnePanelHooks GneSetPanelHooks(GnePanelHooks hooks) {
+    std::lock_guard lock(PanelMutex());
+    GnePanelHooks previous = std::move(CurrentPanels());
+    CurrentPanels() = std::move(hooks);
+    return previous;
+}
+
+int GneGetLoadFileName(const char*, const char*, char* name) {
+    return RunPanel(&GnePanelHooks::open_file, HomeFolder(), name);
+}
+
+int GneGetSaveFileName(char* name, const char*, const char*) {
+    return RunPanel(&GnePanelHooks::save_file, HomeFolder(), name);
+}
+
+int GneGetOpenFolderName(unsigned long, const char* folder, char* name, unsigned long, char*) {
+    const std::string start = (folder != nullptr && *folder != 0) ? folder : HomeFolder();
+    return RunPanel(&GnePanelHooks::open_folder, start, name);
+}
