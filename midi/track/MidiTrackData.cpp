@@ -66,7 +66,7 @@ const std::array<OnceText, 7> kOnceTexts = {{
      &topnote_warn},
 }};
 
-std::unique_ptr<MidiEvent*[]> NewEventTable() {
+std::unique_ptr<MidiEvent* []> NewEventTable() {
     // Value-initialised: every entry starts null.
     return std::make_unique<MidiEvent*[]>(kMaxEvents);
 }
@@ -88,12 +88,9 @@ MidiTrackData::~MidiTrackData() {
 
 void MidiTrackData::DestroyEvent(MidiEvent* event) {
     if (event == nullptr) return;
-    // Sequencer-specific data and exclusive messages may legitimately be longer
-    // than the 256-byte area; shrink them first so that the record's own size
-    // check does not report them.
-    const bool long_kept = event->number == kMetaSequencerSpecific ||
-                           event->status == kEvSysEx || event->status == kEvSysExEscape;
-    if (long_kept && event->length > MusicEvent::kDataSize - 1) {
+    // A long sequencer-specific area is given back before the record goes, as
+    // the record's own size check expects.
+    if (event->number == kMetaSequencerSpecific && event->length > MusicEvent::kDataSize - 1) {
         event->ResizeData(MusicEvent::kDataSize);
         event->length = 0;
     }

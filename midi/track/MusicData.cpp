@@ -4,10 +4,11 @@
 
 #include "General/GeneralMac.h"
 
-MusicData::MusicData()
-    : buffer(static_cast<unsigned char*>(GneMemAlloc(kMusicDataBufferSize))) {}
+MusicData::MusicData() : buffer(static_cast<unsigned char*>(GneMemAlloc(kMusicDataBufferSize))) {}
 
-MusicData::~MusicData() { GneMemFree(buffer); }
+MusicData::~MusicData() {
+    GneMemFree(buffer);
+}
 
 int MusicData::LoadFile(const char* ext, const char* filter) {
     if (buffer == nullptr) return 0;

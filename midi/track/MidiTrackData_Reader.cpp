@@ -1,0 +1,552 @@
+// The SMF track reader: decodes one MTrk chunk into the track's event list.
+// Every byte is read through a checked view bounded by the chunk, so a damaged
+// chunk yields the events up to the damage and a message, never a read past it.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/ByteReader.h"
+
+using retrograde::detail::ByteReader;
+
+namespace {
+
+constexpr int kChunkHeaderSize = 8;  // "MTrk" and the 4-byte length
+constexpr int kLongEvent = 255;      // longer events need an enlarged data area
+
+bool IsChannelStatus(int status) {
+    return status >= 0x80 && status <= 0xEF;
+}
+
+// Data bytes that follow a channel status.
+int ChannelDataCount(int status) {
+    const int kind = status & 0xF0;
+    return kind == kEvProgram || kind == kEvChannelPressure ? 1 : 2;
+}
+
+// Bytes of a system common or real-time message, status included. They have
+// no place in a file; the reader steps over them as a MIDI device would.
+int SystemMessageSize(int status) {
+    switch (status) {
+        case 0xF1:
+        case 0xF3:
+            return 2;
+        case 0xF2:
+            return 3;
+        default:
+            return 1;
+    }
+}
+
+// Fixed-length meta types and the data bytes they carry.
+int FixedMetaLength(int type) {
+    switch (type) {
+        case kMetaSequenceNumber:
+            return 2;
+        case kMetaChannelPrefix:
+            return 1;
+        case kMetaEndOfTrack:
+            return 0;
+        case kMetaTempo:
+            return 3;
+        case kMetaSmpteOffset:
+            return 5;
+        case kMetaTimeSignature:
+            return 4;
+        case kMetaKeySignature:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
+bool IsVariableMeta(int type) {
+    return (type >= kMetaText && type <= kMetaCuePoint) || type == kMetaSequencerSpecific;
+}
+
+void MakeNone(MidiEvent& event) {
+    event.status = kEvNone;
+    event.length = 0;
+}
+
+// Makes room for count bytes (and a terminating zero) in the event's area.
+// Returns how many of the count bytes fit: all of them unless memory ran out.
+int ReserveData(MidiEvent& event, int count) {
+    if (count + 1 > event.DataCapacity()) event.ResizeData(count + 1);
+    return std::min(count, event.DataCapacity() - 1);
+}
+
+// What decoding one message gave: the bytes it takes in the chunk, or a stop
+// when the chunk ends inside the message (the rest of the chunk is then lost).
+struct Decoded {
+    int bytes = 0;
+    bool stop = false;
+};
+
+class ChunkReader {
+public:
+    explicit ChunkReader(MidiTrackData& track) : track_(track) {}
+
+    // The message whose status is status and whose status byte stands (or,
+    // under running status, would stand) at index at of the buffer.
+    Decoded Specify(int status, MidiEvent& event, int at) {
+        if (IsChannelStatus(status)) return Channel(status, event, at);
+        switch (status) {
+            case kEvSysEx:
+                return SysEx(event, at);
+            case kEvSysExEscape:
+                return SysExEscape(event, at);
+            case kEvMeta:
+                return Meta(event, at);
+            default:
+                MakeNone(event);
+                return {};
+        }
+    }
+
+    Decoded Meta(MidiEvent& event, int at) {
+        event.status = kEvMeta;
+        event.channel = kNoChannel;
+        ByteReader in = View(at + 1);
+        std::uint8_t type = 0;
+        if (!in.U8(type)) return Damaged(event, at);
+        std::uint32_t declared = 0;
+        int vlq_bytes = 0;
+        if (in.ReadVlq(declared, vlq_bytes) != ByteReader::Vlq::kOk) return Damaged(event, at);
+        if (declared > in.Left()) return Damaged(event, at);
+        const int count = static_cast<int>(declared);
+        const std::uint8_t* bytes = in.Here();
+        event.number = type;
+        if (FixedMetaLength(type) >= 0) {
+            FixedMeta(event, bytes, count);
+        } else {
+            VariableMeta(event, bytes, count);
+        }
+        return {2 + vlq_bytes + count, false};
+    }
+
+    // Fixed-length meta types. The declared length is honoured: exactly that
+    // many bytes are consumed, so a meta event of a wrong length cannot throw
+    // the rest of the chunk out of step; the fields are decoded from the bytes
+    // that are there, missing ones counting as 0.
+    void FixedMeta(MidiEvent& event, const std::uint8_t* bytes, int count) {
+        const int fixed = FixedMetaLength(event.number);
+        const auto d = [&](int i) -> int { return i < count ? bytes[i] : 0; };
+        const int stored = std::min(count, fixed);
+        if (stored > 0) std::memcpy(event.data, bytes, static_cast<std::size_t>(stored));
+        event.length = fixed;
+        if (event.number == kMetaTempo) {
+            // A tempo of fewer than 3 bytes is as unusable as a tempo of 0.
+            event.value = count < 3 ? 0 : d(0) * 65536 + d(1) * 256 + d(2);
+            if (event.value == 0) {
+                track_.ErrorMsg(kErrTrackTempo);
+                event.value = kDefaultTempo;
+            }
+        } else if (event.number == kMetaTimeSignature) {
+            event.value = track_.SetTimeSignValue(d(0), d(1));
+        }
+    }
+
+    void VariableMeta(MidiEvent& event, const std::uint8_t* bytes, int count) {
+        const int kept = ReserveData(event, count);
+        if (kept > 0) std::memcpy(event.data, bytes, static_cast<std::size_t>(kept));
+        event.data[kept] = 0;  // texts are read as zero-terminated strings
+        event.length = kept;
+        if (event.number == kMetaDeviceName) {
+            event.number = kMetaInstrument;
+        } else if (!IsVariableMeta(event.number)) {
+            event.status = kEvNone;  // an unknown meta type goes with the next DeleteNop
+        }
+    }
+
+    Decoded Channel(int status, MidiEvent& event, int at) {
+        const int count = ChannelDataCount(status);
+        ByteReader in = View(at + 1);
+        std::uint8_t b[2] = {0, 0};
+        for (int i = 0; i < count; ++i) {
+            if (!in.U8(b[i])) return Damaged(event, at);
+        }
+        const int bytes = count + 1;
+        event.data[0] = static_cast<unsigned char>(status);
+        event.data[1] = b[0];
+        event.data[2] = count == 2 ? b[1] : 0;
+        event.length = bytes;
+        const int kind = status & 0xF0;
+        const int channel = status & 0x0F;
+        const bool bad_data = b[0] >= 0x80 || b[1] >= 0x80;
+        if (kind == kEvProgram) {
+            event.status = kEvProgram;
+            event.channel = channel;
+            event.value = b[0];
+            if (b[0] >= 0x80) {
+                track_.ErrorMsg(kErrTrackProgram);
+                event.value = 0;
+                event.data[1] = 0;
+            }
+            return {bytes, false};
+        }
+        if (bad_data) {
+            // A data byte with bit 7 set cannot belong to the message; the
+            // message is dropped rather than kept with values no file, no table
+            // of 128 notes and no output can take.
+            track_.ErrorMsg(0);
+            MakeNone(event);
+            return {bytes, false};
+        }
+        switch (kind) {
+            case kEvNoteOn:
+                // A note on with velocity 0 is a note off.
+                event.status = b[1] > 0 ? kEvNoteOn : kEvNoteOff;
+                event.channel = channel;
+                event.note = b[0];
+                event.velocity = b[1];
+                break;
+            case kEvNoteOff:
+                event.status = kEvNoteOff;
+                event.channel = channel;
+                event.note = b[0];
+                event.velocity = b[1];
+                break;
+            case kEvKeyPressure:
+                event.status = kEvKeyPressure;  // carried through as its bytes
+                break;
+            case kEvControl:
+                event.status = kEvControl;
+                event.channel = channel;
+                event.number = b[0];
+                event.value = b[1];
+                break;
+            case kEvChannelPressure:
+                event.status = kEvChannelPressure;
+                event.channel = channel;
+                event.value = b[0];
+                break;
+            default:  // pitch bend: LSB then MSB
+                event.status = kEvPitchBend;
+                event.channel = channel;
+                event.note = b[0];
+                event.value = b[1];
+                break;
+        }
+        return {bytes, false};
+    }
+
+    // F0, its length byte and the message up to and including the first F7.
+    // The length byte is not trusted; the closing F7 decides.
+    Decoded SysEx(MidiEvent& event, int at) {
+        ByteReader in = View(at);
+        const std::uint8_t* start = in.Here();
+        const std::size_t left = in.Left();
+        const void* end = left > 1 ? std::memchr(start + 1, 0xF7, left - 1) : nullptr;
+        if (end == nullptr) return Damaged(event, at);
+        const int bytes = static_cast<int>(static_cast<const std::uint8_t*>(end) - start) + 1;
+        event.status = kEvSysEx;
+        event.channel = kNoChannel;
+        StoreLong(event, start, bytes);
+        track_.SpecifyExclusiveType(&event);
+        return {bytes, false};
+    }
+
+    // F7, a length and that many bytes. The length is read as a variable-length
+    // quantity, as the file format defines it: for lengths below 128 that is the
+    // single byte, and a longer escape no longer throws the chunk out of step.
+    Decoded SysExEscape(MidiEvent& event, int at) {
+        ByteReader in = View(at + 1);
+        std::uint32_t declared = 0;
+        int vlq_bytes = 0;
+        if (in.ReadVlq(declared, vlq_bytes) != ByteReader::Vlq::kOk) return Damaged(event, at);
+        if (declared > in.Left()) return Damaged(event, at);
+        const int bytes = 1 + vlq_bytes + static_cast<int>(declared);
+        event.status = kEvSysExEscape;
+        event.channel = kNoChannel;
+        StoreLong(event, View(at).Here(), bytes);
+        return {bytes, false};
+    }
+
+    // The chunk ends inside the message: it is reported and dropped, and
+    // reading stops (whatever follows cannot be told apart from the damage).
+    Decoded Damaged(MidiEvent& event, int at) {
+        track_.ErrorMsg(kErrTrackInternal);
+        MakeNone(event);
+        return {track_.size - at, true};
+    }
+
+private:
+    ByteReader View(int at) const {
+        return ByteReader(track_.buffer, static_cast<std::size_t>(track_.size),
+                          at < 0 ? 0 : static_cast<std::size_t>(at));
+    }
+
+    // An exclusive message is kept whole, in an enlarged area when it is long.
+    static void StoreLong(MidiEvent& event, const std::uint8_t* bytes, int count) {
+        const int kept = ReserveData(event, count);
+        std::memcpy(event.data, bytes, static_cast<std::size_t>(kept));
+        event.data[kept] = 0;
+        event.length = kept;
+    }
+
+    MidiTrackData& track_;
+};
+
+// The running state of one chunk being read.
+struct ReadState {
+    long long ticks = 0;   // absolute time of the last event read
+    bool cut = false;      // reading stopped before the chunk's end
+    bool clamped = false;  // an absolute time was held at the largest tick
+};
+
+// Decodes the message at position into event and advances position; on damage
+// that ends the chunk, the position is moved to its end and true returned.
+bool ReadMessage(MidiTrackData& track, MidiEvent& event) {
+    ChunkReader chunk(track);
+    if (track.position >= track.size) {
+        chunk.Damaged(event, track.size);
+        return true;
+    }
+    const int at = track.position;
+    const int byte = track.buffer[at];
+    Decoded result;
+    if (byte >= 0x80) {
+        const bool known =
+            IsChannelStatus(byte) || byte == kEvSysEx || byte == kEvSysExEscape || byte == kEvMeta;
+        if (!known) {
+            // A system common or real-time status: no file event.
+            track.ErrorMsg(kErrTrackUndefinedEvent);
+            MakeNone(event);
+            const int left = track.size - at;
+            track.position += std::min(SystemMessageSize(byte), left);
+            return false;
+        }
+        track.event_id = static_cast<unsigned char>(byte);
+        result = chunk.Specify(byte, event, at);
+    } else if (IsChannelStatus(track.ex_event)) {
+        // Running status: the data bytes start here, the status is implied.
+        track.event_id = track.ex_event;
+        result = chunk.Specify(track.event_id, event, at - 1);
+        if (!result.stop) --result.bytes;
+    } else {
+        // A data byte with no running status in force (at the start of a
+        // chunk, or after an exclusive message, which ends running status):
+        // reported and stepped over.
+        track.ErrorMsg(kErrTrackUndefinedEvent);
+        MakeNone(event);
+        ++track.position;
+        return false;
+    }
+    if (result.stop) {
+        track.position = track.size;
+        return true;
+    }
+    if (event.length > kLongEvent && event.number != kMetaSequencerSpecific) {
+        track.ErrorMsgOnce(kErrTrackEventTooLarge);
+    }
+    track.position += result.bytes;
+    if (track.event_id < kEvMeta) track.ex_event = track.event_id;
+    return false;
+}
+
+// Reads one event (delta and message) and appends it. Returns false when the
+// chunk can be read no further.
+bool ReadEvent(MidiTrackData& track, ReadState& state) {
+    if (track.form != kFormRaw) {
+        track.ErrorMsg(kErrTrackInternal);
+        return false;
+    }
+    if (track.event_count >= kMaxEvents) {
+        // The table is full: the rest of the track is dropped.
+        track.ErrorMsg(kErrTrackTooMuchData);
+        state.cut = true;
+        return false;
+    }
+    ByteReader in(track.buffer, static_cast<std::size_t>(track.size),
+                  static_cast<std::size_t>(track.position));
+    std::uint32_t delta = 0;
+    int vlq_bytes = 0;
+    if (in.ReadVlq(delta, vlq_bytes) != ByteReader::Vlq::kOk) {
+        // A delta cut off by the chunk's end, or longer than 4 bytes.
+        track.ErrorMsg(kErrTrackInternal);
+        track.position = track.size;
+        state.cut = true;
+        return false;
+    }
+    track.position += vlq_bytes;
+    // Deltas are kept as read (at most 28 bits each), but the absolute time
+    // they add up to is held at the largest int, so that no later sum of
+    // deltas along the track can overflow.
+    long long ticks = state.ticks + delta;
+    if (ticks > INT_MAX) {
+        delta -= static_cast<std::uint32_t>(ticks - INT_MAX);
+        ticks = INT_MAX;
+        if (!state.clamped) track.ErrorMsg(kErrTrackInternal);
+        state.clamped = true;
+    }
+    state.ticks = ticks;
+    auto event = std::make_unique<MidiEvent>(static_cast<int>(delta));
+    if (ReadMessage(track, *event)) {
+        // The damaged message is lost with the rest of the chunk; its delta
+        // is not, as an end of track is put there.
+        state.cut = true;
+        if (event->delta > 0) {
+            event->status = kEvMeta;
+            event->number = kMetaEndOfTrack;
+            event->length = 0;
+            event->channel = kNoChannel;
+            track.event_table[track.event_count++] = event.release();
+        }
+        return false;
+    }
+    track.event_table[track.event_count++] = event.release();
+    return true;
+}
+
+void MakeEndOfTrack(MidiEvent& event) {
+    event.status = kEvMeta;
+    event.number = kMetaEndOfTrack;
+    event.channel = kNoChannel;
+    event.length = 0;
+    event.value = 0;
+}
+
+// A track whose reading stopped at damage ends with an end of track all the
+// same, so that it can be played, converted and written like any other.
+void CloseCutTrack(MidiTrackData& track) {
+    if (track.event_count > 0 && track.event_table[track.event_count - 1]->IsEndOfTrack()) return;
+    if (track.event_count < kMaxEvents) {
+        track.event_table[track.event_count++] = new MidiEvent(0);
+        MakeEndOfTrack(*track.event_table[track.event_count - 1]);
+        return;
+    }
+    // No room left: the last event read gives way to the end of track.
+    MidiEvent& last = *track.event_table[track.event_count - 1];
+    const int delta = last.delta;
+    last.ResizeData(MusicEvent::kDataSize);
+    MakeEndOfTrack(last);
+    last.delta = delta;
+}
+
+ReadState StateAtEnd(const MidiTrackData& track) {
+    ReadState state;
+    for (int i = 0; i < track.event_count; ++i) state.ticks += track.event_table[i]->delta;
+    return state;
+}
+
+}  // namespace
+
+MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image)
+    : event_table(std::make_unique<MidiEvent*[]>(kMaxEvents)) {
+    ErrorMsgOnce(0);
+    ex_event = 0;
+    event_id = 0;
+    if (image == nullptr || offset < 0 || total < offset || buffer == nullptr) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    const long available = total - offset;
+    const unsigned char* chunk = image + offset;
+    if (available < 4 || std::memcmp(chunk, "MTrk", 4) != 0) {
+        ErrorMsg(kErrTrackNotMidi);
+        return;
+    }
+    if (available < kChunkHeaderSize) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    const long long declared =
+        (static_cast<long long>(chunk[4]) << 24) | (chunk[5] << 16) | (chunk[6] << 8) | chunk[7];
+    long long length = declared + kChunkHeaderSize;
+    ReadState state;
+    if (length > available) {
+        // The chunk runs past the end of the file (a file cut short): what is
+        // there is read, and the track is closed where the bytes end.
+        ErrorMsg(kErrTrackInternal);
+        length = available;
+        state.cut = true;
+    }
+    if (length > kMusicDataBufferSize) {
+        ErrorMsg(kErrTrackTooMuchData);
+        length = kMusicDataBufferSize;
+        state.cut = true;
+    }
+    std::memcpy(buffer, chunk, static_cast<std::size_t>(length));
+    size = static_cast<int>(length);
+    form = kFormRaw;
+    position = kChunkHeaderSize;
+    while (position < size) {
+        if (!ReadEvent(*this, state)) break;
+    }
+    if (state.cut) CloseCutTrack(*this);
+    form = kFormQ1;
+}
+
+void MidiTrackData::GetEventData() {
+    ReadState state = StateAtEnd(*this);
+    ReadEvent(*this, state);
+}
+
+int MidiTrackData::GetVariable() {
+    ByteReader in(buffer, static_cast<std::size_t>(size > 0 ? size : 0),
+                  static_cast<std::size_t>(position > 0 ? position : 0));
+    std::uint32_t value = 0;
+    int bytes = 0;
+    if (in.ReadVlq(value, bytes) != ByteReader::Vlq::kOk) {
+        ErrorMsg(kErrTrackInternal);
+        position = size;
+        return static_cast<int>(value & 0x0FFFFFFF);
+    }
+    position += bytes;
+    return static_cast<int>(value);
+}
+
+void MidiTrackData::GetEvent(MidiEvent* event) {
+    if (event == nullptr) return;
+    ReadMessage(*this, *event);
+}
+
+int MidiTrackData::SpecifyEvent(int status, MidiEvent* event) {
+    if (event == nullptr || position < 0 || position >= size) return 0;
+    if (!IsChannelStatus(status) && status != kEvSysEx && status != kEvSysExEscape &&
+        status != kEvMeta) {
+        MakeNone(*event);
+        return 0;
+    }
+    return ChunkReader(*this).Specify(status, *event, position).bytes;
+}
+
+int MidiTrackData::SetMetaEvent(MidiEvent* event) {
+    if (event == nullptr || position < 0 || position >= size) return 0;
+    return ChunkReader(*this).Meta(*event, position).bytes;
+}
+
+// Both meta readers take the type from the file; the fixed or variable layout
+// follows from it.
+int MidiTrackData::SetMetaEventFixedLen(MidiEvent* event) {
+    return SetMetaEvent(event);
+}
+
+int MidiTrackData::SetMetaEventVariableLen(MidiEvent* event) {
+    return SetMetaEvent(event);
+}
+
+int MidiTrackData::SetTimeSignValue(int numerator, int denominatorPower) {
+    // The code keeps the denominator in its low byte, so powers above 7
+    // (denominators above 128) cannot be expressed and count as invalid.
+    if (numerator <= 0 || numerator > 255 || denominatorPower <= 0 || denominatorPower > 7) {
+        ErrorMsg(0);
+        return 0x404;
+    }
+    return numerator * 256 + (1 << denominatorPower);
+}
+
+void MidiTrackData::SearchMetaEvent(int type, char* text) {
+    if (text == nullptr) return;
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent* event = event_table[i];
+        if (!event->IsMeta(type)) continue;
+        const int count = std::clamp(event->length, 0, event->DataCapacity());
+        std::memcpy(text, event->data, static_cast<std::size_t>(count));
+        text[count] = '\0';
+    }
+}
