@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "General/GeneralMac.h"
 
@@ -67,12 +66,4 @@ int MusicEvent::ErrorMsg(int code) {
         GneWriteErrorMsg("MusicEventでエラーが発生しました。");
     }
     return 0;
-}
-
-void* MusicEvent::operator new(std::size_t size) {
-    return ::operator new(size);
-}
-
-void MusicEvent::operator delete(void* memory, std::size_t size) noexcept {
-    ::operator delete(memory, size);
 }

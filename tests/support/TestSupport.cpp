@@ -42,17 +42,33 @@ void CaptureSink::Clear() {
 
 Bytes TrackChunk(const Bytes& body) {
     const auto n = static_cast<std::uint32_t>(body.size());
-    Bytes out{'M', 'T', 'r', 'k', std::uint8_t(n >> 24), std::uint8_t(n >> 16),
-              std::uint8_t(n >> 8), std::uint8_t(n)};
+    Bytes out{'M',
+              'T',
+              'r',
+              'k',
+              std::uint8_t(n >> 24),
+              std::uint8_t(n >> 16),
+              std::uint8_t(n >> 8),
+              std::uint8_t(n)};
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
 
 Bytes HeaderChunk(int format, int tracks, int division) {
-    return {'M', 'T', 'h', 'd', 0, 0, 0, 6,
-            std::uint8_t(format >> 8), std::uint8_t(format),
-            std::uint8_t(tracks >> 8), std::uint8_t(tracks),
-            std::uint8_t(division >> 8), std::uint8_t(division)};
+    return {'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            std::uint8_t(format >> 8),
+            std::uint8_t(format),
+            std::uint8_t(tracks >> 8),
+            std::uint8_t(tracks),
+            std::uint8_t(division >> 8),
+            std::uint8_t(division)};
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -62,7 +78,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "retrograde-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "retrograde-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -87,5 +104,6 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

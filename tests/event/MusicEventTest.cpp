@@ -1,0 +1,157 @@
+// The event record: fresh state, the data area, copies and size reports.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/event/MidiEvent.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+bool AreaIsZero(const MusicEvent& event) {
+    for (int i = 0; i < event.DataCapacity(); ++i) {
+        if (event.data[i] != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(MusicEvent, FreshRecords) {
+    auto event = std::make_unique<MidiEvent>();
+    EXPECT_EQ(event->status, 0);
+    EXPECT_EQ(event->delta, 0);
+    EXPECT_EQ(event->channel, 255);
+    EXPECT_EQ(event->length, 0);
+    EXPECT_EQ(event->note + event->duration + event->velocity + event->number + event->value, 0);
+    EXPECT_EQ(event->DataCapacity(), 256);
+    EXPECT_TRUE(AreaIsZero(*event));
+    auto timed = std::make_unique<MidiEvent>(480);
+    EXPECT_EQ(timed->delta, 480);
+    EXPECT_EQ(timed->channel, 255);
+    MusicEvent plain(7);
+    EXPECT_EQ(plain.delta, 7);
+    EXPECT_TRUE(AreaIsZero(plain));
+}
+
+TEST(MusicEvent, ResizeDataGivesAFreshZeroedArea) {
+    CaptureSink sink;
+    MusicEvent event;
+    event.data[0] = 9;
+    event.length = 5;
+    unsigned char* area = event.ResizeData(1000);
+    EXPECT_EQ(area, event.data);
+    EXPECT_EQ(event.DataCapacity(), 1000);
+    EXPECT_EQ(event.length, 5);  // length is the caller's business
+    EXPECT_TRUE(AreaIsZero(event));
+    event.data[999] = 1;
+    event.ResizeData(10);  // never below the 256 bytes of a fresh area
+    EXPECT_EQ(event.DataCapacity(), 256);
+    EXPECT_TRUE(AreaIsZero(event));
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(MusicEvent, CopyTakesEveryFieldAndEnlargesForLongData) {
+    CaptureSink sink;
+    MidiEvent source(12);
+    source.status = kEvMeta;
+    source.number = kMetaText;
+    source.note = 1;
+    source.duration = 2;
+    source.velocity = 3;
+    source.value = 4;
+    source.channel = 5;
+    source.ResizeData(301);
+    source.length = 300;
+    for (int i = 0; i < 300; ++i) source.data[i] = static_cast<unsigned char>('a' + i % 26);
+
+    MidiEvent copy;
+    copy.Copy(&source);
+    EXPECT_EQ(copy.CompareEvent(&source), 1);
+    EXPECT_EQ(copy.channel, 5);
+    // One byte beyond the length keeps a long text zero-terminated.
+    EXPECT_EQ(copy.DataCapacity(), 301);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(copy.data)),
+              std::string(reinterpret_cast<char*>(source.data), 300));
+
+    // A short record copied in keeps the enlarged area.
+    MidiEvent small;
+    small.status = kEvControl;
+    small.length = 3;
+    small.data[0] = 0xB0;
+    small.data[1] = 7;
+    small.data[2] = 100;
+    copy.Copy(&small);
+    EXPECT_EQ(copy.DataCapacity(), 301);
+    EXPECT_EQ(copy.length, 3);
+    EXPECT_EQ(Bytes(copy.data, copy.data + 4), (Bytes{0xB0, 7, 100, 0}));
+
+    MidiEvent constructed(&source);
+    EXPECT_EQ(constructed.CompareEvent(&source), 1);
+    EXPECT_EQ(constructed.data[299], source.data[299]);
+    copy.length = 0;
+    source.length = 0;
+    constructed.length = 0;
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(MusicEvent, CopyNeverReadsPastTheSourceArea) {
+    CaptureSink sink;
+    {
+        MidiEvent broken;
+        broken.length = 5000;  // claims more than its 256-byte area
+        MidiEvent copy;
+        copy.Copy(&broken);
+        EXPECT_EQ(copy.length, 5000);
+        EXPECT_GE(copy.DataCapacity(), 256);
+        copy.length = 0;
+    }
+    // The broken record reports its size when it goes.
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"イベントのデータサイズが大きすぎます。"});
+}
+
+TEST(MusicEvent, LongDataInAnEnlargedAreaIsNoSizeError) {
+    CaptureSink sink;
+    {
+        MidiEvent event;
+        event.ResizeData(1024);
+        event.length = 1000;
+    }
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(MusicEvent, ErrorTexts) {
+    CaptureSink sink;
+    MusicEvent music;
+    MidiEvent midi;
+    EXPECT_EQ(music.ErrorMsg(kErrMusicEventDataSize), 0);
+    music.ErrorMsg(5);
+    midi.ErrorMsg(kErrMidiEventInternal);
+    midi.ErrorMsg(0);
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<std::string>{
+                  "イベントのデータサイズが大きすぎます。", "MusicEventでエラーが発生しました。",
+                  "MidiEventで内部エラーが発生しました。", "MidiEventでエラーが発生しました。"}));
+}
+
+TEST(MusicEvent, ManyRecordsComeAndGo) {
+    // Records of both classes made and destroyed in great numbers, interleaved.
+    std::vector<std::unique_ptr<MusicEvent>> plain;
+    std::vector<std::unique_ptr<MidiEvent>> midi;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 20000; ++i) {
+            plain.push_back(std::make_unique<MusicEvent>(i));
+            midi.push_back(std::make_unique<MidiEvent>(i));
+        }
+        for (int i = 0; i < 20000; ++i) {
+            ASSERT_EQ(plain[i]->delta, i);
+            ASSERT_EQ(midi[i]->channel, 255);
+            ASSERT_NE(static_cast<void*>(plain[i].get()), static_cast<void*>(midi[i].get()));
+        }
+        for (std::size_t i = 0; i < plain.size(); i += 2) plain[i].reset();
+        plain.clear();
+        midi.clear();
+    }
+}

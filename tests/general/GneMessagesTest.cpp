@@ -1,0 +1,105 @@
+// The message sink, the alert hook and the length-prefixed texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "General/GeneralMac.h"
+#include "support/TestSupport.h"
+
+TEST(GneMessages, ErrorMsgShowsTheCodeNameUnderGeneralMac) {
+    CaptureSink sink;
+    GneErrorMsg(kGneErrNoMemory);
+    GneErrorMsg(kGneErrOpenFile);
+    GneErrorMsg(kGneErrNotFile);
+    GneErrorMsg(kGneErrNoFunction);
+    GneErrorMsg(kGneErrPlayerBusy);
+    GneErrorMsg(kGneErrHexDigit);
+    GneErrorMsg(kGneErrParamRange);
+    GneErrorMsg(kGneErrTimeSignature);
+    EXPECT_EQ(sink.Alerts(),
+              (std::vector<std::string>{
+                  "GeneralMac: ERR_GNE_NOMEMORY", "GeneralMac: ERR_GNE_OPEN_FILE",
+                  "GeneralMac: ERR_GNE_NOT_FILE", "GeneralMac: ERR_GNE_NOFUNCTION",
+                  "GeneralMac: ERR_GNE_PLAYER_BUSY", "GeneralMac: ERR_GNE_HEX_DIGIT",
+                  "GeneralMac: ERR_GNE_PARAM_RANGE", "GeneralMac: ERR_GNE_TIME_SIGNATURE"}));
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(GneMessages, WithoutHooksOneLineGoesToStderr) {
+    testing::internal::CaptureStderr();
+    GneErrorMsg(kGneErrOpenFile);
+    GneWriteErrorMsg("イベントのデータサイズが大きすぎます。");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "GeneralMac: ERR_GNE_OPEN_FILE\nイベントのデータサイズが大きすぎます。\n");
+}
+
+TEST(GneMessages, EverySinkFunctionReachesTheSinkWhole) {
+    CaptureSink sink;
+    const std::string long_text(400, 'x');  // beyond what a length byte can count
+    GneWriteErrorMsg("error");
+    GneWriteInformationMsg("information");
+    EXPECT_EQ(GneWriteOptionMsg("option"), 1);
+    GneWriteErrorMsg(long_text.c_str());
+    MacUty::MacMessageBox("direct");
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<std::string>{"error", "information", "option", long_text, "direct"}));
+    GneMessageBox("Title", "Text");
+    EXPECT_TRUE(sink.Saw("Title: Text"));
+}
+
+TEST(GneMessages, CaptureRestoresThePreviousSink) {
+    CaptureSink outer;
+    {
+        CaptureSink inner;
+        GneWriteErrorMsg("inner");
+        EXPECT_TRUE(inner.Saw("inner"));
+    }
+    GneWriteErrorMsg("outer");
+    EXPECT_EQ(outer.Messages(), std::vector<std::string>{"outer"});
+}
+
+TEST(GneMessages, ASinkMayReportFromInsideItself) {
+    std::vector<std::string> seen;
+    auto previous = GneSetMessageSink([&](std::string_view text) {
+        seen.emplace_back(text);
+        if (text == "first") GneWriteErrorMsg("nested");
+    });
+    GneWriteErrorMsg("first");
+    GneSetMessageSink(previous);
+    EXPECT_EQ(seen, (std::vector<std::string>{"first", "nested"}));
+}
+
+TEST(GneMessages, ConcurrentReportsAreAllDelivered) {
+    CaptureSink sink;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 500; ++i) GneWriteErrorMsg("from a thread");
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(sink.Count("from a thread"), 2000);
+}
+
+TEST(MacUty, ToPascalKeepsAtMost255BytesAndNoTerminator) {
+    char buffer[257];
+    std::memset(buffer, 0x55, sizeof buffer);
+    char* text = MacUty::toPascal(buffer, "abc");
+    EXPECT_EQ(text, buffer + 1);
+    EXPECT_EQ(static_cast<unsigned char>(buffer[0]), 3);
+    EXPECT_EQ(std::string(buffer + 1, 3), "abc");
+    EXPECT_EQ(buffer[4], 0x55);  // no terminating zero
+
+    const std::string long_text(300, 'y');
+    std::memset(buffer, 0x55, sizeof buffer);
+    MacUty::toPascal(buffer, long_text.c_str());
+    EXPECT_EQ(static_cast<unsigned char>(buffer[0]), 255);
+    EXPECT_EQ(std::string(buffer + 1, 255), std::string(255, 'y'));
+    EXPECT_EQ(buffer[256], 0x55);  // the 257th byte is never written
+
+    MacUty::toPascal(buffer, "");
+    EXPECT_EQ(buffer[0], 0);
+}
