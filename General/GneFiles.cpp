@@ -42,9 +42,11 @@ long MeasureFile(std::FILE* file) {
 
 void ReportTooLarge(const char* path) {
     GneErrorMsg(kGneErrOpenFile);
-    const std::string text = "ファイルが大きすぎます（読み込めるのは" +
-                             std::to_string(kGneMaxFileSize) + "バイトまでです）: " + path;
-    GneWriteErrorMsg(text.c_str());
+    char text[kGneNameSize + 128];
+    std::snprintf(text, sizeof text,
+                  "ファイルが大きすぎます（読み込めるのは%ldバイトまでです）: %s", kGneMaxFileSize,
+                  path);
+    GneWriteErrorMsg(text);
 }
 
 // Reads exactly size bytes of an open file; false when it holds fewer.
@@ -176,7 +178,13 @@ int GneLoadFile(const char* path, unsigned char* buffer, long size) {
 }
 
 int GneSaveFile(const char* path, const unsigned char* buffer, long size) {
-    if (!SaveWhole(path, buffer, size)) {
+    bool saved = false;
+    try {
+        saved = SaveWhole(path, buffer, size);
+    } catch (...) {
+        saved = false;
+    }
+    if (!saved) {
         GneErrorMsg(kGneErrOpenFile);
         return 0;
     }

@@ -9,7 +9,8 @@
 // Receives every library message (GneWriteErrorMsg and its siblings), UTF-8.
 // The sink may be called from any thread; calls are serialised.
 using GneMessageSink = std::function<void(std::string_view text)>;
-// Shows a modal alert; title is "GeneralMac" for GneErrorMsg.
+// Shows a modal alert; title is "GeneralMac" for GneErrorMsg. Alerts are not
+// serialised: the hook may be called from any thread, also while it runs.
 using GneAlertHook = std::function<void(std::string_view title, std::string_view text)>;
 // A panel: start folder in, chosen path out; false when cancelled.
 using GnePanelHook = std::function<bool(const std::string& start, std::string& chosen)>;

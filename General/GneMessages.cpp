@@ -2,6 +2,7 @@
 // them: GneErrorMsg, GneMessageBox, GneWrite*Msg and MacUty.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -10,13 +11,9 @@
 namespace {
 
 // Recursive, so a sink may itself report without dead-locking; the lock is
-// held while a hook runs, which serialises calls and lets a setter wait for a
-// running call to finish before the old hook goes away.
+// held while the sink runs, which serialises messages and lets a setter wait
+// for a running call to finish before the old sink goes away.
 std::recursive_mutex& SinkMutex() {
-    static std::recursive_mutex mutex;
-    return mutex;
-}
-std::recursive_mutex& AlertMutex() {
     static std::recursive_mutex mutex;
     return mutex;
 }
@@ -24,8 +21,16 @@ GneMessageSink& CurrentSink() {
     static GneMessageSink sink;
     return sink;
 }
-GneAlertHook& CurrentAlert() {
-    static GneAlertHook hook;
+
+// An alert may be modal: it runs outside any lock, so an alert waiting for
+// "OK" on the window's thread never holds up the play thread or the timer.
+// Each call keeps the hook it started with alive until it returns.
+std::mutex& AlertMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::shared_ptr<const GneAlertHook>& CurrentAlert() {
+    static std::shared_ptr<const GneAlertHook> hook;
     return hook;
 }
 
@@ -43,10 +48,14 @@ void DeliverMessage(std::string_view text) {
 }
 
 void DeliverAlert(std::string_view title, std::string_view text) {
-    std::lock_guard lock(AlertMutex());
+    std::shared_ptr<const GneAlertHook> hook;
+    {
+        std::lock_guard lock(AlertMutex());
+        hook = CurrentAlert();
+    }
     try {
-        if (CurrentAlert()) {
-            CurrentAlert()(title, text);
+        if (hook && *hook) {
+            (*hook)(title, text);
             return;
         }
     } catch (...) {
@@ -65,10 +74,11 @@ GneMessageSink GneSetMessageSink(GneMessageSink sink) {
 }
 
 GneAlertHook GneSetAlertHook(GneAlertHook hook) {
+    auto replacement = hook ? std::make_shared<const GneAlertHook>(std::move(hook)) : nullptr;
     std::lock_guard lock(AlertMutex());
-    GneAlertHook previous = std::move(CurrentAlert());
-    CurrentAlert() = std::move(hook);
-    return previous;
+    std::shared_ptr<const GneAlertHook> previous = std::move(CurrentAlert());
+    CurrentAlert() = std::move(replacement);
+    return previous ? *previous : GneAlertHook();
 }
 
 const char* GneErrorName(int code) {

@@ -25,7 +25,7 @@ std::string HomeFolder() {
 
 // Runs one panel; the chosen path goes into a 256-byte name buffer. A path
 // that does not fit is refused rather than cut into another path.
-int RunPanel(GnePanelHook GnePanelHooks::*which, const std::string& start, char* name) {
+int RunPanelImpl(GnePanelHook GnePanelHooks::*which, const std::string& start, char* name) {
     GnePanelHook hook;
     {
         std::lock_guard lock(PanelMutex());
@@ -33,18 +33,22 @@ int RunPanel(GnePanelHook GnePanelHooks::*which, const std::string& start, char*
     }
     if (!hook || name == nullptr) return 0;
     std::string chosen;
-    try {
-        if (!hook(start, chosen)) return 0;
-    } catch (...) {
-        return 0;
-    }
-    if (chosen.empty()) return 0;
+    if (!hook(start, chosen) || chosen.empty()) return 0;
     if (chosen.size() >= static_cast<std::size_t>(kGneNameSize)) {
         GneWriteErrorMsg(("ファイル名が長すぎます: " + chosen).c_str());
         return 0;
     }
     std::memcpy(name, chosen.c_str(), chosen.size() + 1);
     return 1;
+}
+
+// A panel that fails in any way answers as a cancelled one.
+int RunPanel(GnePanelHook GnePanelHooks::*which, const char* start, char* name) {
+    try {
+        return RunPanelImpl(which, start != nullptr ? std::string(start) : HomeFolder(), name);
+    } catch (...) {
+        return 0;
+    }
 }
 
 }  // namespace
@@ -57,14 +61,14 @@ GnePanelHooks GneSetPanelHooks(GnePanelHooks hooks) {
 }
 
 int GneGetLoadFileName(const char*, const char*, char* name) {
-    return RunPanel(&GnePanelHooks::open_file, HomeFolder(), name);
+    return RunPanel(&GnePanelHooks::open_file, nullptr, name);
 }
 
 int GneGetSaveFileName(char* name, const char*, const char*) {
-    return RunPanel(&GnePanelHooks::save_file, HomeFolder(), name);
+    return RunPanel(&GnePanelHooks::save_file, nullptr, name);
 }
 
 int GneGetOpenFolderName(unsigned long, const char* folder, char* name, unsigned long, char*) {
-    const std::string start = (folder != nullptr && *folder != 0) ? folder : HomeFolder();
-    return RunPanel(&GnePanelHooks::open_folder, start, name);
+    return RunPanel(&GnePanelHooks::open_folder,
+                    (folder != nullptr && *folder != 0) ? folder : nullptr, name);
 }

@@ -89,8 +89,13 @@ int MidiEvent::IsChanelSysEx() {
 int MidiEvent::IsSC88BPort() {
     // The area is read as text up to its first zero byte, never past its end.
     const auto* text = reinterpret_cast<const char*>(data);
-    const std::string name(text, strnlen(text, static_cast<std::size_t>(DataCapacity())));
-    return GneIsSC88BPort(name.c_str());
+    const std::size_t size = strnlen(text, static_cast<std::size_t>(DataCapacity()));
+    if (size < static_cast<std::size_t>(DataCapacity())) return GneIsSC88BPort(text);
+    try {
+        return GneIsSC88BPort(std::string(text, size).c_str());
+    } catch (...) {
+        return 0;
+    }
 }
 
 int MidiEvent::CompareEvent(MidiEvent* other) {
