@@ -64,10 +64,18 @@ public:
 
 private:
     friend class MidiF1Data;
-    // The file reading behind the constructors; allowFallback false when the
-    // format-1 reading has already been tried for this load.
-    void LoadByName(const char* name, bool allowFallback);
-    void LoadImage(const unsigned char* bytes, long size);
+    friend class MidiFileLoader;
+    friend int MidiChangeFormat(unsigned char* image, long* size, int format);
     struct NoFallback {};
-    MidiF0Data(const char* name, NoFallback);  // a format-0 reading only
+    // A format-0 reading only, with the header's messages: the fallback of a
+    // format-1 reading, which must not come back to it.
+    MidiF0Data(const unsigned char* bytes, long size, NoFallback);
+    void LoadByName(const char* name, bool allowFallback);
+    void LoadImage(const unsigned char* bytes, long size, bool report, bool allowFallback);
+    // Reads the file in the buffer; when it is no format-0 file and
+    // allowFallback is set, reads it as a format-1 song and merges that.
+    void ReadBuffer(bool report, bool allowFallback);
+
+    bool read_ok_ = false;     // the file's events were read (the loader asks)
+    bool chunk_read_ = false;  // SetQ1 found and decoded the track chunk
 };

@@ -90,7 +90,23 @@ public:
 
 private:
     friend class MidiF0Data;
+    friend class MidiFileLoader;
+    friend int MidiChangeFormat(unsigned char* image, long* size, int format);
     struct NoFallback {};
-    MidiF1Data(const char* name, NoFallback);  // a format-1 reading only
-    void ReadImage();                          // header and tracks of the buffer
+    // A format-1 reading only, with the header's messages: the fallback of a
+    // format-0 reading, which must not come back to it.
+    MidiF1Data(const unsigned char* bytes, long size, NoFallback);
+    void LoadImage(const unsigned char* bytes, long size);
+    // Reads the file in the buffer: a format-1 file directly; a format-0 file
+    // through a format-0 song when allowFallback is set.
+    void ReadBuffer(bool allowFallback);
+    // FromMidiF0Data that takes the song's records over instead of copying
+    // them; the song is left with an empty track.
+    void FromMidiF0DataMoving(MidiF0Data* song);
+    // SetMidiF0Data that takes this song's records over; its tracks are left
+    // empty.
+    void SetMidiF0DataMoving(MidiF0Data* song);
+    void FromMidiF0DataImpl(MidiF0Data* song, bool move);
+
+    int header_tracks_ = 0;  // tracks the header announced (at most 32 after an error)
 };

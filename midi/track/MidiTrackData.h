@@ -147,16 +147,23 @@ public:
     // ---- merges (MidiTrackData_Merge.cpp) ----
     // n-way merge of copies of count tracks (at most 256) into this track: at
     // one tick the events of lower-numbered tracks come first, one per track
-    // and pass. The sources are left unchanged.
+    // and pass. One end of track is left, at the end. The sources are unchanged.
     void MergeTrack(int count, MidiTrackData** tracks);
-    // As above, but the sources' events are moved, not copied: the sources are
-    // left empty. For callers that discard the sources anyway.
+    // The same order, but the records are moved: the sources are left empty.
     void MergeTrackMoving(int count, MidiTrackData** tracks);
     void MergeTrack(MidiTrackData* other);  // two-way merge, track names joined " / "
     void MergeTrackWithoutTrackTitle(MidiTrackData* other);
     // Two-way merge of a copy of other into this track; at one tick other's
-    // events come first.
+    // events come first. One end of track is left, at the end.
     void MergeTrack(MidiTrackData* other, bool withTitle);
+    // The result of MergeTrack(tracks[count - 1], withTitle) ... MergeTrack(
+    // tracks[0], withTitle) in turn, made in one pass by moving the records:
+    // the sources are left empty.
+    void MergeTrackInTurn(int count, MidiTrackData** tracks, bool withTitle);
+    // Merges a copy of other into this track; at one tick this track's events
+    // come first. Without titles this track's track names are left out. The
+    // end-of-track events of both stay.
+    void MergeTrackOwnFirst(MidiTrackData* other, bool withTitle);
     // Appends copies of other's events after this track's end of track.
     void Connect(MidiTrackData* other);
 
@@ -167,6 +174,14 @@ public:
     // ---- channel, search and text operations (MidiTrackData_Channel.cpp) ----
 
 private:
+    struct MergeSource {  // one input of MergeSources
+        MidiTrackData* track;
+        bool move;         // take the records over instead of copying them
+        bool drop_titles;  // leave out track-name events
+    };
+    // The merge behind the MergeTrack family; see MidiTrackData_Merge.cpp.
+    void MergeSources(const MergeSource* sources, int count, bool roundRobin,
+                      bool singleEndOfTrack, MidiEvent* title);
     bool HasRoom() const { return event_count < kMaxEvents; }
     void DestroyEvent(MidiEvent* event);  // shrinks long sequencer-specific areas first
 };

@@ -1,0 +1,343 @@
+// The format-0 song: construction from files, images, other songs and tracks;
+// the header; the conversions between Raw, Q1 and Q2; merging tracks into it.
+#include "midi/song/MidiF0Data.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "General/GeneralMac.h"
+#include "midi/song/MidiF1Data.h"
+#include "midi/song/detail/SmfImage.h"
+
+namespace {
+
+// Once flag of ErrorMsgOnce: the misplaced time signature is reported once
+// per song.
+std::atomic<bool> time_sign{false};
+
+}  // namespace
+
+MidiF0Data::MidiF0Data() : MidiF0Data(kFormQ2) {}
+
+MidiF0Data::MidiF0Data(int form) {
+    ErrorMsgOnce(0);
+    track = std::make_unique<MidiTrackData>(form);
+    this->form = form;
+}
+
+MidiF0Data::MidiF0Data(int form, long division) : MidiF0Data(form) {
+    this->division = static_cast<int>(division);
+}
+
+MidiF0Data::MidiF0Data(const char* name) {
+    ErrorMsgOnce(0);
+    LoadByName(name, true);
+}
+
+MidiF0Data::MidiF0Data(const unsigned char* bytes, long size) {
+    ErrorMsgOnce(0);
+    LoadImage(bytes, size, true, false);
+}
+
+MidiF0Data::MidiF0Data(const unsigned char* bytes, long size, NoFallback) {
+    ErrorMsgOnce(0);
+    LoadImage(bytes, size, true, false);
+}
+
+MidiF0Data::MidiF0Data(MidiF0Data* other) {
+    ErrorMsgOnce(0);
+    if (other == nullptr) {
+        track = std::make_unique<MidiTrackData>(kFormQ2);
+        form = kFormQ2;
+        return;
+    }
+    division = other->division;
+    form = other->form;
+    fixed_time_sign = other->fixed_time_sign;
+    if (other->track == nullptr) {  // Raw: the file bytes are the song
+        std::memcpy(buffer, other->buffer, static_cast<std::size_t>(other->size));
+        size = other->size;
+        return;
+    }
+    if (other->track->form == kFormQ1) {
+        // Copies are deep in every form, so a song being played or mirrored
+        // (Q1) can be copied as well.
+        track = std::make_unique<MidiTrackData>();
+        track->SetQ1TrackData(other->track.get());
+    } else {
+        track = std::make_unique<MidiTrackData>(other->track.get());
+    }
+}
+
+MidiF0Data::MidiF0Data(MidiF0Data* other, int from, int to) {
+    ErrorMsgOnce(0);
+    if (other == nullptr || other->track == nullptr) {
+        track = std::make_unique<MidiTrackData>(kFormQ2);
+        form = kFormQ2;
+        if (other != nullptr) division = other->division;
+        return;
+    }
+    division = other->division;
+    form = other->form;
+    fixed_time_sign = other->fixed_time_sign;
+    track = std::make_unique<MidiTrackData>(other->track.get(), from, to);
+}
+
+MidiF0Data::MidiF0Data(MidiTrackData* source, int division) {
+    ErrorMsgOnce(0);
+    this->division = division;
+    form = kFormQ2;
+    if (source == nullptr) {
+        track = std::make_unique<MidiTrackData>(kFormQ2);
+    } else {
+        track = std::make_unique<MidiTrackData>(source);
+    }
+}
+
+MidiF0Data::~MidiF0Data() {
+    play_data.reset();
+    track.reset();
+}
+
+void MidiF0Data::LoadByName(const char* name, bool allowFallback) {
+    // A file that cannot be read has been reported by the platform already;
+    // reading it again as the other format would only say so twice.
+    if (name == nullptr || !MidiData::LoadFile(name) || size <= 0) {
+        track = std::make_unique<MidiTrackData>(kFormQ2);
+        form = kFormQ2;
+        return;
+    }
+    ReadBuffer(false, allowFallback);
+}
+
+void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
+                           bool allowFallback) {
+    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
+        track = std::make_unique<MidiTrackData>(kFormQ2);
+        form = kFormQ2;
+        // Nothing larger than the buffer can be held (an empty image is
+        // refused silently, as the header check refuses an empty file).
+        if (length > kMusicDataBufferSize) track->ErrorMsg(kErrTrackTooMuchData);
+        return;
+    }
+    std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
+    size = static_cast<int>(length);
+    position = 0;
+    form = kFormRaw;
+    ReadBuffer(report, allowFallback);
+}
+
+void MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
+    form = kFormRaw;
+    position = 0;
+    if (GetHeaderInfo(report)) {
+        SetQ1();
+        Q1toQ2();
+        read_ok_ = track != nullptr && track->form == kFormQ2 && chunk_read_;
+        return;
+    }
+    track = std::make_unique<MidiTrackData>(kFormQ2);
+    form = kFormQ2;
+    if (!allowFallback) return;
+    // Not a format-0 file: read it as a format-1 song (which does not come
+    // back here) and merge its tracks into this song's track.
+    MidiF1Data song(buffer, size, MidiF1Data::NoFallback{});
+    if (song.track_count == 0) return;
+    song.SetMidiF0DataMoving(this);
+    form = kFormQ2;
+    read_ok_ = true;
+}
+
+int MidiF0Data::GetHeaderInfo() {
+    return GetHeaderInfo(true);
+}
+
+int MidiF0Data::GetHeaderInfo(bool report) {
+    if (size <= 0) return 0;
+    long length = size;
+    const bool found = smf_image::LocateHeader(buffer, &length);
+    size = static_cast<int>(length);
+    // The header's fields must lie inside the file, too.
+    if (!found || size < kSmfHeaderSize) {
+        if (report) ErrorMsg(kErrF0NotMidi);
+        return 0;
+    }
+    if (buffer[8] != 0 || buffer[9] != 0) {
+        if (report) ErrorMsg(kErrF0NotFormat0);
+        return 0;
+    }
+    if (buffer[10] != 0 || buffer[11] != 1) {
+        if (report) ErrorMsg(kErrF0TrackCount);
+        return 0;
+    }
+    division = smf_image::DivisionFromHeader(buffer[12], buffer[13]);
+    position = static_cast<int>(smf_image::FirstChunkOffset(buffer, size, 0));
+    return 1;
+}
+
+void MidiF0Data::SetHeaderInfo() {
+    static constexpr unsigned char kHead[10] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0};
+    std::memcpy(buffer, kHead, sizeof kHead);
+    buffer[10] = 0;
+    buffer[11] = 1;
+    buffer[12] = static_cast<unsigned char>((division >> 8) & 0xFF);
+    buffer[13] = static_cast<unsigned char>(division & 0xFF);
+}
+
+void MidiF0Data::SetQ1() {
+    if (form != kFormRaw) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    chunk_read_ = false;
+    position = static_cast<int>(smf_image::SkipForeignChunks(buffer, size, position));
+    if (position > size - 8) {
+        // The header promised a track that is not there.
+        track = std::make_unique<MidiTrackData>(kFormQ1);
+        track->ErrorMsg(kErrTrackNotMidi);
+    } else {
+        track = std::make_unique<MidiTrackData>(size, position, buffer);
+        if (track->form == kFormQ1) {
+            position += track->size;
+            smf_image::RepairEndOfTrack(track.get());
+            chunk_read_ = true;
+        } else {
+            // The reader refused the chunk and has said why.
+            track = std::make_unique<MidiTrackData>(kFormQ1);
+        }
+    }
+    form = kFormQ1;
+}
+
+void MidiF0Data::Q1toQ2() {
+    if (form != kFormQ1 || track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->Q1toQ2();
+    form = kFormQ2;
+}
+
+void MidiF0Data::Q2toQ1() {
+    if (form != kFormQ2 || track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->Q2toQ1();
+    form = kFormQ1;
+}
+
+int MidiF0Data::Q1toRaw() {
+    // Writing a song of another form would lose it: refuse instead.
+    if (form != kFormQ1 || track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return 0;
+    }
+    // Among events at one time, the order in which they are written.
+    track->MoveCommandFirst();
+    track->MoveSysExFront();
+    track->MoveNoteOffFront();
+    if (!track->Q1toRaw()) return 0;  // the track writer has said why
+    if (track->size > kMusicDataBufferSize - kSmfHeaderSize) {
+        // The chunk fits a track but not a file: keep the song as it was (the
+        // writer leaves the events in place).
+        track->form = kFormQ1;
+        track->ErrorMsg(kErrTrackTooMuchData);
+        return 0;
+    }
+    SetHeaderInfo();
+    std::memcpy(buffer + kSmfHeaderSize, track->buffer, static_cast<std::size_t>(track->size));
+    size = kSmfHeaderSize + track->size;
+    position = 0;
+    track.reset();
+    form = kFormRaw;
+    return 1;
+}
+
+int MidiF0Data::ChangeDivision(int newDivision) {
+    return ChangeDivision(newDivision, false);
+}
+
+int MidiF0Data::ChangeDivision(int newDivision, bool flag) {
+    // Times cannot be rescaled from or to a division of 0.
+    if (track == nullptr || division <= 0 || newDivision <= 0) {
+        ErrorMsg(kErrF0Internal);
+        return 0;
+    }
+    const int result = track->ChangeDivision(division, newDivision, flag);
+    division = newDivision;
+    return result;
+}
+
+void MidiF0Data::AddTrack(MidiTrackData* other) {
+    AddTrack(other, true);
+}
+
+void MidiF0Data::AddTrackWithoutTrackTitle(MidiTrackData* other) {
+    AddTrack(other, false);
+}
+
+void MidiF0Data::AddTrack(MidiTrackData* other, bool withTitle) {
+    if (track == nullptr || other == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->MergeTrackOwnFirst(other, withTitle);
+    // The merge may have doubled notes that sound in both tracks.
+    track->CleanUpDuplicateNoteOnOff(true);
+}
+
+void MidiF0Data::Connect(MidiF0Data* other) {
+    if (track == nullptr || other == nullptr || other->track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->Connect(other->track.get());
+}
+
+void MidiF0Data::DeleteChanelData(int channel) {
+    if (track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    for (int i = 0; i < track->event_count; ++i) {
+        if (track->event_table[i]->channel == channel) track->event_table[i]->status = kEvNone;
+    }
+    track->DeleteNop();
+}
+
+int MidiF0Data::ErrorMsg(int code) {
+    const char* text = "MidiF0Dataでエラーが発生しました。";
+    switch (code) {
+        case kErrF0NotFormat0:
+            text = "Format 0のファイルではありません。";
+            break;
+        case kErrF0OpenFile:
+            text = "ファイルが開けませんでした。";
+            break;
+        case kErrF0TrackCount:
+            text = "トラック数に誤りがあります。";
+            break;
+        case kErrF0NotMidi:
+            text = "MIDIファイルではないか、ファイルにマックバイナリがついています。";
+            break;
+        case kErrF0Internal:
+            text = "MidiF0Dataで内部エラーが発生しました。";
+            break;
+        default:
+            break;
+    }
+    GneWriteErrorMsg(text);
+    return 0;
+}
+
+int MidiF0Data::ErrorMsgOnce(int code) {
+    if (code == 0) {
+        time_sign = false;
+        return 0;
+    }
+    if (code == kErrF0TimeSign && !time_sign.exchange(true)) {
+        GneWriteErrorMsg("拍子記号の位置が異常です。");
+    }
+    return 0;
+}

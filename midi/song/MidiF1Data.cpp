@@ -1,0 +1,564 @@
+// The format-1 song: construction, header, forms and saving, and the
+// conversions from a format-0 song (17 tracks) and back into one.
+#include "midi/song/MidiF1Data.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#include "General/GeneralMac.h"
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/detail/SmfImage.h"
+
+namespace {
+
+// Once flags of ErrorMsgOnce.
+std::atomic<bool> time_sign{false};
+std::atomic<bool> drum_tone{false};
+std::atomic<bool> drum_combine{false};
+std::atomic<bool> track_combine{false};
+
+bool IsFormatZeroImage(const unsigned char* image, long size) {
+    return smf_image::HasTag(image, size, 0, "MThd") && size >= kSmfHeaderSize && image[8] == 0 &&
+           image[9] == 0;
+}
+
+// A deep copy in the track's own form (Q1 or Q2).
+std::unique_ptr<MidiF1TrackData> CopyTrack(MidiTrackData* source) {
+    return std::make_unique<MidiF1TrackData>(source);
+}
+
+}  // namespace
+
+MidiF1Data::MidiF1Data() {
+    ErrorMsgOnce(0);
+    MidiData::LoadFile();
+    // The panel's choice has no other reading to fall back to.
+    if (GetHeaderInfo()) {
+        SetQ1();
+        Q1toQ2();
+    }
+}
+
+MidiF1Data::MidiF1Data(const char* name) {
+    ErrorMsgOnce(0);
+    // A file that cannot be read has been reported by the platform already.
+    if (name == nullptr || !MidiData::LoadFile(name) || size <= 0) return;
+    ReadBuffer(true);
+}
+
+MidiF1Data::MidiF1Data(const unsigned char* bytes, long length) {
+    ErrorMsgOnce(0);
+    LoadImage(bytes, length);
+    if (form == kFormRaw && GetHeaderInfo()) {
+        SetQ1();
+        Q1toQ2();
+    }
+}
+
+MidiF1Data::MidiF1Data(long length, const unsigned char* bytes) : MidiF1Data(bytes, length) {}
+
+MidiF1Data::MidiF1Data(const unsigned char* bytes, long length, NoFallback) {
+    ErrorMsgOnce(0);
+    LoadImage(bytes, length);
+    if (form == kFormRaw) ReadBuffer(false);
+}
+
+MidiF1Data::MidiF1Data(MidiF0Data* song) {
+    ErrorMsgOnce(0);
+    FromMidiF0Data(song);
+}
+
+MidiF1Data::MidiF1Data(MidiF1Data* other) {
+    ErrorMsgOnce(0);
+    if (other == nullptr) return;
+    division = other->division;
+    form = other->form;
+    fixed_time_sign = other->fixed_time_sign;
+    for (int i = 0; i < other->track_count; ++i) AddTrack(CopyTrack(other->GetTrack(i)).release());
+}
+
+MidiF1Data::MidiF1Data(MidiF1Data* other, int from, int to) {
+    ErrorMsgOnce(0);
+    if (other == nullptr) return;
+    division = other->division;
+    if (other->form != kFormQ1) {
+        ErrorMsg(0);
+        return;
+    }
+    for (int i = 0; i < other->track_count; ++i) {
+        AddTrack(std::make_unique<MidiF1TrackData>(other->GetTrack(i), from, to).release());
+    }
+    form = kFormQ1;
+}
+
+MidiF1Data::MidiF1Data(MidiTrackData** sources, int count, int division) {
+    ErrorMsgOnce(0);
+    this->division = division;
+    form = kFormQ2;
+    if (sources == nullptr) return;
+    for (int i = 0; i < count; ++i) {
+        if (sources[i] == nullptr) continue;
+        if (!AddTrack(CopyTrack(sources[i]).release())) break;
+    }
+}
+
+MidiF1Data::MidiF1Data(int division) {
+    ErrorMsgOnce(0);
+    this->division = division;
+    form = kFormQ2;
+}
+
+MidiF1Data::~MidiF1Data() {
+    ClearData();
+}
+
+void MidiF1Data::LoadImage(const unsigned char* bytes, long length) {
+    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
+        // Nothing larger than the buffer can be held (an empty image is
+        // refused silently, as the header check refuses an empty file).
+        if (length > kMusicDataBufferSize) MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
+        form = kFormQ2;
+        return;
+    }
+    std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
+    size = static_cast<int>(length);
+    position = 0;
+    form = kFormRaw;
+}
+
+void MidiF1Data::ReadBuffer(bool allowFallback) {
+    form = kFormRaw;
+    position = 0;
+    long length = size;
+    smf_image::LocateHeader(buffer, &length);
+    size = static_cast<int>(length);
+    if (allowFallback && IsFormatZeroImage(buffer, size)) {
+        // A format-0 file: read it as one (with that reading's messages, as
+        // the format-1 header check would only say "not format 1") and split
+        // it. The format-0 reading does not come back here.
+        MidiF0Data song(buffer, size, MidiF0Data::NoFallback{});
+        form = kFormQ2;
+        if (song.read_ok_) FromMidiF0DataMoving(&song);
+        return;
+    }
+    if (GetHeaderInfo()) {
+        SetQ1();
+        Q1toQ2();
+    } else {
+        form = kFormQ2;
+    }
+}
+
+void MidiF1Data::ClearData() {
+    for (auto& track : tracks) track.reset();
+    track_count = 0;
+}
+
+int MidiF1Data::AddTrack(MidiF1TrackData* track) {
+    std::unique_ptr<MidiF1TrackData> owned(track);
+    if (owned == nullptr) return 0;
+    if (track_count >= kMaxTracks) {
+        ErrorMsg(kErrF1Track);
+        return 0;
+    }
+    tracks[static_cast<std::size_t>(track_count++)] = std::move(owned);
+    return 1;
+}
+
+int MidiF1Data::AddTrack() {
+    try {
+        return AddTrack(std::make_unique<MidiF1TrackData>().release());
+    } catch (const std::bad_alloc&) {
+        GneErrorMsg(kGneErrNoMemory);
+        return 0;
+    }
+}
+
+int MidiF1Data::InsertTrack(MidiF1TrackData* track, int index) {
+    std::unique_ptr<MidiF1TrackData> owned(track);
+    if (owned == nullptr) return 0;
+    if (track_count >= kMaxTracks) {
+        ErrorMsg(kErrF1Track);
+        return 0;
+    }
+    index = std::clamp(index, 0, track_count);
+    for (int i = track_count; i > index; --i) {
+        tracks[static_cast<std::size_t>(i)] = std::move(tracks[static_cast<std::size_t>(i - 1)]);
+    }
+    tracks[static_cast<std::size_t>(index)] = std::move(owned);
+    ++track_count;
+    return 1;
+}
+
+int MidiF1Data::GetHeaderInfo() {
+    if (size <= 0) return 0;
+    long length = size;
+    const bool found = smf_image::LocateHeader(buffer, &length);
+    size = static_cast<int>(length);
+    // The header's fields must lie inside the file, too.
+    if (!found || size < kSmfHeaderSize) {
+        ErrorMsg(kErrF1NotMidi);
+        return 0;
+    }
+    if (buffer[8] != 0 || buffer[9] != 1) {
+        ErrorMsg(kErrF1NotFormat1);
+        return 0;
+    }
+    int count = buffer[10] * 256 + buffer[11];
+    if (count > kF1MaxHeaderTracks) {
+        ErrorMsg(kErrF1Track);
+        count = kF1TracksReadOnError;
+    } else if (count == 0) {
+        // A song without tracks is no song; say so rather than load nothing.
+        ErrorMsg(kErrF1Track);
+        return 0;
+    }
+    header_tracks_ = count;
+    division = smf_image::DivisionFromHeader(buffer[12], buffer[13]);
+    position = static_cast<int>(smf_image::FirstChunkOffset(buffer, size, 0));
+    return 1;
+}
+
+void MidiF1Data::SetHeaderInfo() {
+    static constexpr unsigned char kHead[10] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
+    std::memcpy(buffer, kHead, sizeof kHead);
+    buffer[10] = static_cast<unsigned char>((track_count >> 8) & 0xFF);
+    buffer[11] = static_cast<unsigned char>(track_count & 0xFF);
+    buffer[12] = static_cast<unsigned char>((division >> 8) & 0xFF);
+    buffer[13] = static_cast<unsigned char>(division & 0xFF);
+    size = kSmfHeaderSize;
+    position = kSmfHeaderSize;
+}
+
+void MidiF1Data::SetQ1() {
+    if (form != kFormRaw) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    ClearData();
+    for (int read = 0; read < header_tracks_; ++read) {
+        position = static_cast<int>(smf_image::SkipForeignChunks(buffer, size, position));
+        if (position > size - 8) {
+            // The header announced more tracks than the file holds.
+            ErrorMsg(kErrF1Track);
+            break;
+        }
+        auto track = std::make_unique<MidiF1TrackData>(size, position, buffer);
+        // A refused chunk (the reader has said why) ends the reading: what
+        // follows is no track either.
+        if (track->form != kFormQ1) break;
+        position += track->size;
+        smf_image::RepairEndOfTrack(track.get());
+        if (!AddTrack(track.release())) break;
+    }
+    form = kFormQ1;
+}
+
+void MidiF1Data::Q1toQ2() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q1toQ2();
+    form = kFormQ2;
+}
+
+void MidiF1Data::Q2toQ1() {
+    if (form != kFormQ2) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q2toQ1();
+    form = kFormQ1;
+}
+
+int MidiF1Data::Q1toRaw() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrF1Internal);
+        return 0;
+    }
+    // Every track is written first; only when the whole file fits the
+    // buffer are the tracks given up. The writer leaves the events in place,
+    // so a refused song goes back to Q1 unchanged.
+    auto restore = [this](int written) {
+        for (int i = 0; i < written; ++i) tracks[static_cast<std::size_t>(i)]->form = kFormQ1;
+    };
+    long total = kSmfHeaderSize;
+    for (int i = 0; i < track_count; ++i) {
+        MidiF1TrackData* track = tracks[static_cast<std::size_t>(i)].get();
+        if (!track->Q1toRaw()) {  // the track writer has said why
+            restore(i);
+            return 0;
+        }
+        total += track->size;
+        if (total > kMusicDataBufferSize) {
+            restore(i + 1);
+            track->ErrorMsg(kErrTrackTooMuchData);
+            return 0;
+        }
+    }
+    SetHeaderInfo();
+    for (int i = 0; i < track_count; ++i) {
+        const MidiF1TrackData* track = tracks[static_cast<std::size_t>(i)].get();
+        std::memcpy(buffer + size, track->buffer, static_cast<std::size_t>(track->size));
+        size += track->size;
+    }
+    header_tracks_ = track_count;
+    ClearData();
+    position = 0;
+    form = kFormRaw;
+    return 1;
+}
+
+void MidiF1Data::FromMidiF0Data(MidiF0Data* song) {
+    FromMidiF0DataImpl(song, false);
+}
+
+void MidiF1Data::FromMidiF0DataMoving(MidiF0Data* song) {
+    FromMidiF0DataImpl(song, true);
+}
+
+void MidiF1Data::FromMidiF0DataImpl(MidiF0Data* song, bool move) {
+    if (song == nullptr || song->form != kFormQ2 || song->track == nullptr) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    ClearData();
+    division = song->division;
+    form = kFormQ2;
+    for (int i = 0; i < kF1TracksFromF0; ++i) AddTrack(new MidiF1TrackData(kFormQ2));
+
+    // Track 0 takes the meta events, track 1 + c the events of channel c,
+    // track 1 whatever has neither. Each track carries its own deltas: the
+    // time since its previous event, kept as the absolute tick of that event.
+    MidiTrackData* source = song->track.get();
+    std::array<long long, kF1TracksFromF0> last{};
+    long long now = 0;
+    for (int i = 0; i < source->event_count; ++i) {
+        MidiEvent* event = source->event_table[i];
+        now += event->delta;
+        if (event->IsEndOfTrack()) {
+            for (int t = 0; t < kF1TracksFromF0; ++t) {
+                tracks[static_cast<std::size_t>(t)]->AddEndOfTrack(
+                    static_cast<int>(now - last[static_cast<std::size_t>(t)]));
+            }
+            last.fill(now);
+            continue;
+        }
+        int target = 1;
+        if (event->status == kEvMeta) {
+            target = 0;
+        } else if (event->channel >= 0 && event->channel < 16) {
+            target = 1 + event->channel;
+        }
+        MidiF1TrackData* track = tracks[static_cast<std::size_t>(target)].get();
+        const int delta = static_cast<int>(now - last[static_cast<std::size_t>(target)]);
+        if (move) {
+            event->delta = delta;
+            track->AddEvent(event);
+            source->event_table[i] = nullptr;
+        } else {
+            auto copy = std::make_unique<MidiEvent>();
+            copy->Copy(event);
+            copy->delta = delta;
+            track->AddEvent(copy.release());
+        }
+        last[static_cast<std::size_t>(target)] = now;
+    }
+    // A song without its end of track still gives complete tracks.
+    for (int t = 0; t < kF1TracksFromF0; ++t) {
+        tracks[static_cast<std::size_t>(t)]->AddEndOfTrack(
+            static_cast<int>(now - last[static_cast<std::size_t>(t)]));
+    }
+    if (move) {
+        // The records now belong to the tracks; the end-of-track records
+        // that stayed behind go with the emptied song track.
+        int kept = 0;
+        for (int i = 0; i < source->event_count; ++i) {
+            if (source->event_table[i] != nullptr) {
+                source->event_table[kept++] = source->event_table[i];
+            }
+        }
+        source->event_count = kept;
+        source->DeleteAllEvent();
+    }
+}
+
+void MidiF1Data::SetMidiF0Data(MidiF0Data* song) {
+    if (form != kFormQ2 || song == nullptr) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    song->division = division;
+    if (song->track == nullptr) song->track = std::make_unique<MidiTrackData>(kFormQ2);
+    std::array<MidiTrackData*, kMaxTracks> sources{};
+    for (int i = 0; i < track_count; ++i) sources[static_cast<std::size_t>(i)] = GetTrack(i);
+    song->track->MergeTrack(track_count, sources.data());
+    song->track->form = kFormQ2;
+    song->form = kFormQ2;
+}
+
+void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) {
+    if (form != kFormQ2 || song == nullptr) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    song->division = division;
+    if (song->track == nullptr) song->track = std::make_unique<MidiTrackData>(kFormQ2);
+    std::array<MidiTrackData*, kMaxTracks> sources{};
+    for (int i = 0; i < track_count; ++i) sources[static_cast<std::size_t>(i)] = GetTrack(i);
+    song->track->MergeTrackMoving(track_count, sources.data());
+    song->track->form = kFormQ2;
+    song->form = kFormQ2;
+}
+
+void MidiF1Data::SetMidiF0DataWithoutTrackTitle(MidiF0Data* song) {
+    if (form != kFormQ2 || song == nullptr) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    song->division = division;
+    if (song->track == nullptr) song->track = std::make_unique<MidiTrackData>(kFormQ2);
+    for (int i = 0; i < track_count; ++i) {
+        MidiF1TrackData* track = GetTrack(i);
+        if (track->GetChanel() != kNoChannel) {
+            song->AddTrackWithoutTrackTitle(track);
+        } else {
+            song->AddTrack(track);
+        }
+    }
+    song->track->DeleteDuplicateEndOfTrack();
+}
+
+void MidiF1Data::ReplaceData(MidiF0Data* song) {
+    if (song == nullptr || song->form != kFormQ2) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    MidiF1Data split(song);
+    division = split.division;
+    form = split.form;
+    ClearData();
+    // The split song is discarded: its tracks change hands instead of being copied.
+    for (int i = 0; i < split.track_count; ++i) {
+        tracks[static_cast<std::size_t>(i)] = std::move(split.tracks[static_cast<std::size_t>(i)]);
+    }
+    track_count = split.track_count;
+    split.track_count = 0;
+}
+
+int MidiF1Data::SaveFile(const char* name) {
+    switch (form) {
+        case kFormQ2: {
+            Q2toQ1();
+            const int result = SaveFile(name);
+            Q1toQ2();
+            return result;
+        }
+        case kFormQ1: {
+            if (!Q1toRaw()) return 0;
+            const int result = MusicData::SaveFile(name);
+            position = kSmfHeaderSize;
+            SetQ1();  // the tracks are read back from the bytes just written
+            return result;
+        }
+        case kFormRaw:
+            return MusicData::SaveFile(name);
+        default:
+            ErrorMsg(kErrF1Internal);
+            return 0;
+    }
+}
+
+int MidiF1Data::SaveFile() {
+    if (form != kFormRaw) ErrorMsg(kErrF1Internal);
+    return MusicData::SaveFile("mid", "SMF files|*.mid");
+}
+
+int MidiF1Data::ErrorMsg(int code) {
+    const char* text = "MidiF1Dataでエラーが発生しました。";
+    switch (code) {
+        case kErrF1Track:
+            text = "Track Error";
+            break;
+        case kErrF1NotFormat1:
+            text = "フォーマット１ではありません。";
+            break;
+        case kErrF1Internal:
+            text = "MidiF1Dataで内部エラーが発生しました。";
+            break;
+        case kErrF1NotMidi:
+            text = "Midiファイルではないか、ファイルにマックバイナリがついています。";
+            break;
+        case kErrF1OpenFile:
+            text = "ファイルを開けませんでした。";
+            break;
+        case kErrF1MasterVolume:
+            text = "マスターボリュームが複数設定されています。";
+            break;
+        case kErrF1DrumProgram:
+            text =
+                "ドラムにプログラムチェンジが設定されています。(または、CH10以外をドラムとして"
+                "使用するシステムエクスクルーシブが設定されています。)";
+            break;
+        case kErrF1TimeSignUnknown:
+            text = "扱えない拍子記号が含まれていました。";
+            break;
+        case kErrF1TooManyTempo:
+            text = "設定されているテンポの数が多すぎます。";
+            break;
+        case kErrF1SysExTracks:
+            text = "複数のSysExTrackがあります。";
+            break;
+        case kErrF1SystemChannel:
+            text = "システムチャネルが重複しています";
+            break;
+        case kErrF1Channel:
+            text = "チャネルが重複しています";
+            break;
+        case kErrF1NoFreeChannel:
+            text =
+                "複数プログラムチェンジのトラックを分割しようとしましたが、使用できるチャネルが"
+                "ありませんでした。";
+            break;
+        case kErrF1NoDrumTrack:
+            text = "ドラムトラックがありませんでした。";
+            break;
+        default:
+            break;
+    }
+    GneWriteErrorMsg(text);
+    return 0;
+}
+
+int MidiF1Data::ErrorMsgOnce(int code) {
+    auto once = [](std::atomic<bool>& flag, const char* text) {
+        if (!flag.exchange(true)) GneWriteErrorMsg(text);
+    };
+    switch (code) {
+        case 0:  // every new song; the drum-to-tone message stays once per process
+            time_sign = false;
+            drum_combine = false;
+            track_combine = false;
+            break;
+        case kErrF1TimeSign:
+            once(time_sign, "拍子記号の位置が異常です。");
+            break;
+        case kErrF1DrumTone:
+            once(drum_tone,
+                 "ドラムからトーンにマッピングしようとしましたが、マッピングのための"
+                 "あきチャネルがありませんでした。");
+            break;
+        case kErrF1DrumCombine:
+            once(drum_combine, "異なるプログラムチェンジのドラムトラックを結合しようとしました。");
+            break;
+        case kErrF1TrackCombine:
+            once(track_combine, "複数のプログラムチェンジのトラックを結合しようとしました。");
+            break;
+        default:
+            break;
+    }
+    return 0;
+}

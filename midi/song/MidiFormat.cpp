@@ -1,0 +1,46 @@
+// Converting a whole file image between format 0 and format 1.
+#include <cstring>
+
+#include "General/GeneralMac.h"
+#include "midi/song/MidiData.h"
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "midi/song/detail/SmfImage.h"
+
+int MidiChangeFormat(unsigned char* image, long* size, int format) try {
+    if (format != 0 && format != 1) {
+        GneErrorMsg(0);
+        return 0;
+    }
+    if (image == nullptr || size == nullptr || *size <= 0) return 0;
+    // A wrapper (RMID, MacBinary) goes first, so that *size always tells
+    // where the rewritten image ends.
+    smf_image::LocateHeader(image, size);
+    if (MidiGetFormat(image, *size) == format) return 1;
+
+    // The intermediate songs are discarded, so their records are moved from
+    // one to the next rather than copied.
+    if (format == 1) {
+        MidiF0Data song0(image, *size);
+        if (!song0.read_ok_) return 0;
+        MidiF1Data song1(0);
+        song1.FromMidiF0DataMoving(&song0);
+        song1.Q2toQ1();
+        if (!song1.Q1toRaw()) return 0;  // too large: the image stays as it was
+        std::memcpy(image, song1.buffer, static_cast<std::size_t>(song1.size));
+        *size = song1.size;
+        return 1;
+    }
+    MidiF1Data song1(image, *size);
+    if (song1.track_count == 0) return 0;
+    MidiF0Data song0;
+    song1.SetMidiF0DataMoving(&song0);
+    song0.Q2toQ1();
+    if (!song0.Q1toRaw()) return 0;
+    std::memcpy(image, song0.buffer, static_cast<std::size_t>(song0.size));
+    *size = song0.size;
+    return 1;
+} catch (const std::exception&) {
+    GneErrorMsg(kGneErrNoMemory);
+    return 0;
+}
