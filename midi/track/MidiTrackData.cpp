@@ -2,6 +2,7 @@
 // message functions with their tables.
 #include "midi/track/MidiTrackData.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <new>
@@ -146,6 +147,105 @@ void MidiTrackData::SetQ1TrackData(MidiTrackData* source) {
         GneErrorMsg(kGneErrNoMemory);
         ErrorMsg(kErrTrackTooMuchData);
     }
+}
+
+namespace {
+
+// A note off (velocity 0) as the reader would have made it.
+MidiEvent* NewNoteOff(int channel, int note) {
+    auto* off = new MidiEvent(0);
+    off->SetNoteOffEvent(channel, note);
+    off->velocity = 0;
+    off->data[0] = static_cast<unsigned char>(kEvNoteOff + channel);
+    off->data[1] = static_cast<unsigned char>(note);
+    off->length = 3;
+    return off;
+}
+
+// Events before the range are gathered at tick 0, so pitch bends pile up
+// there although only the last one of each channel decides the bend in force
+// when the range begins. The earlier ones are dropped, channel by channel;
+// bends inside the range are the music and stay.
+void PruneLeadingPitchBends(MidiTrackData& track) {
+    std::array<int, 16> last{};
+    last.fill(-1);
+    for (int i = 0; i < track.event_count && track.event_table[i]->delta == 0; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (e.status != kEvPitchBend || e.channel < 0 || e.channel > 15) continue;
+        if (last[e.channel] >= 0) track.event_table[last[e.channel]]->status = kEvNone;
+        last[e.channel] = i;
+    }
+}
+
+}  // namespace
+
+MidiTrackData::MidiTrackData(MidiTrackData* source, int from, int to)
+    : event_table(NewEventTable()) {
+    if (source == nullptr) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    const bool q2 = source->form == kFormQ2;
+    if (q2) {
+        SetTrackData(source);
+    } else {
+        SetQ1TrackData(source);
+    }
+    if (form != kFormQ1 && form != kFormQ2) return;  // reported by the copy
+
+    // Notes sounding at the end of the range (Q1 only), by channel and note.
+    std::array<std::array<bool, 128>, 16> sounding{};
+    long long t = 0;      // absolute time in the source; 64 bits, as ticks add up
+    long long carry = 0;  // time of the events gathered at tick 0
+    bool first_in_range = true;
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent& e = *event_table[i];
+        t += e.delta;
+        if (t < from) {
+            carry += e.delta;
+            e.delta = 0;
+            const bool note =
+                q2 ? e.status == kEvNote : e.status == kEvNoteOn || e.status == kEvNoteOff;
+            if (note) e.status = kEvNone;  // other events keep their effect, at tick 0
+        } else if (t < to) {
+            if (!q2 && e.channel >= 0 && e.channel <= 15 && e.note >= 0 && e.note <= 127) {
+                if (e.status == kEvNoteOff) sounding[e.channel][e.note] = false;
+                if (e.status == kEvNoteOn) sounding[e.channel][e.note] = e.velocity > 0;
+            }
+            if (first_in_range) {
+                const long long shifted = e.delta + carry - from;
+                if (shifted < 0) ErrorMsg(0);
+                e.delta = static_cast<int>(shifted < 0 ? 0 : shifted);
+                first_in_range = false;
+            }
+        } else {
+            e.status = kEvNone;
+            if (q2) e.delta = 0;
+        }
+    }
+    if (!q2) {
+        // The notes still sounding are closed where the range ends in the
+        // copy, that is to - from ticks after its start, so no note outlasts
+        // the range.
+        const int end = static_cast<int>(std::max(0LL, static_cast<long long>(to) - from));
+        for (int channel = 0; channel < 16; ++channel) {
+            for (int note = 0; note < 128; ++note) {
+                if (sounding[channel][note]) InsertEvent(end, NewNoteOff(channel, note));
+            }
+        }
+    }
+    if (event_count == 0 || !event_table[event_count - 1]->IsEndOfTrack()) {
+        if (event_count < kMaxEvents) {
+            auto* end = new MidiEvent(0);
+            end->status = kEvMeta;
+            end->number = kMetaEndOfTrack;
+            event_table[event_count++] = end;
+        } else {
+            ErrorMsg(kErrTrackTooMuchData);
+        }
+    }
+    PruneLeadingPitchBends(*this);
+    DeleteNop();
 }
 
 int MidiTrackData::ErrorMsg(int code) {

@@ -1,0 +1,99 @@
+// The range copy of a track: events before the range gathered at its start,
+// notes cut at both ends, one bend per channel left at the start.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ReaderTestSupport.h"
+
+using namespace reader_test;
+
+namespace {
+
+Ev Bend(int delta, int ch, int lsb, int msb) {
+    return {delta, kEvPitchBend, ch, lsb, 0, 0, msb, 3};
+}
+
+// A Q1 track: abs ticks in the comments.
+Bytes Q1Source() {
+    return TrackChunk({0x00, 0xB0, 0x07, 0x64,      // 0    volume
+                       0x00, 0xE0, 0x00, 0x40,      // 0    bend ch 0
+                       0x32, 0xE1, 0x00, 0x50,      // 50   bend ch 1
+                       0x32, 0xE0, 0x00, 0x30,      // 100  bend ch 0
+                       0x00, 0x90, 60,   100,       // 100  note 60 on
+                       0x81, 0x48, 0x80, 60,   64,  // 300  note 60 off
+                       0x64, 0x90, 62,   100,       // 400  note 62 on
+                       0x64, 0x90, 64,   100,       // 500  note 64 on
+                       0x32, 0xE0, 0x10, 0x41,      // 550  bend ch 0, in range
+                       0x32, 0x80, 62,   64,        // 600  note 62 off
+                       0x82, 0x2C, 0x80, 64,   64,  // 900  note 64 off
+                       0x64, 0xFF, 0x2F, 0x00});    // 1000 end of track
+}
+
+}  // namespace
+
+TEST(TrackRangeCopy, Q1Range) {
+    CaptureSink sink;
+    const auto source = Read(Q1Source());
+    ASSERT_EQ(source->event_count, 12);
+    MidiTrackData copy(source.get(), 400, 700);
+    EXPECT_EQ(copy.form, kFormQ1);
+    // Before the range: the volume and the last bend of each channel, at tick
+    // 0; note 60 is gone. Note 64 still sounds at 700 and is closed at 300,
+    // the end of the range in the copy. The source's length is kept.
+    EXPECT_EQ(
+        Events(copy),
+        (std::vector<Ev>{Control(0, 0, 7, 100), Bend(0, 1, 0, 0x50), Bend(0, 0, 0, 0x30),
+                         NoteOn(0, 0, 62, 100), NoteOn(100, 0, 64, 100), Bend(50, 0, 0x10, 0x41),
+                         NoteOff(50, 0, 62, 64), NoteOff(100, 0, 64, 0), EndOfTrack(300)}));
+    EXPECT_TRUE(sink.Messages().empty());
+    // The source is untouched.
+    EXPECT_EQ(source->event_count, 12);
+    EXPECT_EQ(source->event_table[1]->status, kEvPitchBend);
+
+    // From 0: the notes sounding at the end are closed at to.
+    MidiTrackData head(source.get(), 0, 450);
+    EXPECT_EQ(Events(head),
+              (std::vector<Ev>{Control(0, 0, 7, 100), Bend(0, 0, 0, 0x40), Bend(50, 1, 0, 0x50),
+                               Bend(50, 0, 0, 0x30), NoteOn(0, 0, 60, 100), NoteOff(200, 0, 60, 64),
+                               NoteOn(100, 0, 62, 100), NoteOff(50, 0, 62, 0), EndOfTrack(550)}));
+}
+
+TEST(TrackRangeCopy, Q2Range) {
+    CaptureSink sink;
+    MidiTrackData source(kFormQ2);
+    const auto put = [&](int delta, int status, int note, int duration) {
+        auto* e = new MidiEvent(delta);
+        e->status = status;
+        e->note = note;
+        e->duration = duration;
+        e->velocity = 90;
+        e->channel = status == kEvMeta ? kNoChannel : 2;
+        if (status == kEvMeta) e->number = kMetaEndOfTrack;
+        source.event_table[source.event_count++] = e;
+    };
+    put(0, kEvNote, 60, 480);    // 0
+    put(480, kEvNote, 62, 960);  // 480
+    put(120, kEvControl, 0, 0);  // 600
+    put(400, kEvNote, 64, 100);  // 1000
+    put(1000, kEvMeta, 0, 0);    // 2000
+    MidiTrackData copy(&source, 480, 1000);
+    EXPECT_EQ(copy.form, kFormQ2);
+    ASSERT_EQ(copy.event_count, 3);
+    EXPECT_EQ(copy.event_table[0]->status, kEvNote);
+    EXPECT_EQ(copy.event_table[0]->note, 62);
+    EXPECT_EQ(copy.event_table[0]->delta, 0);
+    EXPECT_EQ(copy.event_table[0]->duration, 960);  // notes keep their length
+    EXPECT_EQ(copy.event_table[1]->status, kEvControl);
+    EXPECT_EQ(copy.event_table[1]->delta, 120);
+    EXPECT_TRUE(copy.event_table[2]->IsEndOfTrack());
+    EXPECT_EQ(copy.event_table[2]->delta, 0);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // A source in no form gives an empty copy and a message.
+    MidiTrackData fresh;
+    MidiTrackData empty(&fresh, 0, 100);
+    EXPECT_EQ(empty.event_count, 0);
+    EXPECT_EQ(sink.Count(kInternal), 1);
+}
