@@ -1,0 +1,98 @@
+// Classifying and converting whole file images: MacBinary, format detection,
+// format 0 <-> 1.
+#include <gtest/gtest.h>
+
+#include "SongTestSupport.h"
+
+using namespace song_test;
+
+namespace {
+
+Bytes InBuffer(const Bytes& file) {
+    Bytes image(kMusicDataBufferSize, 0);
+    std::copy(file.begin(), file.end(), image.begin());
+    return image;
+}
+
+// A format-0 file whose events already stand in the order the conversion
+// gives at one tick (the first event of the meta track, then of each channel
+// in ascending order; one event per track and pass).
+Bytes OrderedFormat0() {
+    return Concat({HeaderChunk(0, 1, 96),
+                   TrackChunk(Cat({Text(0, 3, "Song"), Program(0, 0, 5), Cc(0, 3, 10, 64),
+                                   On(10, 0, 60), On(10, 9, 36), Off(48, 9, 36), Off(20, 0, 60),
+                                   On(0, 3, 70), Off(96, 3, 70), Eot(0)}))});
+}
+
+}  // namespace
+
+TEST(Format, ClassifiesImages) {
+    Bytes f0 = SmallFormat0();
+    EXPECT_EQ(MidiGetFormat(f0.data(), long(f0.size())), 0);
+    Bytes f1 = Concat({HeaderChunk(1, 2, 96)});
+    EXPECT_EQ(MidiGetFormat(f1.data(), long(f1.size())), 1);
+    Bytes f2 = Concat({HeaderChunk(2, 1, 96)});
+    EXPECT_EQ(MidiGetFormat(f2.data(), long(f2.size())), -1);
+    Bytes manyTracks = Concat({HeaderChunk(0, 5, 96)});
+    EXPECT_EQ(MidiGetFormat(manyTracks.data(), long(manyTracks.size())), 0);
+    Bytes mac = WithMacBinary(SmallFormat0());
+    EXPECT_EQ(MidiGetFormat(mac.data(), long(mac.size())), 0);
+    EXPECT_EQ(std::memcmp(mac.data(), "MThd", 4), 0);  // the MacBinary header is gone
+    Bytes tiny = {'M', 'T', 'h', 'd', 0};
+    EXPECT_EQ(MidiGetFormat(tiny.data(), long(tiny.size())), -1);
+    EXPECT_EQ(MidiGetFormat(nullptr, 0), -1);
+}
+
+TEST(Format, DeletesMacBinary) {
+    const unsigned char magic[] = {'M', 'T', 'h', 'd'};
+    Bytes mac = WithMacBinary(SmallFormat0());
+    long size = long(mac.size());
+    Bytes wrong = {'R', 'I', 'F', 'F'};
+    EXPECT_EQ(GneDeleteMacBinary(mac.data(), wrong.data(), &size), 0);
+    EXPECT_EQ(size, long(mac.size()));
+    EXPECT_EQ(GneDeleteMacBinary(mac.data(), magic, &size), 1);
+    EXPECT_EQ(size, long(mac.size()) - 128);
+    EXPECT_EQ(Bytes(mac.begin(), mac.begin() + size), SmallFormat0());
+    Bytes shortFile(100, 0);
+    long shortSize = 100;
+    EXPECT_EQ(GneDeleteMacBinary(shortFile.data(), nullptr, &shortSize), 0);
+    EXPECT_EQ(shortSize, 100);
+}
+
+TEST(Format, ChangesFormatBothWays) {
+    CaptureSink sink;
+    const Bytes original = OrderedFormat0();
+    Bytes image = InBuffer(original);
+    long size = long(original.size());
+
+    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 0), 1);  // already format 0
+    EXPECT_EQ(size, long(original.size()));
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + size), original);
+
+    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 1), 1);
+    EXPECT_EQ(MidiGetFormat(image.data(), size), 1);
+    EXPECT_EQ(image[10] * 256 + image[11], 17);  // meta track and one per channel
+    const Bytes asFormat1(image.begin(), image.begin() + size);
+    MidiF1Data split(asFormat1.data(), long(asFormat1.size()));
+    EXPECT_EQ(split.track_count, 17);
+
+    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 0), 1);
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + size), original);  // back, byte for byte
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_TRUE(sink.Alerts().empty());
+
+    // A MacBinary image: the wrapper goes, and the size says so.
+    Bytes mac = InBuffer(WithMacBinary(original));
+    long macSize = long(original.size()) + 128;
+    EXPECT_EQ(MidiChangeFormat(mac.data(), &macSize, 0), 1);
+    EXPECT_EQ(Bytes(mac.begin(), mac.begin() + macSize), original);
+
+    // Only formats 0 and 1 are known; an unreadable image stays as it was.
+    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 2), 0);
+    EXPECT_EQ(sink.Alerts().size(), 1u);
+    Bytes text = InBuffer(Bytes(64, 'x'));
+    long textSize = 64;
+    EXPECT_EQ(MidiChangeFormat(text.data(), &textSize, 1), 0);
+    EXPECT_EQ(textSize, 64);
+    EXPECT_EQ(text[0], 'x');
+}

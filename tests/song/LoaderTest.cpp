@@ -1,0 +1,171 @@
+// The file loader: by name and through the open panel, every format, refused
+// files, and the merge into one format-0 song.
+#include <gtest/gtest.h>
+
+#include "SongTestSupport.h"
+#include "midi/song/MidiFileLoader.h"
+
+using namespace song_test;
+
+namespace {
+
+// Installs an open panel that records its calls and answers with a name.
+class PanelAnswer {
+public:
+    explicit PanelAnswer(std::string answer) {
+        GnePanelHooks hooks;
+        hooks.open_file = [this, answer](const std::string&, std::string& chosen) {
+            ++calls;
+            if (answer.empty()) return false;
+            chosen = answer;
+            return true;
+        };
+        previous_ = GneSetPanelHooks(hooks);
+    }
+    ~PanelAnswer() { GneSetPanelHooks(previous_); }
+    int calls = 0;
+
+private:
+    GnePanelHooks previous_;
+};
+
+Bytes ThreeTrackFile() {
+    return Concat({HeaderChunk(1, 3, 120),
+                   TrackChunk(Cat({Text(0, 3, "Tune"), Tempo(0, 500000), Eot(0)})),
+                   TrackChunk(Cat({Text(0, 3, "Lead"), On(0, 0, 72), Off(120, 0, 72), Eot(0)})),
+                   TrackChunk(Cat({Text(0, 3, "Bass"), On(0, 1, 36), Off(240, 1, 36), Eot(0)}))});
+}
+
+}  // namespace
+
+TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
+    CaptureSink sink;
+    TempDir dir;
+    const std::string path = dir.File("song.mid");
+    WriteBytes(path, WithMacBinary(SmallFormat0()));
+    MidiFileLoader loader(path.c_str());
+    ASSERT_NE(loader.midi_f1_data, nullptr);
+    EXPECT_EQ(loader.midi_f1_data->track_count, 17);
+    EXPECT_EQ(loader.file_format, 0);
+    EXPECT_EQ(loader.format, 1);
+    EXPECT_EQ(loader.size, int(SmallFormat0().size()) + 128);
+    EXPECT_STREQ(loader.name, path.c_str());
+
+    OList expected;  // the oracle: the tracks merged one by one, last to first
+    for (int i = 16; i >= 0; --i) {
+        expected = LiteralMerge2(expected, OListOf(loader.midi_f1_data->GetTrack(i)), true);
+    }
+    loader.SetMidiF0Data();
+    EXPECT_EQ(loader.midi_f1_data, nullptr);
+    ASSERT_NE(loader.midi_f0_data, nullptr);
+    EXPECT_EQ(loader.midi_f0_data->form, kFormQ2);
+    EXPECT_EQ(loader.midi_f0_data->division, 480);
+    const auto view = View(loader.midi_f0_data->track.get());
+    EXPECT_EQ(view, Absolute(expected));
+    // The file's events, with its title after the tempo (the meta track's
+    // other events at tick 0 precede the joined title).
+    MidiF0Data direct(path.c_str());
+    auto file = View(direct.track.get());
+    std::swap(file[0], file[1]);
+    EXPECT_EQ(view, file);
+
+    loader.SetMidiF1Data();
+    ASSERT_NE(loader.midi_f1_data, nullptr);
+    EXPECT_EQ(loader.midi_f0_data, nullptr);
+    EXPECT_EQ(loader.midi_f1_data->track_count, 17);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(Loader, FormatOneTracksAreJoinedWithTheirTitles) {
+    CaptureSink sink;
+    TempDir dir;
+    const std::string path = dir.File("three.mid");
+    WriteBytes(path, ThreeTrackFile());
+    {
+        MidiFileLoader loader(path.c_str());
+        ASSERT_NE(loader.midi_f1_data, nullptr);
+        EXPECT_EQ(loader.format, 1);
+        // The oracle: the tracks merged one by one, last to first.
+        OList expected;
+        for (int i = 2; i >= 0; --i) {
+            expected = LiteralMerge2(expected, OListOf(loader.midi_f1_data->GetTrack(i)), true);
+        }
+        loader.SetMidiF0Data();
+        const auto view = View(loader.midi_f0_data->track.get());
+        EXPECT_EQ(view, Absolute(expected));
+        EXPECT_EQ(view[1].text, "Bass / Lead / Tune");
+        EXPECT_EQ(loader.midi_f0_data->division, 120);
+    }
+    {
+        MidiFileLoader loader(path.c_str());
+        loader.SetMidiF0DataWithoutTrackTitle();
+        std::vector<std::string> titles;
+        for (const Ev& e : View(loader.midi_f0_data->track.get())) {
+            if (e.status == kEvMeta && e.number == kMetaTrackName) titles.push_back(e.text);
+        }
+        EXPECT_EQ(titles, std::vector<std::string>{"Tune"});  // the channel tracks lose theirs
+    }
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(Loader, RefusedFilesLeaveNoSong) {
+    CaptureSink sink;
+    TempDir dir;
+    auto refused = [&](const Bytes& bytes, const std::string& message) {
+        sink.Clear();
+        WriteBytes(dir.File("x.mid"), bytes);
+        MidiFileLoader loader(dir.File("x.mid").c_str());
+        EXPECT_EQ(loader.midi_f1_data, nullptr);
+        EXPECT_EQ(loader.midi_f0_data, nullptr);
+        EXPECT_EQ(loader.size, 0);
+        EXPECT_TRUE(sink.Saw(message)) << message;
+        loader.SetMidiF0Data();  // nothing to merge
+        EXPECT_TRUE(sink.Saw("MidiFileLoaderで内部エラーが発生しました。"));
+    };
+    refused(Concat({HeaderChunk(2, 1, 96), TrackChunk(Eot(0))}), "Midiファイルではありません。");
+    refused(Bytes(262144, 0), "MidiFileLoaderでエラーが発生しました。");
+    refused(Bytes(), "Midiファイルではありません。");
+    refused(Concat({HeaderChunk(1, 0, 96)}), "Track Error");
+    refused(Concat({HeaderChunk(0, 1, 96), Bytes{'J', 'U', 'N', 'K', 0, 0, 0}}),
+            "MIDIファイルではないか、マックバイナリがついているファイルです。");
+
+    // The largest file that fits is read.
+    Bytes big = Concat({HeaderChunk(0, 1, 96), TrackChunk(Cat({Eot(0)}))});
+    big.resize(262143, 0);
+    WriteBytes(dir.File("big.mid"), big);
+    MidiFileLoader loader(dir.File("big.mid").c_str());
+    EXPECT_NE(loader.midi_f1_data, nullptr);
+
+    sink.Clear();
+    MidiFileLoader missing(dir.File("none.mid").c_str());
+    EXPECT_EQ(missing.midi_f1_data, nullptr);
+    EXPECT_EQ(sink.Alerts().size(), 1u);  // the platform says so, once
+}
+
+TEST(Loader, PanelAndPattern) {
+    TempDir dir;
+    const std::string path = dir.File("tune.mid");
+    WriteBytes(path, ThreeTrackFile());
+    {
+        PanelAnswer panel("");  // cancelled
+        MidiFileLoader loader;
+        EXPECT_EQ(panel.calls, 1);
+        EXPECT_EQ(loader.midi_f1_data, nullptr);
+        EXPECT_EQ(loader.size, 0);
+    }
+    {
+        PanelAnswer panel(path);
+        MidiFileLoader loader;
+        EXPECT_NE(loader.midi_f1_data, nullptr);
+        EXPECT_STREQ(file_name, path.c_str());  // the last name chosen in the panel
+    }
+    {
+        PanelAnswer panel(path);
+        MidiFileLoader loader("*.mid");
+        EXPECT_EQ(panel.calls, 1);
+        EXPECT_NE(loader.midi_f1_data, nullptr);
+        MidiFileLoader direct(path.c_str());  // a plain name asks nothing
+        EXPECT_EQ(panel.calls, 1);
+        EXPECT_NE(direct.midi_f1_data, nullptr);
+    }
+}

@@ -1,0 +1,274 @@
+// The format-0 song: reading files and images, the forms, writing, merging a
+// track into it, copies and the once-only message.
+#include <gtest/gtest.h>
+
+#include "SongTestSupport.h"
+
+using namespace song_test;
+
+namespace {
+
+constexpr const char* kWrongForm = "MidiF0Dataで内部エラーが発生しました。";
+
+Bytes Written(MidiF0Data& song) {
+    song.Q2toQ1();
+    EXPECT_EQ(song.Q1toRaw(), 1);
+    return Bytes(song.buffer, song.buffer + song.size);
+}
+
+}  // namespace
+
+TEST(SongF0, ImageRoundTripIsByteExact) {
+    CaptureSink sink;
+    const Bytes file = SmallFormat0();
+    MidiF0Data song(file.data(), long(file.size()));
+    EXPECT_EQ(song.form, kFormQ2);
+    EXPECT_EQ(song.division, 480);
+    const auto view = View(song.track.get());
+    ASSERT_EQ(view.size(), 8u);  // three Notes instead of six note events
+    EXPECT_EQ(view[3].status, kEvNote);
+    EXPECT_EQ(view[3].duration, 480);
+    EXPECT_EQ(Written(song), file);
+    EXPECT_EQ(song.form, kFormRaw);
+    EXPECT_EQ(song.track, nullptr);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(SongF0, ReadsByNameAndThroughWrappers) {
+    CaptureSink sink;
+    TempDir dir;
+    const Bytes file = SmallFormat0();
+    WriteBytes(dir.File("plain.mid"), file);
+    WriteBytes(dir.File("mac.mid"), WithMacBinary(file));
+    // A RIFF "RMID" file: the SMF sits in the "data" chunk after an "INFO" list.
+    const Bytes info = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
+    const auto n = std::uint32_t(file.size());
+    const Bytes data = Concat({{'d', 'a', 't', 'a', std::uint8_t(n), std::uint8_t(n >> 8),
+                                std::uint8_t(n >> 16), std::uint8_t(n >> 24)},
+                               file});
+    const auto riff = std::uint32_t(4 + info.size() + data.size());
+    WriteBytes(dir.File("rmid.mid"), Concat({{'R', 'I', 'F', 'F', std::uint8_t(riff),
+                                              std::uint8_t(riff >> 8), 0, 0, 'R', 'M', 'I', 'D'},
+                                             info,
+                                             data}));
+    for (const char* name : {"plain.mid", "mac.mid", "rmid.mid"}) {
+        MidiF0Data song(dir.File(name).c_str());
+        EXPECT_EQ(song.form, kFormQ2) << name;
+        EXPECT_EQ(Written(song), file) << name;
+    }
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(SongF0, FormatOneFileIsMergedAndOtherFilesLeaveAnEmptySong) {
+    CaptureSink sink;
+    TempDir dir;
+    // A format-1 file read as a format-0 song: its two tracks merged into one.
+    WriteBytes(dir.File("f1.mid"),
+               Concat({HeaderChunk(1, 2, 96),
+                       TrackChunk(Cat({Text(0, 3, "Title"), Tempo(0, 400000), Eot(0)})),
+                       TrackChunk(Cat({On(10, 2, 60), Off(20, 2, 60), Eot(0)}))}));
+    MidiF0Data merged(dir.File("f1.mid").c_str());
+    EXPECT_EQ(merged.form, kFormQ2);
+    EXPECT_EQ(merged.division, 96);
+    const auto view = View(merged.track.get());
+    ASSERT_EQ(view.size(), 4u);
+    EXPECT_EQ(view[2].status, kEvNote);
+    EXPECT_EQ(view[2].tick, 10);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // Format 0 with two tracks: the format-0 check is silent, the format-1
+    // reading says why, and nothing is retried after that.
+    WriteBytes(dir.File("bad.mid"),
+               Concat({HeaderChunk(0, 2, 96), TrackChunk(Eot(0)), TrackChunk(Eot(0))}));
+    MidiF0Data bad(dir.File("bad.mid").c_str());
+    EXPECT_EQ(bad.form, kFormQ2);
+    ASSERT_NE(bad.track, nullptr);
+    EXPECT_EQ(bad.track->event_count, 0);
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"フォーマット１ではありません。"});
+
+    sink.Clear();
+    WriteBytes(dir.File("text.mid"), Bytes(300, 'x'));
+    MidiF0Data text(dir.File("text.mid").c_str());
+    EXPECT_EQ(text.track->event_count, 0);
+    EXPECT_EQ(sink.Messages(),
+              std::vector<std::string>{
+                  "Midiファイルではないか、ファイルにマックバイナリがついています。"});
+}
+
+TEST(SongF0, HeaderMessagesAndWrongForms) {
+    CaptureSink sink;
+    const Bytes f1 = Concat({HeaderChunk(1, 1, 96), TrackChunk(Eot(0))});
+    MidiF0Data notZero(f1.data(), long(f1.size()));
+    EXPECT_TRUE(sink.Saw("Format 0のファイルではありません。"));
+    EXPECT_EQ(notZero.track->event_count, 0);
+
+    sink.Clear();
+    const Bytes two = Concat({HeaderChunk(0, 2, 96), TrackChunk(Eot(0))});
+    MidiF0Data twoTracks(two.data(), long(two.size()));
+    EXPECT_TRUE(sink.Saw("トラック数に誤りがあります。"));
+
+    sink.Clear();
+    const Bytes file = SmallFormat0();
+    MidiF0Data song(file.data(), long(file.size()));
+    song.Q2toQ1();
+    song.Q2toQ1();  // already Q1
+    EXPECT_EQ(sink.Count(kWrongForm), 1);
+    EXPECT_EQ(song.form, kFormQ1);
+    song.Q2toQ1();
+    song.Q1toQ2();
+    const int events = song.track->event_count;
+    EXPECT_EQ(song.Q1toRaw(), 0);  // Q2: refused, nothing lost
+    EXPECT_EQ(song.form, kFormQ2);
+    EXPECT_EQ(song.track->event_count, events);
+}
+
+TEST(SongF0, DamagedFilesAreReadSafely) {
+    CaptureSink sink;
+    // A track without its end of track gets one; the song can be written.
+    const Bytes noEnd =
+        Concat({HeaderChunk(0, 1, 96), TrackChunk(Cat({On(0, 0, 60), Off(96, 0, 60)}))});
+    MidiF0Data open(noEnd.data(), long(noEnd.size()));
+    ASSERT_GT(open.track->event_count, 0);
+    EXPECT_TRUE(open.track->event_table[open.track->event_count - 1]->IsEndOfTrack());
+    open.Q2toQ1();
+    EXPECT_EQ(open.Q1toRaw(), 1);
+
+    // An unknown chunk before the track is skipped; a longer header is honoured.
+    Bytes header = HeaderChunk(0, 1, 96);
+    header[7] = 8;
+    header.push_back(0xAA);
+    header.push_back(0xBB);
+    const Bytes unknown = {'M', 'U', 'n', 'k', 0, 0, 0, 3, 1, 2, 3};
+    const Bytes odd =
+        Concat({header, unknown, TrackChunk(Cat({On(0, 0, 60), Off(96, 0, 60), Eot(0)}))});
+    sink.Clear();
+    MidiF0Data skipped(odd.data(), long(odd.size()));
+    EXPECT_EQ(skipped.track->event_count, 2);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // Division 0 and SMPTE divisions become usable ticks per quarter note.
+    Bytes zero = SmallFormat0();
+    zero[12] = 0;
+    zero[13] = 0;
+    MidiF0Data zeroDivision(zero.data(), long(zero.size()));
+    EXPECT_EQ(zeroDivision.division, 480);
+    Bytes smpte = SmallFormat0();
+    smpte[12] = 0xE7;  // -25 frames per second
+    smpte[13] = 40;    // 40 ticks per frame: 1000 ticks per second
+    MidiF0Data smpteDivision(smpte.data(), long(smpte.size()));
+    EXPECT_EQ(smpteDivision.division, 500);
+
+    // A header cut short, a MacBinary header in front of almost nothing, a
+    // missing track: refused with a message, never read beyond the bytes.
+    for (const Bytes& bytes :
+         {Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, WithMacBinary(Bytes{'M', 'T', 'h', 'd'}),
+          HeaderChunk(0, 1, 96), Concat({HeaderChunk(0, 1, 96), Bytes{'M', 'T', 'r'}})}) {
+        sink.Clear();
+        MidiF0Data song(bytes.data(), long(bytes.size()));
+        EXPECT_EQ(song.track->event_count, 0);
+        EXPECT_FALSE(sink.Messages().empty());
+    }
+}
+
+TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
+    CaptureSink sink;
+    // Text events (124 bytes each when written) sized so the track chunk is
+    // 262,140 bytes: it fits a track's buffer but not a file with its header.
+    MidiF0Data song(kFormQ1, 96);
+    for (int i = 0; i < 2113; ++i)
+        song.track->AddEvent(TextEv(0, kMetaText, std::string(120, 'x')));
+    song.track->AddEvent(TextEv(0, kMetaText, std::string(112, 'y')));
+    song.track->AddEvent(EotEv(0));
+    const auto before = View(song.track.get());
+    EXPECT_EQ(song.Q1toRaw(), 0);
+    EXPECT_EQ(song.form, kFormQ1);
+    ASSERT_NE(song.track, nullptr);
+    EXPECT_EQ(song.track->form, kFormQ1);
+    EXPECT_EQ(View(song.track.get()), before);
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
+
+    // One event less and it fits.
+    sink.Clear();
+    song.track->DeleteEvent(0);
+    EXPECT_EQ(song.Q1toRaw(), 1);
+    EXPECT_EQ(song.size, 262140 - 124 + 14);
+}
+
+TEST(SongF0, CopiesAreIndependent) {
+    const Bytes file = SmallFormat0();
+    MidiF0Data song(file.data(), long(file.size()));
+    song.fixed_time_sign = 0x304;
+    const auto before = View(song.track.get());
+    {
+        MidiF0Data copy(&song);
+        EXPECT_EQ(copy.division, 480);
+        EXPECT_EQ(copy.fixed_time_sign, 0x304);
+        EXPECT_EQ(View(copy.track.get()), before);
+        copy.ChangeDivision(96);
+        copy.Q2toQ1();
+        MidiF0Data copyOfQ1(&copy);  // a Q1 song copies, too
+        EXPECT_EQ(copyOfQ1.track->event_count, copy.track->event_count);
+        EXPECT_EQ(copy.Q1toRaw(), 1);
+    }
+    EXPECT_EQ(View(song.track.get()), before);
+
+    MidiF0Data part(&song, 480, 960);
+    for (const Ev& e : View(part.track.get())) EXPECT_LE(e.tick, 480);
+    MidiF0Data fromTrack(song.track.get(), 240);
+    EXPECT_EQ(fromTrack.division, 240);
+    EXPECT_EQ(View(fromTrack.track.get()), before);
+}
+
+TEST(SongF0, AddTrackKeepsTheSongFirstAndDropsItsTitlesWithoutTitles) {
+    MidiF0Data song;
+    song.division = 96;
+    song.track->AddEvent(TextEv(0, kMetaTrackName, "Song"));
+    song.track->AddEvent(CcEv(0, 0, 7, 100));
+    song.track->AddEvent(EotEv(96));
+    auto other = TrackOf({CcEv(0, 1, 7, 90), TextEv(0, kMetaTrackName, "Other"), EotEv(48)});
+    {
+        MidiF0Data copy(&song);
+        copy.AddTrack(other.get());
+        const auto view = View(copy.track.get());
+        ASSERT_GE(view.size(), 4u);
+        EXPECT_EQ(view[0].text, "Song");  // the song's event first at tick 0
+        EXPECT_EQ(view[1].value, 100);
+        EXPECT_EQ(view[2].value, 90);
+    }
+    song.AddTrackWithoutTrackTitle(other.get());
+    std::vector<std::string> titles;
+    for (const Ev& e : View(song.track.get())) {
+        if (e.status == kEvMeta && e.number == kMetaTrackName) titles.push_back(e.text);
+    }
+    EXPECT_EQ(titles, std::vector<std::string>{"Other"});
+    EXPECT_EQ(other->event_count, 3);
+}
+
+TEST(SongF0, ChannelDeletionAndDivision) {
+    const Bytes file = SmallFormat0();
+    MidiF0Data song(file.data(), long(file.size()));
+    song.DeleteChanelData(9);
+    for (const Ev& e : View(song.track.get())) EXPECT_NE(e.channel, 9);
+    EXPECT_EQ(View(song.track.get()).back().tick, 960);  // times stay
+    EXPECT_EQ(song.ChangeDivision(96), 0);
+    EXPECT_EQ(song.division, 96);
+    EXPECT_EQ(View(song.track.get()).back().tick, 192);
+
+    CaptureSink sink;
+    MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from
+    EXPECT_EQ(empty.ChangeDivision(96), 0);
+    EXPECT_TRUE(sink.Saw(kWrongForm));
+}
+
+TEST(SongF0, TimeSignatureMessageOncePerSong) {
+    CaptureSink sink;
+    MidiF0Data song;
+    song.ErrorMsgOnce(kErrF0TimeSign);
+    song.ErrorMsgOnce(kErrF0TimeSign);
+    EXPECT_EQ(sink.Count("拍子記号の位置が異常です。"), 1);
+    MidiF0Data next;
+    next.ErrorMsgOnce(kErrF0TimeSign);
+    EXPECT_EQ(sink.Count("拍子記号の位置が異常です。"), 2);
+    song.ErrorMsg(0x4000099);
+    EXPECT_TRUE(sink.Saw("MidiF0Dataでエラーが発生しました。"));
+}

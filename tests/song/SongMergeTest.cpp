@@ -1,0 +1,175 @@
+// The track merges behind the format conversions and the loader, checked
+// against literal step-by-step versions on random tracks.
+#include <gtest/gtest.h>
+
+#include "SongTestSupport.h"
+
+using namespace song_test;
+
+namespace {
+
+std::vector<std::unique_ptr<MidiTrackData>> RandomTracks(std::mt19937& rng, int count) {
+    std::vector<std::unique_ptr<MidiTrackData>> tracks;
+    for (int t = 0; t < count; ++t) {
+        tracks.push_back(RandomTrack(rng, int(rng() % 40), int(rng() % 16)));
+    }
+    return tracks;
+}
+
+std::vector<MidiTrackData*> Pointers(const std::vector<std::unique_ptr<MidiTrackData>>& tracks) {
+    std::vector<MidiTrackData*> out;
+    for (const auto& t : tracks) out.push_back(t.get());
+    return out;
+}
+
+}  // namespace
+
+TEST(SongMerge, NWayTakesOneEventPerTrackAndPass) {
+    auto a = TrackOf({CcEv(0, 0, 7, 1), CcEv(0, 0, 7, 2), EotEv(10)});
+    auto b = TrackOf({CcEv(0, 1, 7, 3), CcEv(0, 1, 7, 4), EotEv(20)});
+    MidiTrackData* tracks[] = {a.get(), b.get()};
+    MidiTrackData result(kFormQ2);
+    result.MergeTrack(2, tracks);
+    const auto view = View(&result);
+    ASSERT_EQ(view.size(), 5u);
+    EXPECT_EQ(view[0].value, 1);
+    EXPECT_EQ(view[1].value, 3);
+    EXPECT_EQ(view[2].value, 2);
+    EXPECT_EQ(view[3].value, 4);
+    EXPECT_TRUE(IsEnd(view[4]));
+    EXPECT_EQ(view[4].tick, 20);          // one end of track, at the latest end
+    EXPECT_EQ(View(a.get()).size(), 3u);  // the sources stay as they were
+}
+
+TEST(SongMerge, NWayMatchesLiteralMergeOnRandomTracks) {
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 60; ++round) {
+        auto tracks = RandomTracks(rng, 1 + int(rng() % 18));
+        std::vector<OList> copies;
+        for (const auto& t : tracks) copies.push_back(OListOf(t.get()));
+        const auto expected = Absolute(LiteralMergeN(copies));
+        const auto before = View(tracks[0].get());
+
+        MidiTrackData copied(kFormQ2);
+        auto pointers = Pointers(tracks);
+        copied.MergeTrack(int(pointers.size()), pointers.data());
+        ASSERT_EQ(View(&copied), expected) << "round " << round;
+        EXPECT_EQ(View(tracks[0].get()), before);
+
+        MidiTrackData moved(kFormQ2);
+        moved.AddEvent(CcEv(0, 0, 1, 1));  // discarded by the merge
+        moved.MergeTrackMoving(int(pointers.size()), pointers.data());
+        ASSERT_EQ(View(&moved), expected) << "round " << round;
+        for (const auto& t : tracks) EXPECT_EQ(t->event_count, 0);
+    }
+}
+
+TEST(SongMerge, TwoWayMatchesLiteralMergeOnRandomTracks) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 80; ++round) {
+        const bool withTitle = round % 2 == 0;
+        auto own = RandomTrack(rng, int(rng() % 30), int(rng() % 16));
+        auto other = RandomTrack(rng, int(rng() % 30), int(rng() % 16));
+        const auto expected =
+            Absolute(LiteralMerge2(OListOf(own.get()), OListOf(other.get()), withTitle));
+        const auto otherBefore = View(other.get());
+        own->MergeTrack(other.get(), withTitle);
+        ASSERT_EQ(View(own.get()), expected) << "round " << round;
+        EXPECT_EQ(View(other.get()), otherBefore);
+    }
+}
+
+TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 60; ++round) {
+        const bool withTitle = round % 2 == 1;
+        auto tracks = RandomTracks(rng, 1 + int(rng() % 17));
+        auto own =
+            round % 3 == 0 ? RandomTrack(rng, 5, 3) : std::make_unique<MidiTrackData>(kFormQ2);
+        OList expected = OListOf(own.get());
+        for (int i = int(tracks.size()) - 1; i >= 0; --i) {
+            expected = LiteralMerge2(expected, OListOf(tracks[std::size_t(i)].get()), withTitle);
+        }
+        auto pointers = Pointers(tracks);
+        own->MergeTrackInTurn(int(pointers.size()), pointers.data(), withTitle);
+        ASSERT_EQ(View(own.get()), Absolute(expected)) << "round " << round;
+    }
+}
+
+TEST(SongMerge, TitlesAreJoined) {
+    auto titled = [](const std::string& title, int tick) {
+        return TrackOf({TextEv(0, kMetaTrackName, title), NoteEv(tick, 0, 60, 10), EotEv(10)});
+    };
+    auto titleOf = [](const MidiTrackData& t) {
+        for (const Ev& e : View(&t)) {
+            if (e.status == kEvMeta && e.number == kMetaTrackName) return e.text;
+        }
+        return std::string("<none>");
+    };
+    auto countTitles = [](const MidiTrackData& t) {
+        int n = 0;
+        for (const Ev& e : View(&t)) n += e.status == kEvMeta && e.number == kMetaTrackName;
+        return n;
+    };
+    {
+        auto a = titled("Piano", 5), b = titled("Bass", 5);
+        a->MergeTrack(b.get());
+        EXPECT_EQ(titleOf(*a), "Piano / Bass");
+        EXPECT_EQ(countTitles(*a), 1);
+        // The joined title leads the track at tick 0.
+        EXPECT_TRUE(a->event_table[0]->IsMeta(kMetaTrackName));
+        EXPECT_EQ(a->event_table[0]->delta, 0);
+    }
+    {
+        auto a = TrackOf({NoteEv(5, 0, 60, 10), EotEv(10)}), b = titled("Bass", 5);
+        a->MergeTrack(b.get());
+        EXPECT_EQ(titleOf(*a), "Bass");
+    }
+    {
+        // The other track has no title: this track's title stays as it is.
+        auto a = titled("Piano", 5), b = TrackOf({NoteEv(5, 1, 40, 10), EotEv(10)});
+        a->MergeTrack(b.get());
+        EXPECT_EQ(titleOf(*a), "Piano");
+    }
+    {
+        // Neither has one: an empty title is inserted all the same.
+        auto a = TrackOf({NoteEv(5, 0, 60, 10), EotEv(10)}), b = TrackOf({EotEv(3)});
+        a->MergeTrack(b.get());
+        EXPECT_EQ(titleOf(*a), "");
+        EXPECT_EQ(countTitles(*a), 1);
+    }
+    {
+        auto a = titled(std::string(60, 'a'), 5), b = titled(std::string(64, 'b'), 5);
+        a->MergeTrack(b.get());  // 60 + 3 + 64 = 127 characters still fit
+        EXPECT_EQ(titleOf(*a).size(), 127u);
+        auto c = titled(std::string(61, 'a'), 5), d = titled(std::string(64, 'b'), 5);
+        c->MergeTrack(d.get());
+        EXPECT_EQ(titleOf(*c), "long name");
+    }
+    {
+        // Without titles a single-channel other track loses its names, this one keeps its own.
+        auto a = titled("Piano", 5), b = titled("Bass", 5);
+        a->MergeTrackWithoutTrackTitle(b.get());
+        EXPECT_EQ(titleOf(*a), "Piano");
+        EXPECT_EQ(countTitles(*a), 1);
+    }
+}
+
+TEST(SongMerge, MergeWithItselfAndConnect) {
+    auto a = TrackOf({NoteEv(0, 0, 60, 10), NoteEv(10, 0, 62, 10), EotEv(10)});
+    a->MergeTrackWithoutTrackTitle(a.get());
+    const auto merged = View(a.get());
+    ASSERT_EQ(merged.size(), 5u);
+    EXPECT_EQ(merged[1].note, 60);
+    EXPECT_EQ(merged[3].tick, 10);
+    EXPECT_EQ(merged[4].tick, 20);
+
+    auto first = TrackOf({NoteEv(0, 0, 60, 10), EotEv(30)});
+    auto second = TrackOf({NoteEv(5, 0, 64, 10), EotEv(10)});
+    first->Connect(second.get());
+    const auto joined = View(first.get());
+    ASSERT_EQ(joined.size(), 3u);
+    EXPECT_EQ(joined[1].note, 64);
+    EXPECT_EQ(joined[1].tick, 35);  // the second song starts where the first ended
+    EXPECT_EQ(joined[2].tick, 45);
+}
