@@ -68,8 +68,9 @@ const std::array<OnceText, 7> kOnceTexts = {{
 }};
 
 std::unique_ptr<MidiEvent* []> NewEventTable() {
-    // Value-initialised: every entry starts null.
-    return std::make_unique<MidiEvent*[]>(kMaxEvents);
+    // Allocated whole but not cleared: entries at or past event_count are never
+    // read, and clearing 1 MiB for every track made small songs slow.
+    return std::make_unique_for_overwrite<MidiEvent*[]>(kMaxEvents);
 }
 
 }  // namespace

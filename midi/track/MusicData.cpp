@@ -4,10 +4,13 @@
 
 #include "General/GeneralMac.h"
 
-MusicData::MusicData() : buffer(static_cast<unsigned char*>(GneMemAlloc(kMusicDataBufferSize))) {}
+// The buffer is not cleared: only its first size bytes are ever read, and most
+// containers (the tracks of a song being edited) never use it at all, so the
+// pages of the 256 KiB stay untouched until something is written.
+MusicData::MusicData() : buffer(new unsigned char[kMusicDataBufferSize]) {}
 
 MusicData::~MusicData() {
-    GneMemFree(buffer);
+    delete[] buffer;
 }
 
 int MusicData::LoadFile(const char* ext, const char* filter) {
