@@ -87,7 +87,7 @@ void Narrow(unsigned char* text, const std::array<NarrowRow, N>& table) {
 // Copies at most kGneWordSize - 1 bytes of part into a 256-byte row.
 void CopyBounded(char* destination, std::string_view part) {
     const std::size_t n = std::min<std::size_t>(part.size(), 255);
-    std::memcpy(destination, part.data(), n);
+    if (n > 0) std::memcpy(destination, part.data(), n);
     destination[n] = 0;
 }
 

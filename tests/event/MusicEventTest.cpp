@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "midi/event/MidiEvent.h"
@@ -154,4 +155,27 @@ TEST(MusicEvent, ManyRecordsComeAndGo) {
         plain.clear();
         midi.clear();
     }
+}
+
+TEST(MusicEvent, RecordsAreMadeOnSeveralThreadsAtOnce) {
+    // The play thread and the window make and drop records at the same time.
+    std::vector<std::thread> threads;
+    std::vector<int> faults(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &faults] {
+            std::vector<std::unique_ptr<MidiEvent>> events;
+            for (int round = 0; round < 5; ++round) {
+                for (int i = 0; i < 5000; ++i) {
+                    events.push_back(std::make_unique<MidiEvent>(t * 100000 + i));
+                    events.back()->data[0] = static_cast<unsigned char>(t);
+                }
+                for (int i = 0; i < 5000; ++i) {
+                    if (events[i]->delta != t * 100000 + i || events[i]->data[0] != t) ++faults[t];
+                }
+                events.clear();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(faults, std::vector<int>(4, 0));
 }
