@@ -101,5 +101,5 @@ void MusicEvent::operator delete(void* memory, std::size_t size) noexcept {
         return;
     }
 #endif
-    ::operator delete(memory, size);
+    ::operator delete(memory);  // unsized: clang builds without sized deallocation
 }
