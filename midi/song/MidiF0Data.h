@@ -2,6 +2,7 @@
 // which the program keeps, mirrors, plays and saves a loaded file.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "midi/song/MidiData.h"
@@ -57,6 +58,17 @@ public:
 
     int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  // code 0 clears the flag
+
+    // ---- playback (playback/MidiF0Data_Play.cpp, in Retrograde::playback) ----
+    struct PlayThreadData {
+        std::atomic<MidiF0Data*> song;  // what the next play thread plays
+        void* (*entry)(void*);          // the play thread's routine
+    };
+    static PlayThreadData MacPlayData;
+    int Play();             // plays a copy at division 96; 0 when its thread started
+    int StartPlayThread();  // on the play copy: waits for an earlier play, starts a thread
+    static void* PlayThread(void* unused);
+    int Stop();  // stops the playing copy and destroys it; 1
 
     // ---- mirror transforms (MidiF0Data_Mirror.cpp) ----
 

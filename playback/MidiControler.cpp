@@ -1,0 +1,189 @@
+// The MIDI output: set-up and tear-down of the synthesizer, the virtual
+// destination "QZ" and the output port, and the send operations.
+#include "playback/MidiControler.h"
+
+#include <RtMidi.h>
+
+#include <atomic>
+#include <memory>
+
+#include "General/GeneralMac.h"
+#include "playback/MidiBackend.h"
+#include "playback/MidiDestinations.h"
+#include "playback/detail/MidiSystem.h"
+#include "playback/detail/SynthDevice.h"
+
+SynthDevice* MidiControler::m_graph = nullptr;
+fluid_synth_t* MidiControler::m_music = nullptr;
+RtMidiIn* MidiControler::m_midi_mapper = nullptr;
+int MidiControler::m_endpoint = MidiControler::kNoEndpoint;
+RtMidiOut* MidiControler::m_outport = nullptr;
+MidiBackend* MidiControler::m_backend = nullptr;
+
+namespace {
+// Set by UseBackend; taken over into m_backend by each construction.
+std::atomic<MidiBackend*> chosen_backend{nullptr};
+}  // namespace
+
+void MidiControler::UseBackend(MidiBackend* backend) {
+    chosen_backend.store(backend);
+}
+
+MidiControler::MidiControler(int index) {
+    m_endpoint = kNoEndpoint;
+    m_backend = chosen_backend.load();
+    if (m_backend) {
+        m_endpoint = index;
+        return;
+    }
+    Begin();
+    // The destination is looked up before "QZ" exists, so that index k
+    // means the k-th entry of the list the user chose from.
+    const MIDIEndpointRef destination = index >= 0 ? MIDIGetDestination(index) : MIDIEndpointRef{};
+    const MidiSystemKind api = ProbeMidiSystem();
+    if (api == MidiSystemKind::None) {
+        ReportNoMidiSystem();
+    } else {
+        auto mapper = NewMidiIn(api);
+        if (mapper) {
+            try {
+                mapper->ignoreTypes(false, true, true);  // exclusive messages reach the synthesizer
+                mapper->setCallback(&MidiControler::MyReadProc, nullptr);
+                mapper->openVirtualPort("QZ");
+                m_midi_mapper = mapper.release();
+            } catch (const std::exception&) {
+            }
+        }
+    }
+    if (index < 0) {
+        m_endpoint = kMidiMapperIndex;
+        return;
+    }
+    auto out = NewMidiOut(api);
+    if (out && destination) {
+        try {
+            const unsigned count = out->getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                if (out->getPortName(i) != destination.name) continue;
+                out->openPort(i, "outputport");
+                if (out->isPortOpen()) {
+                    m_outport = out.release();
+                    m_endpoint = index;
+                }
+                break;
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    if (!m_outport) ErrorMsg(kErrMidiOpen);
+}
+
+MidiControler::~MidiControler() {
+    if (m_backend) {
+        m_backend = nullptr;
+        m_endpoint = kNoEndpoint;
+        return;
+    }
+    // The port and the virtual destination go first: no message may reach
+    // the synthesizer while it is being destroyed.
+    delete m_outport;
+    m_outport = nullptr;
+    delete m_midi_mapper;
+    m_midi_mapper = nullptr;
+    m_endpoint = kNoEndpoint;
+    End();
+}
+
+void MidiControler::Begin() {
+    if (m_graph) return;
+    SynthDevice::Options options;
+    m_graph = new SynthDevice(options);
+    m_music = m_graph->Synth();
+}
+
+void MidiControler::End() {
+    m_music = nullptr;
+    delete m_graph;
+    m_graph = nullptr;
+}
+
+void MidiControler::MidiGMReset() {
+    if (m_backend) return;
+    End();
+    Begin();
+}
+
+void MidiControler::Send(const unsigned char* bytes, int count) {
+    if (count <= 0) return;
+    if (m_backend) {
+        m_backend->Send(bytes, count);
+    } else if (m_endpoint == kMidiMapperIndex) {
+        // A message to our own "QZ" would come straight back to MyReadProc
+        // from the MIDI system; it is handed over here without the detour,
+        // which also serves the case of no MIDI system at all.
+        PlayOnSynth(bytes, count);
+    } else if (m_outport) {
+        try {
+            m_outport->sendMessage(bytes, static_cast<size_t>(count));
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void MidiControler::MidiThreeBytesEvent(unsigned char status, unsigned char data1,
+                                        unsigned char data2) {
+    const unsigned char message[3] = {status, data1, data2};
+    Send(message, 3);
+}
+
+void MidiControler::MidiNoteOn(unsigned char note, unsigned char velocity, unsigned char channel) {
+    MidiThreeBytesEvent(static_cast<unsigned char>(0x90 + channel), note, velocity);
+}
+
+void MidiControler::MidiNoteOff(unsigned char note, unsigned char channel) {
+    MidiThreeBytesEvent(static_cast<unsigned char>(0x80 + channel), note, 0);
+}
+
+void MidiControler::MidiProgramChange(unsigned char program, unsigned char channel) {
+    const unsigned char message[2] = {static_cast<unsigned char>(0xC0 + channel), program};
+    Send(message, 2);
+}
+
+void MidiControler::MidiLongEvent(int length, unsigned char* data) {
+    if (!data) return;
+    Send(data, length);
+}
+
+void MidiControler::MyReadProc(double, std::vector<unsigned char>* message, void*) {
+    if (!message) return;
+    PlayOnSynth(message->data(), static_cast<int>(message->size()));
+}
+
+void MidiControler::PlayOnSynth(const unsigned char* bytes, int count) {
+    PlayMessageOnSynth(m_music, bytes, count);
+}
+
+int MidiControler::ErrorMsg(int code) {
+    const char* text = "MidiControlerでエラーが発生しました。";
+    switch (code) {
+        case kErrMidiOpen:
+            text = "Midiデバイスのオープンに失敗しました。";
+            break;
+        case kErrMidiClose:
+            text = "Midiデバイスのクローズに失敗しました。";
+            break;
+        case kErrMidiProgram:
+            text = "Midiデバイスで音色を変更できませんでした。";
+            break;
+        case kErrMidiExclusive:
+            text = "Midiデバイスでエクスクルーシブを送れませんでした。";
+            break;
+        case kErrMidiParameter:
+            text = "Midiのパラメータに誤りがあります。";
+            break;
+        default:
+            break;
+    }
+    GneWriteErrorMsg(text);
+    return 0;
+}

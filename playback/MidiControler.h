@@ -1,0 +1,72 @@
+// The MIDI output: channel and exclusive messages sent at once to one
+// endpoint, either a destination of the MIDI system (RtMidi: the ALSA
+// sequencer, else a running JACK server) or the program's own virtual
+// destination "QZ", whose messages the built-in synthesizer (FluidSynth)
+// plays. All state is process-wide: there is one output at a time.
+#pragma once
+
+#include <vector>
+
+class MidiBackend;
+class RtMidiIn;
+class RtMidiOut;
+class SynthDevice;
+typedef struct _fluid_synth_t fluid_synth_t;
+
+// Error codes of MidiControler (top byte 0x07).
+inline constexpr int kErrMidiOpen = 0x07000001;
+inline constexpr int kErrMidiClose = 0x07000002;
+inline constexpr int kErrMidiProgram = 0x07000003;
+inline constexpr int kErrMidiExclusive = 0x07000004;
+inline constexpr int kErrMidiParameter = 0x07000005;
+
+// Endpoint index of the virtual destination "QZ", the built-in synthesizer.
+inline constexpr int kMidiMapperIndex = -1;
+
+class MidiControler {
+public:
+    static SynthDevice* m_graph;     // the synthesizer with its audio output
+    static fluid_synth_t* m_music;   // the synthesizer that MyReadProc plays
+    static RtMidiIn* m_midi_mapper;  // the virtual destination "QZ"; null without a MIDI system
+    static int m_endpoint;           // -1 "QZ", k destination k, kNoEndpoint when none opened
+    static RtMidiOut* m_outport;     // "outputport", connected to destination m_endpoint
+
+    static constexpr int kNoEndpoint = -2;
+
+    // Sets up the synthesizer, the client "client" with its virtual
+    // destination "QZ" and, for index k >= 0, the port "outputport"
+    // connected to destination k. A destination that cannot be opened is
+    // reported (0x07000001) and leaves the output closed (IsOpen false).
+    explicit MidiControler(int index);
+    ~MidiControler();
+    MidiControler(const MidiControler&) = delete;
+    MidiControler& operator=(const MidiControler&) = delete;
+
+    static bool IsOpen() { return m_endpoint != kNoEndpoint; }
+
+    void Begin();        // builds the synthesizer and opens its audio output
+    void End();          // closes the audio output and destroys the synthesizer
+    void MidiGMReset();  // End then Begin: the synthesizer returns to its initial state
+
+    void MidiThreeBytesEvent(unsigned char status, unsigned char data1, unsigned char data2);
+    void MidiNoteOn(unsigned char note, unsigned char velocity, unsigned char channel);
+    void MidiNoteOff(unsigned char note, unsigned char channel);  // velocity 0, status 0x80
+    void MidiProgramChange(unsigned char program, unsigned char channel);
+    void MidiLongEvent(int length, unsigned char* data);  // one message of length bytes
+
+    // The read procedure of "QZ": hands each message to the synthesizer.
+    static void MyReadProc(double stamp, std::vector<unsigned char>* message, void* context);
+    // Plays one received message on the synthesizer: up to 3 bytes as a
+    // channel message, longer ones as an exclusive message.
+    static void PlayOnSynth(const unsigned char* bytes, int count);
+
+    int ErrorMsg(int code);
+
+    // Replaces the MIDI system and the synthesizer by backend for every
+    // output made afterwards (null restores them). Not owned.
+    static void UseBackend(MidiBackend* backend);
+
+private:
+    static void Send(const unsigned char* bytes, int count);
+    static MidiBackend* m_backend;
+};

@@ -1,0 +1,64 @@
+// The player front end: the one process-wide object through which a play
+// thread creates the sequencer, the window stops it and asks about it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class MidiF0Data;
+class MidiPlayer;
+
+inline constexpr int kErrMusicPlayerInternal = 0x09000001;
+
+class StaticMusicPlayer {
+public:
+    std::atomic<int> idle{1};                 // 1 while no play thread runs
+    std::atomic<int> destination{-1};         // output index of every new sequencer
+    static std::atomic<MidiPlayer*> MPlayer;  // the current sequencer, owned
+
+    StaticMusicPlayer() = default;
+    // Stops a song still playing and joins its thread: nothing outlives the
+    // program's end.
+    ~StaticMusicPlayer();
+    StaticMusicPlayer(const StaticMusicPlayer&) = delete;
+    StaticMusicPlayer& operator=(const StaticMusicPlayer&) = delete;
+
+    void SetDestination(int index) { destination.store(index); }
+    void CancelPlay();  // asks the sequencer, if any, to stop now
+    bool IsPlayerExist() const { return MPlayer.load() != nullptr; }
+    int IsPlayerRuning() const;  // 1 when a sequencer exists and runs
+    // Creates the sequencer for song (form Q1): 1, or 0 when it could not
+    // be set up (a message says why).
+    int PlayMidi(MidiF0Data* song);
+    void StopMidi();  // destroys the sequencer, if any
+    int ErrorMsg(int code);
+
+    // The play thread. TryClaim takes the player (idle 1 -> 0) before the
+    // thread exists, so that two plays never run at once. StartThread
+    // returns 0 when the thread was started, else an error number;
+    // previous_ended is false when the earlier thread was given up on.
+    bool TryClaim();
+    int StartThread(void* (*entry)(void*), bool previous_ended);
+    // A stop asked for before the sequencer exists cancels it at birth.
+    void RequestStop() { stop_requested_.store(true); }
+    bool StopRequested() const { return stop_requested_.load(); }
+    // Polls condition every millisecond until it holds or timeout passes.
+    static bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+private:
+    std::mutex player_mutex_;  // creation and destruction of MPlayer against CancelPlay
+    std::mutex thread_mutex_;  // the thread handle
+    std::thread thread_;
+    std::atomic<bool> stop_requested_{false};
+};
+
+// The program's one front end, constructed at start.
+extern StaticMusicPlayer MusicPlayer;
+
+// The copy of song (form Q2) that a play plays: division 96, form Q1, the
+// whole empty measures before the first note removed.
+std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song);

@@ -1,0 +1,292 @@
+// The sequencer on a virtual clock: what goes out, and when.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "PlaybackTestSupport.h"
+#include "playback/MidiControler.h"
+#include "playback/MidiPlayer.h"
+#include "playback/StaticMusicPlayer.h"
+#include "playback/StopCallback.h"
+
+using namespace std::chrono_literals;
+using Sends = std::vector<Sent>;
+
+namespace {
+
+int stop_calls = 0;
+void CountStop() {
+    ++stop_calls;
+}
+
+constexpr std::int64_t kQuarterAt120 = 500000;  // microseconds
+
+}  // namespace
+
+TEST(Sequencer, LeadingEventsGoOutAtOnceAndTheFirstNoteDoesNotWait) {
+    PlaybackRig rig;
+    auto song = Q1Song(96, {Program(0, 0, 5), Control(10, 0, 7, 100), Tempo(20, 500000),
+                            SysEx(30, {0x7E, 0x7F, 0x09, 0x01}), NoteOn(200, 0, 60, 100),
+                            NoteOff(48, 0, 60), EndOfTrack(0)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        // Everything before the first note went out while the player was made.
+        EXPECT_EQ(rig.out.MessageBytes(),
+                  (std::vector<Bytes>{Msg({0xC0, 5}), Msg({0xB0, 7, 100}),
+                                      Msg({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7})}));
+        EXPECT_EQ(MidiPlayer::Runing.load(), 1);
+        EXPECT_EQ(MidiPlayer::PlayIdx, 4);
+        // The note's own delta of 200 ticks is not waited for.
+        EXPECT_EQ(rig.timer.NextDue(), 0us);
+        EXPECT_EQ(rig.timer.RunUntilIdle(), 2);
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+    }
+    EXPECT_EQ(rig.out.Messages(), (Sends{{0, Msg({0xC0, 5})},
+                                         {0, Msg({0xB0, 7, 100})},
+                                         {0, Msg({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7})},
+                                         {0, Msg({0x90, 60, 100})},
+                                         {250000, Msg({0x80, 60, 0})},
+                                         {250000, Msg({0xB0, 123, 0})}}));
+}
+
+TEST(Sequencer, WaitsFollowTheTempoMapWithoutRoundingDrift) {
+    PlaybackRig rig;
+    // No tempo event: 120 beats per minute, a quarter (96 ticks) is 500 ms.
+    auto song = Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOff(48, 0, 60),  // 250 ms
+                            NoteOn(1, 0, 61, 100), NoteOff(1, 0, 61),   // 5.208 ms each
+                            NoteOn(1, 0, 62, 100), NoteOff(1, 0, 62), NoteOn(1, 0, 63, 100),
+                            NoteOff(91, 0, 63), EndOfTrack(0)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+    }
+    std::vector<std::int64_t> times;
+    for (const auto& sent : rig.out.Messages()) times.push_back(sent.micros);
+    // A tick is 5208 1/3 us: the fractions add up instead of being dropped,
+    // and 96 ticks after the first note-off come exactly 500 ms later.
+    EXPECT_EQ(times, (std::vector<std::int64_t>{0, 250000, 255208, 260416, 265625, 270833, 276041,
+                                                250000 + kQuarterAt120, 250000 + kQuarterAt120}));
+}
+
+TEST(Sequencer, TempoChangesApplyFromTheFollowingWait) {
+    PlaybackRig rig;
+    CaptureSink sink;
+    auto song = Q1Song(96, {Tempo(0, 1000000),                          // 60 bpm from the start
+                            NoteOn(0, 0, 60, 100), Tempo(96, 250000),   // at 1 s: 240 bpm
+                            NoteOff(0, 0, 60), NoteOn(96, 0, 62, 100),  // 250 ms later
+                            Tempo(0, 466000),                           // 128.76 bpm, kept exact
+                            NoteOff(96, 0, 62), Tempo(0, 999),          // too fast: 60 bpm
+                            NoteOn(96, 0, 64, 100), Tempo(0, 7000000),  // 8 bpm: raised to 10
+                            NoteOff(96, 0, 64), EndOfTrack(0)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+        EXPECT_EQ(MidiPlayer::BpmTempo, 10);
+    }
+    std::vector<std::int64_t> note_times;
+    for (const auto& sent : rig.out.Messages()) {
+        if ((sent.bytes[0] & 0xE0) == 0x80) note_times.push_back(sent.micros);
+    }
+    EXPECT_EQ(note_times,
+              (std::vector<std::int64_t>{0, 1000000, 1250000, 1716000, 2716000, 8716000}));
+    EXPECT_EQ(sink.Count("設定されているテンポが遅すぎます。"), 1);
+    EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_NOMEMORY"), 1);
+}
+
+TEST(Sequencer, EventsAtOneInstantGoOutInOneFiring) {
+    PlaybackRig rig;
+    auto song =
+        Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOn(0, 1, 64, 90), Control(0, 2, 10, 64),
+                    Bend(0, 3, 0x11, 0x40), NoteOff(96, 0, 60), NoteOff(0, 1, 64), EndOfTrack(0)});
+    MidiPlayer player(song.get(), kMidiMapperIndex);
+    EXPECT_EQ(rig.timer.AdvanceTo(0us), 1);
+    EXPECT_EQ(rig.out.MessageBytes(),
+              (std::vector<Bytes>{Msg({0x90, 60, 100}), Msg({0x91, 64, 90}), Msg({0xB2, 10, 64}),
+                                  Msg({0xE3, 0x11, 0x40})}));
+    EXPECT_EQ(rig.timer.AdvanceTo(499999us), 0);
+    EXPECT_EQ(rig.timer.AdvanceTo(500000us), 1);
+    EXPECT_EQ(rig.out.Messages().size(), 6u);
+    EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+}
+
+TEST(Sequencer, CancelDuringALongRestEndsAtOnceAndSilencesTheNote) {
+    PlaybackRig rig;
+    stop_calls = 0;
+    SetStopCallback(CountStop, nullptr);
+    auto song = Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOn(0, 9, 36, 100), NoteOff(1920, 0, 60),
+                            NoteOn(0, 4, 70, 100), EndOfTrack(0)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.AdvanceTo(1s);  // in the middle of a 10 s rest
+        EXPECT_EQ(rig.out.Messages().size(), 2u);
+        MidiPlayer::Cancel();
+        // The wake fired the routine: it saw the cancel and primed no more.
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+        EXPECT_FALSE(rig.timer.NextDue().has_value());
+        EXPECT_EQ(rig.timer.RunUntilIdle(), 0);  // nothing more is due
+    }
+    EXPECT_EQ(stop_calls, 0);  // a cancel is no natural end
+    EXPECT_EQ(rig.out.Messages(), (Sends{{0, Msg({0x90, 60, 100})},
+                                         {0, Msg({0x99, 36, 100})},
+                                         {1000000, Msg({0x80, 60, 0})},
+                                         {1000000, Msg({0xB0, 123, 0})},
+                                         {1000000, Msg({0x89, 36, 0})},
+                                         {1000000, Msg({0xB9, 123, 0})}}));
+}
+
+TEST(Sequencer, NaturalEndCallsTheStopCallbackOnce) {
+    PlaybackRig rig;
+    stop_calls = 0;
+    SetStopCallback(CountStop, nullptr);
+    auto song = Q1Song(96, {NoteOn(0, 3, 60, 100), NoteOff(24, 3, 60), EndOfTrack(48)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+        EXPECT_EQ(stop_calls, 1);
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+        EXPECT_EQ(rig.out.Messages().back().micros, 125000);
+    }
+    // Only the channel that played is told to stop its notes.
+    EXPECT_EQ(rig.out.MessageBytes().back(), Msg({0xB3, 123, 0}));
+    EXPECT_EQ(HangingNotes(rig.out.MessageBytes()), 0);
+
+    // A song without a note sends everything at set-up and ends at the
+    // first firing, as a song that has ended: no alarm, the callback runs.
+    CaptureSink sink;
+    rig.out.Clear();
+    auto silent = Q1Song(96, {Program(0, 1, 3), Control(96, 1, 7, 80), EndOfTrack(0)});
+    {
+        MidiPlayer player(silent.get(), kMidiMapperIndex);
+        EXPECT_EQ(rig.out.Messages().size(), 2u);
+        EXPECT_EQ(rig.timer.RunUntilIdle(), 1);
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+    }
+    EXPECT_EQ(stop_calls, 2);
+    EXPECT_TRUE(sink.Alerts().empty());
+}
+
+TEST(Sequencer, ExclusiveMessagesGoOutWithoutTheFileLength) {
+    PlaybackRig rig;
+    Bytes long_message(300, 0x11);  // its SMF length takes two bytes
+    Bytes huge_message(2000, 0x22);
+    auto song = Q1Song(96, {SysEx(0, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41}),
+                            SysEx(0, long_message), SysEx(0, huge_message), Escape(0, {0xF3, 0x01}),
+                            NoteOn(0, 0, 60, 1), NoteOff(1, 0, 60), EndOfTrack(0)});
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+    }
+    const auto sent = rig.out.MessageBytes();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[0], Msg({0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}));
+    Bytes framed_long(long_message.size() + 2, 0x11);
+    framed_long.front() = 0xF0;
+    framed_long.back() = 0xF7;
+    EXPECT_EQ(sent[1], framed_long);
+    ASSERT_EQ(sent[2].size(), 2002u);
+    EXPECT_EQ(sent[2].front(), 0xF0);
+    EXPECT_EQ(sent[2][1], 0x22);
+    EXPECT_EQ(sent[2].back(), 0xF7);
+    EXPECT_EQ(sent[3], Msg({0xF3, 0x01}));  // an escape's bytes go as they are
+}
+
+TEST(Sequencer, RefusesWhatItCannotPlay) {
+    PlaybackRig rig;
+    CaptureSink sink;
+    auto q2 = std::make_unique<MidiF0Data>(kFormQ2, 96);
+    {
+        MidiPlayer player(q2.get(), kMidiMapperIndex);
+        EXPECT_EQ(MidiPlayer::MidiCtrl, nullptr);
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+        EXPECT_FALSE(rig.timer.NextDue().has_value());
+    }
+    EXPECT_TRUE(sink.Saw("MidiPlayerで内部エラーが起きました。"));
+    EXPECT_EQ(MusicPlayer.PlayMidi(q2.get()), 0);
+    EXPECT_TRUE(sink.Saw("MusicPlayerで内部エラーが発生しました。"));
+    EXPECT_FALSE(MusicPlayer.IsPlayerExist());
+
+    // Division 0 gives no ticks per minute: the first note goes, then the end.
+    auto timeless = Q1Song(0, {NoteOn(0, 0, 60, 100), NoteOff(96, 0, 60), EndOfTrack(0)});
+    {
+        MidiPlayer player(timeless.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+        EXPECT_EQ(MidiPlayer::Runing.load(), 0);
+    }
+    EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_NOMEMORY"), 1);
+    EXPECT_EQ(rig.out.MessageBytes(),
+              (std::vector<Bytes>{Msg({0x90, 60, 100}), Msg({0x80, 60, 0}), Msg({0xB0, 123, 0})}));
+}
+
+// The due time of every event, the slow way: absolute ticks, the tempo map
+// as segments, one exact division per event.
+std::vector<std::int64_t> OracleTimes(const MidiF0Data& song) {
+    const MidiTrackData* track = song.GetTrack();
+    struct Segment {
+        std::int64_t tick;
+        std::int64_t tempo;
+    };
+    std::vector<Segment> tempo_map{{0, 500000}};
+    std::vector<std::int64_t> ticks;
+    std::int64_t tick = 0;
+    int first_note = -1;
+    for (int i = 0; i < track->event_count; ++i) {
+        const MidiEvent* e = track->GetEvent(i);
+        if (first_note < 0 && e->status == kEvNoteOn) {
+            first_note = i;
+            tick = 0;  // the clock starts at the first note
+        } else if (first_note >= 0) {
+            tick += e->delta;
+        }
+        ticks.push_back(first_note < 0 ? 0 : tick);
+        if (e->IsMeta(kMetaTempo)) tempo_map.push_back({first_note < 0 ? 0 : tick, e->value});
+    }
+    std::vector<std::int64_t> times;
+    for (std::int64_t t : ticks) {
+        std::int64_t numerator = 0;  // microseconds x division
+        for (std::size_t s = 0; s < tempo_map.size(); ++s) {
+            const std::int64_t begin = tempo_map[s].tick;
+            const std::int64_t end = s + 1 < tempo_map.size() ? tempo_map[s + 1].tick : INT64_MAX;
+            if (t <= begin) break;
+            numerator += (std::min(t, end) - begin) * tempo_map[s].tempo;
+        }
+        times.push_back(numerator / song.division);
+    }
+    return times;
+}
+
+TEST(Sequencer, LongRandomSongMatchesTheTempoMapExactly) {
+    PlaybackRig rig;
+    std::mt19937 random(20240601);
+    auto song = std::make_unique<MidiF0Data>(kFormQ1, 96);
+    MidiTrackData* track = song->GetTrack();
+    track->AddEvent(Program(0, 0, 0));
+    for (int i = 0; i < 3000; ++i) {
+        const int delta = static_cast<int>(random() % 7 == 0 ? 0 : random() % 200);
+        if (random() % 25 == 0) {
+            track->AddEvent(Tempo(delta, static_cast<int>(200000 + random() % 1800000)));
+        } else {
+            track->AddEvent(i % 2 ? NoteOff(delta, 0, 60) : NoteOn(delta, 0, 60, 100));
+        }
+    }
+    track->AddEvent(EndOfTrack(0));
+    const auto expected = OracleTimes(*song);
+    {
+        MidiPlayer player(song.get(), kMidiMapperIndex);
+        rig.timer.RunUntilIdle();
+    }
+    // Every note message at its event's exact time: no drift after 3000 events.
+    std::vector<std::int64_t> sent_times;
+    for (const auto& sent : rig.out.Messages()) {
+        if ((sent.bytes[0] & 0xE0) == 0x80) sent_times.push_back(sent.micros);
+    }
+    std::vector<std::int64_t> note_times;
+    for (int i = 0; i < track->event_count; ++i) {
+        const int status = track->GetEvent(i)->status;
+        if (status == kEvNoteOn || status == kEvNoteOff) note_times.push_back(expected[i]);
+    }
+    ASSERT_GE(sent_times.size(), note_times.size());
+    sent_times.resize(note_times.size());  // without the silencing at teardown
+    EXPECT_EQ(sent_times, note_times);
+    EXPECT_EQ(MidiPlayer::GetPlayMicros(song.get()), expected.back());
+}

@@ -1,0 +1,180 @@
+// Recording back end, virtual-clock rig and song builders of the playback tests.
+#include "PlaybackTestSupport.h"
+
+#include <array>
+#include <bitset>
+#include <chrono>
+#include <ostream>
+
+#include "playback/MidiControler.h"
+#include "playback/MidiPlayer.h"
+#include "playback/StaticMusicPlayer.h"
+#include "playback/StopCallback.h"
+
+namespace {
+std::int64_t SteadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const Sent& sent) {
+    out << "{" << sent.micros << " us:";
+    for (auto b : sent.bytes) out << " " << std::hex << int(b) << std::dec;
+    return out << "}";
+}
+
+RecordingBackend::RecordingBackend(PlayTimer* clock) : clock_(clock), start_(SteadyMicros()) {}
+
+void RecordingBackend::Send(const unsigned char* bytes, int count) {
+    const std::int64_t now = clock_ ? clock_->Now().count() : SteadyMicros() - start_;
+    std::lock_guard lock(mutex_);
+    sent_.push_back({now, Bytes(bytes, bytes + count)});
+}
+
+std::vector<Sent> RecordingBackend::Messages() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+std::vector<Bytes> RecordingBackend::MessageBytes() const {
+    std::vector<Bytes> out;
+    for (const auto& sent : Messages()) out.push_back(sent.bytes);
+    return out;
+}
+
+void RecordingBackend::Clear() {
+    std::lock_guard lock(mutex_);
+    sent_.clear();
+}
+
+PlaybackRig::PlaybackRig() {
+    MidiControler::UseBackend(&out);
+    MidiPlayer::UseTimer(&timer);
+}
+
+PlaybackRig::~PlaybackRig() {
+    MusicPlayer.RequestStop();
+    MusicPlayer.CancelPlay();
+    StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; },
+                               std::chrono::seconds(5));
+    MusicPlayer.StopMidi();
+    MidiControler::UseBackend(nullptr);
+    MidiPlayer::UseTimer(nullptr);
+    SetStopCallback(nullptr, nullptr);
+    SetStopButtonTitleHook(nullptr);
+    MusicPlayer.SetDestination(-1);
+}
+
+namespace {
+MidiEvent* Channel(int delta, int status, int channel) {
+    auto* event = new MidiEvent(delta);
+    event->status = status;
+    event->channel = channel;
+    return event;
+}
+}  // namespace
+
+MidiEvent* NoteOn(int delta, int channel, int note, int velocity) {
+    auto* event = Channel(delta, kEvNoteOn, channel);
+    event->note = note;
+    event->velocity = velocity;
+    return event;
+}
+
+MidiEvent* NoteOff(int delta, int channel, int note) {
+    auto* event = Channel(delta, kEvNoteOff, channel);
+    event->note = note;
+    return event;
+}
+
+MidiEvent* Program(int delta, int channel, int program) {
+    auto* event = Channel(delta, kEvProgram, channel);
+    event->value = program;
+    return event;
+}
+
+MidiEvent* Control(int delta, int channel, int number, int value) {
+    auto* event = Channel(delta, kEvControl, channel);
+    event->number = number;
+    event->value = value;
+    return event;
+}
+
+MidiEvent* Bend(int delta, int channel, int lsb, int msb) {
+    auto* event = Channel(delta, kEvPitchBend, channel);
+    event->note = lsb;
+    event->value = msb;
+    return event;
+}
+
+MidiEvent* Tempo(int delta, int micros_per_quarter) {
+    auto* event = Channel(delta, kEvMeta, kNoChannel);
+    event->number = kMetaTempo;
+    event->value = micros_per_quarter;
+    event->length = 3;
+    return event;
+}
+
+MidiEvent* SysEx(int delta, const Bytes& message) {
+    auto* event = Channel(delta, kEvSysEx, kNoChannel);
+    Bytes area{0xF0};
+    // The SMF length as a variable-length quantity: message and F7.
+    const auto n = static_cast<unsigned>(message.size() + 1);
+    if (n >= 128) area.push_back(static_cast<std::uint8_t>(0x80 | (n >> 7)));
+    area.push_back(static_cast<std::uint8_t>(n & 0x7F));
+    area.insert(area.end(), message.begin(), message.end());
+    area.push_back(0xF7);
+    if (area.size() > MusicEvent::kDataSize) event->ResizeData(static_cast<int>(area.size()));
+    std::copy(area.begin(), area.end(), event->data);
+    event->length = static_cast<int>(area.size());
+    return event;
+}
+
+MidiEvent* Escape(int delta, const Bytes& bytes) {
+    auto* event = Channel(delta, kEvSysExEscape, kNoChannel);
+    event->data[0] = 0xF7;
+    event->data[1] = static_cast<unsigned char>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), event->data + 2);
+    event->length = static_cast<int>(bytes.size() + 2);
+    return event;
+}
+
+MidiEvent* EndOfTrack(int delta) {
+    auto* event = Channel(delta, kEvMeta, kNoChannel);
+    event->number = kMetaEndOfTrack;
+    return event;
+}
+
+std::unique_ptr<MidiF0Data> Q1Song(int division, std::initializer_list<MidiEvent*> events) {
+    auto song = std::make_unique<MidiF0Data>(kFormQ1, division);
+    for (MidiEvent* event : events) song->GetTrack()->AddEvent(event);
+    return song;
+}
+
+std::unique_ptr<MidiF0Data> SongFromTrack(int division, const Bytes& track_body) {
+    const Bytes image = Concat({HeaderChunk(0, 1, division), TrackChunk(track_body)});
+    return std::make_unique<MidiF0Data>(image.data(), static_cast<long>(image.size()));
+}
+
+int HangingNotes(const std::vector<Bytes>& messages) {
+    std::array<std::bitset<128>, 16> on;
+    for (const auto& m : messages) {
+        if (m.size() < 3) continue;
+        const int kind = m[0] & 0xF0;
+        const int channel = m[0] & 0x0F;
+        if (kind == 0x90 && m[2] > 0) on[channel].set(m[1]);
+        if (kind == 0x80 || (kind == 0x90 && m[2] == 0)) on[channel].reset(m[1]);
+        if (kind == 0xB0 && m[1] == 123) on[channel].reset();
+    }
+    int count = 0;
+    for (const auto& notes : on) count += static_cast<int>(notes.count());
+    return count;
+}
+
+Bytes Msg(std::initializer_list<int> bytes) {
+    Bytes out;
+    for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+    return out;
+}
