@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "midi/song/MidiData.h"
 #include "midi/track/MidiTrackData.h"
@@ -17,6 +18,15 @@ inline constexpr int kErrF0Internal = 0x4000005;
 inline constexpr int kErrF0TimeSign = 0x4000007;  // ErrorMsgOnce only
 
 class MidiF1Data;
+
+// Where an event lies: its absolute tick and its measure, beat and tick within
+// the beat, counted from 0.
+struct MidiMeasurePosition {
+    int tick = 0;
+    int measure = 0;
+    int beat = 0;
+    int tick_in_beat = 0;
+};
 
 class MidiF0Data : public MidiData {
 public:
@@ -71,8 +81,54 @@ public:
     int Stop();  // stops the playing copy and destroys it; 1
 
     // ---- mirror transforms (MidiF0Data_Mirror.cpp) ----
+    // Q1: the song backwards in time. Every note keeps its length, program
+    // changes again precede the passage they govern, the silence before the
+    // first event is dropped. The song must end with its end of track.
+    void HorizontalReverse();
+    void HorizontalReverseSub();  // Q1: each program change takes its predecessor's place
+    // Q1: every melodic channel's notes mirrored about the octave boundary at
+    // or below the middle of the channel's range; drum channels stay.
+    void VerticalReverse();
+    void HoldPedalToNote();  // Q2: the hold pedal (controller 64) becomes longer notes
+    // Q1 or Q2: removes the whole empty measures before the first note;
+    // returns the ticks removed.
+    int BeginImmidiately();
+    void MakeDeltaZero(int ticks);  // time 0..ticks collapses to 0, the rest moves earlier
+    int GetDeltaOfFirstNote();      // Q2: the tick of the first note
+    // Q2: the index of the last event sounding at the first note's instant.
+    int GetPostionOfFirstNote();
+    // Q2: the lowest and highest note of channel; 127 and 0 when it has none.
+    void GetNoteRange(int channel, int* low, int* high);
 
     // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
+    // The fixed time signature, else the track's first: 1 and *value, or 0.
+    int GetTimeSign(int* value);
+    // Ticks of one measure of the song's time signature; 384 when the song
+    // has no time signature or no division.
+    int GetOneMeasureTick();
+    // Q1 or Q2: the position of tick, beats counted in quarter notes or, with
+    // byDenominator, in the time signature's note value. 1, or 0 (all 0)
+    // when the song has no positive division or measure length.
+    int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat,
+                           bool byDenominator);
+    // Q1 or Q2: the position of every event at its own tick, as
+    // GetMeasureBeatTick gives it, in one walk. 1, or 0 as above.
+    int GetEventPositions(std::vector<MidiMeasurePosition>* positions, bool byDenominator);
+    int GetTickFromMeasure(int measure);  // Q1: the tick at which measure begins
+    int GetNextMeasureDelta(int tick);    // the first measure boundary at or after tick
+    int GetNumMeasure();                  // Q1: measures, a partial one counting whole
+    // Microseconds per quarter note of the first tempo; 500000 when none.
+    long GetClockTempo();
+    long GetSongDuration();  // Q2: ticks to the end of the last note or event
+    void SetStartTempo();    // Q2: 100 bpm at the first note when no tempo comes earlier
+    void MoveTempoBeforeNote();     // every tempo leads its instant; the later of two wins
+    void DeleteUnnecessaryTempo();  // Q2: only the last tempo before the first note stays
+    void DeleteTempo(int first, int last);  // tempos at indexes first..last
+    // Q1 or Q2: the song starts at its "START" marker (notes before it go)
+    // or ends at its "STOP" marker; 1 when the marker was found, else 0.
+    int BeginStartMarker();
+    int EndStopMarker();
+    void ChangeMarker(const char* from, const char* to);  // Q2: marker texts from -> to
 
 private:
     friend class MidiF1Data;

@@ -1,0 +1,352 @@
+// The mirror transforms of a format-0 song (backwards in time, upside down in
+// pitch) and the small operations that shape the start of a song for playback.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "midi/song/MidiF0Data.h"
+
+namespace {
+
+constexpr int kChannels = 16;
+constexpr int kNotes = 128;
+constexpr int kHoldPedal = 64;
+
+bool IsNoteOff(const MidiEvent* e) {
+    return e->status == kEvNoteOff || (e->status == kEvNoteOn && e->velocity == 0);
+}
+
+bool IsSoundingNoteOn(const MidiEvent* e) {
+    return e->status == kEvNoteOn && e->velocity != 0;
+}
+
+// Index of a (channel, note) pair, or -1 for values no MIDI message can carry.
+int NoteKey(const MidiEvent* e) {
+    if (e->channel < 0 || e->channel >= kChannels || e->note < 0 || e->note >= kNotes) return -1;
+    return e->channel * kNotes + e->note;
+}
+
+// First-in first-out queues of event indexes, one per (channel, note), kept as
+// linked lists through one array so that a pass costs O(events).
+class NoteQueues {
+public:
+    explicit NoteQueues(int events) : next_(static_cast<std::size_t>(events), -1) {
+        head_.fill(-1);
+        tail_.fill(-1);
+    }
+    void Push(int key, int index) {
+        if (tail_[key] < 0) {
+            head_[key] = index;
+        } else {
+            next_[tail_[key]] = index;
+        }
+        tail_[key] = index;
+    }
+    int Pop(int key) {  // -1 when empty
+        const int index = head_[key];
+        if (index < 0) return -1;
+        head_[key] = next_[index];
+        if (head_[key] < 0) tail_[key] = -1;
+        return index;
+    }
+
+private:
+    std::array<int, kChannels * kNotes> head_;
+    std::array<int, kChannels * kNotes> tail_;
+    std::vector<int> next_;
+};
+
+// Puts the records of list into the track's table in order.
+void ReplaceEvents(MidiTrackData& track, const std::vector<MidiEvent*>& list) {
+    std::copy(list.begin(), list.end(), track.event_table.get());
+    track.event_count = static_cast<int>(list.size());
+}
+
+}  // namespace
+
+void MidiF0Data::HorizontalReverse() {
+    if (form != kFormQ1 || !track) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    MidiTrackData& t = *track;
+    const int count = t.event_count;
+    if (count == 0 || !t.event_table[count - 1]->IsEndOfTrack()) {
+        ErrorMsg(0);
+        return;
+    }
+    MidiEvent** ev = t.event_table.get();
+    const int last = count - 1;  // the end of track is never moved
+
+    // Each note off changes place with the note on it ends, so that after the
+    // reversal the note on stands in front again. The partner is the earliest
+    // note on of that channel and pitch not yet taken: the pairing by which
+    // the notes were made (first on with first off), so overlapping notes of
+    // one pitch each keep their length and velocity, and none is left without
+    // its note off.
+    NoteQueues waiting(last);
+    for (int i = 0; i < last; ++i) {
+        MidiEvent* e = ev[i];
+        const int key = NoteKey(e);
+        if (key < 0) continue;
+        if (IsNoteOff(e)) {
+            const int j = waiting.Pop(key);
+            if (j >= 0) t.SwapEventExceptDelta(i, j);
+        } else if (IsSoundingNoteOn(e)) {
+            waiting.Push(key, i);
+        }
+    }
+
+    // Reverse the order; every record takes its delta along.
+    std::reverse(ev, ev + last);
+    // Each record now carries the gap that followed it in time: move every
+    // delta one place on, so each gap lies between the same two events as
+    // before. The silence in front of the first event is dropped.
+    for (int k = last - 1; k >= 1; --k) ev[k]->delta = ev[k - 1]->delta;
+    ev[0]->delta = 0;
+
+    HorizontalReverseSub();
+}
+
+void MidiF0Data::HorizontalReverseSub() {
+    if (form != kFormQ1 || !track) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    MidiTrackData& t = *track;
+    const int count = t.event_count;
+    if (count == 0) return;
+    MidiEvent** ev = t.event_table.get();
+
+    // In the reversed song a program change follows the passage it governed.
+    // Per channel, every program change takes the place (and so the time) of
+    // the one before it, and the first goes to the front at time 0. The places
+    // are the table positions, which keep their deltas; the vacated place of
+    // the last one disappears, its delta passed on to the next event. The
+    // fronts of the channels lie in the order 15 .. 0 ahead of the song.
+    std::array<std::vector<int>, kChannels> programs;
+    for (int k = 0; k < count - 1; ++k) {
+        const MidiEvent* e = ev[k];
+        if (e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels) {
+            programs[e->channel].push_back(k);
+        }
+    }
+    bool any = false;
+    for (const auto& list : programs) any = any || !list.empty();
+    if (!any) return;
+
+    // For each position, the record that ends up there (null: vacated), and
+    // the delta that stays with the position.
+    std::vector<MidiEvent*> placed(ev, ev + count);
+    std::vector<int> deltas(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) deltas[k] = ev[k]->delta;
+    for (const auto& list : programs) {
+        for (std::size_t m = 0; m < list.size(); ++m) {
+            placed[list[m]] = m + 1 < list.size() ? ev[list[m + 1]] : nullptr;
+        }
+    }
+    std::vector<MidiEvent*> result;
+    result.reserve(static_cast<std::size_t>(count));
+    for (int c = kChannels - 1; c >= 0; --c) {
+        if (programs[c].empty()) continue;
+        MidiEvent* first = ev[programs[c].front()];
+        first->delta = 0;
+        result.push_back(first);
+    }
+    int carry = 0;
+    for (int k = 0; k < count; ++k) {
+        MidiEvent* e = placed[k];
+        if (!e) {
+            carry += deltas[k];
+            continue;
+        }
+        e->delta = deltas[k] + carry;
+        carry = 0;
+        result.push_back(e);
+    }
+    ReplaceEvents(t, result);
+    bool marked = false;
+    for (int k = 0; k < t.event_count && !marked; ++k) marked = t.event_table[k]->status == kEvNone;
+    if (marked) t.DeleteNop();
+}
+
+void MidiF0Data::VerticalReverse() {
+    if (!track) return;
+    MidiTrackData& t = *track;
+    std::array<int, kChannels> low;
+    std::array<int, kChannels> high;
+    low.fill(127);
+    high.fill(0);
+    std::array<bool, kChannels> used{};
+    for (int k = 0; k < t.event_count; ++k) {
+        const MidiEvent* e = t.event_table[k];
+        if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
+            e->channel >= kChannels) {
+            continue;
+        }
+        used[e->channel] = true;
+        low[e->channel] = std::min(low[e->channel], e->note);
+        high[e->channel] = std::max(high[e->channel], e->note);
+    }
+    // The pivot is the bottom of the octave at or below the middle of the
+    // channel's range, so the mirrored part stays in a similar register.
+    std::array<int, kChannels> pivot{};
+    std::array<bool, kChannels> mirror{};
+    for (int c = 0; c < kChannels; ++c) {
+        mirror[c] = used[c] && !t.IsDrumChanel(c);
+        pivot[c] = (low[c] + high[c]) / 2 / 12 * 12;
+    }
+    for (int k = 0; k < t.event_count; ++k) {
+        MidiEvent* e = t.event_table[k];
+        if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
+            e->channel >= kChannels || !mirror[e->channel]) {
+            continue;
+        }
+        e->note = std::clamp(2 * pivot[e->channel] - e->note, 0, 127);
+    }
+}
+
+void MidiF0Data::HoldPedalToNote() {
+    if (form != kFormQ2 || !track) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    Q2toQ1();
+    MidiTrackData& t = *track;
+    bool full_reported = false;
+    int added = 0;  // records added in the current pass
+    // Whether one more record fits the table once the pass is done.
+    auto room = [&]() {
+        if (t.event_count + added < kMaxEvents) {
+            ++added;
+            return true;
+        }
+        if (!full_reported) t.ErrorMsg(kErrTrackTooMuchData);
+        full_reported = true;
+        return false;
+    };
+
+    std::vector<MidiEvent*> list;
+    for (int c = 0; c < kChannels; ++c) {
+        std::array<bool, kNotes> held{};
+        bool pedal = false;
+        added = 0;
+        list.clear();
+        list.reserve(static_cast<std::size_t>(t.event_count) + kNotes);
+        for (int k = 0; k < t.event_count; ++k) {
+            MidiEvent* e = t.event_table[k];
+            list.push_back(e);
+            if (e->channel != c) continue;
+            if (e->status == kEvControl && e->number == kHoldPedal) {
+                e->status = kEvNone;
+                pedal = e->value != 0;
+                if (pedal) continue;
+                // Pedal up: every held note ends here. Each note off goes
+                // directly behind the pedal event, so they come out in
+                // descending note order.
+                for (int n = kNotes - 1; n >= 0; --n) {
+                    if (!held[n] || !room()) continue;
+                    auto off = std::make_unique<MidiEvent>();
+                    off->SetNoteOffEvent(c, n);
+                    off->delta = 0;
+                    off->velocity = 0;
+                    list.push_back(off.release());
+                    held[n] = false;
+                }
+            } else if (pedal && IsSoundingNoteOn(e) && e->note >= 0 && e->note < kNotes &&
+                       held[e->note]) {
+                // A held note struck again: end it and strike it anew at once.
+                if (!room()) continue;
+                auto again = std::make_unique<MidiEvent>(e);
+                again->delta = 0;
+                e->status = kEvNoteOff;
+                list.push_back(again.release());
+            } else if (pedal && e->status == kEvNoteOff && e->note >= 0 && e->note < kNotes) {
+                e->status = kEvNone;
+                held[e->note] = true;
+            }
+        }
+        // Notes still held when the song ends are ended behind its end of
+        // track; Q1toQ2 folds them into the notes' lengths.
+        for (int n = 0; n < kNotes; ++n) {
+            if (!held[n] || !room()) continue;
+            auto off = std::make_unique<MidiEvent>();
+            off->SetNoteOffEvent(c, n);
+            off->delta = 0;
+            off->velocity = 0;
+            list.push_back(off.release());
+        }
+        ReplaceEvents(t, list);
+    }
+    t.DeleteNop();
+    Q1toQ2();
+}
+
+int MidiF0Data::BeginImmidiately() {
+    if ((form != kFormQ1 && form != kFormQ2) || !track) {
+        ErrorMsg(kErrF0Internal);
+        return 0;
+    }
+    const int note_status = form == kFormQ1 ? kEvNoteOn : kEvNote;
+    long long sum = 0;
+    for (int k = 0; k < track->event_count; ++k) {
+        const MidiEvent* e = track->event_table[k];
+        sum += e->delta;
+        if (e->status == note_status) break;
+    }
+    const int measure = GetOneMeasureTick();
+    if (measure <= 0) return 0;
+    const int start = static_cast<int>(sum / measure * measure);
+    MakeDeltaZero(start);
+    return start;
+}
+
+void MidiF0Data::MakeDeltaZero(int ticks) {
+    if (!track) return;
+    long long time = 0;
+    for (int k = 0; k < track->event_count; ++k) {
+        MidiEvent* e = track->event_table[k];
+        time += e->delta;
+        if (time <= ticks) {
+            e->delta = 0;
+        } else {
+            e->delta = static_cast<int>(time - ticks);
+            break;
+        }
+    }
+}
+
+int MidiF0Data::GetDeltaOfFirstNote() {
+    if (form != kFormQ2 || !track) {
+        ErrorMsg(kErrF0Internal);
+        return 0;
+    }
+    return track->GetDeltaOfFirstNote();
+}
+
+int MidiF0Data::GetPostionOfFirstNote() {
+    if (form != kFormQ2) ErrorMsg(kErrF0Internal);
+    if (!track) return 0;
+    const int count = track->event_count;
+    int index = 0;
+    while (index < count && track->event_table[index]->status != kEvNote) ++index;
+    while (index + 1 < count - 1 && track->event_table[index + 1]->delta == 0) ++index;
+    return index;
+}
+
+void MidiF0Data::GetNoteRange(int channel, int* low, int* high) {
+    *low = 127;
+    *high = 0;
+    if (form != kFormQ2 || !track) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    for (int k = 0; k < track->event_count; ++k) {
+        const MidiEvent* e = track->event_table[k];
+        if (e->status != kEvNote || e->channel != channel) continue;
+        *low = std::min(*low, e->note);
+        *high = std::max(*high, e->note);
+    }
+}

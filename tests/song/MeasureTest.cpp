@@ -1,0 +1,280 @@
+// Measure, beat and tempo arithmetic: positions under time signatures,
+// measure counts and boundaries, start tempo, tempo and marker edits, and
+// the format-1 twins.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "MirrorFixture.h"
+#include "midi/song/MidiF1Data.h"
+
+using namespace mirror_test;
+
+namespace {
+
+const std::string kMisplaced = "拍子記号の位置が異常です。";
+const std::string kF1General = "MidiF1Dataでエラーが発生しました。";
+
+struct Position {
+    int measure;
+    int beat;
+    int tick;
+    bool operator==(const Position& o) const {
+        return measure == o.measure && beat == o.beat && tick == o.tick;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Position& p) {
+    return out << p.measure << ":" << p.beat << ":" << p.tick;
+}
+
+Position At0(MidiF0Data& song, int tick, bool byDenominator) {
+    Position p{};
+    song.GetMeasureBeatTick(tick, &p.measure, &p.beat, &p.tick, byDenominator);
+    return p;
+}
+
+std::unique_ptr<MidiF1TrackData> F1Track(std::vector<At> events) {
+    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
+    long time = 0;
+    for (const At& at : events) {
+        at.event->delta = static_cast<int>(at.tick - time);
+        time = at.tick;
+        track->AddEvent(at.event);
+    }
+    return track;
+}
+
+}  // namespace
+
+TEST(Measure, WithoutTimeSignature) {
+    auto song = MakeSong(kFormQ1, 480, {OnAt(0, 0, 60), OffAt(480, 0, 60), EndAt(1920)});
+    EXPECT_EQ(song->GetOneMeasureTick(), 384);  // not 4 x 480
+    EXPECT_EQ(song->GetTickFromMeasure(0), 0);
+    EXPECT_EQ(song->GetTickFromMeasure(1), 1920);
+    EXPECT_EQ(song->GetTickFromMeasure(3), 5760);  // past the end: counting on in 4/4
+    EXPECT_EQ(At0(*song, 2000, false), (Position{1, 0, 80}));
+
+    MidiF0Data no_division(kFormQ1);
+    EXPECT_EQ(no_division.GetOneMeasureTick(), 384);
+    int m = 1, b = 1, t = 1;
+    EXPECT_EQ(no_division.GetMeasureBeatTick(100, &m, &b, &t, false), 0);
+    EXPECT_EQ(m + b + t, 0);
+
+    // The fixed time signature of the song wins over the track's.
+    song->fixed_time_sign = 3 * 256 + 4;
+    int value = 0;
+    EXPECT_EQ(song->GetTimeSign(&value), 1);
+    EXPECT_EQ(value, 0x304);
+    EXPECT_EQ(song->GetOneMeasureTick(), 1440);
+}
+
+TEST(Measure, ThreeFourAndSixEight) {
+    auto three = MakeSong(kFormQ2, 480, {TimeSignAt(0, 3, 2), EndAt(3000)});
+    EXPECT_EQ(three->GetOneMeasureTick(), 1440);
+    EXPECT_EQ(At0(*three, 1500, false), (Position{1, 0, 60}));
+    EXPECT_EQ(At0(*three, 1439, true), (Position{0, 2, 479}));
+
+    auto six = MakeSong(kFormQ2, 480, {TimeSignAt(0, 6, 3), EndAt(3000)});
+    EXPECT_EQ(six->GetOneMeasureTick(), 1440);
+    EXPECT_EQ(At0(*six, 1500, true), (Position{1, 0, 60}));  // beats of 240
+    EXPECT_EQ(At0(*six, 1500, false), (Position{1, 0, 60}));
+    EXPECT_EQ(At0(*six, 1300, true), (Position{0, 5, 100}));
+
+    // A change of signature: two measures of 4/4, then 3/4; past the last
+    // event the last measure length counts on.
+    auto change =
+        MakeSong(kFormQ1, 480, {TimeSignAt(0, 4, 2), TimeSignAt(3840, 3, 2), EndAt(4000)});
+    EXPECT_EQ(At0(*change, 3840, false), (Position{2, 0, 0}));
+    EXPECT_EQ(At0(*change, 3840 + 1440 + 500, false), (Position{3, 1, 20}));
+    EXPECT_EQ(change->GetTickFromMeasure(3), 3840 + 1440);
+    EXPECT_EQ(change->GetTickFromMeasure(5), 3840 + 3 * 1440);
+    EXPECT_EQ(change->GetNumMeasure(), 3);
+}
+
+TEST(Measure, MisplacedTimeSignatureIsShownOncePerSong) {
+    CaptureSink sink;
+    auto song = MakeSong(kFormQ1, 480, {TimeSignAt(100, 3, 2), EndAt(3000)});
+    At0(*song, 2000, false);
+    At0(*song, 2500, true);
+    EXPECT_EQ(sink.Count(kMisplaced), 1);
+    auto next = MakeSong(kFormQ1, 480, {TimeSignAt(100, 3, 2), EndAt(3000)});
+    At0(*next, 2000, false);
+    EXPECT_EQ(sink.Count(kMisplaced), 2);
+
+    // An exponent outside 1..4 is reported and the beat unit stays.
+    sink.Clear();
+    auto odd = MakeSong(kFormQ1, 480, {TimeSignAt(0, 4, 6), EndAt(3000)});
+    EXPECT_EQ(At0(*odd, 2000, false), (Position{1, 0, 80}));
+    EXPECT_EQ(sink.Count("MidiF0Dataでエラーが発生しました。"), 1);
+}
+
+TEST(Measure, BoundariesAndCounts) {
+    auto song = MakeSong(kFormQ1, 480,
+                         {TimeSignAt(0, 4, 2), OnAt(10, 0, 60), OffAt(1921, 0, 60), EndAt(1921)});
+    EXPECT_EQ(song->GetNextMeasureDelta(1920), 1920);  // on a boundary: that tick
+    EXPECT_EQ(song->GetNextMeasureDelta(1921), 3840);
+    EXPECT_EQ(song->GetNextMeasureDelta(0), 0);
+    EXPECT_EQ(song->GetNextMeasureDelta(9000), 9600);
+    EXPECT_EQ(song->GetNumMeasure(), 2);
+
+    // In Q2 the answer comes from a Q1 copy; the song stays as it is.
+    auto q2 = MakeSong(kFormQ2, 480, {TimeSignAt(0, 3, 2), NoteAt(100, 0, 60, 10), EndAt(2000)});
+    EXPECT_EQ(q2->GetNextMeasureDelta(1441), 2880);
+    EXPECT_EQ(q2->form, kFormQ2);
+    EXPECT_EQ(q2->GetTrack()->event_table[1]->status, kEvNote);
+
+    CaptureSink sink;
+    EXPECT_EQ(q2->GetNumMeasure(), 0);  // Q1 only
+    EXPECT_EQ(q2->GetTickFromMeasure(1), 0);
+    EXPECT_EQ(sink.Count("MidiF0Dataで内部エラーが発生しました。"), 2);
+}
+
+TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int> gap(0, 700);
+    std::uniform_int_distribution<int> numerator(1, 7);
+    std::uniform_int_distribution<int> power(1, 4);
+    std::uniform_int_distribution<int> kind(0, 9);
+    CaptureSink quiet;
+    for (int round = 0; round < 100; ++round) {
+        std::vector<At> events;
+        long tick = gap(random);
+        for (int i = 0; i < 60; ++i) {
+            tick += gap(random) * (kind(random) < 3 ? 0 : 1);
+            if (kind(random) == 0) {
+                events.push_back(TimeSignAt(tick, numerator(random), power(random)));
+            } else {
+                events.push_back(NoteAt(tick, 0, 60, 10));
+            }
+        }
+        events.push_back(EndAt(tick + 10));
+        auto song = MakeSong(kFormQ2, 120 * (1 + round % 8), std::move(events));
+        for (bool byDenominator : {false, true}) {
+            std::vector<MidiMeasurePosition> all;
+            song->GetEventPositions(&all, byDenominator);
+            const std::vector<long> times = TimesOf(*song->GetTrack());
+            ASSERT_EQ(all.size(), times.size());
+            for (std::size_t k = 0; k < all.size(); ++k) {
+                const Position single = At0(*song, static_cast<int>(times[k]), byDenominator);
+                ASSERT_EQ(all[k].tick, times[k]);
+                ASSERT_EQ((Position{all[k].measure, all[k].beat, all[k].tick_in_beat}), single)
+                    << "round " << round << " event " << k;
+            }
+        }
+    }
+}
+
+TEST(Tempo, StartTempoAndTempoOrder) {
+    auto song =
+        MakeSong(kFormQ2, 480,
+                 {ControlAt(0, 0, 7, 100), NoteAt(0, 0, 60, 10), NoteAt(0, 1, 62, 10), EndAt(960)});
+    EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
+    song->SetStartTempo();
+    const MidiTrackData& t = *song->GetTrack();
+    ASSERT_EQ(t.event_count, 5);
+    EXPECT_TRUE(t.event_table[0]->IsMeta(kMetaTempo));
+    EXPECT_EQ(t.event_table[0]->value, 600000);
+    EXPECT_EQ(TimesOf(t), (std::vector<long>{0, 0, 0, 0, 960}));
+    EXPECT_EQ(song->GetClockTempo(), 600000);
+
+    // With a tempo before the first note nothing is added.
+    auto early = MakeSong(kFormQ2, 480, {TempoAt(0, 400000), NoteAt(0, 0, 60, 10), EndAt(960)});
+    early->SetStartTempo();
+    EXPECT_EQ(early->GetTrack()->event_count, 3);
+
+    // Two tempos at one instant: the later leads and the earlier is gone.
+    auto two = MakeSong(kFormQ2, 480,
+                        {NoteAt(0, 0, 60, 10), NoteAt(100, 0, 62, 10), TempoAt(100, 300000),
+                         TempoAt(100, 700000), EndAt(960)});
+    two->MoveTempoBeforeNote();
+    const MidiTrackData& u = *two->GetTrack();
+    ASSERT_EQ(u.event_count, 4);
+    EXPECT_EQ(u.event_table[1]->value, 700000);
+    EXPECT_TRUE(u.event_table[1]->IsMeta(kMetaTempo));
+    EXPECT_EQ(u.event_table[2]->status, kEvNote);
+    EXPECT_EQ(TimesOf(u), (std::vector<long>{0, 100, 100, 960}));
+}
+
+TEST(Tempo, UnnecessaryTemposGo) {
+    auto song = MakeSong(kFormQ2, 480,
+                         {TempoAt(0, 300000), TempoAt(50, 400000), NoteAt(100, 0, 60, 10),
+                          TempoAt(100, 500000), TempoAt(200, 600000), EndAt(960)});
+    song->DeleteUnnecessaryTempo();
+    // The tempo at the first note's instant is the last before it; later
+    // tempos stay.
+    const MidiTrackData& t = *song->GetTrack();
+    ASSERT_EQ(t.event_count, 4);
+    EXPECT_EQ(t.event_table[1]->value, 500000);
+    EXPECT_EQ(t.event_table[2]->value, 600000);
+    EXPECT_EQ(TimesOf(t), (std::vector<long>{100, 100, 200, 960}));
+
+    auto range =
+        MakeSong(kFormQ2, 480,
+                 {TempoAt(0, 1), NoteAt(0, 0, 60, 10), TempoAt(10, 2), TempoAt(20, 3), EndAt(30)});
+    range->DeleteTempo(2, 3);  // both, the range shrinking as they go
+    EXPECT_EQ(range->GetTrack()->event_count, 3);
+    range->DeleteTempo(1, 0);
+    EXPECT_EQ(range->GetTrack()->event_count, 3);
+}
+
+TEST(Markers, StartStopAndChange) {
+    auto start = MakeSong(kFormQ2, 480,
+                          {ProgramAt(0, 0, 5), NoteAt(0, 0, 60, 10), NoteAt(960, 0, 62, 10),
+                           MetaAt(960, kMetaMarker, "START"), EndAt(1920)});
+    EXPECT_EQ(start->BeginStartMarker(), 1);
+    EXPECT_EQ(NotesOf(*start->GetTrack()), (std::vector<NoteValue>{{0, 0, 62, 10, 100}}));
+    EXPECT_EQ(start->GetTrack()->event_table[0]->status, kEvProgram);  // settings stay
+    EXPECT_EQ(TimesOf(*start->GetTrack()).back(), 960);
+    EXPECT_EQ(start->BeginStartMarker(), 0);
+
+    auto blank = MakeSong(kFormQ2, 480, {MetaAt(0, kMetaText, "STOP "), EndAt(10)});
+    EXPECT_EQ(blank->EndStopMarker(), 0);
+
+    auto stop = MakeSong(kFormQ2, 480,
+                         {NoteAt(0, 0, 60, 10), MetaAt(480, kMetaText, "STOP"),
+                          NoteAt(480, 0, 61, 10), NoteAt(960, 0, 62, 10), EndAt(1920)});
+    EXPECT_EQ(stop->EndStopMarker(), 1);
+    const MidiTrackData& t = *stop->GetTrack();
+    ASSERT_EQ(t.event_count, 3);
+    EXPECT_TRUE(t.event_table[2]->IsEndOfTrack());
+    EXPECT_EQ(TimesOf(t), (std::vector<long>{0, 480, 480}));
+    EXPECT_EQ(t.event_table[1]->note, 61);
+
+    auto marks = MakeSong(kFormQ2, 480,
+                          {MetaAt(0, kMetaMarker, "A"), MetaAt(10, kMetaText, "A"),
+                           MetaAt(20, kMetaMarker, "AB"), EndAt(30)});
+    marks->ChangeMarker("A", "Chorus");
+    const MidiTrackData& m = *marks->GetTrack();
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(m.event_table[0]->data),
+                          static_cast<std::size_t>(m.event_table[0]->length)),
+              "Chorus");
+    EXPECT_EQ(m.event_table[1]->length, 1);  // texts are not markers
+    EXPECT_EQ(m.event_table[2]->length, 2);
+}
+
+TEST(MeasureFormat1, TwinsOnTheFirstTrack) {
+    MidiF1Data song(480);
+    song.AddTrack(F1Track({TimeSignAt(0, 3, 2), EndAt(2880)}).release());
+    song.AddTrack(
+        F1Track({NoteAt(0, 0, 60, 100), NoteAt(4000, 0, 62, 100), EndAt(4100)}).release());
+    int m = 0, b = 0, t = 0;
+    EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &t), 1);
+    EXPECT_EQ((Position{m, b, t}), (Position{1, 0, 60}));
+    EXPECT_EQ(song.GetTick(1, 0, 60), 1500);
+    EXPECT_EQ(song.GetTick(3, 2, 5), 3 * 1440 + 960 + 5);  // past the first track's end
+    EXPECT_EQ(song.GetTuneLength(), 4100);
+    EXPECT_EQ(song.GetNumBeat(), 9);  // 4100 / 480 rounded up
+    EXPECT_EQ(song.GetNextMeasureDelta(1441), 2880);
+    EXPECT_EQ(song.GetNumMeasure(), 3);  // 4100 ticks of 3/4
+
+    // A time signature outside the first track is a fault of the song.
+    CaptureSink sink;
+    song.AddTrack(F1Track({TimeSignAt(0, 2, 2), EndAt(10)}).release());
+    song.GetMeasureBeatTick(10, &m, &b, &t, true);
+    EXPECT_EQ(sink.Count(kF1General), 1);
+
+    MidiF1Data empty(480);
+    EXPECT_EQ(empty.GetMeasureBeatTick(10, &m, &b, &t), 0);
+    EXPECT_EQ(empty.GetTuneLength(), 0);
+}
