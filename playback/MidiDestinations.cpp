@@ -58,7 +58,14 @@ std::string MIDIGetDestinationName(const MIDIEndpointRef& endpoint) {
     return endpoint ? endpoint.name : std::string();
 }
 
+void MIDIRefreshDestinations() {
+    auto& snapshot = Destinations();
+    std::lock_guard lock(snapshot.mutex);
+    snapshot.valid = false;
+}
+
 std::vector<std::string> MidiDeviceList() {
+    MIDIRefreshDestinations();
     std::vector<std::string> items{"MIDI_MAPPER"};
     for (int i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
         items.push_back(MIDIGetDestinationName(MIDIGetDestination(i)));

@@ -20,6 +20,10 @@ MIDIEndpointRef MIDIGetDestination(int index);
 // The destination's name; "" for an empty reference.
 std::string MIDIGetDestinationName(const MIDIEndpointRef& endpoint);
 
+// The next call lists the destinations afresh instead of using the list
+// taken less than a quarter of a second ago.
+void MIDIRefreshDestinations();
+
 // The window's device list: "MIDI_MAPPER", then the name of each
 // destination; item k is output index k - 1.
 std::vector<std::string> MidiDeviceList();

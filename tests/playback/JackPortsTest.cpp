@@ -1,0 +1,175 @@
+// The MIDI output on real ports: a JACK server of the test's own, another
+// client listening or sending, the synthesizer behind "QZ".
+#include <RtMidi.h>
+#include <fluidsynth.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "JackServer.h"
+#include "PlaybackTestSupport.h"
+#include "playback/MidiControler.h"
+#include "playback/MidiDestinations.h"
+#include "playback/StaticMusicPlayer.h"
+#include "playback/StopCallback.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The messages another program's input port receives.
+class Inbox {
+public:
+    void Add(const std::vector<unsigned char>& message) {
+        std::lock_guard lock(mutex_);
+        messages_.emplace_back(message.begin(), message.end());
+    }
+    std::vector<Bytes> Messages() {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+    static void Receive(double, std::vector<unsigned char>* message, void* inbox) {
+        static_cast<Inbox*>(inbox)->Add(*message);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Bytes> messages_;
+};
+
+std::atomic<int> ended{0};
+void NoteEnd() {
+    ended.fetch_add(1);
+}
+
+int IndexOf(const std::vector<std::string>& items, const std::string& name) {
+    const auto it = std::find(items.begin(), items.end(), name);
+    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+#define REQUIRE_JACK(server)                                                \
+    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed"; \
+    JackServer server;                                                      \
+    ASSERT_TRUE(server.Ready()) << "jackd did not start"
+
+}  // namespace
+
+TEST(JackPorts, PlaysASongToAnotherProgramsPort) {
+    REQUIRE_JACK(jack);
+    Inbox inbox;
+    RtMidiIn listener(RtMidi::UNIX_JACK, "tester");
+    listener.ignoreTypes(false, true, true);
+    listener.setCallback(&Inbox::Receive, &inbox);
+    listener.openVirtualPort("inbox");
+
+    const auto items = MidiDeviceList();
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0], "MIDI_MAPPER");
+    const int item = IndexOf(items, "tester:inbox");
+    ASSERT_GE(item, 1) << "the test's port is not listed";
+    // Item k of the list is destination k - 1.
+    EXPECT_EQ(MIDIGetDestinationName(MIDIGetDestination(item - 1)), "tester:inbox");
+    EXPECT_EQ(MIDIGetNumberOfDestinations(), static_cast<int>(items.size()) - 1);
+
+    auto song = SongFromTrack(
+        96, Msg({0x00, 0xC0, 0x10,                                // program
+                 0x00, 0xB0, 0x07, 0x64,                          // volume
+                 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,  // GM on
+                 0x00, 0x90, 0x3C, 0x64,                          // note on
+                 0x18, 0xE1, 0x00, 0x50,                          // bend
+                 0x18, 0x80, 0x3C, 0x00,                          // note off
+                 0x18, 0x91, 0x40, 0x50, 0x18, 0x81, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00}));
+    ended = 0;
+    SetStopCallback(NoteEnd, nullptr);
+    MusicPlayer.SetDestination(item - 1);
+    ASSERT_EQ(song->Play(), 0);
+    ASSERT_TRUE(StaticMusicPlayer::WaitFor([] { return ended.load() == 1; }, 10s));
+    ASSERT_TRUE(StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; }, 5s));
+    const std::vector<Bytes> expected{
+        Msg({0xC0, 0x10}),       Msg({0xB0, 0x07, 0x64}), Msg({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
+        Msg({0x90, 0x3C, 0x64}), Msg({0xE1, 0x00, 0x50}), Msg({0x80, 0x3C, 0x00}),
+        Msg({0x91, 0x40, 0x50}), Msg({0x81, 0x40, 0x00}), Msg({0xB0, 0x7B, 0x00}),
+        Msg({0xB1, 0x7B, 0x00})};
+    StaticMusicPlayer::WaitFor([&] { return inbox.Messages().size() >= expected.size(); }, 3s);
+    EXPECT_EQ(inbox.Messages(), expected);
+    song->Stop();
+    SetStopCallback(nullptr, nullptr);
+    MusicPlayer.SetDestination(-1);
+}
+
+TEST(JackPorts, QZTakesMessagesFromOtherPrograms) {
+    REQUIRE_JACK(jack);
+    MidiControler output(kMidiMapperIndex);
+    ASSERT_NE(MidiControler::m_music, nullptr);
+    ASSERT_NE(MidiControler::m_midi_mapper, nullptr);
+
+    RtMidiOut sender(RtMidi::UNIX_JACK, "tester");
+    int qz = -1;
+    for (unsigned i = 0; i < sender.getPortCount(); ++i) {
+        if (sender.getPortName(i) == "client:QZ") qz = static_cast<int>(i);
+    }
+    ASSERT_GE(qz, 0) << "\"QZ\" is not a destination of the MIDI system";
+    EXPECT_GE(IndexOf(MidiDeviceList(), "client:QZ"), 1);
+    sender.openPort(static_cast<unsigned>(qz), "out");
+    const unsigned char volume[] = {0xB3, 0x07, 0x21};
+    const unsigned char program[] = {0xC3, 0x28};
+    const unsigned char short_sysex[] = {0xF0, 0x7E, 0xF7};  // three bytes: a channel message
+    sender.sendMessage(short_sysex, 3);
+    sender.sendMessage(volume, 3);
+    sender.sendMessage(program, 2);
+    // The synthesizer took them: channel 3's volume and program changed.
+    const bool arrived = StaticMusicPlayer::WaitFor(
+        [] {
+            int value = 0;
+            fluid_synth_get_cc(MidiControler::m_music, 3, 7, &value);
+            return value == 0x21;
+        },
+        3s);
+    EXPECT_TRUE(arrived);
+    int bank = 0, preset = 0, sfont = 0;
+    fluid_synth_get_program(MidiControler::m_music, 3, &sfont, &bank, &preset);
+    EXPECT_EQ(preset, 0x28);
+}
+
+TEST(JackPorts, ADestinationThatIsNotThereLeavesTheOutputClosed) {
+    REQUIRE_JACK(jack);
+    CaptureSink sink;
+    {
+        MidiControler output(MIDIGetNumberOfDestinations() + 5);
+        EXPECT_FALSE(MidiControler::IsOpen());
+        EXPECT_EQ(MidiControler::m_outport, nullptr);
+    }
+    EXPECT_TRUE(sink.Saw("Midiデバイスのオープンに失敗しました。"));
+}
+
+TEST(MidiOutput, WithoutAMidiSystemTheSynthesizerIsPlayedDirectly) {
+    ScopedEnv no_system("RETROGRADE_MIDI_API", "none");
+    CaptureSink sink;
+    MIDIRefreshDestinations();
+    EXPECT_EQ(MidiDeviceList(), (std::vector<std::string>{"MIDI_MAPPER"}));
+    EXPECT_EQ(MIDIGetNumberOfDestinations(), 0);
+    EXPECT_FALSE(MIDIGetDestination(0));
+    {
+        MidiControler output(kMidiMapperIndex);
+        ASSERT_TRUE(MidiControler::IsOpen());
+        EXPECT_EQ(MidiControler::m_midi_mapper, nullptr);
+        ASSERT_NE(MidiControler::m_music, nullptr);
+        output.MidiThreeBytesEvent(0xB5, 0x0A, 0x11);  // pan of channel 5
+        int value = 0;
+        fluid_synth_get_cc(MidiControler::m_music, 5, 10, &value);
+        EXPECT_EQ(value, 0x11);
+        output.MidiGMReset();  // a new synthesizer, in its first state
+        ASSERT_NE(MidiControler::m_music, nullptr);
+        fluid_synth_get_cc(MidiControler::m_music, 5, 10, &value);
+        EXPECT_EQ(value, 64);
+    }
+    EXPECT_EQ(MidiControler::m_music, nullptr);
+    EXPECT_EQ(sink.Count("No MIDI system was found (no ALSA sequencer, no running JACK server): "
+                         "the device list holds only MIDI_MAPPER and the built-in synthesizer "
+                         "is played directly."),
+              1);
+}

@@ -1,0 +1,83 @@
+// Starting and stopping the test's JACK server.
+#include "JackServer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "playback/MidiDestinations.h"
+#include "playback/detail/MidiSystem.h"
+
+using namespace std::chrono_literals;
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+        had_ = true;
+        old_ = old;
+    }
+    setenv(name, value, 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had_) {
+        setenv(name_.c_str(), old_.c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
+bool JackServer::Installed() {
+    return access("/usr/bin/jackd", X_OK) == 0 || access("/usr/local/bin/jackd", X_OK) == 0;
+}
+
+JackServer::JackServer() : name_("retrograde-test-" + std::to_string(getpid())) {
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // no server outlives a crashed test
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r", "48000",
+               "-p", "256", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid_ < 0) return;
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    setenv("RETROGRADE_MIDI_API", "jack", 1);
+    setenv("RETROGRADE_AUDIO", "none", 1);
+    const auto end = std::chrono::steady_clock::now() + 15s;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;  // it ended at once: no server
+            return;
+        }
+        if (ProbeMidiSystem() == MidiSystemKind::Jack) {
+            ready_ = true;
+            break;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    MIDIRefreshDestinations();
+}
+
+JackServer::~JackServer() {
+    unsetenv("JACK_DEFAULT_SERVER");
+    unsetenv("RETROGRADE_MIDI_API");
+    unsetenv("RETROGRADE_AUDIO");
+    MIDIRefreshDestinations();
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(50ms);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}

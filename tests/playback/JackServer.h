@@ -1,0 +1,40 @@
+// A JACK server of the test's own (jackd --no-realtime -d dummy): real MIDI
+// ports on a machine without sound hardware. While it lives the program's
+// MIDI system is that server; it is stopped at destruction, and dies with
+// the test process if that ends first.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+class JackServer {
+public:
+    JackServer();
+    ~JackServer();
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    static bool Installed();  // jackd can be found
+    bool Ready() const { return ready_; }
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// Sets an environment variable while it lives, then restores the old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool had_ = false;
+};
