@@ -1,0 +1,11 @@
+// A whole file image read as a format-0 song (format-1 files are merged).
+#include <cstdint>
+
+#include "FuzzSupport.h"
+#include "midi/song/MidiF0Data.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    QuietMessages();
+    MidiF0Data song(data, static_cast<long>(size));
+    return 0;
+}
