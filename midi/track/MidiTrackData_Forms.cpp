@@ -1,0 +1,263 @@
+// The conversions between the two event-list forms: Q1 (note on and note off
+// apart) and Q2 (one Note with its duration). Both work on absolute times in
+// a single walk with queues, never by repeated insertion into the table.
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <new>
+#include <queue>
+#include <utility>
+#include <vector>
+
+#include "General/GeneralMac.h"
+#include "midi/track/MidiTrackData.h"
+
+namespace {
+
+constexpr int kChannels = 16;
+constexpr int kNotes = 128;
+constexpr int kNoteOffVelocity = 64;  // what a note off made from a Note carries
+
+int ClampToInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
+
+// First-in first-out queues of event indices, one per channel and note. The
+// queues are linked through one array, so pushing and popping cost O(1).
+// Channels and notes outside the MIDI ranges (events made by a program) get
+// queues of their own in a map.
+class NoteQueues {
+public:
+    explicit NoteQueues(int events) : next_(static_cast<std::size_t>(events), -1) {
+        heads_.fill({-1, -1});
+    }
+
+    void Push(int channel, int note, int index) {
+        Ends& q = QueueOf(channel, note);
+        if (q.tail >= 0) {
+            next_[static_cast<std::size_t>(q.tail)] = index;
+        } else {
+            q.head = index;
+        }
+        q.tail = index;
+    }
+    // The oldest index of that channel and note, or -1.
+    int Pop(int channel, int note) {
+        Ends& q = QueueOf(channel, note);
+        const int index = q.head;
+        if (index < 0) return -1;
+        q.head = next_[static_cast<std::size_t>(index)];
+        if (q.head < 0) q.tail = -1;
+        return index;
+    }
+
+private:
+    struct Ends {
+        int head;
+        int tail;
+    };
+    Ends& QueueOf(int channel, int note) {
+        if (channel >= 0 && channel < kChannels && note >= 0 && note < kNotes) {
+            return heads_[static_cast<std::size_t>(channel * kNotes + note)];
+        }
+        return others_.try_emplace({channel, note}, Ends{-1, -1}).first->second;
+    }
+
+    std::vector<int> next_;
+    std::array<Ends, kChannels * kNotes> heads_;
+    std::map<std::pair<int, int>, Ends> others_;
+};
+
+}  // namespace
+
+void MidiTrackData::NoteOnVelocityZeroToNoteOff() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent* event = event_table[i];
+        if (event->status == kEvNoteOn && event->velocity == 0) event->status = kEvNoteOff;
+    }
+}
+
+// Each note on is paired with the first later note off of its channel and
+// note that no earlier note on took: overlapping notes of one pitch pair first
+// on with first off. That is a queue per channel and note, in one pass. Note
+// offs left over, and note ons that found none, go.
+void MidiTrackData::Q1toQ2() try {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    const auto count = static_cast<std::size_t>(event_count);
+    // Pairing first, on side arrays, so running out of memory leaves the track as it was.
+    std::vector<std::int64_t> start(count);
+    std::vector<std::int64_t> duration(count, 0);
+    std::vector<char> matched_off(count, 0);
+    NoteQueues queues(event_count);
+    std::int64_t t = 0;
+    for (int i = 0; i < event_count; ++i) {
+        const MidiEvent& event = *event_table[i];
+        t += event.delta;
+        // A note on with velocity 0 is a note off.
+        const bool on = event.status == kEvNoteOn && event.velocity != 0;
+        const bool off = event.status == kEvNoteOff || (event.status == kEvNoteOn && !on);
+        if (on) {
+            start[static_cast<std::size_t>(i)] = t;
+            queues.Push(event.channel, event.note, i);
+        } else if (off) {
+            const int paired = queues.Pop(event.channel, event.note);
+            if (paired >= 0) {
+                duration[static_cast<std::size_t>(paired)] =
+                    t - start[static_cast<std::size_t>(paired)];
+                matched_off[static_cast<std::size_t>(i)] = 1;
+            }
+        }
+    }
+
+    NoteOnVelocityZeroToNoteOff();
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent* event = event_table[i];
+        if (event->status == kEvNoteOn) {
+            event->status = kEvNote;
+            event->duration = ClampToInt(duration[static_cast<std::size_t>(i)]);
+        } else if (event->status == kEvNoteOff) {
+            event->status = kEvNone;  // paired or not, a note off has no place in Q2
+        }
+        if (event->status != kEvNote) continue;
+        if (event->duration == 0) {
+            event->status = kEvNone;
+        } else if (event->duration < 0) {
+            ErrorMsg(kErrTrackInternal);
+        }
+    }
+    DeleteNop();
+    form = kFormQ2;
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}
+
+namespace {
+
+// A note off waiting to be placed: the tick it falls on and the rank of its
+// Note in the track.
+struct PendingOff {
+    std::int64_t tick;
+    int rank;
+};
+
+// The earliest tick first; at one tick the note off of the later Note first,
+// as inserting each one before everything already at its tick would order them.
+struct LaterThan {
+    bool operator()(const PendingOff& a, const PendingOff& b) const {
+        return a.tick != b.tick ? a.tick > b.tick : a.rank < b.rank;
+    }
+};
+
+}  // namespace
+
+// Every Note becomes a note on and a note off placed at its end: before the
+// events already at that tick, so a note ending where another one starts is
+// released first. Inserted one by one this is quadratic; here the note offs
+// wait in a priority queue ordered by end tick and are merged with the events
+// in one walk, which gives the same order.
+void MidiTrackData::Q2toQ1() try {
+    if (form != kFormQ2) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    // A Note without length or velocity sounds nothing and goes. A negative
+    // length cannot be placed in time: such a Note goes as well, reported.
+    auto drops = [](const MidiEvent& e) {
+        return e.status == kEvNone || (e.status == kEvNote && (e.duration <= 0 || e.velocity == 0));
+    };
+    int kept_count = 0;
+    int note_count = 0;
+    bool negative = false;
+    for (int i = 0; i < event_count; ++i) {
+        const MidiEvent& event = *event_table[i];
+        if (event.status == kEvNote && event.duration < 0) negative = true;
+        if (drops(event)) continue;
+        ++kept_count;
+        if (event.status == kEvNote) ++note_count;
+    }
+    if (negative) ErrorMsg(kErrTrackInternal);
+    const int total = kept_count + note_count;
+    if (total > kMaxEvents) {
+        // The note offs would not fit the table: the track stays in Q2, whole.
+        ErrorMsg(kErrTrackTooMuchData);
+        return;
+    }
+
+    // Everything is prepared aside; the table changes only once nothing can fail.
+    std::vector<std::unique_ptr<MidiEvent>> offs;
+    offs.reserve(static_cast<std::size_t>(note_count));
+    std::vector<MidiEvent*> order;
+    std::vector<std::int64_t> ticks;
+    order.reserve(static_cast<std::size_t>(total));
+    ticks.reserve(static_cast<std::size_t>(total));
+    std::vector<PendingOff> heap_store;
+    heap_store.reserve(static_cast<std::size_t>(note_count));
+    std::priority_queue<PendingOff, std::vector<PendingOff>, LaterThan> pending(
+        LaterThan{}, std::move(heap_store));
+
+    auto place_off = [&]() {
+        const PendingOff off = pending.top();
+        pending.pop();
+        order.push_back(offs[static_cast<std::size_t>(off.rank)].get());
+        ticks.push_back(off.tick);
+    };
+    std::int64_t t = 0;
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent* event = event_table[i];
+        t += event->delta;  // a dropped event's delta stays in the running time
+        if (drops(*event)) continue;
+        while (!pending.empty() && pending.top().tick <= t) place_off();
+        order.push_back(event);
+        ticks.push_back(t);
+        if (event->status != kEvNote) continue;
+        auto off = std::make_unique<MidiEvent>(0);
+        off->SetNoteOffEvent(event->channel, event->note);
+        off->velocity = kNoteOffVelocity;
+        pending.push({t + event->duration, static_cast<int>(offs.size())});
+        offs.push_back(std::move(off));
+    }
+    while (!pending.empty()) place_off();
+
+    // The first end of track goes last, at the tick of the last event.
+    const auto end_of_track =
+        std::find_if(order.begin(), order.end(), [](MidiEvent* e) { return e->IsEndOfTrack(); });
+    if (end_of_track != order.end() && end_of_track + 1 != order.end()) {
+        const auto at = end_of_track - order.begin();
+        std::rotate(end_of_track, end_of_track + 1, order.end());
+        std::rotate(ticks.begin() + at, ticks.begin() + at + 1, ticks.end());
+        ticks.back() = ticks[ticks.size() - 2];
+    }
+
+    // Commit.
+    for (int i = 0; i < event_count; ++i) {
+        if (drops(*event_table[i])) DestroyEvent(event_table[i]);
+    }
+    for (auto& off : offs) off.release();  // now held through order
+    std::int64_t previous = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        MidiEvent* event = order[i];
+        event->delta = ClampToInt(ticks[i] - previous);
+        previous = ticks[i];
+        if (event->status == kEvNote) {
+            event->status = kEvNoteOn;
+            event->duration = 0;
+        }
+        event_table[static_cast<std::ptrdiff_t>(i)] = event;
+    }
+    std::fill(event_table.get() + total, event_table.get() + std::max(total, event_count), nullptr);
+    event_count = total;
+    form = kFormQ1;
+    MoveNoteOffFront();
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}

@@ -1,0 +1,214 @@
+// Reordering within one tick (exchanges, the move-to-front walks) and the
+// rescaling of every time of a track to another division.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "General/GeneralMac.h"
+#include "midi/track/MidiTrackData.h"
+
+namespace {
+
+int ClampToInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
+
+// A tick group is a run of events in which every event but the first has
+// delta 0; the first event of the track opens one as well.
+bool OpensGroup(const MidiEvent& event, int index) {
+    return index == 0 || event.delta != 0;
+}
+
+// Within every tick group the events that match come first, in their old
+// order, followed by the others in their old order; each place keeps its
+// delta. One pass, so a large group costs no more than a small one.
+template <class Match>
+void GatherToFront(MidiTrackData& track, Match match) {
+    MidiEvent** table = track.event_table.get();
+    std::vector<MidiEvent*> rest;
+    rest.reserve(static_cast<std::size_t>(track.event_count));  // no allocation mid-walk
+    int start = 0;
+    while (start < track.event_count) {
+        int end = start + 1;
+        while (end < track.event_count && table[end]->delta == 0) ++end;
+        const int opener_delta = table[start]->delta;
+        int front = start;
+        rest.clear();
+        for (int i = start; i < end; ++i) {
+            if (match(*table[i])) {
+                table[front++] = table[i];
+            } else {
+                rest.push_back(table[i]);
+            }
+        }
+        std::copy(rest.begin(), rest.end(), table + front);
+        // Only the opener's place holds a delta that is not 0.
+        for (int i = start; i < end; ++i) table[i]->delta = 0;
+        table[start]->delta = opener_delta;
+        start = end;
+    }
+}
+
+// The exchanging walk: a matching event of a group is exchanged with the
+// record at the group's front, which then advances. A matching event that
+// opens its group stays where it is and the front moves past it, so the chosen
+// events come first in their group, in their old order.
+template <class Match>
+void SwapToFront(MidiTrackData& track, Match match) {
+    int front = 0;
+    for (int i = 0; i < track.event_count; ++i) {
+        MidiEvent* event = track.event_table[i];
+        if (OpensGroup(*event, i)) front = i;
+        if (!match(*event)) continue;
+        if (i != front) track.SwapEventExceptDelta(i, front);
+        ++front;
+    }
+}
+
+bool IndexPairValid(const MidiTrackData& track, int i, int j) {
+    return i >= 0 && j >= 0 && i < track.event_count && j < track.event_count;
+}
+
+}  // namespace
+
+void MidiTrackData::SwapEventWithDelta(int i, int j) {
+    if (!IndexPairValid(*this, i, j)) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    std::swap(event_table[i], event_table[j]);
+}
+
+void MidiTrackData::SwapEventExceptDelta(int i, int j) {
+    if (!IndexPairValid(*this, i, j)) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    std::swap(event_table[i], event_table[j]);
+    std::swap(event_table[i]->delta, event_table[j]->delta);
+}
+
+void MidiTrackData::SwapEvent(int i, int j) {
+    if (!IndexPairValid(*this, i, j)) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    // Meant for events of one tick; exchanging timed events moves them in time.
+    if (event_table[i]->delta != 0 || event_table[j]->delta != 0) ErrorMsg(0);
+    std::swap(event_table[i], event_table[j]);
+}
+
+void MidiTrackData::SwapEventExceptDeltaBetween(int from, int to) {
+    if (from < to) {
+        ErrorMsg(0);
+        return;
+    }
+    if (from == to) return;
+    if (!IndexPairValid(*this, from, to)) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    for (int k = from; k > to; --k) {
+        std::swap(event_table[k], event_table[k - 1]);
+        std::swap(event_table[k]->delta, event_table[k - 1]->delta);
+    }
+}
+
+void MidiTrackData::MoveEventFromt(int status, int number) try {
+    GatherToFront(*this, [status, number](const MidiEvent& e) {
+        return e.status == status && e.number == number;
+    });
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}
+
+void MidiTrackData::MoveEventFromt(int status) try {
+    GatherToFront(*this, [status](const MidiEvent& e) { return e.status == status; });
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}
+
+void MidiTrackData::MoveControlChangeFront() {
+    SwapToFront(*this, [](const MidiEvent& e) { return e.status == kEvControl; });
+}
+
+void MidiTrackData::MoveSysExFront() {
+    SwapToFront(*this, [](const MidiEvent& e) {
+        return e.status == kEvSysEx || e.status == kEvSysExEscape;
+    });
+}
+
+// Among events at one tick, everything but notes and the end of track is
+// written first, so a sound module is set up before the notes it plays.
+void MidiTrackData::MoveCommandFirst() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    SwapToFront(*this, [](const MidiEvent& e) {
+        return e.status != kEvNoteOff && e.status != kEvNoteOn && !e.IsEndOfTrack();
+    });
+}
+
+// Within a tick group each note off is exchanged with the nearest note on
+// before it, so a note ending where another one starts is released first. After
+// an exchange the nearest note on is the one just moved to the note off's
+// place, which keeps the walk to one pass.
+void MidiTrackData::MoveNoteOffFront() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    int nearest_on = -1;
+    for (int i = 0; i < event_count; ++i) {
+        if (OpensGroup(*event_table[i], i)) nearest_on = -1;
+        const int status = event_table[i]->status;
+        if (status == kEvNoteOn) {
+            nearest_on = i;
+        } else if (status == kEvNoteOff && nearest_on >= 0) {
+            SwapEventExceptDelta(i, nearest_on);
+            nearest_on = i;
+        }
+    }
+}
+
+int MidiTrackData::ChangeDivision(int from, int to) {
+    return ChangeDivision(from, to, false);
+}
+
+// The carry holds what rounding left over, in source ticks, so rounding never
+// adds up along the track: the rescaled deltas sum to the rescaled total.
+int MidiTrackData::ChangeDivision(int from, int to, bool removeZero) {
+    if (form != kFormQ2) {
+        ErrorMsg(kErrTrackInternal);
+        return 0;
+    }
+    if (from == to) return 0;
+    if (from <= 0 || to <= 0) {
+        ErrorMsg(kErrTrackInternal);
+        return 0;
+    }
+    int flag = 0;
+    std::int64_t carry = 0;
+    for (int i = 0; i < event_count; ++i) {
+        MidiEvent* event = event_table[i];
+        const std::int64_t total = event->delta + carry;
+        const std::int64_t scaled = total * to / from;
+        carry = total - scaled * from / to;
+        event->delta = ClampToInt(scaled);
+        if (event->status != kEvNote) continue;
+        event->duration = ClampToInt(std::int64_t{event->duration} * to / from);
+        if (event->duration != 0) continue;
+        flag = 1;
+        if (removeZero) {
+            event->status = kEvNone;
+        } else {
+            event->duration = 1;
+        }
+    }
+    DeleteNop();
+    return flag;
+}
