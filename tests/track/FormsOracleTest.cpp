@@ -1,0 +1,373 @@
+// The fast conversions and reordering walks against literal versions of the
+// same algorithms (repeated deletion, insertion and exchange on a plain
+// vector), on random tracks from a fixed seed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "FormsTestSupport.h"
+
+using namespace forms_test;
+
+namespace {
+
+using Model = std::vector<Ev>;
+
+// ---- the literal algorithms ----
+
+void DeleteAt(Model& m, std::size_t j) {
+    if (j + 1 < m.size()) m[j + 1].delta += m[j].delta;
+    m.erase(m.begin() + static_cast<std::ptrdiff_t>(j));
+}
+
+void LiteralDeleteNop(Model& m) {
+    for (std::size_t i = 0; i < m.size();) {
+        if (m[i].status == kEvNone) {
+            DeleteAt(m, i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+void SwapExceptDelta(Model& m, std::size_t i, std::size_t j) {
+    std::swap(m[i], m[j]);
+    std::swap(m[i].delta, m[j].delta);
+}
+
+void LiteralMoveNoteOffFront(Model& m) {
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        if (m[i].status != kEvNoteOff) continue;
+        for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i) - 1; j >= 0; --j) {
+            const auto ju = static_cast<std::size_t>(j);
+            if (m[ju + 1].delta != 0) break;
+            if (m[ju].status == kEvNoteOn) {
+                SwapExceptDelta(m, i, ju);
+                break;
+            }
+        }
+    }
+}
+
+void LiteralQ1toQ2(Model& m) {
+    for (Ev& e : m) {
+        if (e.status == kEvNoteOn && e.velocity == 0) e.status = kEvNoteOff;
+    }
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        if (m[i].status != kEvNoteOn) continue;
+        m[i].status = kEvNote;
+        m[i].duration = 0;
+        int sum = 0;
+        for (std::size_t j = i + 1; j < m.size(); ++j) {
+            sum += m[j].delta;
+            if (m[j].status == kEvNoteOff && m[j].channel == m[i].channel &&
+                m[j].note == m[i].note) {
+                m[i].duration = sum;
+                DeleteAt(m, j);
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < m.size();) {
+        if (m[i].status == kEvNoteOff) {
+            DeleteAt(m, i);
+        } else {
+            ++i;
+        }
+    }
+    for (Ev& e : m) {
+        if (e.status == kEvNote && e.duration == 0) e.status = kEvNone;
+    }
+    LiteralDeleteNop(m);
+}
+
+void LiteralQ2toQ1(Model& m) {
+    for (Ev& e : m) {
+        if (e.status == kEvNote && (e.duration == 0 || e.velocity == 0)) e.status = kEvNone;
+    }
+    LiteralDeleteNop(m);
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        if (m[i].status != kEvNote) continue;
+        const int d = m[i].duration;
+        m[i].status = kEvNoteOn;
+        m[i].duration = 0;
+        int s = 0;
+        std::size_t p = m.size();
+        for (std::size_t j = i + 1; j < m.size(); ++j) {
+            s += m[j].delta;
+            if (s >= d) {
+                p = j;
+                break;
+            }
+        }
+        Ev off{0, kEvNoteOff, m[i].channel, m[i].note, 64, 0, 0, 0};
+        if (p < m.size()) {
+            off.delta = m[p].delta - (s - d);
+            m[p].delta = s - d;
+            m.insert(m.begin() + static_cast<std::ptrdiff_t>(p), off);
+        } else {
+            off.delta = d - s;
+            m.push_back(off);
+        }
+    }
+    const auto end = std::find_if(m.begin(), m.end(), [](const Ev& e) {
+        return e.status == kEvMeta && e.number == kMetaEndOfTrack;
+    });
+    if (end != m.end() && end + 1 != m.end()) {
+        (end + 1)->delta += end->delta;
+        end->delta = 0;
+        std::rotate(end, end + 1, m.end());
+    }
+    LiteralMoveNoteOffFront(m);
+}
+
+using Match = std::function<bool(const Ev&)>;
+
+// Moves each chosen event of delta 0 to the front by successive exchanges of
+// neighbours; a chosen event that opens its group moves the front past it.
+void LiteralGatherWalk(Model& m, const Match& match) {
+    std::size_t f = 0;
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        if (m[i].delta != 0) {
+            f = match(m[i]) ? i + 1 : i;
+            continue;
+        }
+        if (!match(m[i])) continue;
+        for (std::size_t k = i; k > f; --k) SwapExceptDelta(m, k, k - 1);
+        ++f;
+    }
+}
+
+// Exchanges each chosen event of delta 0 with the record at the front and
+// resumes the walk right behind the front.
+void LiteralSwapWalk(Model& m, const Match& match) {
+    std::size_t f = 0;
+    std::size_t i = 0;
+    while (i < m.size()) {
+        if (m[i].delta != 0) {
+            f = match(m[i]) ? i + 1 : i;
+            ++i;
+            continue;
+        }
+        if (match(m[i])) {
+            SwapExceptDelta(m, i, f);
+            ++f;
+            i = f;
+            continue;
+        }
+        ++i;
+    }
+}
+
+// ---- random tracks ----
+
+class Random {
+public:
+    explicit Random(unsigned seed) : engine_(seed) {}
+    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
+    bool Chance(int percent) { return Below(100) < percent; }
+    // Deltas that often coincide: many zeros, multiples of 10.
+    int Delta() {
+        const int roll = Below(10);
+        if (roll < 5) return 0;
+        if (roll < 8) return 10 * (1 + Below(4));
+        return Below(200);
+    }
+    int Channel() { return Chance(3) ? 200 : Below(3); }  // now and then outside 0..15
+    int Pitch() { return Chance(3) ? 300 : 60 + Below(3); }
+
+private:
+    std::mt19937 engine_;
+};
+
+Model RandomQ1(Random& r) {
+    Model m;
+    const int n = r.Below(120);
+    for (int i = 0; i < n; ++i) {
+        const int delta = r.Delta();
+        const int kind = r.Below(100);
+        if (kind < 35) {
+            m.push_back(On(delta, r.Channel(), r.Pitch(), r.Chance(10) ? 0 : 1 + r.Below(127)));
+        } else if (kind < 70) {
+            m.push_back(Off(delta, r.Channel(), r.Pitch(), r.Below(128)));
+        } else if (kind < 82) {
+            m.push_back(Tag(delta, i));
+        } else if (kind < 86) {
+            m.push_back(Tempo(delta, 400000 + i));
+        } else if (kind < 90) {
+            m.push_back(Note(delta, r.Channel(), r.Pitch(), 90, r.Chance(50) ? 0 : r.Delta()));
+        } else if (kind < 94) {
+            m.push_back(Nop(delta));
+        } else if (kind < 97) {
+            m.push_back({delta, kEvSysEx, kNoChannel, 0, 0, 0, 1, i});
+        } else {
+            m.push_back(Eot(delta));
+        }
+    }
+    if (!r.Chance(5)) m.push_back(Eot(r.Delta()));
+    return m;
+}
+
+Model RandomQ2(Random& r) {
+    Model m;
+    const int n = r.Below(120);
+    for (int i = 0; i < n; ++i) {
+        const int delta = r.Delta();
+        const int kind = r.Below(100);
+        if (kind < 55) {
+            const int duration = r.Chance(5) ? 0 : 10 * (1 + r.Below(r.Chance(10) ? 200 : 12));
+            m.push_back(
+                Note(delta, r.Channel(), r.Pitch(), r.Chance(5) ? 0 : 1 + r.Below(127), duration));
+        } else if (kind < 80) {
+            m.push_back(Tag(delta, i));
+        } else if (kind < 85) {
+            m.push_back(Tempo(delta, 400000 + i));
+        } else if (kind < 90) {
+            m.push_back(Nop(delta));
+        } else if (kind < 93) {
+            m.push_back(
+                Off(delta, r.Channel(), r.Pitch(), 5));  // strays a Q2 track should not hold
+        } else if (kind < 96) {
+            m.push_back(On(delta, r.Channel(), r.Pitch(), 50));
+        } else {
+            m.push_back(Eot(delta));
+        }
+    }
+    if (!r.Chance(5)) m.push_back(Eot(r.Delta()));
+    return m;
+}
+
+constexpr int kTracks = 1500;
+
+}  // namespace
+
+TEST(FormsOracle, Q1toQ2MatchesLiteral) {
+    Random r(20240611);
+    CaptureSink sink;
+    for (int k = 0; k < kTracks; ++k) {
+        const Model input = RandomQ1(r);
+        Model expected = input;
+        LiteralQ1toQ2(expected);
+        auto track = Track(kFormQ1, input);
+        track->Q1toQ2();
+        ASSERT_EQ(track->form, kFormQ2);
+        ASSERT_EQ(Events(*track), expected) << "track " << k;
+    }
+}
+
+TEST(FormsOracle, Q2toQ1MatchesLiteral) {
+    Random r(977);
+    CaptureSink sink;
+    for (int k = 0; k < kTracks; ++k) {
+        const Model input = RandomQ2(r);
+        Model expected = input;
+        LiteralQ2toQ1(expected);
+        auto track = Track(kFormQ2, input);
+        track->Q2toQ1();
+        ASSERT_EQ(track->form, kFormQ1);
+        ASSERT_EQ(Events(*track), expected) << "track " << k;
+    }
+}
+
+// Q1 -> Q2 -> Q1 -> Q2 through both pairs of implementations.
+TEST(FormsOracle, RoundTripsMatchLiteral) {
+    Random r(31337);
+    CaptureSink sink;
+    for (int k = 0; k < kTracks; ++k) {
+        Model expected = RandomQ1(r);
+        auto track = Track(kFormQ1, expected);
+        LiteralQ1toQ2(expected);
+        track->Q1toQ2();
+        LiteralQ2toQ1(expected);
+        track->Q2toQ1();
+        ASSERT_EQ(Events(*track), expected) << "track " << k;
+        const Model q1 = expected;
+        LiteralQ1toQ2(expected);
+        track->Q1toQ2();
+        ASSERT_EQ(Events(*track), expected) << "track " << k;
+        // A track that went through Q2 once keeps its Notes on the way back.
+        int notes = 0;
+        for (const Ev& e : q1) notes += e.status == kEvNoteOn;
+        int kept = 0;
+        for (const Ev& e : expected) kept += e.status == kEvNote;
+        EXPECT_EQ(notes, kept) << "track " << k;
+    }
+}
+
+TEST(FormsOracle, MoveWalksMatchLiteral) {
+    Random r(4242);
+    const Match control = [](const Ev& e) { return e.status == kEvControl; };
+    const Match tempo = [](const Ev& e) { return e.status == kEvMeta && e.number == kMetaTempo; };
+    const Match exclusive = [](const Ev& e) {
+        return e.status == kEvSysEx || e.status == kEvSysExEscape;
+    };
+    const Match command = [](const Ev& e) {
+        return e.status != kEvNoteOff && e.status != kEvNoteOn &&
+               !(e.status == kEvMeta && e.number == kMetaEndOfTrack);
+    };
+    for (int k = 0; k < kTracks; ++k) {
+        const Model input = RandomQ1(r);
+        struct Case {
+            std::function<void(MidiTrackData&)> fast;
+            std::function<void(Model&)> literal;
+        };
+        const std::vector<Case> cases = {
+            {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta, kMetaTempo); },
+             [&](Model& m) { LiteralGatherWalk(m, tempo); }},
+            {[](MidiTrackData& t) { t.MoveEventFromt(kEvControl); },
+             [&](Model& m) { LiteralGatherWalk(m, control); }},
+            {[](MidiTrackData& t) { t.MoveControlChangeFront(); },
+             [&](Model& m) { LiteralSwapWalk(m, control); }},
+            {[](MidiTrackData& t) { t.MoveSysExFront(); },
+             [&](Model& m) { LiteralSwapWalk(m, exclusive); }},
+            {[](MidiTrackData& t) { t.MoveCommandFirst(); },
+             [&](Model& m) { LiteralSwapWalk(m, command); }},
+            {[](MidiTrackData& t) { t.MoveNoteOffFront(); },
+             [](Model& m) { LiteralMoveNoteOffFront(m); }},
+        };
+        for (std::size_t c = 0; c < cases.size(); ++c) {
+            Model expected = input;
+            cases[c].literal(expected);
+            auto track = Track(kFormQ1, input);
+            cases[c].fast(*track);
+            ASSERT_EQ(Events(*track), expected) << "track " << k << " walk " << c;
+        }
+    }
+}
+
+// The walks' promise: chosen events first in their group, in their old order,
+// the others after them in theirs, every delta in its place.
+TEST(FormsOracle, GatherWalkKeepsOrderAndDeltas) {
+    Random r(5);
+    for (int k = 0; k < 300; ++k) {
+        const Model input = RandomQ1(r);
+        auto track = Track(kFormQ1, input);
+        track->MoveEventFromt(kEvControl);
+        const Model output = Events(*track);
+        ASSERT_EQ(output.size(), input.size());
+        std::size_t start = 0;
+        while (start < input.size()) {
+            std::size_t end = start + 1;
+            while (end < input.size() && input[end].delta == 0) ++end;
+            Model chosen;
+            Model others;
+            for (std::size_t i = start; i < end; ++i) {
+                Ev e = input[i];
+                e.delta = 0;
+                (e.status == kEvControl ? chosen : others).push_back(e);
+            }
+            chosen.insert(chosen.end(), others.begin(), others.end());
+            for (std::size_t i = start; i < end; ++i) {
+                EXPECT_EQ(output[i].delta, input[i].delta);
+                Ev e = output[i];
+                e.delta = 0;
+                EXPECT_EQ(e, chosen[i - start]) << "track " << k << " index " << i;
+            }
+            start = end;
+        }
+    }
+}

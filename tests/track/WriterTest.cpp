@@ -1,0 +1,307 @@
+// The writer: exact chunk bytes, the refusals, and read -> write -> read
+// round trips through the reader.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FormsTestSupport.h"
+
+using namespace forms_test;
+
+namespace {
+
+// An event whose bytes are its data area (key pressure, exclusive, meta).
+MidiEvent* WithData(int delta, int status, int number, const Bytes& bytes) {
+    auto* event = new MidiEvent(delta);
+    event->status = status;
+    event->number = number;
+    if (static_cast<int>(bytes.size()) + 1 > event->DataCapacity()) {
+        event->ResizeData(static_cast<int>(bytes.size()) + 1);
+    }
+    std::memcpy(event->data, bytes.data(), bytes.size());
+    event->length = static_cast<int>(bytes.size());
+    return event;
+}
+
+Bytes Append(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Variable(int value) {
+    unsigned char out[4] = {};
+    const int n = GneSetVariable(value, out);
+    return Bytes(out, out + n);
+}
+
+}  // namespace
+
+TEST(TrackWriter, VariableLengthQuantities) {
+    CaptureSink sink;
+    EXPECT_EQ(Variable(0), (Bytes{0x00}));
+    EXPECT_EQ(Variable(127), (Bytes{0x7F}));
+    EXPECT_EQ(Variable(128), (Bytes{0x81, 0x00}));
+    EXPECT_EQ(Variable(16383), (Bytes{0xFF, 0x7F}));
+    EXPECT_EQ(Variable(16384), (Bytes{0x81, 0x80, 0x00}));
+    EXPECT_EQ(Variable(2097151), (Bytes{0xFF, 0xFF, 0x7F}));
+    // From 2,097,152 on a fourth byte, up to the 28-bit limit.
+    EXPECT_EQ(Variable(2097152), (Bytes{0x81, 0x80, 0x80, 0x00}));
+    EXPECT_EQ(Variable(0x0FFFFFFF), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_TRUE(sink.Messages().empty());
+    // Beyond it: reported, the largest quantity; a negative value: 0.
+    EXPECT_EQ(Variable(0x10000000), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(Variable(-1), (Bytes{0x00}));
+    EXPECT_EQ(sink.Count(kInternal), 2);
+
+    unsigned char four[4];
+    GneLongToChar(four, 0x12345678);
+    EXPECT_EQ(Bytes(four, four + 4), (Bytes{0x12, 0x34, 0x56, 0x78}));
+}
+
+TEST(TrackWriter, ExactBytesOfEveryKind) {
+    CaptureSink sink;
+    MidiTrackData track(kFormQ1);
+    track.ErrorMsgOnce(0);
+    const Bytes text(200, 'a');
+    const Bytes name(130, 'b');
+    const Bytes vendor(300, 'c');
+    track.AddEvent(Make(On(0, 1, 60, 100)));
+    track.AddEvent(Make(Off(0x60, 1, 60, 0)));  // any velocity is written as 64
+    track.AddEvent(Make(Cc(129, 2, 7, 100)));
+    track.AddEvent(Make({0, kEvProgram, 3, 0, 0, 0, 0, 5}));
+    track.AddEvent(Make({0, kEvChannelPressure, 4, 0, 0, 0, 0, 77}));
+    track.AddEvent(Make({0, kEvPitchBend, 5, 0x11, 0, 0, 0, 0x40}));
+    track.AddEvent(WithData(0, kEvKeyPressure, 0, {0xA1, 0x3C, 0x21}));
+    track.AddEvent(WithData(0, kEvSysEx, 0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}));
+    track.AddEvent(WithData(0, kEvSysExEscape, 0, {0xF7, 0x02, 0xF3, 0x01}));
+    track.AddEvent(Make(Tempo(0, 500000)));
+    track.AddEvent(WithData(0, kEvMeta, kMetaTimeSignature, {0x04, 0x02, 0x18, 0x08}));
+    track.AddEvent(WithData(0, kEvMeta, kMetaSequenceNumber, {0x00, 0x07}));
+    track.AddEvent(WithData(0, kEvMeta, kMetaText, text));
+    track.AddEvent(WithData(0, kEvMeta, kMetaInstrument, name));
+    track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, vendor));
+    track.AddEvent(Make(Eot(2097152)));
+    ASSERT_EQ(track.Q1toRaw(), 1);
+    EXPECT_EQ(track.form, kFormRaw);
+
+    Bytes body = {0x00, 0x91, 0x3C, 0x64,                          // note on
+                  0x60, 0x81, 0x3C, 0x40,                          // note off, velocity 64
+                  0x81, 0x01, 0xB2, 0x07, 0x64,                    // control change, delta 129
+                  0x00, 0xC3, 0x05,                                // program change
+                  0x00, 0xD4, 0x4D,                                // channel pressure
+                  0x00, 0xE5, 0x11, 0x40,                          // pitch bend: LSB, MSB
+                  0x00, 0xA1, 0x3C, 0x21,                          // key pressure: its bytes
+                  0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,  // exclusive
+                  0x00, 0xF7, 0x02, 0xF3, 0x01,                    // escape
+                  0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,        // tempo
+                  0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // time signature
+                  0x00, 0xFF, 0x00, 0x02, 0x00, 0x07,              // sequence number
+                  0x00, 0xFF, 0x01, 0x81, 0x48};                   // text: its length 200 as a VLQ
+    body = Append(body, text);
+    body = Append(body, {0x00, 0xFF, 0x04, 0x81, 0x02});  // instrument name of 130 bytes
+    body = Append(body, name);
+    body = Append(body, {0x00, 0xFF, 0x7F, 0x82, 0x2C});  // sequencer specific, 300 bytes
+    body = Append(body, vendor);
+    body = Append(body, {0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});  // delta of 4 bytes
+    EXPECT_EQ(ChunkBytes(track), TrackChunk(body));
+    // Key pressure is written but reported; the long texts once.
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kUndefined, kTooLarge}));
+
+    // Read back, every event is there again, texts whole.
+    sink.Clear();
+    const auto again = ReadChunk(ChunkBytes(track));
+    ASSERT_EQ(again->event_count, track.event_count);
+    for (int i = 0; i < again->event_count; ++i) {
+        const MidiEvent& a = *again->event_table[i];
+        const MidiEvent& b = *track.event_table[i];
+        EXPECT_EQ(a.delta, b.delta) << i;
+        // An exclusive message gets its type from the reader's classification.
+        if (b.status != kEvSysEx) EXPECT_EQ(a.number, b.number) << i;
+        if (b.status == kEvMeta && b.number != kMetaTempo && b.number != kMetaEndOfTrack) {
+            ASSERT_EQ(a.length, b.length) << i;
+            EXPECT_EQ(std::memcmp(a.data, b.data, static_cast<std::size_t>(b.length)), 0) << i;
+        }
+    }
+    EXPECT_EQ(again->event_table[1]->velocity, 64);
+    EXPECT_EQ(again->event_table[9]->value, 500000);
+}
+
+TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
+    CaptureSink sink;
+    auto track = Track(kFormQ1, {On(5, 0, 60), Nop(7), Note(3, 0, 62, 90, 10), Eot(2)});
+    ASSERT_EQ(track->Q1toRaw(), 1);
+    // The deltas of the none event and the Note go on to the end of track.
+    EXPECT_EQ(ChunkBytes(*track), TrackChunk({0x05, 0x90, 0x3C, 0x64, 0x0C, 0xFF, 0x2F, 0x00}));
+    EXPECT_EQ(sink.Count(kUndefined), 2);
+
+    // A channel beyond 15 is reported and written as its low 4 bits.
+    sink.Clear();
+    track =
+        Track(kFormQ1, {Cc(0, kNoChannel, 7, 1), {0, kEvPitchBend, 17, 0, 0, 0, 0, 64}, Eot(0)});
+    ASSERT_EQ(track->Q1toRaw(), 1);
+    EXPECT_EQ(ChunkBytes(*track),
+              TrackChunk({0x00, 0xBF, 0x07, 0x01, 0x00, 0xE1, 0x00, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    EXPECT_EQ(sink.Count(kChannelError), 2);
+}
+
+TEST(TrackWriter, Refusals) {
+    CaptureSink sink;
+    MidiTrackData empty(kFormQ1);
+    EXPECT_EQ(empty.Q1toRaw(), 0);
+    EXPECT_EQ(empty.form, kFormQ1);
+    auto open_end = Track(kFormQ1, {On(0, 0, 60), Off(10, 0, 60)});
+    EXPECT_EQ(open_end->Q1toRaw(), 0);
+    EXPECT_EQ(open_end->form, kFormQ1);
+    auto q2 = Track(kFormQ2, {Note(0, 0, 60, 90, 10), Eot(10)});
+    EXPECT_EQ(q2->Q1toRaw(), 0);
+    EXPECT_EQ(q2->form, kFormQ2);
+    EXPECT_EQ(sink.Count(kInternal), 3);
+
+    // A track whose bytes do not fit the buffer is refused whole: buffer,
+    // size and form stay as they were.
+    const auto read = ReadChunk(
+        TrackChunk({0x00, 0x90, 0x3C, 0x64, 0x10, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    MidiTrackData& track = *read;
+    ASSERT_EQ(track.event_count, 3);
+    const Bytes before = ChunkBytes(track);
+    track.DeleteEndOfTrack();
+    for (int i = 0; i < kMusicDataBufferSize / 4; ++i) track.AddEvent(Make(On(0, 0, 60)));
+    track.AddEndOfTrack();
+    EXPECT_EQ(track.Q1toRaw(), 0);
+    EXPECT_EQ(track.form, kFormQ1);
+    EXPECT_EQ(ChunkBytes(track), before);
+    EXPECT_EQ(sink.Count(kTooMuch), 1);
+
+    // One event larger than the whole buffer.
+    track.DeleteAllEvent();
+    const Bytes huge(kMusicDataBufferSize, 'x');
+    track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, huge));
+    track.AddEndOfTrack();
+    EXPECT_EQ(track.Q1toRaw(), 0);
+    EXPECT_EQ(ChunkBytes(track), before);
+    EXPECT_EQ(sink.Count(kTooMuch), 2);
+
+    // Just fitting: 8 + 65,533 note ons of 4 bytes + the end of track (4).
+    track.DeleteAllEvent();
+    for (int i = 0; i < (kMusicDataBufferSize - 12) / 4; ++i) {
+        track.AddEvent(Make(On(0, 0, 60)));
+    }
+    track.AddEndOfTrack();
+    EXPECT_EQ(track.Q1toRaw(), 1);
+    EXPECT_EQ(track.size, kMusicDataBufferSize);
+}
+
+TEST(TrackWriter, SingleEventWriters) {
+    CaptureSink sink;
+    MidiTrackData track(kFormQ1);
+    unsigned char out[16] = {};
+    MidiEvent* control = Make(Cc(300, 9, 64, 127));
+    EXPECT_EQ(track.SetVariable(control, out), 2);
+    EXPECT_EQ(Bytes(out, out + 2), (Bytes{0x82, 0x2C}));
+    EXPECT_EQ(track.SetEventData(control, out), 3);
+    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0xB9, 0x40, 0x7F}));
+    MidiEvent* end = Make(Eot(0));
+    EXPECT_EQ(track.GetMetaEvent(out, end), 3);
+    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0xFF, 0x2F, 0x00}));
+    MidiEvent* none = Make(Nop(0));
+    EXPECT_EQ(track.SetEventData(none, out), 0);
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kUndefined}));
+    track.AddEvent(control);
+    track.AddEvent(end);
+    track.AddEvent(none);
+}
+
+// Chunks in the writer's own style (full status bytes, note offs at
+// velocity 64) come back byte for byte, also through Q2 and back.
+TEST(TrackWriter, ReadWriteRoundTrip) {
+    CaptureSink sink;
+    const Bytes chunk =
+        TrackChunk({0x00, 0xFF, 0x03, 0x04, 'S',  'o',  'n',  'g',         // title
+                    0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,              // tempo
+                    0x00, 0xFF, 0x58, 0x04, 0x03, 0x03, 0x18, 0x08,        // 3/8
+                    0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,        // GM on
+                    0x00, 0xB0, 0x07, 0x64,                                // volume
+                    0x00, 0xC0, 0x05,                                      // program
+                    0x00, 0x90, 0x3C, 0x64, 0x00, 0x90, 0x40, 0x50,        // chord
+                    0x83, 0x60, 0x80, 0x40, 0x40, 0x00, 0x80, 0x3C, 0x40,  // both end at 480
+                    0x00, 0x90, 0x3C, 0x50,                                // and it starts again
+                    0x00, 0xE0, 0x00, 0x50,                                // pitch bend
+                    0x81, 0x70, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00});
+    auto track = ReadChunk(chunk);
+    ASSERT_EQ(track->form, kFormQ1);
+    ASSERT_EQ(track->Q1toRaw(), 1);
+    EXPECT_EQ(ChunkBytes(*track), chunk);
+
+    track = ReadChunk(chunk);
+    track->Q1toQ2();
+    track->Q2toQ1();
+    ASSERT_EQ(track->Q1toRaw(), 1);
+    EXPECT_EQ(ChunkBytes(*track), chunk);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // Running status and note ons of velocity 0 come back as full messages
+    // and note offs, meaning the same.
+    const Bytes compact = TrackChunk({0x00, 0x92, 0x3C, 0x64, 0x10, 0x3E, 0x64, 0x20, 0x3C, 0x00,
+                                      0x00, 0x3E, 0x00, 0x00, 0xFF, 0x2F, 0x00});
+    track = ReadChunk(compact);
+    ASSERT_EQ(track->Q1toRaw(), 1);
+    EXPECT_EQ(ChunkBytes(*track),
+              TrackChunk({0x00, 0x92, 0x3C, 0x64, 0x10, 0x92, 0x3E, 0x64, 0x20, 0x82,
+                          0x3C, 0x40, 0x00, 0x82, 0x3E, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+}
+
+// Random tracks of every message kind survive write -> read -> write.
+TEST(TrackWriter, RandomRoundTrips) {
+    CaptureSink sink;
+    std::mt19937 random(8080);
+    auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    for (int k = 0; k < 300; ++k) {
+        MidiTrackData track(kFormQ1);
+        const int n = below(60);
+        for (int i = 0; i < n; ++i) {
+            const int delta = below(4) == 0 ? below(3000000) : below(100);
+            const int channel = below(16);
+            switch (below(7)) {
+                case 0:
+                    track.AddEvent(Make(On(delta, channel, below(128), 1 + below(127))));
+                    break;
+                case 1:
+                    track.AddEvent(Make(Off(delta, channel, below(128), 64)));
+                    break;
+                case 2:
+                    track.AddEvent(Make(Cc(delta, channel, below(120), below(128))));
+                    break;
+                case 3:
+                    track.AddEvent(
+                        Make({delta, kEvPitchBend, channel, below(128), 0, 0, 0, below(128)}));
+                    break;
+                case 4: {
+                    Bytes text(static_cast<std::size_t>(below(400)), 0);
+                    for (auto& c : text) c = static_cast<unsigned char>(' ' + below(90));
+                    const int type = std::vector<int>{1, 2, 3, 5, 6, 7, 0x7F}[below(7)];
+                    track.AddEvent(WithData(delta, kEvMeta, type, text));
+                    break;
+                }
+                case 5:
+                    track.AddEvent(Make(Tempo(delta, 1 + below(0xFFFFFF))));
+                    break;
+                default:
+                    track.AddEvent(Make({delta, kEvProgram, channel, 0, 0, 0, 0, below(128)}));
+                    break;
+            }
+        }
+        track.AddEndOfTrack(below(500));
+        const std::vector<Ev> written = Events(track);
+        ASSERT_EQ(track.Q1toRaw(), 1);
+        const Bytes first = ChunkBytes(track);
+        auto read = ReadChunk(first);
+        std::vector<Ev> back = Events(*read);
+        for (Ev& e : back) e.channel = e.status == kEvMeta ? kNoChannel : e.channel;
+        ASSERT_EQ(back, written) << "track " << k;
+        ASSERT_EQ(read->Q1toRaw(), 1);
+        ASSERT_EQ(ChunkBytes(*read), first) << "track " << k;
+    }
+}
