@@ -109,7 +109,7 @@ public:
     int GetMetaEvent(unsigned char* out, MidiEvent* event);
 
     // ---- event-list primitives (MidiTrackData_List.cpp, MidiTrackData_Order.cpp) ----
-    int AddEvent(MidiEvent* event);      // adopts event; 1, or 0 when the table is full
+    int AddEvent(MidiEvent* event);  // adopts event always; 1, or 0 (event destroyed) when full
     int AddCopyEvent(MidiEvent* event);  // stores a copy; 1 or 0
     void AddTempo(unsigned long tempo);
     void AddEndOfTrack();
@@ -168,10 +168,141 @@ public:
     void Connect(MidiTrackData* other);
 
     // ---- duplicate clean-up (MidiTrackData_Duplicate.cpp) ----
+    // Chains of program changes with no note between them collapse into the
+    // first, carrying the last value; repeated values go. Q1 or Q2.
+    void CleanUpDuplicateProgramChange();
+    // The same for program changes and bank selects (controls 0 and 32)
+    // together; channels are not told apart. Q1 or Q2.
+    void CleanUpDuplicateBankSelectAndProgramChange();
+    // Q2: removes note ons of sounding notes (split false) or ends the sounding
+    // note where the repeated one begins (split true), and note offs of silent
+    // notes. 1 when anything was found, else 0.
+    int CleanUpDuplicateNoteOnOff(bool split);
+    // Q2: Notes doubled at one tick (same pitch and duration; in octaves
+    // inside a chord). Return the number of Notes removed.
+    int DeleteDuplicateNote();
+    int DeleteDuplicateOctaveNote();
+    // Moves Notes met by a walk through each tick group to the group's end.
+    void GatherNoteEvent();
     // ---- deletion and truncation (MidiTrackData_Delete.cpp) ----
+    // Every operation keeps the absolute time of the remaining events. The
+    // "first" variants return 1 when they removed one, else 0.
+    void DeleteControlChange(unsigned char number, int from, int to);  // ticks inclusive
+    void DeleteAllControlChange();
+    int DeleteControlChange(unsigned char number);  // the first one
+    int DeleteProgramChange(int channel);           // every one; -1: every channel
+    int DeleteProgramChange();
+    int DeletePitchBend();                               // 1 when any was removed
+    int DeleteSysExF0(unsigned char type);               // the first of that exclusive type
+    int DeleteSysExF0(int channel, unsigned char type);  // ... and that channel
+    int DeleteSysExF0();                                 // the first F0 message
+    int DeleteSysExF7();                                 // the first F7 message
+    void DeleteMasterVolume();                           // every exclusive of type 1
+    int DeleteChanel(int channel);                       // every event of channel
+    int DeleteMetaEvent(int tick, unsigned char type, char* text);  // the first match
+    int DeleteMetaEvent(unsigned char type);                        // the first of type
+    int DeleteAllMetaEvent(unsigned char type);                     // always 0
+    void DeleteAllMetaEvent();  // every meta event except end of track
+    void DeleteAllMetaEventExceptSeqName();
+    void DeleteAllEventExceptEndOfTrack();                       // Q1 or Q2
+    void DeleteAllEventExceptNote();                             // Q2
+    void DeleteEventAfterSpecifiedDelta(long tick, int status);  // Q2
+    // Q2: drum Notes outside 35..81 go to 35; then CleanUpDuplicateNoteOnOff(false),
+    // whose result is returned.
+    int DeleteInvalidDrum(bool report);
+    int DeleteInvalidDrum();
+    void ShortenData(long tick);                     // cut at tick; end of track stays
+    void ShortnTrackDuration(int tick);              // first event at/after tick moves to tick
+    void ShortenNoteAfterSpecifiedDelta(long tick);  // Q2: Notes end at tick at the latest
+    void ConvertExpressionToVolume();
     // ---- queries (MidiTrackData_Query.cpp) ----
+    // Absolute ticks are sums of deltas, computed in 64 bits. "Not found" is -1
+    // unless said otherwise.
+    // Value in force just before tick. Q1 only (else a message and -1).
+    int GetControlChangeValueWithDelta(int number, int channel, int tick);
+    int GetProgramChangeValueWithDelta(int channel, int tick);
+    int GetSysExF0ValueWithDelta(unsigned char type, int tick);
+    int GetPitchBendValueWithDelta(int channel, int tick);  // 8192 when none
+    int GetTimeSign(int tick);  // code in force at tick; 0x404 when none
+    long GetTempo(int tick);    // tempo in force at tick; 60000 when none
+    // First and last occurrences.
+    int GetControlChange(int number, int channel);
+    int GetControlChange(int number);
+    int GetProgramChange();  // the first non-zero program; 0 when all are 0
+    int GetProgramChange(int channel);
+    int GetChanelProgramChange(int channel);
+    int GetLastProgramChange(int channel);
+    int GetGSInstSelect(int channel);
+    int GetXGInstSelect(int channel);
+    int GetInst(int channel);
+    int IsBendableInst(int channel);
+    int GetChanelVolume(bool report);  // the last volume; several are reported once
+    int GetChanelVolume();
+    int GetChanelPanpot(bool report);
+    int GetChanelPanpot();
+    int GetMasterVolume();
+    int GetSysExF0(unsigned char type);
+    // Copies the first message of that type (length bytes) into bytes; 1 or 0.
+    int GetSysExF0(int type, unsigned char* bytes);
+    // Copies the first meta text of that type, zero-terminated; 1, or 0 and "".
+    // The caller provides room for the text and its terminating zero.
+    int GetMetaData(int type, char* text);
+    int GetNumMetaEvent(int type);
+    int GetTimeSign(int* code);        // the first; 1 or 0
+    int GetTempo(long* tempo);         // the first; 1 or 0
+    int GetTempo(long* tempo, int n);  // the n-th, counting from 1; 1 or 0
+    int GetKey(unsigned char* bytes);  // 2 bytes of the first key signature; 1 or 0
+    int ReplaceTempo(long tempo);      // 1 when the track holds a tempo; no change
+    // Positions.
+    int GetIndexOfDelta(long tick);        // first event at or after tick, else the last
+    long GetDeltaOfEventIndex(int index);  // absolute tick of index
+    int GetLastIndexOfSameDelta(int index);
+    int GetIndexOfMetaEvent(int type, char* text);
+    long GetDeltaOfMetaEvent(int type, char* text);
+    long GetPosOfControlChange(int number, int* channel);
+    long GetPosOfControlChangeWithDeltaTime(int number, int* channel, int from, int to);
+    long GetPosOfPitchBend(int* channel);
+    long GetPosOfPitchBendWithDelta(int* channel, int from, int to);
+    int GetIndexOfFirsthNote();          // Q2; the event count when there is none
+    long GetDeltaOfFirstNote();          // else the tick of the last event
+    long GetDeltaToNextNote(int index);  // -1 when there is none
+    int GetNumEvent(int from, int to);   // events between two ticks
+    // Counts and lengths.
+    int GetNumEvent(int status);
+    int GetNumNoteEvent();
+    int GetNumNoteEvent(int channel);             // Q2
+    int GetNumNoteEventWithNoteNumber(int note);  // Q2
+    long GetTrackDuration();                      // Q2: last event or note end
+    int GetAverageDeltaTimeOfNote(int channel);   // Q2
+    // 0 when a and b agree up to and including the first F7 of a, else -1.
+    // Messages are compared over at most 256 bytes.
+    int CompareSysExF0(char* a, char* b);
+    // Bytes up to and including the first F7; 0 when there is none within 256.
+    int GetLengthOfSysExF0(unsigned char* bytes);
     // ---- drum set packing (MidiTrackData_Drum.cpp) ----
+    // 1 for channel 9 and for a channel that a rhythm-part exclusive message of
+    // the track assigns to drums, else 0.
+    int IsDrumChanel(int channel);
+    int GetNumNoteOfDrumSet(int note);  // Q2 Note count times the drum channel count
+    int GetMostUsedDrumSetOfGroup(int* notes, int count);
+    // Q2: within each group of interchangeable drum sounds, every sound becomes
+    // the one the track uses most. 1, or 0 on the wrong form.
+    int PackDrumSet();
     // ---- channel, search and text operations (MidiTrackData_Channel.cpp) ----
+    int GetChanel();                  // first channel of a channel event; 255 when none
+    int GetChanelWithInstName();      // + 16 for the B port of a two-port SC-88
+    void SetChanel(int channel);      // every event that has a channel
+    int SearchMetaEvent(char* text);  // index of a marker; -1
+    int SearchEventAndCommand(int status, int number);  // number 255: any; -1
+    long GetMarkerPos(char* text);
+    int GetPitchBendDirection(int index);  // 1 rising, -1 falling, 0
+    // Every F0 message equal to pattern becomes the replacement: another F0
+    // message (it starts with F0) or a meta text of type number.
+    void ReplaceSysExF0Data(unsigned char unused, char* pattern, unsigned char number,
+                            char* replacement);
+    // Full-width letters and digits (letters) and katakana (kana) to their
+    // one-byte forms in the texts of every event with this status and number.
+    void DbcsToSbcs(bool letters, bool kana, int status, int number);
 
 private:
     struct MergeSource {  // one input of MergeSources
@@ -185,3 +316,8 @@ private:
     bool HasRoom() const { return event_count < kMaxEvents; }
     void DestroyEvent(MidiEvent* event);  // shrinks long sequencer-specific areas first
 };
+
+// ---- channel, search and text operations: free helper (MidiTrackData_Channel.cpp) ----
+// Full-width (Shift-JIS) digits and Latin letters to ASCII, in place; the text
+// shrinks by one byte per converted character.
+void GneSetSbcsAlphaNum(unsigned char* text);

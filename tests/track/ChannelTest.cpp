@@ -1,0 +1,150 @@
+// Channel, search and text operations.
+#include <gtest/gtest.h>
+
+#include "OpsFixture.h"
+
+using namespace ops_test;
+
+namespace {
+
+std::string Text(const MidiEvent* e) {
+    return std::string(reinterpret_cast<const char*>(e->data), static_cast<std::size_t>(e->length));
+}
+
+}  // namespace
+
+TEST(Channel, TrackChannel) {
+    CaptureSink sink;
+    auto t = MakeTrack(
+        kFormQ2, {RhythmPart(0, 9), Meta(0, kMetaTrackName, "Bass"), Event(0, kEvSysExEscape, 7),
+                  Pc(0, 3, 33), Note(0, 4, 40, 10), Eot(10)});
+    EXPECT_EQ(t->GetChanel(), 3);
+    EXPECT_EQ(t->GetChanelWithInstName(), 3);
+    MidiTrackData empty(kFormQ2);
+    EXPECT_EQ(empty.GetChanel(), kNoChannel);
+
+    t->SetChanel(5);
+    EXPECT_EQ(Dump(*t), (Lines{"0 F0 t18 c5", "0 META3 Bass", "0 F7", "0 PC c5 33",
+                               "0 N c5 n40 d10", "10 EOT"}));
+    EXPECT_EQ(t->event_table[1]->channel, kNoChannel);
+    EXPECT_TRUE(sink.Messages().empty());
+    // A channel that no status byte can hold is refused.
+    t->SetChanel(16);
+    EXPECT_EQ(t->GetChanel(), 5);
+    EXPECT_TRUE(sink.Saw("チャネルに誤りがあります。"));
+
+    // The instrument name puts the track on the B port of a two-port module;
+    // a track without a channel stays without one.
+    auto b = MakeTrack(kFormQ2, {Meta(0, kMetaInstrument, "SC-88 A"),
+                                 Meta(0, kMetaInstrument, "SC-88 B"), Cc(0, 2, 7, 1), Eot(0)});
+    EXPECT_EQ(b->GetChanelWithInstName(), 18);
+    auto nameless = MakeTrack(kFormQ2, {Meta(0, kMetaInstrument, "SC-88 B"), Eot(0)});
+    EXPECT_EQ(nameless->GetChanelWithInstName(), kNoChannel);
+}
+
+TEST(Channel, Searches) {
+    CaptureSink sink;
+    auto t = MakeTrack(kFormQ1, {Meta(0, kMetaMarker, "intro"), Cc(10, 0, 1, 0), Cc(0, 0, 7, 0),
+                                 Meta(20, kMetaMarker, "verse"), Eot(0)});
+    EXPECT_EQ(t->SearchEventAndCommand(kEvControl, 255), 1);
+    EXPECT_EQ(t->SearchEventAndCommand(kEvControl, 7), 2);
+    EXPECT_EQ(t->SearchEventAndCommand(kEvProgram, 255), -1);
+    char verse[] = "verse";
+    char chorus[] = "chorus";
+    EXPECT_EQ(t->SearchMetaEvent(verse), 3);
+    EXPECT_EQ(t->SearchMetaEvent(chorus), -1);
+    EXPECT_EQ(t->GetMarkerPos(verse), 30);
+    EXPECT_EQ(t->GetMarkerPos(chorus), -1);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(Channel, PitchBendDirection) {
+    CaptureSink sink;
+    auto t = MakeTrack(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000),
+                                 Bend(10, 0, 9000 + 5), Bend(10, 0, 100), Eot(0)});
+    EXPECT_EQ(t->GetPitchBendDirection(0), 0);  // no earlier bend
+    EXPECT_EQ(t->GetPitchBendDirection(2), 1);  // any channel counts
+    EXPECT_EQ(t->GetPitchBendDirection(3), 0);  // only the high 7 bits are compared
+    EXPECT_EQ(t->GetPitchBendDirection(4), -1);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(t->GetPitchBendDirection(1), 0);
+    EXPECT_EQ(t->GetPitchBendDirection(99), 0);
+    EXPECT_EQ(sink.Count("MidiTrackDataでエラーが発生しました。"), 2);
+}
+
+TEST(Channel, ExclusiveReplacedByTextOrMessage) {
+    CaptureSink sink;
+    const Bytes start = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x00, 0xF7};
+    const Bytes other = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x01, 0xF7};
+    auto t =
+        MakeTrack(kFormQ1, {SysEx(0, start, 0, 4), SysEx(10, other), SysEx(10, start), Eot(0)});
+    char pattern[16] = {};
+    std::copy(start.begin(), start.end(), pattern);
+    char marker[] = "LOOP";
+    t->ReplaceSysExF0Data(0, pattern, kMetaMarker, marker);
+    EXPECT_EQ(Dump(*t), (Lines{"0 META6 LOOP", "10 F0 t0 c255", "20 META6 LOOP", "20 EOT"}));
+    EXPECT_EQ(t->event_table[0]->channel, kNoChannel);
+    EXPECT_EQ(t->event_table[0]->data[4], 0);  // zero-terminated text
+
+    char from[16] = {};
+    std::copy(other.begin(), other.end(), from);
+    char to[16] = {};
+    const Bytes reset = {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x55};
+    std::copy(reset.begin(), reset.end(), to);
+    t->ReplaceSysExF0Data(0, from, 9, to);
+    const MidiEvent* e = t->event_table[1];
+    EXPECT_EQ(e->status, kEvSysEx);
+    EXPECT_EQ(e->number, 9);
+    EXPECT_EQ(e->length, 7);  // up to and including the F7
+    EXPECT_EQ(Bytes(e->data, e->data + 7), Bytes(reset.begin(), reset.begin() + 7));
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // A text longer than the area is cut, with the size message.
+    MidiTrackData clear;
+    clear.ErrorMsgOnce(0);
+    auto u = MakeTrack(kFormQ1, {SysEx(0, start), Eot(0)});
+    std::string long_text(400, 'x');
+    u->ReplaceSysExF0Data(0, pattern, kMetaText, long_text.data());
+    EXPECT_EQ(u->event_table[0]->length, 255);
+    EXPECT_EQ(u->event_table[0]->data[255], 0);
+    EXPECT_TRUE(sink.Saw("サイズが大きすぎるイベントが含まれています。"));
+    clear.ErrorMsgOnce(0);
+}
+
+TEST(Channel, FullWidthTextsNarrowed) {
+    CaptureSink sink;
+    // ＰＩＡＮＯ ８ and ピアノ in Shift-JIS; a lyric that must stay as it is.
+    const std::string piano = "\x82\x6F\x82\x68\x82\x60\x82\x6D\x82\x6E \x82\x57";
+    const std::string pianoKana = "\x83\x73\x83\x41\x83\x6D";
+    auto t = MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
+                                 Meta(0, kMetaLyric, piano), Eot(0)});
+    t->DbcsToSbcs(true, true, kEvMeta, kMetaTrackName);
+    EXPECT_EQ(Text(t->event_table[0]), "PIANO 8");
+    // The semi-voiced ピ is in neither katakana table; ア and ノ narrow.
+    EXPECT_EQ(Text(t->event_table[1]), "\x83\x73\xB1\xC9");
+    EXPECT_EQ(Text(t->event_table[2]), piano);
+
+    // Letters only, or kana only.
+    auto u = MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, piano + pianoKana), Eot(0)});
+    u->DbcsToSbcs(false, true, kEvMeta, kMetaTrackName);
+    EXPECT_EQ(Text(u->event_table[0]), piano + "\x83\x73\xB1\xC9");
+    u->DbcsToSbcs(true, false, kEvMeta, kMetaTrackName);
+    EXPECT_EQ(Text(u->event_table[0]), "PIANO 8\x83\x73\xB1\xC9");
+
+    // The trail byte 82 of the two-byte character 8A 82 followed by 60 is no
+    // letter: 8A 82 60 must not become 8A 'A'.
+    unsigned char kanji[] = {0x8A, 0x82, 0x60, 0x82, 0x60, 0};
+    GneSetSbcsAlphaNum(kanji);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(kanji)),
+              "\x8A\x82\x60"
+              "A");
+
+    // An area filled to the brim, without a terminating zero, is safe.
+    auto full = MakeTrack(kFormQ2, {Meta(0, kMetaText), Eot(0)});
+    MidiEvent* e = full->event_table[0];
+    for (int i = 0; i < e->DataCapacity(); ++i) e->data[i] = 'z';
+    e->length = 1000;
+    full->DbcsToSbcs(true, true, kEvMeta, kMetaText);
+    EXPECT_EQ(e->length, e->DataCapacity());
+    EXPECT_TRUE(sink.Messages().empty());
+}

@@ -1,0 +1,129 @@
+// Drum channels and drum-set packing.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "OpsFixture.h"
+#include "midi/tables/MidiDrumSet.h"
+
+using namespace ops_test;
+
+namespace {
+
+std::vector<int> NotesOf(const MidiTrackData& t) {
+    std::vector<int> notes;
+    for (int i = 0; i < t.event_count; ++i) {
+        if (t.event_table[i]->status == kEvNote) notes.push_back(t.event_table[i]->note);
+    }
+    return notes;
+}
+
+std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int> notes,
+                                         MidiEvent* first = nullptr) {
+    std::vector<MidiEvent*> events;
+    if (first != nullptr) events.push_back(first);
+    for (int n : notes) events.push_back(Note(10, channel, n, 5));
+    events.push_back(Eot(10));
+    return MakeTrack(kFormQ2, events);
+}
+
+}  // namespace
+
+TEST(Drum, DrumChannels) {
+    auto plain = DrumTrack(3, {36});
+    EXPECT_EQ(plain->IsDrumChanel(9), 1);
+    EXPECT_EQ(plain->IsDrumChanel(3), 0);
+    EXPECT_EQ(plain->IsDrumChanel(-1), 0);
+    EXPECT_EQ(plain->IsDrumChanel(200), 0);
+    auto assigned = DrumTrack(3, {36}, RhythmPart(0, 3));
+    EXPECT_EQ(assigned->IsDrumChanel(3), 1);
+    EXPECT_EQ(assigned->IsDrumChanel(4), 0);
+    // Counts are multiplied by the number of drum channels.
+    EXPECT_EQ(plain->GetNumNoteOfDrumSet(36), 1);
+    EXPECT_EQ(assigned->GetNumNoteOfDrumSet(36), 2);
+}
+
+TEST(Drum, MostUsedSoundOfAGroup) {
+    auto t = DrumTrack(9, {36, 36, 36, 36, 35, 35, 38, 40});
+    int kicks[] = {35, 36};
+    int snares[] = {38, 40};
+    int toms[] = {41, 43};
+    EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(kicks, 2), 36);
+    EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(snares, 2), 38);  // a tie: the earlier entry
+    EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(toms, 2), 41);    // none used: the first
+    EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(kicks, 0), 35);
+    EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(nullptr, 2), -1);
+}
+
+TEST(Drum, PackingChoosesTheMostUsedSound) {
+    CaptureSink sink;
+    auto kicks = DrumTrack(9, {36, 35, 36, 36, 35, 36});
+    kicks->PackDrumSet();
+    EXPECT_EQ(NotesOf(*kicks), std::vector<int>(6, 36));
+
+    auto tie = DrumTrack(9, {36, 35});
+    tie->PackDrumSet();
+    EXPECT_EQ(NotesOf(*tie), (std::vector<int>{35, 35}));
+
+    // Cymbals collapse to the most used; the closed hi-hat is a group of its
+    // own; 30 lies outside every group.
+    auto cymbals = DrumTrack(9, {49, 51, 57, 52, 59, 55, 51, 42, 42, 30});
+    cymbals->PackDrumSet();
+    EXPECT_EQ(NotesOf(*cymbals), (std::vector<int>{51, 51, 51, 51, 51, 51, 51, 42, 42, 30}));
+
+    // Channel 3 is packed only once a rhythm-part message names it.
+    auto melodic = DrumTrack(3, {36, 35, 35});
+    melodic->PackDrumSet();
+    EXPECT_EQ(NotesOf(*melodic), (std::vector<int>{36, 35, 35}));
+    auto assigned = DrumTrack(3, {36, 35, 35}, RhythmPart(0, 3));
+    assigned->PackDrumSet();
+    EXPECT_EQ(NotesOf(*assigned), (std::vector<int>{35, 35, 35}));
+
+    // Only notes change: a bend on the drum channel keeps its low 7 bits.
+    auto bend = DrumTrack(9, {36, 36, 35}, Bend(0, 9, 64 * 128 + 35));
+    bend->PackDrumSet();
+    EXPECT_EQ(bend->event_table[0]->note, 35);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    auto q1 = MakeTrack(kFormQ1, {On(0, 9, 35), Off(10, 9, 35), Eot(0)});
+    EXPECT_EQ(q1->PackDrumSet(), 0);
+    EXPECT_EQ(q1->event_table[0]->note, 35);
+    EXPECT_TRUE(sink.Saw("MidiTrackDataで内部エラーが発生しました。"));
+}
+
+// The one-count packing agrees with choosing each group's sound through
+// GetMostUsedDrumSetOfGroup and replacing the note events of drum channels.
+TEST(Drum, PackingAgreesWithGroupByGroupChoice) {
+    constexpr std::array<int, kInstGroupCount> kSizes = {2, 2, 6, 1, 2, 6, 2, 3, 2,
+                                                         2, 2, 2, 2, 4, 5, 2, 2};
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<int> note(30, 85), channel(0, 15), assign(0, 3);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<MidiEvent*> events;
+        if (assign(rng) == 0) events.push_back(RhythmPart(0, channel(rng)));
+        for (int i = 0; i < 300; ++i) events.push_back(Note(5, channel(rng), note(rng), 5));
+        events.push_back(Eot(0));
+        auto fast = MakeTrack(kFormQ2, events);
+        MidiTrackData literal(fast.get());
+        std::array<int, kInstGroupCount> chosen{};
+        for (int g = 0; g < kInstGroupCount; ++g) {
+            std::array<int, kInstGroupWidth> group{};
+            std::copy(InstGroup[g].begin(), InstGroup[g].end(), group.begin());
+            chosen[g] = literal.GetMostUsedDrumSetOfGroup(group.data(), kSizes[g]);
+        }
+        for (int c = 0; c < 16; ++c) {
+            if (!literal.IsDrumChanel(c)) continue;
+            for (int i = 0; i < literal.event_count; ++i) {
+                MidiEvent* e = literal.event_table[i];
+                if (e->channel != c) continue;
+                for (int g = 0; g < kInstGroupCount; ++g) {
+                    for (int k = 0; k < kSizes[g]; ++k) {
+                        if (e->note == InstGroup[g][k]) e->note = chosen[g];
+                    }
+                }
+            }
+        }
+        fast->PackDrumSet();
+        ASSERT_EQ(Dump(*fast), Dump(literal)) << "round " << round;
+    }
+}
