@@ -102,6 +102,14 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     std::vector<Placed> placed;
     placed.reserve(std::min<std::size_t>(total, kMaxEvents));
     std::vector<MidiEvent*> discarded;  // moved records left out; destroyed at the end
+    // When every record is moved nothing below can fail (the vectors have
+    // their room), so each record takes its new delta as it is placed, while
+    // it is at hand. With copies a failed allocation must leave the sources
+    // as they were, so the deltas are set at the end.
+    const bool allMoved =
+        std::all_of(sources, sources + count, [](const MergeSource& s) { return s.move; });
+    if (allMoved) discarded.reserve(total);
+    long long lastTick = 0;
     Placed pendingEnd{nullptr, 0, false};
     bool overflow = false;
     // Room stays for the end of track that closes the result.
@@ -122,6 +130,10 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
             overflow = true;
             drop(p);
             return;
+        }
+        if (allMoved) {
+            p.record->delta = static_cast<int>(p.tick - lastTick);
+            lastTick = p.tick;
         }
         placed.push_back(p);
     };
@@ -153,6 +165,11 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
             }
 
             if (++cursor.index < track->event_count) {
+                // The records lie scattered in memory: ask for the one after
+                // the next early, so the waits of the sources overlap.
+                if (cursor.index + 1 < track->event_count) {
+                    __builtin_prefetch(track->event_table[cursor.index + 1]);
+                }
                 const int delta = track->event_table[cursor.index]->delta;
                 cursor.rank = delta == 0 ? cursor.rank + 1 : 0;
                 cursor.tick += delta;
@@ -183,7 +200,9 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     long long last = 0;
     for (std::size_t i = 0; i < placed.size(); ++i) {
         MidiEvent* record = placed[i].record;
-        record->delta = static_cast<int>(placed[i].tick - last);
+        if (!allMoved || record == pendingEnd.record) {
+            record->delta = static_cast<int>(placed[i].tick - last);
+        }
         last = placed[i].tick;
         event_table[i] = record;
     }

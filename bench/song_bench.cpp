@@ -1,0 +1,168 @@
+// Speed of what a user waits for: loading a file into one format-0 song
+// (MidiFileLoader, SetMidiF0Data), mirroring a copy both ways and encoding it
+// as a format-0 file; for files of 10 KiB, 100 KiB and 255 KiB of dense notes
+// on 16 channels, written as format 0 and as format 1.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiFileLoader.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put32(Bytes& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
+}
+
+// The body of a track of dense notes on the given channels: chords and runs,
+// every status written (as this library writes files, so that the mirrored
+// song fits the buffer again when it is written).
+Bytes NoteBody(std::mt19937& random, const std::vector<int>& channels, std::size_t bytes) {
+    Bytes body = {0x00, 0xFF, 0x03, 4, 'P', 'a', 'r', 't'};
+    for (int ch : channels) body.insert(body.end(), {0x00, std::uint8_t(0xC0 | ch), 0});
+    std::uniform_int_distribution<int> pitch(36, 96);
+    auto event = [&](int delta, int status, int a, int b) {
+        body.push_back(std::uint8_t(delta));  // deltas below 128 here
+        body.insert(body.end(), {std::uint8_t(status), std::uint8_t(a), std::uint8_t(b)});
+    };
+    while (body.size() + 16 < bytes) {
+        const int ch = channels[random() % channels.size()];
+        const int note = pitch(random);
+        event(random() % 3 == 0 ? 0 : 10, 0x90 | ch, note, 100);
+        event(5 + int(random() % 40), 0x80 | ch, note, 64);
+    }
+    body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return body;
+}
+
+void AddChunk(Bytes& file, const Bytes& body) {
+    file.insert(file.end(), {'M', 'T', 'r', 'k'});
+    Put32(file, std::uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+}
+
+Bytes MakeFile(std::size_t bytes, int format) {
+    std::mt19937 random(2024);
+    Bytes file = {'M',  'T',
+                  'h',  'd',
+                  0,    0,
+                  0,    6,
+                  0,    std::uint8_t(format),
+                  0,    std::uint8_t(format == 0 ? 1 : 16),
+                  0x01, 0xE0};
+    if (format == 0) {
+        std::vector<int> all;
+        for (int ch = 0; ch < 16; ++ch) all.push_back(ch);
+        AddChunk(file, NoteBody(random, all, bytes - 22));
+    } else {
+        for (int ch = 0; ch < 16; ++ch)
+            AddChunk(file, NoteBody(random, {ch}, (bytes - 14) / 16 - 8));
+    }
+    return file;
+}
+
+std::string FileFor(std::size_t kib, int format) {
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("retrograde-bench-v2-" + std::to_string(kib) + "k-f" + std::to_string(format) + ".mid");
+    if (!std::filesystem::exists(path)) {
+        const Bytes file = MakeFile(kib * 1024 - (kib >= 256 ? 1 : 0), format);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    }
+    return path.string();
+}
+
+int EventCount(const std::string& path) {
+    MidiFileLoader loader(path.c_str());
+    loader.SetMidiF0Data();
+    MidiF0Data copy(loader.midi_f0_data.get());
+    copy.Q2toQ1();
+    return copy.track->event_count;
+}
+
+void Load(benchmark::State& state) {
+    const std::string path = FileFor(std::size_t(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        MidiFileLoader loader(path.c_str());
+        loader.SetMidiF0Data();
+        benchmark::DoNotOptimize(loader.midi_f0_data.get());
+    }
+    state.counters["events"] = EventCount(path);
+}
+
+void LoadMirrorEncode(benchmark::State& state) {
+    const std::string path = FileFor(std::size_t(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        MidiFileLoader loader(path.c_str());
+        loader.SetMidiF0Data();
+        MidiF0Data copy(loader.midi_f0_data.get());
+        copy.Q2toQ1();
+        copy.HorizontalReverse();
+        copy.VerticalReverse();
+        if (copy.Q1toRaw() != 1) state.SkipWithError("not written");
+        benchmark::DoNotOptimize(copy.buffer);
+    }
+    state.counters["events"] = EventCount(path);
+}
+
+// The steps of LoadMirrorEncode one by one on the largest files, to see
+// where the time goes.
+void StepRead(benchmark::State& state) {
+    const std::string path = FileFor(255, int(state.range(0)));
+    for (auto _ : state) {
+        MidiFileLoader loader(path.c_str());
+        benchmark::DoNotOptimize(loader.midi_f1_data.get());
+    }
+}
+
+void StepMerge(benchmark::State& state) {
+    const std::string path = FileFor(255, int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto loader = std::make_unique<MidiFileLoader>(path.c_str());
+        state.ResumeTiming();
+        loader->SetMidiF0Data();
+        state.PauseTiming();
+        loader.reset();
+        state.ResumeTiming();
+    }
+}
+
+void StepCopyMirrorEncode(benchmark::State& state) {
+    const std::string path = FileFor(255, int(state.range(0)));
+    MidiFileLoader loader(path.c_str());
+    loader.SetMidiF0Data();
+    for (auto _ : state) {
+        MidiF0Data copy(loader.midi_f0_data.get());
+        copy.Q2toQ1();
+        copy.HorizontalReverse();
+        copy.VerticalReverse();
+        copy.Q1toRaw();
+        benchmark::DoNotOptimize(copy.buffer);
+    }
+}
+
+void Args(benchmark::internal::Benchmark* b) {
+    for (int format : {0, 1}) {
+        for (int kib : {10, 100, 255}) b->Args({kib, format});
+    }
+    b->ArgNames({"KiB", "format"})->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(Load)->Apply(Args);
+BENCHMARK(LoadMirrorEncode)->Apply(Args);
+BENCHMARK(StepRead)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
+BENCHMARK(StepMerge)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
+BENCHMARK(StepCopyMirrorEncode)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
