@@ -93,7 +93,7 @@ void* MusicEvent::operator new(std::size_t size) {
     return ::operator new(size);
 }
 
-void MusicEvent::operator delete(void* memory, std::size_t size) noexcept {
+void MusicEvent::operator delete(void* memory, [[maybe_unused]] std::size_t size) noexcept {
     if (memory == nullptr) return;
 #if RETROGRADE_EVENT_POOL
     if (size <= kSlotSize) {
