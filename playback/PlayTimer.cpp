@@ -2,6 +2,24 @@
 // steady_clock deadlines, so no firing's lateness shifts the ones after it.
 #include "playback/PlayTimer.h"
 
+#include <pthread.h>
+#include <sched.h>
+
+namespace {
+
+// Under load the timer's lateness is the wait for a processor. Where the
+// system allows it (rtprio limit, CAP_SYS_NICE), the timer thread takes a
+// modest real-time priority, as audio programs do; else it stays ordinary.
+constexpr int kTimerPriority = 10;
+
+void RaiseTimerPriority() {
+    sched_param param{};
+    param.sched_priority = kTimerPriority;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+}  // namespace
+
 RealPlayTimer::RealPlayTimer() : epoch_(std::chrono::steady_clock::now()) {}
 
 RealPlayTimer::~RealPlayTimer() {
@@ -48,6 +66,7 @@ void RealPlayTimer::Remove() {
 }
 
 void RealPlayTimer::Run() {
+    RaiseTimerPriority();
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return quit_ || primed_; });
