@@ -26,7 +26,7 @@ for t in "${targets[@]}"; do
     mkdir -p "$corpus"
     echo "== $t: ${seconds}s"
     if ! build-fuzz/fuzz/$t "$corpus" "$seeds" -dict=fuzz/dict/smf.dict -max_total_time="$seconds" \
-         -rss_limit_mb=2048 -timeout=5 -print_final_stats=1 -artifact_prefix=build-fuzz/"$t"- \
+         -rss_limit_mb=2048 -timeout=5 -max_len=${FUZZ_MAX_LEN:-32768} -print_final_stats=1 -artifact_prefix=build-fuzz/"$t"- \
          2>build-fuzz/$t.log; then
         echo "$t FAILED:"; tail -60 build-fuzz/$t.log; status=1
     else
