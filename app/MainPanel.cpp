@@ -1,0 +1,392 @@
+// The window's controller: builds the window, turns the switches into mirror
+// transforms on a fresh copy of the loaded song for every play and save, and
+// hands the copy to the player or to the file writer.
+#include "app/MainPanel.h"
+
+#include <cstring>
+#include <utility>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "General/GeneralMac.h"
+#include "app/AppGlobals.h"
+#include "app/GuiHooks.h"
+#include "app/PlayButton.h"
+#include "app/PlaybackBridge.h"
+#include "app/SongInfo.h"
+#include "playback/StopCallback.h"
+
+namespace {
+
+constexpr int kMessageLines = 1000;  // the message area keeps this many lines
+
+void Flip(int& flag) {
+    flag = flag == 0 ? 1 : 0;
+}
+
+// A copy of the loaded song with the switched-on transforms applied, in Q1:
+// horizontal always before vertical, the loaded song itself never changed.
+std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song) {
+    auto copy = std::make_unique<MidiF0Data>(song);
+    copy->Q2toQ1();
+    if (horizontal == 1) copy->HorizontalReverse();
+    if (vertical == 1) copy->VerticalReverse();
+    return copy;
+}
+
+}  // namespace
+
+MainPanel::MainPanel(QWidget* parent) : QWidget(parent) {
+    BuildLayout();
+    hooks_ = std::make_unique<GuiHooks>(this, messages_, [this] { return SuggestedSaveName(); });
+    previous_title_hook_ = SetStopButtonTitleHook(QueueStopButtonTitle);
+    setAcceptDrops(true);
+    ShowSong();
+    UpdateButtons();
+}
+
+MainPanel::~MainPanel() {
+    windowWillClose();
+    // The hooks go before the widgets they point at.
+    SetStopButtonTitleHook(previous_title_hook_);
+    hooks_.reset();
+}
+
+void MainPanel::BuildLayout() {
+    setWindowTitle(QStringLiteral("Retrograde"));
+
+    // The song: what is loaded, how long it plays, and the way to load another.
+    auto* song_box = new QGroupBox(QStringLiteral("Song"));
+    song_name_ = new QLabel;
+    song_name_->setTextFormat(Qt::PlainText);
+    song_name_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont name_font = song_name_->font();
+    name_font.setBold(true);
+    name_font.setPointSizeF(name_font.pointSizeF() * 1.15);
+    song_name_->setFont(name_font);
+    song_details_ = new QLabel;
+    song_details_->setTextFormat(Qt::PlainText);
+    song_details_->setForegroundRole(QPalette::PlaceholderText);
+    load_button_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton),
+                                   QStringLiteral("Open…"));
+    load_button_->setShortcut(QKeySequence::Open);
+    load_button_->setToolTip(
+        QStringLiteral("Open a Standard MIDI file (Ctrl+O). You can also "
+                       "drop a file on the window."));
+    auto* song_text = new QVBoxLayout;
+    song_text->setSpacing(2);
+    song_text->addWidget(song_name_);
+    song_text->addWidget(song_details_);
+    auto* song_row = new QHBoxLayout(song_box);
+    song_row->addLayout(song_text, 1);
+    song_row->addWidget(load_button_, 0, Qt::AlignVCenter);
+
+    // The mirror: one switch per transform, and the GM switch.
+    auto* mirror_box = new QGroupBox(QStringLiteral("Mirror"));
+    horizontal_switch_ = new QCheckBox(QStringLiteral("Reverse in time"));
+    horizontal_switch_->setToolTip(
+        QStringLiteral("Play the song backwards: the last note comes first, each note keeps "
+                       "its length."));
+    vertical_switch_ = new QCheckBox(QStringLiteral("Invert pitch"));
+    vertical_switch_->setToolTip(
+        QStringLiteral("Turn the song upside down: high notes become low ones on every "
+                       "melodic channel; drums stay as they are."));
+    gm_switch_ = new QCheckBox(QStringLiteral("GM"));
+    gm_switch_->setToolTip(
+        QStringLiteral("General MIDI. Kept for compatibility: it changes neither playing nor "
+                       "saving."));
+    auto* mirror_row = new QHBoxLayout(mirror_box);
+    mirror_row->addWidget(horizontal_switch_);
+    mirror_row->addSpacing(12);
+    mirror_row->addWidget(vertical_switch_);
+    mirror_row->addStretch(1);
+    mirror_row->addWidget(gm_switch_);
+
+    // The output and the transport.
+    endpointlist = new QComboBox;
+    endpointlist->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    endpointlist->setMinimumContentsLength(18);
+    endpointlist->setToolTip(
+        QStringLiteral("Where the song is played. MIDI_MAPPER is the "
+                       "built-in synthesizer; a new choice applies from "
+                       "the next play on."));
+    reload_button_ = new QToolButton;
+    reload_button_->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    reload_button_->setToolTip(QStringLiteral("Look for MIDI outputs again"));
+    auto* output_label = new QLabel(QStringLiteral("&Output:"));
+    output_label->setBuddy(endpointlist);
+
+    PlayBtn = new QPushButton;
+    SetPlayButtonTitle(PlayBtn, kPlayTitle);
+    PlayBtn->setToolTip(QStringLiteral("Play or stop the mirrored song (Space)"));
+    PlayBtn->setMinimumWidth(110);
+    PlayBtn->setDefault(true);
+    save_button_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                   QStringLiteral("Save as…"));
+    save_button_->setShortcut(QKeySequence::Save);
+    save_button_->setToolTip(
+        QStringLiteral("Save the mirrored song as a Standard MIDI file (Ctrl+S)"));
+
+    auto* transport = new QHBoxLayout;
+    transport->addWidget(output_label);
+    transport->addWidget(endpointlist, 1);
+    transport->addWidget(reload_button_);
+    transport->addSpacing(16);
+    transport->addWidget(PlayBtn);
+    transport->addWidget(save_button_);
+
+    // The library's messages, newest last.
+    auto* messages_label = new QLabel(QStringLiteral("Messages"));
+    messages_ = new QPlainTextEdit;
+    messages_->setReadOnly(true);
+    messages_->setMaximumBlockCount(kMessageLines);
+    messages_->setPlaceholderText(
+        QStringLiteral("Messages about loading, playing and saving "
+                       "appear here."));
+    messages_->setMinimumHeight(72);
+    messages_->setFocusPolicy(Qt::ClickFocus);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(song_box);
+    layout->addWidget(mirror_box);
+    layout->addLayout(transport);
+    layout->addSpacing(4);
+    layout->addWidget(messages_label);
+    layout->addWidget(messages_, 1);
+
+    connect(endpointlist, &QComboBox::activated, this, &MainPanel::SelectDevice);
+    connect(reload_button_, &QToolButton::clicked, this, &MainPanel::reloadEndpoint);
+    connect(horizontal_switch_, &QCheckBox::clicked, this, &MainPanel::HorizontalSw);
+    connect(vertical_switch_, &QCheckBox::clicked, this, &MainPanel::VerticalSw);
+    connect(gm_switch_, &QCheckBox::clicked, this, &MainPanel::GMSw);
+    connect(load_button_, &QPushButton::clicked, this, &MainPanel::LoadFile);
+    connect(PlayBtn, &QPushButton::clicked, this, &MainPanel::PlayFile);
+    connect(save_button_, &QPushButton::clicked, this, &MainPanel::SaveFile);
+    // Space plays and stops wherever the focus is, as in a media player.
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    connect(space, &QShortcut::activated, this, &MainPanel::PlayFile);
+
+    resize(sizeHint().expandedTo(QSize(560, 400)));
+}
+
+MainPanel* MainPanel::init() {
+    SetPlayButtonTitle(PlayBtn, kPlayTitle);
+    return this;
+}
+
+void MainPanel::awakeFromNib() {
+    reloadEndpoint();
+    destination_ = kSynthesizerOutput;
+    SetOutput(destination_);
+    endpointlist->setCurrentIndex(0);
+}
+
+void MainPanel::reloadEndpoint() {
+    endpointlist->clear();
+    endpointlist->addItem(QStringLiteral("MIDI_MAPPER"));
+    endpointlist->setItemData(0, QStringLiteral("The built-in synthesizer"), Qt::ToolTipRole);
+    // The count is asked again at every step: ports may come and go meanwhile.
+    for (int i = 0; i < OutputCount(); ++i)
+        endpointlist->addItem(QString::fromUtf8(OutputName(i).c_str()));
+
+    // The list shows the output in effect. One that has gone away cannot stay
+    // in effect: the built-in synthesizer takes over, and the user is told.
+    const int item = destination_ + 1;
+    if (item >= endpointlist->count()) {
+        GneWriteInformationMsg(
+            "The chosen MIDI output is gone; the built-in synthesizer "
+            "plays from now on.");
+        destination_ = kSynthesizerOutput;
+        SetOutput(destination_);
+        endpointlist->setCurrentIndex(0);
+        return;
+    }
+    endpointlist->setCurrentIndex(item);
+}
+
+void MainPanel::SelectDevice() {
+    destination_ = endpointlist->currentIndex() - 1;
+    SetOutput(destination_);
+}
+
+void MainPanel::HorizontalSw() {
+    reloadEndpoint();
+    Flip(horizontal);
+    horizontal_switch_->setChecked(horizontal == 1);
+}
+
+void MainPanel::VerticalSw() {
+    reloadEndpoint();
+    Flip(vertical);
+    vertical_switch_->setChecked(vertical == 1);
+}
+
+void MainPanel::GMSw() {
+    reloadEndpoint();
+    Flip(gm);
+    gm_switch_->setChecked(gm == 1);
+}
+
+void MainPanel::LoadFile() {
+    // The song loaded before stays when the panel is cancelled or the new
+    // file cannot be read: a person who changes their mind keeps their song.
+    auto loader = std::make_unique<MidiFileLoader>();
+    AfterLoad(std::move(loader));
+}
+
+void MainPanel::LoadPath(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.size() >= kLoaderNameSize) {
+        GneWriteErrorMsg(("ファイル名が長すぎます: " + name.toStdString()).c_str());
+        return;
+    }
+    std::unique_ptr<MidiFileLoader> loader;
+    if (name.contains('*')) {
+        // The loader takes a name with '*' for a pattern to ask about; hand
+        // the name over through the open panel instead, so it is read as is.
+        const std::string chosen = name.toStdString();
+        GnePanelHooks answer;
+        answer.open_file = [chosen](const std::string&, std::string& out) {
+            out = chosen;
+            return true;
+        };
+        GnePanelHooks previous = GneSetPanelHooks(std::move(answer));
+        loader = std::make_unique<MidiFileLoader>();
+        GneSetPanelHooks(std::move(previous));
+    } else {
+        loader = std::make_unique<MidiFileLoader>(name.constData());
+    }
+    AfterLoad(std::move(loader));
+}
+
+void MainPanel::AfterLoad(std::unique_ptr<MidiFileLoader> loader) {
+    if (loader->GetMidiF1Data() == nullptr) return;
+    loader->SetMidiF0Data();
+    if (loader->GetMidiF0Data() == nullptr) return;
+    // The playing copy is independent of the loader: a running song plays on.
+    midi_file_loader = std::move(loader);
+    loaded_path_ = QFile::decodeName(midi_file_loader->name);
+    ShowSong();
+    UpdateButtons();
+}
+
+void MainPanel::PlayFile() {
+    SetStopCallback(CallbackStop, PlayBtn);
+    // A running song can always be stopped, also after a later load failed.
+    if (IsPlaying() && MidiPlayData) {
+        MidiPlayData->Stop();
+        SetPlayButtonTitle(PlayBtn, kPlayTitle);
+        UpdateButtons();
+        return;
+    }
+    MidiF0Data* song = LoadedSong();
+    if (song == nullptr) return;
+
+    MidiPlayData.reset();
+    MidiPlayData = MirroredCopy(song);
+    MidiPlayData->Q1toQ2();
+    NotePlayStarted();
+    // 0 when the play thread started; otherwise nothing plays and the title stays.
+    if (MidiPlayData->Play() != 0) return;
+    SetPlayButtonTitle(PlayBtn, kStopTitle);
+    UpdateButtons();
+}
+
+void MainPanel::SaveFile() {
+    MidiF0Data* song = LoadedSong();
+    if (song == nullptr) return;
+    auto copy = MirroredCopy(song);
+    // A refused encoding has said why; its buffer holds no file to write.
+    if (copy->Q1toRaw() != 1) return;
+    copy->SaveFile();
+}
+
+void MainPanel::windowWillClose() {
+    // Stop first: the sequencer must not outlive the play copy it reads.
+    if (IsPlaying() && MidiPlayData) MidiPlayData->Stop();
+    WaitUntilPlayerIdle();
+    SetStopCallback(nullptr, nullptr);
+    midi_file_loader.reset();
+    MidiPlayData.reset();
+    loaded_path_.clear();
+}
+
+void MainPanel::closeEvent(QCloseEvent* event) {
+    windowWillClose();
+    event->accept();
+}
+
+namespace {
+
+QString DroppedFile(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls()) return {};
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+    }
+    return {};
+}
+
+}  // namespace
+
+void MainPanel::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainPanel::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    LoadPath(path);
+}
+
+void MainPanel::ShowSong() {
+    MidiF0Data* song = LoadedSong();
+    if (song == nullptr) {
+        song_name_->setText(QStringLiteral("No song loaded"));
+        song_name_->setToolTip({});
+        song_details_->setText(QStringLiteral("Open a MIDI file, or drop one on this window."));
+        return;
+    }
+    const QFileInfo info(loaded_path_);
+    song_name_->setText(info.fileName());
+    song_name_->setToolTip(info.absoluteFilePath());
+    QString details = QStringLiteral("Length %1").arg(FormatSeconds(SongSeconds(*song)));
+    if (midi_file_loader->file_format >= 0)
+        details += QStringLiteral("  ·  format %1").arg(midi_file_loader->file_format);
+    if (song->division > 0)
+        details += QStringLiteral("  ·  %1 ticks per quarter note").arg(song->division);
+    song_details_->setText(details);
+}
+
+void MainPanel::UpdateButtons() {
+    const bool loaded = LoadedSong() != nullptr;
+    PlayBtn->setEnabled(loaded || IsPlaying());
+    save_button_->setEnabled(loaded);
+}
+
+std::string MainPanel::SuggestedSaveName() const {
+    if (loaded_path_.isEmpty()) return {};
+    QString name = QFileInfo(loaded_path_).completeBaseName();
+    if (horizontal == 1) name += QStringLiteral("-reversed");
+    if (vertical == 1) name += QStringLiteral("-inverted");
+    if (horizontal == 0 && vertical == 0) name += QStringLiteral("-copy");
+    return QFile::encodeName(name + QStringLiteral(".mid")).toStdString();
+}

@@ -1,0 +1,86 @@
+// The window's controller: the device list, the load, play/stop and save
+// buttons, the three switches, the song line and the message area.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QString>
+#include <QWidget>
+
+class GuiHooks;
+class MidiFileLoader;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+
+class MainPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    // Outlets.
+    QComboBox* endpointlist = nullptr;  // item 0 the built-in synthesizer, item k destination k-1
+    QPushButton* PlayBtn = nullptr;     // "Play" or "Stop"
+
+    explicit MainPanel(QWidget* parent = nullptr);
+    ~MainPanel() override;
+
+    // Sets the play button's title to "Play"; returns this window.
+    MainPanel* init();
+    // Fills the device list and makes the built-in synthesizer the output.
+    void awakeFromNib();
+    // Loads the named file as the load action would (start-up argument, drop).
+    void LoadPath(const QString& path);
+
+    QPlainTextEdit* MessageArea() const { return messages_; }
+    QCheckBox* HorizontalSwitch() const { return horizontal_switch_; }
+    QCheckBox* VerticalSwitch() const { return vertical_switch_; }
+    QCheckBox* GMSwitch() const { return gm_switch_; }
+    QPushButton* LoadButton() const { return load_button_; }
+    QPushButton* SaveButton() const { return save_button_; }
+    QLabel* SongName() const { return song_name_; }
+    QLabel* SongDetails() const { return song_details_; }
+
+public slots:
+    void SelectDevice();
+    void HorizontalSw();
+    void VerticalSw();
+    void GMSw();
+    void LoadFile();
+    void PlayFile();
+    void SaveFile();
+    void reloadEndpoint();
+    // Stops a playing song, then releases the loaded song and the play copy.
+    void windowWillClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildLayout();
+    // Keeps the loader when it read a song; otherwise the song before stays.
+    void AfterLoad(std::unique_ptr<MidiFileLoader> loader);
+    void ShowSong();
+    void UpdateButtons();
+    std::string SuggestedSaveName() const;
+
+    QCheckBox* horizontal_switch_ = nullptr;
+    QCheckBox* vertical_switch_ = nullptr;
+    QCheckBox* gm_switch_ = nullptr;
+    QPushButton* load_button_ = nullptr;
+    QPushButton* save_button_ = nullptr;
+    QToolButton* reload_button_ = nullptr;
+    QLabel* song_name_ = nullptr;
+    QLabel* song_details_ = nullptr;
+    QPlainTextEdit* messages_ = nullptr;
+    // The output in effect: -1 the built-in synthesizer, k destination k.
+    int destination_ = -1;
+    QString loaded_path_;
+    std::unique_ptr<GuiHooks> hooks_;
+    void (*previous_title_hook_)(void*, const char*) = nullptr;
+};

@@ -1,0 +1,21 @@
+// retrograde-gui [FILE]: the window; FILE, when given, is opened at start.
+#include <QApplication>
+#include <QIcon>
+#include <QStringList>
+
+#include "app/MainPanel.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Retrograde"));
+    QApplication::setDesktopFileName(QStringLiteral("retrograde-gui"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("retrograde-gui")));
+
+    MainPanel window;
+    window.init();
+    window.awakeFromNib();
+    window.show();
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) window.LoadPath(arguments.at(1));
+    return app.exec();
+}

@@ -1,0 +1,95 @@
+// The device list on real MIDI ports: a JACK server of the test's own and
+// another program's input port that the window plays to.
+#include <RtMidi.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+
+#include "WindowFixture.h"
+#include "playback/JackServer.h"
+#include "playback/MidiDestinations.h"
+
+namespace {
+
+std::vector<std::string> Items(const QComboBox* list) {
+    std::vector<std::string> items;
+    for (int i = 0; i < list->count(); ++i) items.push_back(list->itemText(i).toStdString());
+    return items;
+}
+
+int IndexOf(const std::vector<std::string>& items, const std::string& name) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::atomic<int> notes_received{0};
+void CountNoteOns(double, std::vector<unsigned char>* message, void*) {
+    if (message->size() == 3 && ((*message)[0] & 0xF0) == 0x90 && (*message)[2] != 0)
+        notes_received.fetch_add(1);
+}
+
+}  // namespace
+
+TEST_F(WindowTest, DeviceListShowsThePortsAndTheOutputInEffect) {
+    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed";
+    JackServer jack;
+    ASSERT_TRUE(jack.Ready()) << "jackd did not start";
+    auto listener = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "tester");
+    listener->setCallback(&CountNoteOns, nullptr);
+    listener->openVirtualPort("inbox");
+    MIDIRefreshDestinations();
+
+    panel->reloadEndpoint();
+    const std::vector<std::string> items = Items(panel->endpointlist);
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[0], "MIDI_MAPPER");
+    EXPECT_EQ(items, MidiDeviceList());
+    EXPECT_EQ(panel->endpointlist->currentIndex(), 0);  // the synthesizer, chosen at start
+    EXPECT_EQ(CurrentOutput(), -1);
+
+    // Item 1 is destination 0.
+    panel->endpointlist->setCurrentIndex(1);
+    panel->SelectDevice();
+    EXPECT_EQ(CurrentOutput(), 0);
+
+    // The window plays to the port chosen in the list.
+    const int inbox = IndexOf(items, "tester:inbox");
+    ASSERT_GE(inbox, 1);
+    panel->endpointlist->setCurrentIndex(inbox);
+    emit panel->endpointlist->activated(inbox);
+    EXPECT_EQ(CurrentOutput(), inbox - 1);
+    Load("short.mid", ShortSong());
+    notes_received = 0;
+    panel->PlayFile();
+    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+    EXPECT_EQ(notes_received.load(), 2);
+
+    // A switch rebuilds the list; it still shows the output in effect.
+    QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
+    EXPECT_EQ(panel->endpointlist->currentIndex(), inbox);
+    EXPECT_EQ(CurrentOutput(), inbox - 1);
+
+    // When that port goes away the synthesizer takes over, and says so.
+    ASSERT_TRUE(WaitUntilPlayerIdle());
+    listener.reset();
+    QTest::qWait(300);  // the destinations are listed afresh after a quarter second
+    MIDIRefreshDestinations();
+    QCoreApplication::processEvents();
+    panel->MessageArea()->clear();
+    panel->reloadEndpoint();
+    if (inbox >= panel->endpointlist->count()) {
+        EXPECT_EQ(panel->endpointlist->currentIndex(), 0);
+        EXPECT_EQ(CurrentOutput(), -1);
+        EXPECT_TRUE(WaitFor([&] { return !panel->MessageArea()->toPlainText().isEmpty(); }));
+    } else {
+        EXPECT_EQ(panel->endpointlist->currentIndex(), inbox);
+    }
+    SetOutput(-1);
+}

@@ -1,0 +1,166 @@
+// The window's hooks (message area, alerts, remembered panel folder), the
+// song line and a screenshot of the window for a person to look at.
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "General/GeneralMac.h"
+#include "WindowFixture.h"
+#include "app/AppSettings.h"
+#include "app/GuiHooks.h"
+#include "app/SongInfo.h"
+#include "midi/song/MidiFileLoader.h"
+
+namespace {
+
+QMessageBox* FindAlert(const QString& title) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->windowTitle() == title) return box;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, LibraryMessagesAppearNewestLastFromAnyThread) {
+    QCoreApplication::processEvents();  // what the start reported (no MIDI system, say)
+    panel->MessageArea()->clear();
+    GneWriteErrorMsg("一行目");
+    std::thread other([] {
+        GneWriteErrorMsg("from the timer");
+        GneWriteInformationMsg("third");
+    });
+    other.join();
+    ASSERT_TRUE(WaitFor([&] { return panel->MessageArea()->blockCount() >= 3; }));
+    EXPECT_EQ(panel->MessageArea()->toPlainText(), QStringLiteral("一行目\nfrom the timer\nthird"));
+}
+
+TEST_F(WindowTest, AlertsAreQueuedAndNeverBlockTheReportingThread) {
+    std::atomic<bool> returned{false};
+    std::thread timer([&] {
+        GneErrorMsg(kGneErrOpenFile);
+        returned = true;
+    });
+    // The thread goes on before the GUI thread has even seen the alert.
+    timer.join();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(FindAlert(QStringLiteral("GeneralMac")), nullptr);
+
+    ASSERT_TRUE(WaitFor([] { return FindAlert(QStringLiteral("GeneralMac")) != nullptr; }));
+    QMessageBox* box = FindAlert(QStringLiteral("GeneralMac"));
+    EXPECT_EQ(box->text(), QStringLiteral("ERR_GNE_OPEN_FILE"));
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons().front()->text().remove('&'), QStringLiteral("OK"));
+    box->buttons().front()->click();
+    EXPECT_TRUE(WaitFor([] { return FindAlert(QStringLiteral("GeneralMac")) == nullptr; }));
+}
+
+TEST(PanelFolder, PanelsStartWhereTheLastChoiceWas) {
+    TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    const std::string songs = dir.File("songs");
+    const std::string other = dir.File("other");
+    std::filesystem::create_directories(songs);
+    std::filesystem::create_directories(other);
+
+    std::vector<std::string> starts;
+    std::string answer;
+    auto scripted = [&](const std::string& start, std::string& chosen) {
+        starts.push_back(start);
+        if (answer.empty()) return false;
+        chosen = answer;
+        return true;
+    };
+    const GnePanelHooks panels = RememberLastFolder({scripted, scripted, scripted});
+
+    std::string chosen;
+    answer = songs + "/a.mid";
+    EXPECT_TRUE(panels.open_file("/home", chosen));
+    EXPECT_EQ(chosen, answer);
+    answer = "";
+    EXPECT_FALSE(panels.save_file("/home", chosen));  // cancelled: the folder stays
+    answer = other;
+    EXPECT_TRUE(panels.open_folder("/home", chosen));
+    answer = other + "/b.mid";
+    EXPECT_TRUE(panels.save_file("/home", chosen));
+    EXPECT_EQ(starts, (std::vector<std::string>{"/home", songs, songs, other}));
+
+    // The folder is kept in the settings file next to the integer settings,
+    // and both survive each other's writes.
+    EXPECT_EQ(GneWriteProfileInt("Window", "Width", 640), 1);
+    EXPECT_EQ(GetLastPanelFolder(), other);
+    EXPECT_EQ(SetLastPanelFolder(songs), 1);
+    EXPECT_EQ(GneGetProfileInt("Window", "Width", 0), 640);
+    EXPECT_EQ(GetLastPanelFolder(), songs);
+
+    // A folder that has gone is not offered.
+    std::filesystem::remove_all(songs);
+    starts.clear();
+    answer = "";
+    panels.open_file("/home", chosen);
+    EXPECT_EQ(starts, (std::vector<std::string>{"/home"}));
+}
+
+TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
+    // 96 ticks at 120 bpm (0.5 s), then 60 bpm: a note of 192 ticks (2 s).
+    TempDir dir;
+    const std::string path = dir.File("tempo.mid");
+    WriteBytes(path, Concat({HeaderChunk(0, 1, 96),
+                             TrackChunk({0x00, 0x90, 60,   100,  0x60, 0x80, 60,   0,
+                                         0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 60 bpm
+                                         0x00, 0x90, 62,   100,  0x81, 0x40, 0x80, 62,
+                                         0,    0x00, 0xFF, 0x2F, 0x00})}));
+    MidiFileLoader loader(path.c_str());
+    loader.SetMidiF0Data();
+    ASSERT_NE(loader.GetMidiF0Data(), nullptr);
+    EXPECT_NEAR(SongSeconds(*loader.GetMidiF0Data()), 2.5, 1e-9);
+
+    EXPECT_EQ(FormatSeconds(0), QStringLiteral("0:00"));
+    EXPECT_EQ(FormatSeconds(65.4), QStringLiteral("1:05"));
+    EXPECT_EQ(FormatSeconds(3725), QStringLiteral("1:02:05"));
+}
+
+TEST_F(WindowTest, ScreenshotWithASongLoaded) {
+    // A file that is no song first, so the message area shows a real message.
+    Load("notes.txt", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 2, 0, 1, 0, 96});
+    Load("Invention-in-C.mid", MelodySong());
+    panel->HorizontalSw();
+    panel->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+    QCoreApplication::processEvents();
+
+    // Tidy at the default size and when made smaller or larger: every part
+    // stays inside the window, at least as large as it asks to be.
+    const QSize sizes[] = {panel->size(), panel->minimumSizeHint(), QSize(900, 640)};
+    const char* names[] = {"retrograde-gui.png", "retrograde-gui-small.png",
+                           "retrograde-gui-large.png"};
+    for (int i = 0; i < 3; ++i) {
+        panel->resize(sizes[i]);
+        QCoreApplication::processEvents();
+        const std::vector<QWidget*> parts = {panel->endpointlist,       panel->PlayBtn,
+                                             panel->LoadButton(),       panel->SaveButton(),
+                                             panel->HorizontalSwitch(), panel->VerticalSwitch(),
+                                             panel->GMSwitch(),         panel->SongName(),
+                                             panel->MessageArea()};
+        for (QWidget* part : parts) {
+            const QRect area(part->mapTo(panel.get(), QPoint(0, 0)), part->size());
+            EXPECT_TRUE(panel->rect().contains(area)) << names[i];
+            EXPECT_GE(part->width(), part->minimumSizeHint().width()) << names[i];
+            EXPECT_GE(part->height(), part->minimumSizeHint().height()) << names[i];
+        }
+        const QPixmap shot = panel->grab();
+        EXPECT_FALSE(shot.isNull());
+        EXPECT_TRUE(shot.save(QString::fromUtf8(RETROGRADE_BINARY_DIR) + '/' + names[i]));
+    }
+}

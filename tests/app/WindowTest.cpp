@@ -1,0 +1,232 @@
+// The window from end to end: load, play and stop, save, the switches, the
+// device list, closing, dropping files and the keyboard shortcuts.
+#include <cstdlib>
+#include <string>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+#include "WindowFixture.h"
+#include "midi/song/MidiFileLoader.h"
+
+namespace {
+
+// What the command-line program writes for a file with the given switches.
+Bytes CommandLineMirror(const TempDir& dir, const std::string& in, const std::string& flags) {
+    const std::string out = dir.File("cli-" + std::to_string(std::rand()) + ".mid");
+    const std::string command =
+        std::string(RETROGRADE_CLI) + " mirror " + flags + " '" + in + "' -o '" + out + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return ReadBytes(out);
+}
+
+}  // namespace
+
+TEST_F(WindowTest, LoadShowsTheSongAndEnablesPlayAndSave) {
+    EXPECT_FALSE(panel->PlayBtn->isEnabled());
+    EXPECT_FALSE(panel->SaveButton()->isEnabled());
+
+    Load("melody.mid", MelodySong());
+    ASSERT_NE(LoadedSong(), nullptr);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("melody.mid"));
+    EXPECT_TRUE(panel->SongDetails()->text().startsWith(QStringLiteral("Length 0:02")))
+        << panel->SongDetails()->text().toStdString();
+    EXPECT_TRUE(panel->SongDetails()->text().contains(QStringLiteral("format 1")));
+    EXPECT_TRUE(panel->PlayBtn->isEnabled());
+    EXPECT_TRUE(panel->SaveButton()->isEnabled());
+    EXPECT_EQ(open_calls, 1);
+}
+
+TEST_F(WindowTest, CancelledOrFailedLoadKeepsTheSongBefore) {
+    Load("melody.mid", MelodySong());
+    MidiF0Data* song = LoadedSong();
+    ASSERT_NE(song, nullptr);
+
+    panel->LoadFile();  // no answer: the panel is cancelled
+    EXPECT_EQ(open_calls, 2);
+    EXPECT_EQ(LoadedSong(), song);
+
+    Load("broken.mid", Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    EXPECT_EQ(LoadedSong(), song);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("melody.mid"));
+    // The reason reaches the message area.
+    EXPECT_TRUE(WaitFor([&] { return !panel->MessageArea()->toPlainText().isEmpty(); }));
+}
+
+TEST_F(WindowTest, PlayStopsAndPlaysAgain) {
+    Load("melody.mid", MelodySong());
+
+    panel->PlayFile();
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    ASSERT_TRUE(WaitFor(IsSequencerRunning));
+    ASSERT_NE(MidiPlayData, nullptr);
+
+    panel->PlayFile();
+    EXPECT_EQ(Title(), QStringLiteral("Play"));
+    EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
+
+    // A third press starts the song again from the beginning.
+    QTest::mouseClick(panel->PlayBtn, Qt::LeftButton);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    EXPECT_TRUE(WaitFor(IsSequencerRunning));
+    panel->PlayFile();
+    EXPECT_EQ(Title(), QStringLiteral("Play"));
+}
+
+TEST_F(WindowTest, SongEndingByItselfResetsTheTitle) {
+    Load("short.mid", ShortSong());
+    panel->PlayFile();
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    // The title comes back from the timer's thread through the event loop.
+    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+    EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
+    // And a new play starts at once.
+    panel->PlayFile();
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+}
+
+TEST_F(WindowTest, PlayWithNothingLoadedDoesNothing) {
+    panel->PlayFile();
+    QTest::qWait(200);
+    EXPECT_EQ(Title(), QStringLiteral("Play"));
+    EXPECT_FALSE(IsPlaying());
+    EXPECT_EQ(MidiPlayData, nullptr);
+    EXPECT_TRUE(panel->MessageArea()->toPlainText().isEmpty());
+
+    panel->SaveFile();  // nor does save: no panel is shown
+    EXPECT_EQ(save_calls, 0);
+}
+
+TEST_F(WindowTest, SaveWithBothSwitchesWritesWhatTheCommandLineWrites) {
+    const std::string path = Load("melody.mid", MelodySong());
+    QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
+    QTest::mouseClick(panel->VerticalSwitch(), Qt::LeftButton);
+    EXPECT_EQ(horizontal, 1);
+    EXPECT_EQ(vertical, 1);
+
+    const Bytes saved = Save("both.mid");
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(saved, CommandLineMirror(dir, path, "-H -V"));
+
+    // One switch at a time gives the command line's single transforms too.
+    panel->VerticalSw();
+    EXPECT_EQ(Save("reversed.mid"), CommandLineMirror(dir, path, "-H"));
+    panel->HorizontalSw();
+    panel->VerticalSw();
+    EXPECT_EQ(Save("inverted.mid"), CommandLineMirror(dir, path, "-V"));
+}
+
+TEST_F(WindowTest, SaveWithSwitchesOffWritesTheLoadedSongReencoded) {
+    const std::string path = Load("melody.mid", MelodySong());
+    const Bytes saved = Save("copy.mid");
+    ASSERT_GT(saved.size(), 14u);
+    EXPECT_EQ(saved, CommandLineMirror(dir, path, ""));
+    // A format-0 file with one track, at the song's division.
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 14), HeaderChunk(0, 1, 96));
+
+    // Loading the saved file and saving it again changes nothing: the
+    // re-encoding keeps every event.
+    Load("copy.mid", saved);
+    EXPECT_EQ(Save("copy-again.mid"), saved);
+
+    // The switched-on transforms do change the file, and leave the loaded
+    // song as it was.
+    panel->HorizontalSw();
+    EXPECT_NE(Save("reversed.mid"), saved);
+    panel->HorizontalSw();
+    EXPECT_EQ(Save("copy-third.mid"), saved);
+}
+
+TEST_F(WindowTest, GMSwitchChangesNothing) {
+    Load("melody.mid", MelodySong());
+    panel->HorizontalSw();
+    // What a play plays, encoded as a file.
+    auto played = [&] {
+        panel->PlayFile();
+        panel->PlayFile();
+        EXPECT_NE(MidiPlayData, nullptr);
+        if (MidiPlayData == nullptr) return Bytes{};
+        MidiPlayData->Q2toQ1();
+        EXPECT_EQ(MidiPlayData->Q1toRaw(), 1);
+        return Bytes(MidiPlayData->buffer, MidiPlayData->buffer + MidiPlayData->size);
+    };
+    const Bytes saved_without = Save("without-gm.mid");
+    const Bytes played_without = played();
+
+    QTest::mouseClick(panel->GMSwitch(), Qt::LeftButton);
+    EXPECT_EQ(gm, 1);
+    EXPECT_TRUE(panel->GMSwitch()->isChecked());
+    EXPECT_EQ(Save("with-gm.mid"), saved_without);
+    EXPECT_EQ(played(), played_without);
+}
+
+TEST_F(WindowTest, ClosingWhilePlayingStopsFirstThenReleasesTheSongs) {
+    Load("melody.mid", MelodySong());
+    panel->PlayFile();
+    ASSERT_TRUE(WaitFor(IsSequencerRunning));
+    panel->close();
+    EXPECT_FALSE(IsPlaying());
+    EXPECT_EQ(midi_file_loader, nullptr);
+    EXPECT_EQ(MidiPlayData, nullptr);
+}
+
+TEST_F(WindowTest, DroppedFileLoads) {
+    const std::string path = dir.File("dropped.mid");
+    WriteBytes(path, MelodySong());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &drop);
+    ASSERT_NE(LoadedSong(), nullptr);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped.mid"));
+    EXPECT_EQ(open_calls, 0);
+
+    // Text that is no file is refused at the door.
+    QMimeData text;
+    text.setText(QStringLiteral("hello"));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(panel.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(WindowTest, NamesWithAStarLoadAsFiles) {
+    const std::string path = dir.File("star*.mid");
+    WriteBytes(path, ShortSong());
+    panel->LoadPath(QString::fromStdString(path));
+    ASSERT_NE(LoadedSong(), nullptr);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("star*.mid"));
+    EXPECT_EQ(open_calls, 0);  // the scripted panel was not asked
+}
+
+TEST_F(WindowTest, KeyboardShortcuts) {
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+
+    open_answers.push_back(dir.File("keys.mid"));
+    WriteBytes(open_answers.back(), MelodySong());
+    QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
+    // A button's shortcut clicks it as the mouse would, press and release.
+    EXPECT_TRUE(WaitFor([&] { return open_calls == 1; }));
+    ASSERT_NE(LoadedSong(), nullptr);
+
+    QTest::keyClick(panel.get(), Qt::Key_Space);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    QTest::keyClick(panel.get(), Qt::Key_Space);
+    EXPECT_EQ(Title(), QStringLiteral("Play"));
+
+    save_answers.push_back(dir.File("keys-saved.mid"));
+    QTest::keyClick(panel.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return save_calls == 1; }));
+    EXPECT_FALSE(ReadBytes(dir.File("keys-saved.mid")).empty());
+}
