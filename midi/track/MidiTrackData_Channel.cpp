@@ -3,6 +3,7 @@
 // event texts turned into their one-byte Shift-JIS forms.
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,8 +98,8 @@ int MidiTrackData::GetChanelWithInstName() {
     try {
         const std::string text(MetaText(name));
         return GneIsSC88BPort(text.c_str()) != 0 ? channel + kPortBOffset : channel;
-    } catch (const std::exception&) {
-        ErrorMsg(kErrTrackInternal);
+    } catch (const std::bad_alloc&) {
+        GneErrorMsg(kGneErrNoMemory);
         return channel;
     }
 }
@@ -207,7 +208,7 @@ void MidiTrackData::DbcsToSbcs(bool letters, bool kana, int status, int number) 
             std::memcpy(event->data, text.data(), stored);
             event->length = static_cast<int>(size);
         }
-    } catch (const std::exception&) {
-        ErrorMsg(kErrTrackInternal);
+    } catch (const std::bad_alloc&) {
+        GneErrorMsg(kGneErrNoMemory);
     }
 }

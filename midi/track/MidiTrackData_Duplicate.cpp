@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
 
 namespace {
@@ -47,6 +48,18 @@ void ForEachTickGroup(const MidiTrackData& track, Visit visit) {
         while (end < count && track.event_table[end]->delta == 0) ++end;
         visit(first, end);
         first = end;
+    }
+}
+
+// Runs a walk that may need memory; when it runs out, the marks made so far
+// still go in the DeleteNop that follows and the message says why the
+// clean-up stopped short.
+template <typename Walk>
+void Guarded(Walk walk) {
+    try {
+        walk();
+    } catch (const std::bad_alloc&) {
+        GneErrorMsg(kGneErrNoMemory);
     }
 }
 
@@ -111,23 +124,25 @@ void MidiTrackData::CleanUpDuplicateBankSelectAndProgramChange() {
     // The settings made between two notes: each kind keeps its first event,
     // carrying the last value. The lists are unbounded, so any number of
     // settings before a note is handled.
-    std::array<std::vector<int>, 3> lists;
-    for (int i = 0; i < event_count; ++i) {
-        MidiEvent* event = event_table[i];
-        const int kind = kind_of(event);
-        if (kind >= 0) {
-            lists[kind].push_back(i);
-            continue;
-        }
-        if (event->status != kEvNoteOn && event->status != kEvNote) continue;
-        for (auto& list : lists) {
-            if (list.size() > 1) {
-                SetMessageValue(event_table[list.front()], event_table[list.back()]->value);
-                for (std::size_t k = 1; k < list.size(); ++k) MarkNone(event_table[list[k]]);
+    Guarded([&] {
+        std::array<std::vector<int>, 3> lists;
+        for (int i = 0; i < event_count; ++i) {
+            MidiEvent* event = event_table[i];
+            const int kind = kind_of(event);
+            if (kind >= 0) {
+                lists[kind].push_back(i);
+                continue;
             }
-            list.clear();
+            if (event->status != kEvNoteOn && event->status != kEvNote) continue;
+            for (auto& list : lists) {
+                if (list.size() > 1) {
+                    SetMessageValue(event_table[list.front()], event_table[list.back()]->value);
+                    for (std::size_t k = 1; k < list.size(); ++k) MarkNone(event_table[list[k]]);
+                }
+                list.clear();
+            }
         }
-    }
+    });
     DeleteNop();
 }
 
@@ -200,7 +215,7 @@ int MidiTrackData::CleanUpDuplicateNoteOnOff(bool split) {
             out[k + 1]->delta += out[k]->delta;
             delete out[k];
         }
-        ErrorMsg(kErrTrackTooMuchData);
+        GneErrorMsg(kGneErrNoMemory);
     }
     DeleteNop();
     Q1toQ2();
@@ -215,25 +230,27 @@ int MidiTrackData::DeleteDuplicateNote() {
     };
     std::vector<Key> keys;
     int removed = 0;
-    ForEachTickGroup(*this, [&](int first, int end) {
-        keys.clear();
-        for (int i = first; i < end; ++i) {
-            const MidiEvent* event = event_table[i];
-            if (event->status == kEvNote) keys.push_back({event->note, event->duration, i});
-        }
-        if (keys.size() < 2) return;
-        // Within a run of equal note and duration, the earliest Note stays.
-        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-            if (a.note != b.note) return a.note < b.note;
-            if (a.duration != b.duration) return a.duration < b.duration;
-            return a.index < b.index;
-        });
-        for (std::size_t k = 1; k < keys.size(); ++k) {
-            if (keys[k].note == keys[k - 1].note && keys[k].duration == keys[k - 1].duration) {
-                MarkNone(event_table[keys[k].index]);
-                ++removed;
+    Guarded([&] {
+        ForEachTickGroup(*this, [&](int first, int end) {
+            keys.clear();
+            for (int i = first; i < end; ++i) {
+                const MidiEvent* event = event_table[i];
+                if (event->status == kEvNote) keys.push_back({event->note, event->duration, i});
             }
-        }
+            if (keys.size() < 2) return;
+            // Within a run of equal note and duration, the earliest Note stays.
+            std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+                if (a.note != b.note) return a.note < b.note;
+                if (a.duration != b.duration) return a.duration < b.duration;
+                return a.index < b.index;
+            });
+            for (std::size_t k = 1; k < keys.size(); ++k) {
+                if (keys[k].note == keys[k - 1].note && keys[k].duration == keys[k - 1].duration) {
+                    MarkNone(event_table[keys[k].index]);
+                    ++removed;
+                }
+            }
+        });
     });
     if (removed > 0) DeleteNop();
     return removed;
@@ -258,67 +275,69 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
     std::array<int, kNotes> after{};  // live Notes after the current one, per pitch
     int removed = 0;
 
-    ForEachTickGroup(*this, [&](int first, int end) {
-        indices.clear();
-        sorted.clear();
-        for (int i = first; i < end; ++i) {
-            const MidiEvent* event = event_table[i];
-            if (event->status != kEvNote || event->note < 0 || event->note >= kNotes) continue;
-            sorted.push_back({event->duration, event->note, static_cast<int>(indices.size())});
-            indices.push_back(i);
-        }
-        const int count = static_cast<int>(indices.size());
-        if (count < 3) return;  // the outer voices are never removed
-        std::sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
-            if (a.duration != b.duration) return a.duration < b.duration;
-            if (a.note != b.note) return a.note < b.note;
-            return a.order < b.order;
-        });
-        live.assign(static_cast<std::size_t>(count), true);
-        swept.assign(static_cast<std::size_t>(count), false);
-        int highest = 0;
-        int lowest = kNotes - 1;
-        for (const Entry& entry : sorted) after[entry.note] = 0;
-        for (const Entry& entry : sorted) {
-            ++after[entry.note];
-            highest = std::max(highest, entry.note);
-            lowest = std::min(lowest, entry.note);
-        }
+    Guarded([&] {
+        ForEachTickGroup(*this, [&](int first, int end) {
+            indices.clear();
+            sorted.clear();
+            for (int i = first; i < end; ++i) {
+                const MidiEvent* event = event_table[i];
+                if (event->status != kEvNote || event->note < 0 || event->note >= kNotes) continue;
+                sorted.push_back({event->duration, event->note, static_cast<int>(indices.size())});
+                indices.push_back(i);
+            }
+            const int count = static_cast<int>(indices.size());
+            if (count < 3) return;  // the outer voices are never removed
+            std::sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
+                if (a.duration != b.duration) return a.duration < b.duration;
+                if (a.note != b.note) return a.note < b.note;
+                return a.order < b.order;
+            });
+            live.assign(static_cast<std::size_t>(count), true);
+            swept.assign(static_cast<std::size_t>(count), false);
+            int highest = 0;
+            int lowest = kNotes - 1;
+            for (const Entry& entry : sorted) after[entry.note] = 0;
+            for (const Entry& entry : sorted) {
+                ++after[entry.note];
+                highest = std::max(highest, entry.note);
+                lowest = std::min(lowest, entry.note);
+            }
 
-        for (int k = 0; k < count; ++k) {
-            if (!live[k]) continue;
-            const MidiEvent* a = event_table[indices[k]];
-            --after[a->note];
-            // The bounds only move inwards as Notes leave the set after a.
-            while (highest >= 0 && after[highest] == 0) --highest;
-            while (lowest < kNotes && after[lowest] == 0) ++lowest;
-            if (highest < 0) break;
-            for (int pitch = a->note % 12; pitch < kNotes; pitch += 12) {
-                if (pitch == highest || pitch == lowest || after[pitch] == 0) continue;
-                const Entry probe{a->duration, pitch, -1};
-                auto it = std::lower_bound(sorted.begin(), sorted.end(), probe,
-                                           [](const Entry& x, const Entry& y) {
-                                               if (x.duration != y.duration)
-                                                   return x.duration < y.duration;
-                                               if (x.note != y.note) return x.note < y.note;
-                                               return x.order < y.order;
-                                           });
-                if (it == sorted.end() || it->duration != a->duration || it->note != pitch) {
-                    continue;
-                }
-                const auto bucket = static_cast<std::size_t>(it - sorted.begin());
-                if (swept[bucket]) continue;
-                swept[bucket] = true;
-                for (; it != sorted.end() && it->duration == a->duration && it->note == pitch;
-                     ++it) {
-                    if (it->order <= k || !live[it->order]) continue;
-                    live[it->order] = false;
-                    --after[pitch];
-                    MarkNone(event_table[indices[it->order]]);
-                    ++removed;
+            for (int k = 0; k < count; ++k) {
+                if (!live[k]) continue;
+                const MidiEvent* a = event_table[indices[k]];
+                --after[a->note];
+                // The bounds only move inwards as Notes leave the set after a.
+                while (highest >= 0 && after[highest] == 0) --highest;
+                while (lowest < kNotes && after[lowest] == 0) ++lowest;
+                if (highest < 0) break;
+                for (int pitch = a->note % 12; pitch < kNotes; pitch += 12) {
+                    if (pitch == highest || pitch == lowest || after[pitch] == 0) continue;
+                    const Entry probe{a->duration, pitch, -1};
+                    auto it = std::lower_bound(sorted.begin(), sorted.end(), probe,
+                                               [](const Entry& x, const Entry& y) {
+                                                   if (x.duration != y.duration)
+                                                       return x.duration < y.duration;
+                                                   if (x.note != y.note) return x.note < y.note;
+                                                   return x.order < y.order;
+                                               });
+                    if (it == sorted.end() || it->duration != a->duration || it->note != pitch) {
+                        continue;
+                    }
+                    const auto bucket = static_cast<std::size_t>(it - sorted.begin());
+                    if (swept[bucket]) continue;
+                    swept[bucket] = true;
+                    for (; it != sorted.end() && it->duration == a->duration && it->note == pitch;
+                         ++it) {
+                        if (it->order <= k || !live[it->order]) continue;
+                        live[it->order] = false;
+                        --after[pitch];
+                        MarkNone(event_table[indices[it->order]]);
+                        ++removed;
+                    }
                 }
             }
-        }
+        });
     });
     if (removed > 0) DeleteNop();
     return removed;
