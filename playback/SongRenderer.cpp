@@ -71,7 +71,8 @@ public:
         while (frames_ < limit && fluid_synth_get_active_voice_count(synth_.Synth()) > 0) {
             RenderBlock(static_cast<int>(std::min<std::int64_t>(kBlockFrames, limit - frames_)));
         }
-        if (options_.progress) options_.progress(total_, total_);
+        // The end: all of it done, however long the fading took.
+        if (options_.progress) options_.progress(Seconds(), Seconds());
     }
 
 private:

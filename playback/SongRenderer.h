@@ -12,7 +12,8 @@ struct RenderOptions {
     std::string soundfont;      // empty: the default General MIDI SoundFont
     int sample_rate = 44100;    // stereo, 16 bits
     double tail_seconds = 3.0;  // at most this long after the last event, while notes fade
-    // Called now and then with the seconds rendered and the seconds in all.
+    // Called now and then with the seconds rendered and the seconds in all
+    // (expected); the last call gives the length written twice.
     std::function<void(double done, double total)> progress;
 };
 
