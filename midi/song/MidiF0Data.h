@@ -109,8 +109,7 @@ public:
     // Q1 or Q2: the position of tick, beats counted in quarter notes or, with
     // byDenominator, in the time signature's note value. 1, or 0 (all 0)
     // when the song has no positive division or measure length.
-    int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat,
-                           bool byDenominator);
+    int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat, bool byDenominator);
     // Q1 or Q2: the position of every event at its own tick, as
     // GetMeasureBeatTick gives it, in one walk. 1, or 0 as above.
     int GetEventPositions(std::vector<MidiMeasurePosition>* positions, bool byDenominator);
@@ -119,8 +118,8 @@ public:
     int GetNumMeasure();                  // Q1: measures, a partial one counting whole
     // Microseconds per quarter note of the first tempo; 500000 when none.
     long GetClockTempo();
-    long GetSongDuration();  // Q2: ticks to the end of the last note or event
-    void SetStartTempo();    // Q2: 100 bpm at the first note when no tempo comes earlier
+    long GetSongDuration();         // Q2: ticks to the end of the last note or event
+    void SetStartTempo();           // Q2: 100 bpm at the first note when no tempo comes earlier
     void MoveTempoBeforeNote();     // every tempo leads its instant; the later of two wins
     void DeleteUnnecessaryTempo();  // Q2: only the last tempo before the first note stays
     void DeleteTempo(int first, int last);  // tempos at indexes first..last

@@ -91,10 +91,9 @@ public:
     // beats in quarter notes (or in the denominator's note value). 1, or 0
     // (all 0) without tracks or a positive division.
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat);
-    int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat,
-                           bool byDenominator);
+    int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat, bool byDenominator);
     int GetTick(int measure, int beat, int tick);  // the inverse of GetMeasureBeatTick
-    int GetNumBeat();                 // the longest track in quarter notes, rounded up
+    int GetNumBeat();                              // the longest track in quarter notes, rounded up
     int GetNextMeasureDelta(int tick);  // Q2: the first measure boundary at or after tick
     int GetNumMeasure();                // Q2: measures of the merged song
     long GetTuneLength();               // ticks of the longest track; 0 without tracks
