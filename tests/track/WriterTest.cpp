@@ -119,7 +119,9 @@ TEST(TrackWriter, ExactBytesOfEveryKind) {
         const MidiEvent& b = *track.event_table[i];
         EXPECT_EQ(a.delta, b.delta) << i;
         // An exclusive message gets its type from the reader's classification.
-        if (b.status != kEvSysEx) EXPECT_EQ(a.number, b.number) << i;
+        if (b.status != kEvSysEx) {
+            EXPECT_EQ(a.number, b.number) << i;
+        }
         if (b.status == kEvMeta && b.number != kMetaTempo && b.number != kMetaEndOfTrack) {
             ASSERT_EQ(a.length, b.length) << i;
             EXPECT_EQ(std::memcmp(a.data, b.data, static_cast<std::size_t>(b.length)), 0) << i;
