@@ -84,6 +84,18 @@ TEST(SongF1, MergingBackPutsMetaEventsAndLowerChannelsFirst) {
     EXPECT_EQ(view[4].tick, 20);
     EXPECT_EQ(split.track_count, 17);  // the format-1 song stays
 
+    MidiF1Data replaced(480);
+    replaced.ReplaceData(&song);
+    EXPECT_EQ(replaced.track_count, 17);
+    EXPECT_EQ(replaced.division, 96);
+    EXPECT_EQ(View(replaced.GetTrack(6)), View(split.GetTrack(6)));
+
+    split.Q2toQ1();
+    MidiF1Data part(&split, 0, 10);  // a time range of a Q1 song
+    EXPECT_EQ(part.form, kFormQ1);
+    EXPECT_EQ(part.track_count, 17);
+    split.Q1toQ2();
+
     MidiF0Data titled(kFormQ2);
     split.SetMidiF0DataWithoutTrackTitle(&titled);
     EXPECT_EQ(View(titled.track.get()).size(), 5u);
