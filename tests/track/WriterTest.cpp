@@ -21,7 +21,7 @@ MidiEvent* WithData(int delta, int status, int number, const Bytes& bytes) {
     if (static_cast<int>(bytes.size()) + 1 > event->DataCapacity()) {
         event->ResizeData(static_cast<int>(bytes.size()) + 1);
     }
-    std::memcpy(event->data, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(event->data, bytes.data(), bytes.size());
     event->length = static_cast<int>(bytes.size());
     return event;
 }
