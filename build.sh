@@ -37,6 +37,9 @@ demo)
     build/cli/retrograde demo --force
     ;;
 test)
+    # Real MIDI files for the tests (Debian's mma and openttd-openmsx, unpacked,
+    # not installed); a failure to fetch them stops the run here, loudly.
+    tests/realfiles/fetch.sh "$PWD/build/realfiles"
     ctest --test-dir build --output-on-failure -j "$jobs"
     ./tests/sanitizers.sh
     ;;

@@ -1,0 +1,105 @@
+// Loading, mirroring and writing for the subcommands of `retrograde`.
+#include "CliSupport.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "General/GeneralMac.h"
+#include "midi/song/MidiF0Data.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The loader takes a name with '*' for a pattern of its open panel; for such
+// a name the panel answers with the name itself, so every file can be read.
+class PanelAnswers {
+public:
+    explicit PanelAnswers(const std::string& path) {
+        GnePanelHooks hooks;
+        hooks.open_file = [path](const std::string&, std::string& chosen) {
+            chosen = path;
+            return true;
+        };
+        previous_ = GneSetPanelHooks(std::move(hooks));
+    }
+    ~PanelAnswers() { GneSetPanelHooks(std::move(previous_)); }
+    PanelAnswers(const PanelAnswers&) = delete;
+    PanelAnswers& operator=(const PanelAnswers&) = delete;
+
+private:
+    GnePanelHooks previous_;
+};
+
+}  // namespace
+
+std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) throw CliFailure(path + ": no such file");
+    if (path.size() >= static_cast<std::size_t>(kLoaderNameSize)) {
+        throw CliFailure(path + ": the file name is too long");
+    }
+    std::unique_ptr<MidiFileLoader> loader;
+    {
+        PanelAnswers answers(path);
+        loader = std::make_unique<MidiFileLoader>(path.c_str());
+    }
+    if (!loader->GetMidiF1Data() || loader->GetMidiF1Data()->GetTrackCount() == 0) {
+        if (fs::file_size(path, error) >= static_cast<std::uintmax_t>(kMusicDataBufferSize)) {
+            throw CliFailure(path + ": too large (a song holds at most 256 KiB)");
+        }
+        throw CliFailure(path + ": not a readable Standard MIDI File of format 0 or 1");
+    }
+    return loader;
+}
+
+std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path) {
+    std::unique_ptr<MidiFileLoader> loader = LoadSong(path);
+    loader->SetMidiF0Data();
+    if (!loader->GetMidiF0Data() || !loader->GetMidiF0Data()->GetTrack()) {
+        throw CliFailure(path + ": the tracks could not be merged into one song");
+    }
+    return loader;
+}
+
+std::vector<unsigned char> MirrorToImage(MidiF0Data* song, bool horizontal, bool vertical) {
+    MidiF0Data copy(song);
+    copy.Q2toQ1();
+    if (horizontal) copy.HorizontalReverse();
+    if (vertical) copy.VerticalReverse();
+    if (copy.Q1toRaw() != 1 || copy.size <= 0) {
+        throw CliFailure("the song could not be encoded (a Standard MIDI File holds 256 KiB here)");
+    }
+    return std::vector<unsigned char>(copy.buffer, copy.buffer + copy.size);
+}
+
+void CheckOutput(const std::string& input, const std::string& output, bool force) {
+    std::error_code error;
+    if (!fs::exists(output, error)) return;
+    if (!input.empty() && fs::equivalent(input, output, error)) {
+        throw CliFailure(output + ": is the input file; choose another output");
+    }
+    if (fs::is_directory(output, error)) throw CliFailure(output + ": is a folder");
+    if (!force) throw CliFailure(output + ": exists already (--force replaces it)");
+}
+
+void WriteOutput(const std::string& path, const std::vector<unsigned char>& bytes) {
+    if (GneSaveFile(path.c_str(), bytes.data(), static_cast<long>(bytes.size())) != 1) {
+        throw CliFailure(path + ": could not be written");
+    }
+}
+
+std::string FileText(const unsigned char* data, int length) {
+    if (!data || length <= 0) return {};
+    return GneFileTextToUtf8(
+        std::string_view(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)));
+}
+
+int CountNotes(const MidiF0Data* song) {
+    const MidiTrackData* track = song ? song->GetTrack() : nullptr;
+    int notes = 0;
+    for (int k = 0; track && k < track->event_count; ++k) {
+        if (track->event_table[k]->status == kEvNote) ++notes;
+    }
+    return notes;
+}

@@ -1,0 +1,38 @@
+// What the subcommands share: loading a song as the window does, mirroring
+// and encoding it, and writing the result without harming other files.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "midi/song/MidiFileLoader.h"
+
+// A failure the program reports in one line and answers with exit status 1.
+class CliFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Loads path through MidiFileLoader; the loader then holds the format-1 song.
+// Throws CliFailure when the file is no usable song.
+std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path);
+// LoadSong, then the tracks merged into the format-0 song (Q2) that the
+// program keeps, plays and saves.
+std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path);
+
+// The save action: a copy of song, Q2toQ1, the horizontal and then the
+// vertical transform when asked for, Q1toRaw. Returns the format-0 file.
+std::vector<unsigned char> MirrorToImage(MidiF0Data* song, bool horizontal, bool vertical);
+
+// Refuses an output that is the input, or that exists while force is off.
+void CheckOutput(const std::string& input, const std::string& output, bool force);
+// Writes bytes to path (through a temporary file renamed over it).
+void WriteOutput(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A text taken from a MIDI file, shown as UTF-8.
+std::string FileText(const unsigned char* data, int length);
+// The number of notes of a song in Q2 form.
+int CountNotes(const MidiF0Data* song);

@@ -1,0 +1,125 @@
+// `retrograde info`: a summary of a song: format, tracks, division, length,
+// channels, drums, tempos and track names.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CliSupport.h"
+#include "Commands.h"
+#include "midi/song/MidiF0Data.h"
+
+namespace {
+
+constexpr int kChannels = 16;
+
+// The text of the first track name of a track, as UTF-8.
+std::string TrackName(const MidiTrackData* track) {
+    for (int k = 0; track && k < track->event_count; ++k) {
+        const MidiEvent* e = track->event_table[k];
+        if (e->IsMeta(kMetaTrackName)) {
+            return FileText(e->data, std::min(e->length, e->DataCapacity()));
+        }
+    }
+    return {};
+}
+
+std::string ChannelList(const std::array<bool, kChannels>& channels) {
+    std::string list;
+    for (int c = 0; c < kChannels; ++c) {
+        if (!channels[c]) continue;
+        if (!list.empty()) list += ' ';
+        list += std::to_string(c + 1);
+    }
+    return list.empty() ? "none" : list;
+}
+
+double Bpm(long tempo) {
+    return tempo > 0 ? 60000000.0 / static_cast<double>(tempo) : 0.0;
+}
+
+int Run(const std::string& input) {
+    const auto loader = LoadSong(input);
+    const int tracks_in_file =
+        loader->data && loader->size >= 12 ? loader->data[10] * 256 + loader->data[11] : 0;
+    std::vector<std::string> names;
+    const MidiF1Data* f1 = loader->GetMidiF1Data();
+    // A format-0 file was split by channel; its names are those of its one track.
+    for (int n = 0; n < f1->GetTrackCount(); ++n) {
+        std::string name = TrackName(f1->GetTrack(n));
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    loader->SetMidiF0Data();
+    MidiF0Data* song = loader->GetMidiF0Data();
+    if (!song || !song->GetTrack()) throw CliFailure(input + ": the tracks could not be merged");
+    MidiTrackData* track = song->GetTrack();
+
+    std::array<bool, kChannels> used{};
+    std::array<bool, kChannels> drums{};
+    int notes = 0;
+    long slowest = 0;
+    long fastest = 0;
+    double seconds = 0.0;
+    long long time = 0;
+    long long timed = 0;  // the tick up to which seconds are counted
+    long tempo = kDefaultTempo;
+    const long long duration = song->GetSongDuration();
+    const auto add_seconds = [&](long long until) {
+        if (song->division > 0 && until > timed) {
+            seconds += static_cast<double>(until - timed) * static_cast<double>(tempo) /
+                       (static_cast<double>(song->division) * 1e6);
+            timed = until;
+        }
+    };
+    for (int k = 0; k < track->event_count; ++k) {
+        const MidiEvent* e = track->event_table[k];
+        time += e->delta;
+        if (e->status == kEvNote && e->channel >= 0 && e->channel < kChannels) {
+            used[e->channel] = true;
+            ++notes;
+        }
+        if (e->IsMeta(kMetaTempo) && e->value > 0) {
+            add_seconds(std::min(time, duration));
+            tempo = e->value;
+            slowest = slowest == 0 ? tempo : std::max(slowest, tempo);
+            fastest = fastest == 0 ? tempo : std::min(fastest, tempo);
+        }
+    }
+    add_seconds(duration);
+    for (int c = 0; c < kChannels; ++c) drums[c] = used[c] && track->IsDrumChanel(c) != 0;
+
+    MidiF0Data measured(song);
+    measured.Q2toQ1();
+    const int measures = measured.GetNumMeasure();
+
+    std::printf("file:      %s\n", input.c_str());
+    std::printf("format:    %d\n", loader->file_format);
+    std::printf("tracks:    %d\n", tracks_in_file);
+    std::printf("division:  %d ticks per quarter note\n", song->division);
+    std::printf("length:    %d measures, %.1f seconds (%lld ticks)\n", measures, seconds, duration);
+    std::printf("notes:     %d\n", notes);
+    std::printf("channels:  %s\n", ChannelList(used).c_str());
+    std::printf("drums:     %s\n", ChannelList(drums).c_str());
+    if (slowest == 0) {
+        std::printf("tempo:     120 bpm (none given)\n");
+    } else if (slowest == fastest) {
+        std::printf("tempo:     %.1f bpm\n", Bpm(slowest));
+    } else {
+        std::printf("tempo:     %.1f to %.1f bpm\n", Bpm(slowest), Bpm(fastest));
+    }
+    std::printf("names:     %s\n", names.empty() ? "none" : "");
+    for (const std::string& name : names) std::printf("  %s\n", name.c_str());
+    return 0;
+}
+
+}  // namespace
+
+CliCommand AddInfoCommand(CLI::App& parent) {
+    auto input = std::make_shared<std::string>();
+    CLI::App* app = parent.add_subcommand(
+        "info", "Summarise a song: format, tracks, length, channels, drums, tempos, names");
+    app->add_option("INPUT", *input, "The song to read")->required();
+    return {app, [input] { return Run(*input); }};
+}

@@ -1,0 +1,54 @@
+// `retrograde mirror`: what the window's save action does, from the command
+// line: the song backwards and/or upside down, written as a format-0 file.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "CliSupport.h"
+#include "Commands.h"
+
+namespace {
+
+struct MirrorOptions {
+    bool horizontal = false;
+    bool vertical = false;
+    bool force = false;
+    std::string input;
+    std::string output;
+};
+
+const char* Describe(bool horizontal, bool vertical) {
+    if (horizontal && vertical) return "backwards and upside down";
+    if (horizontal) return "backwards";
+    if (vertical) return "upside down";
+    return "re-encoded";
+}
+
+}  // namespace
+
+CliCommand AddMirrorCommand(CLI::App& parent) {
+    auto options = std::make_shared<MirrorOptions>();
+    CLI::App* app = parent.add_subcommand(
+        "mirror", "Mirror a song backwards (-H) and/or upside down (-V); save as format 0");
+    app->footer(
+        "Does what the window's save action does: the song is read (format 0 or 1), "
+        "-H reverses it in time (every note keeps its length), -V turns every melodic "
+        "channel upside down (drums stay), horizontal first, and the result is written "
+        "as a format-0 file. INPUT is never overwritten.");
+    app->add_flag("-H,--horizontal", options->horizontal, "Reverse the song in time");
+    app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
+    app->add_option("INPUT", options->input, "The song to read")->required();
+    app->add_option("-o,--output", options->output, "The file to write (never the input)")
+        ->required();
+    app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
+    return {app, [options] {
+                CheckOutput(options->input, options->output, options->force);
+                const auto loader = LoadFormat0Song(options->input);
+                MidiF0Data* song = loader->GetMidiF0Data();
+                WriteOutput(options->output,
+                            MirrorToImage(song, options->horizontal, options->vertical));
+                std::printf("%s: %d notes, %s\n", options->output.c_str(), CountNotes(song),
+                            Describe(options->horizontal, options->vertical));
+                return 0;
+            }};
+}

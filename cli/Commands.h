@@ -1,0 +1,20 @@
+// The subcommands of the `retrograde` program. Each lives in its own
+// Cmd_*.cpp and is registered from main.cpp.
+#pragma once
+
+#include <functional>
+
+#include <CLI/CLI.hpp>
+
+// A registered subcommand and what runs when it was chosen: the exit status,
+// 0 on success. Failures may also be thrown as CliFailure (CliSupport.h).
+struct CliCommand {
+    CLI::App* app = nullptr;
+    std::function<int()> run;
+};
+
+CliCommand AddMirrorCommand(CLI::App& parent);
+CliCommand AddDemoCommand(CLI::App& parent);
+CliCommand AddConvertCommand(CLI::App& parent);
+CliCommand AddDumpCommand(CLI::App& parent);
+CliCommand AddInfoCommand(CLI::App& parent);

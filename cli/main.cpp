@@ -1,0 +1,63 @@
+// The `retrograde` command-line program: mirrors, converts and describes
+// Standard MIDI Files with the library the window uses.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "CliSupport.h"
+#include "Commands.h"
+
+namespace {
+
+// Parse errors are told in one line, with a pointer to the help.
+std::string OneLine(const CLI::App*, const CLI::Error& error) {
+    std::string text = error.what();
+    for (char& c : text) {
+        if (c == '\n') c = ' ';
+    }
+    return "retrograde: " + text + " (see --help)\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app(
+        "Retrograde: plays Standard MIDI Files backwards and/or upside down.\n"
+        "Library messages are written to standard error.",
+        "retrograde");
+    app.require_subcommand(1);
+    app.failure_message(OneLine);
+
+    std::vector<CliCommand> commands;
+    commands.push_back(AddMirrorCommand(app));
+    commands.push_back(AddDemoCommand(app));
+    commands.push_back(AddConvertCommand(app));
+    commands.push_back(AddDumpCommand(app));
+    commands.push_back(AddInfoCommand(app));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error);
+    }
+    for (const CliCommand& command : commands) {
+        if (!command.app->parsed()) continue;
+        try {
+            const int status = command.run();
+            std::fflush(stdout);
+            return status;
+        } catch (const CliFailure& failure) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "retrograde: %s\n", failure.what());
+            return 1;
+        } catch (const std::exception& failure) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "retrograde: unexpected failure: %s\n", failure.what());
+            return 1;
+        }
+    }
+    return 1;
+}

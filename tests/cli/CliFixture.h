@@ -1,0 +1,242 @@
+// Helpers for the command-line tests: running `retrograde`, and reading its
+// files back with independent readers (mido under /usr/bin/python3, midicsv)
+// and with the library, as plain notes to compare.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "midi/song/MidiFileLoader.h"
+#include "song/MirrorFixture.h"
+#include "support/TestSupport.h"
+
+namespace cli_test {
+
+using mirror_test::NoteValue;
+using Notes = std::vector<NoteValue>;
+
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a shell command line in folder (when given); captures both streams.
+inline RunResult RunShell(const std::string& line, const std::string& folder = "") {
+    TempDir capture;
+    const std::string out = capture.File("out");
+    const std::string err = capture.File("err");
+    std::string command = line + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+    if (!folder.empty()) command = "cd " + Quote(folder) + " && " + command;
+    const int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadText(out);
+    result.err = ReadText(err);
+    return result;
+}
+
+// `retrograde` with the given (already quoted) arguments.
+inline RunResult Retrograde(const std::string& arguments, const std::string& folder = "") {
+    return RunShell(Quote(RETROGRADE_CLI) + " " + arguments, folder);
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// What mido saw in one file.
+struct MidoView {
+    bool ok = false;
+    std::string error;
+    int format = -1;
+    int tracks = 0;
+    int division = 0;
+    int note_ons = 0;
+    Notes notes;  // sorted
+};
+
+constexpr const char* kSystemPython = "/usr/bin/python3";
+
+inline std::string NotesScript() {
+    return std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_notes.py";
+}
+
+// Reads every file with mido in one run of the system's Python (where
+// Debian's python3-mido lives; another python3 may come first on PATH).
+inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::string>& paths) {
+    std::map<std::string, MidoView> views;
+    if (paths.empty()) return views;
+    std::string arguments;
+    for (const std::string& path : paths) arguments += " " + Quote(path);
+    const RunResult run = RunShell(Quote(kSystemPython) + " " + Quote(NotesScript()) + arguments);
+    EXPECT_EQ(run.status, 0) << "mido could not run (python3-mido missing?): " << run.err;
+    MidoView* current = nullptr;
+    for (const std::string& line : Lines(run.out)) {
+        std::istringstream in(line);
+        std::string word;
+        in >> word;
+        if (word == "FILE") {
+            std::string path = line.substr(5);
+            current = &views[path];
+        } else if (!current) {
+            continue;
+        } else if (word == "ERROR") {
+            current->error = line;
+        } else if (word == "HEADER") {
+            in >> current->format >> current->tracks >> current->division;
+            current->ok = true;
+        } else if (word == "NOTE") {
+            NoteValue n{};
+            in >> n.start >> n.channel >> n.note >> n.duration >> n.velocity;
+            current->notes.push_back(n);
+        } else if (word == "ONS") {
+            in >> current->note_ons;
+        }
+    }
+    return views;
+}
+
+inline MidoView ReadWithMido(const std::string& path) {
+    auto views = ReadWithMido(std::vector<std::string>{path});
+    return views[path];
+}
+
+// The notes midicsv sees: its note-on and note-off records, paired first on
+// with first off per channel and pitch, in time order over all tracks.
+inline Notes ReadWithMidicsv(const std::string& path, int* division = nullptr) {
+    const RunResult run = RunShell("midicsv " + Quote(path));
+    EXPECT_EQ(run.status, 0) << "midicsv failed on " << path << ": " << run.err;
+    struct Record {
+        long time;
+        int order;
+        bool on;
+        int channel;
+        int note;
+        int velocity;
+    };
+    std::vector<Record> records;
+    int order = 0;
+    for (std::string line : Lines(run.out)) {
+        std::replace(line.begin(), line.end(), ',', ' ');
+        std::istringstream in(line);
+        int track = 0;
+        long time = 0;
+        std::string type;
+        in >> track >> time >> type;
+        if (type == "Header" && division) {
+            int format = 0;
+            int tracks = 0;
+            in >> format >> tracks >> *division;
+        }
+        if (type != "Note_on_c" && type != "Note_off_c") continue;
+        Record r{time, order++, type == "Note_on_c", 0, 0, 0};
+        in >> r.channel >> r.note >> r.velocity;
+        if (r.on && r.velocity == 0) r.on = false;
+        records.push_back(r);
+    }
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Record& a, const Record& b) { return a.time < b.time; });
+    std::map<std::pair<int, int>, std::deque<Record>> sounding;
+    Notes notes;
+    for (const Record& r : records) {
+        auto& waiting = sounding[{r.channel, r.note}];
+        if (r.on) {
+            waiting.push_back(r);
+        } else if (!waiting.empty()) {
+            const Record start = waiting.front();
+            waiting.pop_front();
+            notes.push_back({start.time, r.channel, r.note, static_cast<int>(r.time - start.time),
+                             start.velocity});
+        }
+    }
+    std::sort(notes.begin(), notes.end());
+    return notes;
+}
+
+// A song loaded as the program loads it, merged into one Q2 track.
+inline std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
+    auto loader = std::make_unique<MidiFileLoader>(path.c_str());
+    if (loader->GetMidiF1Data()) loader->SetMidiF0Data();
+    return loader;
+}
+
+// The notes a file holds as the program reads them, in the pairing every
+// Standard MIDI File reader makes (first on with first off).
+inline Notes NotesOfFile(const std::string& path) {
+    auto loader = LoadSong(path);
+    if (!loader->GetMidiF0Data()) return {};
+    MidiF0Data copy(loader->GetMidiF0Data());
+    mirror_test::Normalise(copy);
+    return mirror_test::NotesOf(*copy.GetTrack());
+}
+
+// The notes the mirror must write for a file: horizontally each note [s, e)
+// becomes [L - e, L - s) (L: the last event before the end of track in Q1
+// form); vertically each melodic channel turns about its octave pivot.
+inline Notes ExpectedMirror(const std::string& path, bool horizontal, bool vertical) {
+    auto loader = LoadSong(path);
+    if (!loader->GetMidiF0Data()) return {};
+    MidiF0Data copy(loader->GetMidiF0Data());
+    mirror_test::Normalise(copy);
+    Notes notes = mirror_test::NotesOf(*copy.GetTrack());
+    copy.Q2toQ1();
+    const std::vector<long> times = mirror_test::TimesOf(*copy.GetTrack());
+    const long last = times.size() >= 2 ? times[times.size() - 2] : 0;
+    if (horizontal) {
+        for (NoteValue& n : notes) n.start = last - (n.start + n.duration);
+    }
+    if (vertical) {
+        std::array<int, 16> low;
+        std::array<int, 16> high;
+        low.fill(127);
+        high.fill(0);
+        for (const NoteValue& n : notes) {
+            low[n.channel] = std::min(low[n.channel], n.note);
+            high[n.channel] = std::max(high[n.channel], n.note);
+        }
+        for (NoteValue& n : notes) {
+            if (copy.GetTrack()->IsDrumChanel(n.channel)) continue;
+            const int pivot = (low[n.channel] + high[n.channel]) / 2 / 12 * 12;
+            n.note = std::clamp(2 * pivot - n.note, 0, 127);
+        }
+    }
+    std::sort(notes.begin(), notes.end());
+    return notes;
+}
+
+}  // namespace cli_test
