@@ -101,9 +101,13 @@ public:
 
     // ---- forms (MidiTrackData_Forms.cpp) and writer (MidiTrackData_Writer.cpp) ----
     void Q1toQ2();
+    // A track whose note offs would not fit the table stays in Q2, reported.
     void Q2toQ1();
     void NoteOnVelocityZeroToNoteOff();
-    int Q1toRaw();  // 1 when written, 0 when refused
+    // 1 when written; 0 when refused (wrong form, no closing end of track, or
+    // bytes that do not fit the buffer): then buffer, size and form are unchanged.
+    int Q1toRaw();
+    // The three below write to out, which must have room; they return the byte count.
     int SetEventData(MidiEvent* event, unsigned char* out);
     int SetVariable(MidiEvent* event, unsigned char* out);
     int GetMetaEvent(unsigned char* out, MidiEvent* event);
@@ -120,6 +124,8 @@ public:
     void AddGSInstSelect(int channel, unsigned char msb, unsigned char lsb, int program);
     void AddXGInstSelect(int channel, unsigned char msb, unsigned char lsb, int program);
     void AddGMInstSelect(int channel, int msb, int program);
+    // The InsertEvent operations take event over in every case: a record that
+    // cannot be stored (full table, index outside it) is destroyed, reported.
     void InsertEvent(int index, int mode, MidiEvent* event);
     void InsertEvent(int tick, MidiEvent* event);
     void InsertEvent(int tick, MidiEvent* event, int mode);
