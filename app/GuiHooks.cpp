@@ -88,14 +88,15 @@ GnePanelHooks RememberLastFolder(GnePanelHooks panels) {
     return panels;
 }
 
-void PostAlert(QWidget* window, std::string_view title, std::string_view text) {
+void PostAlert(AlertParent window, std::string_view title, std::string_view text) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) return;
     const QString caption = FromUtf8(title);
     const QString message = FromUtf8(text);
-    QPointer<QWidget> parent(window);
-    QObject* context = window != nullptr ? static_cast<QObject*>(window) : qApp;
     QMetaObject::invokeMethod(
-        context,
-        [parent, caption, message] {
+        app,
+        [window = std::move(window), caption, message] {
+            QWidget* parent = window ? window->data() : nullptr;
             // Not exec(): the box is modal to the application but the caller
             // has long gone on, and a nested event loop would stall the window.
             auto* box =
@@ -115,13 +116,15 @@ void PostMessage(QPlainTextEdit* area, std::string_view text) {
 
 GuiHooks::GuiHooks(QWidget* window, QPlainTextEdit* messages,
                    std::function<std::string()> suggest_save_name) {
-    // The sink and the alert hook are removed again by the destructor before
-    // the widgets go, and the setters wait for a running call: the raw
-    // pointers below never dangle.
+    // The sink is removed again by the destructor before the widgets go, and
+    // its setter waits for a running call: the message area never dangles.
     previous_sink_ =
         GneSetMessageSink([messages](std::string_view text) { PostMessage(messages, text); });
-    previous_alert_ = GneSetAlertHook([window](std::string_view title, std::string_view text) {
-        PostAlert(window, title, text);
+    // An alert may still be on its way from another thread after the hook
+    // is gone, so it finds the window through a guarded pointer.
+    auto parent = std::make_shared<const QPointer<QWidget>>(window);
+    previous_alert_ = GneSetAlertHook([parent](std::string_view title, std::string_view text) {
+        PostAlert(parent, title, text);
     });
     previous_panels_ = GneSetPanelHooks(
         RememberLastFolder(MakeFileDialogHooks(window, std::move(suggest_save_name))));

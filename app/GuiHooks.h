@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,9 +25,14 @@ GnePanelHooks MakeFileDialogHooks(QWidget* window, std::function<std::string()> 
 // it still exists) and remembers the folder of every choice in the settings.
 GnePanelHooks RememberLastFolder(GnePanelHooks panels);
 
-// Shows a QMessageBox with the one button "OK". Always queued to the GUI
-// thread: a report from the timer thread must not wait for a person.
-void PostAlert(QWidget* window, std::string_view title, std::string_view text);
+// The window an alert belongs to. Made and read on the GUI thread only;
+// other threads merely pass the shared pointer on.
+using AlertParent = std::shared_ptr<const QPointer<QWidget>>;
+
+// Shows a QMessageBox with the one button "OK" over the window, if it still
+// exists. Always queued to the GUI thread: a report from the timer thread
+// must not wait for a person.
+void PostAlert(AlertParent window, std::string_view title, std::string_view text);
 // Appends a line to the message area, newest last; queued from any thread so
 // that lines keep the order in which they were reported.
 void PostMessage(QPlainTextEdit* area, std::string_view text);

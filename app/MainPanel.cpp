@@ -52,6 +52,36 @@ std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song) {
     return copy;
 }
 
+// Answers the open panel with one path while it lives.
+class OpenPanelAnswer {
+public:
+    explicit OpenPanelAnswer(std::string path) {
+        GnePanelHooks answer;
+        answer.open_file = [path = std::move(path)](const std::string&, std::string& chosen) {
+            chosen = path;
+            return true;
+        };
+        previous_ = GneSetPanelHooks(std::move(answer));
+    }
+    ~OpenPanelAnswer() { GneSetPanelHooks(std::move(previous_)); }
+    OpenPanelAnswer(const OpenPanelAnswer&) = delete;
+    OpenPanelAnswer& operator=(const OpenPanelAnswer&) = delete;
+
+private:
+    GnePanelHooks previous_;
+};
+
+// Runs an action; a failure inside (out of memory) is reported rather than
+// let out into the event loop.
+template <typename Action>
+void Guarded(Action action) {
+    try {
+        action();
+    } catch (const std::exception&) {
+        GneWriteErrorMsg("MainPanelでエラーが発生しました。");
+    }
+}
+
 }  // namespace
 
 MainPanel::MainPanel(QWidget* parent) : QWidget(parent) {
@@ -246,35 +276,32 @@ void MainPanel::GMSw() {
 }
 
 void MainPanel::LoadFile() {
-    // The song loaded before stays when the panel is cancelled or the new
-    // file cannot be read: a person who changes their mind keeps their song.
-    auto loader = std::make_unique<MidiFileLoader>();
-    AfterLoad(std::move(loader));
+    Guarded([&] {
+        // The song loaded before stays when the panel is cancelled or the new
+        // file cannot be read: a person who changes their mind keeps their song.
+        auto loader = std::make_unique<MidiFileLoader>();
+        AfterLoad(std::move(loader));
+    });
 }
 
 void MainPanel::LoadPath(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    if (name.size() >= kLoaderNameSize) {
-        GneWriteErrorMsg(("ファイル名が長すぎます: " + name.toStdString()).c_str());
-        return;
-    }
-    std::unique_ptr<MidiFileLoader> loader;
-    if (name.contains('*')) {
-        // The loader takes a name with '*' for a pattern to ask about; hand
-        // the name over through the open panel instead, so it is read as is.
-        const std::string chosen = name.toStdString();
-        GnePanelHooks answer;
-        answer.open_file = [chosen](const std::string&, std::string& out) {
-            out = chosen;
-            return true;
-        };
-        GnePanelHooks previous = GneSetPanelHooks(std::move(answer));
-        loader = std::make_unique<MidiFileLoader>();
-        GneSetPanelHooks(std::move(previous));
-    } else {
-        loader = std::make_unique<MidiFileLoader>(name.constData());
-    }
-    AfterLoad(std::move(loader));
+    Guarded([&] {
+        const QByteArray name = QFile::encodeName(path);
+        if (name.size() >= kLoaderNameSize) {
+            GneWriteErrorMsg(("ファイル名が長すぎます: " + name.toStdString()).c_str());
+            return;
+        }
+        std::unique_ptr<MidiFileLoader> loader;
+        if (name.contains('*')) {
+            // The loader takes a name with '*' for a pattern to ask about; hand
+            // the name over through the open panel instead, so it is read as is.
+            const OpenPanelAnswer answer(name.toStdString());
+            loader = std::make_unique<MidiFileLoader>();
+        } else {
+            loader = std::make_unique<MidiFileLoader>(name.constData());
+        }
+        AfterLoad(std::move(loader));
+    });
 }
 
 void MainPanel::AfterLoad(std::unique_ptr<MidiFileLoader> loader) {
@@ -289,34 +316,41 @@ void MainPanel::AfterLoad(std::unique_ptr<MidiFileLoader> loader) {
 }
 
 void MainPanel::PlayFile() {
-    SetStopCallback(CallbackStop, PlayBtn);
-    // A running song can always be stopped, also after a later load failed.
-    if (IsPlaying() && MidiPlayData) {
-        MidiPlayData->Stop();
-        SetPlayButtonTitle(PlayBtn, kPlayTitle);
-        UpdateButtons();
-        return;
-    }
-    MidiF0Data* song = LoadedSong();
-    if (song == nullptr) return;
+    Guarded([&] {
+        SetStopCallback(CallbackStop, PlayBtn);
+        // A running song can always be stopped, also after a later load failed.
+        if (IsPlaying() && MidiPlayData) {
+            MidiPlayData->Stop();
+            SetPlayButtonTitle(PlayBtn, kPlayTitle);
+            UpdateButtons();
+            return;
+        }
+        MidiF0Data* song = LoadedSong();
+        if (song == nullptr) return;
 
-    MidiPlayData.reset();
-    MidiPlayData = MirroredCopy(song);
-    MidiPlayData->Q1toQ2();
-    NotePlayStarted();
-    // 0 when the play thread started; otherwise nothing plays and the title stays.
-    if (MidiPlayData->Play() != 0) return;
-    SetPlayButtonTitle(PlayBtn, kStopTitle);
-    UpdateButtons();
+        // A song that has just ended may still be tearing down on the play
+        // thread; its copy goes only when that thread is done with it.
+        WaitUntilPlayerIdle();
+        MidiPlayData.reset();
+        MidiPlayData = MirroredCopy(song);
+        MidiPlayData->Q1toQ2();
+        NotePlayStarted();
+        // 0 when the play thread started; otherwise nothing plays and the title stays.
+        if (MidiPlayData->Play() != 0) return;
+        SetPlayButtonTitle(PlayBtn, kStopTitle);
+        UpdateButtons();
+    });
 }
 
 void MainPanel::SaveFile() {
-    MidiF0Data* song = LoadedSong();
-    if (song == nullptr) return;
-    auto copy = MirroredCopy(song);
-    // A refused encoding has said why; its buffer holds no file to write.
-    if (copy->Q1toRaw() != 1) return;
-    copy->SaveFile();
+    Guarded([&] {
+        MidiF0Data* song = LoadedSong();
+        if (song == nullptr) return;
+        auto copy = MirroredCopy(song);
+        // A refused encoding has said why; its buffer holds no file to write.
+        if (copy->Q1toRaw() != 1) return;
+        copy->SaveFile();
+    });
 }
 
 void MainPanel::windowWillClose() {
@@ -378,7 +412,7 @@ void MainPanel::ShowSong() {
 
 void MainPanel::UpdateButtons() {
     const bool loaded = LoadedSong() != nullptr;
-    PlayBtn->setEnabled(loaded || IsPlaying());
+    PlayBtn->setEnabled(loaded || PlayBtn->text() == QLatin1String(kStopTitle));
     save_button_->setEnabled(loaded);
 }
 

@@ -10,14 +10,17 @@ namespace {
 
 // Longer than a sequencer takes to notice a cancel and tear down.
 constexpr auto kIdleWait = std::chrono::seconds(6);
+// Longer than a sequencer takes to set up its output.
+constexpr auto kSettleWait = std::chrono::seconds(3);
 
 }  // namespace
 
 bool IsPlaying() {
-    // From the play's claim until its song has ended: a sequencer that is
-    // still being set up counts, one that has finished does not.
-    if (MusicPlayer.idle.load() != 0) return false;
-    return !(MusicPlayer.IsPlayerExist() && MusicPlayer.IsPlayerRuning() == 0);
+    // A play thread without a sequencer is either still making one or
+    // already tearing it down; which of the two shows within moments.
+    StaticMusicPlayer::WaitFor(
+        [] { return MusicPlayer.idle.load() == 1 || MusicPlayer.IsPlayerExist(); }, kSettleWait);
+    return MusicPlayer.IsPlayerRuning() == 1;
 }
 
 bool IsSequencerRunning() {

@@ -6,7 +6,8 @@
 
 inline constexpr int kSynthesizerOutput = -1;  // the built-in synthesizer behind "QZ"
 
-// True from the start of a play until its song has ended or been stopped.
+// True while a song plays; a play that is still starting or ending is
+// waited for (moments) so that the answer is settled.
 bool IsPlaying();
 // True while a sequencer exists and sends.
 bool IsSequencerRunning();
