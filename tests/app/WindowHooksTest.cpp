@@ -136,6 +136,7 @@ TEST_F(WindowTest, ScreenshotWithASongLoaded) {
     Load("notes.txt", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 2, 0, 1, 0, 96});
     Load("Invention-in-C.mid", MelodySong());
     panel->HorizontalSw();
+    panel->VerticalSw();
     panel->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
     QCoreApplication::processEvents();
