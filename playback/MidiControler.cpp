@@ -5,6 +5,7 @@
 #include <RtMidi.h>
 
 #include <atomic>
+#include <exception>
 #include <memory>
 
 #include "General/GeneralMac.h"
@@ -36,6 +37,16 @@ MidiControler::MidiControler(int index) {
         m_endpoint = index;
         return;
     }
+    try {
+        Open(index);
+    } catch (const std::exception&) {
+        // Out of memory half-way: whatever was made goes, the output stays closed.
+        Close();
+        ErrorMsg(kErrMidiOpen);
+    }
+}
+
+void MidiControler::Open(int index) {
     Begin();
     // The destination is looked up before "QZ" exists, so that index k
     // means the k-th entry of the list the user chose from.
@@ -84,6 +95,10 @@ MidiControler::~MidiControler() {
         m_endpoint = kNoEndpoint;
         return;
     }
+    Close();
+}
+
+void MidiControler::Close() {
     // The port and the virtual destination go first: no message may reach
     // the synthesizer while it is being destroyed.
     delete m_outport;
@@ -96,9 +111,12 @@ MidiControler::~MidiControler() {
 
 void MidiControler::Begin() {
     if (m_graph) return;
-    SynthDevice::Options options;
-    m_graph = new SynthDevice(options);
-    m_music = m_graph->Synth();
+    try {
+        m_graph = new SynthDevice(SynthDevice::Options{});
+        m_music = m_graph->Synth();
+    } catch (const std::exception&) {
+        ErrorMsg(kErrMidiOpen);  // no synthesizer: "QZ" stays silent
+    }
 }
 
 void MidiControler::End() {

@@ -67,6 +67,8 @@ public:
     static void UseBackend(MidiBackend* backend);
 
 private:
+    void Open(int index);
+    void Close();  // destroys the port, "QZ" and the synthesizer
     static void Send(const unsigned char* bytes, int count);
     static MidiBackend* m_backend;
 };

@@ -5,6 +5,7 @@
 #include "playback/MidiDestinations.h"
 
 #include <chrono>
+#include <exception>
 #include <mutex>
 
 #include "playback/detail/MidiSystem.h"
@@ -43,15 +44,25 @@ const std::vector<std::string>& Current(Snapshot& snapshot) {
 int MIDIGetNumberOfDestinations() {
     auto& snapshot = Destinations();
     std::lock_guard lock(snapshot.mutex);
-    return static_cast<int>(Current(snapshot).size());
+    try {
+        return static_cast<int>(Current(snapshot).size());
+    } catch (const std::exception&) {
+        snapshot.valid = false;
+        return 0;
+    }
 }
 
 MIDIEndpointRef MIDIGetDestination(int index) {
     auto& snapshot = Destinations();
     std::lock_guard lock(snapshot.mutex);
-    const auto& names = Current(snapshot);
-    if (index < 0 || index >= static_cast<int>(names.size())) return {};
-    return {index, names[static_cast<std::size_t>(index)]};
+    try {
+        const auto& names = Current(snapshot);
+        if (index < 0 || index >= static_cast<int>(names.size())) return {};
+        return {index, names[static_cast<std::size_t>(index)]};
+    } catch (const std::exception&) {
+        snapshot.valid = false;
+        return {};
+    }
 }
 
 std::string MIDIGetDestinationName(const MIDIEndpointRef& endpoint) {
@@ -66,9 +77,13 @@ void MIDIRefreshDestinations() {
 
 std::vector<std::string> MidiDeviceList() {
     MIDIRefreshDestinations();
-    std::vector<std::string> items{"MIDI_MAPPER"};
-    for (int i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
-        items.push_back(MIDIGetDestinationName(MIDIGetDestination(i)));
+    try {
+        std::vector<std::string> items{"MIDI_MAPPER"};
+        for (int i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+            items.push_back(MIDIGetDestinationName(MIDIGetDestination(i)));
+        }
+        return items;
+    } catch (const std::exception&) {
+        return {};
     }
-    return items;
 }

@@ -25,5 +25,5 @@ std::string MIDIGetDestinationName(const MIDIEndpointRef& endpoint);
 void MIDIRefreshDestinations();
 
 // The window's device list: "MIDI_MAPPER", then the name of each
-// destination; item k is output index k - 1.
+// destination; item k is output index k - 1. Empty only when memory ran out.
 std::vector<std::string> MidiDeviceList();

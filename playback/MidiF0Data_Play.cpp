@@ -71,9 +71,13 @@ int MidiF0Data::StartPlayThread() {
 
 void* MidiF0Data::PlayThread(void*) {
     MusicPlayer.idle.store(0);
-    // A failed start leaves no sequencer, and the loop below ends at once.
-    MusicPlayer.PlayMidi(MacPlayData.song.load());
-    while (MusicPlayer.IsPlayerRuning() == 1) std::this_thread::sleep_for(kPollStep);
+    try {
+        // A failed start leaves no sequencer, and the loop below ends at once.
+        MusicPlayer.PlayMidi(MacPlayData.song.load());
+        while (MusicPlayer.IsPlayerRuning() == 1) std::this_thread::sleep_for(kPollStep);
+    } catch (const std::exception&) {
+        MusicPlayer.ErrorMsg(kErrMusicPlayerInternal);
+    }
     // The sequencer takes its output and its timer with it.
     MusicPlayer.StopMidi();
     MusicPlayer.idle.store(1);

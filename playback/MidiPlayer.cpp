@@ -3,7 +3,7 @@
 
 #include <array>
 #include <bitset>
-#include <memory>
+#include <exception>
 #include <vector>
 
 #include "General/GeneralMac.h"
@@ -35,7 +35,9 @@ std::array<std::bitset<128>, kChannels> sounding;  // notes on and not yet off
 std::bitset<kChannels> channels_used;
 
 std::atomic<PlayTimer*> chosen_timer{nullptr};
-std::unique_ptr<PlayTimer> own_timer;  // the real timer, when no other was chosen
+// The real timer, when no other was chosen. A plain pointer: nothing is
+// destroyed behind a play thread's back when the program ends.
+PlayTimer* own_timer = nullptr;
 
 void ReportPlayerError(int code) {
     const char* text = "MidiPlayerでエラーが発生しました。";
@@ -85,26 +87,48 @@ void MidiPlayer::UseTimer(PlayTimer* timer) {
 
 MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
     Self = this;
-    SetupMidiPlayer2(song, destination);
+    try {
+        SetupMidiPlayer2(song, destination);
+    } catch (const std::exception&) {
+        ErrorMsg(kErrPlayerInternal);
+        DropOutput();
+    }
     if (!MidiCtrl) {
         Runing = 0;
         return;
     }
-    m_timer = chosen_timer.load();
-    if (!m_timer) {
-        own_timer = std::make_unique<RealPlayTimer>();
-        m_timer = own_timer.get();
+    try {
+        m_timer = chosen_timer.load();
+        if (!m_timer) {
+            own_timer = new RealPlayTimer();
+            m_timer = own_timer;
+        }
+        m_timer->Install(MidiPlayTimerProc);
+    } catch (const std::exception&) {
+        // No thread for the timer: nothing plays, the output goes again.
+        ErrorMsg(kErrPlayerTimer);
+        delete own_timer;
+        own_timer = nullptr;
+        m_timer = nullptr;
+        DropOutput();
+        Runing = 0;
+        return;
     }
-    m_timer->Install(MidiPlayTimerProc);
     // The first note sounds at once: its own delta is not waited for.
     tempo_clock.Start(m_timer->Now().count());
     m_timer->PrimeAt(PlayTimer::Micros{tempo_clock.Due()});
 }
 
+void MidiPlayer::DropOutput() {
+    delete MidiCtrl;
+    MidiCtrl = nullptr;
+}
+
 MidiPlayer::~MidiPlayer() {
     if (m_timer) m_timer->Remove();
     m_timer = nullptr;
-    own_timer.reset();
+    delete own_timer;
+    own_timer = nullptr;
     if (MidiCtrl) {
         SilenceSoundingNotes();
         delete MidiCtrl;
@@ -119,8 +143,7 @@ int MidiPlayer::SetupMidiPlayer2(MidiF0Data* song, int destination) {
     MidiDat = song;
     MidiCtrl = new MidiControler(destination);
     if (!MidiControler::IsOpen()) {
-        delete MidiCtrl;
-        MidiCtrl = nullptr;
+        DropOutput();
         return 0;
     }
     Runing = 1;

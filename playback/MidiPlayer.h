@@ -61,6 +61,7 @@ public:
     static std::int64_t GetPlayMicros(MidiF0Data* song);
 
 private:
+    static void DropOutput();  // destroys the output, if any
     static void SilenceSoundingNotes();
     static void SendExclusive(const MidiEvent* event);
 };

@@ -2,6 +2,7 @@
 #include "playback/StaticMusicPlayer.h"
 
 #include <cerrno>
+#include <new>
 #include <system_error>
 
 #include "General/GeneralMac.h"
@@ -30,7 +31,12 @@ int StaticMusicPlayer::IsPlayerRuning() const {
 int StaticMusicPlayer::PlayMidi(MidiF0Data* song) {
     if (!song || song->form != kFormQ1) return ErrorMsg(kErrMusicPlayerInternal);
     std::lock_guard lock(player_mutex_);
-    auto* player = new MidiPlayer(song, destination.load());
+    MidiPlayer* player = nullptr;
+    try {
+        player = new MidiPlayer(song, destination.load());
+    } catch (const std::bad_alloc&) {
+        return ErrorMsg(kErrMusicPlayerInternal);
+    }
     if (!MidiPlayer::MidiCtrl) {
         delete player;
         return 0;
