@@ -152,6 +152,25 @@ void StepCopyMirrorEncode(benchmark::State& state) {
     }
 }
 
+// The two mirror transforms alone, on a fresh Q1 copy each time.
+void StepMirror(benchmark::State& state) {
+    const std::string path = FileFor(255, int(state.range(0)));
+    MidiFileLoader loader(path.c_str());
+    loader.SetMidiF0Data();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto copy = std::make_unique<MidiF0Data>(loader.midi_f0_data.get());
+        copy->Q2toQ1();
+        state.ResumeTiming();
+        copy->HorizontalReverse();
+        copy->VerticalReverse();
+        benchmark::DoNotOptimize(copy->track.get());
+        state.PauseTiming();
+        copy.reset();
+        state.ResumeTiming();
+    }
+}
+
 void Args(benchmark::internal::Benchmark* b) {
     for (int format : {0, 1}) {
         for (int kib : {10, 100, 255}) b->Args({kib, format});
@@ -166,3 +185,4 @@ BENCHMARK(LoadMirrorEncode)->Apply(Args);
 BENCHMARK(StepRead)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
 BENCHMARK(StepMerge)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
 BENCHMARK(StepCopyMirrorEncode)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
+BENCHMARK(StepMirror)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);

@@ -64,6 +64,70 @@ void ReplaceEvents(MidiTrackData& track, const std::vector<MidiEvent*>& list) {
     track.event_count = static_cast<int>(list.size());
 }
 
+using ProgramPlaces = std::array<std::vector<int>, kChannels>;
+
+// Lays out a track whose place k holds record(k) with the delta delta(k)
+// (places 0 .. count-1), with every program change moved back by one
+// occurrence of its channel: the first of a channel goes to the front at
+// time 0 (the fronts of channels 15 .. 0 in that order), each later one takes
+// the place, and so the time, of the one before it, and the place of the last
+// one disappears, its delta passed on to the next event. programs holds, per
+// channel, the places of its program changes in ascending order. Every record
+// is given its final delta exactly once.
+template <typename Record, typename Delta>
+void LayOutMovingPrograms(MidiTrackData& t, int count, Record record, Delta delta,
+                          const ProgramPlaces& programs) {
+    // For each place that holds a program change: the place whose record
+    // comes here instead, or -1 when the place is vacated.
+    std::vector<int> source;
+    bool any = false;
+    for (const auto& list : programs) any = any || !list.empty();
+    if (any) {
+        source.assign(static_cast<std::size_t>(count), 0);
+        for (const auto& list : programs) {
+            for (std::size_t m = 0; m < list.size(); ++m) {
+                source[list[m]] = m + 1 < list.size() ? list[m + 1] : -1;
+            }
+        }
+    }
+    auto is_program_place = [&](int k, int c) {
+        const auto& list = programs[c];
+        return std::binary_search(list.begin(), list.end(), k);
+    };
+    std::vector<MidiEvent*> result;
+    result.reserve(static_cast<std::size_t>(count));
+    for (int c = kChannels - 1; c >= 0; --c) {
+        if (programs[c].empty()) continue;
+        MidiEvent* first = record(programs[c].front());
+        first->delta = 0;
+        result.push_back(first);
+    }
+    int carry = 0;
+    for (int k = 0; k < count; ++k) {
+        MidiEvent* e = record(k);
+        if (any && e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels &&
+            is_program_place(k, e->channel)) {
+            const int from = source[k];
+            if (from < 0) {
+                carry += delta(k);
+                continue;
+            }
+            e = record(from);
+        }
+        e->delta = delta(k) + carry;
+        carry = 0;
+        result.push_back(e);
+    }
+    ReplaceEvents(t, result);
+    // None events the song held before go as DeleteNop takes them.
+    for (MidiEvent* e : result) {
+        if (e->status == kEvNone) {
+            t.DeleteNop();
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 void MidiF0Data::HorizontalReverse() {
@@ -85,29 +149,46 @@ void MidiF0Data::HorizontalReverse() {
     // note on of that channel and pitch not yet taken: the pairing by which
     // the notes were made (first on with first off), so overlapping notes of
     // one pitch each keep their length and velocity, and none is left without
-    // its note off.
+    // its note off. The deltas stay with the places; they are kept aside here
+    // and given out once at the end. Program changes are never exchanged, so
+    // their places are known in the same walk.
+    std::vector<int> deltas(static_cast<std::size_t>(count));
+    ProgramPlaces programs;
     NoteQueues waiting(last);
     for (int i = 0; i < last; ++i) {
         MidiEvent* e = ev[i];
+        deltas[i] = e->delta;
+        if (e->status == kEvProgram) {
+            if (e->channel >= 0 && e->channel < kChannels) programs[e->channel].push_back(i);
+            continue;
+        }
         const int key = NoteKey(e);
         if (key < 0) continue;
         if (IsNoteOff(e)) {
             const int j = waiting.Pop(key);
-            if (j >= 0) t.SwapEventExceptDelta(i, j);
+            if (j >= 0) std::swap(ev[i], ev[j]);
         } else if (IsSoundingNoteOn(e)) {
             waiting.Push(key, i);
         }
     }
+    deltas[last] = ev[last]->delta;
 
-    // Reverse the order; every record takes its delta along.
+    // The order reversed: place k takes the record of place last-1-k. Each
+    // gap then lies between the same two events as before, so place k gets
+    // the delta of place last-k; the silence in front of the first event is
+    // dropped and the end of track keeps its own gap.
     std::reverse(ev, ev + last);
-    // Each record now carries the gap that followed it in time: move every
-    // delta one place on, so each gap lies between the same two events as
-    // before. The silence in front of the first event is dropped.
-    for (int k = last - 1; k >= 1; --k) ev[k]->delta = ev[k - 1]->delta;
-    ev[0]->delta = 0;
-
-    HorizontalReverseSub();
+    for (auto& list : programs) {
+        for (int& place : list) place = last - 1 - place;
+        std::reverse(list.begin(), list.end());
+    }
+    LayOutMovingPrograms(
+        t, count, [ev](int k) { return ev[k]; },
+        [&deltas, last](int k) {
+            if (k == 0) return 0;  // also an end of track standing alone
+            return k == last ? deltas[last] : deltas[last - k];
+        },
+        programs);
 }
 
 void MidiF0Data::HorizontalReverseSub() {
@@ -119,57 +200,26 @@ void MidiF0Data::HorizontalReverseSub() {
     const int count = t.event_count;
     if (count == 0) return;
     MidiEvent** ev = t.event_table.get();
-
-    // In the reversed song a program change follows the passage it governed.
-    // Per channel, every program change takes the place (and so the time) of
-    // the one before it, and the first goes to the front at time 0. The places
-    // are the table positions, which keep their deltas; the vacated place of
-    // the last one disappears, its delta passed on to the next event. The
-    // fronts of the channels lie in the order 15 .. 0 ahead of the song.
-    std::array<std::vector<int>, kChannels> programs;
-    for (int k = 0; k < count - 1; ++k) {
-        const MidiEvent* e = ev[k];
-        if (e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels) {
-            programs[e->channel].push_back(k);
-        }
-    }
-    bool any = false;
-    for (const auto& list : programs) any = any || !list.empty();
-    if (!any) return;
-
-    // For each position, the record that ends up there (null: vacated), and
-    // the delta that stays with the position.
-    std::vector<MidiEvent*> placed(ev, ev + count);
+    // In the reversed song a program change follows the passage it governed;
+    // moved back by one occurrence, each again precedes its own passage.
+    // Controllers and pitch bends are not moved. The last event (the end of
+    // track) is never taken.
     std::vector<int> deltas(static_cast<std::size_t>(count));
-    for (int k = 0; k < count; ++k) deltas[k] = ev[k]->delta;
-    for (const auto& list : programs) {
-        for (std::size_t m = 0; m < list.size(); ++m) {
-            placed[list[m]] = m + 1 < list.size() ? ev[list[m + 1]] : nullptr;
-        }
-    }
-    std::vector<MidiEvent*> result;
-    result.reserve(static_cast<std::size_t>(count));
-    for (int c = kChannels - 1; c >= 0; --c) {
-        if (programs[c].empty()) continue;
-        MidiEvent* first = ev[programs[c].front()];
-        first->delta = 0;
-        result.push_back(first);
-    }
-    int carry = 0;
+    ProgramPlaces programs;
+    bool any = false;
     for (int k = 0; k < count; ++k) {
-        MidiEvent* e = placed[k];
-        if (!e) {
-            carry += deltas[k];
-            continue;
+        const MidiEvent* e = ev[k];
+        deltas[k] = e->delta;
+        if (k + 1 < count && e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels) {
+            programs[e->channel].push_back(k);
+            any = true;
         }
-        e->delta = deltas[k] + carry;
-        carry = 0;
-        result.push_back(e);
     }
-    ReplaceEvents(t, result);
-    bool marked = false;
-    for (int k = 0; k < t.event_count && !marked; ++k) marked = t.event_table[k]->status == kEvNone;
-    if (marked) t.DeleteNop();
+    if (!any) return;
+    const std::vector<MidiEvent*> order(ev, ev + count);
+    LayOutMovingPrograms(
+        t, count, [&order](int k) { return order[k]; }, [&deltas](int k) { return deltas[k]; },
+        programs);
 }
 
 void MidiF0Data::VerticalReverse() {
@@ -180,8 +230,16 @@ void MidiF0Data::VerticalReverse() {
     low.fill(127);
     high.fill(0);
     std::array<bool, kChannels> used{};
+    // Which channels are drums depends only on the exclusive messages: a
+    // track of copies of them answers IsDrumChanel without walking the whole
+    // song once per channel.
+    MidiTrackData exclusives(form);
     for (int k = 0; k < t.event_count; ++k) {
-        const MidiEvent* e = t.event_table[k];
+        MidiEvent* e = t.event_table[k];
+        if (e->status == kEvSysEx) {
+            exclusives.AddCopyEvent(e);
+            continue;
+        }
         if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
             e->channel >= kChannels) {
             continue;
@@ -194,10 +252,13 @@ void MidiF0Data::VerticalReverse() {
     // channel's range, so the mirrored part stays in a similar register.
     std::array<int, kChannels> pivot{};
     std::array<bool, kChannels> mirror{};
+    bool any = false;
     for (int c = 0; c < kChannels; ++c) {
-        mirror[c] = used[c] && !t.IsDrumChanel(c);
+        mirror[c] = used[c] && !exclusives.IsDrumChanel(c);
         pivot[c] = (low[c] + high[c]) / 2 / 12 * 12;
+        any = any || mirror[c];
     }
+    if (!any) return;
     for (int k = 0; k < t.event_count; ++k) {
         MidiEvent* e = t.event_table[k];
         if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
