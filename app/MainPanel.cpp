@@ -3,7 +3,6 @@
 // hands the copy to the player or to the file writer.
 #include "app/MainPanel.h"
 
-#include <cstring>
 #include <utility>
 
 #include <QCheckBox>
@@ -12,7 +11,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -224,8 +222,7 @@ MainPanel* MainPanel::init() {
 
 void MainPanel::awakeFromNib() {
     reloadEndpoint();
-    destination_ = kSynthesizerOutput;
-    SetOutput(destination_);
+    SetOutput(kSynthesizerOutput);
     endpointlist->setCurrentIndex(0);
 }
 
@@ -239,13 +236,12 @@ void MainPanel::reloadEndpoint() {
 
     // The list shows the output in effect. One that has gone away cannot stay
     // in effect: the built-in synthesizer takes over, and the user is told.
-    const int item = destination_ + 1;
+    const int item = CurrentOutput() + 1;
     if (item >= endpointlist->count()) {
         GneWriteInformationMsg(
             "The chosen MIDI output is gone; the built-in synthesizer "
             "plays from now on.");
-        destination_ = kSynthesizerOutput;
-        SetOutput(destination_);
+        SetOutput(kSynthesizerOutput);
         endpointlist->setCurrentIndex(0);
         return;
     }
@@ -253,8 +249,7 @@ void MainPanel::reloadEndpoint() {
 }
 
 void MainPanel::SelectDevice() {
-    destination_ = endpointlist->currentIndex() - 1;
-    SetOutput(destination_);
+    SetOutput(endpointlist->currentIndex() - 1);
 }
 
 void MainPanel::HorizontalSw() {

@@ -78,8 +78,6 @@ private:
     QLabel* song_name_ = nullptr;
     QLabel* song_details_ = nullptr;
     QPlainTextEdit* messages_ = nullptr;
-    // The output in effect: -1 the built-in synthesizer, k destination k.
-    int destination_ = -1;
     QString loaded_path_;
     std::unique_ptr<GuiHooks> hooks_;
     void (*previous_title_hook_)(void*, const char*) = nullptr;
