@@ -10,6 +10,9 @@
 #include "Commands.h"
 #include "General/GeneralMac.h"
 #include "midi/song/DemoSong.h"
+#ifdef RETROGRADE_HAVE_PLAYBACK
+#include "PlaybackSupport.h"
+#endif
 
 namespace {
 
@@ -17,6 +20,7 @@ struct DemoOptions {
     bool horizontal = false;
     bool vertical = false;
     bool force = false;
+    bool play = false;
     std::string output = "retrograde-demo.mid";
 };
 
@@ -59,6 +63,10 @@ CliCommand AddDemoCommand(CLI::App& parent) {
     app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
     app->add_option("-o,--output", options->output, "The file to write")->capture_default_str();
     app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
+#ifdef RETROGRADE_HAVE_PLAYBACK
+    app->add_flag("--play", options->play,
+                  "Then play the mirrored song on the built-in synthesizer (Ctrl-C stops it)");
+#endif
     return {app, [options] {
                 bool horizontal = options->horizontal;
                 bool vertical = options->vertical;
@@ -73,6 +81,12 @@ CliCommand AddDemoCommand(CLI::App& parent) {
                             horizontal && vertical ? " and upside down"
                             : vertical             ? "upside down"
                                                    : "");
+#ifdef RETROGRADE_HAVE_PLAYBACK
+                if (options->play) {
+                    const auto mirrored = MirroredCopy(song, horizontal, vertical);
+                    return PlayUntilEnd(mirrored.get(), 0, options->output);
+                }
+#endif
                 return 0;
             }};
 }

@@ -18,3 +18,8 @@ CliCommand AddDemoCommand(CLI::App& parent);
 CliCommand AddConvertCommand(CLI::App& parent);
 CliCommand AddDumpCommand(CLI::App& parent);
 CliCommand AddInfoCommand(CLI::App& parent);
+#ifdef RETROGRADE_HAVE_PLAYBACK
+CliCommand AddPortsCommand(CLI::App& parent);
+CliCommand AddPlayCommand(CLI::App& parent);
+CliCommand AddRenderCommand(CLI::App& parent);
+#endif

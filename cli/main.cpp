@@ -37,6 +37,11 @@ int main(int argc, char** argv) {
     commands.push_back(AddConvertCommand(app));
     commands.push_back(AddDumpCommand(app));
     commands.push_back(AddInfoCommand(app));
+#ifdef RETROGRADE_HAVE_PLAYBACK
+    commands.push_back(AddPortsCommand(app));
+    commands.push_back(AddPlayCommand(app));
+    commands.push_back(AddRenderCommand(app));
+#endif
 
     try {
         app.parse(argc, argv);
