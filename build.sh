@@ -2,7 +2,8 @@
 # Installs what a fresh Debian 12 machine lacks, builds, and then runs one job:
 #   ./build.sh            build only
 #   ./build.sh demo       mirror the bundled demo song into retrograde-demo.mid
-#   ./build.sh test       run every test (unit, end-to-end, sanitizer builds)
+#   ./build.sh test       run every test: unit and end-to-end, then the sanitizer
+#                         builds and a short run of each fuzz target
 set -euo pipefail
 cd "$(dirname "$0")"
 job=${1:-build}
@@ -41,7 +42,9 @@ test)
     # not installed); a failure to fetch them stops the run here, loudly.
     tests/realfiles/fetch.sh "$PWD/build/realfiles"
     ctest --test-dir build --output-on-failure -j "$jobs"
-    ./tests/sanitizers.sh
+    ./tests/sanitizers.sh   # every suite under AddressSanitizer + UndefinedBehaviorSanitizer
+    ./tests/tsan.sh         # playback and window under ThreadSanitizer
+    ./tests/fuzz.sh         # each libFuzzer target for a minute
     ;;
 *)
     echo "usage: ./build.sh [build|demo|test]" >&2
