@@ -2,10 +2,13 @@
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>
+#include <csignal>
 
 #include "app/MainPanel.h"
 
 int main(int argc, char** argv) {
+    // A save past a file size limit fails with a message instead of killing the window.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Retrograde"));
     QApplication::setDesktopFileName(QStringLiteral("retrograde-gui"));

@@ -1,5 +1,6 @@
 // The `retrograde` command-line program: mirrors, converts and describes
 // Standard MIDI Files with the library the window uses.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -24,6 +25,9 @@ std::string OneLine(const CLI::App*, const CLI::Error& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file size limit a write should fail and be reported, not kill the
+    // program halfway with a temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app(
         "Retrograde: plays Standard MIDI Files backwards and/or upside down.\n"
         "Library messages are written to standard error.",
