@@ -73,8 +73,10 @@ std::string ResolveTarget(const char* path) {
 }
 
 // Creates a new temporary file next to target with the permissions a new
-// file gets (or the old file's, when there is one); -1 on failure.
-int CreateTemporary(const std::string& target, std::string& name) {
+// file gets (or the old file's, when there is one); -1 on failure. replaces
+// tells whether a file of that name is there now.
+int CreateTemporary(const std::string& target, std::string& name, bool& replaces) {
+    replaces = false;
     static std::atomic<unsigned> counter{0};
     const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -83,7 +85,10 @@ int CreateTemporary(const std::string& target, std::string& name) {
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             struct stat old {};
-            if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+            if (stat(target.c_str(), &old) == 0) {
+                replaces = true;
+                fchmod(fd, old.st_mode & 07777);
+            }
             return fd;
         }
         if (errno != EEXIST) return -1;
@@ -106,10 +111,15 @@ bool SaveWhole(const char* path, const unsigned char* buffer, long size) {
     if (path == nullptr || *path == 0 || size < 0 || (buffer == nullptr && size > 0)) return false;
     const std::string target = ResolveTarget(path);
     std::string temporary;
-    const int fd = CreateTemporary(target, temporary);
+    bool replaces = false;
+    const int fd = CreateTemporary(target, temporary, replaces);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, buffer, size);
-    ok = (fsync(fd) == 0) && ok;
+    // Only a save that replaces a file waits for the disk: the rename must not
+    // reach the disk before the new bytes do, or a crash could leave neither
+    // the old contents nor the new. A new file puts nothing at stake, and the
+    // wait (tens of milliseconds) would be most of a save's time.
+    if (replaces) ok = (fsync(fd) == 0) && ok;
     ok = (close(fd) == 0) && ok;
     ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) std::remove(temporary.c_str());
