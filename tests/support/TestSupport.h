@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -50,3 +51,49 @@ private:
 };
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
+
+// ---- Standard MIDI File bytes ----
+namespace smf {
+
+inline Bytes Vlq(std::uint32_t v) {
+    Bytes out{std::uint8_t(v & 0x7F)};
+    while (v >>= 7) out.insert(out.begin(), std::uint8_t(0x80 | (v & 0x7F)));
+    return out;
+}
+inline Bytes On(std::uint32_t delta, int ch, int note, int vel = 100) {
+    return Concat({Vlq(delta), {std::uint8_t(0x90 | ch), std::uint8_t(note), std::uint8_t(vel)}});
+}
+// Written as the writer writes every note off: status 0x80, velocity 64.
+inline Bytes Off(std::uint32_t delta, int ch, int note) {
+    return Concat({Vlq(delta), {std::uint8_t(0x80 | ch), std::uint8_t(note), 64}});
+}
+inline Bytes Cc(std::uint32_t delta, int ch, int number, int value) {
+    return Concat(
+        {Vlq(delta), {std::uint8_t(0xB0 | ch), std::uint8_t(number), std::uint8_t(value)}});
+}
+inline Bytes Program(std::uint32_t delta, int ch, int program) {
+    return Concat({Vlq(delta), {std::uint8_t(0xC0 | ch), std::uint8_t(program)}});
+}
+inline Bytes Text(std::uint32_t delta, int type, const std::string& text) {
+    return Concat({Vlq(delta),
+                   {0xFF, std::uint8_t(type)},
+                   Vlq(std::uint32_t(text.size())),
+                   Bytes(text.begin(), text.end())});
+}
+inline Bytes Tempo(std::uint32_t delta, std::uint32_t tempo) {
+    return Concat({Vlq(delta),
+                   {0xFF, 0x51, 3, std::uint8_t(tempo >> 16), std::uint8_t(tempo >> 8),
+                    std::uint8_t(tempo)}});
+}
+inline Bytes Eot(std::uint32_t delta) {
+    return Concat({Vlq(delta), {0xFF, 0x2F, 0}});
+}
+// MacBinary: 128 bytes of a Macintosh file header in front of the file.
+inline Bytes WithMacBinary(const Bytes& file) {
+    Bytes head(128, 0);
+    head[1] = 8;
+    std::memcpy(&head[2], "SONG.MID", 8);
+    return Concat({head, file});
+}
+
+}  // namespace smf

@@ -1,9 +1,8 @@
 // Channel, search and text operations.
 #include <gtest/gtest.h>
 
-#include "OpsFixture.h"
-
-using namespace ops_test;
+#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ TEST(Channel, TrackChannel) {
     // A channel that no status byte can hold is refused.
     t->SetChanel(16);
     EXPECT_EQ(t->GetChanel(), 5);
-    EXPECT_TRUE(sink.Saw("チャネルに誤りがあります。"));
+    EXPECT_TRUE(sink.Saw(kChannelError));
 
     // The instrument name puts the track on the B port of a two-port module;
     // a track without a channel stays without one.
@@ -69,7 +68,7 @@ TEST(Channel, PitchBendDirection) {
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(t->GetPitchBendDirection(1), 0);
     EXPECT_EQ(t->GetPitchBendDirection(99), 0);
-    EXPECT_EQ(sink.Count("MidiTrackDataでエラーが発生しました。"), 2);
+    EXPECT_EQ(sink.Count(kGeneric), 2);
 }
 
 TEST(Channel, ExclusiveReplacedByTextOrMessage) {
@@ -107,7 +106,7 @@ TEST(Channel, ExclusiveReplacedByTextOrMessage) {
     u->ReplaceSysExF0Data(0, pattern, kMetaText, long_text.data());
     EXPECT_EQ(u->event_table[0]->length, 255);
     EXPECT_EQ(u->event_table[0]->data[255], 0);
-    EXPECT_TRUE(sink.Saw("サイズが大きすぎるイベントが含まれています。"));
+    EXPECT_TRUE(sink.Saw(kTooLarge));
     clear.ErrorMsgOnce(0);
 }
 

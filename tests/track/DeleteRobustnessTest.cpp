@@ -7,9 +7,8 @@
 
 #include <random>
 
-#include "OpsFixture.h"
-
-using namespace ops_test;
+#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

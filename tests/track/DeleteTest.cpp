@@ -2,9 +2,8 @@
 // cuts at a tick, and expression folded into volume.
 #include <gtest/gtest.h>
 
-#include "OpsFixture.h"
-
-using namespace ops_test;
+#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -110,11 +109,11 @@ TEST(Delete, EverythingButOneKind) {
     // The wrong form changes nothing; a track that does not end with an end of
     // track is reported after the cut.
     u->DeleteAllEventExceptNote();
-    EXPECT_EQ(sink.Count("MidiTrackDataで内部エラーが発生しました。"), 1);
+    EXPECT_EQ(sink.Count(kInternal), 1);
     auto v = MakeTrack(kFormQ1, {On(0, 0, 60), Off(100, 0, 60)});
     v->DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(Dump(*v), (Lines{"100 OFF c0 n60"}));
-    EXPECT_EQ(sink.Count("MidiTrackDataで内部エラーが発生しました。"), 2);
+    EXPECT_EQ(sink.Count(kInternal), 2);
     MidiTrackData empty(kFormQ2);
     empty.DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(empty.event_count, 0);

@@ -3,14 +3,13 @@
 
 #include <random>
 
-#include "OpsFixture.h"
+#include "TrackTestSupport.h"
 #include "midi/tables/MidiDrumSet.h"
-
-using namespace ops_test;
+#include "support/TestEvents.h"
 
 namespace {
 
-std::vector<int> NotesOf(const MidiTrackData& t) {
+std::vector<int> Pitches(const MidiTrackData& t) {
     std::vector<int> notes;
     for (int i = 0; i < t.event_count; ++i) {
         if (t.event_table[i]->status == kEvNote) notes.push_back(t.event_table[i]->note);
@@ -59,25 +58,25 @@ TEST(Drum, PackingChoosesTheMostUsedSound) {
     CaptureSink sink;
     auto kicks = DrumTrack(9, {36, 35, 36, 36, 35, 36});
     kicks->PackDrumSet();
-    EXPECT_EQ(NotesOf(*kicks), std::vector<int>(6, 36));
+    EXPECT_EQ(Pitches(*kicks), std::vector<int>(6, 36));
 
     auto tie = DrumTrack(9, {36, 35});
     tie->PackDrumSet();
-    EXPECT_EQ(NotesOf(*tie), (std::vector<int>{35, 35}));
+    EXPECT_EQ(Pitches(*tie), (std::vector<int>{35, 35}));
 
     // Cymbals collapse to the most used; the closed hi-hat is a group of its
     // own; 30 lies outside every group.
     auto cymbals = DrumTrack(9, {49, 51, 57, 52, 59, 55, 51, 42, 42, 30});
     cymbals->PackDrumSet();
-    EXPECT_EQ(NotesOf(*cymbals), (std::vector<int>{51, 51, 51, 51, 51, 51, 51, 42, 42, 30}));
+    EXPECT_EQ(Pitches(*cymbals), (std::vector<int>{51, 51, 51, 51, 51, 51, 51, 42, 42, 30}));
 
     // Channel 3 is packed only once a rhythm-part message names it.
     auto melodic = DrumTrack(3, {36, 35, 35});
     melodic->PackDrumSet();
-    EXPECT_EQ(NotesOf(*melodic), (std::vector<int>{36, 35, 35}));
+    EXPECT_EQ(Pitches(*melodic), (std::vector<int>{36, 35, 35}));
     auto assigned = DrumTrack(3, {36, 35, 35}, RhythmPart(0, 3));
     assigned->PackDrumSet();
-    EXPECT_EQ(NotesOf(*assigned), (std::vector<int>{35, 35, 35}));
+    EXPECT_EQ(Pitches(*assigned), (std::vector<int>{35, 35, 35}));
 
     // Only notes change: a bend on the drum channel keeps its low 7 bits.
     auto bend = DrumTrack(9, {36, 36, 35}, Bend(0, 9, 64 * 128 + 35));
@@ -88,7 +87,7 @@ TEST(Drum, PackingChoosesTheMostUsedSound) {
     auto q1 = MakeTrack(kFormQ1, {On(0, 9, 35), Off(10, 9, 35), Eot(0)});
     EXPECT_EQ(q1->PackDrumSet(), 0);
     EXPECT_EQ(q1->event_table[0]->note, 35);
-    EXPECT_TRUE(sink.Saw("MidiTrackDataで内部エラーが発生しました。"));
+    EXPECT_TRUE(sink.Saw(kInternal));
 }
 
 // The one-count packing agrees with choosing each group's sound through

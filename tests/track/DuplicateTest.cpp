@@ -4,9 +4,8 @@
 
 #include <random>
 
-#include "OpsFixture.h"
-
-using namespace ops_test;
+#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
     CaptureSink sink;
@@ -33,7 +32,7 @@ TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
     auto raw = MakeTrack(kFormRaw, {Pc(0, 0, 1), Pc(0, 0, 1)});
     raw->CleanUpDuplicateProgramChange();
     EXPECT_EQ(raw->event_count, 2);
-    EXPECT_TRUE(sink.Saw("MidiTrackDataで内部エラーが発生しました。"));
+    EXPECT_TRUE(sink.Saw(kInternal));
 }
 
 TEST(Duplicate, BankSelectAndProgramBeforeOneNote) {
@@ -83,7 +82,7 @@ TEST(Duplicate, RepeatedNoteOnSplitOrDropped) {
     auto q1 = MakeTrack(kFormQ1, {On(0, 0, 60), Off(10, 0, 60), Eot(0)});
     EXPECT_EQ(q1->CleanUpDuplicateNoteOnOff(true), 0);
     EXPECT_EQ(q1->event_count, 3);
-    EXPECT_TRUE(sink.Saw("MidiTrackDataで内部エラーが発生しました。"));
+    EXPECT_TRUE(sink.Saw(kInternal));
 }
 
 TEST(Duplicate, NotesDoubledAtOneTick) {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "FormsTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace forms_test;
 
@@ -335,39 +335,6 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
             auto track = Track(kFormQ1, input);
             cases[c].fast(*track);
             ASSERT_EQ(Events(*track), expected) << "track " << k << " walk " << c;
-        }
-    }
-}
-
-// The walks' promise: chosen events first in their group, in their old order,
-// the others after them in theirs, every delta in its place.
-TEST(FormsOracle, GatherWalkKeepsOrderAndDeltas) {
-    Random r(5);
-    for (int k = 0; k < 300; ++k) {
-        const Model input = RandomQ1(r);
-        auto track = Track(kFormQ1, input);
-        track->MoveEventFromt(kEvControl);
-        const Model output = Events(*track);
-        ASSERT_EQ(output.size(), input.size());
-        std::size_t start = 0;
-        while (start < input.size()) {
-            std::size_t end = start + 1;
-            while (end < input.size() && input[end].delta == 0) ++end;
-            Model chosen;
-            Model others;
-            for (std::size_t i = start; i < end; ++i) {
-                Ev e = input[i];
-                e.delta = 0;
-                (e.status == kEvControl ? chosen : others).push_back(e);
-            }
-            chosen.insert(chosen.end(), others.begin(), others.end());
-            for (std::size_t i = start; i < end; ++i) {
-                EXPECT_EQ(output[i].delta, input[i].delta);
-                Ev e = output[i];
-                e.delta = 0;
-                EXPECT_EQ(e, chosen[i - start]) << "track " << k << " index " << i;
-            }
-            start = end;
         }
     }
 }

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "FormsTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace forms_test;
 

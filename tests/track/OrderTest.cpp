@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "FormsTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace forms_test;
 

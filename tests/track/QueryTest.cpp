@@ -4,13 +4,10 @@
 
 #include <random>
 
-#include "OpsFixture.h"
-
-using namespace ops_test;
+#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
-
-const char kInternal[] = "MidiTrackDataで内部エラーが発生しました。";
 
 Bytes XgProgram(int part, int program) {
     return {0xF0,
@@ -58,7 +55,7 @@ TEST(Query, TimeSignatureAndTempoAtATick) {
     EXPECT_EQ(empty.GetTimeSign(0), 0x404);
     EXPECT_EQ(empty.GetTempo(0), 60000);
 
-    auto t = MakeTrack(kFormQ2, {TimeSign(0, 0x304), Tempo(0, 600000), TimeSign(1440, 0x608),
+    auto t = MakeTrack(kFormQ2, {TimeSign(0, 3, 2), Tempo(0, 600000), TimeSign(1440, 6, 3),
                                  Tempo(0, 400000), Eot(960)});
     EXPECT_EQ(t->GetTimeSign(0), 0x304);
     EXPECT_EQ(t->GetTimeSign(1439), 0x304);

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "ReaderTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace reader_test;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "ReaderTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace reader_test;
 

@@ -1,5 +1,4 @@
-// Construction and deep copies of tracks, the track's messages and the
-// data-file container.
+// Deep copies of tracks, the once-only messages and the data-file container.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +6,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
-#include "ReaderTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace reader_test;
 
@@ -26,19 +25,6 @@ MidiEvent* Put(MidiTrackData& track, int delta, int status, int note = 0, int du
 
 }  // namespace
 
-TEST(TrackConstruction, EmptyTracks) {
-    MidiTrackData none;
-    EXPECT_EQ(none.form, kFormNone);
-    EXPECT_EQ(none.event_count, 0);
-    EXPECT_EQ(none.size, 0);
-    EXPECT_EQ(none.position, 0);
-    ASSERT_NE(none.buffer, nullptr);
-    MidiTrackData q2(kFormQ2);
-    EXPECT_EQ(q2.form, kFormQ2);
-    EXPECT_EQ(q2.event_count, 0);
-    EXPECT_EQ(q2.GetEvent(0), nullptr);  // entries past the count are never read
-}
-
 TEST(TrackConstruction, DeepCopies) {
     CaptureSink sink;
     MidiTrackData source(kFormQ2);
@@ -52,6 +38,7 @@ TEST(TrackConstruction, DeepCopies) {
 
     MidiTrackData copy(&source);
     EXPECT_EQ(copy.form, kFormQ2);
+    EXPECT_EQ(copy.GetEvent(3), nullptr);  // entries past the count are never read
     EXPECT_EQ(Events(copy), Events(source));
     for (int i = 0; i < source.event_count; ++i) {
         EXPECT_NE(copy.event_table[i], source.event_table[i]);  // new records
@@ -92,55 +79,15 @@ TEST(TrackConstruction, DeepCopies) {
     EXPECT_EQ(sink.Count(kInternal), 4);
 }
 
-TEST(TrackConstruction, ErrorTexts) {
-    CaptureSink sink;
-    MidiTrackData track;
-    const std::vector<std::pair<int, std::string>> texts = {
-        {0xD000001, "MidiTrackDataで内部エラーが発生しました。"},
-        {0xD000002, "未定義のMIDIイベントです。"},
-        {0xD000003, "チャネルに誤りがあります。"},
-        {0xD000005, "テンポに誤りがあります。"},
-        {0xD000006, "データの量が多すぎます。"},
-        {0xD000007, "MIDIファイルではないか、マックバイナリがついているファイルです。"},
-        {0xD000008,
-         "(1)ドラムで指定されている音が35(バスドラ)～81(オープントライアングル)の範囲内にありませ"
-         "ん。範囲内に調整しました。"},
-        {0xD00000C, "プログラム・チェンジで不正な番号がありました。0に調整しました。"},
-        {0xD00000D, "ノートオンが重複していました。"},
-        {0xD00000E, "ノートオフが重複していました。"},
-        {0xD000010,
-         "このアルゴリズムで、トップノートは間引かないという機狽ﾍ未実装です。(無視されます。)"},
-        {0xD000013, "ドラムのバンクセレクトで０以外の値が設定されていました。"},
-        {0xD000014, "ノートナンバーの異常が検出されました。"},
-        {0xD000015, "MidiTrackDataでテンポデータの異常が検出されました。"},
-        {0, kGeneric},
-        {0xD00000F, kGeneric},
-        {0xD000004, kGeneric},
-    };
-    for (const auto& [code, text] : texts) {
-        sink.Clear();
-        EXPECT_EQ(track.ErrorMsg(code), 0);
-        EXPECT_EQ(sink.Messages(), std::vector<std::string>{text}) << std::hex << code;
-    }
-}
-
 TEST(TrackConstruction, OnceMessages) {
     CaptureSink sink;
     MidiTrackData track;
     track.ErrorMsgOnce(0);
-    const std::vector<std::pair<int, std::string>> texts = {
-        {0xD000002, "未定義のMIDIイベントが含まれていました。"},
-        {0xD000009, "複数のボリュームが設定されています。"},
-        {0xD00000A, "複数のパンが設定されています。"},
-        {0xD00000B, "サイズが大きすぎるイベントが含まれています。"},
-        {0xD00000F, "音の間引きに失敗しました。"},
-        {0xD000012, "トップノートは間引かないを指定していますが、指定をはずして間引きました。"},
-    };
-    for (const auto& [code, text] : texts) {
+    for (int code : {0xD000002, 0xD000009, 0xD00000A, 0xD00000B, 0xD00000F, 0xD000012}) {
         sink.Clear();
         track.ErrorMsgOnce(code);
         track.ErrorMsgOnce(code);
-        EXPECT_EQ(sink.Messages(), std::vector<std::string>{text}) << std::hex << code;
+        EXPECT_EQ(sink.Messages().size(), 1u) << std::hex << code;
     }
     // Master volume shares the volume flag, which is already set.
     sink.Clear();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ReaderTestSupport.h"
+#include "TrackTestSupport.h"
 
 using namespace reader_test;
 
