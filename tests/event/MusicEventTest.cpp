@@ -1,4 +1,5 @@
-// The event record: fresh state, the data area, copies and size reports.
+// The event record: the data area, copies, size reports, and records made
+// and dropped in numbers and on several threads.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,23 +20,6 @@ bool AreaIsZero(const MusicEvent& event) {
 }
 
 }  // namespace
-
-TEST(MusicEvent, FreshRecords) {
-    auto event = std::make_unique<MidiEvent>();
-    EXPECT_EQ(event->status, 0);
-    EXPECT_EQ(event->delta, 0);
-    EXPECT_EQ(event->channel, 255);
-    EXPECT_EQ(event->length, 0);
-    EXPECT_EQ(event->note + event->duration + event->velocity + event->number + event->value, 0);
-    EXPECT_EQ(event->DataCapacity(), 256);
-    EXPECT_TRUE(AreaIsZero(*event));
-    auto timed = std::make_unique<MidiEvent>(480);
-    EXPECT_EQ(timed->delta, 480);
-    EXPECT_EQ(timed->channel, 255);
-    MusicEvent plain(7);
-    EXPECT_EQ(plain.delta, 7);
-    EXPECT_TRUE(AreaIsZero(plain));
-}
 
 TEST(MusicEvent, ResizeDataGivesAFreshZeroedArea) {
     CaptureSink sink;
@@ -121,20 +105,6 @@ TEST(MusicEvent, LongDataInAnEnlargedAreaIsNoSizeError) {
         event.length = 1000;
     }
     EXPECT_TRUE(sink.Messages().empty());
-}
-
-TEST(MusicEvent, ErrorTexts) {
-    CaptureSink sink;
-    MusicEvent music;
-    MidiEvent midi;
-    EXPECT_EQ(music.ErrorMsg(kErrMusicEventDataSize), 0);
-    music.ErrorMsg(5);
-    midi.ErrorMsg(kErrMidiEventInternal);
-    midi.ErrorMsg(0);
-    EXPECT_EQ(sink.Messages(),
-              (std::vector<std::string>{
-                  "イベントのデータサイズが大きすぎます。", "MusicEventでエラーが発生しました。",
-                  "MidiEventで内部エラーが発生しました。", "MidiEventでエラーが発生しました。"}));
 }
 
 TEST(MusicEvent, ManyRecordsComeAndGo) {
