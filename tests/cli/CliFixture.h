@@ -4,14 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -24,59 +19,9 @@
 
 namespace cli_test {
 
-using mirror_test::NoteValue;
-using Notes = std::vector<NoteValue>;
-
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs a shell command line in folder (when given); captures both streams.
-inline RunResult RunShell(const std::string& line, const std::string& folder = "") {
-    TempDir capture;
-    const std::string out = capture.File("out");
-    const std::string err = capture.File("err");
-    std::string command = line + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-    if (!folder.empty()) command = "cd " + Quote(folder) + " && " + command;
-    const int raw = std::system(command.c_str());
-    RunResult result;
-    result.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadText(out);
-    result.err = ReadText(err);
-    return result;
-}
-
 // `retrograde` with the given (already quoted) arguments.
 inline RunResult Retrograde(const std::string& arguments, const std::string& folder = "") {
     return RunShell(Quote(RETROGRADE_CLI) + " " + arguments, folder);
-}
-
-inline std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // What mido saw in one file.
@@ -106,7 +51,7 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
     const RunResult run = RunShell(Quote(kSystemPython) + " " + Quote(NotesScript()) + arguments);
     EXPECT_EQ(run.status, 0) << "mido could not run (python3-mido missing?): " << run.err;
     MidoView* current = nullptr;
-    for (const std::string& line : Lines(run.out)) {
+    for (const std::string& line : SplitLines(run.out)) {
         std::istringstream in(line);
         std::string word;
         in >> word;
@@ -151,7 +96,7 @@ inline Notes ReadWithMidicsv(const std::string& path, int* division = nullptr) {
     };
     std::vector<Record> records;
     int order = 0;
-    for (std::string line : Lines(run.out)) {
+    for (std::string line : SplitLines(run.out)) {
         std::replace(line.begin(), line.end(), ',', ' ');
         std::istringstream in(line);
         int track = 0;
@@ -202,7 +147,7 @@ inline Notes NotesOfFile(const std::string& path) {
     if (!loader->GetMidiF0Data()) return {};
     MidiF0Data copy(loader->GetMidiF0Data());
     mirror_test::Normalise(copy);
-    return mirror_test::NotesOf(*copy.GetTrack());
+    return NotesOf(*copy.GetTrack());
 }
 
 // The notes the mirror must write for a file: horizontally each note [s, e)
@@ -213,30 +158,11 @@ inline Notes ExpectedMirror(const std::string& path, bool horizontal, bool verti
     if (!loader->GetMidiF0Data()) return {};
     MidiF0Data copy(loader->GetMidiF0Data());
     mirror_test::Normalise(copy);
-    Notes notes = mirror_test::NotesOf(*copy.GetTrack());
+    const Notes notes = NotesOf(*copy.GetTrack());
     copy.Q2toQ1();
-    const std::vector<long> times = mirror_test::TimesOf(*copy.GetTrack());
-    const long last = times.size() >= 2 ? times[times.size() - 2] : 0;
-    if (horizontal) {
-        for (NoteValue& n : notes) n.start = last - (n.start + n.duration);
-    }
-    if (vertical) {
-        std::array<int, 16> low;
-        std::array<int, 16> high;
-        low.fill(127);
-        high.fill(0);
-        for (const NoteValue& n : notes) {
-            low[n.channel] = std::min(low[n.channel], n.note);
-            high[n.channel] = std::max(high[n.channel], n.note);
-        }
-        for (NoteValue& n : notes) {
-            if (copy.GetTrack()->IsDrumChanel(n.channel)) continue;
-            const int pivot = (low[n.channel] + high[n.channel]) / 2 / 12 * 12;
-            n.note = std::clamp(2 * pivot - n.note, 0, 127);
-        }
-    }
-    std::sort(notes.begin(), notes.end());
-    return notes;
+    return mirror_test::Mirrored(notes, *copy.GetTrack(),
+                                 mirror_test::LastEventTime(*copy.GetTrack()), horizontal,
+                                 vertical);
 }
 
 }  // namespace cli_test

@@ -72,7 +72,7 @@ TEST(Cli, FailuresAreOneLineAndNonZero) {
         const RunResult run = Retrograde(line);
         EXPECT_NE(run.status, 0) << line;
         // Our own line comes last; library messages may stand before it.
-        const std::vector<std::string> err = Lines(run.err);
+        const std::vector<std::string> err = SplitLines(run.err);
         ASSERT_FALSE(err.empty()) << line;
         EXPECT_EQ(err.back().rfind("retrograde: ", 0), 0u) << line << ": " << run.err;
         EXPECT_TRUE(run.out.empty()) << line;
@@ -249,7 +249,7 @@ TEST(Cli, DumpAndInfo) {
     WriteBytes(path, Concat({HeaderChunk(0, 1, 480), TrackChunk(body)}));
     RunResult run = Retrograde("dump " + Quote(path));
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::string> lines = Lines(run.out);
+    const std::vector<std::string> lines = SplitLines(run.out);
     ASSERT_EQ(lines.size(), 5u) << run.out;
     // Meta events of one tick come in the order the track merge gives them.
     const auto has = [&](const std::string& line) {
@@ -281,6 +281,6 @@ TEST(Cli, DumpAndInfo) {
     run = Retrograde("dump " + Quote(demo));
     ASSERT_EQ(run.status, 0) << run.err;
     auto loader = LoadSong(demo);
-    EXPECT_EQ(Lines(run.out).size(),
+    EXPECT_EQ(SplitLines(run.out).size(),
               static_cast<std::size_t>(loader->GetMidiF0Data()->GetTrack()->event_count));
 }

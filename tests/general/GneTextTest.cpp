@@ -99,13 +99,6 @@ TEST(GneText, WildCardComparison) {
     EXPECT_EQ(GneCompareStringWithWildCard("*x", ""), 1);  // '*' takes the rest, pattern too
 }
 
-TEST(GneText, CountTrue) {
-    const bool flags[] = {true, false, true, true};
-    EXPECT_EQ(GneCountTrue(flags, 4), 3);
-    EXPECT_EQ(GneCountTrue(flags, 1), 1);
-    EXPECT_EQ(GneCountTrue(flags, 0), 0);
-}
-
 TEST(GneText, CommandLineWords) {
     char words[kGneMaxWords][kGneWordSize];
     EXPECT_EQ(GneExtractCommandParam("", words), 0);

@@ -16,22 +16,6 @@
 
 using namespace std::chrono_literals;
 
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        had_ = true;
-        old_ = old;
-    }
-    setenv(name, value, 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (had_) {
-        setenv(name_.c_str(), old_.c_str(), 1);
-    } else {
-        unsetenv(name_.c_str());
-    }
-}
-
 bool JackServer::Installed() {
     return access("/usr/bin/jackd", X_OK) == 0 || access("/usr/local/bin/jackd", X_OK) == 0;
 }

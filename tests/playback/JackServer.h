@@ -24,17 +24,3 @@ private:
     pid_t pid_ = -1;
     bool ready_ = false;
 };
-
-// Sets an environment variable while it lives, then restores the old value.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::string old_;
-    bool had_ = false;
-};

@@ -26,9 +26,9 @@ constexpr std::int64_t kQuarterAt120 = 500000;  // microseconds
 
 TEST(Sequencer, LeadingEventsGoOutAtOnceAndTheFirstNoteDoesNotWait) {
     PlaybackRig rig;
-    auto song = Q1Song(96, {Program(0, 0, 5), Control(10, 0, 7, 100), Tempo(20, 500000),
-                            SysEx(30, {0x7E, 0x7F, 0x09, 0x01}), NoteOn(200, 0, 60, 100),
-                            NoteOff(48, 0, 60), EndOfTrack(0)});
+    auto song = Q1Song(
+        96, {Pc(0, 0, 5), Cc(10, 0, 7, 100), Tempo(20, 500000),
+             Framed(30, {0x7E, 0x7F, 0x09, 0x01}), On(200, 0, 60, 100), Off(48, 0, 60), Eot(0)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         // Everything before the first note went out while the player was made.
@@ -53,10 +53,10 @@ TEST(Sequencer, LeadingEventsGoOutAtOnceAndTheFirstNoteDoesNotWait) {
 TEST(Sequencer, WaitsFollowTheTempoMapWithoutRoundingDrift) {
     PlaybackRig rig;
     // No tempo event: 120 beats per minute, a quarter (96 ticks) is 500 ms.
-    auto song = Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOff(48, 0, 60),  // 250 ms
-                            NoteOn(1, 0, 61, 100), NoteOff(1, 0, 61),   // 5.208 ms each
-                            NoteOn(1, 0, 62, 100), NoteOff(1, 0, 62), NoteOn(1, 0, 63, 100),
-                            NoteOff(91, 0, 63), EndOfTrack(0)});
+    auto song =
+        Q1Song(96, {On(0, 0, 60, 100), Off(48, 0, 60),  // 250 ms
+                    On(1, 0, 61, 100), Off(1, 0, 61),   // 5.208 ms each
+                    On(1, 0, 62, 100), Off(1, 0, 62), On(1, 0, 63, 100), Off(91, 0, 63), Eot(0)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         rig.timer.RunUntilIdle();
@@ -72,13 +72,13 @@ TEST(Sequencer, WaitsFollowTheTempoMapWithoutRoundingDrift) {
 TEST(Sequencer, TempoChangesApplyFromTheFollowingWait) {
     PlaybackRig rig;
     CaptureSink sink;
-    auto song = Q1Song(96, {Tempo(0, 1000000),                          // 60 bpm from the start
-                            NoteOn(0, 0, 60, 100), Tempo(96, 250000),   // at 1 s: 240 bpm
-                            NoteOff(0, 0, 60), NoteOn(96, 0, 62, 100),  // 250 ms later
-                            Tempo(0, 466000),                           // 128.76 bpm, kept exact
-                            NoteOff(96, 0, 62), Tempo(0, 999),          // too fast: 60 bpm
-                            NoteOn(96, 0, 64, 100), Tempo(0, 7000000),  // 8 bpm: raised to 10
-                            NoteOff(96, 0, 64), EndOfTrack(0)});
+    auto song = Q1Song(96, {Tempo(0, 1000000),                      // 60 bpm from the start
+                            On(0, 0, 60, 100), Tempo(96, 250000),   // at 1 s: 240 bpm
+                            Off(0, 0, 60), On(96, 0, 62, 100),      // 250 ms later
+                            Tempo(0, 466000),                       // 128.76 bpm, kept exact
+                            Off(96, 0, 62), Tempo(0, 999),          // too fast: 60 bpm
+                            On(96, 0, 64, 100), Tempo(0, 7000000),  // 8 bpm: raised to 10
+                            Off(96, 0, 64), Eot(0)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         rig.timer.RunUntilIdle();
@@ -96,9 +96,8 @@ TEST(Sequencer, TempoChangesApplyFromTheFollowingWait) {
 
 TEST(Sequencer, EventsAtOneInstantGoOutInOneFiring) {
     PlaybackRig rig;
-    auto song =
-        Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOn(0, 1, 64, 90), Control(0, 2, 10, 64),
-                    Bend(0, 3, 0x11, 0x40), NoteOff(96, 0, 60), NoteOff(0, 1, 64), EndOfTrack(0)});
+    auto song = Q1Song(96, {On(0, 0, 60, 100), On(0, 1, 64, 90), Cc(0, 2, 10, 64),
+                            Bend(0, 3, 0x40 * 128 + 0x11), Off(96, 0, 60), Off(0, 1, 64), Eot(0)});
     MidiPlayer player(song.get(), kMidiMapperIndex);
     EXPECT_EQ(rig.timer.AdvanceTo(0us), 1);
     EXPECT_EQ(rig.out.MessageBytes(),
@@ -114,8 +113,8 @@ TEST(Sequencer, CancelDuringALongRestEndsAtOnceAndSilencesTheNote) {
     PlaybackRig rig;
     stop_calls = 0;
     SetStopCallback(CountStop, nullptr);
-    auto song = Q1Song(96, {NoteOn(0, 0, 60, 100), NoteOn(0, 9, 36, 100), NoteOff(1920, 0, 60),
-                            NoteOn(0, 4, 70, 100), EndOfTrack(0)});
+    auto song = Q1Song(
+        96, {On(0, 0, 60, 100), On(0, 9, 36, 100), Off(1920, 0, 60), On(0, 4, 70, 100), Eot(0)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         rig.timer.AdvanceTo(1s);  // in the middle of a 10 s rest
@@ -139,7 +138,7 @@ TEST(Sequencer, NaturalEndCallsTheStopCallbackOnce) {
     PlaybackRig rig;
     stop_calls = 0;
     SetStopCallback(CountStop, nullptr);
-    auto song = Q1Song(96, {NoteOn(0, 3, 60, 100), NoteOff(24, 3, 60), EndOfTrack(48)});
+    auto song = Q1Song(96, {On(0, 3, 60, 100), Off(24, 3, 60), Eot(48)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         rig.timer.RunUntilIdle();
@@ -155,7 +154,7 @@ TEST(Sequencer, NaturalEndCallsTheStopCallbackOnce) {
     // first firing, as a song that has ended: no alarm, the callback runs.
     CaptureSink sink;
     rig.out.Clear();
-    auto silent = Q1Song(96, {Program(0, 1, 3), Control(96, 1, 7, 80), EndOfTrack(0)});
+    auto silent = Q1Song(96, {Pc(0, 1, 3), Cc(96, 1, 7, 80), Eot(0)});
     {
         MidiPlayer player(silent.get(), kMidiMapperIndex);
         EXPECT_EQ(rig.out.Messages().size(), 2u);
@@ -170,9 +169,9 @@ TEST(Sequencer, ExclusiveMessagesGoOutWithoutTheFileLength) {
     PlaybackRig rig;
     Bytes long_message(300, 0x11);  // its SMF length takes two bytes
     Bytes huge_message(2000, 0x22);
-    auto song = Q1Song(96, {SysEx(0, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41}),
-                            SysEx(0, long_message), SysEx(0, huge_message), Escape(0, {0xF3, 0x01}),
-                            NoteOn(0, 0, 60, 1), NoteOff(1, 0, 60), EndOfTrack(0)});
+    auto song = Q1Song(96, {Framed(0, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41}),
+                            Framed(0, long_message), Framed(0, huge_message),
+                            Escape(0, {0xF3, 0x01}), On(0, 0, 60, 1), Off(1, 0, 60), Eot(0)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);
         rig.timer.RunUntilIdle();
@@ -207,7 +206,7 @@ TEST(Sequencer, RefusesWhatItCannotPlay) {
     EXPECT_FALSE(MusicPlayer.IsPlayerExist());
 
     // Division 0 gives no ticks per minute: the first note goes, then the end.
-    auto timeless = Q1Song(0, {NoteOn(0, 0, 60, 100), NoteOff(96, 0, 60), EndOfTrack(0)});
+    auto timeless = Q1Song(0, {On(0, 0, 60, 100), Off(96, 0, 60), Eot(0)});
     {
         MidiPlayer player(timeless.get(), kMidiMapperIndex);
         rig.timer.RunUntilIdle();
@@ -260,16 +259,16 @@ TEST(Sequencer, LongRandomSongMatchesTheTempoMapExactly) {
     std::mt19937 random(20240601);
     auto song = std::make_unique<MidiF0Data>(kFormQ1, 96);
     MidiTrackData* track = song->GetTrack();
-    track->AddEvent(Program(0, 0, 0));
+    track->AddEvent(Pc(0, 0, 0));
     for (int i = 0; i < 3000; ++i) {
         const int delta = static_cast<int>(random() % 7 == 0 ? 0 : random() % 200);
         if (random() % 25 == 0) {
             track->AddEvent(Tempo(delta, static_cast<int>(200000 + random() % 1800000)));
         } else {
-            track->AddEvent(i % 2 ? NoteOff(delta, 0, 60) : NoteOn(delta, 0, 60, 100));
+            track->AddEvent(i % 2 ? Off(delta, 0, 60) : On(delta, 0, 60, 100));
         }
     }
-    track->AddEvent(EndOfTrack(0));
+    track->AddEvent(Eot(0));
     const auto expected = OracleTimes(*song);
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);

@@ -67,83 +67,14 @@ PlaybackRig::~PlaybackRig() {
     MusicPlayer.SetDestination(-1);
 }
 
-namespace {
-MidiEvent* Channel(int delta, int status, int channel) {
-    auto* event = new MidiEvent(delta);
-    event->status = status;
-    event->channel = channel;
-    return event;
-}
-}  // namespace
-
-MidiEvent* NoteOn(int delta, int channel, int note, int velocity) {
-    auto* event = Channel(delta, kEvNoteOn, channel);
-    event->note = note;
-    event->velocity = velocity;
-    return event;
-}
-
-MidiEvent* NoteOff(int delta, int channel, int note) {
-    auto* event = Channel(delta, kEvNoteOff, channel);
-    event->note = note;
-    return event;
-}
-
-MidiEvent* Program(int delta, int channel, int program) {
-    auto* event = Channel(delta, kEvProgram, channel);
-    event->value = program;
-    return event;
-}
-
-MidiEvent* Control(int delta, int channel, int number, int value) {
-    auto* event = Channel(delta, kEvControl, channel);
-    event->number = number;
-    event->value = value;
-    return event;
-}
-
-MidiEvent* Bend(int delta, int channel, int lsb, int msb) {
-    auto* event = Channel(delta, kEvPitchBend, channel);
-    event->note = lsb;
-    event->value = msb;
-    return event;
-}
-
-MidiEvent* Tempo(int delta, int micros_per_quarter) {
-    auto* event = Channel(delta, kEvMeta, kNoChannel);
-    event->number = kMetaTempo;
-    event->value = micros_per_quarter;
-    event->length = 3;
-    return event;
-}
-
-MidiEvent* SysEx(int delta, const Bytes& message) {
-    auto* event = Channel(delta, kEvSysEx, kNoChannel);
-    Bytes area{0xF0};
-    // The SMF length as a variable-length quantity: message and F7.
-    const auto n = static_cast<unsigned>(message.size() + 1);
-    if (n >= 128) area.push_back(static_cast<std::uint8_t>(0x80 | (n >> 7)));
-    area.push_back(static_cast<std::uint8_t>(n & 0x7F));
-    area.insert(area.end(), message.begin(), message.end());
-    area.push_back(0xF7);
-    if (area.size() > MusicEvent::kDataSize) event->ResizeData(static_cast<int>(area.size()));
-    std::copy(area.begin(), area.end(), event->data);
-    event->length = static_cast<int>(area.size());
-    return event;
+MidiEvent* Framed(int delta, const Bytes& message) {
+    return SysEx(delta,
+                 Concat({{0xF0}, smf::Vlq(std::uint32_t(message.size() + 1)), message, {0xF7}}));
 }
 
 MidiEvent* Escape(int delta, const Bytes& bytes) {
-    auto* event = Channel(delta, kEvSysExEscape, kNoChannel);
-    event->data[0] = 0xF7;
-    event->data[1] = static_cast<unsigned char>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), event->data + 2);
-    event->length = static_cast<int>(bytes.size() + 2);
-    return event;
-}
-
-MidiEvent* EndOfTrack(int delta) {
-    auto* event = Channel(delta, kEvMeta, kNoChannel);
-    event->number = kMetaEndOfTrack;
+    MidiEvent* event = SysEx(delta, Concat({{0xF7, std::uint8_t(bytes.size())}, bytes}));
+    event->status = kEvSysExEscape;
     return event;
 }
 

@@ -1,6 +1,6 @@
 // What the playback tests share: a back end that records every message the
 // output sends, a rig that puts the sequencer on a virtual clock and that
-// back end, and builders of small songs.
+// back end, and builders of exclusive events and small songs.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include "playback/MidiBackend.h"
 #include "playback/PlayTimer.h"
 #include "playback/VirtualPlayTimer.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 struct Sent {
     std::int64_t micros;  // the clock's time when it was sent
@@ -53,17 +53,9 @@ public:
     RecordingBackend out{&timer};
 };
 
-// Event builders: new records for AddEvent.
-MidiEvent* NoteOn(int delta, int channel, int note, int velocity);
-MidiEvent* NoteOff(int delta, int channel, int note);
-MidiEvent* Program(int delta, int channel, int program);
-MidiEvent* Control(int delta, int channel, int number, int value);
-MidiEvent* Bend(int delta, int channel, int lsb, int msb);
-MidiEvent* Tempo(int delta, int micros_per_quarter);
 // An exclusive event as the reader keeps it: F0, the SMF length, message, F7.
-MidiEvent* SysEx(int delta, const Bytes& message_without_f0_f7);
+MidiEvent* Framed(int delta, const Bytes& message_without_f0_f7);
 MidiEvent* Escape(int delta, const Bytes& bytes);  // F7, length, bytes
-MidiEvent* EndOfTrack(int delta);
 
 // A song in form Q1 holding the given events, in order.
 std::unique_ptr<MidiF0Data> Q1Song(int division, std::initializer_list<MidiEvent*> events);

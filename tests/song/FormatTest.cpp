@@ -19,9 +19,10 @@ Bytes InBuffer(const Bytes& file) {
 // in ascending order; one event per track and pass).
 Bytes OrderedFormat0() {
     return Concat({HeaderChunk(0, 1, 96),
-                   TrackChunk(Cat({Text(0, 3, "Song"), Program(0, 0, 5), Cc(0, 3, 10, 64),
-                                   On(10, 0, 60), On(10, 9, 36), Off(48, 9, 36), Off(20, 0, 60),
-                                   On(0, 3, 70), Off(96, 3, 70), Eot(0)}))});
+                   TrackChunk(Concat({smf::Text(0, 3, "Song"), smf::Program(0, 0, 5),
+                                      smf::Cc(0, 3, 10, 64), smf::On(10, 0, 60), smf::On(10, 9, 36),
+                                      smf::Off(48, 9, 36), smf::Off(20, 0, 60), smf::On(0, 3, 70),
+                                      smf::Off(96, 3, 70), smf::Eot(0)}))});
 }
 
 }  // namespace
@@ -35,7 +36,7 @@ TEST(Format, ClassifiesImages) {
     EXPECT_EQ(MidiGetFormat(f2.data(), long(f2.size())), -1);
     Bytes manyTracks = Concat({HeaderChunk(0, 5, 96)});
     EXPECT_EQ(MidiGetFormat(manyTracks.data(), long(manyTracks.size())), 0);
-    Bytes mac = WithMacBinary(SmallFormat0());
+    Bytes mac = smf::WithMacBinary(SmallFormat0());
     EXPECT_EQ(MidiGetFormat(mac.data(), long(mac.size())), 0);
     EXPECT_EQ(std::memcmp(mac.data(), "MThd", 4), 0);  // the MacBinary header is gone
     Bytes tiny = {'M', 'T', 'h', 'd', 0};
@@ -45,7 +46,7 @@ TEST(Format, ClassifiesImages) {
 
 TEST(Format, DeletesMacBinary) {
     const unsigned char magic[] = {'M', 'T', 'h', 'd'};
-    Bytes mac = WithMacBinary(SmallFormat0());
+    Bytes mac = smf::WithMacBinary(SmallFormat0());
     long size = long(mac.size());
     Bytes wrong = {'R', 'I', 'F', 'F'};
     EXPECT_EQ(GneDeleteMacBinary(mac.data(), wrong.data(), &size), 0);
@@ -82,7 +83,7 @@ TEST(Format, ChangesFormatBothWays) {
     EXPECT_TRUE(sink.Alerts().empty());
 
     // A MacBinary image: the wrapper goes, and the size says so.
-    Bytes mac = InBuffer(WithMacBinary(original));
+    Bytes mac = InBuffer(smf::WithMacBinary(original));
     long macSize = long(original.size()) + 128;
     EXPECT_EQ(MidiChangeFormat(mac.data(), &macSize, 0), 1);
     EXPECT_EQ(Bytes(mac.begin(), mac.begin() + macSize), original);

@@ -30,10 +30,13 @@ private:
 };
 
 Bytes ThreeTrackFile() {
-    return Concat({HeaderChunk(1, 3, 120),
-                   TrackChunk(Cat({Text(0, 3, "Tune"), Tempo(0, 500000), Eot(0)})),
-                   TrackChunk(Cat({Text(0, 3, "Lead"), On(0, 0, 72), Off(120, 0, 72), Eot(0)})),
-                   TrackChunk(Cat({Text(0, 3, "Bass"), On(0, 1, 36), Off(240, 1, 36), Eot(0)}))});
+    return Concat(
+        {HeaderChunk(1, 3, 120),
+         TrackChunk(Concat({smf::Text(0, 3, "Tune"), smf::Tempo(0, 500000), smf::Eot(0)})),
+         TrackChunk(Concat(
+             {smf::Text(0, 3, "Lead"), smf::On(0, 0, 72), smf::Off(120, 0, 72), smf::Eot(0)})),
+         TrackChunk(Concat(
+             {smf::Text(0, 3, "Bass"), smf::On(0, 1, 36), smf::Off(240, 1, 36), smf::Eot(0)}))});
 }
 
 }  // namespace
@@ -42,7 +45,7 @@ TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     CaptureSink sink;
     TempDir dir;
     const std::string path = dir.File("song.mid");
-    WriteBytes(path, WithMacBinary(SmallFormat0()));
+    WriteBytes(path, smf::WithMacBinary(SmallFormat0()));
     MidiFileLoader loader(path.c_str());
     ASSERT_NE(loader.midi_f1_data, nullptr);
     EXPECT_EQ(loader.midi_f1_data->track_count, 17);
@@ -122,7 +125,8 @@ TEST(Loader, RefusedFilesLeaveNoSong) {
         loader.SetMidiF0Data();  // nothing to merge
         EXPECT_TRUE(sink.Saw("MidiFileLoaderで内部エラーが発生しました。"));
     };
-    refused(Concat({HeaderChunk(2, 1, 96), TrackChunk(Eot(0))}), "Midiファイルではありません。");
+    refused(Concat({HeaderChunk(2, 1, 96), TrackChunk(smf::Eot(0))}),
+            "Midiファイルではありません。");
     refused(Bytes(262144, 0), "MidiFileLoaderでエラーが発生しました。");
     refused(Bytes(), "Midiファイルではありません。");
     refused(Concat({HeaderChunk(1, 0, 96)}), "Track Error");
@@ -130,7 +134,7 @@ TEST(Loader, RefusedFilesLeaveNoSong) {
             "MIDIファイルではないか、マックバイナリがついているファイルです。");
 
     // The largest file that fits is read.
-    Bytes big = Concat({HeaderChunk(0, 1, 96), TrackChunk(Cat({Eot(0)}))});
+    Bytes big = Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({smf::Eot(0)}))});
     big.resize(262143, 0);
     WriteBytes(dir.File("big.mid"), big);
     MidiFileLoader loader(dir.File("big.mid").c_str());

@@ -35,14 +35,7 @@ Position At0(MidiF0Data& song, int tick, bool byDenominator) {
 }
 
 std::unique_ptr<MidiF1TrackData> F1Track(std::vector<At> events) {
-    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
-    long time = 0;
-    for (const At& at : events) {
-        at.event->delta = static_cast<int>(at.tick - time);
-        time = at.tick;
-        track->AddEvent(at.event);
-    }
-    return track;
+    return MakeTrack<MidiF1TrackData>(kFormQ2, Timed(events));
 }
 
 }  // namespace
@@ -223,7 +216,7 @@ TEST(Markers, StartStopAndChange) {
                           {ProgramAt(0, 0, 5), NoteAt(0, 0, 60, 10), NoteAt(960, 0, 62, 10),
                            MetaAt(960, kMetaMarker, "START"), EndAt(1920)});
     EXPECT_EQ(start->BeginStartMarker(), 1);
-    EXPECT_EQ(NotesOf(*start->GetTrack()), (std::vector<NoteValue>{{0, 0, 62, 10, 100}}));
+    EXPECT_EQ(NotesOf(*start->GetTrack()), (Notes{{0, 0, 62, 10, 100}}));
     EXPECT_EQ(start->GetTrack()->event_table[0]->status, kEvProgram);  // settings stay
     EXPECT_EQ(TimesOf(*start->GetTrack()).back(), 960);
     EXPECT_EQ(start->BeginStartMarker(), 0);

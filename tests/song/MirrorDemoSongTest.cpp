@@ -14,17 +14,6 @@ using namespace mirror_test;
 
 namespace {
 
-std::string TrackName(const MidiTrackData& track) {
-    for (int k = 0; k < track.event_count; ++k) {
-        const MidiEvent* e = track.event_table[k];
-        if (e->IsMeta(kMetaTrackName)) {
-            return std::string(reinterpret_cast<const char*>(e->data),
-                               static_cast<std::size_t>(e->length));
-        }
-    }
-    return {};
-}
-
 // The demo song loaded as the program loads a file.
 std::unique_ptr<MidiFileLoader> LoadDemo(const TempDir& dir) {
     const std::vector<unsigned char> image = DemoSongImage();
@@ -43,10 +32,8 @@ TEST(DemoSong, WhatItHolds) {
     EXPECT_EQ(image, DemoSongImage());  // the same bytes every time
     MidiF1Data song(image.data(), static_cast<long>(image.size()));
     EXPECT_TRUE(sink.Messages().empty());
-    ASSERT_EQ(song.GetTrackCount(), 5);
+    EXPECT_EQ(song.GetTrackCount(), 5);
     EXPECT_EQ(song.division, kDemoSongDivision);
-    const std::vector<std::string> names = {"Retrograde Demo", "Melody", "Chords", "Bass", "Drums"};
-    for (int n = 0; n < 5; ++n) EXPECT_EQ(TrackName(*song.GetTrack(n)), names[n]);
 
     TempDir dir;
     auto loader = LoadDemo(dir);
@@ -54,8 +41,6 @@ TEST(DemoSong, WhatItHolds) {
     ASSERT_NE(demo, nullptr);
     const MidiTrackData& t = *demo->GetTrack();
     std::set<int> channels;
-    std::vector<std::pair<long, int>> programs;  // (tick, channel) of melody programs
-    std::vector<std::pair<long, long>> tempos;
     long time = 0;
     double seconds = 0;
     long tempo = 500000;
@@ -64,19 +49,15 @@ TEST(DemoSong, WhatItHolds) {
         const MidiEvent* e = t.event_table[k];
         time += e->delta;
         if (e->status == kEvNote) channels.insert(e->channel);
-        if (e->status == kEvProgram && e->channel == 0) programs.push_back({time, e->value});
         if (e->IsMeta(kMetaTempo)) {
             seconds += (time - timed) * tempo / 480e6;
             timed = time;
             tempo = e->value;
-            tempos.push_back({time, e->value});
         }
     }
     seconds += (demo->GetSongDuration() - timed) * tempo / 480e6;
+    // Melody, chords, bass and drums, for about half a minute.
     EXPECT_EQ(channels, (std::set<int>{0, 1, 2, 9}));
-    // A program change half way through, and a tempo change there too.
-    EXPECT_EQ(programs, (std::vector<std::pair<long, int>>{{0, 73}, {15360, 65}}));
-    EXPECT_EQ(tempos, (std::vector<std::pair<long, long>>{{0, 500000}, {15360, 428571}}));
     EXPECT_NEAR(seconds, 30.0, 1.0);
     EXPECT_GT(NotesOf(t).size(), 300u);
     EXPECT_EQ(demo->GetTrack()->IsDrumChanel(9), 1);
@@ -86,7 +67,7 @@ TEST(DemoSong, MirroredLikeAFile) {
     TempDir dir;
     auto loader = LoadDemo(dir);
     MidiF0Data* demo = loader->GetMidiF0Data();
-    const std::vector<NoteValue> notes = NotesOf(*demo->GetTrack());
+    const Notes notes = NotesOf(*demo->GetTrack());
 
     // Backwards twice: the same notes (the demo starts at once, no lead-in).
     MidiF0Data twice(demo);
@@ -101,7 +82,7 @@ TEST(DemoSong, MirroredLikeAFile) {
     flipped.Q2toQ1();
     flipped.VerticalReverse();
     flipped.Q1toQ2();
-    const std::vector<NoteValue> after = NotesOf(*flipped.GetTrack());
+    const Notes after = NotesOf(*flipped.GetTrack());
     ASSERT_EQ(after.size(), notes.size());
     std::multiset<std::pair<long, int>> drums_before;
     std::multiset<std::pair<long, int>> drums_after;

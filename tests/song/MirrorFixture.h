@@ -1,18 +1,16 @@
-// Builders for the mirror and measure tests: songs made in code, random songs
-// from a fixed seed, and the notes of a song as plain values to compare.
+// Builders for the mirror and measure tests: songs made in code from events
+// at absolute ticks, and random songs from a fixed seed.
 #pragma once
 
 #include <algorithm>
-#include <cstring>
-#include <initializer_list>
+#include <array>
 #include <memory>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "midi/song/MidiF0Data.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace mirror_test {
 
@@ -22,146 +20,57 @@ struct At {
     MidiEvent* event;
 };
 
-inline MidiEvent* Make(int status, int channel) {
-    auto* e = new MidiEvent();
-    e->status = status;
-    e->channel = channel;
-    return e;
-}
-
 inline At NoteAt(long tick, int channel, int note, int duration, int velocity = 100) {
-    MidiEvent* e = Make(kEvNote, channel);
-    e->note = note;
-    e->duration = duration;
-    e->velocity = velocity;
-    e->length = 1;
-    e->data[0] = kEvNote;
-    return {tick, e};
+    return {tick, Note(0, channel, note, duration, velocity)};
 }
-
 inline At OnAt(long tick, int channel, int note, int velocity = 100) {
-    MidiEvent* e = Make(kEvNoteOn, channel);
-    e->note = note;
-    e->velocity = velocity;
-    return {tick, e};
+    return {tick, On(0, channel, note, velocity)};
 }
-
 inline At OffAt(long tick, int channel, int note) {
-    MidiEvent* e = Make(kEvNoteOff, channel);
-    e->note = note;
-    return {tick, e};
+    return {tick, Off(0, channel, note)};
 }
-
 inline At ControlAt(long tick, int channel, int number, int value) {
-    MidiEvent* e = Make(kEvControl, channel);
-    e->number = number;
-    e->value = value;
-    e->length = 3;
-    e->data[0] = static_cast<unsigned char>(kEvControl | channel);
-    e->data[1] = static_cast<unsigned char>(number);
-    e->data[2] = static_cast<unsigned char>(value);
-    return {tick, e};
+    return {tick, Cc(0, channel, number, value)};
 }
-
 inline At ProgramAt(long tick, int channel, int program) {
-    MidiEvent* e = Make(kEvProgram, channel);
-    e->value = program;
-    e->length = 2;
-    e->data[0] = static_cast<unsigned char>(kEvProgram | channel);
-    e->data[1] = static_cast<unsigned char>(program);
-    return {tick, e};
+    return {tick, Pc(0, channel, program)};
 }
-
 inline At MetaAt(long tick, int type, const std::string& text = "") {
-    MidiEvent* e = Make(kEvMeta, kNoChannel);
-    e->number = type;
-    std::memcpy(e->data, text.data(), text.size());
-    e->data[text.size()] = 0;
-    e->length = static_cast<int>(text.size());
-    return {tick, e};
+    return {tick, Meta(0, type, text)};
 }
-
 inline At TempoAt(long tick, int tempo) {
-    At at = MetaAt(tick, kMetaTempo);
-    at.event->SetTempo(static_cast<unsigned long>(tempo));
-    return at;
+    return {tick, Tempo(0, tempo)};
 }
-
-// A time signature numerator/2^power, as the reader stores it.
 inline At TimeSignAt(long tick, int numerator, int power) {
-    At at = MetaAt(tick, kMetaTimeSignature);
-    at.event->value = numerator * 256 + (1 << power);
-    at.event->data[0] = static_cast<unsigned char>(numerator);
-    at.event->data[1] = static_cast<unsigned char>(power);
-    at.event->data[2] = 24;
-    at.event->data[3] = 8;
-    at.event->length = 4;
-    return at;
+    return {tick, TimeSign(0, numerator, power)};
 }
-
 inline At EndAt(long tick) {
-    return MetaAt(tick, kMetaEndOfTrack);
+    return {tick, Eot(0)};
 }
 
-// A song of the given form whose track holds the events in the order given;
-// the ticks must not decrease.
-inline std::unique_ptr<MidiF0Data> MakeSong(int form, int division, std::vector<At> events) {
-    auto song = std::make_unique<MidiF0Data>(form, division);
+// The events with their deltas set from the ticks, which must not decrease.
+inline std::vector<MidiEvent*> Timed(const std::vector<At>& events) {
+    std::vector<MidiEvent*> out;
     long time = 0;
     for (const At& at : events) {
         at.event->delta = static_cast<int>(at.tick - time);
         time = at.tick;
-        song->GetTrack()->AddEvent(at.event);
+        out.push_back(at.event);
     }
+    return out;
+}
+
+// A song of the given form whose track holds the events in the order given.
+inline std::unique_ptr<MidiF0Data> MakeSong(int form, int division, std::vector<At> events) {
+    auto song = std::make_unique<MidiF0Data>(form, division);
+    for (MidiEvent* e : Timed(events)) song->GetTrack()->AddEvent(e);
     return song;
 }
 
-// A note as the comparisons see it.
-struct NoteValue {
-    long start;
-    int channel;
-    int note;
-    int duration;
-    int velocity;
-    auto Key() const { return std::tie(start, channel, note, duration, velocity); }
-    bool operator==(const NoteValue& o) const { return Key() == o.Key(); }
-    bool operator<(const NoteValue& o) const { return Key() < o.Key(); }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const NoteValue& n) {
-    return out << "{t" << n.start << " c" << n.channel << " n" << n.note << " d" << n.duration
-               << " v" << n.velocity << "}";
-}
-
-// The Notes of a Q2 track, sorted.
-inline std::vector<NoteValue> NotesOf(const MidiTrackData& track) {
-    std::vector<NoteValue> notes;
-    long time = 0;
-    for (int k = 0; k < track.event_count; ++k) {
-        const MidiEvent* e = track.event_table[k];
-        time += e->delta;
-        if (e->status == kEvNote)
-            notes.push_back({time, e->channel, e->note, e->duration, e->velocity});
-    }
-    std::sort(notes.begin(), notes.end());
-    return notes;
-}
-
-inline std::vector<NoteValue> Shifted(std::vector<NoteValue> notes, long by) {
+inline Notes Shifted(Notes notes, long by) {
     for (NoteValue& n : notes) n.start += by;
     std::sort(notes.begin(), notes.end());
     return notes;
-}
-
-// Absolute ticks of the events of a track.
-inline std::vector<long> TimesOf(const MidiTrackData& track) {
-    std::vector<long> times;
-    long time = 0;
-    for (int k = 0; k < track.event_count; ++k) {
-        time += track.event_table[k]->delta;
-        times.push_back(time);
-    }
-    return times;
 }
 
 // A random Q2 song: dense notes on several channels with many overlaps of
@@ -197,6 +106,41 @@ inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, i
 inline void Normalise(MidiF0Data& song) {
     song.Q2toQ1();
     song.Q1toQ2();
+}
+
+// The tick of the last event before the end of track (Q1 form): the axis
+// of the backwards mirror.
+inline long LastEventTime(const MidiTrackData& track) {
+    const std::vector<long> times = TimesOf(track);
+    return times.size() >= 2 ? times[times.size() - 2] : 0;
+}
+
+// The notes the mirror must give, the slow way. Backwards each note [s, e)
+// becomes [last - e, last - s), keeping its velocity; upside down each
+// channel that is no drum channel of track turns about the octave boundary
+// below the middle of its range, held within 0..127.
+inline Notes Mirrored(Notes notes, MidiTrackData& track, long last, bool horizontal,
+                      bool vertical) {
+    if (horizontal) {
+        for (NoteValue& n : notes) n.start = last - (n.start + n.duration);
+    }
+    if (vertical) {
+        std::array<int, 16> low;
+        std::array<int, 16> high;
+        low.fill(127);
+        high.fill(0);
+        for (const NoteValue& n : notes) {
+            low[n.channel] = std::min(low[n.channel], n.note);
+            high[n.channel] = std::max(high[n.channel], n.note);
+        }
+        for (NoteValue& n : notes) {
+            if (track.IsDrumChanel(n.channel)) continue;
+            const int pivot = (low[n.channel] + high[n.channel]) / 2 / 12 * 12;
+            n.note = std::clamp(2 * pivot - n.note, 0, 127);
+        }
+    }
+    std::sort(notes.begin(), notes.end());
+    return notes;
 }
 
 }  // namespace mirror_test

@@ -1,5 +1,5 @@
 // The format-0 song: reading files and images, the forms, writing, merging a
-// track into it, copies and the once-only message.
+// track into it, and copies.
 #include <gtest/gtest.h>
 
 #include "SongTestSupport.h"
@@ -39,7 +39,7 @@ TEST(SongF0, ReadsByNameAndThroughWrappers) {
     TempDir dir;
     const Bytes file = SmallFormat0();
     WriteBytes(dir.File("plain.mid"), file);
-    WriteBytes(dir.File("mac.mid"), WithMacBinary(file));
+    WriteBytes(dir.File("mac.mid"), smf::WithMacBinary(file));
     // A RIFF "RMID" file: the SMF sits in the "data" chunk after an "INFO" list.
     const Bytes info = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
     const auto n = std::uint32_t(file.size());
@@ -63,10 +63,11 @@ TEST(SongF0, FormatOneFileIsMergedAndOtherFilesLeaveAnEmptySong) {
     CaptureSink sink;
     TempDir dir;
     // A format-1 file read as a format-0 song: its two tracks merged into one.
-    WriteBytes(dir.File("f1.mid"),
-               Concat({HeaderChunk(1, 2, 96),
-                       TrackChunk(Cat({Text(0, 3, "Title"), Tempo(0, 400000), Eot(0)})),
-                       TrackChunk(Cat({On(10, 2, 60), Off(20, 2, 60), Eot(0)}))}));
+    WriteBytes(
+        dir.File("f1.mid"),
+        Concat({HeaderChunk(1, 2, 96),
+                TrackChunk(Concat({smf::Text(0, 3, "Title"), smf::Tempo(0, 400000), smf::Eot(0)})),
+                TrackChunk(Concat({smf::On(10, 2, 60), smf::Off(20, 2, 60), smf::Eot(0)}))}));
     MidiF0Data merged(dir.File("f1.mid").c_str());
     EXPECT_EQ(merged.form, kFormQ2);
     EXPECT_EQ(merged.division, 96);
@@ -79,7 +80,7 @@ TEST(SongF0, FormatOneFileIsMergedAndOtherFilesLeaveAnEmptySong) {
     // Format 0 with two tracks: the format-0 check is silent, the format-1
     // reading says why, and nothing is retried after that.
     WriteBytes(dir.File("bad.mid"),
-               Concat({HeaderChunk(0, 2, 96), TrackChunk(Eot(0)), TrackChunk(Eot(0))}));
+               Concat({HeaderChunk(0, 2, 96), TrackChunk(smf::Eot(0)), TrackChunk(smf::Eot(0))}));
     MidiF0Data bad(dir.File("bad.mid").c_str());
     EXPECT_EQ(bad.form, kFormQ2);
     ASSERT_NE(bad.track, nullptr);
@@ -97,13 +98,13 @@ TEST(SongF0, FormatOneFileIsMergedAndOtherFilesLeaveAnEmptySong) {
 
 TEST(SongF0, HeaderMessagesAndWrongForms) {
     CaptureSink sink;
-    const Bytes f1 = Concat({HeaderChunk(1, 1, 96), TrackChunk(Eot(0))});
+    const Bytes f1 = Concat({HeaderChunk(1, 1, 96), TrackChunk(smf::Eot(0))});
     MidiF0Data notZero(f1.data(), long(f1.size()));
     EXPECT_TRUE(sink.Saw("Format 0のファイルではありません。"));
     EXPECT_EQ(notZero.track->event_count, 0);
 
     sink.Clear();
-    const Bytes two = Concat({HeaderChunk(0, 2, 96), TrackChunk(Eot(0))});
+    const Bytes two = Concat({HeaderChunk(0, 2, 96), TrackChunk(smf::Eot(0))});
     MidiF0Data twoTracks(two.data(), long(two.size()));
     EXPECT_TRUE(sink.Saw("トラック数に誤りがあります。"));
 
@@ -125,8 +126,8 @@ TEST(SongF0, HeaderMessagesAndWrongForms) {
 TEST(SongF0, DamagedFilesAreReadSafely) {
     CaptureSink sink;
     // A track without its end of track gets one; the song can be written.
-    const Bytes noEnd =
-        Concat({HeaderChunk(0, 1, 96), TrackChunk(Cat({On(0, 0, 60), Off(96, 0, 60)}))});
+    const Bytes noEnd = Concat(
+        {HeaderChunk(0, 1, 96), TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60)}))});
     MidiF0Data open(noEnd.data(), long(noEnd.size()));
     ASSERT_GT(open.track->event_count, 0);
     EXPECT_TRUE(open.track->event_table[open.track->event_count - 1]->IsEndOfTrack());
@@ -140,7 +141,8 @@ TEST(SongF0, DamagedFilesAreReadSafely) {
     header.push_back(0xBB);
     const Bytes unknown = {'M', 'U', 'n', 'k', 0, 0, 0, 3, 1, 2, 3};
     const Bytes odd =
-        Concat({header, unknown, TrackChunk(Cat({On(0, 0, 60), Off(96, 0, 60), Eot(0)}))});
+        Concat({header, unknown,
+                TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::Eot(0)}))});
     sink.Clear();
     MidiF0Data skipped(odd.data(), long(odd.size()));
     EXPECT_EQ(skipped.track->event_count, 2);
@@ -160,9 +162,9 @@ TEST(SongF0, DamagedFilesAreReadSafely) {
 
     // A header cut short, a MacBinary header in front of almost nothing, a
     // missing track: refused with a message, never read beyond the bytes.
-    for (const Bytes& bytes :
-         {Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, WithMacBinary(Bytes{'M', 'T', 'h', 'd'}),
-          HeaderChunk(0, 1, 96), Concat({HeaderChunk(0, 1, 96), Bytes{'M', 'T', 'r'}})}) {
+    for (const Bytes& bytes : {Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0},
+                               smf::WithMacBinary(Bytes{'M', 'T', 'h', 'd'}), HeaderChunk(0, 1, 96),
+                               Concat({HeaderChunk(0, 1, 96), Bytes{'M', 'T', 'r'}})}) {
         sink.Clear();
         MidiF0Data song(bytes.data(), long(bytes.size()));
         EXPECT_EQ(song.track->event_count, 0);
@@ -175,10 +177,9 @@ TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
     // Text events (124 bytes each when written) sized so the track chunk is
     // 262,140 bytes: it fits a track's buffer but not a file with its header.
     MidiF0Data song(kFormQ1, 96);
-    for (int i = 0; i < 2113; ++i)
-        song.track->AddEvent(TextEv(0, kMetaText, std::string(120, 'x')));
-    song.track->AddEvent(TextEv(0, kMetaText, std::string(112, 'y')));
-    song.track->AddEvent(EotEv(0));
+    for (int i = 0; i < 2113; ++i) song.track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
+    song.track->AddEvent(Meta(0, kMetaText, std::string(112, 'y')));
+    song.track->AddEvent(Eot(0));
     const auto before = View(song.track.get());
     EXPECT_EQ(song.Q1toRaw(), 0);
     EXPECT_EQ(song.form, kFormQ1);
@@ -222,10 +223,10 @@ TEST(SongF0, CopiesAreIndependent) {
 TEST(SongF0, AddTrackKeepsTheSongFirstAndDropsItsTitlesWithoutTitles) {
     MidiF0Data song;
     song.division = 96;
-    song.track->AddEvent(TextEv(0, kMetaTrackName, "Song"));
-    song.track->AddEvent(CcEv(0, 0, 7, 100));
-    song.track->AddEvent(EotEv(96));
-    auto other = TrackOf({CcEv(0, 1, 7, 90), TextEv(0, kMetaTrackName, "Other"), EotEv(48)});
+    song.track->AddEvent(Meta(0, kMetaTrackName, "Song"));
+    song.track->AddEvent(Cc(0, 0, 7, 100));
+    song.track->AddEvent(Eot(96));
+    auto other = MakeTrack(kFormQ2, {Cc(0, 1, 7, 90), Meta(0, kMetaTrackName, "Other"), Eot(48)});
     {
         MidiF0Data copy(&song);
         copy.AddTrack(other.get());
@@ -258,17 +259,4 @@ TEST(SongF0, ChannelDeletionAndDivision) {
     MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from
     EXPECT_EQ(empty.ChangeDivision(96), 0);
     EXPECT_TRUE(sink.Saw(kWrongForm));
-}
-
-TEST(SongF0, TimeSignatureMessageOncePerSong) {
-    CaptureSink sink;
-    MidiF0Data song;
-    song.ErrorMsgOnce(kErrF0TimeSign);
-    song.ErrorMsgOnce(kErrF0TimeSign);
-    EXPECT_EQ(sink.Count("拍子記号の位置が異常です。"), 1);
-    MidiF0Data next;
-    next.ErrorMsgOnce(kErrF0TimeSign);
-    EXPECT_EQ(sink.Count("拍子記号の位置が異常です。"), 2);
-    song.ErrorMsg(0x4000099);
-    EXPECT_TRUE(sink.Saw("MidiF0Dataでエラーが発生しました。"));
 }

@@ -11,18 +11,21 @@ namespace {
 // A format-1 file in the writer's own encoding: a conductor track and two
 // instrument tracks.
 Bytes SmallFormat1() {
-    return Concat(
-        {HeaderChunk(1, 3, 96),
-         TrackChunk(Cat({Text(0, 3, "Title"), Tempo(0, 600000), Tempo(192, 500000), Eot(0)})),
-         TrackChunk(Cat({Text(0, 3, "Piano"), Program(0, 0, 1), On(0, 0, 60), Off(96, 0, 60),
-                         On(0, 0, 62), Off(96, 0, 62), Eot(0)})),
-         TrackChunk(Cat({Cc(0, 9, 7, 100), On(48, 9, 36), Off(48, 9, 36), Eot(100)}))});
+    return Concat({HeaderChunk(1, 3, 96),
+                   TrackChunk(Concat({smf::Text(0, 3, "Title"), smf::Tempo(0, 600000),
+                                      smf::Tempo(192, 500000), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::Text(0, 3, "Piano"), smf::Program(0, 0, 1),
+                                      smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::On(0, 0, 62),
+                                      smf::Off(96, 0, 62), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::Cc(0, 9, 7, 100), smf::On(48, 9, 36),
+                                      smf::Off(48, 9, 36), smf::Eot(100)}))});
 }
 
 Bytes ChunkTracks(int count) {
     Bytes out;
     for (int i = 0; i < count; ++i) {
-        const Bytes chunk = TrackChunk(Cat({On(0, i % 16, 60), Off(10, i % 16, 60), Eot(0)}));
+        const Bytes chunk =
+            TrackChunk(Concat({smf::On(0, i % 16, 60), smf::Off(10, i % 16, 60), smf::Eot(0)}));
         out.insert(out.end(), chunk.begin(), chunk.end());
     }
     return out;
@@ -33,8 +36,8 @@ Bytes ChunkTracks(int count) {
 TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
-    song.track->InsertEvent(1, 2, SysExEv(0, 3));           // an exclusive message for channel 3
-    song.track->InsertEvent(1, 2, SysExEv(0, kNoChannel));  // and one for no channel
+    song.track->InsertEvent(1, 2, GsSysEx(0, 3));           // an exclusive message for channel 3
+    song.track->InsertEvent(1, 2, GsSysEx(0, kNoChannel));  // and one for no channel
     const auto original = View(song.track.get());
 
     MidiF1Data split(&song);
@@ -65,11 +68,11 @@ TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
 TEST(SongF1, MergingBackPutsMetaEventsAndLowerChannelsFirst) {
     MidiF0Data song;
     song.division = 96;
-    song.track->AddEvent(NoteEv(0, 5, 60, 10));
-    song.track->AddEvent(NoteEv(0, 2, 50, 10));
-    song.track->AddEvent(TextEv(0, kMetaMarker, "A"));
-    song.track->AddEvent(CcEv(0, 5, 7, 1));
-    song.track->AddEvent(EotEv(20));
+    song.track->AddEvent(Note(0, 5, 60, 10));
+    song.track->AddEvent(Note(0, 2, 50, 10));
+    song.track->AddEvent(Meta(0, kMetaMarker, "A"));
+    song.track->AddEvent(Cc(0, 5, 7, 1));
+    song.track->AddEvent(Eot(20));
     MidiF1Data split(&song);
     MidiF0Data merged(kFormQ2);
     split.SetMidiF0Data(&merged);
@@ -128,7 +131,7 @@ TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
 TEST(SongF1, ReadsAFormatZeroFileByNameWithoutComplaint) {
     CaptureSink sink;
     TempDir dir;
-    WriteBytes(dir.File("f0.mid"), WithMacBinary(SmallFormat0()));
+    WriteBytes(dir.File("f0.mid"), smf::WithMacBinary(SmallFormat0()));
     MidiF1Data song(dir.File("f0.mid").c_str());
     EXPECT_EQ(song.track_count, 17);
     EXPECT_EQ(song.division, 480);
@@ -196,8 +199,8 @@ TEST(SongF1, TooLargeForTheFileBufferIsRefusedUnchanged) {
     MidiF1Data song(96);
     for (int t = 0; t < 3; ++t) {
         auto* track = new MidiF1TrackData(kFormQ2);
-        for (int i = 0; i < 800; ++i) track->AddEvent(TextEv(0, kMetaText, std::string(120, 'x')));
-        track->AddEvent(EotEv(0));
+        for (int i = 0; i < 800; ++i) track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
+        track->AddEvent(Eot(0));
         song.AddTrack(track);
     }
     song.Q2toQ1();
@@ -227,7 +230,7 @@ TEST(SongF1, TracksAndOnceMessages) {
     EXPECT_EQ(song.GetTrack(1)->event_count, 1);
     EXPECT_EQ(song.GetTrack(2), nullptr);
 
-    MidiEvent* events[] = {NoteEv(0, 0, 60, 10), EotEv(10)};
+    MidiEvent* events[] = {Note(0, 0, 60, 10), Eot(10)};
     MidiF1TrackData adopted(events, 2, kFormQ2);
     EXPECT_EQ(adopted.event_count, 2);
 

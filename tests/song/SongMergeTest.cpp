@@ -24,23 +24,6 @@ std::vector<MidiTrackData*> Pointers(const std::vector<std::unique_ptr<MidiTrack
 
 }  // namespace
 
-TEST(SongMerge, NWayTakesOneEventPerTrackAndPass) {
-    auto a = TrackOf({CcEv(0, 0, 7, 1), CcEv(0, 0, 7, 2), EotEv(10)});
-    auto b = TrackOf({CcEv(0, 1, 7, 3), CcEv(0, 1, 7, 4), EotEv(20)});
-    MidiTrackData* tracks[] = {a.get(), b.get()};
-    MidiTrackData result(kFormQ2);
-    result.MergeTrack(2, tracks);
-    const auto view = View(&result);
-    ASSERT_EQ(view.size(), 5u);
-    EXPECT_EQ(view[0].value, 1);
-    EXPECT_EQ(view[1].value, 3);
-    EXPECT_EQ(view[2].value, 2);
-    EXPECT_EQ(view[3].value, 4);
-    EXPECT_TRUE(IsEnd(view[4]));
-    EXPECT_EQ(view[4].tick, 20);          // one end of track, at the latest end
-    EXPECT_EQ(View(a.get()).size(), 3u);  // the sources stay as they were
-}
-
 TEST(SongMerge, NWayMatchesLiteralMergeOnRandomTracks) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 60; ++round) {
@@ -57,7 +40,7 @@ TEST(SongMerge, NWayMatchesLiteralMergeOnRandomTracks) {
         EXPECT_EQ(View(tracks[0].get()), before);
 
         MidiTrackData moved(kFormQ2);
-        moved.AddEvent(CcEv(0, 0, 1, 1));  // discarded by the merge
+        moved.AddEvent(Cc(0, 0, 1, 1));  // discarded by the merge
         moved.MergeTrackMoving(int(pointers.size()), pointers.data());
         ASSERT_EQ(View(&moved), expected) << "round " << round;
         for (const auto& t : tracks) EXPECT_EQ(t->event_count, 0);
@@ -98,7 +81,7 @@ TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
 
 TEST(SongMerge, TitlesAreJoined) {
     auto titled = [](const std::string& title, int tick) {
-        return TrackOf({TextEv(0, kMetaTrackName, title), NoteEv(tick, 0, 60, 10), EotEv(10)});
+        return MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, title), Note(tick, 0, 60, 10), Eot(10)});
     };
     auto titleOf = [](const MidiTrackData& t) {
         for (const Ev& e : View(&t)) {
@@ -121,19 +104,20 @@ TEST(SongMerge, TitlesAreJoined) {
         EXPECT_EQ(a->event_table[0]->delta, 0);
     }
     {
-        auto a = TrackOf({NoteEv(5, 0, 60, 10), EotEv(10)}), b = titled("Bass", 5);
+        auto a = MakeTrack(kFormQ2, {Note(5, 0, 60, 10), Eot(10)}), b = titled("Bass", 5);
         a->MergeTrack(b.get());
         EXPECT_EQ(titleOf(*a), "Bass");
     }
     {
         // The other track has no title: this track's title stays as it is.
-        auto a = titled("Piano", 5), b = TrackOf({NoteEv(5, 1, 40, 10), EotEv(10)});
+        auto a = titled("Piano", 5), b = MakeTrack(kFormQ2, {Note(5, 1, 40, 10), Eot(10)});
         a->MergeTrack(b.get());
         EXPECT_EQ(titleOf(*a), "Piano");
     }
     {
         // Neither has one: an empty title is inserted all the same.
-        auto a = TrackOf({NoteEv(5, 0, 60, 10), EotEv(10)}), b = TrackOf({EotEv(3)});
+        auto a = MakeTrack(kFormQ2, {Note(5, 0, 60, 10), Eot(10)}),
+             b = MakeTrack(kFormQ2, {Eot(3)});
         a->MergeTrack(b.get());
         EXPECT_EQ(titleOf(*a), "");
         EXPECT_EQ(countTitles(*a), 1);
@@ -156,7 +140,7 @@ TEST(SongMerge, TitlesAreJoined) {
 }
 
 TEST(SongMerge, MergeWithItselfAndConnect) {
-    auto a = TrackOf({NoteEv(0, 0, 60, 10), NoteEv(10, 0, 62, 10), EotEv(10)});
+    auto a = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Note(10, 0, 62, 10), Eot(10)});
     a->MergeTrackWithoutTrackTitle(a.get());
     const auto merged = View(a.get());
     ASSERT_EQ(merged.size(), 5u);
@@ -164,8 +148,8 @@ TEST(SongMerge, MergeWithItselfAndConnect) {
     EXPECT_EQ(merged[3].tick, 10);
     EXPECT_EQ(merged[4].tick, 20);
 
-    auto first = TrackOf({NoteEv(0, 0, 60, 10), EotEv(30)});
-    auto second = TrackOf({NoteEv(5, 0, 64, 10), EotEv(10)});
+    auto first = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Eot(30)});
+    auto second = MakeTrack(kFormQ2, {Note(5, 0, 64, 10), Eot(10)});
     first->Connect(second.get());
     const auto joined = View(first.get());
     ASSERT_EQ(joined.size(), 3u);

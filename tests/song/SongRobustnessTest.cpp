@@ -12,9 +12,10 @@ namespace {
 
 Bytes SmallFormat1() {
     return Concat({HeaderChunk(1, 3, 96),
-                   TrackChunk(Cat({Text(0, 3, "T"), Tempo(0, 500000), Eot(0)})),
-                   TrackChunk(Cat({On(0, 0, 60), Off(96, 0, 60), Eot(0)})),
-                   TrackChunk(Cat({Cc(0, 9, 7, 1), On(5, 9, 36), Off(5, 9, 36), Eot(0)}))});
+                   TrackChunk(Concat({smf::Text(0, 3, "T"), smf::Tempo(0, 500000), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::Cc(0, 9, 7, 1), smf::On(5, 9, 36), smf::Off(5, 9, 36),
+                                      smf::Eot(0)}))});
 }
 
 Bytes Mutate(std::mt19937& rng, Bytes bytes) {
@@ -66,7 +67,7 @@ TEST(SongRobustness, MutatedFilesLoadOrAreRefused) {
     CaptureSink sink;
     std::mt19937 rng(4711);
     const std::vector<Bytes> seeds = {SmallFormat0(), SmallFormat1(),
-                                      WithMacBinary(SmallFormat0())};
+                                      smf::WithMacBinary(SmallFormat0())};
     Bytes image(kMusicDataBufferSize);
     int written = 0, changed = 0;
     for (int round = 0; round < 1500; ++round) {

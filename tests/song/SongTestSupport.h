@@ -1,6 +1,6 @@
-// Helpers of the song, loader and format tests: SMF bytes written in code,
-// tracks built from compact event lists, a comparable view of a track, and
-// literal versions of the merges as the oracle of the fast ones.
+// Helpers of the song, loader and format tests: a small file, a comparable
+// view of a track, random tracks, and literal versions of the merges as the
+// oracle of the fast ones.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,68 +16,20 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/track/MidiTrackData.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace song_test {
-
-// ---- bytes ----
-
-inline Bytes Vlq(std::uint32_t v) {
-    Bytes out{std::uint8_t(v & 0x7F)};
-    while (v >>= 7) out.insert(out.begin(), std::uint8_t(0x80 | (v & 0x7F)));
-    return out;
-}
-inline Bytes On(std::uint32_t delta, int ch, int note, int vel = 100) {
-    return Concat({Vlq(delta), {std::uint8_t(0x90 | ch), std::uint8_t(note), std::uint8_t(vel)}});
-}
-// Written as the writer writes every note off: status 0x80, velocity 64.
-inline Bytes Off(std::uint32_t delta, int ch, int note) {
-    return Concat({Vlq(delta), {std::uint8_t(0x80 | ch), std::uint8_t(note), 64}});
-}
-inline Bytes Cc(std::uint32_t delta, int ch, int number, int value) {
-    return Concat(
-        {Vlq(delta), {std::uint8_t(0xB0 | ch), std::uint8_t(number), std::uint8_t(value)}});
-}
-inline Bytes Program(std::uint32_t delta, int ch, int program) {
-    return Concat({Vlq(delta), {std::uint8_t(0xC0 | ch), std::uint8_t(program)}});
-}
-inline Bytes Text(std::uint32_t delta, int type, const std::string& text) {
-    return Concat({Vlq(delta),
-                   {0xFF, std::uint8_t(type)},
-                   Vlq(std::uint32_t(text.size())),
-                   Bytes(text.begin(), text.end())});
-}
-inline Bytes Tempo(std::uint32_t delta, std::uint32_t tempo) {
-    return Concat({Vlq(delta),
-                   {0xFF, 0x51, 3, std::uint8_t(tempo >> 16), std::uint8_t(tempo >> 8),
-                    std::uint8_t(tempo)}});
-}
-inline Bytes Eot(std::uint32_t delta) {
-    return Concat({Vlq(delta), {0xFF, 0x2F, 0}});
-}
-
-inline Bytes Cat(std::vector<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 // A small format-0 file in the writer's own encoding (at one tick: other
 // events, then note offs, then note ons): tempo and title at 0, notes on
 // channels 0 and 9, a program change at 480.
 inline Bytes SmallFormat0() {
-    return Concat({HeaderChunk(0, 1, 480),
-                   TrackChunk(Cat({Text(0, 3, "Song"), Tempo(0, 500000), Program(0, 0, 5),
-                                   On(0, 0, 60), On(0, 9, 36), Off(240, 9, 36), Program(240, 0, 7),
-                                   Off(0, 0, 60), On(0, 0, 64), Off(480, 0, 64), Eot(0)}))});
-}
-
-// MacBinary: 128 bytes of a Macintosh file header in front of the file.
-inline Bytes WithMacBinary(const Bytes& file) {
-    Bytes head(128, 0);
-    head[1] = 8;
-    std::memcpy(&head[2], "SONG.MID", 8);
-    return Concat({head, file});
+    return Concat(
+        {HeaderChunk(0, 1, 480),
+         TrackChunk(Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000), smf::Program(0, 0, 5),
+                            smf::On(0, 0, 60), smf::On(0, 9, 36), smf::Off(240, 9, 36),
+                            smf::Program(240, 0, 7), smf::Off(0, 0, 60), smf::On(0, 0, 64),
+                            smf::Off(480, 0, 64), smf::Eot(0)}))});
 }
 
 // ---- tracks and a comparable view of them ----
@@ -119,61 +71,9 @@ inline std::vector<Ev> View(const MidiTrackData* track) {
     return out;
 }
 
-inline MidiEvent* MakeEvent(int delta, int status, int channel) {
-    auto* e = new MidiEvent(delta);
-    e->status = status;
-    e->channel = channel;
-    return e;
-}
-inline MidiEvent* NoteEv(int delta, int ch, int note, int duration, int vel = 100) {
-    MidiEvent* e = MakeEvent(delta, kEvNote, ch);
-    e->note = note;
-    e->duration = duration;
-    e->velocity = vel;
-    e->length = 1;
-    e->data[0] = kEvNote;
-    return e;
-}
-inline MidiEvent* CcEv(int delta, int ch, int number, int value) {
-    MidiEvent* e = MakeEvent(delta, kEvControl, ch);
-    e->number = number;
-    e->value = value;
-    e->length = 3;
-    e->data[0] = std::uint8_t(kEvControl);
-    e->data[1] = std::uint8_t(number);
-    e->data[2] = std::uint8_t(value);
-    return e;
-}
-inline MidiEvent* TextEv(int delta, int type, const std::string& text) {
-    MidiEvent* e = MakeEvent(delta, kEvMeta, kNoChannel);
-    e->number = type;
-    e->length = int(text.size());
-    if (text.size() + 1 > std::size_t(e->DataCapacity())) e->ResizeData(int(text.size()) + 1);
-    std::memcpy(e->data, text.data(), text.size());
-    e->data[text.size()] = 0;
-    return e;
-}
-inline MidiEvent* SysExEv(int delta, int ch) {
-    MidiEvent* e = MakeEvent(delta, kEvSysEx, ch);
-    const unsigned char bytes[] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                   0x00, 0x7F, 0x00, 0x41, 0xF7};
-    std::memcpy(e->data, bytes, sizeof bytes);
-    e->length = sizeof bytes;
-    return e;
-}
-inline MidiEvent* EotEv(int delta) {
-    MidiEvent* e = MakeEvent(delta, kEvMeta, kNoChannel);
-    e->number = kMetaEndOfTrack;
-    e->length = 3;
-    e->data[0] = 0xFF;
-    e->data[1] = 0x2F;
-    return e;
-}
-
-inline std::unique_ptr<MidiTrackData> TrackOf(std::vector<MidiEvent*> events, int form = kFormQ2) {
-    auto track = std::make_unique<MidiTrackData>(form);
-    for (MidiEvent* e : events) track->AddEvent(e);
-    return track;
+// An exclusive message (without a length byte) for channel ch.
+inline MidiEvent* GsSysEx(int delta, int ch) {
+    return SysEx(delta, {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}, 0, ch);
 }
 
 // A random Q2 track: notes, controllers, titles, texts and exclusive
@@ -186,21 +86,21 @@ inline std::unique_ptr<MidiTrackData> RandomTrack(std::mt19937& rng, int events,
         const int kind = pick(rng);
         MidiEvent* e = nullptr;
         if (kind < 55) {
-            e = NoteEv(delta, channel, 30 + pick(rng) % 60, 1 + pick(rng) % 100);
+            e = Note(delta, channel, 30 + pick(rng) % 60, 1 + pick(rng) % 100);
         } else if (kind < 75) {
-            e = CcEv(delta, pick(rng) < 90 ? channel : pick(rng) % 16, pick(rng) % 120, pick(rng));
+            e = Cc(delta, pick(rng) < 90 ? channel : pick(rng) % 16, pick(rng) % 120, pick(rng));
         } else if (kind < 83) {
-            e = TextEv(delta, kMetaTrackName, std::string(pick(rng) % 70, char('a' + kind % 26)));
+            e = Meta(delta, kMetaTrackName, std::string(pick(rng) % 70, char('a' + kind % 26)));
         } else if (kind < 90) {
-            e = TextEv(delta, kMetaText, "text" + std::to_string(i));
+            e = Meta(delta, kMetaText, "text" + std::to_string(i));
         } else if (kind < 95) {
-            e = SysExEv(delta, pick(rng) < 50 ? kNoChannel : channel);
+            e = GsSysEx(delta, pick(rng) < 50 ? kNoChannel : channel);
         } else {
-            e = EotEv(delta);  // an end of track in the middle
+            e = Eot(delta);  // an end of track in the middle
         }
         track->AddEvent(e);
     }
-    if (pick(rng) < 85) track->AddEvent(EotEv(pick(rng) % 30));
+    if (pick(rng) < 85) track->AddEvent(Eot(pick(rng) % 30));
     return track;
 }
 

@@ -1,11 +1,14 @@
 #include "support/TestSupport.h"
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -106,4 +109,49 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadText(const std::string& path) {
+    const Bytes bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_) {
+        setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+RunResult RunShell(const std::string& line, const std::string& folder) {
+    TempDir capture;
+    const std::string out = capture.File("out");
+    const std::string err = capture.File("err");
+    std::string command = line + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+    if (!folder.empty()) command = "cd " + Quote(folder) + " && " + command;
+    const int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadText(out);
+    result.err = ReadText(err);
+    return result;
 }

@@ -1,9 +1,11 @@
-// Helpers shared by the test suites: a capturing message sink and byte builders.
+// Helpers shared by the test suites: a capturing message sink, file and byte
+// builders, a scoped environment variable and a shell command runner.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,32 @@ private:
 };
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
+std::string ReadText(const std::string& path);
+std::vector<std::string> SplitLines(const std::string& text);
+
+// Sets an environment variable while it lives, then restores the old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// A text quoted for the shell.
+std::string Quote(const std::string& text);
+struct RunResult {
+    int status = -1;  // the exit status; -1 when the command did not exit
+    std::string out;
+    std::string err;
+};
+// Runs a shell command line in folder (when given), without input; captures
+// both streams.
+RunResult RunShell(const std::string& line, const std::string& folder = "");
 
 // ---- Standard MIDI File bytes ----
 namespace smf {
