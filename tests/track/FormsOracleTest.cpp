@@ -203,7 +203,8 @@ Model RandomQ1(Random& r) {
         } else if (kind < 94) {
             m.push_back(Nop(delta));
         } else if (kind < 97) {
-            m.push_back({delta, kEvSysEx, kNoChannel, 0, 0, 0, 1, i});
+            m.push_back(
+                {delta, r.Chance(50) ? kEvSysEx : kEvSysExEscape, kNoChannel, 0, 0, 0, 1, i});
         } else {
             m.push_back(Eot(delta));
         }
@@ -302,6 +303,7 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
     Random r(4242);
     const Match control = [](const Ev& e) { return e.status == kEvControl; };
     const Match tempo = [](const Ev& e) { return e.status == kEvMeta && e.number == kMetaTempo; };
+    const Match meta = [](const Ev& e) { return e.status == kEvMeta; };
     const Match exclusive = [](const Ev& e) {
         return e.status == kEvSysEx || e.status == kEvSysExEscape;
     };
@@ -318,6 +320,8 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
         const std::vector<Case> cases = {
             {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta, kMetaTempo); },
              [&](Model& m) { LiteralGatherWalk(m, tempo); }},
+            {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta); },
+             [&](Model& m) { LiteralGatherWalk(m, meta); }},
             {[](MidiTrackData& t) { t.MoveEventFromt(kEvControl); },
              [&](Model& m) { LiteralGatherWalk(m, control); }},
             {[](MidiTrackData& t) { t.MoveControlChangeFront(); },
