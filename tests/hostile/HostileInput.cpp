@@ -30,12 +30,6 @@ struct HostileCase {
     Builder build;
 };
 
-Bytes Vlq(std::uint32_t value) {
-    Bytes out{std::uint8_t(value & 0x7F)};
-    while (value >>= 7) out.insert(out.begin(), std::uint8_t(0x80 | (value & 0x7F)));
-    return out;
-}
-
 // A few ordinary notes, for the tails of damaged files.
 Bytes SomeNotes() {
     return {0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40,
@@ -77,7 +71,8 @@ Bytes SetChunkLength(Bytes file, std::size_t at, std::uint32_t length) {
     return file;
 }
 Bytes Meta(int type, const Bytes& data) {
-    return Concat({{0x00, 0xFF, std::uint8_t(type)}, Vlq(static_cast<std::uint32_t>(data.size())),
+    return Concat({{0x00, 0xFF, std::uint8_t(type)},
+                   smf::Vlq(static_cast<std::uint32_t>(data.size())),
                    data});
 }
 Bytes MacBinary(const Bytes& rest) {
