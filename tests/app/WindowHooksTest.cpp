@@ -19,6 +19,7 @@
 #include "app/AppSettings.h"
 #include "app/GuiHooks.h"
 #include "app/SongInfo.h"
+#include "midi/song/DemoSong.h"
 #include "midi/song/MidiFileLoader.h"
 
 namespace {
@@ -134,7 +135,8 @@ TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
 TEST_F(WindowTest, ScreenshotWithASongLoaded) {
     // A file that is no song first, so the message area shows a real message.
     Load("notes.txt", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 2, 0, 1, 0, 96});
-    Load("Invention-in-C.mid", MelodySong());
+    const std::vector<unsigned char> demo = DemoSongImage();
+    Load("Retrograde Demo.mid", Bytes(demo.begin(), demo.end()));
     panel->HorizontalSw();
     panel->VerticalSw();
     panel->show();
