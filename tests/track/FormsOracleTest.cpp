@@ -246,31 +246,28 @@ constexpr int kTracks = 1500;
 
 }  // namespace
 
-TEST(FormsOracle, Q1toQ2MatchesLiteral) {
-    Random r(20240611);
+TEST(FormsOracle, ConversionsMatchLiteral) {
+    struct Case {
+        unsigned seed;
+        Model (*random)(Random&);
+        void (*literal)(Model&);
+        void (MidiTrackData::*fast)();
+        int from, to;
+    };
     CaptureSink sink;
-    for (int k = 0; k < kTracks; ++k) {
-        const Model input = RandomQ1(r);
-        Model expected = input;
-        LiteralQ1toQ2(expected);
-        auto track = Track(kFormQ1, input);
-        track->Q1toQ2();
-        ASSERT_EQ(track->form, kFormQ2);
-        ASSERT_EQ(Events(*track), expected) << "track " << k;
-    }
-}
-
-TEST(FormsOracle, Q2toQ1MatchesLiteral) {
-    Random r(977);
-    CaptureSink sink;
-    for (int k = 0; k < kTracks; ++k) {
-        const Model input = RandomQ2(r);
-        Model expected = input;
-        LiteralQ2toQ1(expected);
-        auto track = Track(kFormQ2, input);
-        track->Q2toQ1();
-        ASSERT_EQ(track->form, kFormQ1);
-        ASSERT_EQ(Events(*track), expected) << "track " << k;
+    for (const Case& c :
+         {Case{20240611, RandomQ1, LiteralQ1toQ2, &MidiTrackData::Q1toQ2, kFormQ1, kFormQ2},
+          Case{977, RandomQ2, LiteralQ2toQ1, &MidiTrackData::Q2toQ1, kFormQ2, kFormQ1}}) {
+        Random r(c.seed);
+        for (int k = 0; k < kTracks; ++k) {
+            const Model input = c.random(r);
+            Model expected = input;
+            c.literal(expected);
+            auto track = Track(c.from, input);
+            ((*track).*c.fast)();
+            ASSERT_EQ(track->form, c.to);
+            ASSERT_EQ(Events(*track), expected) << "seed " << c.seed << " track " << k;
+        }
     }
 }
 
