@@ -30,48 +30,47 @@ constexpr std::size_t kSlotSize =
     (std::max(sizeof(MusicEvent), sizeof(MidiEvent)) + alignof(std::max_align_t) - 1) /
     alignof(std::max_align_t) * alignof(std::max_align_t);
 constexpr std::size_t kSlotsPerBlock = 4096;  // 1.3 MB at a time
+constexpr std::size_t kCacheSlots = 512;      // free slots a thread keeps at hand
+constexpr std::size_t kBatch = kCacheSlots / 2;
 
-// A free list of slots carved from blocks that are kept for the life of the
-// process: a freed slot is reused by the next record, and a process that once
-// held many records keeps their room. One mutex keeps it safe between the
-// window, the play thread and the timer.
+// The free slots of every thread, carved from blocks that are kept for the
+// life of the process: a process that once held many records keeps their room.
+// The free slots are kept in an array rather than linked through the slots,
+// so handing one out does not read the slot (a cache miss per record when
+// hundreds of thousands are made at once). Threads take and give slots in
+// batches, so the mutex is taken once per batch, not once per record.
 class EventPool {
 public:
-    void* Take() {
+    // Moves up to count free slots to out, growing when there are none; the
+    // slot taken first (out[n - 1]) has the lowest address. Returns n (>= 1).
+    std::size_t TakeBatch(void** out, std::size_t count) {
         std::lock_guard lock(mutex_);
-        if (free_ == nullptr) Grow();
-        Slot* slot = free_;
-        free_ = slot->next;
-        return slot;
+        if (free_.empty()) Grow();
+        const std::size_t n = std::min(count, free_.size());
+        std::copy(free_.end() - static_cast<std::ptrdiff_t>(n), free_.end(), out);
+        free_.resize(free_.size() - n);
+        return n;
     }
 
-    void Give(void* memory) noexcept {
-        auto* slot = static_cast<Slot*>(memory);
+    // Never allocates: the array has room for every slot there is.
+    void GiveBatch(void* const* slots, std::size_t count) noexcept {
         std::lock_guard lock(mutex_);
-        slot->next = free_;
-        free_ = slot;
+        free_.insert(free_.end(), slots, slots + count);
     }
 
 private:
-    struct Slot {
-        Slot* next;
-    };
-
     void Grow() {
         auto block = std::make_unique<std::byte[]>(kSlotSize * kSlotsPerBlock);
+        free_.reserve(kSlotsPerBlock * (blocks_.size() + 1));
         blocks_.reserve(blocks_.size() + 1);
         std::byte* base = block.get();
         blocks_.push_back(std::move(block));
-        // Linked from the end, so slots are handed out in address order.
-        for (std::size_t i = kSlotsPerBlock; i-- > 0;) {
-            auto* slot = reinterpret_cast<Slot*>(base + i * kSlotSize);
-            slot->next = free_;
-            free_ = slot;
-        }
+        // From the end, so slots are handed out in address order.
+        for (std::size_t i = kSlotsPerBlock; i-- > 0;) free_.push_back(base + i * kSlotSize);
     }
 
     std::mutex mutex_;
-    Slot* free_ = nullptr;
+    std::vector<void*> free_;
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
 };
 
@@ -82,13 +81,83 @@ EventPool& Pool() {
     return *pool;
 }
 
+// The free slots at hand of one thread (the window, the play thread, the
+// timer ...). A record freed on another thread than the one that made it
+// simply joins that thread's slots. Trivially destructible, so it can be
+// used to the thread's very end; the slots go back to the pool when the
+// thread ends, and records destroyed after that go to the pool directly.
+struct ThreadCache {
+    void* slots[kCacheSlots];
+    std::size_t count;
+    std::size_t limit;  // 0 until the thread's first use opens the cache, and once it is closed
+    bool closed;
+};
+
+thread_local ThreadCache cache{};
+
+struct CacheCloser {
+    ~CacheCloser() {
+        Pool().GiveBatch(cache.slots, cache.count);
+        cache.count = 0;
+        cache.limit = 0;
+        cache.closed = true;
+    }
+};
+
+// Registers the closing of the cache at the thread's end; false when the
+// thread is ending already.
+bool OpenCache() {
+    if (cache.closed) return false;
+    if (cache.limit == 0) {
+        static thread_local CacheCloser closer;
+        cache.limit = kCacheSlots;
+    }
+    return true;
+}
+
+void* TakeSlot() {
+    if (cache.count > 0) return cache.slots[--cache.count];
+    if (!OpenCache()) {
+        void* slot = nullptr;
+        Pool().TakeBatch(&slot, 1);
+        return slot;
+    }
+    cache.count = Pool().TakeBatch(cache.slots, kBatch);
+    return cache.slots[--cache.count];
+}
+
+void GiveSlot(void* slot) noexcept {
+    if (cache.count < cache.limit) {
+        cache.slots[cache.count++] = slot;
+        return;
+    }
+    bool open = false;
+    try {
+        open = OpenCache();
+    } catch (...) {
+        open = false;  // the closing could not be registered: no cache for this thread
+    }
+    if (!open || cache.limit == 0) {
+        Pool().GiveBatch(&slot, 1);
+        return;
+    }
+    if (cache.count == kCacheSlots) {
+        // The oldest half goes back; the recently freed slots, likely still
+        // in the processor's cache, stay at hand.
+        Pool().GiveBatch(cache.slots, kBatch);
+        std::copy(cache.slots + kBatch, cache.slots + kCacheSlots, cache.slots);
+        cache.count -= kBatch;
+    }
+    cache.slots[cache.count++] = slot;
+}
+
 #endif
 
 }  // namespace
 
 void* MusicEvent::operator new(std::size_t size) {
 #if RETROGRADE_EVENT_POOL
-    if (size <= kSlotSize) return Pool().Take();
+    if (size <= kSlotSize) return TakeSlot();
 #endif
     return ::operator new(size);
 }
@@ -97,7 +166,7 @@ void MusicEvent::operator delete(void* memory, [[maybe_unused]] std::size_t size
     if (memory == nullptr) return;
 #if RETROGRADE_EVENT_POOL
     if (size <= kSlotSize) {
-        Pool().Give(memory);
+        GiveSlot(memory);
         return;
     }
 #endif

@@ -435,8 +435,9 @@ ReadState StateAtEnd(const MidiTrackData& track) {
 
 }  // namespace
 
-MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image)
-    : event_table(std::make_unique<MidiEvent*[]>(kMaxEvents)) {
+// The table comes from the plain constructor, not cleared: a song of many
+// tracks would otherwise clear a megabyte per track for nothing.
+MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image) : MidiTrackData() {
     ErrorMsgOnce(0);
     ex_event = 0;
     event_id = 0;

@@ -2,6 +2,7 @@
 // and dropped in numbers and on several threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -148,4 +149,62 @@ TEST(MusicEvent, RecordsAreMadeOnSeveralThreadsAtOnce) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(faults, std::vector<int>(4, 0));
+}
+
+TEST(MusicEvent, RecordsFreedOnAnotherThreadAreHandedOutOnce) {
+    // Records made on one thread are dropped on another (the play thread drops
+    // what the window made, and the other way round), and threads end with
+    // freed slots still at hand. No slot may then be given to two live records,
+    // and every fresh record must start zeroed.
+    auto make = [](int count, int tag) {
+        std::vector<std::unique_ptr<MidiEvent>> events;
+        for (int i = 0; i < count; ++i) {
+            events.push_back(std::make_unique<MidiEvent>(i));
+            events.back()->data[0] = static_cast<unsigned char>(tag);
+            events.back()->data[255] = static_cast<unsigned char>(tag);
+        }
+        return events;
+    };
+    std::vector<std::unique_ptr<MidiEvent>> kept;
+    std::vector<std::vector<std::unique_ptr<MidiEvent>>> made(4);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&made, &make, t] { made[t] = make(3000 + 77 * t, t + 1); });
+    }
+    for (auto& thread : threads) thread.join();
+    threads.clear();
+    // Each thread drops the records of another one and makes some of its own,
+    // which may reuse those slots, then ends.
+    std::vector<std::vector<std::unique_ptr<MidiEvent>>> remade(4);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&made, &remade, &make, t] {
+            made[(t + 1) % 4].resize(made[(t + 1) % 4].size() / 3);
+            remade[t] = make(2000, t + 11);
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (auto& list : made) {
+        for (auto& event : list) kept.push_back(std::move(event));
+    }
+    for (auto& list : remade) {
+        for (auto& event : list) kept.push_back(std::move(event));
+    }
+    // The main thread now takes slots the ended threads gave back.
+    std::vector<std::unique_ptr<MidiEvent>> fresh;
+    int dirty = 0;
+    for (int i = 0; i < 20000; ++i) {
+        fresh.push_back(std::make_unique<MidiEvent>(i));
+        if (!AreaIsZero(*fresh.back()) || fresh.back()->channel != kNoChannel) ++dirty;
+    }
+    EXPECT_EQ(dirty, 0);
+    int damaged = 0;
+    for (const auto& event : kept) {
+        if (event->data[0] != event->data[255] || event->data[0] == 0) ++damaged;
+    }
+    EXPECT_EQ(damaged, 0);
+    std::vector<const void*> addresses;
+    for (const auto& event : kept) addresses.push_back(event.get());
+    for (const auto& event : fresh) addresses.push_back(event.get());
+    std::sort(addresses.begin(), addresses.end());
+    EXPECT_EQ(std::adjacent_find(addresses.begin(), addresses.end()), addresses.end());
 }
