@@ -69,6 +69,9 @@ TEST_F(WindowTest, DeviceListShowsThePortsAndTheOutputInEffect) {
     notes_received = 0;
     panel->PlayFile();
     EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+    // JACK delivers a cycle later than the send: wait for the notes, not the title.
+    EXPECT_TRUE(WaitFor([&] { return notes_received.load() >= 2; }, 5000));
+    QTest::qWait(100);
     EXPECT_EQ(notes_received.load(), 2);
 
     // A switch rebuilds the list; it still shows the output in effect.
