@@ -234,9 +234,7 @@ int MidiF0Data::Q1toRaw() {
         return 0;
     }
     // Among events at one time, the order in which they are written.
-    track->MoveCommandFirst();
-    track->MoveSysExFront();
-    track->MoveNoteOffFront();
+    track->OrderForWriting();
     if (!track->Q1toRaw()) return 0;  // the track writer has said why
     if (track->size > kMusicDataBufferSize - kSmfHeaderSize) {
         // The chunk fits a track but not a file: keep the song as it was (the

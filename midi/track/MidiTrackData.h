@@ -147,6 +147,9 @@ public:
     void MoveSysExFront();
     void MoveCommandFirst();
     void MoveNoteOffFront();
+    // MoveCommandFirst, MoveSysExFront and MoveNoteOffFront in turn, the
+    // order of events at one tick in which a song is written. Q1.
+    void OrderForWriting();
     int ChangeDivision(int from, int to);
     int ChangeDivision(int from, int to, bool removeZero);
 

@@ -16,12 +16,6 @@ int ClampToInt(std::int64_t value) {
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
-// A tick group is a run of events in which every event but the first has
-// delta 0; the first event of the track opens one as well.
-bool OpensGroup(const MidiEvent& event, int index) {
-    return index == 0 || event.delta != 0;
-}
-
 // Within every tick group the events that match come first, in their old
 // order, followed by the others in their old order; each place keeps its
 // delta. One pass, so a large group costs no more than a small one.
@@ -52,20 +46,73 @@ void GatherToFront(MidiTrackData& track, Match match) {
     }
 }
 
-// The exchanging walk: a matching event of a group is exchanged with the
-// record at the group's front, which then advances. A matching event that
-// opens its group stays where it is and the front moves past it, so the chosen
-// events come first in their group, in their old order.
+// Exchanges two records of a track; the deltas stay with the places.
+void ExchangeExceptDelta(MidiEvent** table, int i, int j) {
+    std::swap(table[i], table[j]);
+    std::swap(table[i]->delta, table[j]->delta);
+}
+
+// The exchanging walk over the places [from, to) of one tick group: a
+// matching event is exchanged with the record at the group's front, which then
+// advances. A matching event at the front stays where it is and the front
+// moves past it, so the chosen events come first in their group, in their old
+// order.
 template <class Match>
-void SwapToFront(MidiTrackData& track, Match match) {
-    int front = 0;
-    for (int i = 0; i < track.event_count; ++i) {
-        MidiEvent* event = track.event_table[i];
-        if (OpensGroup(*event, i)) front = i;
-        if (!match(*event)) continue;
-        if (i != front) track.SwapEventExceptDelta(i, front);
+void SwapToFrontInGroup(MidiEvent** table, int from, int to, Match match) {
+    int front = from;
+    for (int i = from; i < to; ++i) {
+        if (!match(*table[i])) continue;
+        if (i != front) ExchangeExceptDelta(table, i, front);
         ++front;
     }
+}
+
+// Within one tick group each note off is exchanged with the nearest note on
+// before it (see MoveNoteOffFront).
+void NoteOffFrontInGroup(MidiEvent** table, int from, int to) {
+    int nearest_on = -1;
+    for (int i = from; i < to; ++i) {
+        const int status = table[i]->status;
+        if (status == kEvNoteOn) {
+            nearest_on = i;
+        } else if (status == kEvNoteOff && nearest_on >= 0) {
+            ExchangeExceptDelta(table, i, nearest_on);
+            nearest_on = i;
+        }
+    }
+}
+
+// A tick group is a run of events in which every event but the first has
+// delta 0; the first event of the track opens one as well. Every exchange
+// keeps the deltas with the places, so the groups stay where they are and
+// each walk below can go group by group.
+template <class Walk>
+void ForEachGroup(MidiTrackData& track, Walk walk) {
+    MidiEvent** table = track.event_table.get();
+    const int count = track.event_count;
+    int start = 0;
+    while (start < count) {
+        int end = start + 1;
+        while (end < count && table[end]->delta == 0) ++end;
+        // A group of one event has nothing to exchange.
+        if (end - start > 1) walk(table, start, end);
+        start = end;
+    }
+}
+
+template <class Match>
+void SwapToFront(MidiTrackData& track, Match match) {
+    ForEachGroup(track, [&match](MidiEvent** table, int from, int to) {
+        SwapToFrontInGroup(table, from, to, match);
+    });
+}
+
+bool IsCommand(const MidiEvent& e) {
+    return e.status != kEvNoteOff && e.status != kEvNoteOn && !e.IsEndOfTrack();
+}
+
+bool IsExclusive(const MidiEvent& e) {
+    return e.status == kEvSysEx || e.status == kEvSysExEscape;
 }
 
 bool IndexPairValid(const MidiTrackData& track, int i, int j) {
@@ -136,9 +183,7 @@ void MidiTrackData::MoveControlChangeFront() {
 }
 
 void MidiTrackData::MoveSysExFront() {
-    SwapToFront(*this, [](const MidiEvent& e) {
-        return e.status == kEvSysEx || e.status == kEvSysExEscape;
-    });
+    SwapToFront(*this, IsExclusive);
 }
 
 // Among events at one tick, everything but notes and the end of track is
@@ -148,9 +193,7 @@ void MidiTrackData::MoveCommandFirst() {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    SwapToFront(*this, [](const MidiEvent& e) {
-        return e.status != kEvNoteOff && e.status != kEvNoteOn && !e.IsEndOfTrack();
-    });
+    SwapToFront(*this, IsCommand);
 }
 
 // Within a tick group each note off is exchanged with the nearest note on
@@ -162,17 +205,21 @@ void MidiTrackData::MoveNoteOffFront() {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    int nearest_on = -1;
-    for (int i = 0; i < event_count; ++i) {
-        if (OpensGroup(*event_table[i], i)) nearest_on = -1;
-        const int status = event_table[i]->status;
-        if (status == kEvNoteOn) {
-            nearest_on = i;
-        } else if (status == kEvNoteOff && nearest_on >= 0) {
-            SwapEventExceptDelta(i, nearest_on);
-            nearest_on = i;
-        }
+    ForEachGroup(*this, NoteOffFrontInGroup);
+}
+
+// The three walks work within tick groups, so one walk over the groups does
+// them all, reading each record once instead of three times.
+void MidiTrackData::OrderForWriting() {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
     }
+    ForEachGroup(*this, [](MidiEvent** table, int from, int to) {
+        SwapToFrontInGroup(table, from, to, IsCommand);
+        SwapToFrontInGroup(table, from, to, IsExclusive);
+        NoteOffFrontInGroup(table, from, to);
+    });
 }
 
 int MidiTrackData::ChangeDivision(int from, int to) {

@@ -1,10 +1,10 @@
 // The writer: turns a Q1 event list back into the bytes of an MTrk chunk.
 // Every message is written with its full status byte (no running status).
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
@@ -17,28 +17,63 @@ constexpr int kNoteOffVelocity = 64;               // every note off is written 
 constexpr int kLongMeta = 128;                     // longer meta texts are worth a warning
 constexpr int kTimeSignatureBytes = 4;
 constexpr int kTempoBytes = 3;
+// What the writers of single messages take as room: their callers provide it.
+constexpr std::size_t kUnbounded = std::size_t{1} << 40;
 constexpr const char* kInternalErrorText = "MidiTrackDataで内部エラーが発生しました。";
 
-// Where encoded bytes go. Without an output it only counts, so a track can be
-// measured before a byte of it is written.
+// Where encoded bytes go: at most capacity bytes are written; beyond that the
+// sink only counts, so a track too large for its buffer is measured to its end
+// without a byte written past it. Without an output it only counts.
 class ByteSink {
 public:
-    explicit ByteSink(unsigned char* out) : out_(out) {}
+    explicit ByteSink(unsigned char* out, std::size_t capacity = 0)
+        : out_(out), capacity_(capacity) {}
 
     void Put(int byte) {
-        if (out_ != nullptr) out_[size_] = static_cast<unsigned char>(byte);
+        if (size_ < capacity_) out_[size_] = static_cast<unsigned char>(byte);
         ++size_;
     }
     void Put(const unsigned char* bytes, int count) {
         if (count <= 0) return;
-        if (out_ != nullptr) std::memcpy(out_ + size_, bytes, static_cast<std::size_t>(count));
-        size_ += static_cast<std::size_t>(count);
+        const auto n = static_cast<std::size_t>(count);
+        if (size_ + n <= capacity_) std::memcpy(out_ + size_, bytes, n);
+        size_ += n;
     }
     std::size_t Size() const { return size_; }
+    bool Overflowed() const { return size_ > capacity_; }
+    // Forgets what was put since the size was mark.
+    void Truncate(std::size_t mark) { size_ = mark; }
 
 private:
     unsigned char* out_;
+    std::size_t capacity_;
     std::size_t size_ = 0;
+};
+
+// Where the encoder's complaints go: to the track's messages, or, without a
+// track, nowhere; either way it is noted that there was one.
+class Reports {
+public:
+    explicit Reports(MidiTrackData* track) : track_(track) {}
+
+    void Error(int code) {
+        wanted_ = true;
+        if (track_ != nullptr) track_->ErrorMsg(code);
+    }
+    void ErrorOnce(int code) {
+        wanted_ = true;
+        if (track_ != nullptr) track_->ErrorMsgOnce(code);
+    }
+    void Text(const char* text) {
+        wanted_ = true;
+        if (track_ != nullptr) GneWriteErrorMsg(text);
+    }
+    bool Emitting() const { return track_ != nullptr; }
+    bool Wanted() const { return wanted_; }
+
+private:
+    MidiTrackData* track_;
+    bool wanted_ = false;
 };
 
 // A quantity already within 0..kMaxVariable, most significant group first.
@@ -52,33 +87,26 @@ int EncodeVariable(std::uint32_t value, unsigned char* out) {
     return count;
 }
 
-int VariableSize(std::int64_t value) {
-    unsigned char scratch[4];
-    return EncodeVariable(
-        static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, kMaxVariable)), scratch);
-}
-
-void PutVariable(ByteSink& sink, std::int64_t value, bool report) {
+// Values beyond 28 bits cannot be written as a quantity of 4 bytes: they are
+// reported and written as the largest one (a negative value as 0).
+void PutVariable(ByteSink& sink, std::int64_t value, Reports& reports) {
+    if (value < 0 || value > kMaxVariable) reports.Text(kInternalErrorText);
     unsigned char bytes[4];
-    const int count =
-        report ? GneSetVariable(static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)),
-                                bytes)
-               : EncodeVariable(
-                     static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, kMaxVariable)),
-                     bytes);
+    const int count = EncodeVariable(
+        static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, kMaxVariable)), bytes);
     sink.Put(bytes, count);
 }
 
 // The bytes an event keeps in its data area; a length beyond the area is a
 // damaged record and is cut to the area.
-void PutDataArea(MidiTrackData& track, const MidiEvent& event, ByteSink& sink, bool report) {
-    if (event.length > event.DataCapacity() && report) track.ErrorMsg(kErrTrackInternal);
+void PutDataArea(const MidiEvent& event, ByteSink& sink, Reports& reports) {
+    if (event.length > event.DataCapacity()) reports.Error(kErrTrackInternal);
     sink.Put(event.data, std::clamp(event.length, 0, event.DataCapacity()));
 }
 
-void EncodeMeta(MidiTrackData& track, const MidiEvent& event, ByteSink& sink, bool report) {
-    if (report && event.length > kLongMeta && event.number != kMetaSequencerSpecific) {
-        track.ErrorMsgOnce(kErrTrackEventTooLarge);
+void EncodeMeta(const MidiEvent& event, ByteSink& sink, Reports& reports) {
+    if (event.length > kLongMeta && event.number != kMetaSequencerSpecific) {
+        reports.ErrorOnce(kErrTrackEventTooLarge);
     }
     sink.Put(kEvMeta);
     sink.Put(event.number);
@@ -99,9 +127,9 @@ void EncodeMeta(MidiTrackData& track, const MidiEvent& event, ByteSink& sink, bo
         default: {
             // The length is always a variable-length quantity, so a text of 128
             // bytes or more is read back as it was written.
-            if (event.length > event.DataCapacity() && report) track.ErrorMsg(kErrTrackInternal);
+            if (event.length > event.DataCapacity()) reports.Error(kErrTrackInternal);
             const int count = std::clamp(event.length, 0, event.DataCapacity());
-            PutVariable(sink, count, report);
+            PutVariable(sink, count, reports);
             sink.Put(event.data, count);
             return;
         }
@@ -109,11 +137,11 @@ void EncodeMeta(MidiTrackData& track, const MidiEvent& event, ByteSink& sink, bo
 }
 
 // One message without its delta.
-void EncodeMessage(MidiTrackData& track, const MidiEvent& event, ByteSink& sink, bool report) {
+void EncodeMessage(const MidiEvent& event, ByteSink& sink, Reports& reports) {
     // A channel outside 0..15 is reported and written as its low 4 bits: a
     // carry into the status byte would turn the message into another kind.
     auto status_byte = [&](int kind) {
-        if ((event.channel < 0 || event.channel > 15) && report) track.ErrorMsg(kErrTrackChannel);
+        if (event.channel < 0 || event.channel > 15) reports.Error(kErrTrackChannel);
         return kind | (event.channel & 0x0F);
     };
     switch (event.status) {
@@ -128,8 +156,8 @@ void EncodeMessage(MidiTrackData& track, const MidiEvent& event, ByteSink& sink,
             sink.Put(event.velocity);
             return;
         case kEvKeyPressure:
-            PutDataArea(track, event, sink, report);
-            if (report) track.ErrorMsg(kErrTrackUndefinedEvent);
+            PutDataArea(event, sink, reports);
+            reports.Error(kErrTrackUndefinedEvent);
             return;
         case kEvControl:
             sink.Put(status_byte(kEvControl));
@@ -148,22 +176,53 @@ void EncodeMessage(MidiTrackData& track, const MidiEvent& event, ByteSink& sink,
             return;
         case kEvSysEx:
         case kEvSysExEscape:
-            PutDataArea(track, event, sink, report);
-            if (event.length <= 0 && report) track.ErrorMsg(kErrTrackUndefinedEvent);
+            PutDataArea(event, sink, reports);
+            if (event.length <= 0) reports.Error(kErrTrackUndefinedEvent);
             return;
         case kEvMeta:
-            EncodeMeta(track, event, sink, report);
+            EncodeMeta(event, sink, reports);
             return;
         default:  // none events and Notes have no bytes of their own
-            if (report) track.ErrorMsg(kErrTrackUndefinedEvent);
+            reports.Error(kErrTrackUndefinedEvent);
             return;
     }
 }
 
-std::size_t MessageSize(MidiTrackData& track, const MidiEvent& event) {
-    ByteSink counter(nullptr);
-    EncodeMessage(track, event, counter, false);
-    return counter.Size();
+// Writes the events of the track into sink, each message after the delta
+// carried to it. An event without bytes of its own (none event, Note) writes
+// nothing and its delta goes on to the next event, so the chunk stays readable.
+void EncodeEvents(const MidiTrackData& track, ByteSink& sink, Reports& reports) {
+    std::int64_t carry = 0;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& event = *track.event_table[i];
+        carry += event.delta;
+        if (!reports.Emitting()) {
+            // The delta goes first and is taken back when the message has no
+            // bytes. A delta out of range is noted even then: that only means
+            // the reporting pass runs.
+            const std::size_t mark = sink.Size();
+            PutVariable(sink, carry, reports);
+            const std::size_t message = sink.Size();
+            EncodeMessage(event, sink, reports);
+            if (sink.Size() == message) {
+                sink.Truncate(mark);
+                continue;
+            }
+        } else {
+            // Reported, the message is measured first, so a delta out of range
+            // is reported with the event that carries it.
+            ByteSink counter(nullptr);
+            Reports none(nullptr);
+            EncodeMessage(event, counter, none);
+            if (counter.Size() == 0) {
+                EncodeMessage(event, sink, reports);  // writes nothing, reports
+                continue;
+            }
+            PutVariable(sink, carry, reports);
+            EncodeMessage(event, sink, reports);
+        }
+        carry = 0;
+    }
 }
 
 }  // namespace
@@ -193,8 +252,9 @@ int MidiTrackData::SetVariable(MidiEvent* event, unsigned char* out) {
 
 int MidiTrackData::SetEventData(MidiEvent* event, unsigned char* out) try {
     if (event == nullptr || out == nullptr) return ErrorMsg(kErrTrackInternal);
-    ByteSink sink(out);
-    EncodeMessage(*this, *event, sink, true);
+    ByteSink sink(out, kUnbounded);
+    Reports reports(this);
+    EncodeMessage(*event, sink, reports);
     return static_cast<int>(sink.Size());
 } catch (const std::exception&) {
     return ErrorMsg(kErrTrackInternal);
@@ -202,46 +262,36 @@ int MidiTrackData::SetEventData(MidiEvent* event, unsigned char* out) try {
 
 int MidiTrackData::GetMetaEvent(unsigned char* out, MidiEvent* event) try {
     if (event == nullptr || out == nullptr) return ErrorMsg(kErrTrackInternal);
-    ByteSink sink(out);
-    EncodeMeta(*this, *event, sink, true);
+    ByteSink sink(out, kUnbounded);
+    Reports reports(this);
+    EncodeMeta(*event, sink, reports);
     return static_cast<int>(sink.Size());
 } catch (const std::exception&) {
     return ErrorMsg(kErrTrackInternal);
 }
 
-// The track is measured first and written only when it fits the buffer, so a
-// refused track leaves the buffer, its size and the form as they were. An
-// event without bytes of its own (none event, Note) is reported and its delta
-// goes on to the next event, so the chunk stays readable.
+// The track is written aside and taken into the buffer only when it fits,
+// so a refused track leaves the buffer, its size and the form as they were.
+// The first pass only notes whether anything is to be reported (a refused
+// track reports only its size); when something is, the track is written
+// again, reporting as it goes.
 int MidiTrackData::Q1toRaw() try {
     if (form != kFormQ1 || event_count == 0 || !event_table[event_count - 1]->IsEndOfTrack()) {
         return ErrorMsg(kErrTrackInternal);
     }
-    std::size_t total = kChunkHeaderSize;
-    std::int64_t carry = 0;
-    for (int i = 0; i < event_count && total <= kMusicDataBufferSize; ++i) {
-        const MidiEvent& event = *event_table[i];
-        const std::size_t message = MessageSize(*this, event);
-        carry += event.delta;
-        if (message == 0) continue;
-        total += static_cast<std::size_t>(VariableSize(carry)) + message;
-        carry = 0;
+    constexpr std::size_t kRoom = kMusicDataBufferSize - kChunkHeaderSize;
+    const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kRoom);
+    ByteSink sink(bytes.get(), kRoom);
+    Reports noted(nullptr);
+    EncodeEvents(*this, sink, noted);
+    if (sink.Overflowed()) return ErrorMsg(kErrTrackTooMuchData);
+    if (noted.Wanted()) {
+        ByteSink again(bytes.get(), kRoom);
+        Reports reports(this);
+        EncodeEvents(*this, again, reports);
     }
-    if (total > kMusicDataBufferSize) return ErrorMsg(kErrTrackTooMuchData);
-
-    ByteSink sink(buffer + kChunkHeaderSize);
-    carry = 0;
-    for (int i = 0; i < event_count; ++i) {
-        const MidiEvent& event = *event_table[i];
-        carry += event.delta;
-        if (MessageSize(*this, event) == 0) {
-            EncodeMessage(*this, event, sink, true);  // writes nothing, reports
-            continue;
-        }
-        PutVariable(sink, carry, true);
-        EncodeMessage(*this, event, sink, true);
-        carry = 0;
-    }
+    const std::size_t total = kChunkHeaderSize + sink.Size();
+    std::memcpy(buffer + kChunkHeaderSize, bytes.get(), sink.Size());
     std::memcpy(buffer, "MTrk", 4);
     GneLongToChar(buffer + 4, static_cast<long>(total - kChunkHeaderSize));
     size = static_cast<int>(total);

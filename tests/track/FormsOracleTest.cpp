@@ -329,6 +329,12 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
              [&](Model& m) { LiteralSwapWalk(m, command); }},
             {[](MidiTrackData& t) { t.MoveNoteOffFront(); },
              [](Model& m) { LiteralMoveNoteOffFront(m); }},
+            {[](MidiTrackData& t) { t.OrderForWriting(); },
+             [&](Model& m) {
+                 LiteralSwapWalk(m, command);
+                 LiteralSwapWalk(m, exclusive);
+                 LiteralMoveNoteOffFront(m);
+             }},
         };
         for (std::size_t c = 0; c < cases.size(); ++c) {
             Model expected = input;

@@ -219,6 +219,16 @@ TEST(TrackWriter, Refusals) {
     EXPECT_EQ(ChunkBytes(track), before);
     EXPECT_EQ(sink.Count(kTooMuch), 2);
 
+    // A refused track reports only its size, not what its events would have.
+    track.DeleteEndOfTrack();
+    track.AddEvent(Make(Cc(0, kNoChannel, 7, 1)));
+    track.AddEvent(Make(Nop(3)));
+    track.AddEndOfTrack();
+    EXPECT_EQ(track.Q1toRaw(), 0);
+    EXPECT_EQ(sink.Count(kTooMuch), 3);
+    EXPECT_EQ(sink.Count(kChannelError), 0);
+    EXPECT_EQ(sink.Count(kUndefined), 0);
+
     // Just fitting: 8 + 65,533 note ons of 4 bytes + the end of track (4).
     track.DeleteAllEvent();
     for (int i = 0; i < (kMusicDataBufferSize - 12) / 4; ++i) {
