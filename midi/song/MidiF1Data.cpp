@@ -386,21 +386,13 @@ void MidiF1Data::FromMidiF0DataImpl(MidiF0Data* song, bool move) {
     }
 }
 
-void MidiF1Data::SetMidiF0Data(MidiF0Data* song) {
-    if (form != kFormQ2 || song == nullptr) {
-        ErrorMsg(kErrF1Internal);
-        return;
-    }
-    song->division = division;
-    if (song->track == nullptr) song->track = std::make_unique<MidiTrackData>(kFormQ2);
-    std::array<MidiTrackData*, kMaxTracks> sources{};
-    for (int i = 0; i < track_count; ++i) sources[static_cast<std::size_t>(i)] = GetTrack(i);
-    song->track->MergeTrack(track_count, sources.data());
-    song->track->form = kFormQ2;
-    song->form = kFormQ2;
-}
+void MidiF1Data::SetMidiF0Data(MidiF0Data* song) { MergeIntoSong(song, false); }
 
-void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) {
+void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) { MergeIntoSong(song, true); }
+
+// Every track merged into the one track of song (Q2); moving hands the records
+// over instead of copying them, for a format-1 song that is thrown away next.
+void MidiF1Data::MergeIntoSong(MidiF0Data* song, bool move) {
     if (form != kFormQ2 || song == nullptr) {
         ErrorMsg(kErrF1Internal);
         return;
@@ -409,7 +401,11 @@ void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) {
     if (song->track == nullptr) song->track = std::make_unique<MidiTrackData>(kFormQ2);
     std::array<MidiTrackData*, kMaxTracks> sources{};
     for (int i = 0; i < track_count; ++i) sources[static_cast<std::size_t>(i)] = GetTrack(i);
-    song->track->MergeTrackMoving(track_count, sources.data());
+    if (move) {
+        song->track->MergeTrackMoving(track_count, sources.data());
+    } else {
+        song->track->MergeTrack(track_count, sources.data());
+    }
     song->track->form = kFormQ2;
     song->form = kFormQ2;
 }

@@ -116,6 +116,7 @@ private:
     // SetMidiF0Data that takes this song's records over; its tracks are left
     // empty.
     void SetMidiF0DataMoving(MidiF0Data* song);
+    void MergeIntoSong(MidiF0Data* song, bool move);
     void FromMidiF0DataImpl(MidiF0Data* song, bool move);
 
     int header_tracks_ = 0;  // tracks the header announced (at most 32 after an error)
