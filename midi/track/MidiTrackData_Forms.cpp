@@ -164,7 +164,9 @@ struct LaterThan {
 // events already at that tick, so a note ending where another one starts is
 // released first. Inserted one by one this is quadratic; here the note offs
 // wait in a priority queue ordered by end tick and are merged with the events
-// in one walk, which gives the same order.
+// in one walk, which gives the same order. A second walk puts the records in
+// place and does MoveNoteOffFront on the way: each record is read once and
+// written once.
 void MidiTrackData::Q2toQ1() try {
     if (form != kFormQ2) {
         ErrorMsg(kErrTrackInternal);
@@ -175,33 +177,18 @@ void MidiTrackData::Q2toQ1() try {
     auto drops = [](const MidiEvent& e) {
         return e.status == kEvNone || (e.status == kEvNote && (e.duration <= 0 || e.velocity == 0));
     };
-    int kept_count = 0;
-    int note_count = 0;
-    bool negative = false;
-    for (int i = 0; i < event_count; ++i) {
-        const MidiEvent& event = *event_table[i];
-        if (event.status == kEvNote && event.duration < 0) negative = true;
-        if (drops(event)) continue;
-        ++kept_count;
-        if (event.status == kEvNote) ++note_count;
-    }
-    if (negative) ErrorMsg(kErrTrackInternal);
-    const int total = kept_count + note_count;
-    if (total > kMaxEvents) {
-        // The note offs would not fit the table: the track stays in Q2, whole.
-        ErrorMsg(kErrTrackTooMuchData);
-        return;
-    }
 
     // Everything is prepared aside; the table changes only once nothing can fail.
+    const auto count = static_cast<std::size_t>(event_count);
     std::vector<std::unique_ptr<MidiEvent>> offs;
-    offs.reserve(static_cast<std::size_t>(note_count));
+    offs.reserve(count);
     std::vector<MidiEvent*> order;
     std::vector<std::int64_t> ticks;
-    order.reserve(static_cast<std::size_t>(total));
-    ticks.reserve(static_cast<std::size_t>(total));
+    order.reserve(2 * count);
+    ticks.reserve(2 * count);
+    std::vector<MidiEvent*> dropped;
     std::vector<PendingOff> heap_store;
-    heap_store.reserve(static_cast<std::size_t>(note_count));
+    heap_store.reserve(count);
     std::priority_queue<PendingOff, std::vector<PendingOff>, LaterThan> pending(
         LaterThan{}, std::move(heap_store));
 
@@ -211,12 +198,21 @@ void MidiTrackData::Q2toQ1() try {
         order.push_back(offs[static_cast<std::size_t>(off.rank)].get());
         ticks.push_back(off.tick);
     };
+    bool negative = false;
+    std::ptrdiff_t end_of_track = -1;  // the first one, in order
     std::int64_t t = 0;
     for (int i = 0; i < event_count; ++i) {
         MidiEvent* event = event_table[i];
         t += event->delta;  // a dropped event's delta stays in the running time
-        if (drops(*event)) continue;
+        if (event->status == kEvNote && event->duration < 0) negative = true;
+        if (drops(*event)) {
+            dropped.push_back(event);
+            continue;
+        }
         while (!pending.empty() && pending.top().tick <= t) place_off();
+        if (end_of_track < 0 && event->IsEndOfTrack()) {
+            end_of_track = static_cast<std::ptrdiff_t>(order.size());
+        }
         order.push_back(event);
         ticks.push_back(t);
         if (event->status != kEvNote) continue;
@@ -227,37 +223,51 @@ void MidiTrackData::Q2toQ1() try {
         offs.push_back(std::move(off));
     }
     while (!pending.empty()) place_off();
+    if (negative) ErrorMsg(kErrTrackInternal);
+    const int total = static_cast<int>(order.size());
+    if (order.size() > static_cast<std::size_t>(kMaxEvents)) {
+        // The note offs would not fit the table: the track stays in Q2, whole.
+        ErrorMsg(kErrTrackTooMuchData);
+        return;
+    }
 
     // The first end of track goes last, at the tick of the last event.
-    const auto end_of_track =
-        std::find_if(order.begin(), order.end(), [](MidiEvent* e) { return e->IsEndOfTrack(); });
-    if (end_of_track != order.end() && end_of_track + 1 != order.end()) {
-        const auto at = end_of_track - order.begin();
-        std::rotate(end_of_track, end_of_track + 1, order.end());
-        std::rotate(ticks.begin() + at, ticks.begin() + at + 1, ticks.end());
+    if (end_of_track >= 0 && end_of_track + 1 < total) {
+        std::rotate(order.begin() + end_of_track, order.begin() + end_of_track + 1, order.end());
+        std::rotate(ticks.begin() + end_of_track, ticks.begin() + end_of_track + 1, ticks.end());
         ticks.back() = ticks[ticks.size() - 2];
     }
 
     // Commit.
-    for (int i = 0; i < event_count; ++i) {
-        if (drops(*event_table[i])) DestroyEvent(event_table[i]);
-    }
+    for (MidiEvent* event : dropped) DestroyEvent(event);
     for (auto& off : offs) off.release();  // now held through order
+    MidiEvent** table = event_table.get();
     std::int64_t previous = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        MidiEvent* event = order[i];
-        event->delta = ClampToInt(ticks[i] - previous);
-        previous = ticks[i];
+    int nearest_on = -1;  // of the tick group being placed, for MoveNoteOffFront
+    for (int i = 0; i < total; ++i) {
+        MidiEvent* event = order[static_cast<std::size_t>(i)];
+        const std::int64_t tick = ticks[static_cast<std::size_t>(i)];
+        event->delta = ClampToInt(tick - previous);
+        previous = tick;
         if (event->status == kEvNote) {
             event->status = kEvNoteOn;
             event->duration = 0;
         }
-        event_table[static_cast<std::ptrdiff_t>(i)] = event;
+        table[i] = event;
+        // A tick group opens at every place with a delta; the places keep
+        // their deltas when records are exchanged.
+        if (i == 0 || event->delta != 0) nearest_on = -1;
+        if (event->status == kEvNoteOn) {
+            nearest_on = i;
+        } else if (event->status == kEvNoteOff && nearest_on >= 0) {
+            std::swap(table[i], table[nearest_on]);
+            std::swap(table[i]->delta, table[nearest_on]->delta);
+            nearest_on = i;
+        }
     }
-    std::fill(event_table.get() + total, event_table.get() + std::max(total, event_count), nullptr);
+    std::fill(table + total, table + std::max(total, event_count), nullptr);
     event_count = total;
     form = kFormQ1;
-    MoveNoteOffFront();
 } catch (const std::bad_alloc&) {
     GneErrorMsg(kGneErrNoMemory);
 }
