@@ -9,10 +9,12 @@
 
 // The area is a member declared after data, so data is pointed at it once it exists.
 MusicEvent::MusicEvent() {
+    area_.fill(0);
     data = area_.data();
 }
 
 MusicEvent::MusicEvent(int delta) : delta(delta) {
+    area_.fill(0);
     data = area_.data();
 }
 

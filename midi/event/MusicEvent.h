@@ -76,8 +76,10 @@ public:
 private:
     void ReleaseHeapArea();
 
+    // The area while it is 256 bytes; zeroed by the constructors. First, so
+    // that it starts on an 8-byte boundary and is cleared with wide stores.
+    std::array<unsigned char, kDataSize> area_;
     int capacity_ = kDataSize;
-    std::array<unsigned char, kDataSize> area_{};  // the area while it is 256 bytes
 };
 
 inline constexpr int kErrMusicEventDataSize = 0x6000001;
