@@ -97,7 +97,6 @@ void MidiTrackData::Q1toQ2() try {
     // Pairing first, on side arrays, so running out of memory leaves the track as it was.
     std::vector<std::int64_t> start(count);
     std::vector<std::int64_t> duration(count, 0);
-    std::vector<char> matched_off(count, 0);
     NoteQueues queues(event_count);
     std::int64_t t = 0;
     for (int i = 0; i < event_count; ++i) {
@@ -114,28 +113,48 @@ void MidiTrackData::Q1toQ2() try {
             if (paired >= 0) {
                 duration[static_cast<std::size_t>(paired)] =
                     t - start[static_cast<std::size_t>(paired)];
-                matched_off[static_cast<std::size_t>(i)] = 1;
             }
         }
     }
 
-    NoteOnVelocityZeroToNoteOff();
+    // Notes take their lengths; note offs (velocity-0 note ons among them),
+    // Notes of no length and none events go, each delta passed on to the next
+    // event kept (as DeleteNop does), in the same walk.
+    MidiEvent** table = event_table.get();
+    int kept = 0;
+    int negative = 0;  // carried deltas that came out negative
+    std::int64_t carry = 0;
     for (int i = 0; i < event_count; ++i) {
-        MidiEvent* event = event_table[i];
-        if (event->status == kEvNoteOn) {
+        MidiEvent* event = table[i];
+        if (event->status == kEvNoteOn && event->velocity != 0) {
             event->status = kEvNote;
             event->duration = ClampToInt(duration[static_cast<std::size_t>(i)]);
-        } else if (event->status == kEvNoteOff) {
+        } else if (event->status == kEvNoteOff || event->status == kEvNoteOn) {
             event->status = kEvNone;  // paired or not, a note off has no place in Q2
         }
-        if (event->status != kEvNote) continue;
-        if (event->duration == 0) {
-            event->status = kEvNone;
-        } else if (event->duration < 0) {
-            ErrorMsg(kErrTrackInternal);
+        if (event->status == kEvNote) {
+            if (event->duration == 0) {
+                event->status = kEvNone;
+            } else if (event->duration < 0) {
+                ErrorMsg(kErrTrackInternal);
+            }
         }
+        if (event->status == kEvNone) {
+            carry += event->delta;
+            DestroyEvent(event);
+            continue;
+        }
+        if (carry != 0) {
+            const std::int64_t sum = carry + event->delta;
+            if (sum < 0) ++negative;
+            event->delta = ClampToInt(sum);
+            carry = 0;
+        }
+        table[kept++] = event;
     }
-    DeleteNop();
+    std::fill(table + kept, table + event_count, nullptr);
+    event_count = kept;
+    for (int i = 0; i < negative; ++i) ErrorMsg(kErrTrackInternal);
     form = kFormQ2;
 } catch (const std::bad_alloc&) {
     GneErrorMsg(kGneErrNoMemory);
