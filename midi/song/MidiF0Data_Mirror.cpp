@@ -103,6 +103,7 @@ void LayOutMovingPrograms(MidiTrackData& t, int count, Record record, Delta delt
         result.push_back(first);
     }
     int carry = 0;
+    bool none = false;
     for (int k = 0; k < count; ++k) {
         MidiEvent* e = record(k);
         if (any && e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels &&
@@ -116,16 +117,12 @@ void LayOutMovingPrograms(MidiTrackData& t, int count, Record record, Delta delt
         }
         e->delta = delta(k) + carry;
         carry = 0;
+        none = none || e->status == kEvNone;
         result.push_back(e);
     }
     ReplaceEvents(t, result);
     // None events the song held before go as DeleteNop takes them.
-    for (MidiEvent* e : result) {
-        if (e->status == kEvNone) {
-            t.DeleteNop();
-            break;
-        }
-    }
+    if (none) t.DeleteNop();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Merging tracks by time: the n-way merge behind the format conversions, the
 // two-way merges with and without joined track names, and Connect.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -82,20 +83,27 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     for (int s = 0; s < count; ++s)
         total += static_cast<std::size_t>(sources[s].track->event_count);
 
-    auto before = [&](int a, int b) {  // heap order: true when b comes first
-        const Cursor& ca = cursors[static_cast<std::size_t>(a)];
-        const Cursor& cb = cursors[static_cast<std::size_t>(b)];
-        if (ca.tick != cb.tick) return ca.tick > cb.tick;
-        if (roundRobin && ca.rank != cb.rank) return ca.rank > cb.rank;
-        return a > b;
+    // The heap holds each source's key itself, so a comparison reads no
+    // cursor: the time, then (round robin) the rank, then the source.
+    struct Key {
+        long long tick;
+        std::uint64_t order;  // rank << 32 | source, or the source alone
     };
-    std::vector<int> heap;
+    auto key_of = [roundRobin](const Cursor& c, int s) {
+        const auto rank = roundRobin ? static_cast<std::uint64_t>(c.rank) : 0;
+        return Key{c.tick, rank << 32 | static_cast<std::uint64_t>(s)};
+    };
+    auto before = [](const Key& a, const Key& b) {  // heap order: true when b comes first
+        return a.tick != b.tick ? a.tick > b.tick : a.order > b.order;
+    };
+    std::vector<Key> heap;
     heap.reserve(static_cast<std::size_t>(count));
     for (int s = 0; s < count; ++s) {
         const MidiTrackData* track = sources[s].track;
         if (track->event_count == 0) continue;
-        cursors[static_cast<std::size_t>(s)].tick = track->event_table[0]->delta;
-        heap.push_back(s);
+        Cursor& cursor = cursors[static_cast<std::size_t>(s)];
+        cursor.tick = track->event_table[0]->delta;
+        heap.push_back(key_of(cursor, s));
     }
     std::make_heap(heap.begin(), heap.end(), before);
 
@@ -147,7 +155,7 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     try {
         while (!heap.empty()) {
             std::pop_heap(heap.begin(), heap.end(), before);
-            const int s = heap.back();
+            const int s = static_cast<int>(heap.back().order & 0xFFFFFFFF);
             Cursor& cursor = cursors[static_cast<std::size_t>(s)];
             const MidiTrackData* track = sources[s].track;
             MidiEvent* event = track->event_table[cursor.index];
@@ -173,6 +181,7 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
                 const int delta = track->event_table[cursor.index]->delta;
                 cursor.rank = delta == 0 ? cursor.rank + 1 : 0;
                 cursor.tick += delta;
+                heap.back() = key_of(cursor, s);
                 std::push_heap(heap.begin(), heap.end(), before);
             } else {
                 heap.pop_back();
