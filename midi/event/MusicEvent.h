@@ -76,10 +76,11 @@ public:
 private:
     void ReleaseHeapArea();
 
-    // The area while it is 256 bytes; zeroed by the constructors. First, so
-    // that it starts on an 8-byte boundary and is cleared with wide stores.
-    std::array<unsigned char, kDataSize> area_;
+    // Next to the public fields, in the cache line that every walk reads.
     int capacity_ = kDataSize;
+    // The area while it is 256 bytes; cleared by the constructors themselves
+    // (as one block, with wide stores).
+    std::array<unsigned char, kDataSize> area_;
 };
 
 inline constexpr int kErrMusicEventDataSize = 0x6000001;
