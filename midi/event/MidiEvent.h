@@ -6,9 +6,21 @@
 
 inline constexpr int kErrMidiEventInternal = 0x1D000001;
 
-class MidiEvent : public MusicEvent {
-public:
+namespace retrograde::detail {
+
+// The channel of a MIDI event, as a base placed ahead of the generic record:
+// so it lies beside the other fields, in the first cache line of the record,
+// and not behind the 256-byte data area, where every walk over a track would
+// read one more cache line per event for it.
+struct MidiEventChannel {
     int channel = kNoChannel;  // 0..15; 255 = no channel
+};
+
+}  // namespace retrograde::detail
+
+class MidiEvent : private retrograde::detail::MidiEventChannel, public MusicEvent {
+public:
+    using MidiEventChannel::channel;
 
     MidiEvent() = default;
     explicit MidiEvent(int delta) : MusicEvent(delta) {}

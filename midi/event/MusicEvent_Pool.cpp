@@ -31,9 +31,12 @@ namespace {
 #if RETROGRADE_EVENT_POOL
 
 // One slot holds a record of either class; anything larger goes to the heap.
+// Slots are whole cache lines, so the fields of every record (its first bytes)
+// lie in one line: a walk over a track reads one line per event.
+constexpr std::size_t kCacheLine = 64;
 constexpr std::size_t kSlotSize =
-    (std::max(sizeof(MusicEvent), sizeof(MidiEvent)) + alignof(std::max_align_t) - 1) /
-    alignof(std::max_align_t) * alignof(std::max_align_t);
+    (std::max(sizeof(MusicEvent), sizeof(MidiEvent)) + kCacheLine - 1) / kCacheLine * kCacheLine;
+static_assert(kCacheLine % alignof(std::max_align_t) == 0);
 // Blocks of one huge page: where the system gives them on request, a block
 // costs one page fault instead of 512, which is most of the time a short
 // program spends on its records.
