@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "General/GeneralMac.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
 
@@ -84,7 +85,10 @@ MidiTrackData::MidiTrackData(MidiTrackData* source) : event_table(NewEventTable(
 }
 
 MidiTrackData::~MidiTrackData() {
-    for (int i = 0; i < event_count; ++i) DestroyEvent(event_table[i]);
+    for (int i = 0; i < event_count; ++i) {
+        retrograde::detail::PrefetchAhead(event_table.get(), i, event_count);
+        DestroyEvent(event_table[i]);
+    }
     event_count = 0;
 }
 
@@ -107,6 +111,7 @@ bool CopyRecords(MidiTrackData& track, const MidiTrackData& source) {
     const int count = source.event_count < kMaxEvents ? source.event_count : kMaxEvents;
     try {
         for (int i = 0; i < count; ++i) {
+            retrograde::detail::PrefetchAhead(source.event_table.get(), i, count);
             track.event_table[i] = new MidiEvent(source.event_table[i]);
             track.event_count = i + 1;
         }

@@ -14,6 +14,10 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/Prefetch.h"
+
+using retrograde::detail::PrefetchAhead;
+using retrograde::detail::PrefetchAheadForWriting;
 
 namespace {
 
@@ -100,6 +104,7 @@ void MidiTrackData::Q1toQ2() try {
     NoteQueues queues(event_count);
     std::int64_t t = 0;
     for (int i = 0; i < event_count; ++i) {
+        PrefetchAhead(event_table.get(), i, event_count);
         const MidiEvent& event = *event_table[i];
         t += event.delta;
         // A note on with velocity 0 is a note off.
@@ -125,6 +130,7 @@ void MidiTrackData::Q1toQ2() try {
     int negative = 0;  // carried deltas that came out negative
     std::int64_t carry = 0;
     for (int i = 0; i < event_count; ++i) {
+        PrefetchAheadForWriting(table, i, event_count);
         MidiEvent* event = table[i];
         if (event->status == kEvNoteOn && event->velocity != 0) {
             event->status = kEvNote;
@@ -221,6 +227,7 @@ void MidiTrackData::Q2toQ1() try {
     std::ptrdiff_t end_of_track = -1;  // the first one, in order
     std::int64_t t = 0;
     for (int i = 0; i < event_count; ++i) {
+        PrefetchAhead(event_table.get(), i, event_count);
         MidiEvent* event = event_table[i];
         t += event->delta;  // a dropped event's delta stays in the running time
         if (event->status == kEvNote && event->duration < 0) negative = true;
@@ -264,6 +271,7 @@ void MidiTrackData::Q2toQ1() try {
     std::int64_t previous = 0;
     int nearest_on = -1;  // of the tick group being placed, for MoveNoteOffFront
     for (int i = 0; i < total; ++i) {
+        PrefetchAheadForWriting(order.data(), i, total);
         MidiEvent* event = order[static_cast<std::size_t>(i)];
         const std::int64_t tick = ticks[static_cast<std::size_t>(i)];
         event->delta = ClampToInt(tick - previous);

@@ -9,6 +9,7 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
 
@@ -93,7 +94,11 @@ void ForEachGroup(MidiTrackData& track, Walk walk) {
     int start = 0;
     while (start < count) {
         int end = start + 1;
-        while (end < count && table[end]->delta == 0) ++end;
+        while (end < count && table[end]->delta == 0) {
+            retrograde::detail::PrefetchAhead(table, end, count);
+            ++end;
+        }
+        retrograde::detail::PrefetchAhead(table, end, count);
         // A group of one event has nothing to exchange.
         if (end - start > 1) walk(table, start, end);
         start = end;

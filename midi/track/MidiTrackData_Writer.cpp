@@ -8,6 +8,7 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
 
@@ -194,6 +195,7 @@ void EncodeMessage(const MidiEvent& event, ByteSink& sink, Reports& reports) {
 void EncodeEvents(const MidiTrackData& track, ByteSink& sink, Reports& reports) {
     std::int64_t carry = 0;
     for (int i = 0; i < track.event_count; ++i) {
+        retrograde::detail::PrefetchAhead(track.event_table.get(), i, track.event_count);
         const MidiEvent& event = *track.event_table[i];
         carry += event.delta;
         if (!reports.Emitting()) {
