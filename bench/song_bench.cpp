@@ -1,7 +1,8 @@
 // Speed of what a user waits for: loading a file into one format-0 song
 // (MidiFileLoader, SetMidiF0Data), mirroring a copy both ways and encoding it
 // as a format-0 file; for files of 10 KiB, 100 KiB and 255 KiB of dense notes
-// on 16 channels, written as format 0 and as format 1.
+// on 16 channels, written as format 0 and as format 1, and for a 255 KiB
+// format-0 file with running status (whose mirror is too large to write).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,14 +11,19 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "General/GneHooks.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiFileLoader.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The "format" argument of the file with running status (a format-0 file).
+constexpr int kRunningStatus = 2;
 
 void Put32(Bytes& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
@@ -70,12 +76,42 @@ Bytes MakeFile(std::size_t bytes, int format) {
     return file;
 }
 
+// A format-0 track as many files hold it: running status throughout, note
+// offs as note ons of velocity 0, chords on one channel at a time, so nearly
+// every event takes 3 bytes (about 87,000 events in 255 KiB). The writer
+// writes every status byte, so its mirrored song no longer fits 256 KiB.
+Bytes RunningStatusFile(std::size_t bytes) {
+    std::mt19937 random(2025);
+    Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0};
+    Bytes body = {0x00, 0xFF, 0x03, 4, 'S', 'o', 'n', 'g'};
+    std::uniform_int_distribution<int> pitch(36, 90);
+    while (body.size() + 64 < bytes - 22) {
+        const int ch = int(random() % 16);
+        const int size = 3 + int(random() % 6);
+        const int root = pitch(random);
+        body.insert(body.end(), {std::uint8_t(random() % 8), std::uint8_t(0x90 | ch)});
+        for (int i = 0; i < size; ++i) {
+            if (i > 0) body.push_back(0);
+            body.insert(body.end(), {std::uint8_t(root + 2 * i), 100});
+        }
+        for (int i = 0; i < size; ++i) {
+            body.insert(body.end(), {std::uint8_t(i == 0 ? 10 + random() % 60 : 0),
+                                     std::uint8_t(root + 2 * i), 0});
+        }
+    }
+    body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
+    AddChunk(file, body);
+    return file;
+}
+
 std::string FileFor(std::size_t kib, int format) {
     const auto path =
         std::filesystem::temp_directory_path() /
         ("retrograde-bench-v2-" + std::to_string(kib) + "k-f" + std::to_string(format) + ".mid");
     if (!std::filesystem::exists(path)) {
-        const Bytes file = MakeFile(kib * 1024 - (kib >= 256 ? 1 : 0), format);
+        const std::size_t bytes = kib * 1024 - (kib >= 256 ? 1 : 0);
+        const Bytes file =
+            format == kRunningStatus ? RunningStatusFile(bytes) : MakeFile(bytes, format);
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     }
@@ -112,6 +148,26 @@ void LoadMirrorEncode(benchmark::State& state) {
         if (copy.Q1toRaw() != 1) state.SkipWithError("not written");
         benchmark::DoNotOptimize(copy.buffer);
     }
+    state.counters["events"] = EventCount(path);
+}
+
+// The running-status file: its mirrored song is too large to be written, so
+// this measures the whole way up to the writer's refusal (which is checked).
+void LoadMirrorRefused(benchmark::State& state) {
+    const std::string path = FileFor(255, kRunningStatus);
+    // The refusal's message would be shown on every pass.
+    const GneMessageSink previous = GneSetMessageSink([](std::string_view) {});
+    for (auto _ : state) {
+        MidiFileLoader loader(path.c_str());
+        loader.SetMidiF0Data();
+        MidiF0Data copy(loader.midi_f0_data.get());
+        copy.Q2toQ1();
+        copy.HorizontalReverse();
+        copy.VerticalReverse();
+        if (copy.Q1toRaw() != 0) state.SkipWithError("written although too large");
+        benchmark::DoNotOptimize(copy.track.get());
+    }
+    GneSetMessageSink(previous);
     state.counters["events"] = EventCount(path);
 }
 
@@ -182,6 +238,11 @@ void Args(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(Load)->Apply(Args);
 BENCHMARK(LoadMirrorEncode)->Apply(Args);
+BENCHMARK(Load)
+    ->Args({255, kRunningStatus})
+    ->ArgNames({"KiB", "format"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadMirrorRefused)->Unit(benchmark::kMillisecond);
 BENCHMARK(StepRead)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
 BENCHMARK(StepMerge)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
 BENCHMARK(StepCopyMirrorEncode)->Arg(0)->Arg(1)->ArgName("format")->Unit(benchmark::kMillisecond);
