@@ -56,6 +56,26 @@ struct Cursor {
     int rank = 0;  // events of this source already taken at this tick
 };
 
+// Restores the order of a heap (the entry that comes first on top, as
+// std::make_heap with before leaves it) whose top entry was replaced: one
+// walk down instead of a pop and a push.
+template <class Entry, class Before>
+void SiftDown(std::vector<Entry>& heap, Before before) {
+    const std::size_t n = heap.size();
+    if (n < 2) return;
+    const Entry entry = heap[0];
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t child = 2 * at + 1;
+        if (child >= n) break;
+        if (child + 1 < n && before(heap[child], heap[child + 1])) ++child;
+        if (!before(entry, heap[child])) break;
+        heap[at] = heap[child];
+        at = child;
+    }
+    heap[at] = entry;
+}
+
 struct Placed {
     MidiEvent* record;
     long long tick;
@@ -154,8 +174,7 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
 
     try {
         while (!heap.empty()) {
-            std::pop_heap(heap.begin(), heap.end(), before);
-            const int s = static_cast<int>(heap.back().order & 0xFFFFFFFF);
+            const int s = static_cast<int>(heap.front().order & 0xFFFFFFFF);
             Cursor& cursor = cursors[static_cast<std::size_t>(s)];
             const MidiTrackData* track = sources[s].track;
             MidiEvent* event = track->event_table[cursor.index];
@@ -181,11 +200,12 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
                 const int delta = track->event_table[cursor.index]->delta;
                 cursor.rank = delta == 0 ? cursor.rank + 1 : 0;
                 cursor.tick += delta;
-                heap.back() = key_of(cursor, s);
-                std::push_heap(heap.begin(), heap.end(), before);
+                heap.front() = key_of(cursor, s);
             } else {
+                heap.front() = heap.back();
                 heap.pop_back();
             }
+            SiftDown(heap, before);
         }
         if (title) place({title.release(), 0, true});
     } catch (...) {
