@@ -142,8 +142,22 @@ bool OpenCache() {
     return true;
 }
 
+// The slot handed out next is asked for now, so that the record made in it
+// finds its cache lines at hand: a track reader makes one after the other.
+[[gnu::always_inline]] inline void PrefetchNextSlot() {
+    if (cache.count == 0) return;
+    const auto* next = static_cast<const std::byte*>(cache.slots[cache.count - 1]);
+    for (std::size_t line = 0; line < kSlotSize; line += kCacheLine) {
+        __builtin_prefetch(next + line, 1);
+    }
+}
+
 void* TakeSlot() {
-    if (cache.count > 0) return cache.slots[--cache.count];
+    if (cache.count > 0) {
+        void* slot = cache.slots[--cache.count];
+        PrefetchNextSlot();
+        return slot;
+    }
     if (!OpenCache()) {
         void* slot = nullptr;
         Pool().TakeBatch(&slot, 1);
