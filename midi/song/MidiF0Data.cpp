@@ -131,7 +131,7 @@ void MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        SetQ1();
+        SetQ1(true);
         Q1toQ2();
         read_ok_ = track != nullptr && track->form == kFormQ2 && chunk_read_;
         return;
@@ -185,6 +185,10 @@ void MidiF0Data::SetHeaderInfo() {
 }
 
 void MidiF0Data::SetQ1() {
+    SetQ1(false);
+}
+
+void MidiF0Data::SetQ1(bool pairNotes) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
         return;
@@ -196,7 +200,9 @@ void MidiF0Data::SetQ1() {
         track = std::make_unique<MidiTrackData>(kFormQ1);
         track->ErrorMsg(kErrTrackNotMidi);
     } else {
-        track = std::make_unique<MidiTrackData>(size, position, buffer);
+        track = pairNotes ? std::make_unique<MidiTrackData>(size, position, buffer,
+                                                            MidiTrackData::PairNotes{})
+                          : std::make_unique<MidiTrackData>(size, position, buffer);
         if (track->form == kFormQ1) {
             position += track->size;
             smf_image::RepairEndOfTrack(track.get());

@@ -142,6 +142,8 @@ private:
     // Reads the file in the buffer; when it is no format-0 file and
     // allowFallback is set, reads it as a format-1 song and merges that.
     void ReadBuffer(bool report, bool allowFallback);
+    // SetQ1; with pairNotes the track is read for Q1toQ2 next (MidiTrackData::PairNotes).
+    void SetQ1(bool pairNotes);
 
     bool read_ok_ = false;     // the file's events were read (the loader asks)
     bool chunk_read_ = false;  // SetQ1 found and decoded the track chunk

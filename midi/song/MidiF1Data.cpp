@@ -144,7 +144,7 @@ void MidiF1Data::ReadBuffer(bool allowFallback) {
         return;
     }
     if (GetHeaderInfo()) {
-        SetQ1();
+        SetQ1(true);
         Q1toQ2();
     } else {
         form = kFormQ2;
@@ -233,6 +233,10 @@ void MidiF1Data::SetHeaderInfo() {
 }
 
 void MidiF1Data::SetQ1() {
+    SetQ1(false);
+}
+
+void MidiF1Data::SetQ1(bool pairNotes) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF1Internal);
         return;
@@ -245,7 +249,9 @@ void MidiF1Data::SetQ1() {
             ErrorMsg(kErrF1Track);
             break;
         }
-        auto track = std::make_unique<MidiF1TrackData>(size, position, buffer);
+        auto track = pairNotes ? std::make_unique<MidiF1TrackData>(size, position, buffer,
+                                                                   MidiTrackData::PairNotes{})
+                               : std::make_unique<MidiF1TrackData>(size, position, buffer);
         // A refused chunk (the reader has said why) ends the reading: what
         // follows is no track either.
         if (track->form != kFormQ1) break;
@@ -386,9 +392,13 @@ void MidiF1Data::FromMidiF0DataImpl(MidiF0Data* song, bool move) {
     }
 }
 
-void MidiF1Data::SetMidiF0Data(MidiF0Data* song) { MergeIntoSong(song, false); }
+void MidiF1Data::SetMidiF0Data(MidiF0Data* song) {
+    MergeIntoSong(song, false);
+}
 
-void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) { MergeIntoSong(song, true); }
+void MidiF1Data::SetMidiF0DataMoving(MidiF0Data* song) {
+    MergeIntoSong(song, true);
+}
 
 // Every track merged into the one track of song (Q2); moving hands the records
 // over instead of copying them, for a format-1 song that is thrown away next.

@@ -110,6 +110,8 @@ private:
     // Reads the file in the buffer: a format-1 file directly; a format-0 file
     // through a format-0 song when allowFallback is set.
     void ReadBuffer(bool allowFallback);
+    // SetQ1; with pairNotes the tracks are read for Q1toQ2 next (MidiTrackData::PairNotes).
+    void SetQ1(bool pairNotes);
     // FromMidiF0Data that takes the song's records over instead of copying
     // them; the song is left with an empty track.
     void FromMidiF0DataMoving(MidiF0Data* song);

@@ -56,10 +56,16 @@ public:
     std::unique_ptr<MidiEvent*[]> event_table;
 
     // ---- construction, copies and destruction (MidiTrackData.cpp) ----
-    MidiTrackData();          // empty, form none
-    explicit MidiTrackData(int form);  // empty, given form
+    MidiTrackData();                                               // empty, form none
+    explicit MidiTrackData(int form);                              // empty, given form
     MidiTrackData(long total, long offset, unsigned char* image);  // decodes one MTrk chunk
-    explicit MidiTrackData(MidiTrackData* source);  // deep copy of a Q2 track
+    // Decodes one MTrk chunk for a song that goes on to Q2 at once: each note
+    // off is paired with its note on as it is read and is not kept, and the
+    // next Q1toQ2 takes the lengths found (an end-of-track repair may come
+    // between). The Q2 track is the one the constructor above and Q1toQ2 give.
+    struct PairNotes {};
+    MidiTrackData(long total, long offset, unsigned char* image, PairNotes);
+    explicit MidiTrackData(MidiTrackData* source);           // deep copy of a Q2 track
     MidiTrackData(MidiTrackData* source, int from, int to);  // copy of ticks [from, to)
     ~MidiTrackData();
     MidiTrackData(const MidiTrackData&) = delete;
@@ -113,7 +119,7 @@ public:
     int GetMetaEvent(unsigned char* out, MidiEvent* event);
 
     // ---- event-list primitives (MidiTrackData_List.cpp, MidiTrackData_Order.cpp) ----
-    int AddEvent(MidiEvent* event);  // adopts event always; 1, or 0 (event destroyed) when full
+    int AddEvent(MidiEvent* event);      // adopts event always; 1, or 0 (event destroyed) when full
     int AddCopyEvent(MidiEvent* event);  // stores a copy; 1 or 0
     void AddTempo(unsigned long tempo);
     void AddEndOfTrack();
@@ -320,10 +326,13 @@ private:
         bool drop_titles;  // leave out track-name events
     };
     // The merge behind the MergeTrack family; see MidiTrackData_Merge.cpp.
-    void MergeSources(const MergeSource* sources, int count, bool roundRobin,
-                      bool singleEndOfTrack, MidiEvent* title);
+    void MergeSources(const MergeSource* sources, int count, bool roundRobin, bool singleEndOfTrack,
+                      MidiEvent* title);
     bool HasRoom() const { return event_count < kMaxEvents; }
     void DestroyEvent(MidiEvent* event);  // shrinks long sequencer-specific areas first
+    // Read by the PairNotes reader: the note offs are gone and the note ons
+    // hold their lengths, for the next Q1toQ2.
+    bool notes_paired_ = false;
 };
 
 // ---- channel, search and text operations: free helper (MidiTrackData_Channel.cpp) ----

@@ -97,13 +97,15 @@ void MidiTrackData::Q1toQ2() try {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    const auto count = static_cast<std::size_t>(event_count);
-    // Pairing first, on side arrays, so running out of memory leaves the track as it was.
+    // Pairing first, on side arrays, so running out of memory leaves the track
+    // as it was. A track from the PairNotes reader was paired as it was read.
+    const bool paired = notes_paired_;
+    const auto count = static_cast<std::size_t>(paired ? 0 : event_count);
     std::vector<std::int64_t> start(count);
     std::vector<std::int64_t> duration(count, 0);
-    NoteQueues queues(event_count);
+    NoteQueues queues(static_cast<int>(count));
     std::int64_t t = 0;
-    for (int i = 0; i < event_count; ++i) {
+    for (int i = 0; i < static_cast<int>(count); ++i) {
         PrefetchAhead(event_table.get(), i, event_count);
         const MidiEvent& event = *event_table[i];
         t += event.delta;
@@ -134,7 +136,7 @@ void MidiTrackData::Q1toQ2() try {
         MidiEvent* event = table[i];
         if (event->status == kEvNoteOn && event->velocity != 0) {
             event->status = kEvNote;
-            event->duration = ClampToInt(duration[static_cast<std::size_t>(i)]);
+            if (!paired) event->duration = ClampToInt(duration[static_cast<std::size_t>(i)]);
         } else if (event->status == kEvNoteOff || event->status == kEvNoteOn) {
             event->status = kEvNone;  // paired or not, a note off has no place in Q2
         }
@@ -161,6 +163,7 @@ void MidiTrackData::Q1toQ2() try {
     std::fill(table + kept, table + event_count, nullptr);
     event_count = kept;
     for (int i = 0; i < negative; ++i) ErrorMsg(kErrTrackInternal);
+    notes_paired_ = false;
     form = kFormQ2;
 } catch (const std::bad_alloc&) {
     GneErrorMsg(kGneErrNoMemory);

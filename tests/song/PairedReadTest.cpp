@@ -1,0 +1,176 @@
+// The song readers pair note offs with note ons while a chunk is read: the
+// songs must come out record for record, message for message, as reading the
+// chunk into Q1 and converting it with Q1toQ2 gives them, on random chunks with
+// running status, overlapping notes, ends of track in the wrong place, damage
+// and hostile bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+#include "SongTestSupport.h"
+
+using namespace song_test;
+
+namespace {
+
+void PutVlq(Bytes& out, std::uint32_t value) {
+    std::uint8_t groups[4];
+    int count = 0;
+    do {
+        groups[count++] = std::uint8_t(value & 0x7F);
+        value >>= 7;
+    } while (value != 0 && count < 4);
+    while (count > 1) out.push_back(std::uint8_t(groups[--count] | 0x80));
+    out.push_back(groups[0]);
+}
+
+// A chunk body of random events, many of them notes of few pitches (so that
+// notes of one pitch overlap), often under running status.
+Bytes RandomBody(std::mt19937& rng) {
+    Bytes body;
+    std::uniform_int_distribution<int> pick(0, 99);
+    const int events = pick(rng) * 3;
+    for (int i = 0; i < events; ++i) {
+        const int r = pick(rng);
+        std::uint32_t delta = r < 40 ? 0 : r < 90 ? std::uint32_t(pick(rng)) : std::uint32_t(rng());
+        if (r == 99) delta = 0x0FFFFFFF;  // absolute time runs into the clamp
+        PutVlq(body, delta & 0x0FFFFFFF);
+        const int ch = pick(rng) % 3;
+        const int note = 60 + pick(rng) % 4;
+        const int kind = pick(rng);
+        if (kind < 30) {
+            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 100});
+        } else if (kind < 45) {
+            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 0});
+        } else if (kind < 60) {
+            body.insert(body.end(), {std::uint8_t(0x80 | ch), std::uint8_t(note), 64});
+        } else if (kind < 75) {
+            // Running status: two data bytes of whatever channel status went before.
+            body.insert(body.end(), {std::uint8_t(note), std::uint8_t(pick(rng) % 2 ? 90 : 0)});
+        } else if (kind < 80) {
+            body.insert(body.end(), {std::uint8_t(0xB0 | ch), 7, std::uint8_t(pick(rng))});
+        } else if (kind < 83) {
+            body.insert(body.end(), {std::uint8_t(0xC0 | ch), std::uint8_t(pick(rng))});
+        } else if (kind < 86) {
+            body.insert(body.end(), {0xFF, 0x2F, 0x00});  // an end of track amid the events
+        } else if (kind < 89) {
+            body.insert(body.end(), {0xFF, 0x03, 0x02, 'T', 'n'});
+        } else if (kind < 91) {
+            body.insert(body.end(), {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
+        } else if (kind < 93) {
+            body.push_back(0xF8);  // a real-time byte: no file event
+        } else if (kind < 95) {
+            // A data byte with bit 7 set: the message is dropped.
+            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 0x91});
+        } else if (kind < 97) {
+            body.insert(body.end(), {0xE0, 0x00, 0x40});
+        } else {
+            body.insert(body.end(), {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
+        }
+    }
+    if (pick(rng) < 80) body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
+    if (pick(rng) < 10 && !body.empty()) body.resize(rng() % body.size());  // cut mid-event
+    return body;
+}
+
+Bytes RandomFile(std::mt19937& rng, int format) {
+    const int tracks = format == 0 ? 1 : 1 + int(rng() % 4);
+    Bytes file = HeaderChunk(format, tracks, 96);
+    for (int t = 0; t < tracks; ++t) {
+        Bytes chunk = TrackChunk(RandomBody(rng));
+        // Now and then a chunk that claims more bytes than the file holds.
+        if (t + 1 == tracks && rng() % 8 == 0) chunk[7] = std::uint8_t(chunk[7] + 9);
+        file.insert(file.end(), chunk.begin(), chunk.end());
+    }
+    // Now and then a byte changed anywhere after the header.
+    if (rng() % 4 == 0 && file.size() > 22)
+        file[22 + rng() % (file.size() - 22)] = std::uint8_t(rng());
+    return file;
+}
+
+// Every field of every record, the data area's bytes included.
+std::string Dump(const MidiTrackData* track) {
+    std::ostringstream out;
+    if (track == nullptr) return "<no track>";
+    out << "form " << track->form << " events " << track->event_count << "\n";
+    for (int i = 0; i < track->event_count; ++i) {
+        const MidiEvent& e = *track->event_table[i];
+        out << e.status << ' ' << e.delta << ' ' << e.channel << ' ' << e.note << ' ' << e.duration
+            << ' ' << e.velocity << ' ' << e.number << ' ' << e.value << ' ' << e.length << ' '
+            << e.DataCapacity() << ':';
+        for (int b = 0; b < e.DataCapacity(); ++b) {
+            if (e.data[b] != 0) out << ' ' << b << '=' << int(e.data[b]);
+        }
+        out << '\n';
+    }
+    return out.str();
+}
+
+std::string Joined(const std::vector<std::string>& messages) {
+    std::string all;
+    for (const auto& m : messages) all += m + "\n";
+    return all;
+}
+
+}  // namespace
+
+TEST(PairedRead, SongsComeOutAsQ1toQ2MakesThem) {
+    std::mt19937 rng(20240601);
+    TempDir dir;
+    for (int round = 0; round < 400; ++round) {
+        const Bytes file = RandomFile(rng, round % 2);
+        const long size = long(file.size());
+
+        // Format 0: the image reader pairs as it reads; the public steps
+        // SetQ1 and Q1toQ2 do not.
+        std::string paired, plain, paired_messages, plain_messages;
+        {
+            CaptureSink sink;
+            MidiF0Data song(file.data(), size);
+            paired = Dump(song.track.get());
+            paired_messages = Joined(sink.Messages());
+        }
+        {
+            CaptureSink sink;
+            MidiF0Data song(kFormQ2);
+            std::memcpy(song.buffer, file.data(), file.size());
+            song.size = int(size);
+            song.form = kFormRaw;
+            song.position = 0;
+            if (song.GetHeaderInfo()) {
+                song.SetQ1();
+                song.Q1toQ2();
+            } else {
+                song.track = std::make_unique<MidiTrackData>(kFormQ2);
+            }
+            plain = Dump(song.track.get());
+            plain_messages = Joined(sink.Messages());
+        }
+        ASSERT_EQ(paired, plain) << "round " << round;
+        ASSERT_EQ(paired_messages, plain_messages) << "round " << round;
+
+        // Format 1: reading a file pairs as it reads; the image constructor
+        // takes the public steps.
+        if (round % 2 == 0) continue;
+        const std::string path = dir.File("song.mid");
+        WriteBytes(path, file);
+        std::vector<std::string> paired_tracks, plain_tracks;
+        {
+            CaptureSink sink;
+            MidiF1Data song(path.c_str());
+            for (int t = 0; t < song.track_count; ++t)
+                paired_tracks.push_back(Dump(song.GetTrack(t)));
+            paired_messages = Joined(sink.Messages());
+        }
+        {
+            CaptureSink sink;
+            MidiF1Data song(file.data(), size);
+            for (int t = 0; t < song.track_count; ++t)
+                plain_tracks.push_back(Dump(song.GetTrack(t)));
+            plain_messages = Joined(sink.Messages());
+        }
+        ASSERT_EQ(paired_tracks, plain_tracks) << "round " << round;
+        ASSERT_EQ(paired_messages, plain_messages) << "round " << round;
+    }
+}
