@@ -49,6 +49,15 @@ std::unique_ptr<MidiEvent> MakeTitle(const std::string& text) {
     return event;
 }
 
+// Merging a track with itself reads a copy, as the merge moves the track's
+// own records; no copy when other is another track.
+std::unique_ptr<MidiTrackData> CopyIfSame(MidiTrackData* self, const MidiTrackData* other) {
+    if (other != self) return nullptr;
+    auto copy = std::make_unique<MidiTrackData>(self->form);
+    for (int i = 0; i < self->event_count; ++i) copy->AddCopyEvent(self->event_table[i]);
+    return copy;
+}
+
 // Where a source stands in the merge: its next event and that event's time.
 struct Cursor {
     int index = 0;
@@ -291,14 +300,8 @@ void MidiTrackData::MergeTrack(MidiTrackData* other, bool withTitle) {
         return;
     }
     try {
-        // Merging a track with itself reads a copy: the merge moves this
-        // track's own records.
-        std::unique_ptr<MidiTrackData> selfCopy;
-        if (other == this) {
-            selfCopy = std::make_unique<MidiTrackData>(form);
-            for (int i = 0; i < event_count; ++i) selfCopy->AddCopyEvent(event_table[i]);
-            other = selfCopy.get();
-        }
+        std::unique_ptr<MidiTrackData> selfCopy = CopyIfSame(this, other);
+        if (selfCopy) other = selfCopy.get();
         std::unique_ptr<MidiEvent> title;
         bool dropOtherTitles = true;
         if (withTitle) {
@@ -350,12 +353,8 @@ void MidiTrackData::MergeTrackOwnFirst(MidiTrackData* other, bool withTitle) {
         return;
     }
     try {
-        std::unique_ptr<MidiTrackData> selfCopy;
-        if (other == this) {
-            selfCopy = std::make_unique<MidiTrackData>(form);
-            for (int i = 0; i < event_count; ++i) selfCopy->AddCopyEvent(event_table[i]);
-            other = selfCopy.get();
-        }
+        std::unique_ptr<MidiTrackData> selfCopy = CopyIfSame(this, other);
+        if (selfCopy) other = selfCopy.get();
         const MergeSource sources[2] = {{this, true, !withTitle}, {other, false, false}};
         MergeSources(sources, 2, false, false, nullptr);
     } catch (...) {

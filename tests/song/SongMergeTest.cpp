@@ -59,6 +59,12 @@ TEST(SongMerge, TwoWayMatchesLiteralMergeOnRandomTracks) {
         own->MergeTrack(other.get(), withTitle);
         ASSERT_EQ(View(own.get()), expected) << "round " << round;
         EXPECT_EQ(View(other.get()), otherBefore);
+
+        // A track merged with itself merges with what it held before.
+        const auto self =
+            Absolute(LiteralMerge2(OListOf(own.get()), OListOf(own.get()), withTitle));
+        own->MergeTrack(own.get(), withTitle);
+        ASSERT_EQ(View(own.get()), self) << "round " << round;
     }
 }
 
