@@ -109,8 +109,13 @@ int Run(const std::string& input) {
     } else {
         std::printf("tempo:     %.1f to %.1f bpm\n", Bpm(slowest), Bpm(fastest));
     }
-    std::printf("names:     %s\n", names.empty() ? "none" : "");
-    for (const std::string& name : names) std::printf("  %s\n", name.c_str());
+    // One name stands on its line; several are listed below it, one a line.
+    if (names.size() <= 1) {
+        std::printf("names:     %s\n", names.empty() ? "none" : names.front().c_str());
+    } else {
+        std::printf("names:\n");
+        for (const std::string& name : names) std::printf("  %s\n", name.c_str());
+    }
     return 0;
 }
 

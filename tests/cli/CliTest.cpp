@@ -265,7 +265,7 @@ TEST(Cli, DumpAndInfo) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("format:    0\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("drums:     10\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("  ドラム\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("names:     ドラム\n"), std::string::npos) << run.out;
 
     const std::string demo = dir.File("demo.mid");
     WriteDemo(demo);
@@ -274,8 +274,8 @@ TEST(Cli, DumpAndInfo) {
     for (const char* expected :
          {"format:    1\n", "tracks:    5\n", "division:  480 ticks per quarter note\n",
           "length:    16 measures, 29.7 seconds (30720 ticks)\n", "channels:  1 2 3 10\n",
-          "drums:     10\n", "tempo:     120.0 to 140.0 bpm\n", "  Retrograde Demo\n", "  Melody\n",
-          "  Drums\n"}) {
+          "drums:     10\n", "tempo:     120.0 to 140.0 bpm\n", "names:\n  Retrograde Demo\n",
+          "  Melody\n", "  Drums\n"}) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << run.out;
     }
     run = Retrograde("dump " + Quote(demo));
