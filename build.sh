@@ -12,7 +12,8 @@ packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
           qt6-base-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
           jackd2 python3 python3-mido midicsv xvfb xauth
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          fonts-vlgothic)  # the library's messages are Japanese: the window needs a font for them
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
