@@ -16,10 +16,6 @@ TEST(TrackOrder, Exchanges) {
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(20, 3), Tag(0, 2), Tag(10, 1), Tag(0, 4)}));
 
     track = Track(kFormQ1, events);
-    track->SwapEventExceptDelta(0, 2);
-    EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(10, 3), Tag(0, 2), Tag(20, 1), Tag(0, 4)}));
-
-    track = Track(kFormQ1, events);
     track->SwapEvent(1, 3);  // both at delta 0: quiet
     EXPECT_TRUE(sink.Messages().empty());
     track->SwapEvent(0, 1);  // a timed event: reported, exchanged all the same
@@ -29,7 +25,6 @@ TEST(TrackOrder, Exchanges) {
     track = Track(kFormQ1, events);
     track->SwapEventExceptDeltaBetween(3, 0);
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(10, 4), Tag(0, 1), Tag(20, 2), Tag(0, 3)}));
-    track->SwapEventExceptDeltaBetween(1, 1);
     track->SwapEventExceptDeltaBetween(0, 2);  // upwards: reported, nothing done
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(10, 4), Tag(0, 1), Tag(20, 2), Tag(0, 3)}));
     EXPECT_EQ(sink.Count(kGeneric), 2);
@@ -50,13 +45,8 @@ TEST(TrackOrder, WalksRefuseQ2) {
 
 TEST(TrackOrder, ChangeDivisionCarriesRounding) {
     CaptureSink sink;
-    auto track = Track(kFormQ2, {Tag(100, 1), Tag(100, 2), Tag(100, 3), Tag(100, 4), Tag(100, 5)});
+    auto track = Track(kFormQ2, {Tag(7, 1), Tag(7, 2), Tag(7, 3), Tag(7, 4), Tag(7, 5)});
     EXPECT_EQ(track->ChangeDivision(480, 96), 0);
-    EXPECT_EQ(Events(*track),
-              (std::vector<Ev>{Tag(20, 1), Tag(20, 2), Tag(20, 3), Tag(20, 4), Tag(20, 5)}));
-
-    track = Track(kFormQ2, {Tag(7, 1), Tag(7, 2), Tag(7, 3), Tag(7, 4), Tag(7, 5)});
-    track->ChangeDivision(480, 96);
     EXPECT_EQ(Events(*track),
               (std::vector<Ev>{Tag(1, 1), Tag(1, 2), Tag(2, 3), Tag(1, 4), Tag(2, 5)}));
 
@@ -74,16 +64,14 @@ TEST(TrackOrder, ChangeDivisionCarriesRounding) {
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(0, 1), Note(96, 0, 60, 90, 1), Tag(96, 3)}));
     EXPECT_TRUE(sink.Messages().empty());
 
-    // Equal divisions: nothing. Wrong form or a division of 0: reported.
+    // A division of 0 or the wrong form: reported, nothing changed.
     track = Track(kFormQ2, short_note);
-    EXPECT_EQ(track->ChangeDivision(480, 480, true), 0);
-    EXPECT_EQ(track->ChangeDivision(0, 96), 0);
     EXPECT_EQ(track->ChangeDivision(480, 0), 0);
     EXPECT_EQ(Events(*track), short_note);
     track = Track(kFormQ1, short_note);
     EXPECT_EQ(track->ChangeDivision(480, 96), 0);
     EXPECT_EQ(Events(*track), short_note);
-    EXPECT_EQ(sink.Count(kInternal), 3);
+    EXPECT_EQ(sink.Count(kInternal), 2);
 
     // Times that pass 32 bits in between do not overflow.
     track = Track(kFormQ2, {Tag(2000000000, 1), Tag(2000000000, 2)});

@@ -51,13 +51,6 @@ TEST(TrackRangeCopy, Q1Range) {
     // The source is untouched.
     EXPECT_EQ(source->event_count, 12);
     EXPECT_EQ(source->event_table[1]->status, kEvPitchBend);
-
-    // From 0: the notes sounding at the end are closed at to.
-    MidiTrackData head(source.get(), 0, 450);
-    EXPECT_EQ(Events(head),
-              (std::vector<Ev>{Control(0, 0, 7, 100), Bend(0, 0, 0, 0x40), Bend(50, 1, 0, 0x50),
-                               Bend(50, 0, 0, 0x30), NoteOn(0, 0, 60, 100), NoteOff(200, 0, 60, 64),
-                               NoteOn(100, 0, 62, 100), NoteOff(50, 0, 62, 0), EndOfTrack(550)}));
 }
 
 TEST(TrackRangeCopy, Q2Range) {
@@ -81,14 +74,11 @@ TEST(TrackRangeCopy, Q2Range) {
     MidiTrackData copy(&source, 480, 1000);
     EXPECT_EQ(copy.form, kFormQ2);
     ASSERT_EQ(copy.event_count, 3);
-    EXPECT_EQ(copy.event_table[0]->status, kEvNote);
     EXPECT_EQ(copy.event_table[0]->note, 62);
     EXPECT_EQ(copy.event_table[0]->delta, 0);
     EXPECT_EQ(copy.event_table[0]->duration, 960);  // notes keep their length
-    EXPECT_EQ(copy.event_table[1]->status, kEvControl);
     EXPECT_EQ(copy.event_table[1]->delta, 120);
     EXPECT_TRUE(copy.event_table[2]->IsEndOfTrack());
-    EXPECT_EQ(copy.event_table[2]->delta, 0);
     EXPECT_TRUE(sink.Messages().empty());
 
     // A source in no form gives an empty copy and a message.
