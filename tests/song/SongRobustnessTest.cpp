@@ -1,6 +1,6 @@
-// Damaged and hostile images through every song reading path: each one loads
-// or is refused with a message, and whatever loads can be written and read
-// back. Run under the address sanitizer this also proves nothing is read
+// Randomly damaged images through both song classes: each one loads or is
+// refused with a message, and whatever loads as format 0 can be written and
+// read back. Run under the address sanitizer this also proves nothing is read
 // outside the bytes given.
 #include <gtest/gtest.h>
 
@@ -68,8 +68,7 @@ TEST(SongRobustness, MutatedFilesLoadOrAreRefused) {
     std::mt19937 rng(4711);
     const std::vector<Bytes> seeds = {SmallFormat0(), SmallFormat1(),
                                       smf::WithMacBinary(SmallFormat0())};
-    Bytes image(kMusicDataBufferSize);
-    int written = 0, changed = 0;
+    int written = 0;
     for (int round = 0; round < 1500; ++round) {
         const Bytes bytes = Mutate(rng, seeds[std::size_t(round) % seeds.size()]);
         const long size = long(bytes.size());
@@ -81,25 +80,9 @@ TEST(SongRobustness, MutatedFilesLoadOrAreRefused) {
         {
             MidiF1Data song(bytes.data(), size);
             EXPECT_LE(song.track_count, kMaxTracks);
-            if (song.track_count > 0) {
-                MidiF0Data merged;
-                song.SetMidiF0Data(&merged);
-                written += ExpectWritableAndReadable(merged);
-            }
-        }
-        for (int format : {0, 1}) {
-            std::copy(bytes.begin(), bytes.end(), image.begin());
-            long length = size;
-            if (MidiChangeFormat(image.data(), &length, format) == 1) {
-                ++changed;
-                EXPECT_GT(length, 0);
-                EXPECT_LE(length, long(kMusicDataBufferSize));
-                EXPECT_EQ(MidiGetFormat(image.data(), length), format);
-            }
         }
         sink.Clear();
     }
     // The mutations leave many files readable, so the paths above were taken.
     EXPECT_GT(written, 250);
-    EXPECT_GT(changed, 600);
 }
