@@ -58,9 +58,7 @@ TEST(Delete, MetaEvents) {
     };
     auto t = make();
     char a[] = "A";
-    char none[] = "C";
     EXPECT_EQ(t->DeleteMetaEvent(20, kMetaMarker, a), 1);  // the one at 20, not at 10
-    EXPECT_EQ(t->DeleteMetaEvent(20, kMetaMarker, none), 0);
     EXPECT_EQ(t->DeleteMetaEvent(20, kMetaMarker, nullptr), 0);
     EXPECT_EQ(t->DeleteMetaEvent(kMetaTempo), 1);
     EXPECT_EQ(Dump(*t), (Lines{"0 META3 Song", "10 META6 A", "20 META6 B", "20 N c0 n60 d10",
@@ -83,14 +81,11 @@ TEST(Delete, EverythingButOneKind) {
     EXPECT_EQ(Dump(*u), (Lines{"480 EOT"}));
     EXPECT_TRUE(sink.Messages().empty());
 
-    // The wrong form changes nothing; a track that does not end with an end of
-    // track is reported after the cut.
-    u->DeleteAllEventExceptNote();
-    EXPECT_EQ(sink.Count(kInternal), 1);
+    // A track that does not end with an end of track is reported after the cut.
     auto v = MakeTrack(kFormQ1, {On(0, 0, 60), Off(100, 0, 60)});
     v->DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(Dump(*v), (Lines{"100 OFF c0 n60"}));
-    EXPECT_EQ(sink.Count(kInternal), 2);
+    EXPECT_EQ(sink.Count(kInternal), 1);
 }
 
 TEST(Delete, EventsAfterATick) {
@@ -108,11 +103,6 @@ TEST(Delete, InvalidDrumNotes) {
     EXPECT_EQ(t->DeleteInvalidDrum(), 1);  // 30 and 90 both became 35 at one tick
     EXPECT_EQ(Dump(*t), (Lines{"0 N c9 n35 d100", "10 N c9 n36 d10", "210 EOT"}));
     EXPECT_EQ(sink.Messages().size(), 1u);
-    sink.Clear();
-    auto quiet = MakeTrack(kFormQ2, {Note(0, 9, 20, 10), Eot(10)});
-    EXPECT_EQ(quiet->DeleteInvalidDrum(false), 0);
-    EXPECT_EQ(Dump(*quiet), (Lines{"0 N c9 n35 d10", "10 EOT"}));
-    EXPECT_TRUE(sink.Messages().empty());
 }
 
 TEST(Delete, CutsAtATick) {
@@ -128,9 +118,6 @@ TEST(Delete, CutsAtATick) {
     auto c = make();
     c->ShortnTrackDuration(150);
     EXPECT_EQ(Dump(*c), (Lines{"0 N c0 n60 d500", "100 CC c0 #7=1", "150 N c0 n62 d50"}));
-    auto d = make();
-    d->ShortnTrackDuration(-5);  // before the start: the first event stays at 0
-    EXPECT_EQ(Dump(*d), (Lines{"0 N c0 n60 d500"}));
 
     auto f = MakeTrack(kFormQ2, {Note(0, 0, 60, 500), Note(100, 0, 62, 50), Eot(400)});
     f->ShortenNoteAfterSpecifiedDelta(100);  // a Note cut to nothing goes
