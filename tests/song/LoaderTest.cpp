@@ -68,28 +68,6 @@ TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(Loader, FormatOneTracksAreJoinedWithTheirTitles) {
-    CaptureSink sink;
-    TempDir dir;
-    const std::string path = dir.File("three.mid");
-    WriteBytes(path, ThreeTrackFile());
-    {
-        MidiFileLoader loader(path.c_str());
-        loader.SetMidiF0Data();
-        EXPECT_EQ(View(loader.midi_f0_data->track.get())[1].text, "Bass / Lead / Tune");
-    }
-    {
-        MidiFileLoader loader(path.c_str());
-        loader.SetMidiF0DataWithoutTrackTitle();
-        std::vector<std::string> titles;
-        for (const Ev& e : View(loader.midi_f0_data->track.get())) {
-            if (e.status == kEvMeta && e.number == kMetaTrackName) titles.push_back(e.text);
-        }
-        EXPECT_EQ(titles, std::vector<std::string>{"Tune"});  // the channel tracks lose theirs
-    }
-    EXPECT_TRUE(sink.Messages().empty());
-}
-
 TEST(Loader, RefusedFilesLeaveNoSong) {
     CaptureSink sink;
     TempDir dir;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "MirrorFixture.h"
 #include "midi/song/MidiF1Data.h"
@@ -14,23 +15,13 @@ namespace {
 
 const std::string kMisplaced = "拍子記号の位置が異常です。";
 
-struct Position {
-    int measure;
-    int beat;
-    int tick;
-    bool operator==(const Position& o) const {
-        return measure == o.measure && beat == o.beat && tick == o.tick;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const Position& p) {
-    return out << p.measure << ":" << p.beat << ":" << p.tick;
-}
+// Measure, beat and tick in the measure.
+using Position = std::tuple<int, int, int>;
 
 Position At0(MidiF0Data& song, int tick, bool byDenominator) {
-    Position p{};
-    song.GetMeasureBeatTick(tick, &p.measure, &p.beat, &p.tick, byDenominator);
-    return p;
+    int measure = 0, beat = 0, in_beat = 0;
+    song.GetMeasureBeatTick(tick, &measure, &beat, &in_beat, byDenominator);
+    return {measure, beat, in_beat};
 }
 
 std::unique_ptr<MidiF1TrackData> F1Track(std::vector<At> events) {

@@ -33,16 +33,6 @@ TEST(DemoSong, WhatItHolds) {
     MidiF1Data song(image.data(), static_cast<long>(image.size()));
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(song.GetTrackCount(), 5);
-
-    // Melody, chords, bass and drums.
-    TempDir dir;
-    auto loader = LoadDemo(dir);
-    ASSERT_NE(loader->GetMidiF0Data(), nullptr);
-    std::set<int> channels;
-    for (const NoteValue& n : NotesOf(*loader->GetMidiF0Data()->GetTrack())) {
-        channels.insert(n.channel);
-    }
-    EXPECT_EQ(channels, (std::set<int>{0, 1, 2, 9}));
 }
 
 TEST(DemoSong, MirroredLikeAFile) {
@@ -72,6 +62,7 @@ TEST(DemoSong, MirroredLikeAFile) {
         if (notes[i].channel == 9) drums_before.insert({notes[i].start, notes[i].note});
         if (after[i].channel == 9) drums_after.insert({after[i].start, after[i].note});
     }
+    EXPECT_FALSE(drums_before.empty());
     EXPECT_EQ(drums_before, drums_after);
     EXPECT_NE(after, notes);
 

@@ -83,15 +83,6 @@ TEST(SongF0, WrongFormsAreRefusedWithNothingLost) {
 
 TEST(SongF0, DamagedFilesAreReadSafely) {
     CaptureSink sink;
-    // A track without its end of track gets one; the song can be written.
-    const Bytes noEnd = Concat(
-        {HeaderChunk(0, 1, 96), TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60)}))});
-    MidiF0Data open(noEnd.data(), long(noEnd.size()));
-    ASSERT_GT(open.track->event_count, 0);
-    EXPECT_TRUE(open.track->event_table[open.track->event_count - 1]->IsEndOfTrack());
-    open.Q2toQ1();
-    EXPECT_EQ(open.Q1toRaw(), 1);
-
     // Division 0 and SMPTE divisions become usable ticks per quarter note.
     Bytes zero = SmallFormat0();
     zero[12] = 0;
@@ -158,21 +149,6 @@ TEST(SongF0, CopiesAreIndependent) {
 
     MidiF0Data part(&song, 480, 960);
     for (const Ev& e : View(part.track.get())) EXPECT_LE(e.tick, 480);
-}
-
-TEST(SongF0, AddTrackWithoutTitlesDropsTheSongsTitle) {
-    MidiF0Data song;
-    song.division = 96;
-    song.track->AddEvent(Meta(0, kMetaTrackName, "Song"));
-    song.track->AddEvent(Eot(96));
-    auto other = MakeTrack(kFormQ2, {Cc(0, 1, 7, 90), Meta(0, kMetaTrackName, "Other"), Eot(48)});
-    song.AddTrackWithoutTrackTitle(other.get());
-    std::vector<std::string> titles;
-    for (const Ev& e : View(song.track.get())) {
-        if (e.status == kEvMeta && e.number == kMetaTrackName) titles.push_back(e.text);
-    }
-    EXPECT_EQ(titles, std::vector<std::string>{"Other"});
-    EXPECT_EQ(other->event_count, 3);
 }
 
 TEST(SongF0, ChannelDeletionAndDivision) {
