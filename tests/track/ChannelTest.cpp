@@ -35,19 +35,6 @@ TEST(Channel, TrackChannel) {
     EXPECT_EQ(b->GetChanelWithInstName(), 18);
 }
 
-TEST(Channel, Searches) {
-    CaptureSink sink;
-    auto t = MakeTrack(kFormQ1, {Meta(0, kMetaMarker, "intro"), Cc(10, 0, 1, 0), Cc(0, 0, 7, 0),
-                                 Meta(20, kMetaMarker, "verse"), Eot(0)});
-    EXPECT_EQ(t->SearchEventAndCommand(kEvControl, 255), 1);
-    EXPECT_EQ(t->SearchEventAndCommand(kEvControl, 7), 2);
-    char verse[] = "verse";
-    char chorus[] = "chorus";
-    EXPECT_EQ(t->GetMarkerPos(verse), 30);
-    EXPECT_EQ(t->GetMarkerPos(chorus), -1);
-    EXPECT_TRUE(sink.Messages().empty());
-}
-
 TEST(Channel, PitchBendDirection) {
     CaptureSink sink;
     auto t = MakeTrack(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000),

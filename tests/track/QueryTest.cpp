@@ -70,25 +70,6 @@ TEST(Query, ProgramsAndInstruments) {
     EXPECT_EQ(t->GetControlChange(7, 0), -1);
 }
 
-TEST(Query, RepeatedSettingsReportedOncePerProcess) {
-    CaptureSink sink;
-    MidiTrackData clear;
-    clear.ErrorMsgOnce(0);
-    const Bytes master = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
-    auto t = MakeTrack(
-        kFormQ2, {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), SysEx(0, master, 1, kNoChannel, 100), Eot(0)});
-    EXPECT_EQ(t->GetChanelVolume(false), 90);
-    EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_EQ(t->GetChanelVolume(), 90);
-    EXPECT_EQ(t->GetChanelVolume(), 90);
-    EXPECT_EQ(sink.Messages().size(), 1u);
-    unsigned char bytes[256] = {};
-    EXPECT_EQ(t->GetSysExF0(1, bytes), 1);
-    EXPECT_EQ(Bytes(bytes, bytes + 10), Concat({master, {0}}));
-    EXPECT_EQ(t->GetSysExF0(9, bytes), 0);
-    clear.ErrorMsgOnce(0);
-}
-
 TEST(Query, MetaTexts) {
     auto t =
         MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Meta(10, kMetaMarker, "A"),

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 using namespace reader_test;
 
@@ -55,30 +56,12 @@ TEST(TrackRangeCopy, Q1Range) {
 
 TEST(TrackRangeCopy, Q2Range) {
     CaptureSink sink;
-    MidiTrackData source(kFormQ2);
-    const auto put = [&](int delta, int status, int note, int duration) {
-        auto* e = new MidiEvent(delta);
-        e->status = status;
-        e->note = note;
-        e->duration = duration;
-        e->velocity = 90;
-        e->channel = status == kEvMeta ? kNoChannel : 2;
-        if (status == kEvMeta) e->number = kMetaEndOfTrack;
-        source.event_table[source.event_count++] = e;
-    };
-    put(0, kEvNote, 60, 480);    // 0
-    put(480, kEvNote, 62, 960);  // 480
-    put(120, kEvControl, 0, 0);  // 600
-    put(400, kEvNote, 64, 100);  // 1000
-    put(1000, kEvMeta, 0, 0);    // 2000
-    MidiTrackData copy(&source, 480, 1000);
+    auto source = MakeTrack(kFormQ2, {::Note(0, 2, 60, 480), ::Note(480, 2, 62, 960),
+                                      ::Cc(120, 2, 0, 0), ::Note(400, 2, 64, 100), ::Eot(1000)});
+    // Notes keep their length.
+    MidiTrackData copy(source.get(), 480, 1000);
     EXPECT_EQ(copy.form, kFormQ2);
-    ASSERT_EQ(copy.event_count, 3);
-    EXPECT_EQ(copy.event_table[0]->note, 62);
-    EXPECT_EQ(copy.event_table[0]->delta, 0);
-    EXPECT_EQ(copy.event_table[0]->duration, 960);  // notes keep their length
-    EXPECT_EQ(copy.event_table[1]->delta, 120);
-    EXPECT_TRUE(copy.event_table[2]->IsEndOfTrack());
+    EXPECT_EQ(Dump(copy), (Lines{"0 N c2 n62 d960", "120 CC c2 #0=0", "120 EOT"}));
     EXPECT_TRUE(sink.Messages().empty());
 
     // A source in no form gives an empty copy and a message.
