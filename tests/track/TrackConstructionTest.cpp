@@ -112,8 +112,4 @@ TEST(MusicDataContainer, LoadSaveAndLimits) {
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(data.CheckSize(999, "too big"), 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"too big"});
-
-    // A missing file leaves an empty container.
-    EXPECT_EQ(data.LoadFile(dir.File("missing.mid").c_str()), 0);
-    EXPECT_EQ(data.size, 0);
 }
