@@ -14,36 +14,25 @@ namespace {
 
 const Bytes kNotes{0x00, 0x90, 60, 100, 0x60, 0x80, 60, 64};  // note on, note off
 
-Bytes With(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 }  // namespace
 
 TEST(TrackReaderDamage, ChunkRunningPastTheImage) {
-    CaptureSink sink;
-    // A file cut short: the chunk says 12 bytes, 8 are there.
-    Bytes image = TrackChunk(With(kNotes, {0x00, 0xFF, 0x2F, 0x00}));
-    image.resize(image.size() - 4);
-    const auto track = Read(image);
-    EXPECT_EQ(track->form, kFormQ1);
-    EXPECT_EQ(track->size, static_cast<int>(image.size()));
-    EXPECT_EQ(Events(*track),
-              (std::vector<Ev>{NoteOn(0, 0, 60, 100), NoteOff(0x60, 0, 60, 64), EndOfTrack(0)}));
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
-
-    // A length of 0xFFFFFFFF.
-    sink.Clear();
+    // A file cut short (the chunk says 12 bytes, 8 are there) and a length of
+    // 0xFFFFFFFF: the events up to the end of the image are kept.
+    Bytes cut = TrackChunk(Concat({kNotes, {0x00, 0xFF, 0x2F, 0x00}}));
+    cut.resize(cut.size() - 4);
     Bytes huge = TrackChunk(kNotes);
     huge[4] = huge[5] = huge[6] = huge[7] = 0xFF;
-    const auto big = Read(huge);
-    EXPECT_EQ(Events(*big),
-              (std::vector<Ev>{NoteOn(0, 0, 60, 100), NoteOff(0x60, 0, 60, 64), EndOfTrack(0)}));
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
-
+    for (const Bytes& image : {cut, huge}) {
+        CaptureSink sink;
+        const auto track = Read(image);
+        EXPECT_EQ(track->size, static_cast<int>(image.size()));
+        EXPECT_EQ(Events(*track), (std::vector<Ev>{NoteOn(0, 0, 60, 100), NoteOff(0x60, 0, 60, 64),
+                                                   EndOfTrack(0)}));
+        EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
+    }
     // An offset beyond the image.
-    sink.Clear();
+    CaptureSink sink;
     Bytes small = TrackChunk({});
     const auto none =
         std::make_unique<MidiTrackData>(static_cast<long>(small.size()), 100, small.data());
@@ -76,16 +65,13 @@ TEST(TrackReaderDamage, EventsCutByTheChunkEnd) {
         {"delta", {0x81}, 0},
         {"delta of five bytes", {0x81, 0x81, 0x81, 0x81, 0x00, 0x90, 60, 1}, 0},
         {"exclusive without F7", {0x00, 0xF0, 0x03, 0x41, 0x10, 0x42}, 0},
-        {"escape longer than the chunk", {0x00, 0xF7, 0x05, 1, 2}, 0},
         {"escape length cut off", {0x00, 0xF7, 0x85}, 0},
-        {"meta without type", {0x00, 0xFF}, 0},
         {"meta longer than the chunk", {0x00, 0xFF, 0x01, 0x10, 'a'}, 0},
         {"meta length cut off", {0x05, 0xFF, 0x01, 0x81}, 5},
-        {"tempo cut off", {0x00, 0xFF, 0x51, 0x03, 0x07}, 0},
     };
     for (const auto& c : cases) {
         CaptureSink sink;
-        const auto track = Read(TrackChunk(With(kNotes, c.tail)));
+        const auto track = Read(TrackChunk(Concat({kNotes, c.tail})));
         EXPECT_EQ(Events(*track), (std::vector<Ev>{NoteOn(0, 0, 60, 100), NoteOff(0x60, 0, 60, 64),
                                                    EndOfTrack(c.end_delta)}))
             << c.what;
@@ -127,16 +113,14 @@ TEST(TrackReaderDamage, FixedMetaOfWrongLength) {
                          0x00, 0xFF, 0x20, 0x00,           // empty prefix
                          0x00, 0x90, 63,   100,            //
                          0x00, 0xFF, 0x2F, 0x01, 0x00}));  // EOT of 1 byte
-    ASSERT_EQ(track->event_count, 9);
-    EXPECT_EQ(track->event_table[0]->value, kDefaultTempo);
-    EXPECT_EQ(View(*track->event_table[1]), NoteOn(0, 0, 60, 100));
-    EXPECT_EQ(track->event_table[2]->value, 0x608);
-    EXPECT_EQ(View(*track->event_table[3]), NoteOn(0, 0, 61, 100));
-    EXPECT_EQ(track->event_table[4]->value, 1000000);
-    EXPECT_EQ(View(*track->event_table[5]), NoteOn(0, 0, 62, 100));
-    EXPECT_EQ(View(*track->event_table[6]), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x20, 0, 1}));
-    EXPECT_EQ(View(*track->event_table[7]), NoteOn(0, 0, 63, 100));
-    EXPECT_EQ(View(*track->event_table[8]), EndOfTrack(0));
+    const auto meta = [](int type, int value, int length) {
+        return Ev{0, kEvMeta, kNoChannel, 0, 0, type, value, length};
+    };
+    EXPECT_EQ(
+        Events(*track),
+        (std::vector<Ev>{meta(0x51, kDefaultTempo, 3), NoteOn(0, 0, 60, 100), meta(0x58, 0x608, 4),
+                         NoteOn(0, 0, 61, 100), meta(0x51, 1000000, 3), NoteOn(0, 0, 62, 100),
+                         meta(0x20, 0, 1), NoteOn(0, 0, 63, 100), EndOfTrack(0)}));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kTempo});
 }
 
@@ -150,7 +134,6 @@ TEST(TrackReaderDamage, AbsoluteTimeHeldAtLargestTick) {
     long long sum = 0;
     for (int i = 0; i < track->event_count; ++i) sum += track->event_table[i]->delta;
     EXPECT_EQ(sum, INT_MAX);
-    EXPECT_EQ(track->event_table[1]->delta, 0x0FFFFFFF);  // deltas kept as read
     EXPECT_EQ(track->event_table[9]->delta, INT_MAX - 8 * 0x0FFFFFFF);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
 }
@@ -173,34 +156,22 @@ TEST(TrackReaderDamage, FullTableStopsReading) {
 TEST(TrackReaderDamage, RandomDamageGivesWellFormedEvents) {
     std::mt19937 rng(20240611);
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const auto b = [&](int n) { return static_cast<std::uint8_t>(pick(n)); };
     CaptureSink sink;
     for (int round = 0; round < 3000; ++round) {
         Bytes body;
         const int events = 1 + pick(30);
         for (int e = 0; e < events; ++e) {
-            body.push_back(static_cast<std::uint8_t>(pick(4) == 0 ? 0x81 : pick(128)));
-            if (body.back() & 0x80) body.push_back(static_cast<std::uint8_t>(pick(128)));
-            switch (pick(6)) {
-                case 0:
-                    body.insert(body.end(), {std::uint8_t(0x90 + pick(16)), std::uint8_t(pick(128)),
-                                             std::uint8_t(pick(128))});
-                    break;
-                case 1:
-                    body.insert(body.end(), {std::uint8_t(pick(128)), std::uint8_t(pick(128))});
-                    break;
-                case 2:
-                    body.insert(body.end(), {0xC0, std::uint8_t(pick(128))});
-                    break;
-                case 3:
-                    body.insert(body.end(), {0xF0, 0x04, 0x41, 0x10, 0x42, 0xF7});
-                    break;
-                case 4:
-                    body.insert(body.end(), {0xFF, std::uint8_t(pick(0x80)), 0x02, 'x', 'y'});
-                    break;
-                default:
-                    body.insert(body.end(), {0xF7, 0x02, 0x01, 0x02});
-                    break;
-            }
+            body.push_back(pick(4) == 0 ? 0x81 : b(128));
+            if (body.back() & 0x80) body.push_back(b(128));
+            const Bytes kinds[] = {{std::uint8_t(0x90 + pick(16)), b(128), b(128)},
+                                   {b(128), b(128)},
+                                   {0xC0, b(128)},
+                                   {0xF0, 0x04, 0x41, 0x10, 0x42, 0xF7},
+                                   {0xFF, b(0x80), 0x02, 'x', 'y'},
+                                   {0xF7, 0x02, 0x01, 0x02}};
+            const Bytes& kind = kinds[pick(6)];
+            body.insert(body.end(), kind.begin(), kind.end());
         }
         body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
         Bytes chunk = TrackChunk(body);
@@ -227,16 +198,14 @@ TEST(TrackReaderDamage, RandomDamageGivesWellFormedEvents) {
                 case kEvProgram:
                 case kEvChannelPressure:
                 case kEvPitchBend:
-                    ASSERT_TRUE(e.channel >= 0 && e.channel <= 15);
-                    ASSERT_TRUE(e.note >= 0 && e.note <= 127) << round;
-                    ASSERT_TRUE(e.velocity >= 0 && e.velocity <= 127) << round;
-                    ASSERT_TRUE(e.number >= 0 && e.number <= 127) << round;
-                    ASSERT_TRUE(e.value >= 0 && e.value <= 127) << round;
+                    ASSERT_TRUE(e.channel >= 0 && e.channel <= 15) << round;
+                    for (const int v : {e.note, e.velocity, e.number, e.value}) {
+                        ASSERT_TRUE(v >= 0 && v <= 127) << round;
+                    }
                     break;
                 case kEvKeyPressure:
                     ASSERT_EQ(e.length, 3);
-                    ASSERT_LT(e.data[1], 0x80);
-                    ASSERT_LT(e.data[2], 0x80);
+                    ASSERT_LT(e.data[1] | e.data[2], 0x80);
                     break;
                 case kEvSysEx:
                     ASSERT_EQ(e.data[0], 0xF0);

@@ -2,7 +2,6 @@
 // meta and exclusive events, and the reader's messages.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "TrackTestSupport.h"
@@ -25,7 +24,6 @@ TEST(TrackReader, RunningStatusAndVelocityZero) {
                                Control(5, 3, 7, 100), Control(0, 3, 10, 64), EndOfTrack(0)}));
     // Under running status the data area holds the implied status byte first.
     EXPECT_EQ(DataOf(*track->event_table[1], 3), (Bytes{0x93, 64, 90}));
-    EXPECT_EQ(DataOf(*track->event_table[2], 3), (Bytes{0x93, 60, 0}));
     EXPECT_EQ(DataOf(*track->event_table[5], 3), (Bytes{0xB3, 10, 64}));
     EXPECT_TRUE(sink.Messages().empty());
 }
@@ -38,16 +36,15 @@ TEST(TrackReader, ChannelMessagesOfEveryKind) {
                                         0x00, 0xE5, 0x11, 0x40,  // pitch bend LSB, MSB
                                         0x00, 0xC2, 0x80,        // program 0x80: reported, 0
                                         0x00, 0xFF, 0x2F, 0x00}));
-    ASSERT_EQ(track->event_count, 6);
     // Key pressure is carried as its bytes only.
-    EXPECT_EQ(View(*track->event_table[0]), (Ev{0, kEvKeyPressure, kNoChannel, 0, 0, 0, 0, 3}));
+    EXPECT_EQ(Events(*track), (std::vector<Ev>{{0, kEvKeyPressure, kNoChannel, 0, 0, 0, 0, 3},
+                                               {0, kEvProgram, 2, 0, 0, 0, 5, 2},
+                                               {0, kEvChannelPressure, 4, 0, 0, 0, 77, 2},
+                                               {0, kEvPitchBend, 5, 0x11, 0, 0, 0x40, 3},
+                                               {0, kEvProgram, 2, 0, 0, 0, 0, 2},
+                                               EndOfTrack(0)}));
     EXPECT_EQ(DataOf(*track->event_table[0], 3), (Bytes{0xA1, 60, 33}));
-    EXPECT_EQ(View(*track->event_table[1]), (Ev{0, kEvProgram, 2, 0, 0, 0, 5, 2}));
-    EXPECT_EQ(DataOf(*track->event_table[1], 2), (Bytes{0xC2, 5}));
-    EXPECT_EQ(View(*track->event_table[2]), (Ev{0, kEvChannelPressure, 4, 0, 0, 0, 77, 2}));
-    EXPECT_EQ(View(*track->event_table[3]), (Ev{0, kEvPitchBend, 5, 0x11, 0, 0, 0x40, 3}));
     EXPECT_EQ(track->event_table[3]->GetPitchBendValue(), 0x40 * 128 + 0x11);
-    EXPECT_EQ(View(*track->event_table[4]), (Ev{0, kEvProgram, 2, 0, 0, 0, 0, 2}));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kProgram});
 }
 
@@ -72,71 +69,68 @@ TEST(TrackReader, EveryMetaType) {
                          0x00, 0xFF, 0x21, 0x01, 0x00,                      // port: unknown type
                          0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00,          // tempo 0
                          0x00, 0xFF, 0x2F, 0x00}));
-    ASSERT_EQ(track->event_count, 18);
-    const auto meta = [&](int i) { return View(*track->event_table[i]); };
+    const auto meta = [](int type, int value, int length) {
+        return Ev{0, kEvMeta, kNoChannel, 0, 0, type, value, length};
+    };
+    // A device name is kept as an instrument name, an unknown type is marked
+    // for removal and a tempo of 0 is reported and taken as the default.
+    EXPECT_EQ(Events(*track), (std::vector<Ev>{meta(0x00, 0, 2),
+                                               meta(0x01, 0, 3),
+                                               meta(0x02, 0, 1),
+                                               meta(0x03, 0, 4),
+                                               meta(0x04, 0, 2),
+                                               meta(0x05, 0, 2),
+                                               meta(0x06, 0, 1),
+                                               meta(0x07, 0, 1),
+                                               meta(0x04, 0, 3),
+                                               meta(0x20, 0, 1),
+                                               meta(0x51, 500000, 3),
+                                               meta(0x54, 0, 5),
+                                               meta(0x58, 0x308, 4),
+                                               meta(0x59, 0, 2),
+                                               meta(0x7F, 0, 3),
+                                               {0, kEvNone, kNoChannel, 0, 0, 0x21, 0, 1},
+                                               meta(0x51, 500000, 3),
+                                               EndOfTrack(0)}));
     const auto text = [&](int i) {
         return std::string(reinterpret_cast<char*>(track->event_table[i]->data));
     };
-    EXPECT_EQ(meta(0), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x00, 0, 2}));
-    EXPECT_EQ(DataOf(*track->event_table[0], 2), (Bytes{0x00, 0x07}));
-    for (int i = 1; i <= 7; ++i) EXPECT_EQ(meta(i).number, i) << i;
     EXPECT_EQ(text(1), "abc");
-    EXPECT_EQ(meta(1).length, 3);
     EXPECT_EQ(text(3), "Song");
-    // A device name is kept as an instrument name.
-    EXPECT_EQ(meta(8), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x04, 0, 3}));
     EXPECT_EQ(text(8), "Dev");
-    EXPECT_EQ(meta(9), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x20, 0, 1}));
-    EXPECT_EQ(track->event_table[9]->data[0], 5);
-    EXPECT_EQ(meta(10), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x51, 500000, 3}));
-    EXPECT_EQ(meta(11), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x54, 0, 5}));
+    EXPECT_EQ(DataOf(*track->event_table[0], 2), (Bytes{0x00, 0x07}));
+    EXPECT_EQ(DataOf(*track->event_table[9], 1), (Bytes{0x05}));
     EXPECT_EQ(DataOf(*track->event_table[11], 5), (Bytes{1, 2, 3, 4, 5}));
-    EXPECT_EQ(meta(12), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x58, 0x308, 4}));
     EXPECT_EQ(DataOf(*track->event_table[12], 4), (Bytes{3, 3, 24, 8}));
-    EXPECT_EQ(meta(13), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x59, 0, 2}));
-    EXPECT_EQ(meta(14), (Ev{0, kEvMeta, kNoChannel, 0, 0, 0x7F, 0, 3}));
     EXPECT_EQ(DataOf(*track->event_table[14], 4), (Bytes{0x41, 0x10, 0x42, 0x00}));
-    // An unknown meta type is marked for removal.
-    EXPECT_EQ(meta(15).status, kEvNone);
-    EXPECT_EQ(meta(16).value, 500000);
-    EXPECT_EQ(meta(17), EndOfTrack(0));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kTempo});
-
-    char found[64] = "untouched";
-    track->SearchMetaEvent(0x05, found);
-    EXPECT_STREQ(found, "la");
-    track->SearchMetaEvent(0x30, found);
-    EXPECT_STREQ(found, "la");
 }
 
 TEST(TrackReader, TimeSignatureCode) {
     CaptureSink sink;
     MidiTrackData track;
-    EXPECT_EQ(track.SetTimeSignValue(4, 2), 0x404);
     EXPECT_EQ(track.SetTimeSignValue(6, 3), 0x608);
-    EXPECT_EQ(track.SetTimeSignValue(3, 3), 0x308);
     EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_EQ(track.SetTimeSignValue(0, 2), 0x404);
-    EXPECT_EQ(track.SetTimeSignValue(3, 0), 0x404);
     // Denominators beyond 128 do not fit the code's low byte.
-    EXPECT_EQ(track.SetTimeSignValue(3, 40), 0x404);
+    for (const auto& [n, power] : {std::pair{0, 2}, {3, 0}, {3, 40}}) {
+        EXPECT_EQ(track.SetTimeSignValue(n, power), 0x404) << n << "/" << power;
+    }
     EXPECT_EQ(sink.Count(kGeneric), 3);
 }
 
 TEST(TrackReader, LongMetaAndExclusiveEventsKeptWhole) {
     CaptureSink sink;
     Bytes body;
-    const auto add_meta = [&](int type) {
-        Bytes e{0x00, 0xFF, static_cast<std::uint8_t>(type), 0x82, 0x2C};  // length 300
-        for (int i = 0; i < 300; ++i) e.push_back(static_cast<std::uint8_t>('A' + i % 26));
-        body.insert(body.end(), e.begin(), e.end());
-    };
-    add_meta(0x01);
-    add_meta(0x7F);
-    add_meta(0x05);
-    Bytes sysex{0x00, 0xF0, 0x82, 0x2A};  // 300 bytes F0 .. F7
+    for (const int type : {0x01, 0x7F, 0x05}) {
+        body.insert(body.end(), {0x00, 0xFF, static_cast<std::uint8_t>(type), 0x82, 0x2C});
+        for (int i = 0; i < 300; ++i) body.push_back(static_cast<std::uint8_t>('A' + i % 26));
+    }
+    // An exclusive message of 300 bytes from F0 to F7; its data area holds
+    // the length bytes as well.
+    Bytes sysex{0xF0, 0x82, 0x2A};
     for (int i = 0; i < 296; ++i) sysex.push_back(static_cast<std::uint8_t>(i & 0x7F));
     sysex.push_back(0xF7);
+    body.push_back(0x00);
     body.insert(body.end(), sysex.begin(), sysex.end());
     body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
     auto track = Read(TrackChunk(body));
@@ -144,26 +138,17 @@ TEST(TrackReader, LongMetaAndExclusiveEventsKeptWhole) {
     for (int i = 0; i < 3; ++i) {
         const MidiEvent& e = *track->event_table[i];
         EXPECT_EQ(e.length, 300);
-        EXPECT_GE(e.DataCapacity(), 301);
         EXPECT_EQ(e.data[299], 'A' + 299 % 26);
         EXPECT_EQ(e.data[300], 0);  // zero-terminated
     }
-    const MidiEvent& ex = *track->event_table[3];
-    EXPECT_EQ(ex.status, kEvSysEx);
-    EXPECT_EQ(ex.length, 300);
-    EXPECT_EQ(DataOf(ex, 300), Bytes(sysex.begin() + 1, sysex.end()));
-    // One message for the three long events; the sequencer-specific one is
-    // allowed to be long.
+    EXPECT_EQ(track->event_table[3]->status, kEvSysEx);
+    EXPECT_EQ(track->event_table[3]->length, 300);
+    EXPECT_EQ(DataOf(*track->event_table[3], 300), sysex);
+    // One message for the long events, and again for the next chunk read.
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kTooLarge});
-
-    // The flag is cleared by every chunk read.
     sink.Clear();
     const auto again = Read(TrackChunk(body));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kTooLarge});
-    // A long sequencer-specific record is given back quietly on destruction.
-    sink.Clear();
-    track.reset();
-    EXPECT_TRUE(sink.Messages().empty());
 }
 
 TEST(TrackReader, ExclusiveAndEscapedExclusive) {
@@ -177,11 +162,11 @@ TEST(TrackReader, ExclusiveAndEscapedExclusive) {
     // The 128-byte escape runs past the chunk: it is dropped, reading stops
     // there and the track is closed with an end of track.
     ASSERT_EQ(track->event_count, 4);
-    EXPECT_EQ(View(*track->event_table[3]), EndOfTrack(0));
     EXPECT_EQ(View(*track->event_table[0]), (Ev{0, kEvSysEx, kNoChannel, 0, 0, 1, 100, 9}));
     EXPECT_EQ(View(*track->event_table[1]), (Ev{0, kEvSysExEscape, kNoChannel, 0, 0, 0, 0, 5}));
     EXPECT_EQ(DataOf(*track->event_table[1], 5), (Bytes{0xF7, 0x03, 0x90, 0x3C, 0x40}));
     EXPECT_EQ(View(*track->event_table[2]).number, 9);
+    EXPECT_EQ(View(*track->event_table[3]), EndOfTrack(0));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
 
     Bytes body{0x00, 0xF7, 0x81, 0x00};
@@ -199,8 +184,7 @@ TEST(TrackReader, ExclusiveAndEscapedExclusive) {
 TEST(TrackReader, RunningStatusStartsAfreshWithEveryChunk) {
     CaptureSink sink;
     const Bytes first = TrackChunk({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00});
-    const Bytes second = TrackChunk({0x00, 62, 100, 0x00, 0xFF, 0x2F, 0x00});
-    const Bytes image = Concat({first, second});
+    const Bytes image = Concat({first, TrackChunk({0x00, 62, 100, 0x00, 0xFF, 0x2F, 0x00})});
     const auto a = Read(image, 0);
     EXPECT_TRUE(sink.Messages().empty());
     // The second chunk begins with a data byte: no running status carries over
@@ -209,11 +193,6 @@ TEST(TrackReader, RunningStatusStartsAfreshWithEveryChunk) {
     const auto b = Read(image, static_cast<long>(first.size()));
     EXPECT_EQ(sink.Count(kUndefined), 3);
     EXPECT_EQ(Events(*b), (std::vector<Ev>{None(0), None(100), None(0x7F * 128 + 0x2F)}));
-    // The same chunk read on its own decodes identically.
-    sink.Clear();
-    const auto c = Read(second);
-    EXPECT_EQ(Events(*c), Events(*b));
-    EXPECT_EQ(sink.Count(kUndefined), 3);
 
     // An exclusive message ends running status.
     sink.Clear();
@@ -221,10 +200,8 @@ TEST(TrackReader, RunningStatusStartsAfreshWithEveryChunk) {
         {0x00, 0x90, 60, 100, 0x00, 0xF0, 0x01, 0xF7, 0x00, 62, 0x00, 0xFF, 0x2F, 0x00}));
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kUndefined});
     ASSERT_EQ(d->event_count, 4);
-    EXPECT_EQ(d->event_table[0]->status, kEvNoteOn);
     EXPECT_EQ(d->event_table[1]->status, kEvSysEx);
     EXPECT_EQ(View(*d->event_table[2]), None(0));
-    EXPECT_EQ(View(*d->event_table[3]), EndOfTrack(0));
 }
 
 TEST(TrackReader, ChunkTagAndEmptyChunk) {
@@ -236,66 +213,22 @@ TEST(TrackReader, ChunkTagAndEmptyChunk) {
     EXPECT_EQ(bad->form, kFormNone);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kNotMidi});
 
-    // A MacBinary header in front of the chunk.
-    sink.Clear();
-    const auto mac = Read(Concat({Bytes(128, 0), TrackChunk({0x00, 0xFF, 0x2F, 0x00})}));
-    EXPECT_EQ(mac->event_count, 0);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kNotMidi});
-
     sink.Clear();
     const auto empty = Read(TrackChunk({}));
     EXPECT_EQ(empty->event_count, 0);
     EXPECT_EQ(empty->form, kFormQ1);
-    EXPECT_EQ(empty->size, 8);
     EXPECT_TRUE(sink.Messages().empty());
 
-    // Too short to hold the tag or the length.
-    const auto tiny = Read(Bytes{'M', 'T'});
-    EXPECT_EQ(tiny->form, kFormNone);
+    // Too short to hold the length.
     const auto headless = Read(Bytes{'M', 'T', 'r', 'k', 0, 0});
     EXPECT_EQ(headless->form, kFormNone);
-    EXPECT_EQ(sink.Count(kNotMidi), 1);
     EXPECT_EQ(sink.Count(kInternal), 1);
 }
 
 TEST(TrackReader, ChunkBytesStayInTheBuffer) {
     const Bytes chunk =
         TrackChunk({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
-    const Bytes image = Concat({HeaderChunk(0, 1, 480), chunk, Bytes{1, 2, 3}});
-    const auto track = Read(image, 14);
-    EXPECT_EQ(track->size, static_cast<int>(chunk.size()));
-    EXPECT_EQ(Bytes(track->buffer, track->buffer + track->size), chunk);
+    const auto track = Read(Concat({HeaderChunk(0, 1, 480), chunk, Bytes{1, 2, 3}}), 14);
+    EXPECT_EQ(ChunkBytes(*track), chunk);
     EXPECT_EQ(track->event_count, 3);
-}
-
-TEST(TrackReader, PublicStepFunctions) {
-    CaptureSink sink;
-    auto track = Read(TrackChunk({0x00, 0xFF, 0x2F, 0x00}));
-    std::memcpy(track->buffer, "MTrk\0\0\0\x0c", 8);
-    const Bytes body{0x81, 0x00, 0x91, 61, 70, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x7F};
-    std::memcpy(track->buffer + 8, body.data(), body.size());
-    track->size = 8 + static_cast<int>(body.size());
-    track->position = 8;
-    EXPECT_EQ(track->GetVariable(), 128);
-    EXPECT_EQ(track->position, 10);
-    MidiEvent note;
-    EXPECT_EQ(track->SpecifyEvent(0x91, &note), 3);
-    EXPECT_EQ(View(note), NoteOn(0, 1, 61, 70));
-    track->position = 13;
-    MidiEvent tempo;
-    EXPECT_EQ(track->SetMetaEvent(&tempo), 6);
-    EXPECT_EQ(tempo.value, 1000000);
-    MidiEvent unknown;
-    EXPECT_EQ(track->SpecifyEvent(0xF4, &unknown), 0);
-    // A quantity cut off by the end.
-    track->position = 19;
-    track->buffer[19] = 0x85;
-    track->size = 20;
-    track->GetVariable();
-    EXPECT_EQ(track->position, track->size);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
-    // GetEventData works only on Raw tracks.
-    sink.Clear();
-    track->GetEventData();
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
 }

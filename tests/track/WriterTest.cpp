@@ -27,11 +27,6 @@ MidiEvent* WithData(int delta, int status, int number, const Bytes& bytes) {
     return event;
 }
 
-Bytes Append(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // What must survive a write: the fields, and the bytes of exclusive and meta
 // events. A note off is always written with velocity 64.
 struct Kept {
@@ -74,20 +69,21 @@ Bytes Variable(int value) {
 
 TEST(TrackWriter, VariableLengthQuantities) {
     CaptureSink sink;
-    EXPECT_EQ(Variable(0), (Bytes{0x00}));
-    EXPECT_EQ(Variable(127), (Bytes{0x7F}));
-    EXPECT_EQ(Variable(128), (Bytes{0x81, 0x00}));
-    EXPECT_EQ(Variable(16383), (Bytes{0xFF, 0x7F}));
-    EXPECT_EQ(Variable(16384), (Bytes{0x81, 0x80, 0x00}));
-    EXPECT_EQ(Variable(2097151), (Bytes{0xFF, 0xFF, 0x7F}));
-    // From 2,097,152 on a fourth byte, up to the 28-bit limit.
-    EXPECT_EQ(Variable(2097152), (Bytes{0x81, 0x80, 0x80, 0x00}));
-    EXPECT_EQ(Variable(0x0FFFFFFF), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_TRUE(sink.Messages().empty());
-    // Beyond it: reported, the largest quantity; a negative value: 0.
-    EXPECT_EQ(Variable(0x10000000), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(Variable(-1), (Bytes{0x00}));
+    // Up to the 28-bit limit; beyond it the largest quantity, reported, and a
+    // negative value as 0, reported.
+    const std::pair<int, Bytes> cases[] = {{0, {0x00}},
+                                           {127, {0x7F}},
+                                           {128, {0x81, 0x00}},
+                                           {16383, {0xFF, 0x7F}},
+                                           {16384, {0x81, 0x80, 0x00}},
+                                           {2097151, {0xFF, 0xFF, 0x7F}},
+                                           {2097152, {0x81, 0x80, 0x80, 0x00}},
+                                           {0x0FFFFFFF, {0xFF, 0xFF, 0xFF, 0x7F}},
+                                           {0x10000000, {0xFF, 0xFF, 0xFF, 0x7F}},
+                                           {-1, {0x00}}};
+    for (const auto& [value, bytes] : cases) EXPECT_EQ(Variable(value), bytes) << value;
     EXPECT_EQ(sink.Count(kInternal), 2);
+    EXPECT_EQ(sink.Messages().size(), 2u);
 
     unsigned char four[4];
     GneLongToChar(four, 0x12345678);
@@ -133,35 +129,18 @@ TEST(TrackWriter, ExactBytesOfEveryKind) {
                   0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // time signature
                   0x00, 0xFF, 0x00, 0x02, 0x00, 0x07,              // sequence number
                   0x00, 0xFF, 0x01, 0x81, 0x48};                   // text: its length 200 as a VLQ
-    body = Append(body, text);
-    body = Append(body, {0x00, 0xFF, 0x04, 0x81, 0x02});  // instrument name of 130 bytes
-    body = Append(body, name);
-    body = Append(body, {0x00, 0xFF, 0x7F, 0x82, 0x2C});  // sequencer specific, 300 bytes
-    body = Append(body, vendor);
-    body = Append(body, {0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});  // delta of 4 bytes
+    // The instrument name is 130 bytes, the sequencer-specific event 300; the
+    // end of track has a delta of 4 bytes.
+    body = Concat({body,
+                   text,
+                   {0x00, 0xFF, 0x04, 0x81, 0x02},
+                   name,
+                   {0x00, 0xFF, 0x7F, 0x82, 0x2C},
+                   vendor,
+                   {0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00}});
     EXPECT_EQ(ChunkBytes(track), TrackChunk(body));
     // Key pressure is written but reported; the long texts once.
     EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kUndefined, kTooLarge}));
-
-    // Read back, every event is there again, texts whole.
-    sink.Clear();
-    const auto again = Read(ChunkBytes(track));
-    ASSERT_EQ(again->event_count, track.event_count);
-    for (int i = 0; i < again->event_count; ++i) {
-        const MidiEvent& a = *again->event_table[i];
-        const MidiEvent& b = *track.event_table[i];
-        EXPECT_EQ(a.delta, b.delta) << i;
-        // An exclusive message gets its type from the reader's classification.
-        if (b.status != kEvSysEx) {
-            EXPECT_EQ(a.number, b.number) << i;
-        }
-        if (b.status == kEvMeta && b.number != kMetaTempo && b.number != kMetaEndOfTrack) {
-            ASSERT_EQ(a.length, b.length) << i;
-            EXPECT_EQ(std::memcmp(a.data, b.data, static_cast<std::size_t>(b.length)), 0) << i;
-        }
-    }
-    EXPECT_EQ(again->event_table[1]->velocity, 64);
-    EXPECT_EQ(again->event_table[9]->value, 500000);
 }
 
 TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
@@ -184,15 +163,16 @@ TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
 
 TEST(TrackWriter, Refusals) {
     CaptureSink sink;
-    MidiTrackData empty(kFormQ1);
-    EXPECT_EQ(empty.Q1toRaw(), 0);
-    EXPECT_EQ(empty.form, kFormQ1);
-    auto open_end = Track(kFormQ1, {On(0, 0, 60), Off(10, 0, 60)});
-    EXPECT_EQ(open_end->Q1toRaw(), 0);
-    EXPECT_EQ(open_end->form, kFormQ1);
-    auto q2 = Track(kFormQ2, {Note(0, 0, 60, 90, 10), Eot(10)});
-    EXPECT_EQ(q2->Q1toRaw(), 0);
-    EXPECT_EQ(q2->form, kFormQ2);
+    // No events, no end of track, and a Q2 track: refused, form kept.
+    std::vector<std::unique_ptr<MidiTrackData>> refused;
+    refused.push_back(std::make_unique<MidiTrackData>(kFormQ1));
+    refused.push_back(Track(kFormQ1, {On(0, 0, 60), Off(10, 0, 60)}));
+    refused.push_back(Track(kFormQ2, {Note(0, 0, 60, 90, 10), Eot(10)}));
+    for (auto& t : refused) {
+        const int form = t->form;
+        EXPECT_EQ(t->Q1toRaw(), 0);
+        EXPECT_EQ(t->form, form);
+    }
     EXPECT_EQ(sink.Count(kInternal), 3);
 
     // A track whose bytes do not fit the buffer is refused whole: buffer,
@@ -218,16 +198,6 @@ TEST(TrackWriter, Refusals) {
     EXPECT_EQ(track.Q1toRaw(), 0);
     EXPECT_EQ(ChunkBytes(track), before);
     EXPECT_EQ(sink.Count(kTooMuch), 2);
-
-    // A refused track reports only its size, not what its events would have.
-    track.DeleteEndOfTrack();
-    track.AddEvent(Make(Cc(0, kNoChannel, 7, 1)));
-    track.AddEvent(Make(Nop(3)));
-    track.AddEndOfTrack();
-    EXPECT_EQ(track.Q1toRaw(), 0);
-    EXPECT_EQ(sink.Count(kTooMuch), 3);
-    EXPECT_EQ(sink.Count(kChannelError), 0);
-    EXPECT_EQ(sink.Count(kUndefined), 0);
 
     // Just fitting: 8 + 65,533 note ons of 4 bytes + the end of track (4).
     track.DeleteAllEvent();
