@@ -70,14 +70,11 @@ inline Ev Note(int delta, int ch, int note, int vel, int duration) {
 inline Ev Cc(int delta, int ch, int number, int value) {
     return {delta, kEvControl, ch, 0, 0, 0, number, value};
 }
-inline Ev Meta(int delta, int type, int value = 0) {
-    return {delta, kEvMeta, kNoChannel, 0, 0, 0, type, value};
-}
 inline Ev Tempo(int delta, int tempo) {
-    return Meta(delta, kMetaTempo, tempo);
+    return {delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaTempo, tempo};
 }
 inline Ev Eot(int delta) {
-    return Meta(delta, kMetaEndOfTrack);
+    return {delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaEndOfTrack, 0};
 }
 inline Ev Nop(int delta) {
     return {delta, kEvNone, kNoChannel, 0, 0, 0, 0, 0};

@@ -95,7 +95,6 @@ TEST(TrackWriter, ExactBytesOfEveryKind) {
     MidiTrackData track(kFormQ1);
     track.ErrorMsgOnce(0);
     const Bytes text(200, 'a');
-    const Bytes name(130, 'b');
     const Bytes vendor(300, 'c');
     track.AddEvent(Make(On(0, 1, 60, 100)));
     track.AddEvent(Make(Off(0x60, 1, 60, 0)));  // any velocity is written as 64
@@ -110,7 +109,6 @@ TEST(TrackWriter, ExactBytesOfEveryKind) {
     track.AddEvent(WithData(0, kEvMeta, kMetaTimeSignature, {0x04, 0x02, 0x18, 0x08}));
     track.AddEvent(WithData(0, kEvMeta, kMetaSequenceNumber, {0x00, 0x07}));
     track.AddEvent(WithData(0, kEvMeta, kMetaText, text));
-    track.AddEvent(WithData(0, kEvMeta, kMetaInstrument, name));
     track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, vendor));
     track.AddEvent(Make(Eot(2097152)));
     ASSERT_EQ(track.Q1toRaw(), 1);
@@ -129,15 +127,10 @@ TEST(TrackWriter, ExactBytesOfEveryKind) {
                   0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // time signature
                   0x00, 0xFF, 0x00, 0x02, 0x00, 0x07,              // sequence number
                   0x00, 0xFF, 0x01, 0x81, 0x48};                   // text: its length 200 as a VLQ
-    // The instrument name is 130 bytes, the sequencer-specific event 300; the
-    // end of track has a delta of 4 bytes.
-    body = Concat({body,
-                   text,
-                   {0x00, 0xFF, 0x04, 0x81, 0x02},
-                   name,
-                   {0x00, 0xFF, 0x7F, 0x82, 0x2C},
-                   vendor,
-                   {0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00}});
+    // The sequencer-specific event of 300 bytes; the end of track has a delta
+    // of 4 bytes.
+    const Bytes tail{0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00};
+    body = Concat({body, text, {0x00, 0xFF, 0x7F, 0x82, 0x2C}, vendor, tail});
     EXPECT_EQ(ChunkBytes(track), TrackChunk(body));
     // Key pressure is written but reported; the long texts once.
     EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kUndefined, kTooLarge}));
