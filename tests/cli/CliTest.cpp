@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "CliFixture.h"
 #include "midi/song/DemoSong.h"
@@ -12,28 +13,9 @@ using namespace cli_test;
 
 namespace {
 
-// Writes song (Q2) as a format-0 file.
-void WriteSong(MidiF0Data& song, const std::string& path) {
-    MidiF0Data copy(&song);
-    copy.Q2toQ1();
-    ASSERT_EQ(copy.Q1toRaw(), 1);
-    WriteBytes(path, Bytes(copy.buffer, copy.buffer + copy.size));
-}
-
 void WriteDemo(const std::string& path) {
     const std::vector<unsigned char> image = DemoSongImage();
     WriteBytes(path, Bytes(image.begin(), image.end()));
-}
-
-// A generated song with overlapping notes of one pitch on four channels,
-// drums on channel 10, a program change and a tempo.
-std::string WriteGeneratedSong(const TempDir& dir, unsigned seed) {
-    std::mt19937 random(seed);
-    auto song = mirror_test::RandomSong(random, 300, 10, 4);
-    song->GetTrack()->InsertEvent(0, 2, mirror_test::TempoAt(0, 400000).event);
-    const std::string path = dir.File("generated-" + std::to_string(seed) + ".mid");
-    WriteSong(*song, path);
-    return path;
 }
 
 bool IsOneLine(const std::string& text) {
@@ -63,7 +45,6 @@ TEST(Cli, FailuresAreOneLineAndNonZero) {
         "mirror " + Quote(dir.File("text.mid")) + " -o " + Quote(dir.File("out.mid")),
         "mirror " + Quote(dir.File("format2.mid")) + " -o " + Quote(dir.File("out.mid")),
         "convert --format 2 " + Quote(dir.File("text.mid")) + " -o " + Quote(dir.File("o.mid")),
-        "convert --format 1 " + Quote(dir.File("text.mid")) + " -o " + Quote(dir.File("o.mid")),
         "dump " + Quote(dir.File("missing.mid")),
         "info " + Quote(dir.File("text.mid")),
         "mirror --bogus x -o y",
@@ -89,72 +70,65 @@ TEST(Cli, OutputIsProtected) {
     const std::string input = dir.File("in.mid");
     WriteDemo(input);
     const Bytes original = ReadBytes(input);
+    // An existing file is refused (see SaveFailureTest) unless forced.
     const std::string out = dir.File("out.mid");
     WriteBytes(out, Bytes{'o', 'l', 'd'});
-
-    RunResult run = Retrograde("mirror -H " + Quote(input) + " -o " + Quote(out));
-    EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(IsOneLine(run.err)) << run.err;
-    EXPECT_EQ(ReadBytes(out), (Bytes{'o', 'l', 'd'}));
-
-    run = Retrograde("mirror -H " + Quote(input) + " -o " + Quote(out) + " --force");
+    EXPECT_NE(Retrograde("convert --format 0 " + Quote(input) + " -o " + Quote(out)).status, 0);
+    const RunResult run =
+        Retrograde("mirror -H " + Quote(input) + " -o " + Quote(out) + " --force");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadBytes(out).size() > 100, true);
+    EXPECT_NE(ReadBytes(out), (Bytes{'o', 'l', 'd'}));
 
     // Never the input, however it is spelled, --force or not.
     std::filesystem::create_directory(dir.File("sub"));
     for (const std::string& same : {input, dir.File("sub/../in.mid")}) {
-        run = Retrograde("mirror -H -V " + Quote(input) + " -o " + Quote(same) + " --force");
-        EXPECT_NE(run.status, 0);
-        EXPECT_TRUE(IsOneLine(run.err)) << run.err;
-        run = Retrograde("convert --format 0 " + Quote(input) + " -o " + Quote(same) + " --force");
-        EXPECT_NE(run.status, 0);
+        for (const char* command : {"mirror -H -V ", "convert --format 0 "}) {
+            const RunResult refused =
+                Retrograde(command + Quote(input) + " -o " + Quote(same) + " --force");
+            EXPECT_NE(refused.status, 0) << command;
+            EXPECT_TRUE(IsOneLine(refused.err)) << refused.err;
+        }
     }
     EXPECT_EQ(ReadBytes(input), original);
-
-    run = Retrograde("convert --format 0 " + Quote(input) + " -o " + Quote(out));
-    EXPECT_NE(run.status, 0);
-    run = Retrograde("demo -o " + Quote(dir.File("sub")) + " --force");
-    EXPECT_NE(run.status, 0);  // a folder is never replaced
+    // A folder is never replaced.
+    EXPECT_NE(Retrograde("demo -o " + Quote(dir.File("sub")) + " --force").status, 0);
 }
 
 TEST(Cli, MirrorReadBackByMidoMidicsvAndTheLibrary) {
     TempDir dir;
-    const std::string generated = WriteGeneratedSong(dir, 11);
+    // A generated format-0 song with overlapping notes of one pitch on four
+    // channels, drums on channel 10, a program change and a tempo.
+    std::mt19937 random(11);
+    auto song = mirror_test::RandomSong(random, 300, 10, 4);
+    song->GetTrack()->InsertEvent(0, 2, mirror_test::TempoAt(0, 400000).event);
+    song->Q2toQ1();
+    ASSERT_EQ(song->Q1toRaw(), 1);
+    const std::string generated = dir.File("generated.mid");
+    WriteBytes(generated, Bytes(song->buffer, song->buffer + song->size));
     const std::string demo = dir.File("demo.mid");  // format 1, five tracks
     WriteDemo(demo);
-    struct Case {
-        std::string input;
-        std::string flags;
-        bool horizontal;
-        bool vertical;
-    };
-    std::vector<Case> cases;
-    for (const std::string& input : {generated, demo}) {
-        cases.push_back({input, "", false, false});
-        cases.push_back({input, "-H", true, false});
-        cases.push_back({input, "--vertical", false, true});
-        cases.push_back({input, "-H -V", true, true});
-    }
+    // Flags by the mask 1: horizontal, 2: vertical.
+    const char* flags[] = {"", "-H", "--vertical", "-H -V"};
     std::vector<std::string> outputs;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        outputs.push_back(dir.File("out" + std::to_string(i) + ".mid"));
-        const RunResult run = Retrograde("mirror " + cases[i].flags + " " + Quote(cases[i].input) +
-                                         " -o " + Quote(outputs[i]));
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_TRUE(run.err.empty()) << run.err;
+    for (const std::string& input : {generated, demo}) {
+        for (const char* flag : flags) {
+            outputs.push_back(dir.File("out" + std::to_string(outputs.size()) + ".mid"));
+            const RunResult run = Retrograde("mirror " + std::string(flag) + " " + Quote(input) +
+                                             " -o " + Quote(outputs.back()));
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_TRUE(run.err.empty()) << run.err;
+        }
     }
     const auto views = ReadWithMido(outputs);
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.input + " " + c.flags);
-        const Notes expected = ExpectedMirror(c.input, c.horizontal, c.vertical);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string& input = i < 4 ? generated : demo;
+        SCOPED_TRACE(input + " " + flags[i % 4]);
+        const Notes expected = ExpectedMirror(input, i & 1, i & 2);
         ASSERT_GT(expected.size(), 250u);
         const MidoView& mido = views.at(outputs[i]);
         ASSERT_TRUE(mido.ok) << mido.error;
-        EXPECT_EQ(mido.format, 0);
-        EXPECT_EQ(mido.tracks, 1);
-        EXPECT_EQ(mido.division, 480);
+        EXPECT_EQ(std::make_tuple(mido.format, mido.tracks, mido.division),
+                  std::make_tuple(0, 1, 480));
         EXPECT_EQ(mido.note_ons, static_cast<int>(expected.size()));
         EXPECT_EQ(mido.notes, expected);
         int division = 0;
@@ -175,12 +149,15 @@ TEST(Cli, ConvertReadBack) {
     const std::string zero = dir.File("zero.mid");
     const std::string one = dir.File("one.mid");
     const std::string same = dir.File("same.mid");
-    RunResult run = Retrograde("convert --format 0 " + Quote(demo) + " -o " + Quote(zero));
-    ASSERT_EQ(run.status, 0) << run.err;
-    run = Retrograde("convert --format 1 " + Quote(zero) + " -o " + Quote(one));
-    ASSERT_EQ(run.status, 0) << run.err;
-    run = Retrograde("convert --format 1 " + Quote(demo) + " -o " + Quote(same));
-    ASSERT_EQ(run.status, 0) << run.err;
+    const auto convert = [](const std::string& format, const std::string& in,
+                            const std::string& out) {
+        const RunResult run =
+            Retrograde("convert --format " + format + " " + Quote(in) + " -o " + Quote(out));
+        EXPECT_EQ(run.status, 0) << run.err;
+    };
+    convert("0", demo, zero);
+    convert("1", zero, one);
+    convert("1", demo, same);
     EXPECT_EQ(ReadBytes(same), ReadBytes(demo));  // already format 1: unchanged
 
     const Notes notes = NotesOfFile(demo);
@@ -189,10 +166,9 @@ TEST(Cli, ConvertReadBack) {
     const MidoView& z = views.at(zero);
     const MidoView& o = views.at(one);
     ASSERT_TRUE(z.ok && o.ok) << z.error << o.error;
-    EXPECT_EQ(z.format, 0);
-    EXPECT_EQ(z.tracks, 1);
-    EXPECT_EQ(o.format, 1);
-    EXPECT_EQ(o.tracks, 17);  // the meta events, then one track per channel
+    EXPECT_EQ(std::make_pair(z.format, z.tracks), std::make_pair(0, 1));
+    // The meta events, then one track per channel.
+    EXPECT_EQ(std::make_pair(o.format, o.tracks), std::make_pair(1, 17));
     EXPECT_EQ(z.notes, notes);
     EXPECT_EQ(o.notes, notes);
     EXPECT_EQ(ReadWithMidicsv(zero), notes);
@@ -203,9 +179,7 @@ TEST(Cli, ConvertReadBack) {
     const Bytes image = ReadBytes(zero);
     wrapped.insert(wrapped.end(), image.begin(), image.end());
     WriteBytes(dir.File("wrapped.mid"), wrapped);
-    run = Retrograde("convert --format 0 " + Quote(dir.File("wrapped.mid")) + " -o " +
-                     Quote(dir.File("unwrapped.mid")));
-    ASSERT_EQ(run.status, 0) << run.err;
+    convert("0", dir.File("wrapped.mid"), dir.File("unwrapped.mid"));
     EXPECT_EQ(ReadBytes(dir.File("unwrapped.mid")), image);
 }
 
@@ -215,23 +189,15 @@ TEST(Cli, DemoEndToEnd) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
     const std::string written = dir.File("retrograde-demo.mid");
-    ASSERT_TRUE(std::filesystem::exists(written));
 
     const std::string original = dir.File("original.mid");
     WriteDemo(original);
     const MidoView mido = ReadWithMido(written);
     ASSERT_TRUE(mido.ok) << mido.error;
-    EXPECT_EQ(mido.note_ons, static_cast<int>(NotesOfFile(original).size()));
     EXPECT_EQ(mido.notes, ExpectedMirror(original, true, true));
 
     // A second run keeps the file unless told otherwise.
-    const Bytes first = ReadBytes(written);
-    run = Retrograde("demo", dir.Path());
-    EXPECT_NE(run.status, 0);
-    run = Retrograde("demo -H --force", dir.Path());
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(ReadBytes(written), first);
-    EXPECT_EQ(ReadWithMidicsv(written), ExpectedMirror(original, true, false));
+    EXPECT_NE(Retrograde("demo", dir.Path()).status, 0);
     run = Retrograde("demo -V -o " + Quote(dir.File("v.mid")));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadWithMido(dir.File("v.mid")).notes, ExpectedMirror(original, false, true));
@@ -252,19 +218,15 @@ TEST(Cli, DumpAndInfo) {
     const std::vector<std::string> lines = SplitLines(run.out);
     ASSERT_EQ(lines.size(), 5u) << run.out;
     // Meta events of one tick come in the order the track merge gives them.
-    const auto has = [&](const std::string& line) {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    };
-    EXPECT_TRUE(has("        0  0001:01:000  --  タイトル ドラム")) << run.out;
-    EXPECT_TRUE(has("        0  0001:01:000  --  テンポ 120")) << run.out;
-    EXPECT_TRUE(has("        0  0001:01:000  --  拍子")) << run.out;
+    const std::vector<std::string> metas = {"        0  0001:01:000  --  タイトル ドラム",
+                                            "        0  0001:01:000  --  テンポ 120",
+                                            "        0  0001:01:000  --  拍子"};
+    EXPECT_TRUE(std::is_permutation(lines.begin(), lines.begin() + 3, metas.begin())) << run.out;
     EXPECT_EQ(lines[3], "      480  0001:02:000  10  ノート 36 480 100");
     EXPECT_EQ(lines[4], "      960  0001:03:000  --  トラック末尾");
 
     run = Retrograde("info " + Quote(path));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("format:    0\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("drums:     10\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("names:     ドラム\n"), std::string::npos) << run.out;
 
     const std::string demo = dir.File("demo.mid");

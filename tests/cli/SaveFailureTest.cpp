@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -19,45 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const Bytes kPrecious = {'M', 'T', 'h', 'd', 'k', 'e', 'e', 'p', ' ', 'm', 'e'};
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-struct CliRun {
-    int status = 0;
-    std::string errors;
-};
-
-// Runs `retrograde ARGS` through the shell, with prefix (a user switch, a limit) before it.
-CliRun Retrograde(const std::string& prefix, const std::string& args, const TempDir& scratch) {
-    const std::string err = scratch.File("stderr.txt");
-    const std::string command =
-        prefix + " " + Quote(RETROGRADE_CLI) + " " + args + " 2>" + Quote(err) + " >/dev/null";
-    const int raw = std::system(("sh -c " + Quote(command)).c_str());
-    CliRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    const Bytes text = ReadBytes(err);
-    run.errors.assign(text.begin(), text.end());
-    return run;
-}
-
-// Only the precious file remains in folder: no temporary file was left.
-void ExpectUntouched(const std::string& folder, const std::string& precious) {
-    EXPECT_EQ(ReadBytes(precious), kPrecious);
-    int entries = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        ++entries;
-        EXPECT_EQ(entry.path().string(), precious) << "left behind";
-    }
-    EXPECT_EQ(entries, 1);
-}
-
-void ExpectOneLineFailure(const CliRun& run) {
-    EXPECT_NE(run.status, 0);
-    EXPECT_FALSE(run.errors.empty());
-    EXPECT_NE(run.errors.find("retrograde: "), std::string::npos) << run.errors;
-}
+constexpr fs::perms kReadable =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
 class SaveFailure : public ::testing::Test {
 protected:
@@ -66,53 +28,67 @@ protected:
         fs::permissions(scratch_.Path(),
                         fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
         input_ = scratch_.File("song.mid");
-        ASSERT_EQ(Retrograde("", "demo -o " + Quote(input_), scratch_).status, 0);
-        fs::permissions(input_, fs::perms::owner_read | fs::perms::owner_write |
-                                    fs::perms::group_read | fs::perms::others_read);
+        ASSERT_EQ(RunShell(Quote(RETROGRADE_CLI) + " demo -o " + Quote(input_)).status, 0);
+        fs::permissions(input_, kReadable);
     }
-    std::string MirrorArgs(const std::string& output) const {
-        return "mirror -H -V --force " + Quote(input_) + " -o " + Quote(output);
+
+    // A folder holding only the precious file, which is returned.
+    std::string Target(const std::string& name) {
+        folder_ = scratch_.File(name);
+        fs::create_directory(folder_);
+        const std::string target = folder_ + "/mirrored.mid";
+        WriteBytes(target, kPrecious);
+        fs::permissions(target, kReadable);
+        return target;
+    }
+
+    // Runs `retrograde ARGS` with prefix (a user switch, a limit) before it.
+    RunResult Run(const std::string& prefix, const std::string& args) {
+        return RunShell(prefix + " " + Quote(RETROGRADE_CLI) + " " + args);
+    }
+    RunResult Mirror(const std::string& prefix, const std::string& target, bool force = true) {
+        return Run(prefix, std::string("mirror -H -V ") + (force ? "--force " : "") +
+                               Quote(input_) + " -o " + Quote(target));
+    }
+
+    // A failure with our message, and only the precious file, as it was.
+    void ExpectRefused(const RunResult& run, const std::string& target) {
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.err.find("retrograde: "), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(target), kPrecious);
+        int entries = 0;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            ++entries;
+            EXPECT_EQ(entry.path().string(), target) << "left behind";
+        }
+        EXPECT_EQ(entries, 1);
     }
 
     TempDir scratch_;
     std::string input_;
+    std::string folder_;
 };
 
 TEST_F(SaveFailure, ExistingFileIsRefusedWithoutForce) {
-    const std::string folder = scratch_.File("out");
-    fs::create_directory(folder);
-    const std::string target = folder + "/mirrored.mid";
-    WriteBytes(target, kPrecious);
-    ExpectOneLineFailure(
-        Retrograde("", "mirror -H " + Quote(input_) + " -o " + Quote(target), scratch_));
-    ExpectUntouched(folder, target);
+    const std::string target = Target("out");
+    ExpectRefused(Mirror("", target, false), target);
 }
 
 TEST_F(SaveFailure, ReadOnlyFolder) {
-    const std::string folder = scratch_.File("readonly");
-    fs::create_directory(folder);
-    const std::string target = folder + "/mirrored.mid";
-    WriteBytes(target, kPrecious);
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                fs::perms::others_read);
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read |
-                                fs::perms::others_exec);
+    const std::string target = Target("readonly");
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read |
+                                 fs::perms::others_exec);
     // Permission bits do not stop root: run as an ordinary user then.
     const std::string user =
         geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
-    ExpectOneLineFailure(Retrograde(user, MirrorArgs(target), scratch_));
-    ExpectUntouched(folder, target);
+    ExpectRefused(Mirror(user, target), target);
 }
 
 TEST_F(SaveFailure, FileSizeLimit) {
-    const std::string folder = scratch_.File("limited");
-    fs::create_directory(folder);
-    const std::string target = folder + "/mirrored.mid";
-    WriteBytes(target, kPrecious);
+    const std::string target = Target("limited");
     // 1 KiB blocks: the demo's mirror is several KiB.
-    ExpectOneLineFailure(Retrograde("ulimit -f 1;", MirrorArgs(target), scratch_));
-    ExpectUntouched(folder, target);
+    ExpectRefused(Mirror("ulimit -f 1;", target), target);
 }
 
 TEST_F(SaveFailure, FullFileSystem) {
@@ -121,14 +97,12 @@ TEST_F(SaveFailure, FullFileSystem) {
     fs::create_directory(folder);
     ASSERT_EQ(mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k"), 0)
         << "cannot mount a tmpfs: " << std::strerror(errno);
-    const std::string target = folder + "/mirrored.mid";
-    WriteBytes(target, kPrecious);
+    const std::string target = Target("full");
     // Fill what is left, so the new file cannot be written.
     WriteBytes(folder + "/filler", Bytes(fs::space(folder).available, 0));
-    const CliRun run = Retrograde("", MirrorArgs(target), scratch_);
+    const RunResult run = Mirror("", target);
     fs::remove(folder + "/filler");
-    ExpectOneLineFailure(run);
-    ExpectUntouched(folder, target);
+    ExpectRefused(run, target);
     umount(folder.c_str());
 }
 
