@@ -22,33 +22,27 @@
 // melody on channel 0 climbing C4 E4 G4 C5 (a quarter each), a
 // bass line on channel 1 and a drum on channel 9. Two seconds long.
 inline Bytes MelodySong() {
-    const Bytes conductor = TrackChunk({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 120 bpm
-                                        0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8,       // 4/4
-                                        0x00, 0xFF, 0x2F, 0x00});
-    const Bytes melody = TrackChunk({0x00, 0xFF, 0x03, 0x06, 'M',  'e',  'l', 'o',
-                                     'd',  'y',  0x00, 0xC0, 0x00,                // piano
-                                     0x00, 0x90, 60,   100,  0x60, 0x80, 60,  0,  // C4
-                                     0x00, 0x90, 64,   90,   0x60, 0x80, 64,  0,  // E4
-                                     0x00, 0x90, 67,   80,   0x60, 0x80, 67,  0,  // G4
-                                     0x00, 0x90, 72,   110,  0x60, 0x80, 72,  0,  // C5
-                                     0x00, 0xFF, 0x2F, 0x00});
-    const Bytes bass = TrackChunk({0x00, 0xC1, 0x20,                                // bass
-                                   0x00, 0x91, 36,   100, 0x81, 0x40, 0x81, 36, 0,  // C2, a half
-                                   0x00, 0x91, 43,   100, 0x81, 0x40, 0x81, 43, 0,  // G2, a half
-                                   0x00, 0xFF, 0x2F, 0x00});
-    const Bytes drums = TrackChunk({0x00, 0x99, 36,   120, 0x30, 0x89, 36, 0,  // kick
-                                    0x30, 0x99, 38,   100, 0x30, 0x89, 38, 0,  // snare
-                                    0x00, 0xFF, 0x2F, 0x00});
-    return Concat({HeaderChunk(1, 4, 96), conductor, melody, bass, drums});
+    using namespace smf;
+    const auto note = [](int channel, int pitch, int velocity, std::uint32_t length) {
+        return Concat({On(0, channel, pitch, velocity), Off(length, channel, pitch)});
+    };
+    const Bytes four_four = {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8};
+    return Concat({HeaderChunk(1, 4, 96), TrackChunk(Concat({Tempo(0, 500000), four_four, Eot(0)})),
+                   TrackChunk(Concat({Text(0, 3, "Melody"), Program(0, 0, 0), note(0, 60, 100, 96),
+                                      note(0, 64, 90, 96), note(0, 67, 80, 96),
+                                      note(0, 72, 110, 96), Eot(0)})),
+                   TrackChunk(Concat({Program(0, 1, 0x20), note(1, 36, 100, 192),
+                                      note(1, 43, 100, 192), Eot(0)})),
+                   TrackChunk(Concat({On(0, 9, 36, 120), Off(48, 9, 36), On(48, 9, 38),
+                                      Off(48, 9, 38), Eot(0)}))});
 }
 
 // A format-0 song of two short notes: a quarter of a second in all.
 inline Bytes ShortSong() {
-    return Concat({HeaderChunk(0, 1, 96),
-                   TrackChunk({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,     // 120 bpm
-                               0x00, 0x90, 62,   100,  0x18, 0x80, 62,   0,  // D4, a sixteenth
-                               0x00, 0x90, 65,   100,  0x18, 0x80, 65,   0,  // F4, a sixteenth
-                               0x00, 0xFF, 0x2F, 0x00})});
+    using namespace smf;
+    return Concat(
+        {HeaderChunk(0, 1, 96), TrackChunk(Concat({Tempo(0, 500000), On(0, 0, 62), Off(24, 0, 62),
+                                                   On(0, 0, 65), Off(24, 0, 65), Eot(0)}))});
 }
 
 // Shows a QString in a failure message as text.

@@ -116,11 +116,10 @@ TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
     // 96 ticks at 120 bpm (0.5 s), then 60 bpm: a note of 192 ticks (2 s).
     TempDir dir;
     const std::string path = dir.File("tempo.mid");
+    using namespace smf;
     WriteBytes(path, Concat({HeaderChunk(0, 1, 96),
-                             TrackChunk({0x00, 0x90, 60,   100,  0x60, 0x80, 60,   0,
-                                         0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 60 bpm
-                                         0x00, 0x90, 62,   100,  0x81, 0x40, 0x80, 62,
-                                         0,    0x00, 0xFF, 0x2F, 0x00})}));
+                             TrackChunk(Concat({On(0, 0, 60), Off(96, 0, 60), Tempo(0, 1000000),
+                                                On(0, 0, 62), Off(192, 0, 62), Eot(0)}))}));
     MidiFileLoader loader(path.c_str());
     loader.SetMidiF0Data();
     ASSERT_NE(loader.GetMidiF0Data(), nullptr);
@@ -146,12 +145,12 @@ TEST_F(WindowTest, ScreenshotWithASongLoaded) {
     for (const auto& [size, name] : shots) {
         panel->resize(size);
         QCoreApplication::processEvents();
-        const std::vector<QWidget*> parts = {panel->endpointlist,       panel->PlayBtn,
-                                             panel->LoadButton(),       panel->SaveButton(),
-                                             panel->HorizontalSwitch(), panel->VerticalSwitch(),
-                                             panel->GMSwitch(),         panel->SongName(),
-                                             panel->MessageArea()};
-        for (QWidget* part : parts) {
+        const std::vector<QWidget*> widgets = {panel->endpointlist,       panel->PlayBtn,
+                                               panel->LoadButton(),       panel->SaveButton(),
+                                               panel->HorizontalSwitch(), panel->VerticalSwitch(),
+                                               panel->GMSwitch(),         panel->SongName(),
+                                               panel->MessageArea()};
+        for (QWidget* part : widgets) {
             const QRect area(part->mapTo(panel.get(), QPoint(0, 0)), part->size());
             EXPECT_TRUE(panel->rect().contains(area)) << name;
             EXPECT_GE(part->width(), part->minimumSizeHint().width()) << name;

@@ -206,11 +206,9 @@ TEST(Cli, DemoEndToEnd) {
 TEST(Cli, DumpAndInfo) {
     TempDir dir;
     // A format-0 file whose title is Shift-JIS ("ドラム"), a tempo and a note.
-    const Bytes body = {0x00, 0xFF, 0x03, 0x06, 0x83, 0x68, 0x83, 0x89, 0x83,
-                        0x80, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 120 bpm
-                        0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08,  // 3/4
-                        0x83, 0x60, 0x99, 0x24, 0x64,  // 480: drum note on channel 10
-                        0x83, 0x60, 0x89, 0x24, 0x40, 0x00, 0xFF, 0x2F, 0x00};
+    const Bytes body = Concat({smf::Text(0, 3, "\x83\x68\x83\x89\x83\x80"), smf::Tempo(0, 500000),
+                               Bytes{0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8},  // 3/4
+                               smf::On(480, 9, 36), smf::Off(480, 9, 36), smf::Eot(0)});
     const std::string path = dir.File("sjis.mid");
     WriteBytes(path, Concat({HeaderChunk(0, 1, 480), TrackChunk(body)}));
     RunResult run = Retrograde("dump " + Quote(path));
