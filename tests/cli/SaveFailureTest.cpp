@@ -42,17 +42,16 @@ protected:
         return target;
     }
 
-    // Runs `retrograde ARGS` with prefix (a user switch, a limit) before it.
-    RunResult Run(const std::string& prefix, const std::string& args) {
-        return RunShell(prefix + " " + Quote(RETROGRADE_CLI) + " " + args);
-    }
-    RunResult Mirror(const std::string& prefix, const std::string& target, bool force = true) {
-        return Run(prefix, std::string("mirror -H -V ") + (force ? "--force " : "") +
-                               Quote(input_) + " -o " + Quote(target));
+    // `retrograde mirror` onto target, with prefix (a user switch, a limit) before it.
+    RunResult Mirror(const std::string& prefix, const std::string& target,
+                     const std::string& force = "--force ") {
+        return RunShell(prefix + " " + Quote(RETROGRADE_CLI) + " mirror -H -V " + force +
+                        Quote(input_) + " -o " + Quote(target));
     }
 
     // A failure with our message, and only the precious file, as it was.
     void ExpectRefused(const RunResult& run, const std::string& target) {
+        SCOPED_TRACE(folder_);
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.err.find("retrograde: "), std::string::npos) << run.err;
         EXPECT_EQ(ReadBytes(target), kPrecious);
@@ -69,25 +68,21 @@ protected:
     std::string folder_;
 };
 
-TEST_F(SaveFailure, ExistingFileIsRefusedWithoutForce) {
-    const std::string target = Target("out");
-    ExpectRefused(Mirror("", target, false), target);
-}
+TEST_F(SaveFailure, ExistingFileReadOnlyFolderAndFileSizeLimit) {
+    std::string target = Target("out");
+    ExpectRefused(Mirror("", target, ""), target);  // no --force
 
-TEST_F(SaveFailure, ReadOnlyFolder) {
-    const std::string target = Target("readonly");
+    target = Target("readonly");
     fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read |
                                  fs::perms::others_exec);
     // Permission bits do not stop root: run as an ordinary user then.
-    const std::string user =
-        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
-    ExpectRefused(Mirror(user, target), target);
-}
+    ExpectRefused(
+        Mirror(geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "", target),
+        target);
 
-TEST_F(SaveFailure, FileSizeLimit) {
-    const std::string target = Target("limited");
     // 1 KiB blocks: the demo's mirror is several KiB.
+    target = Target("limited");
     ExpectRefused(Mirror("ulimit -f 1;", target), target);
 }
 
