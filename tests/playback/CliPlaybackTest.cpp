@@ -1,13 +1,11 @@
-// The playing subcommands of `retrograde` end to end: ports, play (to its
-// end and stopped by Ctrl-C) and render.
-#include <fcntl.h>
+// The playing subcommands of `retrograde` end to end: play (to its end and
+// stopped by Ctrl-C) and render.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -61,13 +59,12 @@ Outcome RunProgram(const std::vector<std::string>& args,
     return outcome;
 }
 
-// A format-0 file: a quarter note of the flute, E5, and a long rest after it.
+// A format-0 file: a quarter note of the flute, E5, then with long_rest 10 s
+// (1920 ticks) of silence.
 std::string WriteSong(const TempDir& dir, bool long_rest) {
     const Bytes body =
-        long_rest
-            ? Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0, 0x8F, 0x00, 0xFF, 0x2F,
-                   0x00})  // 1920 ticks: 10 s
-            : Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0, 0x00, 0xFF, 0x2F, 0x00});
+        Concat({Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0}),
+                long_rest ? Msg({0x8F, 0x00}) : Msg({0x00}), Msg({0xFF, 0x2F, 0x00})});
     const std::string path = dir.File(long_rest ? "long.mid" : "short.mid");
     WriteBytes(path, Concat({HeaderChunk(0, 1, 96), TrackChunk(body)}));
     return path;
@@ -77,14 +74,6 @@ std::string WriteSong(const TempDir& dir, bool long_rest) {
     if (access(kProgram.c_str(), X_OK) != 0) GTEST_SKIP() << kProgram << " is not built"
 
 }  // namespace
-
-TEST(CliPlayback, PortsListsTheBuiltInSynthesizerFirst) {
-    REQUIRE_PROGRAM();
-    const Outcome ports = RunProgram({"ports"});
-    EXPECT_EQ(ports.status, 0);
-    EXPECT_NE(ports.output.find("  0  MIDI_MAPPER\n"), std::string::npos) << ports.output;
-    EXPECT_NE(ports.output.find("No MIDI system was found"), std::string::npos);
-}
 
 TEST(CliPlayback, PlaysToTheEndOrStopsOnCtrlC) {
     REQUIRE_PROGRAM();
@@ -112,7 +101,6 @@ TEST(CliPlayback, RendersAWavFile) {
     const std::string wav = dir.File("song.wav");
     const Outcome rendered = RunProgram({"render", "-V", song, "-o", wav});
     EXPECT_EQ(rendered.status, 0) << rendered.output;
-    EXPECT_NE(rendered.output.find("44.1 kHz stereo"), std::string::npos);
     const Bytes bytes = ReadBytes(wav);
     ASSERT_GT(bytes.size(), 44u + 44100u);  // the note and its fading
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");

@@ -17,7 +17,6 @@ public:
 
     static bool Installed();  // jackd can be found
     bool Ready() const { return ready_; }
-    const std::string& Name() const { return name_; }
 
 private:
     std::string name_;

@@ -44,11 +44,6 @@ std::vector<Bytes> RecordingBackend::MessageBytes() const {
     return out;
 }
 
-void RecordingBackend::Clear() {
-    std::lock_guard lock(mutex_);
-    sent_.clear();
-}
-
 PlaybackRig::PlaybackRig() {
     MidiControler::UseBackend(&out);
     MidiPlayer::UseTimer(&timer);

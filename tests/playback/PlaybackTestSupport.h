@@ -31,7 +31,6 @@ public:
     void Send(const unsigned char* bytes, int count) override;
     std::vector<Sent> Messages() const;
     std::vector<Bytes> MessageBytes() const;  // the bytes only
-    void Clear();
 
 private:
     PlayTimer* clock_;
