@@ -54,9 +54,7 @@ class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-        horizontal = 0;
-        vertical = 0;
-        gm = 0;
+        horizontal = vertical = gm = 0;
         panel = std::make_unique<MainPanel>();
         panel->init();
         panel->awakeFromNib();
@@ -64,14 +62,8 @@ protected:
         panel->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
         GnePanelHooks scripted;
-        scripted.open_file = [this](const std::string&, std::string& chosen) {
-            ++open_calls;
-            return Answer(open_answers, chosen);
-        };
-        scripted.save_file = [this](const std::string&, std::string& chosen) {
-            ++save_calls;
-            return Answer(save_answers, chosen);
-        };
+        scripted.open_file = Scripted(open_answers, open_calls);
+        scripted.save_file = Scripted(save_answers, save_calls);
         window_panels = GneSetPanelHooks(std::move(scripted));
     }
 
@@ -114,11 +106,16 @@ protected:
     int save_calls = 0;
 
 private:
-    static bool Answer(std::deque<std::string>& answers, std::string& chosen) {
-        if (answers.empty()) return false;
-        chosen = answers.front();
-        answers.pop_front();
-        return true;
+    // A panel that counts its calls and answers the next path, if any.
+    static decltype(GnePanelHooks::open_file) Scripted(std::deque<std::string>& answers,
+                                                       int& calls) {
+        return [&answers, &calls](const std::string&, std::string& chosen) {
+            ++calls;
+            if (answers.empty()) return false;
+            chosen = answers.front();
+            answers.pop_front();
+            return true;
+        };
     }
 
     GnePanelHooks window_panels;
