@@ -1,15 +1,12 @@
 // The playing subcommands of `retrograde` end to end: play (to its end and
 // stopped by Ctrl-C) and render.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <optional>
+#include <cstdio>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "PlaybackTestSupport.h"
 
@@ -24,37 +21,18 @@ struct Outcome {
     std::string output;  // standard output and error together
 };
 
-// Runs the program without a MIDI system or audio device; with interrupt_after,
-// sends SIGINT after that time.
-Outcome RunProgram(const std::vector<std::string>& args,
-                   std::optional<std::chrono::milliseconds> interrupt_after = std::nullopt) {
-    int out[2];
-    if (pipe(out) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        close(out[0]);
-        setenv("RETROGRADE_MIDI_API", "none", 1);
-        setenv("RETROGRADE_AUDIO", "none", 1);
-        std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(kProgram.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    if (interrupt_after) {
-        std::this_thread::sleep_for(*interrupt_after);
-        kill(pid, SIGINT);
-    }
+// Runs the program without a MIDI system or audio device, with a Ctrl-C
+// (SIGINT) after interrupt_after seconds.
+Outcome RunProgram(const std::string& args, double interrupt_after = 60) {
+    const std::string command =
+        "RETROGRADE_MIDI_API=none RETROGRADE_AUDIO=none timeout --preserve-status -s INT " +
+        std::to_string(interrupt_after) + " '" + kProgram + "' " + args + " 2>&1";
     Outcome outcome;
+    FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         outcome.output.append(buffer, n);
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = pipe ? pclose(pipe) : -1;
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;
 }
@@ -78,20 +56,16 @@ std::string WriteSong(const TempDir& dir, bool long_rest) {
 TEST(CliPlayback, PlaysToTheEndOrStopsOnCtrlC) {
     REQUIRE_PROGRAM();
     TempDir dir;
-    const Outcome played = RunProgram({"play", "-H", WriteSong(dir, false)});
+    const Outcome played = RunProgram("play -H " + WriteSong(dir, false));
     EXPECT_EQ(played.status, 0) << played.output;
     EXPECT_NE(played.output.find("on MIDI_MAPPER"), std::string::npos) << played.output;
     EXPECT_NE(played.output.find("0:00 / 0:00  done"), std::string::npos) << played.output;
 
     const auto start = std::chrono::steady_clock::now();
-    const Outcome stopped = RunProgram({"play", WriteSong(dir, true)}, 1500ms);
+    const Outcome stopped = RunProgram("play " + WriteSong(dir, true), 1.5);
     EXPECT_EQ(stopped.status, 130) << stopped.output;
     EXPECT_NE(stopped.output.find("stopped"), std::string::npos) << stopped.output;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);  // not the whole 10 s rest
-
-    const Outcome missing = RunProgram({"play", "--port", "3", WriteSong(dir, false)});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.output.find("there is no output 3"), std::string::npos) << missing.output;
 }
 
 TEST(CliPlayback, RendersAWavFile) {
@@ -99,14 +73,14 @@ TEST(CliPlayback, RendersAWavFile) {
     TempDir dir;
     const std::string song = WriteSong(dir, false);
     const std::string wav = dir.File("song.wav");
-    const Outcome rendered = RunProgram({"render", "-V", song, "-o", wav});
+    const Outcome rendered = RunProgram("render -V " + song + " -o " + wav);
     EXPECT_EQ(rendered.status, 0) << rendered.output;
     const Bytes bytes = ReadBytes(wav);
     ASSERT_GT(bytes.size(), 44u + 44100u);  // the note and its fading
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
 
     // An existing output is kept unless --force says otherwise.
-    const Outcome refused = RunProgram({"render", song, "-o", wav});
+    const Outcome refused = RunProgram("render " + song + " -o " + wav);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(ReadBytes(wav), bytes);
 }

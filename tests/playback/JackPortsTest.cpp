@@ -125,37 +125,3 @@ TEST(JackPorts, QZTakesMessagesFromOtherPrograms) {
     fluid_synth_get_program(MidiControler::m_music, 3, &sfont, &bank, &preset);
     EXPECT_EQ(preset, 0x28);
 }
-
-TEST(JackPorts, ADestinationThatIsNotThereLeavesTheOutputClosed) {
-    REQUIRE_JACK(jack);
-    CaptureSink sink;
-    {
-        MidiControler output(MIDIGetNumberOfDestinations() + 5);
-        EXPECT_FALSE(MidiControler::IsOpen());
-    }
-    EXPECT_TRUE(sink.Saw("Midiデバイスのオープンに失敗しました。"));
-}
-
-TEST(MidiOutput, WithoutAMidiSystemTheSynthesizerIsPlayedDirectly) {
-    ScopedEnv no_system("RETROGRADE_MIDI_API", "none");
-    CaptureSink sink;
-    MIDIRefreshDestinations();
-    EXPECT_EQ(MidiDeviceList(), (std::vector<std::string>{"MIDI_MAPPER"}));
-    {
-        MidiControler output(kMidiMapperIndex);
-        ASSERT_NE(MidiControler::m_music, nullptr);
-        output.MidiThreeBytesEvent(0xB5, 0x0A, 0x11);  // pan of channel 5
-        int value = 0;
-        fluid_synth_get_cc(MidiControler::m_music, 5, 10, &value);
-        EXPECT_EQ(value, 0x11);
-        output.MidiGMReset();  // a new synthesizer, in its first state
-        ASSERT_NE(MidiControler::m_music, nullptr);
-        fluid_synth_get_cc(MidiControler::m_music, 5, 10, &value);
-        EXPECT_EQ(value, 64);
-    }
-    EXPECT_EQ(MidiControler::m_music, nullptr);
-    EXPECT_EQ(sink.Count("No MIDI system was found (no ALSA sequencer, no running JACK server): "
-                         "the device list holds only MIDI_MAPPER and the built-in synthesizer "
-                         "is played directly."),
-              1);
-}
