@@ -11,24 +11,16 @@
 #include "playback/StaticMusicPlayer.h"
 #include "playback/StopCallback.h"
 
-namespace {
-std::int64_t SteadyMicros() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-}  // namespace
-
 std::ostream& operator<<(std::ostream& out, const Sent& sent) {
     out << "{" << sent.micros << " us:";
     for (auto b : sent.bytes) out << " " << std::hex << int(b) << std::dec;
     return out << "}";
 }
 
-RecordingBackend::RecordingBackend(PlayTimer* clock) : clock_(clock), start_(SteadyMicros()) {}
+RecordingBackend::RecordingBackend(PlayTimer* clock) : clock_(clock) {}
 
 void RecordingBackend::Send(const unsigned char* bytes, int count) {
-    const std::int64_t now = clock_ ? clock_->Now().count() : SteadyMicros() - start_;
+    const std::int64_t now = clock_ ? clock_->Now().count() : 0;
     std::lock_guard lock(mutex_);
     sent_.push_back({now, Bytes(bytes, bytes + count)});
 }

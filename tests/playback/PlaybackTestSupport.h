@@ -23,8 +23,7 @@ struct Sent {
 };
 std::ostream& operator<<(std::ostream& out, const Sent& sent);
 
-// Records each message with the time of the given timer (or, without one,
-// the microseconds of steady_clock since the recorder was made).
+// Records each message with the time of the given timer (0 without one).
 class RecordingBackend final : public MidiBackend {
 public:
     explicit RecordingBackend(PlayTimer* clock = nullptr);
@@ -34,7 +33,6 @@ public:
 
 private:
     PlayTimer* clock_;
-    std::int64_t start_;
     mutable std::mutex mutex_;
     std::vector<Sent> sent_;
 };
