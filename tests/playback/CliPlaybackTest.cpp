@@ -1,12 +1,17 @@
-// The playing subcommands of `retrograde` end to end: play (to its end and
-// stopped by Ctrl-C) and render.
+// The playing subcommands of `retrograde` end to end: ports, play (to its
+// end and stopped by Ctrl-C) and render.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "PlaybackTestSupport.h"
 
@@ -21,28 +26,48 @@ struct Outcome {
     std::string output;  // standard output and error together
 };
 
-// Runs the program without a MIDI system or audio device, with a Ctrl-C
-// (SIGINT) after interrupt_after seconds.
-Outcome RunProgram(const std::string& args, double interrupt_after = 60) {
-    const std::string command =
-        "RETROGRADE_MIDI_API=none RETROGRADE_AUDIO=none timeout --preserve-status -s INT " +
-        std::to_string(interrupt_after) + " '" + kProgram + "' " + args + " 2>&1";
+// Runs the program without a MIDI system or audio device; with interrupt_after,
+// sends SIGINT after that time.
+Outcome RunProgram(const std::vector<std::string>& args,
+                   std::optional<std::chrono::milliseconds> interrupt_after = std::nullopt) {
+    int out[2];
+    if (pipe(out) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        close(out[0]);
+        setenv("RETROGRADE_MIDI_API", "none", 1);
+        setenv("RETROGRADE_AUDIO", "none", 1);
+        std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(kProgram.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (interrupt_after) {
+        std::this_thread::sleep_for(*interrupt_after);
+        kill(pid, SIGINT);
+    }
     Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
-    for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
         outcome.output.append(buffer, n);
-    const int status = pipe ? pclose(pipe) : -1;
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;
 }
 
-// A format-0 file: a quarter note of the flute, E5, then with long_rest 10 s
-// (1920 ticks) of silence.
+// A format-0 file: a quarter note of the flute, E5, and a long rest after it.
 std::string WriteSong(const TempDir& dir, bool long_rest) {
     const Bytes body =
-        Concat({Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0}),
-                long_rest ? Msg({0x8F, 0x00}) : Msg({0x00}), Msg({0xFF, 0x2F, 0x00})});
+        long_rest
+            ? Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0, 0x8F, 0x00, 0xFF, 0x2F,
+                   0x00})  // 1920 ticks: 10 s
+            : Msg({0x00, 0xC0, 73, 0x00, 0x90, 76, 100, 0x60, 0x80, 76, 0, 0x00, 0xFF, 0x2F, 0x00});
     const std::string path = dir.File(long_rest ? "long.mid" : "short.mid");
     WriteBytes(path, Concat({HeaderChunk(0, 1, 96), TrackChunk(body)}));
     return path;
@@ -53,19 +78,31 @@ std::string WriteSong(const TempDir& dir, bool long_rest) {
 
 }  // namespace
 
+TEST(CliPlayback, PortsListsTheBuiltInSynthesizerFirst) {
+    REQUIRE_PROGRAM();
+    const Outcome ports = RunProgram({"ports"});
+    EXPECT_EQ(ports.status, 0);
+    EXPECT_NE(ports.output.find("  0  MIDI_MAPPER\n"), std::string::npos) << ports.output;
+    EXPECT_NE(ports.output.find("No MIDI system was found"), std::string::npos);
+}
+
 TEST(CliPlayback, PlaysToTheEndOrStopsOnCtrlC) {
     REQUIRE_PROGRAM();
     TempDir dir;
-    const Outcome played = RunProgram("play -H " + WriteSong(dir, false));
+    const Outcome played = RunProgram({"play", "-H", WriteSong(dir, false)});
     EXPECT_EQ(played.status, 0) << played.output;
     EXPECT_NE(played.output.find("on MIDI_MAPPER"), std::string::npos) << played.output;
     EXPECT_NE(played.output.find("0:00 / 0:00  done"), std::string::npos) << played.output;
 
     const auto start = std::chrono::steady_clock::now();
-    const Outcome stopped = RunProgram("play " + WriteSong(dir, true), 1.5);
+    const Outcome stopped = RunProgram({"play", WriteSong(dir, true)}, 1500ms);
     EXPECT_EQ(stopped.status, 130) << stopped.output;
     EXPECT_NE(stopped.output.find("stopped"), std::string::npos) << stopped.output;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);  // not the whole 10 s rest
+
+    const Outcome missing = RunProgram({"play", "--port", "3", WriteSong(dir, false)});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("there is no output 3"), std::string::npos) << missing.output;
 }
 
 TEST(CliPlayback, RendersAWavFile) {
@@ -73,14 +110,15 @@ TEST(CliPlayback, RendersAWavFile) {
     TempDir dir;
     const std::string song = WriteSong(dir, false);
     const std::string wav = dir.File("song.wav");
-    const Outcome rendered = RunProgram("render -V " + song + " -o " + wav);
+    const Outcome rendered = RunProgram({"render", "-V", song, "-o", wav});
     EXPECT_EQ(rendered.status, 0) << rendered.output;
+    EXPECT_NE(rendered.output.find("44.1 kHz stereo"), std::string::npos);
     const Bytes bytes = ReadBytes(wav);
     ASSERT_GT(bytes.size(), 44u + 44100u);  // the note and its fading
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
 
     // An existing output is kept unless --force says otherwise.
-    const Outcome refused = RunProgram("render " + song + " -o " + wav);
+    const Outcome refused = RunProgram({"render", song, "-o", wav});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(ReadBytes(wav), bytes);
 }
