@@ -4,11 +4,13 @@
 
 #include <RtMidi.h>
 
+#include <array>
 #include <atomic>
 #include <exception>
 #include <memory>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 #include "playback/MidiBackend.h"
 #include "playback/MidiDestinations.h"
 #include "playback/detail/MidiSystem.h"
@@ -181,27 +183,21 @@ void MidiControler::PlayOnSynth(const unsigned char* bytes, int count) {
     PlayMessageOnSynth(m_music, bytes, count);
 }
 
+namespace {
+
+using retrograde::detail::MessageText;
+
+constexpr std::array kControlerTexts = {
+    MessageText{kErrMidiOpen, "Midiデバイスのオープンに失敗しました。"},
+    MessageText{kErrMidiClose, "Midiデバイスのクローズに失敗しました。"},
+    MessageText{kErrMidiProgram, "Midiデバイスで音色を変更できませんでした。"},
+    MessageText{kErrMidiExclusive, "Midiデバイスでエクスクルーシブを送れませんでした。"},
+    MessageText{kErrMidiParameter, "Midiのパラメータに誤りがあります。"},
+};
+constexpr retrograde::detail::MessageTable kControlerMessages{"MidiControler", kControlerTexts};
+
+}  // namespace
+
 int MidiControler::ErrorMsg(int code) {
-    const char* text = "MidiControlerでエラーが発生しました。";
-    switch (code) {
-        case kErrMidiOpen:
-            text = "Midiデバイスのオープンに失敗しました。";
-            break;
-        case kErrMidiClose:
-            text = "Midiデバイスのクローズに失敗しました。";
-            break;
-        case kErrMidiProgram:
-            text = "Midiデバイスで音色を変更できませんでした。";
-            break;
-        case kErrMidiExclusive:
-            text = "Midiデバイスでエクスクルーシブを送れませんでした。";
-            break;
-        case kErrMidiParameter:
-            text = "Midiのパラメータに誤りがあります。";
-            break;
-        default:
-            break;
-    }
-    GneWriteErrorMsg(text);
-    return 0;
+    return ShowError(kControlerMessages, code);
 }

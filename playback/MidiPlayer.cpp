@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF0Data.h"
 #include "playback/MidiControler.h"
 #include "playback/StopCallback.h"
@@ -39,31 +40,18 @@ std::atomic<PlayTimer*> chosen_timer{nullptr};
 // destroyed behind a play thread's back when the program ends.
 PlayTimer* own_timer = nullptr;
 
-void ReportPlayerError(int code) {
-    const char* text = "MidiPlayerでエラーが発生しました。";
-    switch (code) {
-        case kErrPlayerDivision:
-            text = "分解狽ｪ大きすぎます。";
-            break;
-        case kErrPlayerTimer:
-            text = "タイマーが使用できませんでした。";
-            break;
-        case kErrPlayerSlowTempo:
-            text = "設定されているテンポが遅すぎます。";
-            break;
-        case kErrPlayerInternal:
-            text = "MidiPlayerで内部エラーが起きました。";
-            break;
-        default:
-            break;
-    }
-    GneWriteErrorMsg(text);
-}
+constexpr std::array kPlayerTexts = {
+    retrograde::detail::MessageText{kErrPlayerDivision, "分解狽ｪ大きすぎます。"},
+    retrograde::detail::MessageText{kErrPlayerTimer, "タイマーが使用できませんでした。"},
+    retrograde::detail::MessageText{kErrPlayerSlowTempo, "設定されているテンポが遅すぎます。"},
+    retrograde::detail::MessageText{kErrPlayerInternal, "MidiPlayerで内部エラーが起きました。"},
+};
+constexpr retrograde::detail::MessageTable kPlayerMessages{"MidiPlayer", kPlayerTexts};
 
 void TakeTempo(int micros_per_quarter) {
     const TempoChoice choice = ChooseTempo(micros_per_quarter);
     if (choice.tiny) GneErrorMsg(kGneErrNoMemory);
-    if (choice.slow) ReportPlayerError(kErrPlayerSlowTempo);
+    if (choice.slow) ShowError(kPlayerMessages, kErrPlayerSlowTempo);
     MidiPlayer::BpmTempo = choice.bpm;
     tempo_clock.SetTempo(choice.micros);
 }
@@ -310,8 +298,7 @@ void MidiPlayer::Cancel() {
 }
 
 int MidiPlayer::ErrorMsg(int code) {
-    ReportPlayerError(code);
-    return 0;
+    return ShowError(kPlayerMessages, code);
 }
 
 std::int64_t MidiPlayer::GetPlayMicros(MidiF0Data* song) {

@@ -1,11 +1,13 @@
 // The player front end: the sequencer's life and the play thread's handle.
 #include "playback/StaticMusicPlayer.h"
 
+#include <array>
 #include <cerrno>
 #include <new>
 #include <system_error>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF0Data.h"
 #include "playback/MidiPlayer.h"
 
@@ -57,10 +59,19 @@ void StaticMusicPlayer::StopMidi() {
     delete player;
 }
 
+namespace {
+
+constexpr std::array kMusicPlayerTexts = {
+    retrograde::detail::MessageText{kErrMusicPlayerInternal,
+                                    "MusicPlayerで内部エラーが発生しました。"},
+};
+// The class answers as the player it fronts, "MusicPlayer".
+constexpr retrograde::detail::MessageTable kMusicPlayerMessages{"MusicPlayer", kMusicPlayerTexts};
+
+}  // namespace
+
 int StaticMusicPlayer::ErrorMsg(int code) {
-    GneWriteErrorMsg(code == kErrMusicPlayerInternal ? "MusicPlayerで内部エラーが発生しました。"
-                                                     : "MusicPlayerでエラーが発生しました。");
-    return 0;
+    return ShowError(kMusicPlayerMessages, code);
 }
 
 bool StaticMusicPlayer::TryClaim() {

@@ -2,10 +2,15 @@
 // value helpers, comparisons and the mobile-format conversions.
 #include "midi/event/MidiEvent.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
+
+using retrograde::detail::MessageTable;
+using retrograde::detail::MessageText;
 
 namespace {
 
@@ -17,12 +22,6 @@ constexpr int kMobileTempo = 37;
 constexpr int kMobilePitchBend = 39;
 constexpr int kMobileMasterVolume = 65;
 
-constexpr int kControllerVolume = 7;
-constexpr int kControllerPan = 10;
-
-// The two part-specific exclusive types, which carry a channel.
-constexpr int kExclusivePartA = 18;
-constexpr int kExclusivePartB = 69;
 
 bool SameExceptChannelAndDelta(const MidiEvent& a, const MidiEvent& b) {
     return a.length == b.length && a.status == b.status && a.note == b.note &&
@@ -83,7 +82,7 @@ void MidiEvent::SetPitchBendValue(int bend) {
 }
 
 int MidiEvent::IsChanelSysEx() {
-    return status == kEvSysEx && (number == kExclusivePartA || number == kExclusivePartB) ? 1 : 0;
+    return status == kEvSysEx && (number == kExTypeGsRhythmPart || number == kExTypeGsPartEqSwitch) ? 1 : 0;
 }
 
 int MidiEvent::IsSC88BPort() {
@@ -145,10 +144,10 @@ void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) 
             value = given;
             break;
         case kMobileVolume:
-            SetControlChange(channel, kControllerVolume, given);
+            SetControlChange(channel, kCcVolume, given);
             break;
         case kMobilePan:
-            SetControlChange(channel, kControllerPan, given);
+            SetControlChange(channel, kCcPan, given);
             break;
         case kMobileTempo:
             status = kEvMeta;
@@ -158,7 +157,7 @@ void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) 
             break;
         case kMobilePitchBend:
             // A value beyond 7 bits is reported but kept as it came.
-            if (given > 127) ErrorMsg(0);
+            if (given > 127) ErrorMsg(kErrGeneral);
             status = kEvPitchBend;
             this->channel = channel;
             value = given;
@@ -184,16 +183,20 @@ void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) 
             break;
         default:
             status = kEvNone;
-            ErrorMsg(0);
+            ErrorMsg(kErrGeneral);
             break;
     }
 }
 
+namespace {
+
+constexpr std::array kMidiEventTexts = {
+    MessageText{kErrMidiEventInternal, "MidiEventで内部エラーが発生しました。"},
+};
+constexpr MessageTable kMidiEventMessages{"MidiEvent", kMidiEventTexts};
+
+}  // namespace
+
 int MidiEvent::ErrorMsg(int code) {
-    if (code == kErrMidiEventInternal) {
-        GneWriteErrorMsg("MidiEventで内部エラーが発生しました。");
-    } else {
-        GneWriteErrorMsg("MidiEventでエラーが発生しました。");
-    }
-    return 0;
+    return ShowError(kMidiEventMessages, code);
 }

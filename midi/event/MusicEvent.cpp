@@ -3,9 +3,14 @@
 #include "midi/event/MusicEvent.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
+
+using retrograde::detail::MessageTable;
+using retrograde::detail::MessageText;
 
 // The area is a member declared after data, so data is pointed at it once it exists.
 MusicEvent::MusicEvent() {
@@ -61,11 +66,15 @@ void MusicEvent::Copy(MusicEvent* source) {
     length = source->length;
 }
 
+namespace {
+
+constexpr std::array kMusicEventTexts = {
+    MessageText{kErrMusicEventDataSize, "イベントのデータサイズが大きすぎます。"},
+};
+constexpr MessageTable kMusicEventMessages{"MusicEvent", kMusicEventTexts};
+
+}  // namespace
+
 int MusicEvent::ErrorMsg(int code) {
-    if (code == kErrMusicEventDataSize) {
-        GneWriteErrorMsg("イベントのデータサイズが大きすぎます。");
-    } else {
-        GneWriteErrorMsg("MusicEventでエラーが発生しました。");
-    }
-    return 0;
+    return ShowError(kMusicEventMessages, code);
 }

@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdint>
 
+#include "General/GneStatus.h"
+#include "midi/event/MidiConstants.h"
+
 // Event kinds held in status.
 inline constexpr int kEvNone = 0;  // marked for removal (DeleteNop)
 inline constexpr int kEvNote = 0x10;
@@ -37,12 +40,11 @@ inline constexpr int kMetaTimeSignature = 0x58;
 inline constexpr int kMetaKeySignature = 0x59;
 inline constexpr int kMetaSequencerSpecific = 0x7F;
 
-inline constexpr int kNoChannel = 255;
 inline constexpr int kDefaultTempo = 500000;  // microseconds per quarter note, 120 bpm
 
 class MusicEvent {
 public:
-    static constexpr int kDataSize = 256;  // size of a fresh data area
+    static constexpr int kDataSize = kEventDataSize;  // size of a fresh data area
 
     int status = 0;    // event kind, see kEv*
     int delta = 0;     // ticks since the previous event of the track

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "midi/event/MidiConstants.h"
+
 namespace {
 
 // ---- the piece ----
@@ -48,7 +50,6 @@ constexpr std::array<Chord, 6> kChordTable = {{
 constexpr int kMelodyChannel = 0;
 constexpr int kChordChannel = 1;
 constexpr int kBassChannel = 2;
-constexpr int kDrumChannel = 9;
 constexpr int kFlute = 73;
 constexpr int kAltoSax = 65;
 constexpr int kStrings = 48;
@@ -227,19 +228,19 @@ void AddDrums(TrackBuilder& drums) {
     for (int bar = 0; bar < bars; ++bar) {
         const long at = static_cast<long>(bar) * kBar;
         const bool second = bar >= kSectionBars;
-        if (bar == 0 || bar == kSectionBars) drums.Note(at, kDrumChannel, kCrash, 100, kBar / 2);
+        if (bar == 0 || bar == kSectionBars) drums.Note(at, kMidiDrumChannel, kCrash, 100, kBar / 2);
         if (bar == bars - 1) {  // the last bar: one hit and let it ring
-            drums.Note(at, kDrumChannel, kCrash, 110, kBar / 2);
-            drums.Note(at, kDrumChannel, kKick, 110, kEighth);
+            drums.Note(at, kMidiDrumChannel, kCrash, 110, kBar / 2);
+            drums.Note(at, kMidiDrumChannel, kKick, 110, kEighth);
             continue;
         }
         for (int eighth = 0; eighth < 8; ++eighth) {
             const long t = at + static_cast<long>(eighth) * kEighth;
-            drums.Note(t, kDrumChannel, kClosedHat, eighth % 2 == 0 ? 72 : 56, kEighth / 2);
+            drums.Note(t, kMidiDrumChannel, kClosedHat, eighth % 2 == 0 ? 72 : 56, kEighth / 2);
             if (eighth == 0 || eighth == 4 || (second && eighth == 5)) {
-                drums.Note(t, kDrumChannel, kKick, 104, kEighth);
+                drums.Note(t, kMidiDrumChannel, kKick, 104, kEighth);
             }
-            if (eighth == 2 || eighth == 6) drums.Note(t, kDrumChannel, kSnare, 96, kEighth);
+            if (eighth == 2 || eighth == 6) drums.Note(t, kMidiDrumChannel, kSnare, 96, kEighth);
         }
     }
 }
@@ -282,7 +283,7 @@ std::vector<unsigned char> DemoSongImage() {
 
     TrackBuilder drums;
     drums.Text(0, 0x03, "Drums");
-    drums.Control(0, kDrumChannel, 7, 96);
+    drums.Control(0, kMidiDrumChannel, 7, 96);
     AddDrums(drums);
 
     std::vector<unsigned char> image = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};

@@ -6,12 +6,6 @@
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/MusicData.h"
 
-// Standard MIDI File header chunk ("MThd", length 6, format, tracks, division).
-inline constexpr int kSmfHeaderSize = 14;
-inline constexpr int kMacBinaryHeaderSize = 128;
-// Tracks a format-1 song holds at most (the header reader accepts fewer).
-inline constexpr int kMaxTracks = 65;
-
 class MidiData : public MusicData {
 public:
     int division = 0;         // ticks per quarter note

@@ -2,10 +2,12 @@
 // the header; the conversions between Raw, Q1 and Q2; merging tracks into it.
 #include "midi/song/MidiF0Data.h"
 
+#include <array>
 #include <atomic>
 #include <cstring>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/SmfImage.h"
 
@@ -310,38 +312,29 @@ void MidiF0Data::DeleteChanelData(int channel) {
     track->DeleteNop();
 }
 
+namespace {
+
+using retrograde::detail::MessageText;
+using retrograde::detail::OnceText;
+
+constexpr std::array kF0Texts = {
+    MessageText{kErrF0NotFormat0, "Format 0のファイルではありません。"},
+    MessageText{kErrF0OpenFile, "ファイルが開けませんでした。"},
+    MessageText{kErrF0TrackCount, "トラック数に誤りがあります。"},
+    MessageText{kErrF0NotMidi, "MIDIファイルではないか、ファイルにマックバイナリがついています。"},
+    MessageText{kErrF0Internal, "MidiF0Dataで内部エラーが発生しました。"},
+};
+constexpr std::array kF0OnceTexts = {
+    OnceText{kErrF0TimeSign, "拍子記号の位置が異常です。", &time_sign},
+};
+constexpr retrograde::detail::MessageTable kF0Messages{"MidiF0Data", kF0Texts, kF0OnceTexts};
+
+}  // namespace
+
 int MidiF0Data::ErrorMsg(int code) {
-    const char* text = "MidiF0Dataでエラーが発生しました。";
-    switch (code) {
-        case kErrF0NotFormat0:
-            text = "Format 0のファイルではありません。";
-            break;
-        case kErrF0OpenFile:
-            text = "ファイルが開けませんでした。";
-            break;
-        case kErrF0TrackCount:
-            text = "トラック数に誤りがあります。";
-            break;
-        case kErrF0NotMidi:
-            text = "MIDIファイルではないか、ファイルにマックバイナリがついています。";
-            break;
-        case kErrF0Internal:
-            text = "MidiF0Dataで内部エラーが発生しました。";
-            break;
-        default:
-            break;
-    }
-    GneWriteErrorMsg(text);
-    return 0;
+    return ShowError(kF0Messages, code);
 }
 
 int MidiF0Data::ErrorMsgOnce(int code) {
-    if (code == 0) {
-        time_sign = false;
-        return 0;
-    }
-    if (code == kErrF0TimeSign && !time_sign.exchange(true)) {
-        GneWriteErrorMsg("拍子記号の位置が異常です。");
-    }
-    return 0;
+    return ShowErrorOnce(kF0Messages, code);
 }

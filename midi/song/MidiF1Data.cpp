@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/detail/SmfImage.h"
 
@@ -483,88 +484,51 @@ int MidiF1Data::SaveFile() {
     return MusicData::SaveFile("mid", "SMF files|*.mid");
 }
 
-int MidiF1Data::ErrorMsg(int code) {
-    const char* text = "MidiF1Dataでエラーが発生しました。";
-    switch (code) {
-        case kErrF1Track:
-            text = "Track Error";
-            break;
-        case kErrF1NotFormat1:
-            text = "フォーマット１ではありません。";
-            break;
-        case kErrF1Internal:
-            text = "MidiF1Dataで内部エラーが発生しました。";
-            break;
-        case kErrF1NotMidi:
-            text = "Midiファイルではないか、ファイルにマックバイナリがついています。";
-            break;
-        case kErrF1OpenFile:
-            text = "ファイルを開けませんでした。";
-            break;
-        case kErrF1MasterVolume:
-            text = "マスターボリュームが複数設定されています。";
-            break;
-        case kErrF1DrumProgram:
-            text =
+namespace {
+
+using retrograde::detail::MessageText;
+using retrograde::detail::OnceText;
+
+constexpr std::array kF1Texts = {
+    MessageText{kErrF1Track, "Track Error"},
+    MessageText{kErrF1NotFormat1, "フォーマット１ではありません。"},
+    MessageText{kErrF1Internal, "MidiF1Dataで内部エラーが発生しました。"},
+    MessageText{kErrF1NotMidi, "Midiファイルではないか、ファイルにマックバイナリがついています。"},
+    MessageText{kErrF1OpenFile, "ファイルを開けませんでした。"},
+    MessageText{kErrF1MasterVolume, "マスターボリュームが複数設定されています。"},
+    MessageText{kErrF1DrumProgram,
                 "ドラムにプログラムチェンジが設定されています。(または、CH10以外をドラムとして"
-                "使用するシステムエクスクルーシブが設定されています。)";
-            break;
-        case kErrF1TimeSignUnknown:
-            text = "扱えない拍子記号が含まれていました。";
-            break;
-        case kErrF1TooManyTempo:
-            text = "設定されているテンポの数が多すぎます。";
-            break;
-        case kErrF1SysExTracks:
-            text = "複数のSysExTrackがあります。";
-            break;
-        case kErrF1SystemChannel:
-            text = "システムチャネルが重複しています";
-            break;
-        case kErrF1Channel:
-            text = "チャネルが重複しています";
-            break;
-        case kErrF1NoFreeChannel:
-            text =
+                "使用するシステムエクスクルーシブが設定されています。)"},
+    MessageText{kErrF1TimeSignUnknown, "扱えない拍子記号が含まれていました。"},
+    MessageText{kErrF1TooManyTempo, "設定されているテンポの数が多すぎます。"},
+    MessageText{kErrF1SysExTracks, "複数のSysExTrackがあります。"},
+    MessageText{kErrF1SystemChannel, "システムチャネルが重複しています"},
+    MessageText{kErrF1Channel, "チャネルが重複しています"},
+    MessageText{kErrF1NoFreeChannel,
                 "複数プログラムチェンジのトラックを分割しようとしましたが、使用できるチャネルが"
-                "ありませんでした。";
-            break;
-        case kErrF1NoDrumTrack:
-            text = "ドラムトラックがありませんでした。";
-            break;
-        default:
-            break;
-    }
-    GneWriteErrorMsg(text);
-    return 0;
+                "ありませんでした。"},
+    MessageText{kErrF1NoDrumTrack, "ドラムトラックがありませんでした。"},
+};
+constexpr std::array kF1OnceTexts = {
+    OnceText{kErrF1TimeSign, "拍子記号の位置が異常です。", &time_sign},
+    // Once per process: a new song does not bring it back.
+    OnceText{kErrF1DrumTone,
+             "ドラムからトーンにマッピングしようとしましたが、マッピングのための"
+             "あきチャネルがありませんでした。",
+             &drum_tone, true},
+    OnceText{kErrF1DrumCombine, "異なるプログラムチェンジのドラムトラックを結合しようとしました。",
+             &drum_combine},
+    OnceText{kErrF1TrackCombine, "複数のプログラムチェンジのトラックを結合しようとしました。",
+             &track_combine},
+};
+constexpr retrograde::detail::MessageTable kF1Messages{"MidiF1Data", kF1Texts, kF1OnceTexts};
+
+}  // namespace
+
+int MidiF1Data::ErrorMsg(int code) {
+    return ShowError(kF1Messages, code);
 }
 
 int MidiF1Data::ErrorMsgOnce(int code) {
-    auto once = [](std::atomic<bool>& flag, const char* text) {
-        if (!flag.exchange(true)) GneWriteErrorMsg(text);
-    };
-    switch (code) {
-        case 0:  // every new song; the drum-to-tone message stays once per process
-            time_sign = false;
-            drum_combine = false;
-            track_combine = false;
-            break;
-        case kErrF1TimeSign:
-            once(time_sign, "拍子記号の位置が異常です。");
-            break;
-        case kErrF1DrumTone:
-            once(drum_tone,
-                 "ドラムからトーンにマッピングしようとしましたが、マッピングのための"
-                 "あきチャネルがありませんでした。");
-            break;
-        case kErrF1DrumCombine:
-            once(drum_combine, "異なるプログラムチェンジのドラムトラックを結合しようとしました。");
-            break;
-        case kErrF1TrackCombine:
-            once(track_combine, "複数のプログラムチェンジのトラックを結合しようとしました。");
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return ShowErrorOnce(kF1Messages, code);
 }

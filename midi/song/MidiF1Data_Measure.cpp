@@ -6,10 +6,10 @@
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/MeasureWalk.h"
 
-using retrograde_detail::BeatUnitOfExponent;
-using retrograde_detail::MeasureWalk;
-using retrograde_detail::TimeSignExponent;
-using retrograde_detail::TimeSignReports;
+using retrograde::detail::BeatUnitOfExponent;
+using retrograde::detail::MeasureWalk;
+using retrograde::detail::TimeSignExponent;
+using retrograde::detail::TimeSignReports;
 
 namespace {
 
@@ -36,7 +36,7 @@ int MidiF1Data::GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickI
     for (int n = 1; n < track_count; ++n) {
         const MidiTrackData* other = tracks[n].get();
         for (int k = 0; other && k < other->event_count; ++k) {
-            if (other->event_table[k]->IsMeta(kMetaTimeSignature)) ErrorMsg(0);
+            if (other->event_table[k]->IsMeta(kMetaTimeSignature)) ErrorMsg(kErrGeneral);
         }
     }
     MeasureWalk walk(tracks[0].get(), division,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 
 char file_name[kLoaderNameSize] = "TEST.TEST";
 
@@ -140,10 +141,18 @@ void MidiFileLoader::SetMidiF1Data() {
     }
 }
 
+namespace {
+
+using retrograde::detail::MessageText;
+
+constexpr std::array kLoaderTexts = {
+    MessageText{kErrLoaderInternal, "MidiFileLoaderで内部エラーが発生しました。"},
+    MessageText{kErrLoaderNotMidi, "Midiファイルではありません。"},
+};
+constexpr retrograde::detail::MessageTable kLoaderMessages{"MidiFileLoader", kLoaderTexts};
+
+}  // namespace
+
 int MidiFileLoader::ErrorMsg(int code) {
-    const char* text = "MidiFileLoaderでエラーが発生しました。";
-    if (code == kErrLoaderInternal) text = "MidiFileLoaderで内部エラーが発生しました。";
-    if (code == kErrLoaderNotMidi) text = "Midiファイルではありません。";
-    GneWriteErrorMsg(text);
-    return 0;
+    return ShowError(kLoaderMessages, code);
 }

@@ -11,7 +11,7 @@ constexpr bool GroupsAreDisjointDrumNotes() {
     for (const auto& group : InstGroup) {
         for (std::int32_t note : group) {
             if (note == 0) continue;
-            if (note < kMidiDrumFirstNote || note > kMidiDrumLastNote || used[note]) return false;
+            if (note < kDrumLowestNote || note > kDrumHighestNote || used[note]) return false;
             used[note] = true;
         }
     }
@@ -22,6 +22,6 @@ static_assert(GroupsAreDisjointDrumNotes());
 }  // namespace
 
 std::string_view GetMidiDrumSetName(int note) {
-    if (note < kMidiDrumFirstNote || note > kMidiDrumLastNote) return {};
-    return MidiDrumSet[static_cast<std::size_t>(note - kMidiDrumFirstNote)];
+    if (note < kDrumLowestNote || note > kDrumHighestNote) return {};
+    return MidiDrumSet[static_cast<std::size_t>(note - kDrumLowestNote)];
 }

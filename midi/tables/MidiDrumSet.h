@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-inline constexpr int kMidiDrumFirstNote = 35;  // bass drum 1
-inline constexpr int kMidiDrumLastNote = 81;   // open triangle
-inline constexpr int kMidiDrumSetCount = kMidiDrumLastNote - kMidiDrumFirstNote + 1;
+#include "midi/event/MidiConstants.h"
+
+inline constexpr int kMidiDrumSetCount = kDrumHighestNote - kDrumLowestNote + 1;
 
 // Indexed by note number - 35, for the drum notes 35..81.
 inline constexpr std::array<std::string_view, kMidiDrumSetCount> MidiDrumSet = {

@@ -9,7 +9,9 @@
 #include "midi/event/MidiEvent.h"
 #include "midi/track/MusicData.h"
 
-inline constexpr int kMaxEvents = 131072;  // entries of a track's event table
+// Modes of InsertEvent; any mode but kInsertBefore inserts after.
+inline constexpr int kInsertAfter = 1;   // after the event at index, or the events at tick
+inline constexpr int kInsertBefore = 2;  // before the event at index, or the events at tick
 
 // Track forms.
 inline constexpr int kFormNone = -1;

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kChannels = 16;
 constexpr int kPortBOffset = 16;  // channels 16..31 stand for the B port
 constexpr int kAnyNumber = 255;
 
@@ -107,7 +106,7 @@ int MidiTrackData::GetChanelWithInstName() {
 // Only 0..15 can be written into a status byte; any other channel would turn
 // the messages into other kinds, so it is refused.
 void MidiTrackData::SetChanel(int channel) {
-    if (channel < 0 || channel >= kChannels) {
+    if (channel < 0 || channel >= kMidiChannels) {
         ErrorMsg(kErrTrackChannel);
         return;
     }
@@ -137,7 +136,7 @@ long MidiTrackData::GetMarkerPos(char* text) {
 int MidiTrackData::GetPitchBendDirection(int index) {
     const MidiEvent* bend = GetEvent(index);
     if (bend == nullptr || bend->status != kEvPitchBend) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return 0;
     }
     for (int i = index - 1; i >= 0; --i) {
@@ -152,7 +151,7 @@ int MidiTrackData::GetPitchBendDirection(int index) {
 
 // The replacement is cut to what the event's area holds (a text keeps room for
 // its terminating zero), with the size message. A message that becomes a meta
-// event no longer belongs to a channel.
+// event has no channel.
 void MidiTrackData::ReplaceSysExF0Data(unsigned char /*unused*/, char* pattern,
                                        unsigned char number, char* replacement) {
     if (pattern == nullptr || replacement == nullptr) return;

@@ -13,17 +13,11 @@
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr int kVolume = 7;
-constexpr int kExpression = 11;
 constexpr int kFullLevel = 127;
-constexpr int kMasterVolumeType = 1;  // exclusive type of a master volume message
-constexpr int kDrumLowest = 35;       // bass drum 1
-constexpr int kDrumHighest = 81;      // open triangle
 
 void MarkNone(MidiEvent* event) {
     event->status = kEvNone;
-    // A none event's area means nothing any more; a zero length keeps the
+    // A none event's area means nothing; a zero length keeps the
     // record's size check quiet when a long text is dropped.
     event->length = 0;
 }
@@ -97,7 +91,7 @@ int MidiTrackData::DeleteProgramChange() {
 
 int MidiTrackData::DeletePitchBend() {
     const int removed = RemoveAll(*this, [](const MidiEvent* event) {
-        return event->status == kEvPitchBend && event->channel >= 0 && event->channel < kChannels;
+        return event->status == kEvPitchBend && event->channel >= 0 && event->channel < kMidiChannels;
     });
     return removed > 0 ? 1 : 0;
 }
@@ -125,14 +119,14 @@ int MidiTrackData::DeleteSysExF7() {
 
 void MidiTrackData::DeleteMasterVolume() {
     RemoveAll(*this, [](const MidiEvent* event) {
-        return event->status == kEvSysEx && event->number == kMasterVolumeType;
+        return event->status == kEvSysEx && event->number == kExTypeMasterVolume;
     });
 }
 
 // Only a real channel (0..15) is looked for: 255 marks the events that have
 // none (meta events, the end of track among them), which are never meant here.
 int MidiTrackData::DeleteChanel(int channel) {
-    if (channel < 0 || channel >= kChannels) return 0;
+    if (channel < 0 || channel >= kMidiChannels) return 0;
     const int removed =
         RemoveAll(*this, [&](const MidiEvent* event) { return event->channel == channel; });
     return removed > 0 ? 1 : 0;
@@ -218,8 +212,8 @@ int MidiTrackData::DeleteInvalidDrum(bool report) {
     for (int i = 0; i < event_count; ++i) {
         MidiEvent* event = event_table[i];
         if (event->status != kEvNote) continue;
-        if (event->note < kDrumLowest || event->note > kDrumHighest) {
-            event->note = kDrumLowest;
+        if (event->note < kDrumLowestNote || event->note > kDrumHighestNote) {
+            event->note = kDrumLowestNote;
             moved = true;
         }
     }
@@ -288,22 +282,22 @@ void MidiTrackData::ShortenNoteAfterSpecifiedDelta(long tick) {
 }
 
 void MidiTrackData::ConvertExpressionToVolume() {
-    std::array<std::int64_t, kChannels> volume;
-    std::array<std::int64_t, kChannels> expression;
+    std::array<std::int64_t, kMidiChannels> volume;
+    std::array<std::int64_t, kMidiChannels> expression;
     volume.fill(kFullLevel);
     expression.fill(kFullLevel);
     for (int i = 0; i < event_count; ++i) {
         MidiEvent* event = event_table[i];
-        if (event->status != kEvControl || event->channel < 0 || event->channel >= kChannels) {
+        if (event->status != kEvControl || event->channel < 0 || event->channel >= kMidiChannels) {
             continue;
         }
         const auto channel = static_cast<std::size_t>(event->channel);
-        if (event->number == kVolume) {
+        if (event->number == kCcVolume) {
             volume[channel] = event->value;
-        } else if (event->number == kExpression) {
+        } else if (event->number == kCcExpression) {
             expression[channel] = event->value;
-            event->number = kVolume;
-            event->data[1] = kVolume;
+            event->number = kCcVolume;
+            event->data[1] = kCcVolume;
         } else {
             continue;
         }

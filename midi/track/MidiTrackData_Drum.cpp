@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr int kNotes = 128;
-constexpr int kGmDrumChannel = 9;    // channel 10 as musicians count
-constexpr int kRhythmPartType = 18;  // exclusive type of a GS rhythm-part assignment
 
 // How many notes each group of InstGroup holds.
 constexpr std::array<int, kInstGroupCount> kInstGroupSize = {2, 2, 6, 1, 2, 6, 2, 3, 2,
@@ -28,13 +24,13 @@ constexpr bool GroupSizesMatch() {
 static_assert(GroupSizesMatch());
 
 // The drum channels of track, found in one walk.
-std::array<bool, kChannels> DrumChannels(const MidiTrackData& track) {
-    std::array<bool, kChannels> drums{};
-    drums[kGmDrumChannel] = true;
+std::array<bool, kMidiChannels> DrumChannels(const MidiTrackData& track) {
+    std::array<bool, kMidiChannels> drums{};
+    drums[kMidiDrumChannel] = true;
     for (int i = 0; i < track.event_count; ++i) {
         const MidiEvent* event = track.event_table[i];
-        if (event->status == kEvSysEx && event->number == kRhythmPartType && event->channel >= 0 &&
-            event->channel < kChannels) {
+        if (event->status == kEvSysEx && event->number == kExTypeGsRhythmPart && event->channel >= 0 &&
+            event->channel < kMidiChannels) {
             drums[event->channel] = true;
         }
     }
@@ -51,11 +47,11 @@ bool IsNoteEvent(const MidiEvent* event) {
 // The value a rhythm-part message carries is not looked at: naming the part
 // is taken as making it a drum part.
 int MidiTrackData::IsDrumChanel(int channel) {
-    if (channel == kGmDrumChannel) return 1;
-    if (channel < 0 || channel >= kChannels) return 0;
+    if (channel == kMidiDrumChannel) return 1;
+    if (channel < 0 || channel >= kMidiChannels) return 0;
     for (int i = 0; i < event_count; ++i) {
         const MidiEvent* event = event_table[i];
-        if (event->status == kEvSysEx && event->number == kRhythmPartType &&
+        if (event->status == kEvSysEx && event->number == kExTypeGsRhythmPart &&
             event->channel == channel) {
             return 1;
         }
@@ -92,18 +88,18 @@ int MidiTrackData::PackDrumSet() {
         ErrorMsg(kErrTrackInternal);
         return 0;
     }
-    const std::array<bool, kChannels> drums = DrumChannels(*this);
+    const std::array<bool, kMidiChannels> drums = DrumChannels(*this);
 
-    std::array<std::int64_t, kNotes> used{};
+    std::array<std::int64_t, kMidiNotes> used{};
     for (int i = 0; i < event_count; ++i) {
         const MidiEvent* event = event_table[i];
-        if (event->status == kEvNote && event->note >= 0 && event->note < kNotes) {
+        if (event->status == kEvNote && event->note >= 0 && event->note < kMidiNotes) {
             ++used[event->note];
         }
     }
 
-    std::array<int, kNotes> replacement{};
-    for (int note = 0; note < kNotes; ++note) replacement[note] = note;
+    std::array<int, kMidiNotes> replacement{};
+    for (int note = 0; note < kMidiNotes; ++note) replacement[note] = note;
     for (int g = 0; g < kInstGroupCount; ++g) {
         const auto& group = InstGroup[g];
         int chosen = group[0];
@@ -115,8 +111,8 @@ int MidiTrackData::PackDrumSet() {
 
     for (int i = 0; i < event_count; ++i) {
         MidiEvent* event = event_table[i];
-        if (!IsNoteEvent(event) || event->channel < 0 || event->channel >= kChannels ||
-            !drums[event->channel] || event->note < 0 || event->note >= kNotes) {
+        if (!IsNoteEvent(event) || event->channel < 0 || event->channel >= kMidiChannels ||
+            !drums[event->channel] || event->note < 0 || event->note >= kMidiNotes) {
             continue;
         }
         event->note = replacement[event->note];

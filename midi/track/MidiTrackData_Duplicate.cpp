@@ -11,20 +11,16 @@
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr int kNotes = 128;
-constexpr int kBankSelectMsb = 0;
-constexpr int kBankSelectLsb = 32;
 
 void MarkNone(MidiEvent* event) {
     event->status = kEvNone;
-    // A none event's area means nothing any more; a zero length keeps the
+    // A none event's area means nothing; a zero length keeps the
     // record's size check quiet when a long text is dropped.
     event->length = 0;
 }
 
 bool ValidKey(int channel, int note) {
-    return channel >= 0 && channel < kChannels && note >= 0 && note < kNotes;
+    return channel >= 0 && channel < kMidiChannels && note >= 0 && note < kMidiNotes;
 }
 
 // Changes the value of a program change or control change and keeps the
@@ -108,8 +104,8 @@ void MidiTrackData::CleanUpDuplicateBankSelectAndProgramChange() {
     // Kinds: 0 program change, 1 bank select MSB, 2 bank select LSB.
     auto kind_of = [](const MidiEvent* event) {
         if (event->status == kEvProgram) return 0;
-        if (event->status == kEvControl && event->number == kBankSelectMsb) return 1;
-        if (event->status == kEvControl && event->number == kBankSelectLsb) return 2;
+        if (event->status == kEvControl && event->number == kCcBankSelectMsb) return 1;
+        if (event->status == kEvControl && event->number == kCcBankSelectLsb) return 2;
         return -1;
     };
     std::array<int, 3> last = {-1, -1, -1};
@@ -154,7 +150,7 @@ int MidiTrackData::CleanUpDuplicateNoteOnOff(bool split) {
     Q2toQ1();
     if (form != kFormQ1) return 0;
 
-    std::array<std::array<bool, kNotes>, kChannels> sounding{};
+    std::array<std::array<bool, kMidiNotes>, kMidiChannels> sounding{};
     int result = 0;
     bool table_full_reported = false;
     // The walk builds the new order in a side list, so that inserting note
@@ -272,7 +268,7 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
     std::vector<bool> live;           // per Note: not yet removed
     std::vector<Entry> sorted;        // the Notes by (duration, note, order)
     std::vector<bool> swept;          // per position in sorted: its bucket is done
-    std::array<int, kNotes> after{};  // live Notes after the current one, per pitch
+    std::array<int, kMidiNotes> after{};  // live Notes after the current one, per pitch
     int removed = 0;
 
     Guarded([&] {
@@ -281,7 +277,7 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
             sorted.clear();
             for (int i = first; i < end; ++i) {
                 const MidiEvent* event = event_table[i];
-                if (event->status != kEvNote || event->note < 0 || event->note >= kNotes) continue;
+                if (event->status != kEvNote || event->note < 0 || event->note >= kMidiNotes) continue;
                 sorted.push_back({event->duration, event->note, static_cast<int>(indices.size())});
                 indices.push_back(i);
             }
@@ -295,7 +291,7 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
             live.assign(static_cast<std::size_t>(count), true);
             swept.assign(static_cast<std::size_t>(count), false);
             int highest = 0;
-            int lowest = kNotes - 1;
+            int lowest = kMidiNotes - 1;
             for (const Entry& entry : sorted) after[entry.note] = 0;
             for (const Entry& entry : sorted) {
                 ++after[entry.note];
@@ -309,9 +305,9 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
                 --after[a->note];
                 // The bounds only move inwards as Notes leave the set after a.
                 while (highest >= 0 && after[highest] == 0) --highest;
-                while (lowest < kNotes && after[lowest] == 0) ++lowest;
+                while (lowest < kMidiNotes && after[lowest] == 0) ++lowest;
                 if (highest < 0) break;
-                for (int pitch = a->note % 12; pitch < kNotes; pitch += 12) {
+                for (int pitch = a->note % 12; pitch < kMidiNotes; pitch += 12) {
                     if (pitch == highest || pitch == lowest || after[pitch] == 0) continue;
                     const Entry probe{a->duration, pitch, -1};
                     auto it = std::lower_bound(sorted.begin(), sorted.end(), probe,

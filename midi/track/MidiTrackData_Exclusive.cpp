@@ -9,15 +9,6 @@
 
 namespace {
 
-// Exclusive types kept in the number field.
-constexpr int kExMasterVolume = 1;
-constexpr int kExGmSystemOn = 9;
-constexpr int kExGsRhythmPart = 18;
-constexpr int kExGsSystemMode = 19;
-constexpr int kExMasterBalance = 40;
-constexpr int kExGsPartEqSwitch = 69;
-constexpr int kExVoiceMode = 127;
-
 // The message bytes as read: index 0 is F0, 1 the length byte, 2 the
 // manufacturer. Bytes beyond the message do not exist: they match nothing.
 class SysExBytes {
@@ -66,19 +57,19 @@ void MidiTrackData::SpecifyExclusiveType(MidiEvent* event) {
     event->number = 0;
     const SysExBytes b(*event);
     if (b.Match(2, {0x7F, 0x7F, 0x04, 0x01}) && b.At(8) == 0xF7) {
-        event->number = kExMasterVolume;
+        event->number = kExTypeMasterVolume;
         event->value = b.At(7);
     } else if (b.Match(2, {0x7F, 0x7F, 0x04, 0x02}) && b.At(8) == 0xF7) {
-        event->number = kExMasterBalance;
+        event->number = kExTypeMasterBalance;
         event->value = b.At(7);
     } else if (b.Match(2, {0x43, 0x79, 0x06, 0x7F}) && b.At(8) == 0xF7) {
-        event->number = kExVoiceMode;
+        event->number = kExTypeVoiceMode;
     } else if (b.Match(2, {0x7E, 0x7F, 0x09, 0x01, 0xF7})) {
-        event->number = kExGmSystemOn;
+        event->number = kExTypeGmSystemOn;
     } else if (b.At(2) == 0x41) {
         if (b.Match(3, {0x10, 0x42, 0x12, 0x40, 0x00, 0x04})) {
             if (b.Has(9)) {
-                event->number = kExMasterVolume;
+                event->number = kExTypeMasterVolume;
                 event->value = b.At(9);
             }
         } else if (b.Match(3, {0x10, 0x42, 0x12, 0x40})) {
@@ -93,7 +84,7 @@ void MidiTrackData::SpecifyExclusiveType(MidiEvent* event) {
                 Specify88SystemEffect4X(event);
             }
         } else if (b.Match(3, {0x10, 0x42, 0x12, 0x00, 0x00, 0x7F})) {
-            event->number = kExGsSystemMode;
+            event->number = kExTypeGsSystemMode;
         }
     }
 }
@@ -125,7 +116,7 @@ void MidiTrackData::Specify88SystemEffect1X(MidiEvent* event) {
     if (!b.Has(9)) return;
     event->value = b.At(9);
     if (b.At(8) == 0x15) {
-        event->number = kExGsRhythmPart;
+        event->number = kExTypeGsRhythmPart;
         event->channel = PartChannel(b.At(7), 0x10);
     }
 }
@@ -136,7 +127,7 @@ void MidiTrackData::Specify88SystemEffect4X(MidiEvent* event) {
     if (!b.Has(9)) return;
     event->value = b.At(9);
     if (b.At(8) == 0x20) {
-        event->number = kExGsPartEqSwitch;
+        event->number = kExTypeGsPartEqSwitch;
         event->channel = PartChannel(b.At(7), 0x40);
     }
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kInsertBefore = 2;  // InsertEvent mode: before the event at index
 constexpr int kSongTitleMeta = kMetaTrackName;
 
 int ClampToInt(std::int64_t value) {
@@ -129,8 +128,6 @@ void MidiTrackData::AddNote(int channel, int delta, int note, int velocity, int 
 
 namespace {
 
-constexpr int kBankSelectMsb = 0;
-constexpr int kBankSelectLsb = 32;
 
 }  // namespace
 
@@ -142,8 +139,8 @@ void MidiTrackData::AddGSInstSelect(int channel, unsigned char msb, unsigned cha
         ErrorMsg(kErrTrackTooMuchData);
         return;
     }
-    auto bank_msb = NewControlChange(channel, kBankSelectMsb, msb);
-    auto bank_lsb = NewControlChange(channel, kBankSelectLsb, lsb);
+    auto bank_msb = NewControlChange(channel, kCcBankSelectMsb, msb);
+    auto bank_lsb = NewControlChange(channel, kCcBankSelectLsb, lsb);
     auto change = NewProgramChange(channel, program);
     AddEvent(bank_msb.release());
     AddEvent(bank_lsb.release());
@@ -162,7 +159,7 @@ void MidiTrackData::AddGMInstSelect(int channel, int msb, int program) try {
         ErrorMsg(kErrTrackTooMuchData);
         return;
     }
-    auto bank_msb = NewControlChange(channel, kBankSelectMsb, msb);
+    auto bank_msb = NewControlChange(channel, kCcBankSelectMsb, msb);
     auto change = NewProgramChange(channel, program);
     AddEvent(bank_msb.release());
     AddEvent(change.release());
@@ -197,7 +194,7 @@ void MidiTrackData::InsertEvent(int index, int mode, MidiEvent* event) {
 }
 
 void MidiTrackData::InsertEvent(int tick, MidiEvent* event) {
-    InsertEvent(tick, event, 1);
+    InsertEvent(tick, event, kInsertAfter);
 }
 
 void MidiTrackData::InsertEvent(int tick, MidiEvent* event, int mode) {
@@ -264,7 +261,7 @@ void MidiTrackData::InsertEvent(int tick, MidiEvent* event, int mode) {
     if (new_is_end) {
         event->delta -= last->delta;
         if (event->delta < 0) {
-            ErrorMsg(0);
+            ErrorMsg(kErrGeneral);
             event->delta = 0;
         }
         AddEvent(event);

@@ -252,7 +252,7 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
 
 void MidiTrackData::MergeTrack(int count, MidiTrackData** tracks) {
     if (count <= 0 || count > kMaxMergeTracks || tracks == nullptr) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     try {
@@ -268,7 +268,7 @@ void MidiTrackData::MergeTrack(int count, MidiTrackData** tracks) {
 
 void MidiTrackData::MergeTrackMoving(int count, MidiTrackData** tracks) {
     if (count <= 0 || count > kMaxMergeTracks || tracks == nullptr) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     try {
@@ -296,7 +296,7 @@ void MidiTrackData::MergeTrackWithoutTrackTitle(MidiTrackData* other) {
 
 void MidiTrackData::MergeTrack(MidiTrackData* other, bool withTitle) {
     if (other == nullptr) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     try {
@@ -319,7 +319,7 @@ void MidiTrackData::MergeTrack(MidiTrackData* other, bool withTitle) {
 
 void MidiTrackData::MergeTrackInTurn(int count, MidiTrackData** tracks, bool withTitle) {
     if (count < 0 || count > kMaxMergeTracks || (count > 0 && tracks == nullptr)) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     try {
@@ -349,7 +349,7 @@ void MidiTrackData::MergeTrackInTurn(int count, MidiTrackData** tracks, bool wit
 
 void MidiTrackData::MergeTrackOwnFirst(MidiTrackData* other, bool withTitle) {
     if (other == nullptr) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     try {

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kVolume = 7;
-constexpr int kPan = 10;
-constexpr int kMasterVolumeType = 1;  // exclusive type of a master volume message
 constexpr int kBendCentre = 8192;
 constexpr int kTimeSign44 = 0x404;    // 4/4, as SetTimeSignValue(4, 2) makes it
 constexpr long kNoTempo = 60000;      // what the tempo queries give without a tempo
@@ -252,7 +249,7 @@ int MidiTrackData::IsBendableInst(int channel) {
 int MidiTrackData::GetChanelVolume(bool report) {
     int count = 0;
     const MidiEvent* found = LastOf(
-        *this, [](const MidiEvent* e) { return e->status == kEvControl && e->number == kVolume; },
+        *this, [](const MidiEvent* e) { return e->status == kEvControl && e->number == kCcVolume; },
         &count);
     if (count > 1 && report) ErrorMsgOnce(kErrTrackMultiVolume);
     return found != nullptr ? found->value : -1;
@@ -265,7 +262,7 @@ int MidiTrackData::GetChanelVolume() {
 int MidiTrackData::GetChanelPanpot(bool report) {
     int count = 0;
     const MidiEvent* found = LastOf(
-        *this, [](const MidiEvent* e) { return e->status == kEvControl && e->number == kPan; },
+        *this, [](const MidiEvent* e) { return e->status == kEvControl && e->number == kCcPan; },
         &count);
     if (count > 1 && report) ErrorMsgOnce(kErrTrackMultiPan);
     return found != nullptr ? found->value : -1;
@@ -279,7 +276,7 @@ int MidiTrackData::GetMasterVolume() {
     int count = 0;
     const MidiEvent* found = LastOf(
         *this,
-        [](const MidiEvent* e) { return e->status == kEvSysEx && e->number == kMasterVolumeType; },
+        [](const MidiEvent* e) { return e->status == kEvSysEx && e->number == kExTypeMasterVolume; },
         &count);
     if (count > 1) ErrorMsgOnce(kErrTrackMultiMasterVolume);
     return found != nullptr ? found->value : -1;

@@ -9,10 +9,10 @@
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/Prefetch.h"
+#include "midi/track/detail/TrackMessages.h"
 
 namespace {
 
-constexpr int kChunkHeaderSize = 8;                // "MTrk" and the 4-byte length
 constexpr std::int64_t kMaxVariable = 0x0FFFFFFF;  // 28 bits: 4 bytes of 7
 constexpr int kNoteOffVelocity = 64;               // every note off is written with it
 constexpr int kLongMeta = 128;                     // longer meta texts are worth a warning
@@ -20,7 +20,6 @@ constexpr int kTimeSignatureBytes = 4;
 constexpr int kTempoBytes = 3;
 // What the writers of single messages take as room: their callers provide it.
 constexpr std::size_t kUnbounded = std::size_t{1} << 40;
-constexpr const char* kInternalErrorText = "MidiTrackDataで内部エラーが発生しました。";
 
 // Where encoded bytes go: at most capacity bytes are written; beyond that the
 // sink only counts, so a track too large for its buffer is measured to its end
@@ -65,10 +64,6 @@ public:
         wanted_ = true;
         if (track_ != nullptr) track_->ErrorMsgOnce(code);
     }
-    void Text(const char* text) {
-        wanted_ = true;
-        if (track_ != nullptr) GneWriteErrorMsg(text);
-    }
     bool Emitting() const { return track_ != nullptr; }
     bool Wanted() const { return wanted_; }
 
@@ -91,7 +86,7 @@ int EncodeVariable(std::uint32_t value, unsigned char* out) {
 // Values beyond 28 bits cannot be written as a quantity of 4 bytes: they are
 // reported and written as the largest one (a negative value as 0).
 void PutVariable(ByteSink& sink, std::int64_t value, Reports& reports) {
-    if (value < 0 || value > kMaxVariable) reports.Text(kInternalErrorText);
+    if (value < 0 || value > kMaxVariable) reports.Error(kErrTrackInternal);
     unsigned char bytes[4];
     const int count = EncodeVariable(
         static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, kMaxVariable)), bytes);
@@ -233,7 +228,7 @@ void EncodeEvents(const MidiTrackData& track, ByteSink& sink, Reports& reports) 
 // reported and written as the largest one (a negative value as 0).
 int GneSetVariable(int value, unsigned char* out) {
     if (value < 0 || value > kMaxVariable) {
-        GneWriteErrorMsg(kInternalErrorText);
+        retrograde::detail::ShowError(retrograde::detail::kTrackMessages, kErrTrackInternal);
         value = static_cast<int>(std::clamp<std::int64_t>(value, 0, kMaxVariable));
     }
     return EncodeVariable(static_cast<std::uint32_t>(value), out);
@@ -281,7 +276,7 @@ int MidiTrackData::Q1toRaw() try {
     if (form != kFormQ1 || event_count == 0 || !event_table[event_count - 1]->IsEndOfTrack()) {
         return ErrorMsg(kErrTrackInternal);
     }
-    constexpr std::size_t kRoom = kMusicDataBufferSize - kChunkHeaderSize;
+    constexpr std::size_t kRoom = kMusicDataBufferSize - kSmfChunkHeaderSize;
     const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kRoom);
     ByteSink sink(bytes.get(), kRoom);
     Reports noted(nullptr);
@@ -292,10 +287,10 @@ int MidiTrackData::Q1toRaw() try {
         Reports reports(this);
         EncodeEvents(*this, again, reports);
     }
-    const std::size_t total = kChunkHeaderSize + sink.Size();
-    std::memcpy(buffer + kChunkHeaderSize, bytes.get(), sink.Size());
+    const std::size_t total = kSmfChunkHeaderSize + sink.Size();
+    std::memcpy(buffer + kSmfChunkHeaderSize, bytes.get(), sink.Size());
     std::memcpy(buffer, "MTrk", 4);
-    GneLongToChar(buffer + 4, static_cast<long>(total - kChunkHeaderSize));
+    GneLongToChar(buffer + 4, static_cast<long>(total - kSmfChunkHeaderSize));
     size = static_cast<int>(total);
     position = 0;
     form = kFormRaw;

@@ -2,7 +2,13 @@
 // track chunk, loaded and saved through the general file utilities.
 #include "midi/track/MusicData.h"
 
+#include <array>
+
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
+
+using retrograde::detail::MessageTable;
+using retrograde::detail::MessageText;
 
 // The buffer is not cleared: only its first size bytes are ever read, and most
 // containers (the tracks of a song being edited) never use it at all, so the
@@ -55,8 +61,15 @@ int MusicData::CheckSize(long limit, const char* message) {
     return 0;
 }
 
+namespace {
+
+constexpr std::array kMusicDataTexts = {
+    MessageText{kErrMusicDataOpen, "File open Error"},
+};
+constexpr MessageTable kMusicDataMessages{"MusicData", kMusicDataTexts};
+
+}  // namespace
+
 int MusicData::ErrorMsg(int code) {
-    GneWriteErrorMsg(code == kErrMusicDataOpen ? "File open Error"
-                                               : "MusicDataでエラーが発生しました。");
-    return 0;
+    return ShowError(kMusicDataMessages, code);
 }

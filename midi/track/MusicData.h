@@ -2,7 +2,9 @@
 // a read/write position. Base of the songs and of the tracks.
 #pragma once
 
-inline constexpr int kMusicDataBufferSize = 262144;
+#include "General/GneStatus.h"
+#include "midi/event/MidiConstants.h"
+
 inline constexpr int kErrMusicDataOpen = 0x1000001;
 
 class MusicData {

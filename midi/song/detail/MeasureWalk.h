@@ -6,7 +6,7 @@
 
 #include "midi/track/MidiTrackData.h"
 
-namespace retrograde_detail {
+namespace retrograde::detail {
 
 // How a song reports a time signature that is not at a measure start, and one
 // whose denominator exponent is not 1 to 4.
@@ -50,4 +50,4 @@ double BeatUnitOfExponent(int exponent, int maxExponent);
 // taken from the value when the event carries no data.
 int TimeSignExponent(const MidiEvent* event);
 
-}  // namespace retrograde_detail
+}  // namespace retrograde::detail
