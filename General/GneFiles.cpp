@@ -210,7 +210,7 @@ int GneLoadFileEx(char* name, const char* extension, const char* filter, unsigne
 int GneSaveFileEx(char* name, const char* extension, const char* filter,
                   const unsigned char* buffer, long size) {
     if (GneGetSaveFileName(name, extension, filter) == 0) return 0;
-    // A failed write is a failed save (it used to be answered with 1).
+    // A failed write is a failed save: 0.
     return GneSaveFile(name, buffer, size);
 }
 

@@ -126,8 +126,8 @@ int GneWriteOptionMsg(const char* text) {
 }
 
 void MacUty::MacMessageBox(const char* text) {
-    // The length-prefixed form is prepared as the message boxes always were;
-    // the sink receives the whole text, as a long message is still worth reading.
+    // The length-prefixed form holds at most 255 bytes; the sink receives the
+    // whole text, as a long message is still worth reading.
     char buffer[256];
     toPascal(buffer, text);
     DeliverMessage(text ? std::string_view(text) : std::string_view());

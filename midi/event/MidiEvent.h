@@ -18,7 +18,10 @@ struct MidiEventChannel {
 
 }  // namespace retrograde::detail
 
-class MidiEvent : private retrograde::detail::MidiEventChannel, public MusicEvent {
+// Final, and deleted only as a MidiEvent: its MusicEvent part does not start
+// at the record's address and MusicEvent has no virtual destructor, so a
+// delete through MusicEvent* would hand the pool a wrong pointer.
+class MidiEvent final : private retrograde::detail::MidiEventChannel, public MusicEvent {
 public:
     using MidiEventChannel::channel;
 
