@@ -1,5 +1,6 @@
 // The message sink, the alert hook and the functions that report through
 // them: GneErrorMsg, GneMessageBox, GneWrite*Msg and MacUty.
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "General/GeneralMac.h"
+#include "General/detail/ClassMessages.h"
 
 namespace {
 
@@ -81,27 +83,27 @@ GneAlertHook GneSetAlertHook(GneAlertHook hook) {
     return previous ? *previous : GneAlertHook();
 }
 
+namespace {
+
+// The names GneErrorMsg shows, by alert code.
+constexpr std::array kAlertNames = {
+    retrograde::detail::MessageText{kGneErrNoMemory, "ERR_GNE_NOMEMORY"},
+    retrograde::detail::MessageText{kGneErrOpenFile, "ERR_GNE_OPEN_FILE"},
+    retrograde::detail::MessageText{kGneErrNotFile, "ERR_GNE_NOT_FILE"},
+    retrograde::detail::MessageText{kGneErrNoFunction, "ERR_GNE_NOFUNCTION"},
+    retrograde::detail::MessageText{kGneErrPlayerBusy, "ERR_GNE_PLAYER_BUSY"},
+    retrograde::detail::MessageText{kGneErrHexDigit, "ERR_GNE_HEX_DIGIT"},
+    retrograde::detail::MessageText{kGneErrParamRange, "ERR_GNE_PARAM_RANGE"},
+    retrograde::detail::MessageText{kGneErrTimeSignature, "ERR_GNE_TIME_SIGNATURE"},
+};
+
+}  // namespace
+
 const char* GneErrorName(int code) {
-    switch (code) {
-        case kGneErrNoMemory:
-            return "ERR_GNE_NOMEMORY";
-        case kGneErrOpenFile:
-            return "ERR_GNE_OPEN_FILE";
-        case kGneErrNotFile:
-            return "ERR_GNE_NOT_FILE";
-        case kGneErrNoFunction:
-            return "ERR_GNE_NOFUNCTION";
-        case kGneErrPlayerBusy:
-            return "ERR_GNE_PLAYER_BUSY";
-        case kGneErrHexDigit:
-            return "ERR_GNE_HEX_DIGIT";
-        case kGneErrParamRange:
-            return "ERR_GNE_PARAM_RANGE";
-        case kGneErrTimeSignature:
-            return "ERR_GNE_TIME_SIGNATURE";
-        default:
-            return "ERR_GNE_UNKNOWN";
+    for (const auto& entry : kAlertNames) {
+        if (entry.code == code) return entry.text.data();  // literals: zero-terminated
     }
+    return "ERR_GNE_UNKNOWN";
 }
 
 void GneErrorMsg(int code) {

@@ -46,7 +46,7 @@ int Run(const std::string& input) {
         const MidiMeasurePosition& p = positions[static_cast<std::size_t>(k)];
         GneGetTickText(where, p.measure, p.beat, p.tick_in_beat);
         char channel[8] = "--";
-        if (event->channel >= 0 && event->channel < 16) {
+        if (event->channel >= 0 && event->channel < kMidiChannels) {
             std::snprintf(channel, sizeof channel, "%02d", event->channel + 1);
         }
         std::printf("%9d  %s  %s  %s\n", p.tick, where, channel, Describe(event, room).c_str());

@@ -3,15 +3,15 @@
 #pragma once
 
 // Channels.
-inline constexpr int kMidiChannels = 16;     // channels 0..15
-inline constexpr int kMidiDrumChannel = 9;   // channel 10 as musicians count
-inline constexpr int kNoChannel = 255;       // an event without a channel
+inline constexpr int kMidiChannels = 16;    // channels 0..15
+inline constexpr int kMidiDrumChannel = 9;  // channel 10 as musicians count
+inline constexpr int kNoChannel = 255;      // an event without a channel
 
 // Notes and data bytes.
-inline constexpr int kMidiNotes = 128;       // note numbers 0..127
+inline constexpr int kMidiNotes = 128;        // note numbers 0..127
 inline constexpr int kMidiMaxDataByte = 127;  // data bytes, note numbers, velocities: 0..127
-inline constexpr int kDrumLowestNote = 35;   // bass drum 1
-inline constexpr int kDrumHighestNote = 81;  // open triangle
+inline constexpr int kDrumLowestNote = 35;    // bass drum 1
+inline constexpr int kDrumHighestNote = 81;   // open triangle
 
 // Controllers.
 inline constexpr int kCcBankSelectMsb = 0;
@@ -38,7 +38,7 @@ inline constexpr int kSmfHeaderSize = 14;         // the whole "MThd" chunk
 inline constexpr int kMacBinaryHeaderSize = 128;  // may stand in front of a file
 
 // Limits of the library.
-inline constexpr int kMaxEvents = 131072;             // entries of a track's event table
-inline constexpr int kMaxTracks = 65;                 // tracks of a format-1 song
-inline constexpr int kEventDataSize = 256;            // an event's data area as created
-inline constexpr int kMusicDataBufferSize = 262144;   // a file or track container's buffer
+inline constexpr int kMaxEvents = 131072;            // entries of a track's event table
+inline constexpr int kMaxTracks = 65;                // tracks of a format-1 song
+inline constexpr int kEventDataSize = 256;           // an event's data area as created
+inline constexpr int kMusicDataBufferSize = 262144;  // a file or track container's buffer

@@ -157,7 +157,7 @@ void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) 
             break;
         case kMobilePitchBend:
             // A value beyond 7 bits is reported but kept as it came.
-            if (given > 127) ErrorMsg(kErrGeneral);
+            if (given > kMidiMaxDataByte) ErrorMsg(kErrGeneral);
             status = kEvPitchBend;
             this->channel = channel;
             value = given;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "midi/event/MidiConstants.h"
+#include "midi/event/MusicEvent.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ public:
         Meta(tick, type, std::vector<std::uint8_t>(text.begin(), text.end()));
     }
     void Tempo(long tick, long tempo) {
-        Meta(tick, 0x51,
+        Meta(tick, kMetaTempo,
              {static_cast<std::uint8_t>(tempo >> 16), static_cast<std::uint8_t>(tempo >> 8),
               static_cast<std::uint8_t>(tempo)});
     }
@@ -253,7 +253,7 @@ std::vector<unsigned char> DemoSongImage() {
     TrackBuilder conductor;
     conductor.Text(0, 0x03, "Retrograde Demo");
     conductor.Text(0, 0x02, "Written for Retrograde; free to use");
-    conductor.Meta(0, 0x58, {4, 2, 24, 8});  // 4/4
+    conductor.Meta(0, kMetaTimeSignature, {4, 2, 24, 8});  // 4/4
     conductor.Meta(0, 0x59, {0, 0});         // C major
     conductor.Tempo(0, kTempoA);
     conductor.Text(0, 0x06, "A");

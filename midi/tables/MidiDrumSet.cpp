@@ -7,7 +7,7 @@ namespace {
 
 // Every group note is a drum note, and no note belongs to two groups.
 constexpr bool GroupsAreDisjointDrumNotes() {
-    std::array<bool, 128> used{};
+    std::array<bool, kMidiNotes> used{};
     for (const auto& group : InstGroup) {
         for (std::int32_t note : group) {
             if (note == 0) continue;

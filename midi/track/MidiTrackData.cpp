@@ -123,11 +123,11 @@ MidiEvent* NewNoteOff(int channel, int note) {
 // when the range begins. The earlier ones are dropped, channel by channel;
 // bends inside the range are the music and stay.
 void PruneLeadingPitchBends(MidiTrackData& track) {
-    std::array<int, 16> last{};
+    std::array<int, kMidiChannels> last{};
     last.fill(-1);
     for (int i = 0; i < track.event_count && track.event_table[i]->delta == 0; ++i) {
         const MidiEvent& e = *track.event_table[i];
-        if (e.status != kEvPitchBend || e.channel < 0 || e.channel > 15) continue;
+        if (e.status != kEvPitchBend || e.channel < 0 || e.channel >= kMidiChannels) continue;
         if (last[e.channel] >= 0) track.event_table[last[e.channel]]->status = kEvNone;
         last[e.channel] = i;
     }
@@ -150,7 +150,7 @@ MidiTrackData::MidiTrackData(MidiTrackData* source, int from, int to)
     if (form != kFormQ1 && form != kFormQ2) return;  // reported by the copy
 
     // Notes sounding at the end of the range (Q1 only), by channel and note.
-    std::array<std::array<bool, 128>, 16> sounding{};
+    std::array<std::array<bool, kMidiNotes>, kMidiChannels> sounding{};
     long long t = 0;      // absolute time in the source; 64 bits, as ticks add up
     long long carry = 0;  // time of the events gathered at tick 0
     bool first_in_range = true;
@@ -164,7 +164,8 @@ MidiTrackData::MidiTrackData(MidiTrackData* source, int from, int to)
                 q2 ? e.status == kEvNote : e.status == kEvNoteOn || e.status == kEvNoteOff;
             if (note) e.status = kEvNone;  // other events keep their effect, at tick 0
         } else if (t < to) {
-            if (!q2 && e.channel >= 0 && e.channel <= 15 && e.note >= 0 && e.note <= 127) {
+            if (!q2 && e.channel >= 0 && e.channel < kMidiChannels && e.note >= 0 &&
+                e.note < kMidiNotes) {
                 if (e.status == kEvNoteOff) sounding[e.channel][e.note] = false;
                 if (e.status == kEvNoteOn) sounding[e.channel][e.note] = e.velocity > 0;
             }
@@ -184,8 +185,8 @@ MidiTrackData::MidiTrackData(MidiTrackData* source, int from, int to)
         // copy, that is to - from ticks after its start, so no note outlasts
         // the range.
         const int end = static_cast<int>(std::max(0LL, static_cast<long long>(to) - from));
-        for (int channel = 0; channel < 16; ++channel) {
-            for (int note = 0; note < 128; ++note) {
+        for (int channel = 0; channel < kMidiChannels; ++channel) {
+            for (int note = 0; note < kMidiNotes; ++note) {
                 if (sounding[channel][note]) InsertEvent(end, NewNoteOff(channel, note));
             }
         }

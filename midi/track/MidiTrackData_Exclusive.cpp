@@ -44,7 +44,7 @@ int SystemEffect01Type(int address) {
 // channels 1..9 and parts A..F channels 11..16.
 int PartChannel(int part, int base) {
     const int offset = part - base;
-    if (offset == 0) return 9;
+    if (offset == 0) return kMidiDrumChannel;
     if (offset >= 1 && offset <= 9) return offset - 1;
     return offset;  // 0x0A..0x0F
 }
@@ -134,10 +134,10 @@ void MidiTrackData::Specify88SystemEffect4X(MidiEvent* event) {
 
 // Channels outside 0..15 have no part byte; the byte is left as it was.
 void SetSysExF0Chanel(int channel, unsigned char* part, unsigned char base) {
-    if (part == nullptr || channel < 0 || channel > 15) return;
+    if (part == nullptr || channel < 0 || channel >= kMidiChannels) return;
     if (channel <= 8) {
         *part = static_cast<unsigned char>(base + channel + 1);
-    } else if (channel == 9) {
+    } else if (channel == kMidiDrumChannel) {
         *part = base;
     } else {
         *part = static_cast<unsigned char>(base + channel);

@@ -137,7 +137,7 @@ void EncodeMessage(const MidiEvent& event, ByteSink& sink, Reports& reports) {
     // A channel outside 0..15 is reported and written as its low 4 bits: a
     // carry into the status byte would turn the message into another kind.
     auto status_byte = [&](int kind) {
-        if (event.channel < 0 || event.channel > 15) reports.Error(kErrTrackChannel);
+        if (event.channel < 0 || event.channel >= kMidiChannels) reports.Error(kErrTrackChannel);
         return kind | (event.channel & 0x0F);
     };
     switch (event.status) {

@@ -16,7 +16,8 @@ inline constexpr std::array kTrackTexts = {
     MessageText{kErrTrackChannel, "チャネルに誤りがあります。"},
     MessageText{kErrTrackTempo, "テンポに誤りがあります。"},
     MessageText{kErrTrackTooMuchData, "データの量が多すぎます。"},
-    MessageText{kErrTrackNotMidi, "MIDIファイルではないか、マックバイナリがついているファイルです。"},
+    MessageText{kErrTrackNotMidi,
+                "MIDIファイルではないか、マックバイナリがついているファイルです。"},
     MessageText{kErrTrackDrumRange,
                 "(1)ドラムで指定されている音が35(バスドラ)～81(オープントライアングル)の範囲内に"
                 "ありません。範囲内に調整しました。"},
@@ -24,8 +25,9 @@ inline constexpr std::array kTrackTexts = {
                 "プログラム・チェンジで不正な番号がありました。0に調整しました。"},
     MessageText{kErrTrackDoubleNoteOn, "ノートオンが重複していました。"},
     MessageText{kErrTrackDoubleNoteOff, "ノートオフが重複していました。"},
-    MessageText{kErrTrackTopNoteMissing,
-                "このアルゴリズムで、トップノートは間引かないという機狽ﾍ未実装です。(無視されます。)"},
+    MessageText{
+        kErrTrackTopNoteMissing,
+        "このアルゴリズムで、トップノートは間引かないという機狽ﾍ未実装です。(無視されます。)"},
     MessageText{kErrTrackDrumBank, "ドラムのバンクセレクトで０以外の値が設定されていました。"},
     MessageText{kErrTrackNoteNumber, "ノートナンバーの異常が検出されました。"},
     MessageText{kErrTrackTempoData, "MidiTrackDataでテンポデータの異常が検出されました。"},
