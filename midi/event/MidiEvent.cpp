@@ -22,7 +22,6 @@ constexpr int kMobileTempo = 37;
 constexpr int kMobilePitchBend = 39;
 constexpr int kMobileMasterVolume = 65;
 
-
 bool SameExceptChannelAndDelta(const MidiEvent& a, const MidiEvent& b) {
     return a.length == b.length && a.status == b.status && a.note == b.note &&
            a.duration == b.duration && a.number == b.number && a.value == b.value &&
@@ -168,7 +167,7 @@ void MidiEvent::SetMobileSystemEvent(MusicEvent* source, int channel, int drum) 
             const unsigned char message[] = {
                 0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, static_cast<unsigned char>(given), 0xF7};
             status = kEvSysEx;
-            number = 1;
+            number = kExTypeMasterVolume;
             value = given;
             length = static_cast<int>(sizeof message);
             std::memcpy(data, message, sizeof message);

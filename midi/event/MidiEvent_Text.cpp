@@ -99,8 +99,9 @@ std::string Describe(const MidiEvent& event) {
         case kEvPitchBend:
             return "ピッチベンド ";
         case kEvSysEx:
-            if (event.number == 1) return "マスターボリューム " + number(event.value);
-            if (event.number == 69) return "EQ ON OFF";
+            if (event.number == kExTypeMasterVolume)
+                return "マスターボリューム " + number(event.value);
+            if (event.number == kExTypeGsPartEqSwitch) return "EQ ON OFF";
             return "未定義のシステムエクスクルーシブ";
         case kEvSysExEscape:
             return "システムエクスクルーシブ ";
