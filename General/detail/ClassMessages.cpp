@@ -1,7 +1,7 @@
 // The lookups of every class's message table.
 #include "General/detail/ClassMessages.h"
 
-#include <string>
+#include <cstdio>
 
 #include "General/GeneralMac.h"
 
@@ -9,24 +9,33 @@ namespace retrograde::detail {
 
 namespace {
 
-void Show(std::string_view text) {
-    GneWriteErrorMsg(std::string(text).c_str());
+// Every text of a table is a string literal, so its data is zero-terminated.
+// Nothing here allocates: destructors report through these lookups.
+void Show(std::string_view literal) {
+    GneWriteErrorMsg(literal.data());
+}
+
+void ShowGeneral(std::string_view class_name) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%.*sでエラーが発生しました。",
+                  static_cast<int>(class_name.size()), class_name.data());
+    GneWriteErrorMsg(text);
 }
 
 }  // namespace
 
-int ShowError(const MessageTable& table, int code) {
+int ShowError(const MessageTable& table, int code) noexcept {
     for (const MessageText& entry : table.texts) {
         if (entry.code == code) {
             Show(entry.text);
             return kGneFailure;
         }
     }
-    Show(std::string(table.class_name) + "でエラーが発生しました。");
+    ShowGeneral(table.class_name);
     return kGneFailure;
 }
 
-int ShowErrorOnce(const MessageTable& table, int code) {
+int ShowErrorOnce(const MessageTable& table, int code) noexcept {
     if (code == kErrClearOnce) {
         for (const OnceText& entry : table.once) {
             if (!entry.per_process) entry.flag->store(false);

@@ -36,7 +36,7 @@ namespace retrograde::detail {
 
 struct MessageText {
     int code;
-    std::string_view text;
+    std::string_view text;  // a string literal
 };
 
 // A message shown once until the class's flags are cleared. Several messages
@@ -56,10 +56,10 @@ struct MessageTable {
 
 // Shows the text of code (the class's general text when the table lacks it).
 // Returns 0, the result of every ErrorMsg.
-int ShowError(const MessageTable& table, int code);
+int ShowError(const MessageTable& table, int code) noexcept;
 // kErrClearOnce clears the class's flags; a once message is shown when its flag
 // was clear, then the flag is set; any other code is shown as ShowError does.
 // Returns 0.
-int ShowErrorOnce(const MessageTable& table, int code);
+int ShowErrorOnce(const MessageTable& table, int code) noexcept;
 
 }  // namespace retrograde::detail
