@@ -10,6 +10,9 @@
 using retrograde::detail::MessageTable;
 using retrograde::detail::MessageText;
 
+// GneLoadFile reads a whole file into one of these buffers.
+static_assert(kMusicDataBufferSize == kGneMaxFileSize);
+
 // The buffer is not cleared: only its first size bytes are ever read, and most
 // containers (the tracks of a song being edited) never use it at all, so the
 // pages of the 256 KiB stay untouched until something is written.
