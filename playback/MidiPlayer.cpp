@@ -25,15 +25,13 @@ int MidiPlayer::TempoRate = 100;
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr unsigned char kAllNotesOff = 123;
 constexpr int kWireBufferSize = 1024;  // exclusive messages up to this size need no allocation
 
 // The rest of the sequencer's state, touched by the set-up and then only by
 // the timer routine.
 TempoClock tempo_clock(96, 100);
-std::array<std::bitset<128>, kChannels> sounding;  // notes on and not yet off
-std::bitset<kChannels> channels_used;
+std::array<std::bitset<kMidiNotes>, kMidiChannels> sounding;  // notes on and not yet off
+std::bitset<kMidiChannels> channels_used;
 
 std::atomic<PlayTimer*> chosen_timer{nullptr};
 // The real timer, when no other was chosen. A plain pointer: nothing is
@@ -140,7 +138,7 @@ int MidiPlayer::SetupMidiPlayer2(MidiF0Data* song, int destination) {
     TempoRate = 100;
     CancelFlg = 0;
     tempo_clock = TempoClock(song->division, TempoRate);
-    tempo_clock.SetTempo(kStartTempo);
+    tempo_clock.SetTempo(kDefaultTempo);
     for (auto& notes : sounding) notes.reset();
     channels_used.reset();
     return SendControlBeforeNote();
@@ -278,16 +276,16 @@ void MidiPlayer::SendExclusive(const MidiEvent* event) {
 }
 
 void MidiPlayer::SilenceSoundingNotes() {
-    for (int channel = 0; channel < kChannels; ++channel) {
+    for (int channel = 0; channel < kMidiChannels; ++channel) {
         if (!channels_used.test(channel)) continue;
         const auto ch = static_cast<unsigned char>(channel);
-        for (int note = 0; note < 128; ++note) {
+        for (int note = 0; note < kMidiNotes; ++note) {
             if (sounding[channel].test(note))
                 MidiCtrl->MidiNoteOff(static_cast<unsigned char>(note), ch);
         }
         sounding[channel].reset();
         MidiCtrl->MidiThreeBytesEvent(static_cast<unsigned char>(kEvControl + channel),
-                                      kAllNotesOff, 0);
+                                      kCcAllNotesOff, 0);
     }
     channels_used.reset();
 }
@@ -306,7 +304,7 @@ std::int64_t MidiPlayer::GetPlayMicros(MidiF0Data* song) {
     if (!track || song->form != kFormQ1) return 0;
     TempoClock walk(song->division, 100);
     if (!walk.Valid()) return 0;
-    walk.SetTempo(kStartTempo);
+    walk.SetTempo(kDefaultTempo);
     int i = 0;
     for (; i < track->event_count; ++i) {
         const MidiEvent* event = track->GetEvent(i);

@@ -33,9 +33,9 @@ int GneDeleteMacBinary(unsigned char* buffer, const unsigned char* magic, long* 
 int MidiGetFormat(unsigned char* image, long size) {
     if (image == nullptr || size <= 0) return -1;
     // The caller's size is not ours to change; the local one bounds the look.
-    smf_image::UnwrapRmid(image, &size);
-    if (!smf_image::HasTag(image, size, 0, "MThd") &&
-        smf_image::HasTag(image, size, kMacBinaryHeaderSize, "MThd")) {
+    retrograde::detail::UnwrapRmid(image, &size);
+    if (!retrograde::detail::HasTag(image, size, 0, "MThd") &&
+        retrograde::detail::HasTag(image, size, kMacBinaryHeaderSize, "MThd")) {
         std::memmove(image, image + kMacBinaryHeaderSize,
                      static_cast<std::size_t>(size - kMacBinaryHeaderSize));
         size -= kMacBinaryHeaderSize;

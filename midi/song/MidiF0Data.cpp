@@ -22,7 +22,7 @@ std::atomic<bool> time_sign{false};
 MidiF0Data::MidiF0Data() : MidiF0Data(kFormQ2) {}
 
 MidiF0Data::MidiF0Data(int form) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     track = std::make_unique<MidiTrackData>(form);
     this->form = form;
 }
@@ -32,22 +32,22 @@ MidiF0Data::MidiF0Data(int form, long division) : MidiF0Data(form) {
 }
 
 MidiF0Data::MidiF0Data(const char* name) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     LoadByName(name, true);
 }
 
 MidiF0Data::MidiF0Data(const unsigned char* bytes, long size) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     LoadImage(bytes, size, true, false);
 }
 
 MidiF0Data::MidiF0Data(const unsigned char* bytes, long size, NoFallback) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     LoadImage(bytes, size, true, false);
 }
 
 MidiF0Data::MidiF0Data(MidiF0Data* other) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     if (other == nullptr) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
@@ -72,7 +72,7 @@ MidiF0Data::MidiF0Data(MidiF0Data* other) {
 }
 
 MidiF0Data::MidiF0Data(MidiF0Data* other, int from, int to) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     if (other == nullptr || other->track == nullptr) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
@@ -86,7 +86,7 @@ MidiF0Data::MidiF0Data(MidiF0Data* other, int from, int to) {
 }
 
 MidiF0Data::MidiF0Data(MidiTrackData* source, int division) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     this->division = division;
     form = kFormQ2;
     if (source == nullptr) {
@@ -157,7 +157,7 @@ int MidiF0Data::GetHeaderInfo() {
 int MidiF0Data::GetHeaderInfo(bool report) {
     if (size <= 0) return 0;
     long length = size;
-    const bool found = smf_image::LocateHeader(buffer, &length);
+    const bool found = retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
     // The header's fields must lie inside the file, too.
     if (!found || size < kSmfHeaderSize) {
@@ -172,8 +172,8 @@ int MidiF0Data::GetHeaderInfo(bool report) {
         if (report) ErrorMsg(kErrF0TrackCount);
         return 0;
     }
-    division = smf_image::DivisionFromHeader(buffer[12], buffer[13]);
-    position = static_cast<int>(smf_image::FirstChunkOffset(buffer, size, 0));
+    division = retrograde::detail::DivisionFromHeader(buffer[12], buffer[13]);
+    position = static_cast<int>(retrograde::detail::FirstChunkOffset(buffer, size, 0));
     return 1;
 }
 
@@ -196,7 +196,7 @@ void MidiF0Data::SetQ1(bool pairNotes) {
         return;
     }
     chunk_read_ = false;
-    position = static_cast<int>(smf_image::SkipForeignChunks(buffer, size, position));
+    position = static_cast<int>(retrograde::detail::SkipForeignChunks(buffer, size, position));
     if (position > size - 8) {
         // The header promised a track that is not there.
         track = std::make_unique<MidiTrackData>(kFormQ1);
@@ -207,7 +207,7 @@ void MidiF0Data::SetQ1(bool pairNotes) {
                           : std::make_unique<MidiTrackData>(size, position, buffer);
         if (track->form == kFormQ1) {
             position += track->size;
-            smf_image::RepairEndOfTrack(track.get());
+            retrograde::detail::RepairEndOfTrack(track.get());
             chunk_read_ = true;
         } else {
             // The reader refused the chunk and has said why.

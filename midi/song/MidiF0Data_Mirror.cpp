@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr int kNotes = 128;
-constexpr int kHoldPedal = 64;
 constexpr int kAhead = 8;
 
 // Asks early for the record a walk will read kAhead places on: the records of
@@ -32,8 +29,8 @@ bool IsSoundingNoteOn(const MidiEvent* e) {
 
 // Index of a (channel, note) pair, or -1 for values no MIDI message can carry.
 int NoteKey(const MidiEvent* e) {
-    if (e->channel < 0 || e->channel >= kChannels || e->note < 0 || e->note >= kNotes) return -1;
-    return e->channel * kNotes + e->note;
+    if (e->channel < 0 || e->channel >= kMidiChannels || e->note < 0 || e->note >= kMidiNotes) return -1;
+    return e->channel * kMidiNotes + e->note;
 }
 
 // First-in first-out queues of event indexes, one per (channel, note), kept as
@@ -61,8 +58,8 @@ public:
     }
 
 private:
-    std::array<int, kChannels * kNotes> head_;
-    std::array<int, kChannels * kNotes> tail_;
+    std::array<int, kMidiChannels * kMidiNotes> head_;
+    std::array<int, kMidiChannels * kMidiNotes> tail_;
     std::vector<int> next_;
 };
 
@@ -72,7 +69,7 @@ void ReplaceEvents(MidiTrackData& track, const std::vector<MidiEvent*>& list) {
     track.event_count = static_cast<int>(list.size());
 }
 
-using ProgramPlaces = std::array<std::vector<int>, kChannels>;
+using ProgramPlaces = std::array<std::vector<int>, kMidiChannels>;
 
 // Lays out a track whose place k holds record(k) with the delta delta(k)
 // (places 0 .. count-1), with every program change moved back by one
@@ -104,7 +101,7 @@ void LayOutMovingPrograms(MidiTrackData& t, int count, Record record, Delta delt
     };
     std::vector<MidiEvent*> result;
     result.reserve(static_cast<std::size_t>(count));
-    for (int c = kChannels - 1; c >= 0; --c) {
+    for (int c = kMidiChannels - 1; c >= 0; --c) {
         if (programs[c].empty()) continue;
         MidiEvent* first = record(programs[c].front());
         first->delta = 0;
@@ -115,7 +112,7 @@ void LayOutMovingPrograms(MidiTrackData& t, int count, Record record, Delta delt
     for (int k = 0; k < count; ++k) {
         if (k + kAhead < count) Prefetch(record(k + kAhead));
         MidiEvent* e = record(k);
-        if (any && e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels &&
+        if (any && e->status == kEvProgram && e->channel >= 0 && e->channel < kMidiChannels &&
             is_program_place(k, e->channel)) {
             const int from = source[k];
             if (from < 0) {
@@ -144,7 +141,7 @@ void MidiF0Data::HorizontalReverse() {
     MidiTrackData& t = *track;
     const int count = t.event_count;
     if (count == 0 || !t.event_table[count - 1]->IsEndOfTrack()) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     MidiEvent** ev = t.event_table.get();
@@ -166,7 +163,7 @@ void MidiF0Data::HorizontalReverse() {
         MidiEvent* e = ev[i];
         deltas[i] = e->delta;
         if (e->status == kEvProgram) {
-            if (e->channel >= 0 && e->channel < kChannels) programs[e->channel].push_back(i);
+            if (e->channel >= 0 && e->channel < kMidiChannels) programs[e->channel].push_back(i);
             continue;
         }
         const int key = NoteKey(e);
@@ -217,7 +214,7 @@ void MidiF0Data::HorizontalReverseSub() {
     for (int k = 0; k < count; ++k) {
         const MidiEvent* e = ev[k];
         deltas[k] = e->delta;
-        if (k + 1 < count && e->status == kEvProgram && e->channel >= 0 && e->channel < kChannels) {
+        if (k + 1 < count && e->status == kEvProgram && e->channel >= 0 && e->channel < kMidiChannels) {
             programs[e->channel].push_back(k);
             any = true;
         }
@@ -232,11 +229,11 @@ void MidiF0Data::HorizontalReverseSub() {
 void MidiF0Data::VerticalReverse() {
     if (!track) return;
     MidiTrackData& t = *track;
-    std::array<int, kChannels> low;
-    std::array<int, kChannels> high;
-    low.fill(127);
+    std::array<int, kMidiChannels> low;
+    std::array<int, kMidiChannels> high;
+    low.fill(kMidiMaxDataByte);
     high.fill(0);
-    std::array<bool, kChannels> used{};
+    std::array<bool, kMidiChannels> used{};
     // Which channels are drums depends only on the exclusive messages: a
     // track of copies of them answers IsDrumChanel without walking the whole
     // song once per channel.
@@ -249,7 +246,7 @@ void MidiF0Data::VerticalReverse() {
             continue;
         }
         if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
-            e->channel >= kChannels) {
+            e->channel >= kMidiChannels) {
             continue;
         }
         used[e->channel] = true;
@@ -258,10 +255,10 @@ void MidiF0Data::VerticalReverse() {
     }
     // The pivot is the bottom of the octave at or below the middle of the
     // channel's range, so the mirrored part stays in a similar register.
-    std::array<int, kChannels> pivot{};
-    std::array<bool, kChannels> mirror{};
+    std::array<int, kMidiChannels> pivot{};
+    std::array<bool, kMidiChannels> mirror{};
     bool any = false;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         mirror[c] = used[c] && !exclusives.IsDrumChanel(c);
         pivot[c] = (low[c] + high[c]) / 2 / 12 * 12;
         any = any || mirror[c];
@@ -271,10 +268,10 @@ void MidiF0Data::VerticalReverse() {
         if (k + kAhead < t.event_count) Prefetch(t.event_table[k + kAhead]);
         MidiEvent* e = t.event_table[k];
         if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
-            e->channel >= kChannels || !mirror[e->channel]) {
+            e->channel >= kMidiChannels || !mirror[e->channel]) {
             continue;
         }
-        e->note = std::clamp(2 * pivot[e->channel] - e->note, 0, 127);
+        e->note = std::clamp(2 * pivot[e->channel] - e->note, 0, kMidiMaxDataByte);
     }
 }
 
@@ -299,24 +296,24 @@ void MidiF0Data::HoldPedalToNote() {
     };
 
     std::vector<MidiEvent*> list;
-    for (int c = 0; c < kChannels; ++c) {
-        std::array<bool, kNotes> held{};
+    for (int c = 0; c < kMidiChannels; ++c) {
+        std::array<bool, kMidiNotes> held{};
         bool pedal = false;
         added = 0;
         list.clear();
-        list.reserve(static_cast<std::size_t>(t.event_count) + kNotes);
+        list.reserve(static_cast<std::size_t>(t.event_count) + kMidiNotes);
         for (int k = 0; k < t.event_count; ++k) {
             MidiEvent* e = t.event_table[k];
             list.push_back(e);
             if (e->channel != c) continue;
-            if (e->status == kEvControl && e->number == kHoldPedal) {
+            if (e->status == kEvControl && e->number == kCcHoldPedal) {
                 e->status = kEvNone;
                 pedal = e->value != 0;
                 if (pedal) continue;
                 // Pedal up: every held note ends here. Each note off goes
                 // directly behind the pedal event, so they come out in
                 // descending note order.
-                for (int n = kNotes - 1; n >= 0; --n) {
+                for (int n = kMidiNotes - 1; n >= 0; --n) {
                     if (!held[n] || !room()) continue;
                     auto off = std::make_unique<MidiEvent>();
                     off->SetNoteOffEvent(c, n);
@@ -325,7 +322,7 @@ void MidiF0Data::HoldPedalToNote() {
                     list.push_back(off.release());
                     held[n] = false;
                 }
-            } else if (pedal && IsSoundingNoteOn(e) && e->note >= 0 && e->note < kNotes &&
+            } else if (pedal && IsSoundingNoteOn(e) && e->note >= 0 && e->note < kMidiNotes &&
                        held[e->note]) {
                 // A held note struck again: end it and strike it anew at once.
                 if (!room()) continue;
@@ -333,14 +330,14 @@ void MidiF0Data::HoldPedalToNote() {
                 again->delta = 0;
                 e->status = kEvNoteOff;
                 list.push_back(again.release());
-            } else if (pedal && e->status == kEvNoteOff && e->note >= 0 && e->note < kNotes) {
+            } else if (pedal && e->status == kEvNoteOff && e->note >= 0 && e->note < kMidiNotes) {
                 e->status = kEvNone;
                 held[e->note] = true;
             }
         }
         // Notes still held when the song ends are ended behind its end of
         // track; Q1toQ2 folds them into the notes' lengths.
-        for (int n = 0; n < kNotes; ++n) {
+        for (int n = 0; n < kMidiNotes; ++n) {
             if (!held[n] || !room()) continue;
             auto off = std::make_unique<MidiEvent>();
             off->SetNoteOffEvent(c, n);
@@ -407,7 +404,7 @@ int MidiF0Data::GetPostionOfFirstNote() {
 }
 
 void MidiF0Data::GetNoteRange(int channel, int* low, int* high) {
-    *low = 127;
+    *low = kMidiMaxDataByte;
     *high = 0;
     if (form != kFormQ2 || !track) {
         ErrorMsg(kErrF0Internal);

@@ -21,7 +21,7 @@ std::atomic<bool> drum_combine{false};
 std::atomic<bool> track_combine{false};
 
 bool IsFormatZeroImage(const unsigned char* image, long size) {
-    return smf_image::HasTag(image, size, 0, "MThd") && size >= kSmfHeaderSize && image[8] == 0 &&
+    return retrograde::detail::HasTag(image, size, 0, "MThd") && size >= kSmfHeaderSize && image[8] == 0 &&
            image[9] == 0;
 }
 
@@ -33,7 +33,7 @@ std::unique_ptr<MidiF1TrackData> CopyTrack(MidiTrackData* source) {
 }  // namespace
 
 MidiF1Data::MidiF1Data() {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     MidiData::LoadFile();
     // The panel's choice has no other reading to fall back to.
     if (GetHeaderInfo()) {
@@ -43,14 +43,14 @@ MidiF1Data::MidiF1Data() {
 }
 
 MidiF1Data::MidiF1Data(const char* name) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     // A file that cannot be read has been reported by the platform already.
     if (name == nullptr || !MidiData::LoadFile(name) || size <= 0) return;
     ReadBuffer(true);
 }
 
 MidiF1Data::MidiF1Data(const unsigned char* bytes, long length) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     LoadImage(bytes, length);
     if (form == kFormRaw && GetHeaderInfo()) {
         SetQ1();
@@ -61,18 +61,18 @@ MidiF1Data::MidiF1Data(const unsigned char* bytes, long length) {
 MidiF1Data::MidiF1Data(long length, const unsigned char* bytes) : MidiF1Data(bytes, length) {}
 
 MidiF1Data::MidiF1Data(const unsigned char* bytes, long length, NoFallback) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     LoadImage(bytes, length);
     if (form == kFormRaw) ReadBuffer(false);
 }
 
 MidiF1Data::MidiF1Data(MidiF0Data* song) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     FromMidiF0Data(song);
 }
 
 MidiF1Data::MidiF1Data(MidiF1Data* other) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     if (other == nullptr) return;
     division = other->division;
     form = other->form;
@@ -81,11 +81,11 @@ MidiF1Data::MidiF1Data(MidiF1Data* other) {
 }
 
 MidiF1Data::MidiF1Data(MidiF1Data* other, int from, int to) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     if (other == nullptr) return;
     division = other->division;
     if (other->form != kFormQ1) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     for (int i = 0; i < other->track_count; ++i) {
@@ -95,7 +95,7 @@ MidiF1Data::MidiF1Data(MidiF1Data* other, int from, int to) {
 }
 
 MidiF1Data::MidiF1Data(MidiTrackData** sources, int count, int division) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     this->division = division;
     form = kFormQ2;
     if (sources == nullptr) return;
@@ -106,7 +106,7 @@ MidiF1Data::MidiF1Data(MidiTrackData** sources, int count, int division) {
 }
 
 MidiF1Data::MidiF1Data(int division) {
-    ErrorMsgOnce(0);
+    ErrorMsgOnce(kErrClearOnce);
     this->division = division;
     form = kFormQ2;
 }
@@ -133,7 +133,7 @@ void MidiF1Data::ReadBuffer(bool allowFallback) {
     form = kFormRaw;
     position = 0;
     long length = size;
-    smf_image::LocateHeader(buffer, &length);
+    retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
     if (allowFallback && IsFormatZeroImage(buffer, size)) {
         // A format-0 file: read it as one (with that reading's messages, as
@@ -196,7 +196,7 @@ int MidiF1Data::InsertTrack(MidiF1TrackData* track, int index) {
 int MidiF1Data::GetHeaderInfo() {
     if (size <= 0) return 0;
     long length = size;
-    const bool found = smf_image::LocateHeader(buffer, &length);
+    const bool found = retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
     // The header's fields must lie inside the file, too.
     if (!found || size < kSmfHeaderSize) {
@@ -217,8 +217,8 @@ int MidiF1Data::GetHeaderInfo() {
         return 0;
     }
     header_tracks_ = count;
-    division = smf_image::DivisionFromHeader(buffer[12], buffer[13]);
-    position = static_cast<int>(smf_image::FirstChunkOffset(buffer, size, 0));
+    division = retrograde::detail::DivisionFromHeader(buffer[12], buffer[13]);
+    position = static_cast<int>(retrograde::detail::FirstChunkOffset(buffer, size, 0));
     return 1;
 }
 
@@ -244,7 +244,7 @@ void MidiF1Data::SetQ1(bool pairNotes) {
     }
     ClearData();
     for (int read = 0; read < header_tracks_; ++read) {
-        position = static_cast<int>(smf_image::SkipForeignChunks(buffer, size, position));
+        position = static_cast<int>(retrograde::detail::SkipForeignChunks(buffer, size, position));
         if (position > size - 8) {
             // The header announced more tracks than the file holds.
             ErrorMsg(kErrF1Track);
@@ -257,7 +257,7 @@ void MidiF1Data::SetQ1(bool pairNotes) {
         // follows is no track either.
         if (track->form != kFormQ1) break;
         position += track->size;
-        smf_image::RepairEndOfTrack(track.get());
+        retrograde::detail::RepairEndOfTrack(track.get());
         if (!AddTrack(track.release())) break;
     }
     form = kFormQ1;

@@ -51,7 +51,7 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
 
         const long fileSize = GneGetFileSize(path);
         if (fileSize >= kMusicDataBufferSize) {
-            ErrorMsg(0);
+            ErrorMsg(kErrGeneral);
             return;
         }
         if (fileSize <= 0) {

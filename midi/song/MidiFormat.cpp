@@ -9,13 +9,13 @@
 
 int MidiChangeFormat(unsigned char* image, long* size, int format) try {
     if (format != 0 && format != 1) {
-        GneErrorMsg(0);
+        GneErrorMsg(kGneErrNoMemory);
         return 0;
     }
     if (image == nullptr || size == nullptr || *size <= 0) return 0;
     // A wrapper (RMID, MacBinary) goes first, so that *size always tells
     // where the rewritten image ends.
-    smf_image::LocateHeader(image, size);
+    retrograde::detail::LocateHeader(image, size);
     if (MidiGetFormat(image, *size) == format) return 1;
 
     // The intermediate songs are discarded, so their records are moved from

@@ -21,8 +21,6 @@ using retrograde::detail::PrefetchAheadForWriting;
 
 namespace {
 
-constexpr int kChannels = 16;
-constexpr int kNotes = 128;
 constexpr int kNoteOffVelocity = 64;  // what a note off made from a Note carries
 
 int ClampToInt(std::int64_t value) {
@@ -64,14 +62,14 @@ private:
         int tail;
     };
     Ends& QueueOf(int channel, int note) {
-        if (channel >= 0 && channel < kChannels && note >= 0 && note < kNotes) {
-            return heads_[static_cast<std::size_t>(channel * kNotes + note)];
+        if (channel >= 0 && channel < kMidiChannels && note >= 0 && note < kMidiNotes) {
+            return heads_[static_cast<std::size_t>(channel * kMidiNotes + note)];
         }
         return others_.try_emplace({channel, note}, Ends{-1, -1}).first->second;
     }
 
     std::vector<int> next_;
-    std::array<Ends, kChannels * kNotes> heads_;
+    std::array<Ends, kMidiChannels * kMidiNotes> heads_;
     std::map<std::pair<int, int>, Ends> others_;
 };
 

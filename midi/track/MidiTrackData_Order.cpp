@@ -149,13 +149,13 @@ void MidiTrackData::SwapEvent(int i, int j) {
         return;
     }
     // Meant for events of one tick; exchanging timed events moves them in time.
-    if (event_table[i]->delta != 0 || event_table[j]->delta != 0) ErrorMsg(0);
+    if (event_table[i]->delta != 0 || event_table[j]->delta != 0) ErrorMsg(kErrGeneral);
     std::swap(event_table[i], event_table[j]);
 }
 
 void MidiTrackData::SwapEventExceptDeltaBetween(int from, int to) {
     if (from < to) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return;
     }
     if (from == to) return;

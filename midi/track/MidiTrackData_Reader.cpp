@@ -16,7 +16,6 @@ using retrograde::detail::ByteReader;
 
 namespace {
 
-constexpr int kChunkHeaderSize = 8;  // "MTrk" and the 4-byte length
 constexpr int kLongEvent = 255;      // longer events need an enlarged data area
 
 bool IsChannelStatus(int status) {
@@ -194,7 +193,7 @@ public:
             // A data byte with bit 7 set cannot belong to the message; the
             // message is dropped rather than kept with values no file, no table
             // of 128 notes and no output can take.
-            track_.ErrorMsg(0);
+            track_.ErrorMsg(kErrGeneral);
             MakeNone(event);
             return {bytes, false};
         }
@@ -254,7 +253,7 @@ public:
 
     // F7, a length and that many bytes. The length is read as a variable-length
     // quantity, as the file format defines it: for lengths below 128 that is the
-    // single byte, and a longer escape no longer throws the chunk out of step.
+    // single byte, and a longer escape keeps the chunk in step.
     Decoded SysExEscape(MidiEvent& event, int at) {
         ByteReader in = View(at + 1);
         std::uint32_t declared = 0;
@@ -310,7 +309,7 @@ public:
     // as read.
     static bool Pairs(const MidiEvent& event) {
         return (event.status == kEvNoteOn || event.status == kEvNoteOff) && event.channel >= 0 &&
-               event.channel < kPairChannels && event.note >= 0 && event.note < kPairNotes;
+               event.channel < kMidiChannels && event.note >= 0 && event.note < kMidiNotes;
     }
 
     // A note on (velocity > 0; the reader makes note ons of velocity 0 note
@@ -348,14 +347,12 @@ public:
     bool last_dropped = false;  // the last event read was a note off, not kept
 
 private:
-    static constexpr int kPairChannels = 16;
-    static constexpr int kPairNotes = 128;
     static std::size_t Key(const MidiEvent& event) {
-        return static_cast<std::size_t>(event.channel * kPairNotes + event.note);
+        return static_cast<std::size_t>(event.channel * kMidiNotes + event.note);
     }
 
-    std::array<int, kPairChannels * kPairNotes> head_;
-    std::array<int, kPairChannels * kPairNotes> tail_;
+    std::array<int, kMidiChannels * kMidiNotes> head_;
+    std::array<int, kMidiChannels * kMidiNotes> tail_;
     std::vector<int> next_;         // by index of the table: the next note on of the queue
     std::vector<long long> start_;  // by index of the table: the tick of the note on
 };
@@ -556,7 +553,7 @@ namespace {
 // constructors); form Q1 when read, else the form stays none.
 void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* image,
                NotePairing* pairing) {
-    track.ErrorMsgOnce(0);
+    track.ErrorMsgOnce(kErrClearOnce);
     track.ex_event = 0;
     track.event_id = 0;
     if (image == nullptr || offset < 0 || total < offset || track.buffer == nullptr) {
@@ -569,13 +566,13 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
         track.ErrorMsg(kErrTrackNotMidi);
         return;
     }
-    if (available < kChunkHeaderSize) {
+    if (available < kSmfChunkHeaderSize) {
         track.ErrorMsg(kErrTrackInternal);
         return;
     }
     const long long declared =
         (static_cast<long long>(chunk[4]) << 24) | (chunk[5] << 16) | (chunk[6] << 8) | chunk[7];
-    long long length = declared + kChunkHeaderSize;
+    long long length = declared + kSmfChunkHeaderSize;
     ReadState state;
     state.pairing = pairing;
     if (length > available) {
@@ -593,7 +590,7 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
     std::memcpy(track.buffer, chunk, static_cast<std::size_t>(length));
     track.size = static_cast<int>(length);
     track.form = kFormRaw;
-    track.position = kChunkHeaderSize;
+    track.position = kSmfChunkHeaderSize;
     while (track.position < track.size) {
         if (!ReadEvent(track, state)) break;
     }
@@ -677,7 +674,7 @@ int MidiTrackData::SetTimeSignValue(int numerator, int denominatorPower) {
     // The code keeps the denominator in its low byte, so powers above 7
     // (denominators above 128) cannot be expressed and count as invalid.
     if (numerator <= 0 || numerator > 255 || denominatorPower <= 0 || denominatorPower > 7) {
-        ErrorMsg(0);
+        ErrorMsg(kErrGeneral);
         return 0x404;
     }
     return numerator * 256 + (1 << denominatorPower);

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-inline constexpr int kStartTempo = 500000;  // 120 bpm, the SMF default, until a tempo event
+#include "midi/event/MusicEvent.h"  // kDefaultTempo
+
 inline constexpr int kSlowestBpm = 10;
 inline constexpr int kSlowestTempo = 6000000;    // 10 bpm in microseconds per quarter note
 inline constexpr int kTinyTempoTempo = 1000000;  // 60 bpm, for tempos below 1000 microseconds
@@ -39,5 +40,5 @@ private:
     std::int64_t ticks_per_unit_;  // division x rate: the denominator of every step
     std::int64_t due_ = 0;         // microseconds
     std::int64_t remainder_ = 0;   // of due_, in 1/ticks_per_unit_ microseconds
-    int tempo_ = kStartTempo;
+    int tempo_ = kDefaultTempo;  // until a tempo event
 };

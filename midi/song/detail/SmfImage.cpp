@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kRiffHeaderSize = 12;   // "RIFF", length, form type
+constexpr int kRiffHeaderSize = 12;  // "RIFF", length, form type
 // Ticks per quarter note given to a file whose division is 0: the times of
 // such a file mean nothing, and this keeps every later division arithmetic
 // well defined.
@@ -20,7 +20,7 @@ bool IsTagByte(unsigned char c) {
 
 }  // namespace
 
-namespace smf_image {
+namespace retrograde::detail {
 
 bool HasTag(const unsigned char* image, long size, long offset, const char* tag) {
     return image != nullptr && offset >= 0 && size >= 4 && offset <= size - 4 &&
@@ -111,4 +111,4 @@ void RepairEndOfTrack(MidiTrackData* track) {
     track->DeleteDuplicateEndOfTrack();
 }
 
-}  // namespace smf_image
+}  // namespace retrograde::detail

@@ -6,7 +6,7 @@
 
 class MidiTrackData;
 
-namespace smf_image {
+namespace retrograde::detail {
 
 // True when the 4 bytes at offset lie inside the image and spell tag.
 bool HasTag(const unsigned char* image, long size, long offset, const char* tag);
@@ -39,4 +39,4 @@ long SkipForeignChunks(const unsigned char* image, long size, long offset);
 // at the end, so the track can be converted and written.
 void RepairEndOfTrack(MidiTrackData* track);
 
-}  // namespace smf_image
+}  // namespace retrograde::detail
