@@ -16,6 +16,14 @@
 #include "playback/detail/MidiSystem.h"
 #include "playback/detail/SynthDevice.h"
 
+using retrograde::detail::MidiSystemKind;
+using retrograde::detail::NewMidiIn;
+using retrograde::detail::NewMidiOut;
+using retrograde::detail::PlayMessageOnSynth;
+using retrograde::detail::ProbeMidiSystem;
+using retrograde::detail::ReportNoMidiSystem;
+using retrograde::detail::SynthDevice;
+
 SynthDevice* MidiControler::m_graph = nullptr;
 fluid_synth_t* MidiControler::m_music = nullptr;
 RtMidiIn* MidiControler::m_midi_mapper = nullptr;

@@ -10,7 +10,9 @@
 class MidiBackend;
 class RtMidiIn;
 class RtMidiOut;
+namespace retrograde::detail {
 class SynthDevice;
+}  // namespace retrograde::detail
 typedef struct _fluid_synth_t fluid_synth_t;
 
 // Error codes of MidiControler (top byte 0x07).
@@ -25,7 +27,7 @@ inline constexpr int kMidiMapperIndex = -1;
 
 class MidiControler {
 public:
-    static SynthDevice* m_graph;     // the synthesizer with its audio output
+    static retrograde::detail::SynthDevice* m_graph;  // the synthesizer with its audio output
     static fluid_synth_t* m_music;   // the synthesizer that MyReadProc plays
     static RtMidiIn* m_midi_mapper;  // the virtual destination "QZ"; null without a MIDI system
     static int m_endpoint;           // -1 "QZ", k destination k, kNoEndpoint when none opened
@@ -36,7 +38,7 @@ public:
     // Sets up the synthesizer, the client "client" with its virtual
     // destination "QZ" and, for index k >= 0, the port "outputport"
     // connected to destination k. A destination that cannot be opened is
-    // reported (0x07000001) and leaves the output closed (IsOpen false).
+    // reported (kErrMidiOpen) and leaves the output closed (IsOpen false).
     explicit MidiControler(int index);
     ~MidiControler();
     MidiControler(const MidiControler&) = delete;

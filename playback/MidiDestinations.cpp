@@ -10,6 +10,11 @@
 
 #include "playback/detail/MidiSystem.h"
 
+using retrograde::detail::ListDestinations;
+using retrograde::detail::MidiSystemKind;
+using retrograde::detail::ProbeMidiSystem;
+using retrograde::detail::ReportNoMidiSystem;
+
 namespace {
 
 constexpr auto kSnapshotLife = std::chrono::milliseconds(250);

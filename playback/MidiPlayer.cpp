@@ -13,6 +13,10 @@
 #include "playback/StopCallback.h"
 #include "playback/detail/TempoClock.h"
 
+using retrograde::detail::ChooseTempo;
+using retrograde::detail::TempoChoice;
+using retrograde::detail::TempoClock;
+
 MidiControler* MidiPlayer::MidiCtrl = nullptr;
 PlayTimer* MidiPlayer::m_timer = nullptr;
 MidiPlayer* MidiPlayer::Self = nullptr;

@@ -18,6 +18,9 @@
 #include "playback/detail/SynthDevice.h"
 #include "playback/detail/WavWriter.h"
 
+using retrograde::detail::SynthDevice;
+using retrograde::detail::WavWriter;
+
 namespace {
 
 constexpr int kBlockFrames = 4096;

@@ -15,6 +15,8 @@
 #include "General/GeneralMac.h"
 #include "playback/detail/SynthDevice.h"
 
+namespace retrograde::detail {
+
 namespace {
 
 constexpr const char* kClientName = "client";
@@ -101,3 +103,5 @@ void ReportNoMidiSystem() {
         "No MIDI system was found (no ALSA sequencer, no running JACK server): the device "
         "list holds only MIDI_MAPPER and the built-in synthesizer is played directly.");
 }
+
+}  // namespace retrograde::detail

@@ -9,6 +9,8 @@
 class RtMidiIn;
 class RtMidiOut;
 
+namespace retrograde::detail {
+
 enum class MidiSystemKind { None, Alsa, Jack };
 
 // Which MIDI system answers now. Probing prints nothing.
@@ -24,3 +26,5 @@ std::vector<std::string> ListDestinations(MidiSystemKind api);
 
 // Tells the user, once per process, that no MIDI system was found.
 void ReportNoMidiSystem();
+
+}  // namespace retrograde::detail

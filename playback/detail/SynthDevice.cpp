@@ -16,6 +16,8 @@
 #include "General/GeneralMac.h"
 #include "playback/detail/MidiSystem.h"
 
+namespace retrograde::detail {
+
 namespace {
 
 constexpr std::string_view kSoundFontPackagePath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
@@ -180,3 +182,5 @@ void PlayMessageOnSynth(fluid_synth_t* synth, const unsigned char* bytes, int co
             break;
     }
 }
+
+}  // namespace retrograde::detail

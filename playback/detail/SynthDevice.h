@@ -9,6 +9,8 @@ typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
+namespace retrograde::detail {
+
 // The SoundFont used when none is given: $RETROGRADE_SOUNDFONT, else the
 // General MIDI SoundFont of the timgm6mb-soundfont package.
 std::string DefaultSoundFontPath();
@@ -56,3 +58,5 @@ void PlayMessageOnSynth(fluid_synth_t* synth, const unsigned char* bytes, int co
 void QuietPlatformLibraries();
 // The last error FluidSynth reported, for a message; empty when none.
 std::string LastSynthError();
+
+}  // namespace retrograde::detail

@@ -3,6 +3,8 @@
 
 #include "General/GeneralMac.h"
 
+namespace retrograde::detail {
+
 TempoChoice ChooseTempo(int micros_per_quarter) {
     TempoChoice choice;
     if (micros_per_quarter / 1000 <= 0) {
@@ -36,3 +38,5 @@ void TempoClock::Advance(int delta) {
     due_ += step / ticks_per_unit_;
     remainder_ = step % ticks_per_unit_;
 }
+
+}  // namespace retrograde::detail

@@ -7,6 +7,8 @@
 
 #include "midi/event/MusicEvent.h"  // kDefaultTempo
 
+namespace retrograde::detail {
+
 inline constexpr int kSlowestBpm = 10;
 inline constexpr int kSlowestTempo = 6000000;    // 10 bpm in microseconds per quarter note
 inline constexpr int kTinyTempoTempo = 1000000;  // 60 bpm, for tempos below 1000 microseconds
@@ -42,3 +44,5 @@ private:
     std::int64_t remainder_ = 0;   // of due_, in 1/ticks_per_unit_ microseconds
     int tempo_ = kDefaultTempo;  // until a tempo event
 };
+
+}  // namespace retrograde::detail

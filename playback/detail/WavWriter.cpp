@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace retrograde::detail {
+
 namespace {
 
 constexpr std::uint32_t kHeaderBytes = 44;
@@ -94,3 +96,5 @@ bool WavWriter::Finish() {
     }
     return true;
 }
+
+}  // namespace retrograde::detail

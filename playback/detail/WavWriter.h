@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace retrograde::detail {
+
 class WavWriter {
 public:
     WavWriter(std::string path, int sample_rate, int channels);
@@ -31,3 +33,5 @@ private:
     std::uint64_t data_bytes_ = 0;
     bool failed_ = false;
 };
+
+}  // namespace retrograde::detail

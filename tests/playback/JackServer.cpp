@@ -14,6 +14,9 @@
 #include "playback/MidiDestinations.h"
 #include "playback/detail/MidiSystem.h"
 
+using retrograde::detail::MidiSystemKind;
+using retrograde::detail::ProbeMidiSystem;
+
 using namespace std::chrono_literals;
 
 bool JackServer::Installed() {
