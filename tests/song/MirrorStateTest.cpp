@@ -3,6 +3,7 @@
 // before the mirrored time; fades turn round, the tempo map is mirrored.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <tuple>
@@ -17,20 +18,10 @@ namespace {
 // A state value: (channel or -1, kind, number). Kinds: controller, program,
 // bend, pressure, tempo, time and key signature, RPN and NRPN parameter
 // coarse and fine (number = parameter), data entry goes to NRPN.
-enum Kind {
-    kCc,
-    kProgram,
-    kBend,
-    kPressure,
-    kTempoKind,
-    kMeter,
-    kKey,
-    kRpn,
-    kRpnFine,
-    kNrpn,
-    kNrpnFine,
-    kNrpnOn
-};
+// clang-format off
+enum Kind { kCc, kProgram, kBend, kPressure, kTempoKind, kMeter, kKey, kRpn, kRpnFine, kNrpn,
+            kNrpnFine, kNrpnOn };
+// clang-format on
 using Key = std::tuple<int, int, int>;
 using State = std::map<Key, int>;
 
@@ -136,64 +127,52 @@ double Seconds(const std::vector<Placed>& walk, long until, int division) {
     return seconds + double(until - at) * tempo / division / 1e6;
 }
 
-std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& random) {
-    std::uniform_int_distribution<int> pick(0, 15);
-    std::uniform_int_distribution<int> value(0, 127);
+MidiEvent* Pressure(int channel, int value) {
+    MidiEvent* e = Event(0, kEvChannelPressure, channel);
+    e->value = value;
+    return e;
+}
+
+// Random songs of every kind of state event (RPN and NRPN choices and data
+// entries, the hold pedal, a momentary reset) among notes on three channels.
+std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& r) {
+    using Make = std::function<At(long, int)>;
+    const std::vector<Make> makers = {
+        [&](long t, int) { return TempoAt(t, 200000 + int(r() % 128) * 5000); },
+        [&](long t, int) { return TimeSignAt(t, 2 + int(r() % 4), 2); },
+        [&](long t, int) {
+            return At{t, KeySign(0, int(r() % 4))};
+        },
+        [&](long t, int c) { return ProgramAt(t, c, int(r() % 128)); },
+        [&](long t, int c) {
+            return At{t, Bend(0, c, int(r() % 16384))};
+        },
+        [&](long t, int c) {
+            return At{t, Pressure(c, int(r() % 128))};
+        },
+        [&](long t, int c) { return ControlAt(t, c, 64, r() % 2 ? 127 : 0); },
+        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 101 : 99, 0); },
+        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
+        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
+        [&](long t, int c) { return ControlAt(t, c, 121, 0); },
+        [&](long t, int c) { return ControlAt(t, c, 7 + int(r() % 5), int(r() % 128)); }};
     std::vector<At> events;
     long tick = 0;
-    for (int i = 0, n = 5 + int(random() % 60); i < n; ++i) {
-        tick += (random() % 3) * 40;
-        const int c = int(random() % 3);
-        switch (pick(random)) {
-            case 0:
-                events.push_back(TempoAt(tick, 200000 + value(random) * 5000));
-                break;
-            case 1:
-                events.push_back(TimeSignAt(tick, 2 + int(random() % 4), 2));
-                break;
-            case 2:
-                events.push_back({tick, KeySign(0, int(random() % 4))});
-                break;
-            case 3:
-                events.push_back(ProgramAt(tick, c, value(random)));
-                break;
-            case 4:
-                events.push_back({tick, Bend(0, c, int(random() % 16384))});
-                break;
-            case 5:
-                events.push_back(ControlAt(tick, c, 64, random() % 2 ? 127 : 0));
-                break;
-            case 6:
-                events.push_back(ControlAt(tick, c, random() % 2 ? 101 : 99, 0));
-                break;
-            case 7:
-                events.push_back(ControlAt(tick, c, random() % 2 ? 100 : 98, int(random() % 3)));
-                break;
-            case 8:
-                events.push_back(ControlAt(tick, c, random() % 2 ? 6 : 38, value(random)));
-                break;
-            case 9:
-                events.push_back(ControlAt(tick, c, 121, 0));
-                break;  // momentary
-            case 10: {
-                MidiEvent* e = Event(0, kEvChannelPressure, c);
-                e->value = value(random);
-                events.push_back({tick, e});
-                break;
-            }
-            case 11:
-                events.push_back(ControlAt(tick, c, 7 + int(random() % 5), value(random)));
-                break;
-            default: {
-                const int note = 60 + int(random() % 4);
-                events.push_back(OnAt(tick, c, note, 1 + value(random) % 127));
-                events.push_back(OffAt(tick + 40 * long(random() % 4), c, note));
-            }
+    for (int i = 0, n = 5 + int(r() % 60); i < n; ++i) {
+        tick += long(r() % 3) * 40;
+        const int c = int(r() % 3);
+        const std::size_t kind = r() % (makers.size() + 4);
+        if (kind < makers.size()) {
+            events.push_back(makers[kind](tick, c));
+            continue;
         }
+        const int note = 60 + int(r() % 4);
+        events.push_back(OnAt(tick, c, note, 1 + int(r() % 127)));
+        events.push_back(OffAt(tick + 40 * long(r() % 4), c, note));
     }
     std::stable_sort(events.begin(), events.end(),
                      [](const At& a, const At& b) { return a.tick < b.tick; });
-    events.push_back(EndAt(events.back().tick + long(random() % 50)));
+    events.push_back(EndAt(events.back().tick + long(r() % 50)));
     return MakeSong(kFormQ1, 96, std::move(events));
 }
 
