@@ -84,16 +84,14 @@ TEST(MidiStatus, EdgeCases) {
     // Events without a usable channel or number, null events and songs
     // without a track change nothing and write nowhere.
     MidiStatus ignored;
-    std::vector<std::unique_ptr<MidiEvent>> wrong;
-    wrong.emplace_back(Cc(0, 0, 7, 1));
-    wrong.back()->channel = kNoChannel;
-    wrong.emplace_back(Pc(0, 0, 1));
-    wrong.back()->channel = 16;
-    wrong.emplace_back(Bend(0, 0, 100));
-    wrong.back()->channel = -1;
-    wrong.emplace_back(Cc(0, 0, 7, 1));
-    wrong.back()->number = 200;
-    for (auto& e : wrong) ignored.UpdateStatus(e.get());
+    const std::pair<int, int> wrong[] = {{kNoChannel, 7}, {16, 7}, {-1, 7}, {0, 200}, {0, -1}};
+    for (auto [channel, number] : wrong) {
+        std::unique_ptr<MidiEvent> control(Cc(0, 0, 7, 1)), other(Pc(0, 0, 1));
+        control->channel = other->channel = channel;
+        control->number = number;
+        ignored.UpdateStatus(control.get());
+        if (number == 7) ignored.UpdateStatus(other.get());
+    }
     ignored.UpdateStatus(nullptr);
     EXPECT_TRUE(SameRecord(ignored, MidiStatus()));
     MidiF0Data raw(kFormRaw);

@@ -297,21 +297,6 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
     EXPECT_EQ(sink.Count(kGeneral), 2);
 }
 
-TEST(HorizontalReverse, TempoAndSetupStayWhereTheyBelong) {
-    // 120 bpm (by default) for the first note, 60 bpm from tick 480 on; the
-    // track name and the volume at tick 0 set the song up.
-    auto song = MakeSong(
-        kFormQ1, 480,
-        {MetaAt(0, kMetaTrackName, "x"), ControlAt(0, 0, 7, 90), OnAt(0, 0, 60), OffAt(480, 0, 60),
-         TempoAt(480, 1000000), OnAt(480, 0, 62), OffAt(960, 0, 62), EndAt(960)});
-    song->HorizontalReverse();
-    EXPECT_EQ(Events(*song->GetTrack()),
-              (std::vector<std::string>{
-                  "0 s255 c255 n0 v0 #3", "0 s176 c0 n0 v90 #7", "0 s255 c255 n0 v1000000 #81",
-                  "0 s144 c0 n62 v0 #0", "480 s128 c0 n62 v0 #0", "480 s255 c255 n0 v500000 #81",
-                  "480 s144 c0 n60 v0 #0", "960 s128 c0 n60 v0 #0", "960 s255 c255 n0 v0 #47"}));
-}
-
 TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
     // Program 1 governs the first passage, program 2 the second. Backwards,
     // the second passage comes first and must be preceded by program 2.
