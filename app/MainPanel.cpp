@@ -29,7 +29,7 @@
 #include "app/GuiHooks.h"
 #include "app/PlayButton.h"
 #include "app/PlaybackBridge.h"
-#include "app/SongInfo.h"
+#include "midi/song/SongPipeline.h"
 #include "playback/StopCallback.h"
 
 namespace {
@@ -40,34 +40,25 @@ void Flip(int& flag) {
     flag = flag == 0 ? 1 : 0;
 }
 
-// A copy of the loaded song with the switched-on transforms applied, in Q1:
-// horizontal always before vertical, the loaded song itself never changed.
-std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song) {
-    auto copy = std::make_unique<MidiF0Data>(song);
-    copy->Q2toQ1();
-    if (horizontal == 1) copy->HorizontalReverse();
-    if (vertical == 1) copy->VerticalReverse();
-    return copy;
+// The transforms the switches ask for.
+MirrorChoice SwitchedChoice() {
+    return {horizontal == 1, vertical == 1, carry_state == 1};
 }
 
-// Answers the open panel with one path while it lives.
-class OpenPanelAnswer {
-public:
-    explicit OpenPanelAnswer(std::string path) {
-        GnePanelHooks answer;
-        answer.open_file = [path = std::move(path)](const std::string&, std::string& chosen) {
-            chosen = path;
-            return true;
-        };
-        previous_ = GneSetPanelHooks(std::move(answer));
+// A copy of the loaded song with the switched-on transforms applied, in Q1.
+// When the reversed song kept the song's setup at its start, the message
+// area says so: those events do not move to the end with the rest.
+std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song) {
+    int setup = 0;
+    auto copy = MirroredCopy(song, SwitchedChoice(), &setup);
+    if (setup > 0) {
+        GneWriteInformationMsg(("Reversed: the song's setup (" + std::to_string(setup) +
+                                (setup == 1 ? " event" : " events") +
+                                " at its start) stays at the start.")
+                                   .c_str());
     }
-    ~OpenPanelAnswer() { GneSetPanelHooks(std::move(previous_)); }
-    OpenPanelAnswer(const OpenPanelAnswer&) = delete;
-    OpenPanelAnswer& operator=(const OpenPanelAnswer&) = delete;
-
-private:
-    GnePanelHooks previous_;
-};
+    return copy;
+}
 
 // Runs an action; a failure inside (out of memory) is reported rather than
 // let out into the event loop.
@@ -141,8 +132,16 @@ void MainPanel::BuildLayout() {
     gm_switch_->setToolTip(
         QStringLiteral("General MIDI. Kept for compatibility: it changes neither playing nor "
                        "saving."));
+    carry_state_switch_ = new QCheckBox(QStringLiteral("Keep each passage's sound"));
+    carry_state_switch_->setToolTip(
+        QStringLiteral("Reversed in time, each passage keeps the controllers, pitch bend, "
+                       "program, tempo, meter and key it had: a fade-out becomes a fade-in, "
+                       "the hold pedal stays down where it held."));
+    carry_state_switch_->setEnabled(false);
     auto* mirror_row = new QHBoxLayout(mirror_box);
     mirror_row->addWidget(horizontal_switch_);
+    mirror_row->addSpacing(12);
+    mirror_row->addWidget(carry_state_switch_);
     mirror_row->addSpacing(12);
     mirror_row->addWidget(vertical_switch_);
     mirror_row->addStretch(1);
@@ -205,6 +204,7 @@ void MainPanel::BuildLayout() {
     connect(horizontal_switch_, &QCheckBox::clicked, this, &MainPanel::HorizontalSw);
     connect(vertical_switch_, &QCheckBox::clicked, this, &MainPanel::VerticalSw);
     connect(gm_switch_, &QCheckBox::clicked, this, &MainPanel::GMSw);
+    connect(carry_state_switch_, &QCheckBox::clicked, this, &MainPanel::CarryStateSw);
     connect(load_button_, &QPushButton::clicked, this, &MainPanel::LoadFile);
     connect(PlayBtn, &QPushButton::clicked, this, &MainPanel::PlayFile);
     connect(save_button_, &QPushButton::clicked, this, &MainPanel::SaveFile);
@@ -256,12 +256,23 @@ void MainPanel::HorizontalSw() {
     reloadEndpoint();
     Flip(horizontal);
     horizontal_switch_->setChecked(horizontal == 1);
+    // Keeping each passage's sound is a way of reversing.
+    carry_state_switch_->setEnabled(horizontal == 1);
+    ShowSong();
 }
 
 void MainPanel::VerticalSw() {
     reloadEndpoint();
     Flip(vertical);
     vertical_switch_->setChecked(vertical == 1);
+    ShowSong();
+}
+
+void MainPanel::CarryStateSw() {
+    reloadEndpoint();
+    Flip(carry_state);
+    carry_state_switch_->setChecked(carry_state == 1);
+    ShowSong();
 }
 
 void MainPanel::GMSw() {
@@ -286,16 +297,8 @@ void MainPanel::LoadPath(const QString& path) {
             GneWriteErrorMsg(("ファイル名が長すぎます: " + name.toStdString()).c_str());
             return;
         }
-        std::unique_ptr<MidiFileLoader> loader;
-        if (name.contains('*')) {
-            // The loader takes a name with '*' for a pattern to ask about; hand
-            // the name over through the open panel instead, so it is read as is.
-            const OpenPanelAnswer answer(name.toStdString());
-            loader = std::make_unique<MidiFileLoader>();
-        } else {
-            loader = std::make_unique<MidiFileLoader>(name.constData());
-        }
-        AfterLoad(std::move(loader));
+        // By name, so that a '*' in it is read as part of the name.
+        AfterLoad(LoadSongByName(name.constData()));
     });
 }
 
@@ -397,7 +400,10 @@ void MainPanel::ShowSong() {
     const QFileInfo info(loaded_path_);
     song_name_->setText(info.fileName());
     song_name_->setToolTip(info.absoluteFilePath());
-    QString details = QStringLiteral("Length %1").arg(FormatSeconds(SongSeconds(*song)));
+    // The length of what would play, with the switches as they are.
+    QString details =
+        QStringLiteral("Length %1")
+            .arg(QString::fromStdString(SongTimeText(PlayedSeconds(song, SwitchedChoice()))));
     if (midi_file_loader->file_format >= 0)
         details += QStringLiteral("  ·  format %1").arg(midi_file_loader->file_format);
     if (song->division > 0)

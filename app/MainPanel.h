@@ -1,5 +1,5 @@
 // The window's controller: the device list, the load, play/stop and save
-// buttons, the three switches, the song line and the message area.
+// buttons, the switches, the song line and the message area.
 #pragma once
 
 #include <memory>
@@ -39,6 +39,7 @@ public:
     QCheckBox* HorizontalSwitch() const { return horizontal_switch_; }
     QCheckBox* VerticalSwitch() const { return vertical_switch_; }
     QCheckBox* GMSwitch() const { return gm_switch_; }
+    QCheckBox* CarryStateSwitch() const { return carry_state_switch_; }
     QPushButton* LoadButton() const { return load_button_; }
     QPushButton* SaveButton() const { return save_button_; }
     QLabel* SongName() const { return song_name_; }
@@ -49,6 +50,7 @@ public slots:
     void HorizontalSw();
     void VerticalSw();
     void GMSw();
+    void CarryStateSw();
     void LoadFile();
     void PlayFile();
     void SaveFile();
@@ -72,6 +74,7 @@ private:
     QCheckBox* horizontal_switch_ = nullptr;
     QCheckBox* vertical_switch_ = nullptr;
     QCheckBox* gm_switch_ = nullptr;
+    QCheckBox* carry_state_switch_ = nullptr;
     QPushButton* load_button_ = nullptr;
     QPushButton* save_button_ = nullptr;
     QToolButton* reload_button_ = nullptr;

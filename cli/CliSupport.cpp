@@ -9,41 +9,14 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The loader takes a name with '*' for a pattern of its open panel; for such
-// a name the panel answers with the name itself, so every file can be read.
-class PanelAnswers {
-public:
-    explicit PanelAnswers(const std::string& path) {
-        GnePanelHooks hooks;
-        hooks.open_file = [path](const std::string&, std::string& chosen) {
-            chosen = path;
-            return true;
-        };
-        previous_ = GneSetPanelHooks(std::move(hooks));
-    }
-    ~PanelAnswers() { GneSetPanelHooks(std::move(previous_)); }
-    PanelAnswers(const PanelAnswers&) = delete;
-    PanelAnswers& operator=(const PanelAnswers&) = delete;
-
-private:
-    GnePanelHooks previous_;
-};
-
-}  // namespace
-
 std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) throw CliFailure(path + ": no such file");
     if (path.size() >= static_cast<std::size_t>(kLoaderNameSize)) {
         throw CliFailure(path + ": the file name is too long");
     }
-    std::unique_ptr<MidiFileLoader> loader;
-    {
-        PanelAnswers answers(path);
-        loader = std::make_unique<MidiFileLoader>(path.c_str());
-    }
+    // By name, so that a '*' in it is read as part of the name.
+    std::unique_ptr<MidiFileLoader> loader = LoadSongByName(path.c_str());
     if (!loader->GetMidiF1Data() || loader->GetMidiF1Data()->GetTrackCount() == 0) {
         if (fs::file_size(path, error) >= static_cast<std::uintmax_t>(kMusicDataBufferSize)) {
             throw CliFailure(path + ": too large (a song holds at most 256 KiB)");
@@ -62,15 +35,12 @@ std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path) {
     return loader;
 }
 
-std::vector<unsigned char> MirrorToImage(MidiF0Data* song, bool horizontal, bool vertical) {
-    MidiF0Data copy(song);
-    copy.Q2toQ1();
-    if (horizontal) copy.HorizontalReverse();
-    if (vertical) copy.VerticalReverse();
-    if (copy.Q1toRaw() != 1 || copy.size <= 0) {
+std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& choice) {
+    const auto copy = MirroredCopy(song, choice);
+    if (copy->Q1toRaw() != 1 || copy->size <= 0) {
         throw CliFailure("the song could not be encoded (a Standard MIDI File holds 256 KiB here)");
     }
-    return std::vector<unsigned char>(copy.buffer, copy.buffer + copy.size);
+    return std::vector<unsigned char>(copy->buffer, copy->buffer + copy->size);
 }
 
 void CheckOutput(const std::string& input, const std::string& output, bool force) {

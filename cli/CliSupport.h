@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "midi/song/MidiFileLoader.h"
+#include "midi/song/SongPipeline.h"
 
 // A failure the program reports in one line and answers with exit status 1.
 class CliFailure : public std::runtime_error {
@@ -23,9 +23,9 @@ std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path);
 // program keeps, plays and saves.
 std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path);
 
-// The save action: a copy of song, Q2toQ1, the horizontal and then the
-// vertical transform when asked for, Q1toRaw. Returns the format-0 file.
-std::vector<unsigned char> MirrorToImage(MidiF0Data* song, bool horizontal, bool vertical);
+// The save action: the mirrored copy of song as chosen, encoded by Q1toRaw.
+// Returns the format-0 file.
+std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& choice);
 
 // Refuses an output that is the input, or that exists while force is off.
 void CheckOutput(const std::string& input, const std::string& output, bool force);

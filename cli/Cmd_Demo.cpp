@@ -68,14 +68,16 @@ CliCommand AddDemoCommand(CLI::App& parent) {
                   "Then play the mirrored song on the built-in synthesizer (Ctrl-C stops it)");
 #endif
     return {app, [options] {
-                bool horizontal = options->horizontal;
-                bool vertical = options->vertical;
-                if (!horizontal && !vertical) horizontal = vertical = true;
+                MirrorChoice choice{options->horizontal, options->vertical, false};
+                if (!choice.horizontal && !choice.vertical)
+                    choice.horizontal = choice.vertical = true;
+                const bool horizontal = choice.horizontal;
+                const bool vertical = choice.vertical;
                 CheckOutput({}, options->output, options->force);
                 const TemporarySong demo;
                 const auto loader = LoadFormat0Song(demo.Path());
                 MidiF0Data* song = loader->GetMidiF0Data();
-                WriteOutput(options->output, MirrorToImage(song, horizontal, vertical));
+                WriteOutput(options->output, MirrorToImage(song, choice));
                 std::printf("%s: the demo song, %d notes, %s%s\n", options->output.c_str(),
                             CountNotes(song), horizontal ? "backwards" : "",
                             horizontal && vertical ? " and upside down"
@@ -83,7 +85,8 @@ CliCommand AddDemoCommand(CLI::App& parent) {
                                                    : "");
 #ifdef RETROGRADE_HAVE_PLAYBACK
                 if (options->play) {
-                    const auto mirrored = MirroredCopy(song, horizontal, vertical);
+                    const auto mirrored = MirroredCopy(song, choice);
+                    mirrored->Q1toQ2();
                     return PlayUntilEnd(mirrored.get(), 0, options->output);
                 }
 #endif

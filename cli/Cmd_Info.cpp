@@ -61,33 +61,20 @@ int Run(const std::string& input) {
     int notes = 0;
     long slowest = 0;
     long fastest = 0;
-    double seconds = 0.0;
-    long long time = 0;
-    long long timed = 0;  // the tick up to which seconds are counted
-    long tempo = kDefaultTempo;
     const long long duration = song->GetSongDuration();
-    const auto add_seconds = [&](long long until) {
-        if (song->division > 0 && until > timed) {
-            seconds += static_cast<double>(until - timed) * static_cast<double>(tempo) /
-                       (static_cast<double>(song->division) * 1e6);
-            timed = until;
-        }
-    };
+    const double seconds = SongSeconds(*song);
     for (int k = 0; k < track->event_count; ++k) {
         const MidiEvent* e = track->event_table[k];
-        time += e->delta;
         if (e->status == kEvNote && e->channel >= 0 && e->channel < kChannels) {
             used[e->channel] = true;
             ++notes;
         }
         if (e->IsMeta(kMetaTempo) && e->value > 0) {
-            add_seconds(std::min(time, duration));
-            tempo = e->value;
+            const long tempo = e->value;
             slowest = slowest == 0 ? tempo : std::max(slowest, tempo);
             fastest = fastest == 0 ? tempo : std::min(fastest, tempo);
         }
     }
-    add_seconds(duration);
     for (int c = 0; c < kChannels; ++c) drums[c] = used[c] && track->IsDrumChanel(c) != 0;
 
     MidiF0Data measured(song);

@@ -10,8 +10,7 @@
 namespace {
 
 struct MirrorOptions {
-    bool horizontal = false;
-    bool vertical = false;
+    MirrorChoice choice;
     bool force = false;
     std::string input;
     std::string output;
@@ -34,9 +33,16 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
         "Does what the window's save action does: the song is read (format 0 or 1), "
         "-H reverses it in time (every note keeps its length), -V turns every melodic "
         "channel upside down (drums stay), horizontal first, and the result is written "
-        "as a format-0 file. INPUT is never overwritten.");
-    app->add_flag("-H,--horizontal", options->horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
+        "as a format-0 file. With --carry-state each passage of the reversed song keeps "
+        "the sound it had. INPUT is never overwritten.");
+    CLI::Option* horizontal =
+        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
+    app->add_flag("-V,--vertical", options->choice.vertical,
+                  "Turn the melodic channels upside down");
+    app->add_flag("--carry-state", options->choice.carry_state,
+                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
+                  "tempo, meter and key as they were while it played)")
+        ->needs(horizontal);
     app->add_option("INPUT", options->input, "The song to read")->required();
     app->add_option("-o,--output", options->output, "The file to write (never the input)")
         ->required();
@@ -45,10 +51,9 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
                 CheckOutput(options->input, options->output, options->force);
                 const auto loader = LoadFormat0Song(options->input);
                 MidiF0Data* song = loader->GetMidiF0Data();
-                WriteOutput(options->output,
-                            MirrorToImage(song, options->horizontal, options->vertical));
+                WriteOutput(options->output, MirrorToImage(song, options->choice));
                 std::printf("%s: %d notes, %s\n", options->output.c_str(), CountNotes(song),
-                            Describe(options->horizontal, options->vertical));
+                            Describe(options->choice.horizontal, options->choice.vertical));
                 return 0;
             }};
 }

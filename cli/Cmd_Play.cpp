@@ -13,8 +13,7 @@
 namespace {
 
 struct PlayOptions {
-    bool horizontal = false;
-    bool vertical = false;
+    MirrorChoice choice;
     int port = 0;
     std::string input;
 };
@@ -29,8 +28,14 @@ CliCommand AddPlayCommand(CLI::App& parent) {
         "Shows the elapsed and the total time; Ctrl-C stops the song cleanly (every note "
         "off, the ports closed). Without a sound device the built-in synthesizer plays "
         "silently: `retrograde render` writes the song as a WAV file instead.");
-    app->add_flag("-H,--horizontal", options->horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
+    CLI::Option* horizontal =
+        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
+    app->add_flag("-V,--vertical", options->choice.vertical,
+                  "Turn the melodic channels upside down");
+    app->add_flag("--carry-state", options->choice.carry_state,
+                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
+                  "tempo, meter and key as they were while it played)")
+        ->needs(horizontal);
     app->add_option("--port", options->port,
                     "The output: an item of `retrograde ports` (0 the built-in synthesizer)")
         ->capture_default_str()
@@ -38,8 +43,8 @@ CliCommand AddPlayCommand(CLI::App& parent) {
     app->add_option("INPUT", options->input, "The song to play")->required();
     return {app, [options] {
                 const auto loader = LoadFormat0Song(options->input);
-                const auto song =
-                    MirroredCopy(loader->GetMidiF0Data(), options->horizontal, options->vertical);
+                const auto song = MirroredCopy(loader->GetMidiF0Data(), options->choice);
+                song->Q1toQ2();
                 return PlayUntilEnd(song.get(), options->port, options->input);
             }};
 }

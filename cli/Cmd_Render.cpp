@@ -18,8 +18,7 @@
 namespace {
 
 struct RenderCommandOptions {
-    bool horizontal = false;
-    bool vertical = false;
+    MirrorChoice choice;
     bool force = false;
     std::string input;
     std::string output;
@@ -33,7 +32,7 @@ void ShowBar(double done, double total) {
     const int filled = static_cast<int>(part * kBarWidth + 0.5);
     std::fprintf(stderr, "\r[%s%s] %3d%%  %s / %s", std::string(filled, '#').c_str(),
                  std::string(kBarWidth - filled, ' ').c_str(), static_cast<int>(part * 100 + 0.5),
-                 MinSec(done).c_str(), MinSec(total).c_str());
+                 SongTimeText(done).c_str(), SongTimeText(total).c_str());
     std::fflush(stderr);
 }
 
@@ -47,8 +46,14 @@ CliCommand AddRenderCommand(CLI::App& parent) {
         "The song is played by the program's own sequencer on a virtual clock into the "
         "built-in synthesizer, as fast as the machine allows. The SoundFont is "
         "$RETROGRADE_SOUNDFONT, else the General MIDI SoundFont of timgm6mb-soundfont.");
-    app->add_flag("-H,--horizontal", options->horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
+    CLI::Option* horizontal =
+        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
+    app->add_flag("-V,--vertical", options->choice.vertical,
+                  "Turn the melodic channels upside down");
+    app->add_flag("--carry-state", options->choice.carry_state,
+                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
+                  "tempo, meter and key as they were while it played)")
+        ->needs(horizontal);
     app->add_option("INPUT", options->input, "The song to render")->required();
     app->add_option("-o,--output", options->output, "The WAV file to write")->required();
     app->add_option("--soundfont", options->soundfont, "The SoundFont (.sf2) to play with")
@@ -57,8 +62,8 @@ CliCommand AddRenderCommand(CLI::App& parent) {
     return {app, [options] {
                 CheckOutput(options->input, options->output, options->force);
                 const auto loader = LoadFormat0Song(options->input);
-                const auto song =
-                    MirroredCopy(loader->GetMidiF0Data(), options->horizontal, options->vertical);
+                const auto song = MirroredCopy(loader->GetMidiF0Data(), options->choice);
+                song->Q1toQ2();
                 RenderOptions render;
                 render.soundfont = options->soundfont;
                 double seconds = 0;
@@ -71,7 +76,7 @@ CliCommand AddRenderCommand(CLI::App& parent) {
                 if (terminal) std::fputs("\n", stderr);
                 if (written != 1) throw CliFailure(options->output + ": nothing was rendered");
                 std::printf("%s: %s of audio, 44.1 kHz stereo\n", options->output.c_str(),
-                            MinSec(seconds).c_str());
+                            SongTimeText(seconds).c_str());
                 return 0;
             }};
 }

@@ -17,6 +17,7 @@
 #include "CliSupport.h"
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF0Data.h"
+#include "midi/song/SongPipeline.h"
 #include "playback/MidiDestinations.h"
 #include "playback/MidiPlayer.h"
 #include "playback/StaticMusicPlayer.h"
@@ -99,22 +100,6 @@ private:
 
 }  // namespace
 
-std::string MinSec(double seconds) {
-    const long whole = seconds > 0 ? static_cast<long>(seconds) : 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
-
-std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, bool horizontal, bool vertical) {
-    auto copy = std::make_unique<MidiF0Data>(song);
-    copy->Q2toQ1();
-    if (horizontal) copy->HorizontalReverse();
-    if (vertical) copy->VerticalReverse();
-    copy->Q1toQ2();
-    return copy;
-}
-
 int PlayUntilEnd(MidiF0Data* song, int item, const std::string& title) {
     const auto items = MidiDeviceList();
     if (item < 0 || item >= static_cast<int>(items.size())) {
@@ -144,7 +129,7 @@ int PlayUntilEnd(MidiF0Data* song, int item, const std::string& title) {
         if (MusicPlayer.idle.load() == 1 && !exists) break;
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        line.Show(MinSec(std::min(elapsed, total)) + " / " + MinSec(total));
+        line.Show(SongTimeText(std::min(elapsed, total)) + " / " + SongTimeText(total));
     }
     const bool stopped = interrupted.load();
     // Stops the sequencer (its notes silenced, its ports closed) and waits
@@ -158,7 +143,7 @@ int PlayUntilEnd(MidiF0Data* song, int item, const std::string& title) {
         return 130;
     }
     if (!started && !ended.load()) throw CliFailure("the song could not be played");
-    line.Finish(MinSec(total) + " / " + MinSec(total) + "  done");
+    line.Finish(SongTimeText(total) + " / " + SongTimeText(total) + "  done");
     return 0;
 }
 

@@ -3,20 +3,14 @@
 // and times and bars for the terminal.
 #pragma once
 
-#include <memory>
 #include <string>
 
-class MidiF0Data;
+#include "midi/song/SongPipeline.h"
 
-// A copy of song (Q2) with the transforms applied as the play action does:
-// Q2toQ1, horizontal first, then vertical, back to Q2.
-std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, bool horizontal, bool vertical);
+class MidiF0Data;
 
 // Plays song (Q2) on item `item` of the device list (0 the built-in
 // synthesizer, k destination k - 1) until it ends or Ctrl-C stops it,
 // showing elapsed and total time. Returns the exit status: 0 when it ended,
 // 130 when interrupted. Throws CliFailure for an item that does not exist.
 int PlayUntilEnd(MidiF0Data* song, int item, const std::string& title);
-
-// "m:ss" for a number of seconds.
-std::string MinSec(double seconds);

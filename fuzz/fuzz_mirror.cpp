@@ -1,4 +1,5 @@
-// The program's whole path: load, mirror both ways, encode, and read the
+// The program's whole path: load, mirror both ways (and backwards carrying
+// each passage's state), encode, and read the
 // result again; whatever loads must encode to a file that loads.
 #include <cstdint>
 
@@ -13,6 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copy.Q2toQ1();
     copy.HorizontalReverse();
     copy.VerticalReverse();
+    MidiF0Data carried(&song);
+    carried.Q2toQ1();
+    carried.HorizontalReverse(true);
+    if (carried.Q1toRaw() == 1 && !MidiF0Data(carried.buffer, carried.size).GetTrack())
+        __builtin_trap();
     if (copy.Q1toRaw() != 1) return 0;
     MidiF0Data again(copy.buffer, copy.size);
     if (!again.GetTrack()) __builtin_trap();

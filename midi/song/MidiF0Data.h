@@ -85,6 +85,11 @@ public:
     // changes again precede the passage they govern, the silence before the
     // first event is dropped. The song must end with its end of track.
     void HorizontalReverse();
+    // With carryState, each passage keeps the sound it had: every state event
+    // (controller, pitch bend, pressure, program, tempo, time and key
+    // signature, RPN and NRPN parameter) sets, at its mirrored time, the
+    // value from before it, and the song's final state leads at time 0.
+    void HorizontalReverse(bool carryState);
     void HorizontalReverseSub();  // Q1: each program change takes its predecessor's place
     // Q1: every melodic channel's notes mirrored about the octave boundary at
     // or below the middle of the channel's range; drum channels stay.

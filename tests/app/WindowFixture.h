@@ -54,7 +54,7 @@ class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-        horizontal = vertical = gm = 0;
+        horizontal = vertical = gm = carry_state = 0;
         panel = std::make_unique<MainPanel>();
         panel->init();
         panel->awakeFromNib();

@@ -18,9 +18,9 @@
 #include "WindowFixture.h"
 #include "app/AppSettings.h"
 #include "app/GuiHooks.h"
-#include "app/SongInfo.h"
 #include "midi/song/DemoSong.h"
 #include "midi/song/MidiFileLoader.h"
+#include "midi/song/SongPipeline.h"
 
 namespace {
 
@@ -124,14 +124,15 @@ TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
     loader.SetMidiF0Data();
     ASSERT_NE(loader.GetMidiF0Data(), nullptr);
     EXPECT_NEAR(SongSeconds(*loader.GetMidiF0Data()), 2.5, 1e-9);
-    EXPECT_EQ(FormatSeconds(65.4), QStringLiteral("1:05"));
-    EXPECT_EQ(FormatSeconds(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(SongTimeText(65.4), "1:05");
+    EXPECT_EQ(SongTimeText(3725), "1:02:05");
 }
 
 TEST_F(WindowTest, ScreenshotWithASongLoaded) {
     const std::vector<unsigned char> demo = DemoSongImage();
     Load("Retrograde Demo.mid", Bytes(demo.begin(), demo.end()));
     panel->HorizontalSw();
+    panel->CarryStateSw();
     panel->VerticalSw();
     GneWriteErrorMsg("Midiファイルではありません。");  // a message to show as well
     QCoreApplication::processEvents();
@@ -148,8 +149,8 @@ TEST_F(WindowTest, ScreenshotWithASongLoaded) {
         const std::vector<QWidget*> widgets = {panel->endpointlist,       panel->PlayBtn,
                                                panel->LoadButton(),       panel->SaveButton(),
                                                panel->HorizontalSwitch(), panel->VerticalSwitch(),
-                                               panel->GMSwitch(),         panel->SongName(),
-                                               panel->MessageArea()};
+                                               panel->GMSwitch(),         panel->CarryStateSwitch(),
+                                               panel->SongName(),         panel->MessageArea()};
         for (QWidget* part : widgets) {
             const QRect area(part->mapTo(panel.get(), QPoint(0, 0)), part->size());
             EXPECT_TRUE(panel->rect().contains(area)) << name;

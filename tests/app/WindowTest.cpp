@@ -118,6 +118,34 @@ TEST_F(WindowTest, SaveWritesWhatTheCommandLineWrites) {
     EXPECT_EQ(Save("copy-third.mid"), saved);
 }
 
+TEST_F(WindowTest, KeepEachPassagesSoundLengthLineAndSetupMessage) {
+    // The name sets the song up; the note comes after more than a measure
+    // of silence, which the player skips. Backwards that silence follows the
+    // note and is played: the length line follows the switch.
+    using namespace smf;
+    const std::string path =
+        Load("lead-in.mid", Concat({HeaderChunk(0, 1, 96),
+                                    TrackChunk(Concat({Text(0, 3, "Lead"), Tempo(0, 500000),
+                                                       On(400, 0, 60), Off(96, 0, 60), Eot(0)}))}));
+    QCheckBox* carry = panel->CarryStateSwitch();
+    EXPECT_FALSE(carry->isChecked());
+    EXPECT_FALSE(carry->isEnabled());  // a way of reversing, so off without it
+    const auto length = [&] { return panel->SongDetails()->text().left(11).toStdString(); };
+    EXPECT_EQ(length(), "Length 0:00");
+    QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
+    EXPECT_EQ(length(), "Length 0:02");
+    ASSERT_TRUE(carry->isEnabled());
+    QTest::mouseClick(carry, Qt::LeftButton);
+    EXPECT_EQ(carry_state, 1);
+    EXPECT_EQ(Save("carried.mid"), CommandLineMirror(dir, path, "-H --carry-state"));
+    EXPECT_TRUE(WaitFor([&] {
+        return panel->MessageArea()->toPlainText().contains(QStringLiteral(
+            "Reversed: the song's setup (1 event at its start) stays at the start."));
+    })) << panel->MessageArea()->toPlainText().toStdString();
+    QTest::mouseClick(carry, Qt::LeftButton);
+    EXPECT_EQ(Save("plain.mid"), CommandLineMirror(dir, path, "-H"));
+}
+
 TEST_F(WindowTest, GMSwitchChangesNothing) {
     Load("melody.mid", MelodySong());
     panel->HorizontalSw();

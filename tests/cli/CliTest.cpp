@@ -142,6 +142,23 @@ TEST(Cli, MirrorReadBackByMidoMidicsvAndTheLibrary) {
     EXPECT_EQ(ReadWithMido(twice).notes, NotesOfFile(demo));
 }
 
+TEST(Cli, CarryStateKeepsTheNotesAndNeedsBackwards) {
+    TempDir dir;
+    const std::string demo = dir.File("demo.mid");
+    const std::string starred = dir.File("demo*.mid");  // read by its name, not as a pattern
+    WriteDemo(demo);
+    WriteDemo(starred);
+    const std::string out = dir.File("carried.mid");
+    const RunResult run =
+        Retrograde("mirror -H --carry-state " + Quote(starred) + " -o " + Quote(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadWithMido(out).notes, ExpectedMirror(demo, true, false));
+    const RunResult alone =
+        Retrograde("mirror --carry-state " + Quote(demo) + " -o " + Quote(dir.File("x.mid")));
+    EXPECT_NE(alone.status, 0);
+    EXPECT_NE(alone.err.find("--carry-state"), std::string::npos) << alone.err;
+}
+
 TEST(Cli, ConvertReadBack) {
     TempDir dir;
     const std::string demo = dir.File("demo.mid");

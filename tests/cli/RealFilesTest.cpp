@@ -3,7 +3,11 @@
 // read back by mido with every note present.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <sstream>
+#include <tuple>
 
 #include "CliFixture.h"
 
@@ -57,4 +61,60 @@ TEST(RealFiles, MirroredBothWaysAndReadBackByMido) {
         EXPECT_EQ(back.notes, ExpectedMirror(files[i], true, false));
     }
     EXPECT_GT(total, 10000u) << "the files hold fewer notes than expected";
+}
+
+namespace {
+
+// The notes with their starts counted from the first note's start.
+Notes FromFirstNote(Notes notes) {
+    const long first = notes.empty() ? 0 : notes.front().start;
+    for (NoteValue& n : notes) n.start -= first;
+    std::sort(notes.begin(), notes.end());
+    return notes;
+}
+
+}  // namespace
+
+TEST(RealFiles, BackwardsKeepsTheTimeAndTwiceGivesTheSongBack) {
+    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
+    const std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
+    ASSERT_GE(files.size(), 50u) << "the real MIDI files are missing (tests/realfiles/fetch.sh)";
+    TempDir out;
+    std::vector<std::string> outputs;  // per file: plain, backwards, backwards twice
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string plain = out.File(std::to_string(i) + "p.mid");
+        const std::string once = out.File(std::to_string(i) + "h.mid");
+        const std::string twice = out.File(std::to_string(i) + "hh.mid");
+        for (const auto& [input, flags, output] :
+             {std::tuple{files[i], "", plain}, std::tuple{files[i], "-H", once},
+              std::tuple{once, "-H", twice}}) {
+            const RunResult run = Retrograde("mirror " + std::string(flags) + " " + Quote(input) +
+                                             " -o " + Quote(output));
+            ASSERT_EQ(run.status, 0) << files[i] << ": " << run.err;
+        }
+        outputs.insert(outputs.end(), {plain, once, twice});
+    }
+    std::string arguments;
+    for (const std::string& path : outputs) arguments += " " + Quote(path);
+    const RunResult spans =
+        RunShell("/usr/bin/python3 " +
+                 Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_span.py") + arguments);
+    ASSERT_EQ(spans.status, 0) << spans.err;
+    std::map<std::string, double> seconds;  // per file: last note's end - first note's start
+    for (const std::string& line : SplitLines(spans.out)) {
+        std::istringstream in(line);
+        std::string word, path;
+        double first = 0, last = 0;
+        in >> word >> first >> last >> std::ws;
+        std::getline(in, path);
+        seconds[path] = last - first;
+    }
+    const auto views = ReadWithMido(outputs);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        const std::string& plain = outputs[3 * i];
+        EXPECT_NEAR(seconds.at(outputs[3 * i + 1]), seconds.at(plain), 0.020);
+        EXPECT_EQ(FromFirstNote(views.at(outputs[3 * i + 2]).notes),
+                  FromFirstNote(views.at(plain).notes));
+    }
 }

@@ -19,6 +19,7 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/MidiFileLoader.h"
+#include "midi/song/MidiStatus.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -322,6 +323,21 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     MidiF0Data* song = loader.GetMidiF0Data();
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
+
+    // The state-carrying reverse and the channel-state record on the same song.
+    {
+        MidiF0Data carried(song);
+        carried.Q2toQ1();
+        const int ons = CountNotes(carried.GetTrack());
+        carried.HorizontalReverse(true);
+        EXPECT_EQ(CountNotes(carried.GetTrack()), ons);
+        MidiStatus status;
+        int reached = 0;
+        status.SetStatusAtDelta(&carried, 1 << 30, &reached);
+        std::vector<MidiEvent*> made(kMidiStatusMaxEvents);
+        const int n = status.CreateStatusEventInSendOrder(made.data());
+        for (int i = 0; i < n; ++i) delete made[i];
+    }
 
     const Bytes mirrored = MirrorAndEncode(song, true, true);
     if (mirrored.empty()) {

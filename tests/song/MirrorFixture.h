@@ -44,6 +44,17 @@ inline At TempoAt(long tick, int tempo) {
 inline At TimeSignAt(long tick, int numerator, int power) {
     return {tick, TimeSign(0, numerator, power)};
 }
+inline At SysExAt(long tick) {
+    return {tick, SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
+}
+// A key signature of the given sharps, major.
+inline MidiEvent* KeySign(int delta, int sharps) {
+    MidiEvent* e = Meta(delta, kMetaKeySignature);
+    e->data[0] = static_cast<unsigned char>(sharps);
+    e->data[1] = 0;
+    e->length = 2;
+    return e;
+}
 inline At EndAt(long tick) {
     return {tick, Eot(0)};
 }

@@ -3,6 +3,7 @@
 // upside down (drums stay), and the operations that shape a song's start.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 #include "MirrorFixture.h"
@@ -14,23 +15,173 @@ namespace {
 const std::string kInternal = "MidiF0Dataで内部エラーが発生しました。";
 const std::string kGeneral = "MidiF0Dataでエラーが発生しました。";
 
-// Literal program-change move: sixteen none events inserted at the front, the
-// chain of exchanges per channel, then DeleteNop.
+bool IsMeta(const MidiEvent* e, int type) {
+    return e->status == kEvMeta && e->number == type;
+}
+
+// Literal move of programs (channels 0..15), tempos, time and key signatures:
+// per kind a none event inserted at the front, the chain of exchanges, then
+// one DeleteNop.
 void LiteralReverseSub(MidiTrackData& t) {
-    for (int c = 0; c < 16; ++c) {
+    for (int walk = 0; walk < 19; ++walk) {
         auto* none = new MidiEvent();
         none->status = kEvNone;
         t.InsertEvent(0, 2, none);
         int previous = 0;
         for (int k = 0; k < t.event_count - 1; ++k) {
             const MidiEvent* e = t.event_table[k];
-            if (e->channel == c && e->status == kEvProgram) {
+            const bool match = walk < 16    ? e->channel == walk && e->status == kEvProgram
+                               : walk == 16 ? IsMeta(e, kMetaTempo)
+                               : walk == 17 ? IsMeta(e, kMetaTimeSignature)
+                                            : IsMeta(e, kMetaKeySignature);
+            if (match) {
                 t.SwapEventExceptDelta(k, previous);
                 previous = k;
             }
         }
     }
     t.DeleteNop();
+}
+
+MidiEvent* DefaultAtStart(int type, int value, std::vector<unsigned char> bytes) {
+    MidiEvent* e = Meta(0, type);
+    e->value = value;
+    std::copy(bytes.begin(), bytes.end(), e->data);
+    e->length = int(bytes.size());
+    return e;
+}
+
+// The backwards mirror step by step, the slow way: default tempo, time and
+// key signature at the start when changes come later only; the tick-0 setup
+// taken out; notes paired (each note off with the earliest note on of its
+// key not yet taken) by exchange; the order reversed; the deltas shifted; the
+// moves of programs, tempos and signatures; the setup put back in front.
+void LiteralReverse(MidiTrackData& t) {
+    const std::array<int, 3> types = {kMetaTempo, kMetaTimeSignature, kMetaKeySignature};
+    std::array<bool, 3> any{}, at_zero{};
+    long time = 0;
+    for (int k = 0; k < t.event_count; ++k) {
+        time += t.event_table[k]->delta;
+        for (int m = 0; m < 3; ++m) {
+            if (!IsMeta(t.event_table[k], types[m])) continue;
+            any[m] = true;
+            at_zero[m] = at_zero[m] || time == 0;
+        }
+    }
+    if (any[2] && !at_zero[2]) t.InsertEvent(0, 2, DefaultAtStart(kMetaKeySignature, 0, {0, 0}));
+    if (any[1] && !at_zero[1])
+        t.InsertEvent(0, 2, DefaultAtStart(kMetaTimeSignature, 0x0404, {4, 2, 18, 8}));
+    if (any[0] && !at_zero[0])
+        t.InsertEvent(0, 2, DefaultAtStart(kMetaTempo, 500000, {0x07, 0xA1, 0x20}));
+
+    std::vector<MidiEvent*> setup, rest;
+    time = 0;
+    for (int k = 0; k < t.event_count; ++k) {
+        MidiEvent* e = t.event_table[k];
+        time += e->delta;
+        const bool kept = e->status == kEvNoteOff || e->status == kEvNoteOn ||
+                          e->status == kEvProgram || IsMeta(e, kMetaTempo) ||
+                          IsMeta(e, kMetaTimeSignature) || IsMeta(e, kMetaKeySignature) ||
+                          IsMeta(e, kMetaEndOfTrack);
+        (time == 0 && !kept ? setup : rest).push_back(e);
+    }
+    std::copy(rest.begin(), rest.end(), t.event_table.get());
+    t.event_count = int(rest.size());
+
+    const int count = t.event_count;
+    std::vector<const MidiEvent*> taken;
+    for (int i = 0; i + 1 < count; ++i) {
+        const MidiEvent* off = t.event_table[i];
+        const bool is_off =
+            off->status == kEvNoteOff || (off->status == kEvNoteOn && off->velocity == 0);
+        if (!is_off) continue;
+        for (int j = 0; j < i; ++j) {
+            const MidiEvent* on = t.event_table[j];
+            if (on->status == kEvNoteOn && on->velocity > 0 && on->channel == off->channel &&
+                on->note == off->note && std::find(taken.begin(), taken.end(), on) == taken.end()) {
+                taken.push_back(on);
+                t.SwapEventExceptDelta(i, j);
+                break;
+            }
+        }
+    }
+    for (int i = 0, j = count - 2; i < count - 1; ++i, --j) {
+        if (i < j) t.SwapEventWithDelta(i, j);
+    }
+    for (int k = count - 2; k >= 1; --k) t.event_table[k]->delta = t.event_table[k - 1]->delta;
+    t.event_table[0]->delta = 0;
+    LiteralReverseSub(t);
+    for (auto it = setup.rbegin(); it != setup.rend(); ++it) {
+        (*it)->delta = 0;
+        t.InsertEvent(0, 2, *it);
+    }
+}
+
+// Every field and data byte of every event.
+std::vector<std::string> Image(const MidiTrackData& t) {
+    std::vector<std::string> out;
+    for (int k = 0; k < t.event_count; ++k) {
+        const MidiEvent* e = t.event_table[k];
+        std::string line;
+        for (int v : {e->delta, e->status, e->channel, e->note, e->velocity, e->number, e->value,
+                      e->duration, e->length})
+            line += std::to_string(v) + " ";
+        for (int b = 0; b < std::min(e->length, e->DataCapacity()); ++b)
+            line += std::to_string(e->data[b]) + ".";
+        out.push_back(line);
+    }
+    return out;
+}
+
+// A random Q1 song as files hold them: tempo, time and key changes, a setup
+// at tick 0 or none, programs and controllers, notes struck again before
+// their release, notes of no length and notes never released.
+std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
+    std::uniform_int_distribution<int> pick(0, 11);
+    std::uniform_int_distribution<int> channel(0, 3);
+    std::uniform_int_distribution<int> note(60, 62);
+    std::uniform_int_distribution<int> value(1, 127);
+    std::vector<At> events;
+    long tick = 0;
+    if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
+        events.push_back(MetaAt(0, kMetaTrackName, "song"));
+        events.push_back(TempoAt(0, 400000));
+        events.push_back(ControlAt(0, 1, 7, 90));
+        events.push_back(ProgramAt(0, 1, 5));
+        events.push_back(SysExAt(0));
+    }
+    for (int i = 0, n = 1 + int(random() % 40); i < n; ++i) {
+        tick += (random() % 3) * 30;
+        const int c = channel(random);
+        switch (pick(random)) {
+            case 0:
+                events.push_back(TempoAt(tick, 300000 + value(random) * 1000));
+                break;
+            case 1:
+                events.push_back(TimeSignAt(tick, 3, 2));
+                break;
+            case 2:
+                events.push_back({tick, KeySign(0, int(random() % 3))});
+                break;
+            case 3:
+                events.push_back(ProgramAt(tick, c, value(random)));
+                break;
+            case 4:
+                events.push_back(ControlAt(tick, c, 7, value(random)));
+                break;
+            case 5:
+                events.push_back(OffAt(tick, c, note(random)));
+                break;
+            case 6:
+                events.push_back({tick, On(0, c, note(random), 0)});
+                break;  // an off
+            default:
+                events.push_back(OnAt(tick, c, note(random), value(random)));
+                break;
+        }
+    }
+    events.push_back(EndAt(tick + long(random() % 50)));
+    return MakeSong(kFormQ1, 480, std::move(events));
 }
 
 std::vector<std::string> Events(const MidiTrackData& t) {
@@ -119,6 +270,31 @@ TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
         once.Q1toQ2();
         ASSERT_EQ(NotesOf(*once.GetTrack()), Shifted(notes, -lead_in)) << "round " << round;
     }
+}
+
+TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
+    std::mt19937 random(4242);
+    for (int round = 0; round < 400; ++round) {
+        auto fast = RandomQ1Song(random);
+        MidiF0Data literal(kFormQ1, 480);
+        for (int k = 0; k < fast->GetTrack()->event_count; ++k)
+            literal.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
+        fast->HorizontalReverse();
+        LiteralReverse(*literal.GetTrack());
+        ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
+        ASSERT_EQ(fast->Q1toRaw(), 1);
+        ASSERT_EQ(literal.Q1toRaw(), 1);
+        ASSERT_EQ(Bytes(fast->buffer, fast->buffer + fast->size),
+                  Bytes(literal.buffer, literal.buffer + literal.size));
+    }
+    // A refused reverse (no end of track) adds no default tempo either.
+    CaptureSink sink;
+    auto open = MakeSong(kFormQ1, 480, {MetaAt(0, kMetaText, "x"), TempoAt(60, 400000)});
+    const auto before = Image(*open->GetTrack());
+    open->HorizontalReverse();
+    open->HorizontalReverse(true);
+    EXPECT_EQ(Image(*open->GetTrack()), before);
+    EXPECT_EQ(sink.Count(kGeneral), 2);
 }
 
 TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {

@@ -1,0 +1,106 @@
+// The pipeline from a file name to the mirrored song, shared by the window and
+// the command line.
+#include "midi/song/SongPipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "midi/song/detail/MirrorSetup.h"
+
+namespace {
+
+// The events the backwards mirror keeps first: the tick-0 setup, which with
+// the carried state leaves out what the state itself re-establishes.
+int CountSetup(const MidiTrackData& track, bool carryState) {
+    int count = 0;
+    for (int k = 0; k + 1 < track.event_count; ++k) {
+        const MidiEvent* e = track.event_table[k];
+        if (e->delta != 0) break;
+        const bool setup = carryState ? retrograde::detail::IsStatelessSetupEvent(e)
+                                      : retrograde::detail::IsSetupEvent(e);
+        if (setup) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+std::unique_ptr<MidiFileLoader> LoadSongByName(const char* path) {
+    auto loader = std::make_unique<MidiFileLoader>(nullptr);  // asks for nothing
+    if (path != nullptr) loader->MidiFileLoaderSub(path);
+    return loader;
+}
+
+std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, const MirrorChoice& choice,
+                                         int* setupKept) {
+    if (setupKept != nullptr) *setupKept = 0;
+    auto copy = std::make_unique<MidiF0Data>(song);
+    copy->Q2toQ1();
+    if (choice.horizontal) {
+        const MidiTrackData* track = copy->form == kFormQ1 ? copy->GetTrack() : nullptr;
+        // A song the reverse refuses (no end of track) keeps its order.
+        if (setupKept != nullptr && track != nullptr && track->event_count > 0 &&
+            track->event_table[track->event_count - 1]->IsEndOfTrack()) {
+            *setupKept = CountSetup(*track, choice.carry_state);
+        }
+        copy->HorizontalReverse(choice.carry_state);
+    }
+    if (choice.vertical) copy->VerticalReverse();
+    return copy;
+}
+
+double SongSeconds(const MidiF0Data& song) {
+    const MidiTrackData* track = song.GetTrack();
+    // A negative division counts SMPTE frames, not quarter notes.
+    if (track == nullptr || song.division <= 0) return 0.0;
+
+    std::vector<std::pair<std::int64_t, int>> tempos;  // absolute tick, microseconds per quarter
+    std::int64_t tick = 0;
+    std::int64_t end = 0;
+    for (int i = 0; i < track->GetEventCount(); ++i) {
+        const MidiEvent* event = track->GetEvent(i);
+        tick += std::max(event->delta, 0);
+        // In form Q2 a note lasts beyond its own tick.
+        const std::int64_t last =
+            event->status == kEvNote ? tick + std::max(event->duration, 0) : tick;
+        end = std::max(end, last);
+        if (event->IsMeta(kMetaTempo) && event->value > 0) tempos.emplace_back(tick, event->value);
+    }
+
+    double microseconds = 0.0;
+    std::int64_t at = 0;
+    int tempo = kDefaultTempo;
+    for (const auto& [change, value] : tempos) {
+        if (change >= end) break;
+        microseconds += static_cast<double>(change - at) * tempo;
+        at = change;
+        tempo = value;
+    }
+    microseconds += static_cast<double>(end - at) * tempo;
+    return microseconds / song.division / 1e6;
+}
+
+double PlayedSeconds(MidiF0Data* song, const MirrorChoice& choice) {
+    if (song == nullptr) return 0.0;
+    auto copy = MirroredCopy(song, choice);
+    copy->BeginImmidiately();
+    copy->Q1toQ2();
+    return SongSeconds(*copy);
+}
+
+std::string SongTimeText(double seconds) {
+    const long long whole =
+        std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(seconds) : 0;
+    char text[40];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    }
+    return text;
+}

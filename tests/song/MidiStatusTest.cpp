@@ -1,0 +1,142 @@
+// The channel-state record: filled from events (out-of-range ones ignored),
+// compared, and turned back into events in both orders.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "MirrorFixture.h"
+#include "midi/song/MidiStatus.h"
+
+using namespace mirror_test;
+
+namespace {
+
+// The events a record makes, owned, in the order made.
+struct Made {
+    std::vector<std::unique_ptr<MidiEvent>> events;
+    explicit Made(MidiStatus& status, bool sendOrder = false) {
+        std::array<MidiEvent*, kMidiStatusMaxEvents> raw{};
+        const int n = sendOrder ? status.CreateStatusEventInSendOrder(raw.data())
+                                : status.CreateStatusEvent(raw.data());
+        for (int i = 0; i < n; ++i) events.emplace_back(raw[i]);
+    }
+};
+
+bool SameRecord(const MidiStatus& a, const MidiStatus& b) {
+    return a.program == b.program && a.pitch_bend == b.pitch_bend && a.controller == b.controller &&
+           a.tempo == b.tempo && a.time_sign == b.time_sign;
+}
+
+}  // namespace
+
+TEST(MidiStatus, EdgeCases) {
+    CaptureSink sink;
+    MidiStatus fresh;
+    EXPECT_TRUE(Made(fresh).events.empty());
+
+    // The later of two values of one controller stays.
+    MidiStatus volume;
+    std::unique_ptr<MidiEvent> first(Cc(0, 3, 7, 100)), second(Cc(0, 3, 7, 90));
+    volume.UpdateStatus(first.get());
+    volume.UpdateStatus(second.get());
+    Made one(volume);
+    ASSERT_EQ(one.events.size(), 1u);
+    EXPECT_EQ(one.events[0]->value, 90);
+    EXPECT_EQ(one.events[0]->channel, 3);
+
+    // Differences: equal records give nothing, one program on channel 9 one event.
+    MidiStatus same;
+    same.SetDifference(&volume, &volume);
+    EXPECT_TRUE(Made(same).events.empty());
+    MidiStatus drums = volume;
+    std::unique_ptr<MidiEvent> program(Pc(0, 9, 25));
+    drums.UpdateStatus(program.get());
+    MidiStatus diff;
+    diff.SetDifference(&volume, &drums);
+    Made changed(diff);
+    ASSERT_EQ(changed.events.size(), 1u);
+    EXPECT_EQ(changed.events[0]->status, kEvProgram);
+    EXPECT_EQ(changed.events[0]->channel, 9);
+
+    // Up to a time: nothing at 0; an event at exactly that time is not taken.
+    auto song = MakeSong(
+        kFormQ1, 480,
+        {ControlAt(0, 0, 7, 1), ControlAt(100, 0, 7, 2), ControlAt(200, 0, 7, 3), EndAt(200)});
+    MidiStatus at;
+    int reached = -1;
+    EXPECT_EQ(at.SetStatusAtDelta(song.get(), 0, &reached), 0);
+    EXPECT_EQ(reached, 0);
+    EXPECT_EQ(at.SetStatusAtDelta(song.get(), 200, &reached), 2);
+    EXPECT_EQ(reached, 100);
+    EXPECT_EQ(at.controller[0][7], 2);
+
+    // 3/4 becomes 3, 2, 18, 8.
+    MidiStatus meter;
+    std::unique_ptr<MidiEvent> three(TimeSign(0, 3, 2));
+    meter.UpdateStatus(three.get());
+    Made sign(meter);
+    ASSERT_EQ(sign.events.size(), 1u);
+    EXPECT_EQ(Bytes(sign.events[0]->data, sign.events[0]->data + sign.events[0]->length),
+              (Bytes{3, 2, 18, 8}));
+
+    // Events without a usable channel or number, null events and songs
+    // without a track change nothing and write nowhere.
+    MidiStatus ignored;
+    const std::pair<int, int> wrong[] = {{kNoChannel, 7}, {16, 7}, {-1, 7}, {0, 200}, {0, -1}};
+    for (auto [channel, number] : wrong) {
+        std::unique_ptr<MidiEvent> control(Cc(0, 0, 7, 1)), other(Pc(0, 0, 1));
+        control->channel = other->channel = channel;
+        control->number = number;
+        ignored.UpdateStatus(control.get());
+        if (number == 7) ignored.UpdateStatus(other.get());
+    }
+    ignored.UpdateStatus(nullptr);
+    EXPECT_TRUE(SameRecord(ignored, MidiStatus()));
+    MidiF0Data raw(kFormRaw);
+    EXPECT_EQ(ignored.SetStatusAtDelta(&raw, 100, &reached), 0);
+    EXPECT_EQ(ignored.SetStatusAtDelta(nullptr, 100, nullptr), 0);
+    EXPECT_EQ(ignored.CreateStatusEvent(nullptr), 0);
+    EXPECT_EQ(sink.Count("error!"), 2);
+}
+
+TEST(MidiStatus, AFullRecordMakesEveryEventAndComesBack) {
+    MidiStatus full;
+    for (int c = 0; c < 16; ++c) {
+        full.program[c] = c;
+        full.pitch_bend[c] = {c + 1, c + 2};
+        for (int n = 0; n < 128; ++n) full.controller[c][n] = (c + n) % 128;
+    }
+    full.tempo = 600000;
+    full.time_sign = 0x0608;
+    Made made(full);
+    ASSERT_EQ(made.events.size(), 2082u);
+    MidiStatus again;
+    for (auto& e : made.events) again.UpdateStatus(e.get());
+    EXPECT_TRUE(SameRecord(again, full));
+
+    // Send order: tempo, time signature, then per channel bank, program, the
+    // other controllers, pitch bend; no channel-mode message.
+    Made send(full, true);
+    ASSERT_EQ(send.events.size(), 2082u - 16 * 8);
+    EXPECT_TRUE(send.events[0]->IsMeta(kMetaTempo));
+    EXPECT_TRUE(send.events[1]->IsMeta(kMetaTimeSignature));
+    const std::size_t per_channel = 1 + 120 + 1;
+    for (int c = 0; c < 16; ++c) {
+        const auto* at = &send.events[2 + c * per_channel];
+        EXPECT_EQ(at[0]->number, 0);
+        EXPECT_EQ(at[1]->number, 32);
+        EXPECT_EQ(at[2]->status, kEvProgram);
+        EXPECT_EQ(at[3]->number, 1);
+        EXPECT_EQ(at[per_channel - 2]->number, 119);
+        EXPECT_EQ(at[per_channel - 1]->status, kEvPitchBend);
+        EXPECT_EQ(at[per_channel - 1]->channel, c);
+    }
+    MidiStatus resent;
+    for (auto& e : send.events) resent.UpdateStatus(e.get());
+    for (int c = 0; c < 16; ++c) {
+        for (int n = 120; n < 128; ++n) resent.controller[c][n] = full.controller[c][n];
+    }
+    EXPECT_TRUE(SameRecord(resent, full));
+}
