@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "General/GeneralMac.h"
-#include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/SmfImage.h"
+#include "midi/song/detail/SmfReader.h"
 
 namespace {
 
@@ -36,12 +36,7 @@ MidiF0Data::MidiF0Data(const char* name) {
 
 MidiF0Data::MidiF0Data(const unsigned char* bytes, long size) {
     ErrorMsgOnce(0);
-    LoadImage(bytes, size, true, false);
-}
-
-MidiF0Data::MidiF0Data(const unsigned char* bytes, long size, NoFallback) {
-    ErrorMsgOnce(0);
-    LoadImage(bytes, size, true, false);
+    LoadImage(bytes, size, true);
 }
 
 MidiF0Data::MidiF0Data(MidiF0Data* other) {
@@ -110,8 +105,7 @@ void MidiF0Data::LoadByName(const char* name, bool allowFallback) {
     ReadBuffer(false, allowFallback);
 }
 
-void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
-                           bool allowFallback) {
+void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report) {
     if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
@@ -124,28 +118,51 @@ void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
     size = static_cast<int>(length);
     position = 0;
     form = kFormRaw;
-    ReadBuffer(report, allowFallback);
+    ReadBuffer(report, false);
 }
 
-void MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
+bool MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        SetQ1(true);
+        const bool read = ReadTrackChunk(true);
         Q1toQ2();
-        read_ok_ = track != nullptr && track->form == kFormQ2 && chunk_read_;
-        return;
+        return read;
     }
     track = std::make_unique<MidiTrackData>(kFormQ2);
     form = kFormQ2;
-    if (!allowFallback) return;
-    // Not a format-0 file: read it as a format-1 song (which does not come
-    // back here) and merge its tracks into this song's track.
-    MidiF1Data song(buffer, size, MidiF1Data::NoFallback{});
-    if (song.track_count == 0) return;
-    song.SetMidiF0DataMoving(this);
+    return allowFallback && MergeFormat1Image();
+}
+
+bool MidiF0Data::MergeFormat1Image() {
+    // Not a format-0 file: read as a format-1 file, with the words of that
+    // reading, and never back as format 0.
+    if (size <= 0) return false;
+    const auto header = smf_image::ParseHeader(buffer, size);
+    const auto fault = smf_image::CheckHeader(header, 1);
+    if (fault != smf_image::HeaderFault::None) {
+        GneWriteErrorMsg(smf_image::HeaderFaultText(fault, 1));
+    }
+    if (fault != smf_image::HeaderFault::None && fault != smf_image::HeaderFault::TooManyTracks) {
+        return false;
+    }
+    const int count =
+        fault == smf_image::HeaderFault::None ? header->track_count : kSmfTracksReadOnError;
+    auto read =
+        smf_image::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk, count, true);
+    if (read.missing) GneWriteErrorMsg(smf_image::kTextF1Track);
+    if (read.tracks.empty()) return false;
+    std::vector<MidiTrackData*> sources;
+    for (auto& t : read.tracks) {
+        t->Q1toQ2();
+        sources.push_back(t.get());
+    }
+    // The tracks are thrown away next: their records move into this track.
+    division = header->division;
+    track->MergeTrackMoving(static_cast<int>(sources.size()), sources.data());
+    track->form = kFormQ2;
     form = kFormQ2;
-    read_ok_ = true;
+    return true;
 }
 
 int MidiF0Data::GetHeaderInfo() {
@@ -155,23 +172,25 @@ int MidiF0Data::GetHeaderInfo() {
 int MidiF0Data::GetHeaderInfo(bool report) {
     if (size <= 0) return 0;
     long length = size;
-    const bool found = smf_image::LocateHeader(buffer, &length);
+    smf_image::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
-    // The header's fields must lie inside the file, too.
-    if (!found || size < kSmfHeaderSize) {
-        if (report) ErrorMsg(kErrF0NotMidi);
-        return 0;
+    const auto header = smf_image::ParseHeader(buffer, size);
+    switch (smf_image::CheckHeader(header, 0)) {
+        case smf_image::HeaderFault::None:
+            break;
+        case smf_image::HeaderFault::NotMidi:
+            if (report) ErrorMsg(kErrF0NotMidi);
+            return 0;
+        case smf_image::HeaderFault::WrongFormat:
+            if (report) ErrorMsg(kErrF0NotFormat0);
+            return 0;
+        case smf_image::HeaderFault::TrackCount:
+        case smf_image::HeaderFault::TooManyTracks:
+            if (report) ErrorMsg(kErrF0TrackCount);
+            return 0;
     }
-    if (buffer[8] != 0 || buffer[9] != 0) {
-        if (report) ErrorMsg(kErrF0NotFormat0);
-        return 0;
-    }
-    if (buffer[10] != 0 || buffer[11] != 1) {
-        if (report) ErrorMsg(kErrF0TrackCount);
-        return 0;
-    }
-    division = smf_image::DivisionFromHeader(buffer[12], buffer[13]);
-    position = static_cast<int>(smf_image::FirstChunkOffset(buffer, size, 0));
+    division = header->division;
+    position = static_cast<int>(header->first_chunk);
     return 1;
 }
 
@@ -185,34 +204,26 @@ void MidiF0Data::SetHeaderInfo() {
 }
 
 void MidiF0Data::SetQ1() {
-    SetQ1(false);
+    ReadTrackChunk(false);
 }
 
-void MidiF0Data::SetQ1(bool pairNotes) {
+bool MidiF0Data::ReadTrackChunk(bool pairNotes) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
-        return;
-    }
-    chunk_read_ = false;
-    position = static_cast<int>(smf_image::SkipForeignChunks(buffer, size, position));
-    if (position > size - 8) {
-        // The header promised a track that is not there.
-        track = std::make_unique<MidiTrackData>(kFormQ1);
-        track->ErrorMsg(kErrTrackNotMidi);
-    } else {
-        track = pairNotes ? std::make_unique<MidiTrackData>(size, position, buffer,
-                                                            MidiTrackData::PairNotes{})
-                          : std::make_unique<MidiTrackData>(size, position, buffer);
-        if (track->form == kFormQ1) {
-            position += track->size;
-            smf_image::RepairEndOfTrack(track.get());
-            chunk_read_ = true;
-        } else {
-            // The reader refused the chunk and has said why.
-            track = std::make_unique<MidiTrackData>(kFormQ1);
-        }
+        return false;
     }
     form = kFormQ1;
+    auto read = smf_image::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairNotes);
+    position = static_cast<int>(read.end);
+    if (read.tracks.empty()) {
+        // The header promised a track that is not there, or the reader
+        // refused the chunk and has said why.
+        track = std::make_unique<MidiTrackData>(kFormQ1);
+        if (read.missing) track->ErrorMsg(kErrTrackNotMidi);
+        return false;
+    }
+    track = std::move(read.tracks.front());
+    return true;
 }
 
 void MidiF0Data::Q1toQ2() {
@@ -314,16 +325,16 @@ int MidiF0Data::ErrorMsg(int code) {
     const char* text = "MidiF0Dataでエラーが発生しました。";
     switch (code) {
         case kErrF0NotFormat0:
-            text = "Format 0のファイルではありません。";
+            text = smf_image::kTextF0NotFormat0;
             break;
         case kErrF0OpenFile:
             text = "ファイルが開けませんでした。";
             break;
         case kErrF0TrackCount:
-            text = "トラック数に誤りがあります。";
+            text = smf_image::kTextF0TrackCount;
             break;
         case kErrF0NotMidi:
-            text = "MIDIファイルではないか、ファイルにマックバイナリがついています。";
+            text = smf_image::kTextF0NotMidi;
             break;
         case kErrF0Internal:
             text = "MidiF0Dataで内部エラーが発生しました。";
