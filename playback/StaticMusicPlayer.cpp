@@ -7,12 +7,19 @@
 
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiPlayHooks.h"
 #include "playback/MidiPlayer.h"
 
 StaticMusicPlayer MusicPlayer;
 std::atomic<MidiPlayer*> StaticMusicPlayer::MPlayer{nullptr};
 
+StaticMusicPlayer::StaticMusicPlayer() {
+    MidiSetPlayHooks(SongPlayHooks());
+}
+
 StaticMusicPlayer::~StaticMusicPlayer() {
+    // A song played after this ends finds no player rather than a dead one.
+    MidiSetPlayHooks(MidiPlayHooks{});
     RequestStop();
     CancelPlay();
     std::lock_guard lock(thread_mutex_);

@@ -20,7 +20,8 @@ public:
     std::atomic<int> destination{-1};         // output index of every new sequencer
     static std::atomic<MidiPlayer*> MPlayer;  // the current sequencer, owned
 
-    StaticMusicPlayer() = default;
+    // Installs the song's Play, Stop and play thread (MidiPlayHooks).
+    StaticMusicPlayer();
     // Stops a song still playing and joins its thread: nothing outlives the
     // program's end.
     ~StaticMusicPlayer();
@@ -62,3 +63,7 @@ extern StaticMusicPlayer MusicPlayer;
 // The copy of song (form Q2) that a play plays: division 96, form Q1, the
 // whole empty measures before the first note removed.
 std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song);
+
+struct MidiPlayHooks;
+// The song's playback operations as this layer does them (SongPlay.cpp).
+MidiPlayHooks SongPlayHooks();

@@ -1,5 +1,6 @@
 // Playing a format-0 song: the private play copy, the play thread and the
-// stop request.
+// stop request. Installed into MidiF0Data's Play, StartPlayThread,
+// PlayThread and Stop by the player front end.
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -7,10 +8,9 @@
 
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiPlayHooks.h"
 #include "playback/MidiPlayer.h"
 #include "playback/StaticMusicPlayer.h"
-
-MidiF0Data::PlayThreadData MidiF0Data::MacPlayData{nullptr, &MidiF0Data::PlayThread};
 
 namespace {
 
@@ -39,20 +39,25 @@ std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song) {
     return copy;
 }
 
-int MidiF0Data::Play() {
+namespace {
+
+int PlaySong(MidiF0Data& song) {
     try {
         // A copy that still plays must not be freed under the sequencer.
-        if (play_data && PlayThreadActive() && MacPlayData.song.load() == play_data.get()) Stop();
-        play_data.reset();
-        play_data = MakePlayCopy(this);
-        return play_data->StartPlayThread();
+        if (song.play_data && PlayThreadActive() &&
+            MidiF0Data::MacPlayData.song.load() == song.play_data.get()) {
+            song.Stop();
+        }
+        song.play_data.reset();
+        song.play_data = MakePlayCopy(&song);
+        return song.play_data->StartPlayThread();
     } catch (const std::exception&) {
-        ErrorMsg(kErrF0Internal);
+        song.ErrorMsg(kErrF0Internal);
         return ENOMEM;
     }
 }
 
-int MidiF0Data::StartPlayThread() {
+int StartPlayThread(MidiF0Data& song) {
     bool previous_ended = true;
     for (int step = 0; !MusicPlayer.TryClaim();) {
         if (step >= kGiveUpStep) {
@@ -65,15 +70,15 @@ int MidiF0Data::StartPlayThread() {
         ++step;
         if (step == kForceStopStep) MusicPlayer.StopMidi();
     }
-    MacPlayData.song.store(this);
-    return MusicPlayer.StartThread(MacPlayData.entry, previous_ended);
+    MidiF0Data::MacPlayData.song.store(&song);
+    return MusicPlayer.StartThread(MidiF0Data::MacPlayData.entry, previous_ended);
 }
 
-void* MidiF0Data::PlayThread(void*) {
+void PlayThreadBody() {
     MusicPlayer.idle.store(0);
     try {
         // A failed start leaves no sequencer, and the loop below ends at once.
-        MusicPlayer.PlayMidi(MacPlayData.song.load());
+        MusicPlayer.PlayMidi(MidiF0Data::MacPlayData.song.load());
         while (MusicPlayer.IsPlayerRuning() == 1) std::this_thread::sleep_for(kPollStep);
     } catch (const std::exception&) {
         MusicPlayer.ErrorMsg(kErrMusicPlayerInternal);
@@ -81,10 +86,9 @@ void* MidiF0Data::PlayThread(void*) {
     // The sequencer takes its output and its timer with it.
     MusicPlayer.StopMidi();
     MusicPlayer.idle.store(1);
-    return nullptr;
 }
 
-int MidiF0Data::Stop() {
+int StopSong(MidiF0Data& song) {
     MusicPlayer.RequestStop();
     if (PlayThreadActive()) {
         StaticMusicPlayer::WaitFor(
@@ -101,12 +105,23 @@ int MidiF0Data::Stop() {
         kWaitForRelease);
     StaticMusicPlayer::WaitFor([] { return !PlayThreadActive(); }, kWaitForIdle);
     if (released) {
-        play_data.reset();
+        song.play_data.reset();
     } else {
         // A play thread that does not answer keeps its song: freeing it
         // under the thread would be worse than the leak.
         MusicPlayer.ErrorMsg(kErrMusicPlayerInternal);
-        (void)play_data.release();
+        (void)song.play_data.release();
     }
     return 1;
+}
+
+}  // namespace
+
+MidiPlayHooks SongPlayHooks() {
+    MidiPlayHooks hooks;
+    hooks.play = PlaySong;
+    hooks.start_play_thread = StartPlayThread;
+    hooks.play_thread = PlayThreadBody;
+    hooks.stop = StopSong;
+    return hooks;
 }
