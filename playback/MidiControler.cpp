@@ -112,7 +112,9 @@ void MidiControler::Close() {
 void MidiControler::Begin() {
     if (m_graph) return;
     try {
-        m_graph = new SynthDevice(SynthDevice::Options{});
+        SynthDevice::Options options;
+        options.jack_answers = [] { return ProbeMidiSystem() == MidiSystemKind::Jack; };
+        m_graph = new SynthDevice(options);
         m_music = m_graph->Synth();
     } catch (const std::exception&) {
         ErrorMsg(kErrMidiOpen);  // no synthesizer: "QZ" stays silent
