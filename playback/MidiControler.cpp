@@ -12,27 +12,26 @@
 #include "playback/MidiBackend.h"
 #include "playback/MidiDestinations.h"
 #include "playback/detail/MidiSystem.h"
+#include "playback/detail/PlaybackState.h"
 #include "playback/detail/SynthDevice.h"
 
-SynthDevice* MidiControler::m_graph = nullptr;
-fluid_synth_t* MidiControler::m_music = nullptr;
-RtMidiIn* MidiControler::m_midi_mapper = nullptr;
-int MidiControler::m_endpoint = MidiControler::kNoEndpoint;
-RtMidiOut* MidiControler::m_outport = nullptr;
-MidiBackend* MidiControler::m_backend = nullptr;
+static_assert(MidiControler::kNoEndpoint == kNoOutputEndpoint);
 
-namespace {
-// Set by UseBackend; taken over into m_backend by each construction.
-std::atomic<MidiBackend*> chosen_backend{nullptr};
-}  // namespace
+std::unique_ptr<SynthDevice>& MidiControler::m_graph = playback_state.synth;
+fluid_synth_t*& MidiControler::m_music = playback_state.music;
+std::unique_ptr<RtMidiIn>& MidiControler::m_midi_mapper = playback_state.mapper;
+int& MidiControler::m_endpoint = playback_state.endpoint;
+std::unique_ptr<RtMidiOut>& MidiControler::m_outport = playback_state.outport;
+MidiBackend*& MidiControler::m_backend = playback_state.backend;
 
 void MidiControler::UseBackend(MidiBackend* backend) {
-    chosen_backend.store(backend);
+    // Taken over into m_backend by each construction.
+    playback_state.chosen_backend.store(backend);
 }
 
 MidiControler::MidiControler(int index) {
     m_endpoint = kNoEndpoint;
-    m_backend = chosen_backend.load();
+    m_backend = playback_state.chosen_backend.load();
     if (m_backend) {
         m_endpoint = index;
         return;
@@ -61,7 +60,7 @@ void MidiControler::Open(int index) {
                 mapper->ignoreTypes(false, true, true);  // exclusive messages reach the synthesizer
                 mapper->setCallback(&MidiControler::MyReadProc, nullptr);
                 mapper->openVirtualPort("QZ");
-                m_midi_mapper = mapper.release();
+                m_midi_mapper = std::move(mapper);
             } catch (const std::exception&) {
             }
         }
@@ -78,7 +77,7 @@ void MidiControler::Open(int index) {
                 if (out->getPortName(i) != destination.name) continue;
                 out->openPort(i, "outputport");
                 if (out->isPortOpen()) {
-                    m_outport = out.release();
+                    m_outport = std::move(out);
                     m_endpoint = index;
                 }
                 break;
@@ -101,10 +100,8 @@ MidiControler::~MidiControler() {
 void MidiControler::Close() {
     // The port and the virtual destination go first: no message may reach
     // the synthesizer while it is being destroyed.
-    delete m_outport;
-    m_outport = nullptr;
-    delete m_midi_mapper;
-    m_midi_mapper = nullptr;
+    m_outport.reset();
+    m_midi_mapper.reset();
     m_endpoint = kNoEndpoint;
     End();
 }
@@ -114,7 +111,7 @@ void MidiControler::Begin() {
     try {
         SynthDevice::Options options;
         options.jack_answers = [] { return ProbeMidiSystem() == MidiSystemKind::Jack; };
-        m_graph = new SynthDevice(options);
+        m_graph = std::make_unique<SynthDevice>(options);
         m_music = m_graph->Synth();
     } catch (const std::exception&) {
         ErrorMsg(kErrMidiOpen);  // no synthesizer: "QZ" stays silent
@@ -123,8 +120,7 @@ void MidiControler::Begin() {
 
 void MidiControler::End() {
     m_music = nullptr;
-    delete m_graph;
-    m_graph = nullptr;
+    m_graph.reset();
 }
 
 void MidiControler::MidiGMReset() {

@@ -15,10 +15,13 @@
 namespace {
 
 constexpr int kPlayDivision = 96;
-constexpr auto kClaimStep = std::chrono::milliseconds(100);
-constexpr int kForceStopStep = 50;  // 5 s: the earlier sequencer is forced down
-constexpr int kGiveUpStep = 101;    // about 10 s: the new play starts anyway
-constexpr auto kPollStep = std::chrono::milliseconds(10);
+// A new play waits for the earlier play thread to end: after kForceStop its
+// sequencer is forced down, after kGiveUp the new play starts anyway.
+constexpr auto kForceStop = std::chrono::milliseconds(5000);
+constexpr auto kGiveUp = std::chrono::milliseconds(10100);
+// The play thread's wait for its sequencer to stop is unbounded; it wakes
+// at every change and at this interval to look again.
+constexpr auto kWatchInterval = std::chrono::hours(1);
 // A stop with no sequencer yet waits this long for the play thread to make one.
 constexpr auto kWaitForSequencer = std::chrono::seconds(1);
 // How long a stop waits for the sequencer to let go of the song.
@@ -59,51 +62,60 @@ int PlaySong(MidiF0Data& song) {
 
 int StartPlayThread(MidiF0Data& song) {
     bool previous_ended = true;
-    for (int step = 0; !MusicPlayer.TryClaim();) {
-        if (step >= kGiveUpStep) {
+    const auto start = std::chrono::steady_clock::now();
+    bool forced = false;
+    while (!MusicPlayer.TryClaim()) {
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        if (waited >= kGiveUp) {
             GneErrorMsg(kGneErrPlayerBusy);
-            MusicPlayer.idle.store(0);
+            MusicPlayer.SetIdle(0);
             previous_ended = false;
             break;
         }
-        std::this_thread::sleep_for(kClaimStep);
-        ++step;
-        if (step == kForceStopStep) MusicPlayer.StopMidi();
+        if (!forced && waited >= kForceStop) {
+            forced = true;
+            MusicPlayer.StopMidi();
+        }
+        playback_state.WaitFor([] { return !PlayThreadActive(); },
+                               (forced ? kGiveUp : kForceStop) - waited);
     }
     MidiF0Data::MacPlayData.song.store(&song);
     return MusicPlayer.StartThread(MidiF0Data::MacPlayData.entry, previous_ended);
 }
 
 void PlayThreadBody() {
-    MusicPlayer.idle.store(0);
+    MusicPlayer.SetIdle(0);
     try {
-        // A failed start leaves no sequencer, and the loop below ends at once.
+        // A failed start leaves no sequencer, and the wait below ends at once.
         MusicPlayer.PlayMidi(MidiF0Data::MacPlayData.song.load());
-        while (MusicPlayer.IsPlayerRuning() == 1) std::this_thread::sleep_for(kPollStep);
+        while (!playback_state.WaitFor([] { return MusicPlayer.IsPlayerRuning() != 1; },
+                                       kWatchInterval)) {
+        }
     } catch (const std::exception&) {
         MusicPlayer.ErrorMsg(kErrMusicPlayerInternal);
     }
     // The sequencer takes its output and its timer with it.
     MusicPlayer.StopMidi();
-    MusicPlayer.idle.store(1);
+    MusicPlayer.SetIdle(1);
 }
 
 int StopSong(MidiF0Data& song) {
     MusicPlayer.RequestStop();
     if (PlayThreadActive()) {
-        StaticMusicPlayer::WaitFor(
-            [] { return MusicPlayer.IsPlayerExist() || !PlayThreadActive(); }, kWaitForSequencer);
+        playback_state.WaitFor([] { return MusicPlayer.IsPlayerExist() || !PlayThreadActive(); },
+                               kWaitForSequencer);
     }
     MusicPlayer.CancelPlay();
     // The song may go once the sequencer has seen the cancel (it reads the
     // song no more) or the play thread has ended.
-    const bool released = StaticMusicPlayer::WaitFor(
+    const bool released = playback_state.WaitFor(
         [] {
             return !PlayThreadActive() ||
                    (MusicPlayer.IsPlayerExist() && MusicPlayer.IsPlayerRuning() == 0);
         },
         kWaitForRelease);
-    StaticMusicPlayer::WaitFor([] { return !PlayThreadActive(); }, kWaitForIdle);
+    playback_state.WaitFor([] { return !PlayThreadActive(); }, kWaitForIdle);
     if (released) {
         song.play_data.reset();
     } else {
