@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "General/GneHooks.h"
 #include "General/GneStatus.h"
@@ -54,6 +55,10 @@ int GneGetCurrentDirectory(char* buffer);
 // Settings: integers under "section,key" in $XDG_CONFIG_HOME/retrograde/settings.
 int GneGetProfileInt(const char* section, const char* key, int def);
 int GneWriteProfileInt(const char* section, const char* key, int value);
+// Texts in the same file: the stored text, "" when none; 1 when written, 0
+// when the file cannot be written or the text would not stay on its line.
+std::string GneGetProfileString(const char* section, const char* key);
+int GneWriteProfileString(const char* section, const char* key, const std::string& value);
 
 // Messages
 void GneErrorMsg(int code);

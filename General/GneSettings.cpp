@@ -1,5 +1,6 @@
-// Integer settings kept as "section,key=value" lines in
-// $XDG_CONFIG_HOME/retrograde/settings (~/.config/retrograde/settings).
+// Settings kept as "section,key=value" lines in
+// $XDG_CONFIG_HOME/retrograde/settings (~/.config/retrograde/settings): the
+// one owner of that file, integers and texts alike, every access under one lock.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -82,23 +83,66 @@ int GneGetProfileInt(const char* section, const char* key, int def) {
     }
 }
 
+namespace {
+
+// Replaces the entries that match with name=value and writes the file.
+template <class Matches>
+int WriteEntry(const std::string& name, const std::string& value, Matches matches) {
+    const std::filesystem::path folder = SettingsFolder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::filesystem::path file = folder / "settings";
+    auto entries = ReadEntries(file);
+    std::erase_if(entries, matches);
+    entries.emplace_back(name, value);
+    std::ostringstream out;
+    for (const auto& [k, v] : entries) out << k << '=' << v << '\n';
+    const std::string text = out.str();
+    return GneSaveFile(file.c_str(), reinterpret_cast<const unsigned char*>(text.data()),
+                       static_cast<long>(text.size()));
+}
+
+// A text value may hold '=' itself: its entry is the line that starts with
+// "section,key=", whatever the last '=' of the line split off.
+bool IsTextEntry(const Entry& e, const std::string& name) {
+    return (e.first + '=' + e.second).starts_with(name + '=');
+}
+
+}  // namespace
+
 int GneWriteProfileInt(const char* section, const char* key, int value) {
     try {
         std::lock_guard lock(SettingsMutex());
         const std::string name = MakeKey(section, key);
         if (!IsStorableKey(name)) return 0;
-        const std::filesystem::path folder = SettingsFolder();
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        const std::filesystem::path file = folder / "settings";
-        auto entries = ReadEntries(file);
-        std::erase_if(entries, [&](const Entry& e) { return e.first == name; });
-        entries.emplace_back(name, std::to_string(value));
-        std::ostringstream out;
-        for (const auto& [k, v] : entries) out << k << '=' << v << '\n';
-        const std::string text = out.str();
-        return GneSaveFile(file.c_str(), reinterpret_cast<const unsigned char*>(text.data()),
-                           static_cast<long>(text.size()));
+        return WriteEntry(name, std::to_string(value),
+                          [&](const Entry& e) { return e.first == name; });
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::string GneGetProfileString(const char* section, const char* key) {
+    try {
+        std::lock_guard lock(SettingsMutex());
+        const std::string name = MakeKey(section, key);
+        const auto entries = ReadEntries(SettingsFolder() / "settings");
+        const auto found = std::find_if(entries.rbegin(), entries.rend(),
+                                        [&](const Entry& e) { return IsTextEntry(e, name); });
+        if (found == entries.rend()) return {};
+        return (found->first + '=' + found->second).substr(name.size() + 1);
+    } catch (...) {
+        return {};
+    }
+}
+
+int GneWriteProfileString(const char* section, const char* key, const std::string& value) {
+    try {
+        std::lock_guard lock(SettingsMutex());
+        const std::string name = MakeKey(section, key);
+        // Key and value must stay on their one line to be found again.
+        if (!IsStorableKey(name) || value.find('\n') != std::string::npos) return 0;
+        return WriteEntry(name, value, [&](const Entry& e) { return IsTextEntry(e, name); });
     } catch (...) {
         return 0;
     }

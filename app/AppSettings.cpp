@@ -1,71 +1,41 @@
-// The remembered panel folder as a text line of the settings file. The
-// library's integer settings rewrite every "key=value" line as they read it,
-// so this line survives their writes.
+// The remembered panel folder as a text setting of the library's settings
+// file, which GneSettings owns.
 #include "app/AppSettings.h"
 
-#include <cstdlib>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "General/GeneralMac.h"
 #include "app/GuiHooks.h"
 
 namespace {
 
-std::filesystem::path SettingsFile() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return std::filesystem::path(xdg) / "retrograde" / "settings";
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "/") / ".config" / "retrograde" /
-           "settings";
-}
-
-std::string Prefix() {
-    return std::string(kPanelSettingsSection) + "," + kPanelLastFolderKey + "=";
-}
-
-std::vector<std::string> ReadLines(const std::filesystem::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+// A folder worth offering again: a real, readable folder outside the
+// kernel's /proc, /sys and /dev, where a panel listing the folder may block
+// (reading /proc/kmsg waits for kernel messages). Symbolic links are
+// followed first, so that a link into those trees is refused as well.
+bool IsRememberableFolder(const std::string& folder) {
+    if (folder.empty() || folder.front() != '/') return false;
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(folder, error);
+    if (error || !std::filesystem::is_directory(real, error) || error) return false;
+    const auto top = std::next(real.begin());
+    if (top != real.end() && (*top == "proc" || *top == "sys" || *top == "dev")) return false;
+    return access(real.c_str(), R_OK | X_OK) == 0;
 }
 
 }  // namespace
 
 std::string GetLastPanelFolder() {
-    try {
-        const std::string prefix = Prefix();
-        std::string folder;
-        for (const auto& line : ReadLines(SettingsFile())) {
-            if (line.starts_with(prefix)) folder = line.substr(prefix.size());  // the last one wins
-        }
-        return folder;
-    } catch (...) {
-        return {};
-    }
+    // A folder stored before it went away, or by an older version that kept
+    // any folder, is not offered.
+    std::string folder = GneGetProfileString(kPanelSettingsSection, kPanelLastFolderKey);
+    return IsRememberableFolder(folder) ? folder : std::string();
 }
 
 int SetLastPanelFolder(const std::string& folder) {
-    try {
-        if (folder.find('\n') != std::string::npos) return 0;
-        const std::filesystem::path file = SettingsFile();
-        std::error_code error;
-        std::filesystem::create_directories(file.parent_path(), error);
-        const std::string prefix = Prefix();
-        std::ostringstream out;
-        for (const auto& line : ReadLines(file)) {
-            if (!line.starts_with(prefix)) out << line << '\n';
-        }
-        out << prefix << folder << '\n';
-        const std::string text = out.str();
-        return GneSaveFile(file.c_str(), reinterpret_cast<const unsigned char*>(text.data()),
-                           static_cast<long>(text.size()));
-    } catch (...) {
-        return 0;
-    }
+    if (!IsRememberableFolder(folder)) return 0;
+    return GneWriteProfileString(kPanelSettingsSection, kPanelLastFolderKey, folder);
 }

@@ -5,8 +5,10 @@
 
 #include <string>
 
-// The remembered folder, or "" when none is stored.
+// The remembered folder, or "" when none is stored or it is no longer a
+// folder that may be offered (see SetLastPanelFolder).
 std::string GetLastPanelFolder();
-// 1 when stored; 0 when the path cannot be kept on one line or the file
-// cannot be written.
+// 1 when stored; 0 when the path is not a real, readable folder outside
+// /proc, /sys and /dev, cannot be kept on one line, or the file cannot be
+// written.
 int SetLastPanelFolder(const std::string& folder);

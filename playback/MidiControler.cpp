@@ -14,7 +14,10 @@
 #include "playback/MidiBackend.h"
 #include "playback/MidiDestinations.h"
 #include "playback/detail/MidiSystem.h"
+#include "playback/detail/PlaybackState.h"
 #include "playback/detail/SynthDevice.h"
+
+using retrograde::detail::playback_state;
 
 using retrograde::detail::MidiSystemKind;
 using retrograde::detail::NewMidiIn;
@@ -24,25 +27,23 @@ using retrograde::detail::ProbeMidiSystem;
 using retrograde::detail::ReportNoMidiSystem;
 using retrograde::detail::SynthDevice;
 
-SynthDevice* MidiControler::m_graph = nullptr;
-fluid_synth_t* MidiControler::m_music = nullptr;
-RtMidiIn* MidiControler::m_midi_mapper = nullptr;
-int MidiControler::m_endpoint = MidiControler::kNoEndpoint;
-RtMidiOut* MidiControler::m_outport = nullptr;
-MidiBackend* MidiControler::m_backend = nullptr;
+static_assert(MidiControler::kNoEndpoint == retrograde::detail::kNoOutputEndpoint);
 
-namespace {
-// Set by UseBackend; taken over into m_backend by each construction.
-std::atomic<MidiBackend*> chosen_backend{nullptr};
-}  // namespace
+std::unique_ptr<SynthDevice>& MidiControler::m_graph = playback_state.synth;
+fluid_synth_t*& MidiControler::m_music = playback_state.music;
+std::unique_ptr<RtMidiIn>& MidiControler::m_midi_mapper = playback_state.mapper;
+int& MidiControler::m_endpoint = playback_state.endpoint;
+std::unique_ptr<RtMidiOut>& MidiControler::m_outport = playback_state.outport;
+MidiBackend*& MidiControler::m_backend = playback_state.backend;
 
 void MidiControler::UseBackend(MidiBackend* backend) {
-    chosen_backend.store(backend);
+    // Taken over into m_backend by each construction.
+    playback_state.chosen_backend.store(backend);
 }
 
 MidiControler::MidiControler(int index) {
     m_endpoint = kNoEndpoint;
-    m_backend = chosen_backend.load();
+    m_backend = playback_state.chosen_backend.load();
     if (m_backend) {
         m_endpoint = index;
         return;
@@ -71,7 +72,7 @@ void MidiControler::Open(int index) {
                 mapper->ignoreTypes(false, true, true);  // exclusive messages reach the synthesizer
                 mapper->setCallback(&MidiControler::MyReadProc, nullptr);
                 mapper->openVirtualPort("QZ");
-                m_midi_mapper = mapper.release();
+                m_midi_mapper = std::move(mapper);
             } catch (const std::exception&) {
             }
         }
@@ -88,7 +89,7 @@ void MidiControler::Open(int index) {
                 if (out->getPortName(i) != destination.name) continue;
                 out->openPort(i, "outputport");
                 if (out->isPortOpen()) {
-                    m_outport = out.release();
+                    m_outport = std::move(out);
                     m_endpoint = index;
                 }
                 break;
@@ -111,10 +112,8 @@ MidiControler::~MidiControler() {
 void MidiControler::Close() {
     // The port and the virtual destination go first: no message may reach
     // the synthesizer while it is being destroyed.
-    delete m_outport;
-    m_outport = nullptr;
-    delete m_midi_mapper;
-    m_midi_mapper = nullptr;
+    m_outport.reset();
+    m_midi_mapper.reset();
     m_endpoint = kNoEndpoint;
     End();
 }
@@ -122,7 +121,9 @@ void MidiControler::Close() {
 void MidiControler::Begin() {
     if (m_graph) return;
     try {
-        m_graph = new SynthDevice(SynthDevice::Options{});
+        SynthDevice::Options options;
+        options.jack_answers = [] { return ProbeMidiSystem() == MidiSystemKind::Jack; };
+        m_graph = std::make_unique<SynthDevice>(options);
         m_music = m_graph->Synth();
     } catch (const std::exception&) {
         ErrorMsg(kErrMidiOpen);  // no synthesizer: "QZ" stays silent
@@ -131,8 +132,7 @@ void MidiControler::Begin() {
 
 void MidiControler::End() {
     m_music = nullptr;
-    delete m_graph;
-    m_graph = nullptr;
+    m_graph.reset();
 }
 
 void MidiControler::MidiGMReset() {

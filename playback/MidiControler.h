@@ -5,6 +5,7 @@
 // plays. All state is process-wide: there is one output at a time.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 class MidiBackend;
@@ -27,11 +28,13 @@ inline constexpr int kMidiMapperIndex = -1;
 
 class MidiControler {
 public:
-    static retrograde::detail::SynthDevice* m_graph;  // the synthesizer with its audio output
-    static fluid_synth_t* m_music;   // the synthesizer that MyReadProc plays
-    static RtMidiIn* m_midi_mapper;  // the virtual destination "QZ"; null without a MIDI system
-    static int m_endpoint;           // -1 "QZ", k destination k, kNoEndpoint when none opened
-    static RtMidiOut* m_outport;     // "outputport", connected to destination m_endpoint
+    // Names for fields of the playback state (detail/PlaybackState.h).
+    static std::unique_ptr<retrograde::detail::SynthDevice>& m_graph;  // the synthesizer with its audio output
+    static fluid_synth_t*& m_music;                // the synthesizer that MyReadProc plays
+    // The virtual destination "QZ"; null without a MIDI system.
+    static std::unique_ptr<RtMidiIn>& m_midi_mapper;
+    static int& m_endpoint;  // -1 "QZ", k destination k, kNoEndpoint when none opened
+    static std::unique_ptr<RtMidiOut>& m_outport;  // "outputport", connected to m_endpoint
 
     static constexpr int kNoEndpoint = -2;
 
@@ -72,5 +75,5 @@ private:
     void Open(int index);
     void Close();  // destroys the port, "QZ" and the synthesizer
     static void Send(const unsigned char* bytes, int count);
-    static MidiBackend* m_backend;
+    static MidiBackend*& m_backend;
 };

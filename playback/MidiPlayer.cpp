@@ -11,21 +11,24 @@
 #include "midi/song/MidiF0Data.h"
 #include "playback/MidiControler.h"
 #include "playback/StopCallback.h"
+#include "playback/detail/PlaybackState.h"
 #include "playback/detail/TempoClock.h"
+
+using retrograde::detail::playback_state;
 
 using retrograde::detail::ChooseTempo;
 using retrograde::detail::TempoChoice;
 using retrograde::detail::TempoClock;
 
-MidiControler* MidiPlayer::MidiCtrl = nullptr;
-PlayTimer* MidiPlayer::m_timer = nullptr;
-MidiPlayer* MidiPlayer::Self = nullptr;
-std::atomic<int> MidiPlayer::Runing{0};
-std::atomic<int> MidiPlayer::CancelFlg{0};
-MidiF0Data* MidiPlayer::MidiDat = nullptr;
-int MidiPlayer::PlayIdx = 0;
-int MidiPlayer::BpmTempo = 120;
-int MidiPlayer::TempoRate = 100;
+std::unique_ptr<MidiControler>& MidiPlayer::MidiCtrl = playback_state.output;
+PlayTimer*& MidiPlayer::m_timer = playback_state.timer;
+MidiPlayer*& MidiPlayer::Self = playback_state.self;
+std::atomic<int>& MidiPlayer::Runing = playback_state.runing;
+std::atomic<int>& MidiPlayer::CancelFlg = playback_state.cancel;
+MidiF0Data*& MidiPlayer::MidiDat = playback_state.song;
+int& MidiPlayer::PlayIdx = playback_state.play_index;
+int& MidiPlayer::BpmTempo = playback_state.bpm_tempo;
+int& MidiPlayer::TempoRate = playback_state.tempo_rate;
 
 namespace {
 
@@ -33,14 +36,9 @@ constexpr int kWireBufferSize = 1024;  // exclusive messages up to this size nee
 
 // The rest of the sequencer's state, touched by the set-up and then only by
 // the timer routine.
-TempoClock tempo_clock(96, 100);
-std::array<std::bitset<kMidiNotes>, kMidiChannels> sounding;  // notes on and not yet off
-std::bitset<kMidiChannels> channels_used;
-
-std::atomic<PlayTimer*> chosen_timer{nullptr};
-// The real timer, when no other was chosen. A plain pointer: nothing is
-// destroyed behind a play thread's back when the program ends.
-PlayTimer* own_timer = nullptr;
+TempoClock& tempo_clock = playback_state.tempo_clock;
+auto& sounding = playback_state.sounding;  // notes on and not yet off
+auto& channels_used = playback_state.channels_used;
 
 constexpr std::array kPlayerTexts = {
     retrograde::detail::MessageText{kErrPlayerDivision, "分解狽ｪ大きすぎます。"},
@@ -72,7 +70,12 @@ MidiTrackData* Track() {
 }  // namespace
 
 void MidiPlayer::UseTimer(PlayTimer* timer) {
-    chosen_timer.store(timer);
+    playback_state.chosen_timer.store(timer);
+}
+
+void MidiPlayer::SetRuning(int value) {
+    Runing = value;
+    playback_state.Announce();
 }
 
 MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
@@ -84,24 +87,23 @@ MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
         DropOutput();
     }
     if (!MidiCtrl) {
-        Runing = 0;
+        SetRuning(0);
         return;
     }
     try {
-        m_timer = chosen_timer.load();
+        m_timer = playback_state.chosen_timer.load();
         if (!m_timer) {
-            own_timer = new RealPlayTimer();
-            m_timer = own_timer;
+            playback_state.own_timer = std::make_unique<RealPlayTimer>();
+            m_timer = playback_state.own_timer.get();
         }
         m_timer->Install(MidiPlayTimerProc);
     } catch (const std::exception&) {
         // No thread for the timer: nothing plays, the output goes again.
         ErrorMsg(kErrPlayerTimer);
-        delete own_timer;
-        own_timer = nullptr;
         m_timer = nullptr;
+        playback_state.own_timer.reset();
         DropOutput();
-        Runing = 0;
+        SetRuning(0);
         return;
     }
     // The first note sounds at once: its own delta is not waited for.
@@ -110,33 +112,30 @@ MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
 }
 
 void MidiPlayer::DropOutput() {
-    delete MidiCtrl;
-    MidiCtrl = nullptr;
+    MidiCtrl.reset();
 }
 
 MidiPlayer::~MidiPlayer() {
     if (m_timer) m_timer->Remove();
     m_timer = nullptr;
-    delete own_timer;
-    own_timer = nullptr;
+    playback_state.own_timer.reset();
     if (MidiCtrl) {
         SilenceSoundingNotes();
-        delete MidiCtrl;
-        MidiCtrl = nullptr;
+        MidiCtrl.reset();
     }
-    Runing = 0;
+    SetRuning(0);
     if (Self == this) Self = nullptr;
 }
 
 int MidiPlayer::SetupMidiPlayer2(MidiF0Data* song, int destination) {
     if (!song || !song->GetTrack() || song->form != kFormQ1) return ErrorMsg(kErrPlayerInternal);
     MidiDat = song;
-    MidiCtrl = new MidiControler(destination);
+    MidiCtrl = std::make_unique<MidiControler>(destination);
     if (!MidiControler::IsOpen()) {
         DropOutput();
         return 0;
     }
-    Runing = 1;
+    SetRuning(1);
     BpmTempo = 120;
     PlayIdx = 0;
     TempoRate = 100;
@@ -159,17 +158,16 @@ int MidiPlayer::SendControlBeforeNote() {
 }
 
 void MidiPlayer::MidiPlayTimerProc(PlayTimer* task) {
-    static int delta_time = 0;
     for (;;) {
         // Tested before the song is touched: a stopped song may be gone.
         if (CancelFlg.load()) {
-            Runing = 0;
+            SetRuning(0);
             return;
         }
         MidiTrackData* track = Track();
         if (!track || PlayIdx >= track->event_count) {
             // Everything went out before the first note: the song is over.
-            Runing = 0;
+            SetRuning(0);
             CallStopFunc();
             return;
         }
@@ -177,14 +175,14 @@ void MidiPlayer::MidiPlayTimerProc(PlayTimer* task) {
             task->PrimeAt(PlayTimer::Micros{tempo_clock.Due()});
             return;
         }
-        delta_time = PlayEvent(track->GetEvent(PlayIdx));
+        const int delta_time = PlayEvent(track->GetEvent(PlayIdx));
         if (delta_time < 0) {
-            Runing = 0;
+            SetRuning(0);
             CallStopFunc();
             return;
         }
         if (!tempo_clock.Valid()) {  // no ticks per minute: division or rate 0
-            Runing = 0;
+            SetRuning(0);
             GneErrorMsg(kGneErrNoMemory);
             return;
         }
@@ -193,7 +191,7 @@ void MidiPlayer::MidiPlayTimerProc(PlayTimer* task) {
 }
 
 int MidiPlayer::PlayEvent(MidiEvent* event) {
-    MidiControler* out = MidiCtrl;
+    MidiControler* out = MidiCtrl.get();
     if (event && out) {
         const unsigned char channel = Channel(event);
         switch (event->status) {

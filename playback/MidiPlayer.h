@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "midi/event/MidiEvent.h"
 #include "playback/PlayTimer.h"
@@ -21,15 +22,16 @@ inline constexpr int kErrPlayerInternal = 0x08000004;
 
 class MidiPlayer {
 public:
-    static MidiControler* MidiCtrl;     // the output, owned; null when none was made
-    static PlayTimer* m_timer;          // the timer task; null when none is installed
-    static MidiPlayer* Self;            // the player being set up or running
-    static std::atomic<int> Runing;     // 1 from set-up until the end, a cancel or an error
-    static std::atomic<int> CancelFlg;  // set to 1 to ask for a stop
-    static MidiF0Data* MidiDat;         // the song, not owned
-    static int PlayIdx;                 // the next event to send
-    static int BpmTempo;                // current tempo in beats per minute
-    static int TempoRate;               // speed in percent; 100
+    // Names for fields of the playback state (detail/PlaybackState.h).
+    static std::unique_ptr<MidiControler>& MidiCtrl;  // the output; null when none was made
+    static PlayTimer*& m_timer;                       // the timer task; null when none is installed
+    static MidiPlayer*& Self;                         // the player being set up or running
+    static std::atomic<int>& Runing;     // 1 from set-up until the end, a cancel or an error
+    static std::atomic<int>& CancelFlg;  // set to 1 to ask for a stop
+    static MidiF0Data*& MidiDat;         // the song, not owned
+    static int& PlayIdx;                 // the next event to send
+    static int& BpmTempo;                // current tempo in beats per minute
+    static int& TempoRate;               // speed in percent; 100
 
     // Sets up the output, sends the leading events and starts the timer.
     MidiPlayer(MidiF0Data* song, int destination);
@@ -61,7 +63,8 @@ public:
     static std::int64_t GetPlayMicros(MidiF0Data* song);
 
 private:
-    static void DropOutput();  // destroys the output, if any
+    static void DropOutput();          // destroys the output, if any
+    static void SetRuning(int value);  // stores Runing and tells every waiter
     static void SilenceSoundingNotes();
     static void SendExclusive(const MidiEvent* event);
 };

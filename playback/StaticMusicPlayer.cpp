@@ -2,6 +2,9 @@
 #include "playback/StaticMusicPlayer.h"
 
 #include <array>
+#include <RtMidi.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <system_error>
@@ -9,20 +12,40 @@
 #include "General/GeneralMac.h"
 #include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiPlayHooks.h"
+#include "playback/MidiBackend.h"
+#include "playback/MidiControler.h"
 #include "playback/MidiPlayer.h"
+#include "playback/PlayTimer.h"
+#include "playback/detail/SynthDevice.h"
 
+using retrograde::detail::playback_state;
+
+// The state first: the front end's destructor still uses it.
+retrograde::detail::PlaybackState retrograde::detail::playback_state;
 StaticMusicPlayer MusicPlayer;
-std::atomic<MidiPlayer*> StaticMusicPlayer::MPlayer{nullptr};
+std::atomic<MidiPlayer*>& StaticMusicPlayer::MPlayer = playback_state.current;
+
+StaticMusicPlayer::StaticMusicPlayer() {
+    MidiSetPlayHooks(SongPlayHooks());
+}
 
 StaticMusicPlayer::~StaticMusicPlayer() {
+    // A song played after this ends finds no player rather than a dead one.
+    MidiSetPlayHooks(MidiPlayHooks{});
     RequestStop();
     CancelPlay();
-    std::lock_guard lock(thread_mutex_);
-    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(playback_state.thread_mutex);
+    if (playback_state.thread.joinable()) playback_state.thread.join();
+}
+
+void StaticMusicPlayer::SetIdle(int value) {
+    idle.store(value);
+    playback_state.Announce();
 }
 
 void StaticMusicPlayer::CancelPlay() {
-    std::lock_guard lock(player_mutex_);
+    std::lock_guard lock(playback_state.player_mutex);
     if (MPlayer.load()) MidiPlayer::Cancel();
 }
 
@@ -32,31 +55,32 @@ int StaticMusicPlayer::IsPlayerRuning() const {
 
 int StaticMusicPlayer::PlayMidi(MidiF0Data* song) {
     if (!song || song->form != kFormQ1) return ErrorMsg(kErrMusicPlayerInternal);
-    std::lock_guard lock(player_mutex_);
-    MidiPlayer* player = nullptr;
+    std::lock_guard lock(playback_state.player_mutex);
+    std::unique_ptr<MidiPlayer> player;
     try {
-        player = new MidiPlayer(song, destination.load());
+        player = std::make_unique<MidiPlayer>(song, destination.load());
     } catch (const std::bad_alloc&) {
         return ErrorMsg(kErrMusicPlayerInternal);
     }
-    if (!MidiPlayer::MidiCtrl) {
-        delete player;
-        return 0;
-    }
-    MPlayer.store(player);
+    if (!MidiPlayer::MidiCtrl) return 0;
+    playback_state.player = std::move(player);
+    MPlayer.store(playback_state.player.get());
     if (StopRequested()) MidiPlayer::Cancel();
+    playback_state.Announce();
     return 1;
 }
 
 void StaticMusicPlayer::StopMidi() {
-    MidiPlayer* player = nullptr;
+    std::unique_ptr<MidiPlayer> player;
     {
-        std::lock_guard lock(player_mutex_);
-        player = MPlayer.exchange(nullptr);
+        std::lock_guard lock(playback_state.player_mutex);
+        MPlayer.store(nullptr);
+        player = std::move(playback_state.player);
     }
     // Outside the lock: the teardown waits for the timer, whose stop
     // callback may ask to cancel.
-    delete player;
+    player.reset();
+    playback_state.Announce();
 }
 
 namespace {
@@ -77,36 +101,43 @@ int StaticMusicPlayer::ErrorMsg(int code) {
 bool StaticMusicPlayer::TryClaim() {
     int expected = 1;
     if (!idle.compare_exchange_strong(expected, 0)) return false;
-    stop_requested_.store(false);
+    playback_state.stop_requested.store(false);
+    playback_state.Announce();
     return true;
 }
 
 int StaticMusicPlayer::StartThread(void* (*entry)(void*), bool previous_ended) {
-    std::lock_guard lock(thread_mutex_);
-    if (thread_.joinable()) {
+    std::lock_guard lock(playback_state.thread_mutex);
+    std::thread& thread = playback_state.thread;
+    if (thread.joinable()) {
         // An earlier thread that marked itself idle is returning; one that
         // never answered (the wait gave up on it) is left to finish alone.
         if (previous_ended) {
-            thread_.join();
+            thread.join();
         } else {
-            thread_.detach();
+            thread.detach();
         }
     }
     try {
-        thread_ = std::thread([entry] { entry(nullptr); });
+        thread = std::thread([entry] { entry(nullptr); });
         return 0;
     } catch (const std::system_error& error) {
-        idle.store(1);
+        SetIdle(1);
         return error.code().value() ? error.code().value() : EAGAIN;
     }
 }
 
 bool StaticMusicPlayer::WaitFor(const std::function<bool()>& condition,
                                 std::chrono::milliseconds timeout) {
+    // Woken at once by every change of the player's state; a condition on
+    // anything else (a port's messages, the synthesizer's controllers) is
+    // looked at again every kRecheck.
+    constexpr auto kRecheck = std::chrono::milliseconds(10);
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds::zero()) return condition();
+        if (playback_state.WaitFor(condition, std::min(left, kRecheck))) return true;
     }
-    return true;
 }

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
+
+#include "playback/detail/PlaybackState.h"
 
 class MidiF0Data;
 class MidiPlayer;
@@ -16,11 +16,13 @@ inline constexpr int kErrMusicPlayerInternal = 0x09000001;
 
 class StaticMusicPlayer {
 public:
-    std::atomic<int> idle{1};                 // 1 while no play thread runs
-    std::atomic<int> destination{-1};         // output index of every new sequencer
-    static std::atomic<MidiPlayer*> MPlayer;  // the current sequencer, owned
+    // Names for fields of the playback state (PlaybackState.h).
+    std::atomic<int>& idle = retrograde::detail::playback_state.idle;                // 1 while no play thread runs
+    std::atomic<int>& destination = retrograde::detail::playback_state.destination;  // output of every new sequencer
+    static std::atomic<MidiPlayer*>& MPlayer;  // the current sequencer, owned by the state
 
-    StaticMusicPlayer() = default;
+    // Installs the song's Play, Stop and play thread (MidiPlayHooks).
+    StaticMusicPlayer();
     // Stops a song still playing and joins its thread: nothing outlives the
     // program's end.
     ~StaticMusicPlayer();
@@ -28,7 +30,8 @@ public:
     StaticMusicPlayer& operator=(const StaticMusicPlayer&) = delete;
 
     void SetDestination(int index) { destination.store(index); }
-    void CancelPlay();  // asks the sequencer, if any, to stop now
+    void SetIdle(int value);  // stores idle and tells every waiter
+    void CancelPlay();        // asks the sequencer, if any, to stop now
     bool IsPlayerExist() const { return MPlayer.load() != nullptr; }
     int IsPlayerRuning() const;  // 1 when a sequencer exists and runs
     // Creates the sequencer for song (form Q1): 1, or 0 when it could not
@@ -44,16 +47,12 @@ public:
     bool TryClaim();
     int StartThread(void* (*entry)(void*), bool previous_ended);
     // A stop asked for before the sequencer exists cancels it at birth.
-    void RequestStop() { stop_requested_.store(true); }
-    bool StopRequested() const { return stop_requested_.load(); }
-    // Polls condition every millisecond until it holds or timeout passes.
+    void RequestStop() { retrograde::detail::playback_state.stop_requested.store(true); }
+    bool StopRequested() const { return retrograde::detail::playback_state.stop_requested.load(); }
+    // Waits until condition holds or timeout passes; false when it did not
+    // hold. Woken by every change of the idle flag, the sequencer and its
+    // running flag; a condition on other things is looked at every 10 ms.
     static bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-
-private:
-    std::mutex player_mutex_;  // creation and destruction of MPlayer against CancelPlay
-    std::mutex thread_mutex_;  // the thread handle
-    std::thread thread_;
-    std::atomic<bool> stop_requested_{false};
 };
 
 // The program's one front end, constructed at start.
@@ -62,3 +61,7 @@ extern StaticMusicPlayer MusicPlayer;
 // The copy of song (form Q2) that a play plays: division 96, form Q1, the
 // whole empty measures before the first note removed.
 std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song);
+
+struct MidiPlayHooks;
+// The song's playback operations as this layer does them (SongPlay.cpp).
+MidiPlayHooks SongPlayHooks();

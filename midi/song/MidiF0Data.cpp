@@ -8,8 +8,8 @@
 
 #include "General/GeneralMac.h"
 #include "General/detail/ClassMessages.h"
-#include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/SmfImage.h"
+#include "midi/song/detail/SmfReader.h"
 
 namespace {
 
@@ -38,12 +38,7 @@ MidiF0Data::MidiF0Data(const char* name) {
 
 MidiF0Data::MidiF0Data(const unsigned char* bytes, long size) {
     ErrorMsgOnce(kErrClearOnce);
-    LoadImage(bytes, size, true, false);
-}
-
-MidiF0Data::MidiF0Data(const unsigned char* bytes, long size, NoFallback) {
-    ErrorMsgOnce(kErrClearOnce);
-    LoadImage(bytes, size, true, false);
+    LoadImage(bytes, size, true);
 }
 
 MidiF0Data::MidiF0Data(MidiF0Data* other) {
@@ -112,8 +107,7 @@ void MidiF0Data::LoadByName(const char* name, bool allowFallback) {
     ReadBuffer(false, allowFallback);
 }
 
-void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
-                           bool allowFallback) {
+void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report) {
     if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
@@ -126,28 +120,51 @@ void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
     size = static_cast<int>(length);
     position = 0;
     form = kFormRaw;
-    ReadBuffer(report, allowFallback);
+    ReadBuffer(report, false);
 }
 
-void MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
+bool MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        SetQ1(true);
+        const bool read = ReadTrackChunk(true);
         Q1toQ2();
-        read_ok_ = track != nullptr && track->form == kFormQ2 && chunk_read_;
-        return;
+        return read;
     }
     track = std::make_unique<MidiTrackData>(kFormQ2);
     form = kFormQ2;
-    if (!allowFallback) return;
-    // Not a format-0 file: read it as a format-1 song (which does not come
-    // back here) and merge its tracks into this song's track.
-    MidiF1Data song(buffer, size, MidiF1Data::NoFallback{});
-    if (song.track_count == 0) return;
-    song.SetMidiF0DataMoving(this);
+    return allowFallback && MergeFormat1Image();
+}
+
+bool MidiF0Data::MergeFormat1Image() {
+    // Not a format-0 file: read as a format-1 file, with the words of that
+    // reading, and never back as format 0.
+    if (size <= 0) return false;
+    const auto header = retrograde::detail::ParseHeader(buffer, size);
+    const auto fault = retrograde::detail::CheckHeader(header, 1);
+    if (fault != retrograde::detail::HeaderFault::None) {
+        GneWriteErrorMsg(retrograde::detail::HeaderFaultText(fault, 1));
+    }
+    if (fault != retrograde::detail::HeaderFault::None && fault != retrograde::detail::HeaderFault::TooManyTracks) {
+        return false;
+    }
+    const int count =
+        fault == retrograde::detail::HeaderFault::None ? header->track_count : kSmfTracksReadOnError;
+    auto read =
+        retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk, count, true);
+    if (read.missing) GneWriteErrorMsg(retrograde::detail::kTextF1Track);
+    if (read.tracks.empty()) return false;
+    std::vector<MidiTrackData*> sources;
+    for (auto& t : read.tracks) {
+        t->Q1toQ2();
+        sources.push_back(t.get());
+    }
+    // The tracks are thrown away next: their records move into this track.
+    division = header->division;
+    track->MergeTrackMoving(static_cast<int>(sources.size()), sources.data());
+    track->form = kFormQ2;
     form = kFormQ2;
-    read_ok_ = true;
+    return true;
 }
 
 int MidiF0Data::GetHeaderInfo() {
@@ -157,23 +174,25 @@ int MidiF0Data::GetHeaderInfo() {
 int MidiF0Data::GetHeaderInfo(bool report) {
     if (size <= 0) return 0;
     long length = size;
-    const bool found = retrograde::detail::LocateHeader(buffer, &length);
+    retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
-    // The header's fields must lie inside the file, too.
-    if (!found || size < kSmfHeaderSize) {
-        if (report) ErrorMsg(kErrF0NotMidi);
-        return 0;
+    const auto header = retrograde::detail::ParseHeader(buffer, size);
+    switch (retrograde::detail::CheckHeader(header, 0)) {
+        case retrograde::detail::HeaderFault::None:
+            break;
+        case retrograde::detail::HeaderFault::NotMidi:
+            if (report) ErrorMsg(kErrF0NotMidi);
+            return 0;
+        case retrograde::detail::HeaderFault::WrongFormat:
+            if (report) ErrorMsg(kErrF0NotFormat0);
+            return 0;
+        case retrograde::detail::HeaderFault::TrackCount:
+        case retrograde::detail::HeaderFault::TooManyTracks:
+            if (report) ErrorMsg(kErrF0TrackCount);
+            return 0;
     }
-    if (buffer[8] != 0 || buffer[9] != 0) {
-        if (report) ErrorMsg(kErrF0NotFormat0);
-        return 0;
-    }
-    if (buffer[10] != 0 || buffer[11] != 1) {
-        if (report) ErrorMsg(kErrF0TrackCount);
-        return 0;
-    }
-    division = retrograde::detail::DivisionFromHeader(buffer[12], buffer[13]);
-    position = static_cast<int>(retrograde::detail::FirstChunkOffset(buffer, size, 0));
+    division = header->division;
+    position = static_cast<int>(header->first_chunk);
     return 1;
 }
 
@@ -187,34 +206,26 @@ void MidiF0Data::SetHeaderInfo() {
 }
 
 void MidiF0Data::SetQ1() {
-    SetQ1(false);
+    ReadTrackChunk(false);
 }
 
-void MidiF0Data::SetQ1(bool pairNotes) {
+bool MidiF0Data::ReadTrackChunk(bool pairNotes) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
-        return;
-    }
-    chunk_read_ = false;
-    position = static_cast<int>(retrograde::detail::SkipForeignChunks(buffer, size, position));
-    if (position > size - 8) {
-        // The header promised a track that is not there.
-        track = std::make_unique<MidiTrackData>(kFormQ1);
-        track->ErrorMsg(kErrTrackNotMidi);
-    } else {
-        track = pairNotes ? std::make_unique<MidiTrackData>(size, position, buffer,
-                                                            MidiTrackData::PairNotes{})
-                          : std::make_unique<MidiTrackData>(size, position, buffer);
-        if (track->form == kFormQ1) {
-            position += track->size;
-            retrograde::detail::RepairEndOfTrack(track.get());
-            chunk_read_ = true;
-        } else {
-            // The reader refused the chunk and has said why.
-            track = std::make_unique<MidiTrackData>(kFormQ1);
-        }
+        return false;
     }
     form = kFormQ1;
+    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairNotes);
+    position = static_cast<int>(read.end);
+    if (read.tracks.empty()) {
+        // The header promised a track that is not there, or the reader
+        // refused the chunk and has said why.
+        track = std::make_unique<MidiTrackData>(kFormQ1);
+        if (read.missing) track->ErrorMsg(kErrTrackNotMidi);
+        return false;
+    }
+    track = std::move(read.tracks.front());
+    return true;
 }
 
 void MidiF0Data::Q1toQ2() {
@@ -318,10 +329,10 @@ using retrograde::detail::MessageText;
 using retrograde::detail::OnceText;
 
 constexpr std::array kF0Texts = {
-    MessageText{kErrF0NotFormat0, "Format 0のファイルではありません。"},
+    MessageText{kErrF0NotFormat0, retrograde::detail::kTextF0NotFormat0},
     MessageText{kErrF0OpenFile, "ファイルが開けませんでした。"},
-    MessageText{kErrF0TrackCount, "トラック数に誤りがあります。"},
-    MessageText{kErrF0NotMidi, "MIDIファイルではないか、ファイルにマックバイナリがついています。"},
+    MessageText{kErrF0TrackCount, retrograde::detail::kTextF0TrackCount},
+    MessageText{kErrF0NotMidi, retrograde::detail::kTextF0NotMidi},
     MessageText{kErrF0Internal, "MidiF0Dataで内部エラーが発生しました。"},
 };
 constexpr std::array kF0OnceTexts = {

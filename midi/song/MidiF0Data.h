@@ -17,8 +17,6 @@ inline constexpr int kErrF0NotMidi = 0x4000004;
 inline constexpr int kErrF0Internal = 0x4000005;
 inline constexpr int kErrF0TimeSign = 0x4000007;  // ErrorMsgOnce only
 
-class MidiF1Data;
-
 // Where an event lies: its absolute tick and its measure, beat and tick within
 // the beat, counted from 0.
 struct MidiMeasurePosition {
@@ -69,7 +67,9 @@ public:
     int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  // code 0 clears the flag
 
-    // ---- playback (playback/MidiF0Data_Play.cpp, in Retrograde::playback) ----
+    // ---- playback (MidiF0Data_Play.cpp): done by the player that the
+    // playback layer installs (MidiPlayHooks.h); without one, Play and
+    // StartPlayThread answer ENODEV and Stop has nothing to stop ----
     struct PlayThreadData {
         std::atomic<MidiF0Data*> song;  // what the next play thread plays
         void* (*entry)(void*);          // the play thread's routine
@@ -135,21 +135,14 @@ public:
     void ChangeMarker(const char* from, const char* to);  // Q2: marker texts from -> to
 
 private:
-    friend class MidiF1Data;
-    friend class MidiFileLoader;
-    friend int MidiChangeFormat(unsigned char* image, long* size, int format);
-    struct NoFallback {};
-    // A format-0 reading only, with the header's messages: the fallback of a
-    // format-1 reading, which must not come back to it.
-    MidiF0Data(const unsigned char* bytes, long size, NoFallback);
     void LoadByName(const char* name, bool allowFallback);
-    void LoadImage(const unsigned char* bytes, long size, bool report, bool allowFallback);
-    // Reads the file in the buffer; when it is no format-0 file and
-    // allowFallback is set, reads it as a format-1 song and merges that.
-    void ReadBuffer(bool report, bool allowFallback);
-    // SetQ1; with pairNotes the track is read for Q1toQ2 next (MidiTrackData::PairNotes).
-    void SetQ1(bool pairNotes);
-
-    bool read_ok_ = false;     // the file's events were read (the loader asks)
-    bool chunk_read_ = false;  // SetQ1 found and decoded the track chunk
+    void LoadImage(const unsigned char* bytes, long size, bool report);
+    // Reads the file in the buffer: true when its events were read. When it
+    // is no format-0 file and allowFallback is set, it is read as a format-1
+    // file whose tracks are merged into this song's track.
+    bool ReadBuffer(bool report, bool allowFallback);
+    bool MergeFormat1Image();  // the format-1 reading of ReadBuffer
+    // SetQ1; with pairNotes the track is read for Q1toQ2 next
+    // (MidiTrackData::PairNotes). True when the track chunk was read.
+    bool ReadTrackChunk(bool pairNotes);
 };

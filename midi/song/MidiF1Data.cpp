@@ -11,6 +11,7 @@
 #include "General/detail/ClassMessages.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/detail/SmfImage.h"
+#include "midi/song/detail/SmfReader.h"
 
 namespace {
 
@@ -19,11 +20,6 @@ std::atomic<bool> time_sign{false};
 std::atomic<bool> drum_tone{false};
 std::atomic<bool> drum_combine{false};
 std::atomic<bool> track_combine{false};
-
-bool IsFormatZeroImage(const unsigned char* image, long size) {
-    return retrograde::detail::HasTag(image, size, 0, "MThd") && size >= kSmfHeaderSize && image[8] == 0 &&
-           image[9] == 0;
-}
 
 // A deep copy in the track's own form (Q1 or Q2).
 std::unique_ptr<MidiF1TrackData> CopyTrack(MidiTrackData* source) {
@@ -46,7 +42,7 @@ MidiF1Data::MidiF1Data(const char* name) {
     ErrorMsgOnce(kErrClearOnce);
     // A file that cannot be read has been reported by the platform already.
     if (name == nullptr || !MidiData::LoadFile(name) || size <= 0) return;
-    ReadBuffer(true);
+    ReadBuffer();
 }
 
 MidiF1Data::MidiF1Data(const unsigned char* bytes, long length) {
@@ -59,12 +55,6 @@ MidiF1Data::MidiF1Data(const unsigned char* bytes, long length) {
 }
 
 MidiF1Data::MidiF1Data(long length, const unsigned char* bytes) : MidiF1Data(bytes, length) {}
-
-MidiF1Data::MidiF1Data(const unsigned char* bytes, long length, NoFallback) {
-    ErrorMsgOnce(kErrClearOnce);
-    LoadImage(bytes, length);
-    if (form == kFormRaw) ReadBuffer(false);
-}
 
 MidiF1Data::MidiF1Data(MidiF0Data* song) {
     ErrorMsgOnce(kErrClearOnce);
@@ -129,19 +119,28 @@ void MidiF1Data::LoadImage(const unsigned char* bytes, long length) {
     form = kFormRaw;
 }
 
-void MidiF1Data::ReadBuffer(bool allowFallback) {
+void MidiF1Data::ReadBuffer() {
     form = kFormRaw;
     position = 0;
     long length = size;
     retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
-    if (allowFallback && IsFormatZeroImage(buffer, size)) {
-        // A format-0 file: read it as one (with that reading's messages, as
-        // the format-1 header check would only say "not format 1") and split
-        // it. The format-0 reading does not come back here.
-        MidiF0Data song(buffer, size, MidiF0Data::NoFallback{});
+    const auto header = retrograde::detail::ParseHeader(buffer, size);
+    if (header && header->format == 0) {
+        // A format-0 file is read as one, with that reading's words (the
+        // format-1 check would only say "not format 1"), and split.
         form = kFormQ2;
-        if (song.read_ok_) FromMidiF0DataMoving(&song);
+        auto read = retrograde::detail::ReadSmf<MidiTrackData>(buffer, size, 0, true);
+        if (!read.Accepted()) {
+            GneWriteErrorMsg(retrograde::detail::HeaderFaultText(read.fault, 0));
+            return;
+        }
+        if (read.body.missing) MidiTrackData().ErrorMsg(kErrTrackNotMidi);
+        if (read.body.tracks.empty()) return;
+        MidiTrackData* track = read.body.tracks.front().get();
+        track->Q1toQ2();
+        // The track is thrown away next: its records move into the tracks.
+        SplitTrack(track, header->division, true);
         return;
     }
     if (GetHeaderInfo()) {
@@ -196,29 +195,30 @@ int MidiF1Data::InsertTrack(MidiF1TrackData* track, int index) {
 int MidiF1Data::GetHeaderInfo() {
     if (size <= 0) return 0;
     long length = size;
-    const bool found = retrograde::detail::LocateHeader(buffer, &length);
+    retrograde::detail::LocateHeader(buffer, &length);
     size = static_cast<int>(length);
-    // The header's fields must lie inside the file, too.
-    if (!found || size < kSmfHeaderSize) {
-        ErrorMsg(kErrF1NotMidi);
-        return 0;
-    }
-    if (buffer[8] != 0 || buffer[9] != 1) {
-        ErrorMsg(kErrF1NotFormat1);
-        return 0;
-    }
-    int count = buffer[10] * 256 + buffer[11];
-    if (count > kF1MaxHeaderTracks) {
-        ErrorMsg(kErrF1Track);
-        count = kF1TracksReadOnError;
-    } else if (count == 0) {
-        // A song without tracks is no song; say so rather than load nothing.
-        ErrorMsg(kErrF1Track);
-        return 0;
+    const auto header = retrograde::detail::ParseHeader(buffer, size);
+    int count = header ? header->track_count : 0;
+    switch (retrograde::detail::CheckHeader(header, 1)) {
+        case retrograde::detail::HeaderFault::None:
+            break;
+        case retrograde::detail::HeaderFault::NotMidi:
+            ErrorMsg(kErrF1NotMidi);
+            return 0;
+        case retrograde::detail::HeaderFault::WrongFormat:
+            ErrorMsg(kErrF1NotFormat1);
+            return 0;
+        case retrograde::detail::HeaderFault::TrackCount:
+            ErrorMsg(kErrF1Track);
+            return 0;
+        case retrograde::detail::HeaderFault::TooManyTracks:
+            ErrorMsg(kErrF1Track);
+            count = kSmfTracksReadOnError;
+            break;
     }
     header_tracks_ = count;
-    division = retrograde::detail::DivisionFromHeader(buffer[12], buffer[13]);
-    position = static_cast<int>(retrograde::detail::FirstChunkOffset(buffer, size, 0));
+    division = header->division;
+    position = static_cast<int>(header->first_chunk);
     return 1;
 }
 
@@ -243,23 +243,14 @@ void MidiF1Data::SetQ1(bool pairNotes) {
         return;
     }
     ClearData();
-    for (int read = 0; read < header_tracks_; ++read) {
-        position = static_cast<int>(retrograde::detail::SkipForeignChunks(buffer, size, position));
-        if (position > size - 8) {
-            // The header announced more tracks than the file holds.
-            ErrorMsg(kErrF1Track);
-            break;
-        }
-        auto track = pairNotes ? std::make_unique<MidiF1TrackData>(size, position, buffer,
-                                                                   MidiTrackData::PairNotes{})
-                               : std::make_unique<MidiF1TrackData>(size, position, buffer);
-        // A refused chunk (the reader has said why) ends the reading: what
-        // follows is no track either.
-        if (track->form != kFormQ1) break;
-        position += track->size;
-        retrograde::detail::RepairEndOfTrack(track.get());
+    auto read =
+        retrograde::detail::ReadTracks<MidiF1TrackData>(buffer, size, position, header_tracks_, pairNotes);
+    position = static_cast<int>(read.end);
+    for (auto& track : read.tracks) {
         if (!AddTrack(track.release())) break;
     }
+    // The header announced more tracks than the file holds.
+    if (read.missing) ErrorMsg(kErrF1Track);
     form = kFormQ1;
 }
 
@@ -320,27 +311,30 @@ int MidiF1Data::Q1toRaw() {
 }
 
 void MidiF1Data::FromMidiF0Data(MidiF0Data* song) {
-    FromMidiF0DataImpl(song, false);
-}
-
-void MidiF1Data::FromMidiF0DataMoving(MidiF0Data* song) {
-    FromMidiF0DataImpl(song, true);
-}
-
-void MidiF1Data::FromMidiF0DataImpl(MidiF0Data* song, bool move) {
     if (song == nullptr || song->form != kFormQ2 || song->track == nullptr) {
         ErrorMsg(kErrF1Internal);
         return;
     }
+    SplitTrack(song->track.get(), song->division, false);
+}
+
+void MidiF1Data::FromMidiF0DataMoving(MidiF0Data* song) {
+    if (song == nullptr || song->form != kFormQ2 || song->track == nullptr) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    SplitTrack(song->track.get(), song->division, true);
+}
+
+void MidiF1Data::SplitTrack(MidiTrackData* source, int songDivision, bool move) {
     ClearData();
-    division = song->division;
+    division = songDivision;
     form = kFormQ2;
     for (int i = 0; i < kF1TracksFromF0; ++i) AddTrack(new MidiF1TrackData(kFormQ2));
 
     // Track 0 takes the meta events, track 1 + c the events of channel c,
     // track 1 whatever has neither. Each track carries its own deltas: the
     // time since its previous event, kept as the absolute tick of that event.
-    MidiTrackData* source = song->track.get();
     std::array<long long, kF1TracksFromF0> last{};
     long long now = 0;
     for (int i = 0; i < source->event_count; ++i) {
@@ -490,10 +484,10 @@ using retrograde::detail::MessageText;
 using retrograde::detail::OnceText;
 
 constexpr std::array kF1Texts = {
-    MessageText{kErrF1Track, "Track Error"},
-    MessageText{kErrF1NotFormat1, "フォーマット１ではありません。"},
+    MessageText{kErrF1Track, retrograde::detail::kTextF1Track},
+    MessageText{kErrF1NotFormat1, retrograde::detail::kTextF1NotFormat1},
     MessageText{kErrF1Internal, "MidiF1Dataで内部エラーが発生しました。"},
-    MessageText{kErrF1NotMidi, "Midiファイルではないか、ファイルにマックバイナリがついています。"},
+    MessageText{kErrF1NotMidi, retrograde::detail::kTextF1NotMidi},
     MessageText{kErrF1OpenFile, "ファイルを開けませんでした。"},
     MessageText{kErrF1MasterVolume, "マスターボリュームが複数設定されています。"},
     MessageText{kErrF1DrumProgram,

@@ -28,9 +28,6 @@ inline constexpr int kErrF1TrackCombine = 0x2000010;  // ErrorMsgOnce, flag trac
 inline constexpr int kErrF1NoFreeChannel = 0x2000011;
 inline constexpr int kErrF1NoDrumTrack = 0x2000012;
 
-// Tracks a header may announce; beyond that only kF1TracksReadOnError are read.
-inline constexpr int kF1MaxHeaderTracks = 63;
-inline constexpr int kF1TracksReadOnError = 32;
 // Tracks made from a format-0 song: the meta events, then one per channel.
 inline constexpr int kF1TracksFromF0 = 17;
 
@@ -98,28 +95,23 @@ public:
     int GetNumMeasure();                // Q2: measures of the merged song
     long GetTuneLength();               // ticks of the longest track; 0 without tracks
 
+    // FromMidiF0Data that takes the song's records over instead of copying
+    // them, for a song thrown away next; the song is left with an empty track.
+    void FromMidiF0DataMoving(MidiF0Data* song);
+    // SetMidiF0Data that takes this song's records over, for a song thrown
+    // away next; its tracks are left empty.
+    void SetMidiF0DataMoving(MidiF0Data* song);
+
 private:
-    friend class MidiF0Data;
-    friend class MidiFileLoader;
-    friend int MidiChangeFormat(unsigned char* image, long* size, int format);
-    struct NoFallback {};
-    // A format-1 reading only, with the header's messages: the fallback of a
-    // format-0 reading, which must not come back to it.
-    MidiF1Data(const unsigned char* bytes, long size, NoFallback);
     void LoadImage(const unsigned char* bytes, long size);
-    // Reads the file in the buffer: a format-1 file directly; a format-0 file
-    // through a format-0 song when allowFallback is set.
-    void ReadBuffer(bool allowFallback);
+    // Reads the file in the buffer: a format-1 file directly, a format-0 file
+    // (with the words of the format-0 reading) split into kF1TracksFromF0 tracks.
+    void ReadBuffer();
     // SetQ1; with pairNotes the tracks are read for Q1toQ2 next (MidiTrackData::PairNotes).
     void SetQ1(bool pairNotes);
-    // FromMidiF0Data that takes the song's records over instead of copying
-    // them; the song is left with an empty track.
-    void FromMidiF0DataMoving(MidiF0Data* song);
-    // SetMidiF0Data that takes this song's records over; its tracks are left
-    // empty.
-    void SetMidiF0DataMoving(MidiF0Data* song);
     void MergeIntoSong(MidiF0Data* song, bool move);
-    void FromMidiF0DataImpl(MidiF0Data* song, bool move);
+    // Splits a Q2 track of a format-0 song into kF1TracksFromF0 tracks.
+    void SplitTrack(MidiTrackData* source, int division, bool move);
 
     int header_tracks_ = 0;  // tracks the header announced (at most 32 after an error)
 };

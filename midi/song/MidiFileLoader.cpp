@@ -68,8 +68,9 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
         if (format == 0) {
             auto song = std::make_unique<MidiF0Data>(path);
             // A file that claims format 0 but could not be read as any song
-            // leaves nothing to play (its messages have been shown).
-            if (!song->read_ok_) {
+            // leaves nothing to play (its messages have been shown); a song
+            // that was read holds at least its end of track.
+            if (song->track == nullptr || song->track->event_count == 0) {
                 size = 0;
                 return;
             }

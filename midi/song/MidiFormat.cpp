@@ -22,7 +22,8 @@ int MidiChangeFormat(unsigned char* image, long* size, int format) try {
     // one to the next rather than copied.
     if (format == 1) {
         MidiF0Data song0(image, *size);
-        if (!song0.read_ok_) return 0;
+        // A song that was read holds at least its end of track.
+        if (song0.track == nullptr || song0.track->event_count == 0) return 0;
         MidiF1Data song1(0);
         song1.FromMidiF0DataMoving(&song0);
         song1.Q2toQ1();

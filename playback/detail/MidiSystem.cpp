@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "General/GeneralMac.h"
-#include "playback/detail/SynthDevice.h"
+#include "playback/detail/PlatformLog.h"
 
 namespace retrograde::detail {
 

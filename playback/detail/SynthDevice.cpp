@@ -2,42 +2,21 @@
 // dispatch and offline rendering.
 #include "playback/detail/SynthDevice.h"
 
-#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
-#include <jack/jack.h>
 
 #include <array>
 #include <atomic>
-#include <cstdarg>
 #include <cstdlib>
-#include <mutex>
 #include <string_view>
 
 #include "General/GeneralMac.h"
-#include "playback/detail/MidiSystem.h"
+#include "playback/detail/PlatformLog.h"
 
 namespace retrograde::detail {
 
 namespace {
 
 constexpr std::string_view kSoundFontPackagePath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
-std::mutex& SynthErrorMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-std::string& SynthErrorText() {
-    static std::string text;
-    return text;
-}
-
-void KeepSynthError(int, const char* message, void*) {
-    std::lock_guard lock(SynthErrorMutex());
-    SynthErrorText() = message ? message : "";
-}
-void DropLog(int, const char*, void*) {}
-void DropJackText(const char*) {}
-void DropAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // Each failure of the platform is told once per process, not at every play.
 void ReportOnce(std::atomic<bool>& told, const std::string& text) {
@@ -52,31 +31,12 @@ std::array<const char*, 2> kFallbackDrivers = {"pulseaudio", "jack"};
 
 }  // namespace
 
-void QuietPlatformLibraries() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        snd_lib_error_set_handler(DropAlsaError);
-        jack_set_error_function(DropJackText);
-        jack_set_info_function(DropJackText);
-        fluid_set_log_function(FLUID_PANIC, KeepSynthError, nullptr);
-        fluid_set_log_function(FLUID_ERR, KeepSynthError, nullptr);
-        fluid_set_log_function(FLUID_WARN, DropLog, nullptr);
-        fluid_set_log_function(FLUID_INFO, DropLog, nullptr);
-        fluid_set_log_function(FLUID_DBG, DropLog, nullptr);
-    });
-}
-
-std::string LastSynthError() {
-    std::lock_guard lock(SynthErrorMutex());
-    return SynthErrorText();
-}
-
 std::string DefaultSoundFontPath() {
     if (const char* chosen = std::getenv("RETROGRADE_SOUNDFONT"); chosen && *chosen) return chosen;
     return std::string(kSoundFontPackagePath);
 }
 
-SynthDevice::SynthDevice(const Options& options) {
+SynthDevice::SynthDevice(const Options& options) : options_(options) {
     QuietPlatformLibraries();
     settings_ = new_fluid_settings();
     if (!settings_) return;
@@ -99,7 +59,7 @@ SynthDevice::SynthDevice(const Options& options) {
                                        "mute. Set RETROGRADE_SOUNDFONT to a General MIDI "
                                        "SoundFont (.sf2).");
     }
-    if (options.audio) OpenAudio();
+    if (options_.audio) OpenAudio();
 }
 
 void SynthDevice::OpenAudio() {
@@ -109,8 +69,10 @@ void SynthDevice::OpenAudio() {
     driver_ = new_fluid_audio_driver(settings_, synth_);
     if (!driver_ && !(wanted && *wanted)) {
         for (const char* name : kFallbackDrivers) {
-            if (std::string_view(name) == "jack" && ProbeMidiSystem() != MidiSystemKind::Jack)
+            if (std::string_view(name) == "jack" &&
+                !(options_.jack_answers && options_.jack_answers())) {
                 continue;
+            }
             fluid_settings_setstr(settings_, "audio.driver", name);
             driver_ = new_fluid_audio_driver(settings_, synth_);
             if (driver_) break;

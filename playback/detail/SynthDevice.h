@@ -3,6 +3,7 @@
 // virtual destination "QZ" receives them and renders audio offline.
 #pragma once
 
+#include <functional>
 #include <string>
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
@@ -21,6 +22,9 @@ public:
         std::string soundfont;  // empty: DefaultSoundFontPath()
         bool audio = true;      // open the default audio output
         double sample_rate = 44100.0;
+        // Whether a JACK server answers, asked only when the default audio
+        // output fails (JACK is then tried, never started for us); empty: no.
+        std::function<bool()> jack_answers;
     };
 
     // Never fails as a whole: without a SoundFont the synthesizer is mute,
@@ -43,6 +47,7 @@ public:
 private:
     void OpenAudio();
 
+    Options options_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     fluid_audio_driver_t* driver_ = nullptr;
@@ -51,12 +56,5 @@ private:
 
 // Plays one message on synth as SynthDevice::Play describes.
 void PlayMessageOnSynth(fluid_synth_t* synth, const unsigned char* bytes, int count);
-
-// Silences the diagnostics that the MIDI and audio libraries print on their
-// own (ALSA, JACK, FluidSynth): their failures are reported by this program
-// in one message each. Safe to call more than once.
-void QuietPlatformLibraries();
-// The last error FluidSynth reported, for a message; empty when none.
-std::string LastSynthError();
 
 }  // namespace retrograde::detail

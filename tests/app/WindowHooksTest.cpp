@@ -112,6 +112,25 @@ TEST(PanelFolder, PanelsStartWhereTheLastChoiceWas) {
     EXPECT_EQ(starts, (std::vector<std::string>{"/home"}));
 }
 
+TEST(PanelFolder, OnlyRealReadableFoldersOutsideTheKernelTreesAreKept) {
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
+    const std::string songs = dir.File("songs");
+    std::filesystem::create_directories(songs);
+    WriteBytes(dir.File("file.mid"), Bytes{1});
+    std::filesystem::create_directory_symlink("/proc", dir.File("link"));
+    ASSERT_EQ(SetLastPanelFolder(songs), 1);
+    for (const std::string& refused :
+         {std::string("/proc"), std::string("/sys/kernel"), std::string("/dev"), dir.File("link"),
+          dir.File("file.mid"), dir.File("gone"), std::string("relative")}) {
+        EXPECT_EQ(SetLastPanelFolder(refused), 0) << refused;
+    }
+    EXPECT_EQ(GetLastPanelFolder(), songs);
+    // One stored before these rules is not offered either.
+    ASSERT_EQ(GneWriteProfileString(kPanelSettingsSection, kPanelLastFolderKey, "/proc"), 1);
+    EXPECT_EQ(GetLastPanelFolder(), "");
+}
+
 TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
     // 96 ticks at 120 bpm (0.5 s), then 60 bpm: a note of 192 ticks (2 s).
     TempDir dir;

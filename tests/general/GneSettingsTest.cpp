@@ -47,3 +47,18 @@ TEST(GneSettings, WithoutXdgTheHomeConfigFolderIsUsed) {
     EXPECT_EQ(ReadText(dir.Path() + "/.config/retrograde/settings"), "s,k=12\n");
     EXPECT_EQ(GneGetProfileInt("s", "k", 0), 12);
 }
+
+TEST(GneSettings, TextsShareTheFileWithIntegers) {
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
+    const std::string file = dir.Path() + "/retrograde/settings";
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "");
+    ASSERT_EQ(GneWriteProfileString("Panels", "Folder", "/a=b/c"), 1);
+    ASSERT_EQ(GneWriteProfileInt("Panels", "Width", 7), 1);
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/a=b/c");
+    ASSERT_EQ(GneWriteProfileString("Panels", "Folder", "/d"), 1);
+    EXPECT_EQ(ReadText(file), "Panels,Width=7\nPanels,Folder=/d\n");
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/d");
+    EXPECT_EQ(GneWriteProfileString("Panels", "Folder", "two\nlines"), 0);
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/d");
+}

@@ -2,6 +2,8 @@
 // limits, saving, and damaged files.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "SongTestSupport.h"
 
 using namespace song_test;
@@ -145,4 +147,24 @@ TEST(SongF1, TrackLimitAndOnceMessages) {
     next.ErrorMsgOnce(kErrF1TrackCombine);
     EXPECT_EQ(sink.Messages().size(), 3u);
     EXPECT_EQ(sink.Count("複数のプログラムチェンジのトラックを結合しようとしました。"), 2);
+}
+
+TEST(SongF1, FormatZeroSongReadsAFormatOneFileAsTheFormatOneSongDoes) {
+    CaptureSink sink;
+    TempDir dir;
+    // Announced and present tracks: what is read is merged into one track.
+    for (const auto& [announced, present, notes] :
+         std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
+        sink.Clear();
+        WriteBytes(dir.File("f1.mid"),
+                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
+        MidiF0Data song(dir.File("f1.mid").c_str());
+        ASSERT_EQ(song.form, kFormQ2);
+        int count = 0;
+        for (int i = 0; i < song.track->event_count; ++i) {
+            count += song.track->event_table[i]->status == kEvNote;
+        }
+        EXPECT_EQ(count, notes) << announced;
+        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
+    }
 }
