@@ -9,7 +9,7 @@ endfunction()
 # A static library made of every source file of one folder: adding a file to a
 # layer needs no edit here.
 function(retrograde_layer target alias dir)
-    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/detail/*.cpp)
     add_library(${target} STATIC ${sources})
     add_library(${alias} ALIAS ${target})
     target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)

@@ -8,6 +8,7 @@
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/SmfImage.h"
+#include "midi/track/detail/NotePairing.h"
 
 namespace {
 
@@ -131,8 +132,11 @@ void MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        SetQ1(true);
-        Q1toQ2();
+        // The notes are paired while the chunk is read; the pairing goes
+        // straight on to the conversion.
+        retrograde::detail::NotePairing pairing;
+        SetQ1(&pairing);
+        Q1toQ2(pairing);
         read_ok_ = track != nullptr && track->form == kFormQ2 && chunk_read_;
         return;
     }
@@ -185,10 +189,10 @@ void MidiF0Data::SetHeaderInfo() {
 }
 
 void MidiF0Data::SetQ1() {
-    SetQ1(false);
+    SetQ1(nullptr);
 }
 
-void MidiF0Data::SetQ1(bool pairNotes) {
+void MidiF0Data::SetQ1(retrograde::detail::NotePairing* pairing) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
         return;
@@ -200,9 +204,9 @@ void MidiF0Data::SetQ1(bool pairNotes) {
         track = std::make_unique<MidiTrackData>(kFormQ1);
         track->ErrorMsg(kErrTrackNotMidi);
     } else {
-        track = pairNotes ? std::make_unique<MidiTrackData>(size, position, buffer,
-                                                            MidiTrackData::PairNotes{})
-                          : std::make_unique<MidiTrackData>(size, position, buffer);
+        track = pairing != nullptr
+                    ? std::make_unique<MidiTrackData>(size, position, buffer, *pairing)
+                    : std::make_unique<MidiTrackData>(size, position, buffer);
         if (track->form == kFormQ1) {
             position += track->size;
             smf_image::RepairEndOfTrack(track.get());
@@ -221,6 +225,15 @@ void MidiF0Data::Q1toQ2() {
         return;
     }
     track->Q1toQ2();
+    form = kFormQ2;
+}
+
+void MidiF0Data::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
+    if (form != kFormQ1 || track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->Q1toQ2(pairing);
     form = kFormQ2;
 }
 

@@ -142,8 +142,10 @@ private:
     // Reads the file in the buffer; when it is no format-0 file and
     // allowFallback is set, reads it as a format-1 song and merges that.
     void ReadBuffer(bool report, bool allowFallback);
-    // SetQ1; with pairNotes the track is read for Q1toQ2 next (MidiTrackData::PairNotes).
-    void SetQ1(bool pairNotes);
+    // SetQ1; with a pairing the notes are paired as the track is read, for
+    // Q1toQ2(pairing) next.
+    void SetQ1(retrograde::detail::NotePairing* pairing);
+    void Q1toQ2(const retrograde::detail::NotePairing& pairing);
 
     bool read_ok_ = false;     // the file's events were read (the loader asks)
     bool chunk_read_ = false;  // SetQ1 found and decoded the track chunk

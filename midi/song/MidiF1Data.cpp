@@ -10,6 +10,7 @@
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/detail/SmfImage.h"
+#include "midi/track/detail/NotePairing.h"
 
 namespace {
 
@@ -144,8 +145,12 @@ void MidiF1Data::ReadBuffer(bool allowFallback) {
         return;
     }
     if (GetHeaderInfo()) {
-        SetQ1(true);
-        Q1toQ2();
+        // The notes of each track are paired while it is read; the pairings
+        // go straight on to the conversion.
+        std::vector<retrograde::detail::NotePairing> pairings;
+        pairings.reserve(static_cast<std::size_t>(std::max(header_tracks_, 0)));
+        SetQ1(&pairings);
+        Q1toQ2(pairings);
     } else {
         form = kFormQ2;
     }
@@ -233,10 +238,10 @@ void MidiF1Data::SetHeaderInfo() {
 }
 
 void MidiF1Data::SetQ1() {
-    SetQ1(false);
+    SetQ1(nullptr);
 }
 
-void MidiF1Data::SetQ1(bool pairNotes) {
+void MidiF1Data::SetQ1(std::vector<retrograde::detail::NotePairing>* pairings) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF1Internal);
         return;
@@ -249,9 +254,13 @@ void MidiF1Data::SetQ1(bool pairNotes) {
             ErrorMsg(kErrF1Track);
             break;
         }
-        auto track = pairNotes ? std::make_unique<MidiF1TrackData>(size, position, buffer,
-                                                                   MidiTrackData::PairNotes{})
-                               : std::make_unique<MidiF1TrackData>(size, position, buffer);
+        std::unique_ptr<MidiF1TrackData> track;
+        if (pairings != nullptr) {
+            track =
+                std::make_unique<MidiF1TrackData>(size, position, buffer, pairings->emplace_back());
+        } else {
+            track = std::make_unique<MidiF1TrackData>(size, position, buffer);
+        }
         // A refused chunk (the reader has said why) ends the reading: what
         // follows is no track either.
         if (track->form != kFormQ1) break;
@@ -268,6 +277,22 @@ void MidiF1Data::Q1toQ2() {
         return;
     }
     for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q1toQ2();
+    form = kFormQ2;
+}
+
+void MidiF1Data::Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings) {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    for (int i = 0; i < track_count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (at < pairings.size()) {
+            tracks[at]->Q1toQ2(pairings[at]);
+        } else {
+            tracks[at]->Q1toQ2();
+        }
+    }
     form = kFormQ2;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF1TrackData.h"
@@ -110,8 +111,10 @@ private:
     // Reads the file in the buffer: a format-1 file directly; a format-0 file
     // through a format-0 song when allowFallback is set.
     void ReadBuffer(bool allowFallback);
-    // SetQ1; with pairNotes the tracks are read for Q1toQ2 next (MidiTrackData::PairNotes).
-    void SetQ1(bool pairNotes);
+    // SetQ1; with pairings the notes of each track are paired as it is read
+    // (one pairing per track appended), for Q1toQ2(pairings) next.
+    void SetQ1(std::vector<retrograde::detail::NotePairing>* pairings);
+    void Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings);
     // FromMidiF0Data that takes the song's records over instead of copying
     // them; the song is left with an empty track.
     void FromMidiF0DataMoving(MidiF0Data* song);

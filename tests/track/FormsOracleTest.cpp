@@ -53,29 +53,38 @@ void LiteralMoveNoteOffFront(Model& m) {
     }
 }
 
+// First on with first off per channel and pitch; a note on left without a
+// note off of its own ends at the next note on or off of its channel and
+// pitch (taken or not), else at the last event; a Note of length 0 gets 1.
 void LiteralQ1toQ2(Model& m) {
     for (Ev& e : m) {
         if (e.status == kEvNoteOn && e.velocity == 0) e.status = kEvNoteOff;
     }
+    std::vector<std::int64_t> tick(m.size());
+    std::int64_t t = 0;
+    for (std::size_t i = 0; i < m.size(); ++i) tick[i] = t += m[i].delta;
+    const auto same = [&](std::size_t i, std::size_t j) {
+        return m[j].channel == m[i].channel && m[j].note == m[i].note;
+    };
+    std::vector<bool> taken(m.size(), false);
     for (std::size_t i = 0; i < m.size(); ++i) {
         if (m[i].status != kEvNoteOn) continue;
-        m[i].status = kEvNote;
-        m[i].duration = 0;
-        int sum = 0;
-        for (std::size_t j = i + 1; j < m.size(); ++j) {
-            sum += m[j].delta;
-            if (m[j].status == kEvNoteOff && m[j].channel == m[i].channel &&
-                m[j].note == m[i].note) {
-                m[i].duration = sum;
-                DeleteAt(m, j);
-                break;
-            }
+        std::size_t end = m.size();
+        for (std::size_t j = i + 1; j < m.size() && end == m.size(); ++j) {
+            if (m[j].status == kEvNoteOff && same(i, j) && !taken[j]) end = j;
         }
+        if (end < m.size()) taken[end] = true;
+        for (std::size_t j = i + 1; j < m.size() && end == m.size(); ++j) {
+            if ((m[j].status == kEvNoteOff || m[j].status == kEvNoteOn) && same(i, j)) end = j;
+        }
+        if (end == m.size()) end = m.size() - 1;
+        m[i].duration = static_cast<int>(tick[end] - tick[i]);
+    }
+    for (Ev& e : m) {
+        if (e.status == kEvNoteOn) e.status = kEvNote;
+        if (e.status == kEvNote && e.duration == 0) e.duration = 1;
     }
     DeleteAll(m, kEvNoteOff);
-    for (Ev& e : m) {
-        if (e.status == kEvNote && e.duration == 0) e.status = kEvNone;
-    }
     DeleteAll(m, kEvNone);
 }
 
