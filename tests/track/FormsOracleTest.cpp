@@ -147,27 +147,6 @@ void LiteralGatherWalk(Model& m, const Match& match) {
     }
 }
 
-// Exchanges each chosen event of delta 0 with the record at the front and
-// resumes the walk right behind the front.
-void LiteralSwapWalk(Model& m, const Match& match) {
-    std::size_t f = 0;
-    std::size_t i = 0;
-    while (i < m.size()) {
-        if (m[i].delta != 0) {
-            f = match(m[i]) ? i + 1 : i;
-            ++i;
-            continue;
-        }
-        if (match(m[i])) {
-            SwapExceptDelta(m, i, f);
-            ++f;
-            i = f;
-            continue;
-        }
-        ++i;
-    }
-}
-
 // ---- random tracks ----
 
 class Random {
@@ -309,21 +288,18 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
     const auto gather = [](Match match) -> Slow {
         return [match](Model& m) { LiteralGatherWalk(m, match); };
     };
-    const auto swap = [](Match match) -> Slow {
-        return [match](Model& m) { LiteralSwapWalk(m, match); };
-    };
     const std::vector<std::pair<Fast, Slow>> walks = {
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta, kMetaTempo); }, gather(tempo)},
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta); }, gather(meta)},
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvControl); }, gather(control)},
-        {[](MidiTrackData& t) { t.MoveControlChangeFront(); }, swap(control)},
-        {[](MidiTrackData& t) { t.MoveSysExFront(); }, swap(exclusive)},
-        {[](MidiTrackData& t) { t.MoveCommandFirst(); }, swap(command)},
+        {[](MidiTrackData& t) { t.MoveControlChangeFront(); }, gather(control)},
+        {[](MidiTrackData& t) { t.MoveSysExFront(); }, gather(exclusive)},
+        {[](MidiTrackData& t) { t.MoveCommandFirst(); }, gather(command)},
         {[](MidiTrackData& t) { t.MoveNoteOffFront(); }, LiteralMoveNoteOffFront},
         {[](MidiTrackData& t) { t.OrderForWriting(); },
          [&](Model& m) {
-             LiteralSwapWalk(m, command);
-             LiteralSwapWalk(m, exclusive);
+             LiteralGatherWalk(m, command);
+             LiteralGatherWalk(m, exclusive);
              LiteralMoveNoteOffFront(m);
          }},
     };
