@@ -111,7 +111,7 @@ public:
     // No note is lost: see detail/NotePairing.h for where each note ends.
     void Q1toQ2();
     // The same with the pairing the reader made of this track; a pairing of
-    // another list (another event count) is made again.
+    // another list (other events, or note ons moved) is made again.
     void Q1toQ2(const retrograde::detail::NotePairing& pairing);
     // A track whose note offs would not fit the table stays in Q2, reported.
     void Q2toQ1();

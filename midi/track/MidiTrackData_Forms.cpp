@@ -68,9 +68,9 @@ void MidiTrackData::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    // A pairing made over another list (the reader's, before an end-of-track
-    // repair changed the table) is made again.
-    if (pairing.Events() != event_count) {
+    // A pairing of another list (the reader's, before an end-of-track repair
+    // moved events) is made again.
+    if (!pairing.Describes(event_table.get(), event_count)) {
         Q1toQ2();
         return;
     }

@@ -26,7 +26,7 @@ void NotePairing::Add(const MidiEvent& event, int index, std::int64_t tick) {
     if (event.status == kEvNoteOn && event.velocity != 0) {
         Key& key = KeyOf(event.channel, event.note);
         Follow(key, index, tick);
-        NoteOn(key, index, tick);
+        NoteOn(key, &event, index, tick);
     } else if (event.status == kEvNoteOff || event.status == kEvNoteOn) {
         Key& key = KeyOf(event.channel, event.note);
         Follow(key, index, tick);
@@ -45,9 +45,9 @@ void NotePairing::Follow(Key& key, int index, std::int64_t tick) {
     note.stop = tick;
 }
 
-void NotePairing::NoteOn(Key& key, int index, std::int64_t tick) {
+void NotePairing::NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick) {
     const int n = static_cast<int>(notes_.size());
-    notes_.push_back(Note{index, -1, tick, tick, false});
+    notes_.push_back(Note{record, index, -1, tick, tick, false});
     next_.push_back(-1);
     if (key.tail >= 0) {
         next_[static_cast<std::size_t>(key.tail)] = n;
@@ -75,6 +75,14 @@ void NotePairing::Finish() {
         note.end = last_index_;
         note.stop = last_tick_;
     }
+}
+
+bool NotePairing::Describes(const MidiEvent* const* events, int count) const {
+    if (count != last_index_ + 1) return false;
+    for (const Note& note : notes_) {
+        if (note.on >= count || events[note.on] != note.record) return false;
+    }
+    return true;
 }
 
 std::vector<int> PairNoteEnds(const MidiEvent* const* events, int count) {

@@ -23,9 +23,10 @@ class NotePairing {
 public:
     // One note on and where it ends.
     struct Note {
-        int on = -1;             // list index of the note on
-        int end = -1;            // list index of the event where it ends
-        std::int64_t start = 0;  // absolute ticks of both
+        const MidiEvent* record = nullptr;  // the note on itself
+        int on = -1;                        // its list index
+        int end = -1;                       // list index of the event where it ends
+        std::int64_t start = 0;             // absolute ticks of both
         std::int64_t stop = 0;
         bool own = false;  // ended by a note off of its own
         std::int64_t Length() const { return stop - start; }
@@ -43,8 +44,9 @@ public:
     void Finish();
     // The note ons fed, in list order, each with its end once Finish has run.
     const std::vector<Note>& Notes() const { return notes_; }
-    // How many events were fed: the length of the list the pairing is of.
-    int Events() const { return last_index_ + 1; }
+    // Whether the pairing is of this list as it stands: as many events, and
+    // every note on fed still at its place (the records are compared, not read).
+    bool Describes(const MidiEvent* const* events, int count) const;
 
 private:
     static constexpr int kChannels = 16;
@@ -57,7 +59,7 @@ private:
         int unfollowed = -1;
     };
     Key& KeyOf(int channel, int note);
-    void NoteOn(Key& key, int index, std::int64_t tick);
+    void NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick);
     void NoteOff(Key& key, int index, std::int64_t tick);
     void Follow(Key& key, int index, std::int64_t tick);
 
