@@ -243,7 +243,9 @@ void MidiF0Data::Q2toQ1() {
         return;
     }
     track->Q2toQ1();
-    form = kFormQ1;
+    // A track whose note offs would not fit its table stays in Q2 (it has
+    // said so): the song keeps that form with it.
+    if (track->form == kFormQ1) form = kFormQ1;
 }
 
 int MidiF0Data::Q1toRaw() {

@@ -14,6 +14,24 @@
 
 namespace {
 
+// Whether MidiTrackData::Q2toQ1 can take the Q2 track: the events it keeps
+// (it drops none events and Notes without length or velocity) and a note off
+// for every Note must fit the table.
+bool FitsQ1(const MidiTrackData& track) {
+    if (track.event_count <= kMaxEvents / 2) return true;
+    long long events = 0;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (e.status == kEvNone) continue;
+        if (e.status != kEvNote) {
+            ++events;
+        } else if (e.duration > 0 && e.velocity != 0) {
+            events += 2;
+        }
+    }
+    return events <= kMaxEvents;
+}
+
 // Once flags of ErrorMsgOnce.
 std::atomic<bool> time_sign{false};
 std::atomic<bool> drum_tone{false};
@@ -300,6 +318,15 @@ void MidiF1Data::Q2toQ1() {
     if (form != kFormQ2) {
         ErrorMsg(kErrF1Internal);
         return;
+    }
+    // All tracks or none: a track whose note offs would not fit its table
+    // says so, and the whole song stays in Q2.
+    for (int i = 0; i < track_count; ++i) {
+        MidiF1TrackData& track = *tracks[static_cast<std::size_t>(i)];
+        if (!FitsQ1(track)) {
+            track.ErrorMsg(kErrTrackTooMuchData);
+            return;
+        }
     }
     for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q2toQ1();
     form = kFormQ1;

@@ -132,6 +132,23 @@ TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
     EXPECT_EQ(song.size, 262140 - 124 + 14);
 }
 
+// A track that cannot take its note offs stays in Q2, and so does its song.
+TEST(SongF0, SongKeepsTheFormOfARefusingTrack) {
+    CaptureSink sink;
+    MidiF0Data f0(kFormQ2, 96);
+    for (int i = 0; i < kMaxEvents / 2; ++i) f0.track->AddNote(0, 1, 60, 100, 1);
+    f0.track->AddEndOfTrack(0);
+    MidiF1Data f1(96);
+    f1.AddTrack(new MidiF1TrackData(kFormQ2, 0));
+    f1.AddTrack(new MidiF1TrackData(f0.track.get()));
+    f0.Q2toQ1();
+    f1.Q2toQ1();
+    EXPECT_EQ(f0.form, kFormQ2);
+    EXPECT_EQ(f1.form, kFormQ2);
+    EXPECT_EQ(f1.GetTrack(0)->form, kFormQ2);  // all tracks or none
+    EXPECT_EQ(sink.Count("データの量が多すぎます。"), 2);
+}
+
 TEST(SongF0, CopiesAreIndependent) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
