@@ -113,12 +113,12 @@ void MidiF0Data::LoadByName(const char* name, bool allowFallback) {
 
 void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report,
                            bool allowFallback) {
-    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
+    // Images up to the size of the largest file read are taken (an empty
+    // image is refused silently, as the header check refuses an empty file).
+    if (bytes == nullptr || length <= 0 || length > kGneMaxFileSize || !Reserve(length)) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
-        // Nothing larger than the buffer can be held (an empty image is
-        // refused silently, as the header check refuses an empty file).
-        if (length > kMusicDataBufferSize) track->ErrorMsg(kErrTrackTooMuchData);
+        if (length > 0) track->ErrorMsg(kErrTrackTooMuchData);
         return;
     }
     std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
@@ -257,9 +257,9 @@ int MidiF0Data::Q1toRaw() {
     // Among events at one time, the order in which they are written.
     track->OrderForWriting();
     if (!track->Q1toRaw()) return 0;  // the track writer has said why
-    if (track->size > kMusicDataBufferSize - kSmfHeaderSize) {
-        // The chunk fits a track but not a file: keep the song as it was (the
-        // writer leaves the events in place).
+    // The image may be as large as the chunk needs.
+    if (!Reserve(static_cast<long long>(kSmfHeaderSize) + track->size)) {
+        // Keep the song as it was (the writer leaves the events in place).
         track->form = kFormQ1;
         track->ErrorMsg(kErrTrackTooMuchData);
         return 0;

@@ -134,10 +134,10 @@ MidiF1Data::~MidiF1Data() {
 }
 
 void MidiF1Data::LoadImage(const unsigned char* bytes, long length) {
-    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
-        // Nothing larger than the buffer can be held (an empty image is
-        // refused silently, as the header check refuses an empty file).
-        if (length > kMusicDataBufferSize) MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
+    // Images up to the size of the largest file read are taken (an empty
+    // image is refused silently, as the header check refuses an empty file).
+    if (bytes == nullptr || length <= 0 || length > kGneMaxFileSize || !Reserve(length)) {
+        if (length > 0) MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
         form = kFormQ2;
         return;
     }
@@ -351,11 +351,12 @@ int MidiF1Data::Q1toRaw() {
             return 0;
         }
         total += track->size;
-        if (total > kMusicDataBufferSize) {
-            restore(i + 1);
-            track->ErrorMsg(kErrTrackTooMuchData);
-            return 0;
-        }
+    }
+    // The image may be as large as the tracks need.
+    if (!Reserve(total)) {
+        restore(track_count);
+        MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
+        return 0;
     }
     SetHeaderInfo();
     for (int i = 0; i < track_count; ++i) {

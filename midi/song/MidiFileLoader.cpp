@@ -49,7 +49,7 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
         size = 0;
 
         const long fileSize = GneGetFileSize(path);
-        if (fileSize >= kMusicDataBufferSize) {
+        if (fileSize > kGneMaxFileSize) {
             ErrorMsg(0);
             return;
         }

@@ -481,9 +481,10 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
         length = available;
         state.cut = true;
     }
-    if (length > kMusicDataBufferSize) {
+    if (!track.Reserve(length)) {
+        // No room for the chunk: what fits is read.
         track.ErrorMsg(kErrTrackTooMuchData);
-        length = kMusicDataBufferSize;
+        length = track.capacity;
         state.cut = true;
     }
     std::memcpy(track.buffer, chunk, static_cast<std::size_t>(length));

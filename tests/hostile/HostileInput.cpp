@@ -245,6 +245,9 @@ std::vector<HostileCase> Corpus() {
     add("Exactly256KiB", [] { return PaddedTo(262144); });
     add("OneByteOver256KiB", [] { return PaddedTo(262145); });
     add("DensestFile", [] { return DenseFile(262144); });
+    add("Exactly1MiB", [] { return PaddedTo(1048576); });
+    add("OneByteOver1MiB", [] { return PaddedTo(1048577); });
+    add("Densest1MiBFile", [] { return DenseFile(1048576); });
     add("ThousandsOfTempos", [] {
         Bytes body;
         for (int i = 0; i < 5000; ++i) {
