@@ -63,8 +63,8 @@ public:
     MidiTrackData();                                               // empty, form none
     explicit MidiTrackData(int form);                              // empty, given form
     MidiTrackData(long total, long offset, unsigned char* image);  // decodes one MTrk chunk
-    // The same, pairing the notes as they are read (detail/NotePairing.h), for
-    // a song that goes on to Q2 at once: hand pairing to Q1toQ2(pairing).
+    // The same, pairing the notes as they are read (detail/NotePairing.h) and
+    // keeping no note off the pairing takes: hand pairing to Q1toQ2(pairing).
     MidiTrackData(long total, long offset, unsigned char* image,
                   retrograde::detail::NotePairing& pairing);
     explicit MidiTrackData(MidiTrackData* source);           // deep copy of a Q2 track
@@ -110,8 +110,8 @@ public:
     // ---- forms (MidiTrackData_Forms.cpp) and writer (MidiTrackData_Writer.cpp) ----
     // No note is lost: see detail/NotePairing.h for where each note ends.
     void Q1toQ2();
-    // The same with the pairing the reader made of this track; a pairing of
-    // another list (other events, or note ons moved) is made again.
+    // The same with the pairing the reader made of this track, which lacks the
+    // note offs the pairing took (only end-of-track repairs may come between).
     void Q1toQ2(const retrograde::detail::NotePairing& pairing);
     // A track whose note offs would not fit the table stays in Q2, reported.
     void Q2toQ1();

@@ -68,19 +68,14 @@ void MidiTrackData::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    // A pairing of another list (the reader's, before an end-of-track repair
-    // moved events) is made again.
-    if (!pairing.Describes(event_table.get(), event_count)) {
-        Q1toQ2();
-        return;
-    }
     TakePairing(pairing);
 }
 
 // Notes take their lengths (at least 1: a note that ends where it starts
 // still sounds); note offs (velocity-0 note ons among them) and none events
 // go, each delta passed on to the next event kept (as DeleteNop does), in one
-// walk. Nothing here can fail.
+// walk. Nothing here can fail. A note on the pairing does not know (the
+// track was edited since it was paired) is reported and gets length 1.
 void MidiTrackData::TakePairing(const retrograde::detail::NotePairing& pairing) {
     const std::vector<retrograde::detail::NotePairing::Note>& notes = pairing.Notes();
     std::size_t next_note = 0;
@@ -92,11 +87,13 @@ void MidiTrackData::TakePairing(const retrograde::detail::NotePairing& pairing) 
     for (int i = 0; i < event_count; ++i) {
         PrefetchAheadForWriting(table, i, event_count);
         MidiEvent* event = table[i];
-        while (next_note < notes.size() && notes[next_note].on < i) ++next_note;
         if (event->status == kEvNoteOn && event->velocity != 0) {
             event->status = kEvNote;
-            if (next_note < notes.size() && notes[next_note].on == i) {
-                event->duration = ClampToInt(notes[next_note].Length());
+            // The note ons come in the pairing's order; they are known by
+            // their records, so events taken out or added between (an end of
+            // track repaired) do not matter.
+            if (next_note < notes.size() && notes[next_note].record == event) {
+                event->duration = ClampToInt(notes[next_note++].Length());
             } else {
                 ++unpaired;
                 event->duration = 0;

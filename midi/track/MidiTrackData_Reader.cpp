@@ -294,17 +294,45 @@ private:
     MidiTrackData& track_;
 };
 
+// A note off as the channel reader made it, made fresh again for the next
+// event: its fields and the three bytes of its data area back to those of a
+// new record.
+void MakeFresh(MidiEvent& event) {
+    event.status = 0;
+    event.delta = 0;
+    event.note = 0;
+    event.velocity = 0;
+    event.length = 0;
+    event.channel = kNoChannel;
+    event.data[0] = 0;
+    event.data[1] = 0;
+    event.data[2] = 0;
+}
+
 // The running state of one chunk being read.
 struct ReadState {
     long long ticks = 0;   // absolute time of the last event read
     bool cut = false;      // reading stopped before the chunk's end
     bool clamped = false;  // an absolute time was held at the largest tick
-    retrograde::detail::NotePairing* pairing = nullptr;  // pairs the notes as they come
+    // With pairing, the notes are paired as they come and the note offs it
+    // takes are not kept: their deltas go to the next event kept, as Q1toQ2
+    // would pass them on, and their records serve the next event.
+    retrograde::detail::NotePairing* pairing = nullptr;
+    int read = 0;                      // events read, kept or not
+    long long carry = 0;               // deltas of the note offs since the last event kept
+    bool last_dropped = false;         // the last event read was a note off, not kept
+    std::unique_ptr<MidiEvent> spare;  // a fresh record, left by a note off not kept
 };
 
 // Appends a record read; with pairing, it is fed to the pairing as well.
 void Keep(MidiTrackData& track, ReadState& state, std::unique_ptr<MidiEvent> event) {
-    if (state.pairing != nullptr) state.pairing->Add(*event, track.event_count, state.ticks);
+    if (state.pairing != nullptr) {
+        // The absolute times stay within 0..INT_MAX, so the sum fits.
+        event->delta = static_cast<int>(event->delta + state.carry);
+        state.carry = 0;
+        state.last_dropped = false;
+        state.pairing->Add(*event, state.read++, state.ticks);
+    }
     track.event_table[track.event_count++] = event.release();
 }
 
@@ -394,7 +422,8 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
         state.clamped = true;
     }
     state.ticks = ticks;
-    auto event = std::make_unique<MidiEvent>();
+    std::unique_ptr<MidiEvent> event = std::move(state.spare);
+    if (event == nullptr) event = std::make_unique<MidiEvent>();
     event->delta = static_cast<int>(delta);
     if (ReadMessage(track, *event)) {
         // The damaged message is lost with the rest of the chunk; its delta
@@ -408,6 +437,16 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
             Keep(track, state, std::move(event));
         }
         return false;
+    }
+    if (state.pairing != nullptr && event->status == kEvNoteOff && event->length == 3 &&
+        event->DataCapacity() == MusicEvent::kDataSize) {
+        // A note off goes to the pairing only; its record serves the next event.
+        state.pairing->Add(*event, state.read++, state.ticks);
+        state.carry += event->delta;
+        state.last_dropped = true;
+        MakeFresh(*event);
+        state.spare = std::move(event);
+        return true;
     }
     Keep(track, state, std::move(event));
     return true;
@@ -494,13 +533,15 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
     while (track.position < track.size) {
         if (!ReadEvent(track, state)) break;
     }
-    if (state.cut) CloseCutTrack(track);
-    if (pairing != nullptr) {
-        // Closing a cut track changes its end: the pairing is then made anew
-        // by Q1toQ2 (an empty pairing is of no list of events).
-        if (state.cut) pairing->Reset();
-        pairing->Finish();
+    if (state.last_dropped) {
+        // The chunk ended on note offs that were not kept: an event without
+        // bytes stands where they stood, with their deltas, so the end of
+        // track goes behind them as it would behind the note offs; Q1toQ2
+        // removes it.
+        Keep(track, state, std::make_unique<MidiEvent>(0));
     }
+    if (state.cut) CloseCutTrack(track);
+    if (pairing != nullptr) pairing->Finish();
     track.form = kFormQ1;
 }
 

@@ -77,14 +77,6 @@ void NotePairing::Finish() {
     }
 }
 
-bool NotePairing::Describes(const MidiEvent* const* events, int count) const {
-    if (count != last_index_ + 1) return false;
-    for (const Note& note : notes_) {
-        if (note.on >= count || events[note.on] != note.record) return false;
-    }
-    return true;
-}
-
 std::vector<int> PairNoteEnds(const MidiEvent* const* events, int count) {
     NotePairing pairing;
     std::int64_t tick = 0;

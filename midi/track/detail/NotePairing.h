@@ -44,9 +44,6 @@ public:
     void Finish();
     // The note ons fed, in list order, each with its end once Finish has run.
     const std::vector<Note>& Notes() const { return notes_; }
-    // Whether the pairing is of this list as it stands: as many events, and
-    // every note on fed still at its place (the records are compared, not read).
-    bool Describes(const MidiEvent* const* events, int count) const;
 
 private:
     static constexpr int kChannels = 16;
