@@ -51,6 +51,7 @@ void MidiTrackData::Q1toQ2() try {
         return;
     }
     retrograde::detail::NotePairing pairing;
+    pairing.Reserve(static_cast<std::size_t>(event_count / 2));
     std::int64_t t = 0;
     for (int i = 0; i < event_count; ++i) {
         PrefetchAhead(event_table.get(), i, event_count);

@@ -1,7 +1,5 @@
 #include "midi/track/detail/NotePairing.h"
 
-#include "midi/event/MidiEvent.h"
-
 namespace retrograde::detail {
 
 void NotePairing::Reset() {
@@ -20,16 +18,13 @@ NotePairing::Key& NotePairing::KeyOf(int channel, int note) {
     return others_[{channel, note}];
 }
 
-void NotePairing::Add(const MidiEvent& event, int index, std::int64_t tick) {
-    last_index_ = index;
-    last_tick_ = tick;
+// A note on (velocity > 0) or a note off (a note on of velocity 0 among them).
+void NotePairing::AddNote(const MidiEvent& event, int index, std::int64_t tick) {
+    Key& key = KeyOf(event.channel, event.note);
+    Follow(key, index, tick);
     if (event.status == kEvNoteOn && event.velocity != 0) {
-        Key& key = KeyOf(event.channel, event.note);
-        Follow(key, index, tick);
         NoteOn(key, &event, index, tick);
-    } else if (event.status == kEvNoteOff || event.status == kEvNoteOn) {
-        Key& key = KeyOf(event.channel, event.note);
-        Follow(key, index, tick);
+    } else {
         NoteOff(key, index, tick);
     }
 }

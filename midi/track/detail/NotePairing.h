@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-class MidiEvent;
+#include "midi/event/MidiEvent.h"
 
 namespace retrograde::detail {
 
@@ -34,12 +34,19 @@ public:
 
     NotePairing() { Reset(); }
     void Reset();
-    void Reserve(std::size_t notes) { notes_.reserve(notes); }
+    void Reserve(std::size_t notes) {
+        notes_.reserve(notes);
+        next_.reserve(notes);
+    }
 
     // Feeds the events of one list in order: index is the event's place in the
     // list, tick its absolute time. Events that are no note only mark the list's
     // end; so must every event, for the rule's last event.
-    void Add(const MidiEvent& event, int index, std::int64_t tick);
+    void Add(const MidiEvent& event, int index, std::int64_t tick) {
+        last_index_ = index;
+        last_tick_ = tick;
+        if (event.status == kEvNoteOn || event.status == kEvNoteOff) AddNote(event, index, tick);
+    }
     // Gives every note on still open its end. Add may not follow.
     void Finish();
     // The note ons fed, in list order, each with its end once Finish has run.
@@ -55,6 +62,7 @@ private:
         int tail = -1;
         int unfollowed = -1;
     };
+    void AddNote(const MidiEvent& event, int index, std::int64_t tick);
     Key& KeyOf(int channel, int note);
     void NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick);
     void NoteOff(Key& key, int index, std::int64_t tick);
