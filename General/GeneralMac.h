@@ -42,8 +42,8 @@ int GneLoadFileEx(char* name, const char* extension, const char* filter, unsigne
 int GneSaveFileEx(char* name, const char* extension, const char* filter,
                   const unsigned char* buffer, long size);
 
-// Largest file GneLoadFile reads: every container's buffer holds 256 KiB.
-inline constexpr long kGneMaxFileSize = 262144;
+// Largest file GneLoadFile reads (1 MiB): the callers' buffers hold as much.
+inline constexpr long kGneMaxFileSize = 1048576;
 
 // Existence and folders
 int GneIsFileExistWithoutMsg(const char* path);

@@ -18,8 +18,8 @@ std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
     // By name, so that a '*' in it is read as part of the name.
     std::unique_ptr<MidiFileLoader> loader = LoadSongByName(path.c_str());
     if (!loader->GetMidiF1Data() || loader->GetMidiF1Data()->GetTrackCount() == 0) {
-        if (fs::file_size(path, error) >= static_cast<std::uintmax_t>(kMusicDataBufferSize)) {
-            throw CliFailure(path + ": too large (a song holds at most 256 KiB)");
+        if (fs::file_size(path, error) > static_cast<std::uintmax_t>(kGneMaxFileSize)) {
+            throw CliFailure(path + ": too large (files of at most 1 MiB are read)");
         }
         throw CliFailure(path + ": not a readable Standard MIDI File of format 0 or 1");
     }
@@ -38,7 +38,11 @@ std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path) {
 std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& choice) {
     const auto copy = MirroredCopy(song, choice);
     if (copy->Q1toRaw() != 1 || copy->size <= 0) {
-        throw CliFailure("the song could not be encoded (a Standard MIDI File holds 256 KiB here)");
+        // The image may be as large as it needs: only a track beyond the
+        // event table refuses (every note takes a note on and a note off).
+        throw CliFailure(
+            "the song could not be encoded (a track holds at most 131,072 events, "
+            "a note counting as two)");
     }
     return std::vector<unsigned char>(copy->buffer, copy->buffer + copy->size);
 }

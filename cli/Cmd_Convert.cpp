@@ -29,12 +29,12 @@ int Run(const ConvertOptions& options) {
     }
     const long size = GneGetFileSize(options.input.c_str());
     if (size <= 0) throw CliFailure(options.input + ": empty or unreadable");
-    if (size >= kMusicDataBufferSize) {
-        throw CliFailure(options.input + ": too large (a song holds at most 256 KiB)");
+    if (size > kGneMaxFileSize) {
+        throw CliFailure(options.input + ": too large (files of at most 1 MiB are read)");
     }
-    // The conversion writes its result over the image: give it the room of a
-    // whole song buffer.
-    std::vector<unsigned char> image(kMusicDataBufferSize);
+    // The conversion writes its result over the image: give it the room of
+    // the largest file read.
+    std::vector<unsigned char> image(static_cast<std::size_t>(kGneMaxFileSize));
     long length = size;
     if (GneLoadFile(options.input.c_str(), image.data(), &length) != 1) {
         throw CliFailure(options.input + ": could not be read");

@@ -10,6 +10,7 @@
 #include "General/detail/ClassMessages.h"
 #include "midi/song/detail/SmfImage.h"
 #include "midi/song/detail/SmfReader.h"
+#include "midi/track/detail/NotePairing.h"
 
 namespace {
 
@@ -108,12 +109,12 @@ void MidiF0Data::LoadByName(const char* name, bool allowFallback) {
 }
 
 void MidiF0Data::LoadImage(const unsigned char* bytes, long length, bool report) {
-    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
+    // Images up to the size of the largest file read are taken (an empty
+    // image is refused silently, as the header check refuses an empty file).
+    if (bytes == nullptr || length <= 0 || length > kGneMaxFileSize || !Reserve(length)) {
         track = std::make_unique<MidiTrackData>(kFormQ2);
         form = kFormQ2;
-        // Nothing larger than the buffer can be held (an empty image is
-        // refused silently, as the header check refuses an empty file).
-        if (length > kMusicDataBufferSize) track->ErrorMsg(kErrTrackTooMuchData);
+        if (length > 0) track->ErrorMsg(kErrTrackTooMuchData);
         return;
     }
     std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
@@ -127,8 +128,15 @@ bool MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        const bool read = ReadTrackChunk(true);
-        Q1toQ2();
+        // The notes are paired while the chunk is read; the pairing goes
+        // straight on to the conversion.
+        std::vector<retrograde::detail::NotePairing> pairings;
+        const bool read = ReadTrackChunk(&pairings);
+        if (pairings.empty()) {
+            Q1toQ2();
+        } else {
+            Q1toQ2(pairings.front());
+        }
         return read;
     }
     track = std::make_unique<MidiTrackData>(kFormQ2);
@@ -145,19 +153,21 @@ bool MidiF0Data::MergeFormat1Image() {
     if (fault != retrograde::detail::HeaderFault::None) {
         GneWriteErrorMsg(retrograde::detail::HeaderFaultText(fault, 1));
     }
-    if (fault != retrograde::detail::HeaderFault::None && fault != retrograde::detail::HeaderFault::TooManyTracks) {
+    if (fault != retrograde::detail::HeaderFault::None &&
+        fault != retrograde::detail::HeaderFault::TooManyTracks) {
         return false;
     }
-    const int count =
-        fault == retrograde::detail::HeaderFault::None ? header->track_count : kSmfTracksReadOnError;
-    auto read =
-        retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk, count, true);
+    const int count = fault == retrograde::detail::HeaderFault::None ? header->track_count
+                                                                     : kSmfTracksReadOnError;
+    std::vector<retrograde::detail::NotePairing> pairings;
+    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk,
+                                                              count, &pairings);
     if (read.missing) GneWriteErrorMsg(retrograde::detail::kTextF1Track);
     if (read.tracks.empty()) return false;
     std::vector<MidiTrackData*> sources;
-    for (auto& t : read.tracks) {
-        t->Q1toQ2();
-        sources.push_back(t.get());
+    for (std::size_t i = 0; i < read.tracks.size(); ++i) {
+        read.tracks[i]->Q1toQ2(pairings[i]);
+        sources.push_back(read.tracks[i].get());
     }
     // The tracks are thrown away next: their records move into this track.
     division = header->division;
@@ -206,16 +216,16 @@ void MidiF0Data::SetHeaderInfo() {
 }
 
 void MidiF0Data::SetQ1() {
-    ReadTrackChunk(false);
+    ReadTrackChunk(nullptr);
 }
 
-bool MidiF0Data::ReadTrackChunk(bool pairNotes) {
+bool MidiF0Data::ReadTrackChunk(std::vector<retrograde::detail::NotePairing>* pairings) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
         return false;
     }
     form = kFormQ1;
-    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairNotes);
+    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairings);
     position = static_cast<int>(read.end);
     if (read.tracks.empty()) {
         // The header promised a track that is not there, or the reader
@@ -237,13 +247,24 @@ void MidiF0Data::Q1toQ2() {
     form = kFormQ2;
 }
 
+void MidiF0Data::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
+    if (form != kFormQ1 || track == nullptr) {
+        ErrorMsg(kErrF0Internal);
+        return;
+    }
+    track->Q1toQ2(pairing);
+    form = kFormQ2;
+}
+
 void MidiF0Data::Q2toQ1() {
     if (form != kFormQ2 || track == nullptr) {
         ErrorMsg(kErrF0Internal);
         return;
     }
     track->Q2toQ1();
-    form = kFormQ1;
+    // A track whose note offs would not fit its table stays in Q2 (it has
+    // said so): the song keeps that form with it.
+    if (track->form == kFormQ1) form = kFormQ1;
 }
 
 int MidiF0Data::Q1toRaw() {
@@ -255,9 +276,9 @@ int MidiF0Data::Q1toRaw() {
     // Among events at one time, the order in which they are written.
     track->OrderForWriting();
     if (!track->Q1toRaw()) return 0;  // the track writer has said why
-    if (track->size > kMusicDataBufferSize - kSmfHeaderSize) {
-        // The chunk fits a track but not a file: keep the song as it was (the
-        // writer leaves the events in place).
+    // The image may be as large as the chunk needs.
+    if (!Reserve(static_cast<long long>(kSmfHeaderSize) + track->size)) {
+        // Keep the song as it was (the writer leaves the events in place).
         track->form = kFormQ1;
         track->ErrorMsg(kErrTrackTooMuchData);
         return 0;

@@ -14,6 +14,7 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiStatus.h"
 #include "midi/song/detail/MirrorSetup.h"
+#include "midi/track/detail/NotePairing.h"
 
 namespace {
 
@@ -26,49 +27,9 @@ constexpr int kAhead = 8;
     __builtin_prefetch(record);
 }
 
-bool IsNoteOff(const MidiEvent* e) {
-    return e->status == kEvNoteOff || (e->status == kEvNoteOn && e->velocity == 0);
-}
-
 bool IsSoundingNoteOn(const MidiEvent* e) {
     return e->status == kEvNoteOn && e->velocity != 0;
 }
-
-// Index of a (channel, note) pair, or -1 for values no MIDI message can carry.
-int NoteKey(const MidiEvent* e) {
-    if (e->channel < 0 || e->channel >= kMidiChannels || e->note < 0 || e->note >= kMidiNotes) return -1;
-    return e->channel * kMidiNotes + e->note;
-}
-
-// First-in first-out queues of event indexes, one per (channel, note), kept as
-// linked lists through one array so that a pass costs O(events).
-class NoteQueues {
-public:
-    explicit NoteQueues(int events) : next_(static_cast<std::size_t>(events), -1) {
-        head_.fill(-1);
-        tail_.fill(-1);
-    }
-    void Push(int key, int index) {
-        if (tail_[key] < 0) {
-            head_[key] = index;
-        } else {
-            next_[tail_[key]] = index;
-        }
-        tail_[key] = index;
-    }
-    int Pop(int key) {  // -1 when empty
-        const int index = head_[key];
-        if (index < 0) return -1;
-        head_[key] = next_[index];
-        if (head_[key] < 0) tail_[key] = -1;
-        return index;
-    }
-
-private:
-    std::array<int, kMidiChannels * kMidiNotes> head_;
-    std::array<int, kMidiChannels * kMidiNotes> tail_;
-    std::vector<int> next_;
-};
 
 // Puts the records of list into the track's table in order.
 void ReplaceEvents(MidiTrackData& track, const std::vector<MidiEvent*>& list) {
@@ -144,31 +105,18 @@ void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const
     ReplaceEvents(t, result);
 }
 
-// Pairs each note off of list[from .. to) with the note on it ends and lets
-// the two change places, so that after a reversal the note on stands in front
-// again. The partner is the earliest note on of that channel and pitch not
-// yet taken: the pairing by which the notes were made (first on with first
-// off), so overlapping notes of one pitch each keep their length and
-// velocity. A note off without a partner stays. Called on each event in turn.
-class NotePairing {
-public:
-    explicit NotePairing(int events) : waiting_(events) {}
-    void Take(std::vector<MidiEvent*>& list, int i) {
-        MidiEvent* e = list[static_cast<std::size_t>(i)];
-        const int key = NoteKey(e);
-        if (key < 0) return;
-        if (IsNoteOff(e)) {
-            const int j = waiting_.Pop(key);
-            if (j >= 0)
-                std::swap(list[static_cast<std::size_t>(i)], list[static_cast<std::size_t>(j)]);
-        } else if (IsSoundingNoteOn(e)) {
-            waiting_.Push(key, i);
+// Each note on trades places with its own note off (the first note off of its
+// channel and key not yet taken), so that it stands behind it once the list is
+// reversed; notes ended by a restrike or by the song's end keep their places.
+void SwapOwnNoteEnds(std::vector<MidiEvent*>& list, retrograde::detail::NotePairing& pairing) {
+    pairing.Finish();
+    for (const auto& note : pairing.Notes()) {
+        if (note.own) {
+            std::swap(list[static_cast<std::size_t>(note.on)],
+                      list[static_cast<std::size_t>(note.end)]);
         }
     }
-
-private:
-    NoteQueues waiting_;
-};
+}
 
 // A tempo, time or key signature meta event at time 0 with the default value:
 // what a song without one at its start plays by.
@@ -225,7 +173,8 @@ void MidiF0Data::HorizontalReverse() {
     MovePlaces places;
     std::array<bool, kMoveClasses> seen{};
     std::array<bool, kMoveClasses> at_start{};
-    NotePairing pairing(count + kFront);
+    retrograde::detail::NotePairing pairing;
+    pairing.Reserve(static_cast<std::size_t>(count) / 2);
     bool start = true;  // still at tick 0
     for (int i = 0; i < last; ++i) {
         if (i + kAhead < last) Prefetch(ev[i + kAhead]);
@@ -244,9 +193,10 @@ void MidiF0Data::HorizontalReverse() {
             seen[c] = true;
             at_start[c] = at_start[c] || start;
         } else {
-            pairing.Take(rest, place);
+            pairing.Add(*e, place, 0);
         }
     }
+    SwapOwnNoteEnds(rest, pairing);
     // A tempo, time or key signature that changes later but has none at the
     // start gets the default at tick 0 (in that order at the front), so the
     // passage before its first change keeps its sound once reversed.
@@ -567,7 +517,8 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
         std::vector<MidiEvent*> replaced;
         std::vector<StateInstant> instants;
         StateMap state;
-        NotePairing pairing(count);
+        NotePairing pairing;
+        pairing.Reserve(static_cast<std::size_t>(count) / 2);
         std::int64_t tick = 0;
         for (int i = 0; i < last; ++i) {
             MidiEvent* e = ev[i];
@@ -593,8 +544,9 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
             }
             kept.push_back(e);
             ticks.push_back(tick);
-            pairing.Take(kept, static_cast<int>(kept.size()) - 1);
+            pairing.Add(*e, static_cast<int>(kept.size()) - 1, 0);
         }
+        SwapOwnNoteEnds(kept, pairing);
         // The axis: the tick of the last event before the end of track.
         const std::int64_t axis = tick;
 

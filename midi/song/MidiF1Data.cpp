@@ -12,8 +12,27 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/detail/SmfImage.h"
 #include "midi/song/detail/SmfReader.h"
+#include "midi/track/detail/NotePairing.h"
 
 namespace {
+
+// Whether MidiTrackData::Q2toQ1 can take the Q2 track: the events it keeps
+// (it drops none events and Notes without length or velocity) and a note off
+// for every Note must fit the table.
+bool FitsQ1(const MidiTrackData& track) {
+    if (track.event_count <= kMaxEvents / 2) return true;
+    long long events = 0;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (e.status == kEvNone) continue;
+        if (e.status != kEvNote) {
+            ++events;
+        } else if (e.duration > 0 && e.velocity != 0) {
+            events += 2;
+        }
+    }
+    return events <= kMaxEvents;
+}
 
 // Once flags of ErrorMsgOnce.
 std::atomic<bool> time_sign{false};
@@ -106,10 +125,10 @@ MidiF1Data::~MidiF1Data() {
 }
 
 void MidiF1Data::LoadImage(const unsigned char* bytes, long length) {
-    if (bytes == nullptr || length <= 0 || length > kMusicDataBufferSize) {
-        // Nothing larger than the buffer can be held (an empty image is
-        // refused silently, as the header check refuses an empty file).
-        if (length > kMusicDataBufferSize) MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
+    // Images up to the size of the largest file read are taken (an empty
+    // image is refused silently, as the header check refuses an empty file).
+    if (bytes == nullptr || length <= 0 || length > kGneMaxFileSize || !Reserve(length)) {
+        if (length > 0) MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
         form = kFormQ2;
         return;
     }
@@ -130,7 +149,8 @@ void MidiF1Data::ReadBuffer() {
         // A format-0 file is read as one, with that reading's words (the
         // format-1 check would only say "not format 1"), and split.
         form = kFormQ2;
-        auto read = retrograde::detail::ReadSmf<MidiTrackData>(buffer, size, 0, true);
+        std::vector<retrograde::detail::NotePairing> pairings;
+        auto read = retrograde::detail::ReadSmf<MidiTrackData>(buffer, size, 0, &pairings);
         if (!read.Accepted()) {
             GneWriteErrorMsg(retrograde::detail::HeaderFaultText(read.fault, 0));
             return;
@@ -138,14 +158,18 @@ void MidiF1Data::ReadBuffer() {
         if (read.body.missing) MidiTrackData().ErrorMsg(kErrTrackNotMidi);
         if (read.body.tracks.empty()) return;
         MidiTrackData* track = read.body.tracks.front().get();
-        track->Q1toQ2();
+        track->Q1toQ2(pairings.front());
         // The track is thrown away next: its records move into the tracks.
         SplitTrack(track, header->division, true);
         return;
     }
     if (GetHeaderInfo()) {
-        SetQ1(true);
-        Q1toQ2();
+        // The notes of each track are paired while it is read; the pairings
+        // go straight on to the conversion.
+        std::vector<retrograde::detail::NotePairing> pairings;
+        pairings.reserve(static_cast<std::size_t>(std::max(header_tracks_, 0)));
+        SetQ1(&pairings);
+        Q1toQ2(pairings);
     } else {
         form = kFormQ2;
     }
@@ -234,17 +258,17 @@ void MidiF1Data::SetHeaderInfo() {
 }
 
 void MidiF1Data::SetQ1() {
-    SetQ1(false);
+    SetQ1(nullptr);
 }
 
-void MidiF1Data::SetQ1(bool pairNotes) {
+void MidiF1Data::SetQ1(std::vector<retrograde::detail::NotePairing>* pairings) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF1Internal);
         return;
     }
     ClearData();
-    auto read =
-        retrograde::detail::ReadTracks<MidiF1TrackData>(buffer, size, position, header_tracks_, pairNotes);
+    auto read = retrograde::detail::ReadTracks<MidiF1TrackData>(buffer, size, position,
+                                                                header_tracks_, pairings);
     position = static_cast<int>(read.end);
     for (auto& track : read.tracks) {
         if (!AddTrack(track.release())) break;
@@ -263,10 +287,35 @@ void MidiF1Data::Q1toQ2() {
     form = kFormQ2;
 }
 
+void MidiF1Data::Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings) {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrF1Internal);
+        return;
+    }
+    for (int i = 0; i < track_count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (at < pairings.size()) {
+            tracks[at]->Q1toQ2(pairings[at]);
+        } else {
+            tracks[at]->Q1toQ2();
+        }
+    }
+    form = kFormQ2;
+}
+
 void MidiF1Data::Q2toQ1() {
     if (form != kFormQ2) {
         ErrorMsg(kErrF1Internal);
         return;
+    }
+    // All tracks or none: a track whose note offs would not fit its table
+    // says so, and the whole song stays in Q2.
+    for (int i = 0; i < track_count; ++i) {
+        MidiF1TrackData& track = *tracks[static_cast<std::size_t>(i)];
+        if (!FitsQ1(track)) {
+            track.ErrorMsg(kErrTrackTooMuchData);
+            return;
+        }
     }
     for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q2toQ1();
     form = kFormQ1;
@@ -291,11 +340,12 @@ int MidiF1Data::Q1toRaw() {
             return 0;
         }
         total += track->size;
-        if (total > kMusicDataBufferSize) {
-            restore(i + 1);
-            track->ErrorMsg(kErrTrackTooMuchData);
-            return 0;
-        }
+    }
+    // The image may be as large as the tracks need.
+    if (!Reserve(total)) {
+        restore(track_count);
+        MidiTrackData().ErrorMsg(kErrTrackTooMuchData);
+        return 0;
     }
     SetHeaderInfo();
     for (int i = 0; i < track_count; ++i) {

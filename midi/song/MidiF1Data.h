@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF1TrackData.h"
@@ -107,8 +108,10 @@ private:
     // Reads the file in the buffer: a format-1 file directly, a format-0 file
     // (with the words of the format-0 reading) split into kF1TracksFromF0 tracks.
     void ReadBuffer();
-    // SetQ1; with pairNotes the tracks are read for Q1toQ2 next (MidiTrackData::PairNotes).
-    void SetQ1(bool pairNotes);
+    // SetQ1; with pairings the notes of each track are paired as it is read
+    // (one pairing per track appended), for Q1toQ2(pairings) next.
+    void SetQ1(std::vector<retrograde::detail::NotePairing>* pairings);
+    void Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings);
     void MergeIntoSong(MidiF0Data* song, bool move);
     // Splits a Q2 track of a format-0 song into kF1TracksFromF0 tracks.
     void SplitTrack(MidiTrackData* source, int division, bool move);

@@ -8,8 +8,9 @@ MidiF1TrackData::MidiF1TrackData(int form, int /*second*/) : MidiTrackData(form)
 MidiF1TrackData::MidiF1TrackData(long size, long position, unsigned char* buffer)
     : MidiTrackData(size, position, buffer) {}
 
-MidiF1TrackData::MidiF1TrackData(long size, long position, unsigned char* buffer, PairNotes pair)
-    : MidiTrackData(size, position, buffer, pair) {}
+MidiF1TrackData::MidiF1TrackData(long size, long position, unsigned char* buffer,
+                                 retrograde::detail::NotePairing& pairing)
+    : MidiTrackData(size, position, buffer, pairing) {}
 
 MidiF1TrackData::MidiF1TrackData(MidiTrackData* other) {
     if (other == nullptr) return;

@@ -11,8 +11,9 @@ public:
     explicit MidiF1TrackData(int form) : MidiTrackData(form) {}
     MidiF1TrackData(int form, int second);  // only an end of track; second has no effect
     MidiF1TrackData(long size, long position, unsigned char* buffer);  // decodes one chunk
-    // The same for a song that goes on to Q2 at once (see MidiTrackData::PairNotes).
-    MidiF1TrackData(long size, long position, unsigned char* buffer, PairNotes);
+    // The same, pairing the notes as they are read (see MidiTrackData).
+    MidiF1TrackData(long size, long position, unsigned char* buffer,
+                    retrograde::detail::NotePairing& pairing);
     explicit MidiF1TrackData(MidiTrackData* other);             // deep copy
     MidiF1TrackData(MidiF1TrackData* other, int from, int to);  // the ticks [from, to)
     // Takes over count records (in order) and marks the track with form.

@@ -50,7 +50,7 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
         size = 0;
 
         const long fileSize = GneGetFileSize(path);
-        if (fileSize >= kMusicDataBufferSize) {
+        if (fileSize > kGneMaxFileSize) {
             ErrorMsg(kErrGeneral);
             return;
         }

@@ -9,6 +9,10 @@
 #include "midi/event/MidiEvent.h"
 #include "midi/track/MusicData.h"
 
+namespace retrograde::detail {
+class NotePairing;
+}
+
 // Modes of InsertEvent; any mode but kInsertBefore inserts after.
 inline constexpr int kInsertAfter = 1;   // after the event at index, or the events at tick
 inline constexpr int kInsertBefore = 2;  // before the event at index, or the events at tick
@@ -61,12 +65,10 @@ public:
     MidiTrackData();                                               // empty, form none
     explicit MidiTrackData(int form);                              // empty, given form
     MidiTrackData(long total, long offset, unsigned char* image);  // decodes one MTrk chunk
-    // Decodes one MTrk chunk for a song that goes on to Q2 at once: each note
-    // off is paired with its note on as it is read and is not kept, and the
-    // next Q1toQ2 takes the lengths found (an end-of-track repair may come
-    // between). The Q2 track is the one the constructor above and Q1toQ2 give.
-    struct PairNotes {};
-    MidiTrackData(long total, long offset, unsigned char* image, PairNotes);
+    // The same, pairing the notes as they are read (detail/NotePairing.h) and
+    // keeping no note off the pairing takes: hand pairing to Q1toQ2(pairing).
+    MidiTrackData(long total, long offset, unsigned char* image,
+                  retrograde::detail::NotePairing& pairing);
     explicit MidiTrackData(MidiTrackData* source);           // deep copy of a Q2 track
     MidiTrackData(MidiTrackData* source, int from, int to);  // copy of ticks [from, to)
     ~MidiTrackData();
@@ -108,7 +110,11 @@ public:
     void Specify88SystemEffect4X(MidiEvent* event);
 
     // ---- forms (MidiTrackData_Forms.cpp) and writer (MidiTrackData_Writer.cpp) ----
+    // No note is lost: see detail/NotePairing.h for where each note ends.
     void Q1toQ2();
+    // The same with the pairing the reader made of this track, which lacks the
+    // note offs the pairing took (only end-of-track repairs may come between).
+    void Q1toQ2(const retrograde::detail::NotePairing& pairing);
     // A track whose note offs would not fit the table stays in Q2, reported.
     void Q2toQ1();
     void NoteOnVelocityZeroToNoteOff();
@@ -332,9 +338,7 @@ private:
                       MidiEvent* title);
     bool HasRoom() const { return event_count < kMaxEvents; }
     void DestroyEvent(MidiEvent* event);  // shrinks long sequencer-specific areas first
-    // Read by the PairNotes reader: the note offs are gone and the note ons
-    // hold their lengths, for the next Q1toQ2.
-    bool notes_paired_ = false;
+    void TakePairing(const retrograde::detail::NotePairing& pairing);  // Q1toQ2's walk
 };
 
 // ---- channel, search and text operations: free helper (MidiTrackData_Channel.cpp) ----

@@ -5,7 +5,6 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <new>
 #include <queue>
@@ -14,6 +13,7 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/NotePairing.h"
 #include "midi/track/detail/Prefetch.h"
 
 using retrograde::detail::PrefetchAhead;
@@ -26,52 +26,6 @@ constexpr int kNoteOffVelocity = 64;  // what a note off made from a Note carrie
 int ClampToInt(std::int64_t value) {
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
-
-// First-in first-out queues of event indices, one per channel and note. The
-// queues are linked through one array, so pushing and popping cost O(1).
-// Channels and notes outside the MIDI ranges (events made by a program) get
-// queues of their own in a map.
-class NoteQueues {
-public:
-    explicit NoteQueues(int events) : next_(static_cast<std::size_t>(events), -1) {
-        heads_.fill({-1, -1});
-    }
-
-    void Push(int channel, int note, int index) {
-        Ends& q = QueueOf(channel, note);
-        if (q.tail >= 0) {
-            next_[static_cast<std::size_t>(q.tail)] = index;
-        } else {
-            q.head = index;
-        }
-        q.tail = index;
-    }
-    // The oldest index of that channel and note, or -1.
-    int Pop(int channel, int note) {
-        Ends& q = QueueOf(channel, note);
-        const int index = q.head;
-        if (index < 0) return -1;
-        q.head = next_[static_cast<std::size_t>(index)];
-        if (q.head < 0) q.tail = -1;
-        return index;
-    }
-
-private:
-    struct Ends {
-        int head;
-        int tail;
-    };
-    Ends& QueueOf(int channel, int note) {
-        if (channel >= 0 && channel < kMidiChannels && note >= 0 && note < kMidiNotes) {
-            return heads_[static_cast<std::size_t>(channel * kMidiNotes + note)];
-        }
-        return others_.try_emplace({channel, note}, Ends{-1, -1}).first->second;
-    }
-
-    std::vector<int> next_;
-    std::array<Ends, kMidiChannels * kMidiNotes> heads_;
-    std::map<std::pair<int, int>, Ends> others_;
-};
 
 }  // namespace
 
@@ -86,63 +40,73 @@ void MidiTrackData::NoteOnVelocityZeroToNoteOff() {
     }
 }
 
-// Each note on is paired with the first later note off of its channel and
-// note that no earlier note on took: overlapping notes of one pitch pair first
-// on with first off. That is a queue per channel and note, in one pass. Note
-// offs left over, and note ons that found none, go.
+// The notes are paired by the one rule of detail/NotePairing.h (first on with
+// first off per channel and key; a note on without a note off of its own ends
+// at the next note event of its key, or at the last event), so no note is
+// lost. Pairing is done first, on the side, so running out of memory leaves
+// the track as it was.
 void MidiTrackData::Q1toQ2() try {
     if (form != kFormQ1) {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    // Pairing first, on side arrays, so running out of memory leaves the track
-    // as it was. A track from the PairNotes reader was paired as it was read.
-    const bool paired = notes_paired_;
-    const auto count = static_cast<std::size_t>(paired ? 0 : event_count);
-    std::vector<std::int64_t> start(count);
-    std::vector<std::int64_t> duration(count, 0);
-    NoteQueues queues(static_cast<int>(count));
+    retrograde::detail::NotePairing pairing;
+    pairing.Reserve(static_cast<std::size_t>(event_count / 2));
     std::int64_t t = 0;
-    for (int i = 0; i < static_cast<int>(count); ++i) {
+    for (int i = 0; i < event_count; ++i) {
         PrefetchAhead(event_table.get(), i, event_count);
-        const MidiEvent& event = *event_table[i];
-        t += event.delta;
-        // A note on with velocity 0 is a note off.
-        const bool on = event.status == kEvNoteOn && event.velocity != 0;
-        const bool off = event.status == kEvNoteOff || (event.status == kEvNoteOn && !on);
-        if (on) {
-            start[static_cast<std::size_t>(i)] = t;
-            queues.Push(event.channel, event.note, i);
-        } else if (off) {
-            const int paired = queues.Pop(event.channel, event.note);
-            if (paired >= 0) {
-                duration[static_cast<std::size_t>(paired)] =
-                    t - start[static_cast<std::size_t>(paired)];
-            }
-        }
+        t += event_table[i]->delta;
+        pairing.Add(*event_table[i], i, t);
     }
+    pairing.Finish();
+    TakePairing(pairing);
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}
 
-    // Notes take their lengths; note offs (velocity-0 note ons among them),
-    // Notes of no length and none events go, each delta passed on to the next
-    // event kept (as DeleteNop does), in the same walk.
+void MidiTrackData::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
+    if (form != kFormQ1) {
+        ErrorMsg(kErrTrackInternal);
+        return;
+    }
+    TakePairing(pairing);
+}
+
+// Notes take their lengths (at least 1: a note that ends where it starts
+// still sounds); note offs (velocity-0 note ons among them) and none events
+// go, each delta passed on to the next event kept (as DeleteNop does), in one
+// walk. Nothing here can fail. A note on the pairing does not know (the
+// track was edited since it was paired) is reported and gets length 1.
+void MidiTrackData::TakePairing(const retrograde::detail::NotePairing& pairing) {
+    const std::vector<retrograde::detail::NotePairing::Note>& notes = pairing.Notes();
+    std::size_t next_note = 0;
     MidiEvent** table = event_table.get();
     int kept = 0;
-    int negative = 0;  // carried deltas that came out negative
+    int negative = 0;  // carried deltas or lengths that came out negative
+    int unpaired = 0;  // note ons the pairing did not know
     std::int64_t carry = 0;
     for (int i = 0; i < event_count; ++i) {
         PrefetchAheadForWriting(table, i, event_count);
         MidiEvent* event = table[i];
         if (event->status == kEvNoteOn && event->velocity != 0) {
             event->status = kEvNote;
-            if (!paired) event->duration = ClampToInt(duration[static_cast<std::size_t>(i)]);
+            // The note ons come in the pairing's order; they are known by
+            // their records, so events taken out or added between (an end of
+            // track repaired) do not matter.
+            if (next_note < notes.size() && notes[next_note].record == event) {
+                event->duration = ClampToInt(notes[next_note++].Length());
+            } else {
+                ++unpaired;
+                event->duration = 0;
+            }
         } else if (event->status == kEvNoteOff || event->status == kEvNoteOn) {
             event->status = kEvNone;  // paired or not, a note off has no place in Q2
         }
         if (event->status == kEvNote) {
             if (event->duration == 0) {
-                event->status = kEvNone;
+                event->duration = 1;
             } else if (event->duration < 0) {
-                ErrorMsg(kErrTrackInternal);
+                ++negative;
             }
         }
         if (event->status == kEvNone) {
@@ -160,11 +124,9 @@ void MidiTrackData::Q1toQ2() try {
     }
     std::fill(table + kept, table + event_count, nullptr);
     event_count = kept;
+    if (unpaired > 0) ErrorMsg(kErrTrackInternal);
     for (int i = 0; i < negative; ++i) ErrorMsg(kErrTrackInternal);
-    notes_paired_ = false;
     form = kFormQ2;
-} catch (const std::bad_alloc&) {
-    GneErrorMsg(kGneErrNoMemory);
 }
 
 namespace {

@@ -17,55 +17,33 @@ int ClampToInt(std::int64_t value) {
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
-// Within every tick group the events that match come first, in their old
-// order, followed by the others in their old order; each place keeps its
-// delta. One pass, so a large group costs no more than a small one.
+// Within the tick group [from, to) the events that match come first, in their
+// old order, followed by the others in their old order; each place keeps its
+// delta. rest is room for the others, reserved by the caller for the whole
+// track, so nothing is allocated while the records are moved.
 template <class Match>
-void GatherToFront(MidiTrackData& track, Match match) {
-    MidiEvent** table = track.event_table.get();
-    std::vector<MidiEvent*> rest;
-    rest.reserve(static_cast<std::size_t>(track.event_count));  // no allocation mid-walk
-    int start = 0;
-    while (start < track.event_count) {
-        int end = start + 1;
-        while (end < track.event_count && table[end]->delta == 0) ++end;
-        const int opener_delta = table[start]->delta;
-        int front = start;
-        rest.clear();
-        for (int i = start; i < end; ++i) {
-            if (match(*table[i])) {
-                table[front++] = table[i];
-            } else {
-                rest.push_back(table[i]);
-            }
+void GatherInGroup(MidiEvent** table, int from, int to, Match match,
+                   std::vector<MidiEvent*>& rest) {
+    const int opener_delta = table[from]->delta;
+    int front = from;
+    rest.clear();
+    for (int i = from; i < to; ++i) {
+        if (match(*table[i])) {
+            table[front++] = table[i];
+        } else {
+            rest.push_back(table[i]);
         }
-        std::copy(rest.begin(), rest.end(), table + front);
-        // Only the opener's place holds a delta that is not 0.
-        for (int i = start; i < end; ++i) table[i]->delta = 0;
-        table[start]->delta = opener_delta;
-        start = end;
     }
+    std::copy(rest.begin(), rest.end(), table + front);
+    // Only the opener's place holds a delta that is not 0.
+    for (int i = from; i < to; ++i) table[i]->delta = 0;
+    table[from]->delta = opener_delta;
 }
 
 // Exchanges two records of a track; the deltas stay with the places.
 void ExchangeExceptDelta(MidiEvent** table, int i, int j) {
     std::swap(table[i], table[j]);
     std::swap(table[i]->delta, table[j]->delta);
-}
-
-// The exchanging walk over the places [from, to) of one tick group: a
-// matching event is exchanged with the record at the group's front, which then
-// advances. A matching event at the front stays where it is and the front
-// moves past it, so the chosen events come first in their group, in their old
-// order.
-template <class Match>
-void SwapToFrontInGroup(MidiEvent** table, int from, int to, Match match) {
-    int front = from;
-    for (int i = from; i < to; ++i) {
-        if (!match(*table[i])) continue;
-        if (i != front) ExchangeExceptDelta(table, i, front);
-        ++front;
-    }
 }
 
 // Within one tick group each note off is exchanged with the nearest note on
@@ -105,10 +83,14 @@ void ForEachGroup(MidiTrackData& track, Walk walk) {
     }
 }
 
+// Brings the matching events of every tick group to its front (see
+// GatherInGroup). The room is taken before anything moves.
 template <class Match>
-void SwapToFront(MidiTrackData& track, Match match) {
-    ForEachGroup(track, [&match](MidiEvent** table, int from, int to) {
-        SwapToFrontInGroup(table, from, to, match);
+void GatherToFront(MidiTrackData& track, Match match) {
+    std::vector<MidiEvent*> rest;
+    rest.reserve(static_cast<std::size_t>(track.event_count));
+    ForEachGroup(track, [&](MidiEvent** table, int from, int to) {
+        GatherInGroup(table, from, to, match, rest);
     });
 }
 
@@ -183,22 +165,32 @@ void MidiTrackData::MoveEventFromt(int status) try {
     GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::MoveControlChangeFront() {
-    SwapToFront(*this, [](const MidiEvent& e) { return e.status == kEvControl; });
+// The walks below keep the order of what they do not move: an exchange with
+// the group's first event would carry that event behind the chosen one (two
+// tempos at one tick would change places, a bank select would fall behind its
+// program change).
+void MidiTrackData::MoveControlChangeFront() try {
+    GatherToFront(*this, [](const MidiEvent& e) { return e.status == kEvControl; });
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::MoveSysExFront() {
-    SwapToFront(*this, IsExclusive);
+void MidiTrackData::MoveSysExFront() try {
+    GatherToFront(*this, IsExclusive);
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
 }
 
 // Among events at one tick, everything but notes and the end of track is
 // written first, so a sound module is set up before the notes it plays.
-void MidiTrackData::MoveCommandFirst() {
+void MidiTrackData::MoveCommandFirst() try {
     if (form != kFormQ1) {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    SwapToFront(*this, IsCommand);
+    GatherToFront(*this, IsCommand);
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
 }
 
 // Within a tick group each note off is exchanged with the nearest note on
@@ -215,16 +207,20 @@ void MidiTrackData::MoveNoteOffFront() {
 
 // The three walks work within tick groups, so one walk over the groups does
 // them all, reading each record once instead of three times.
-void MidiTrackData::OrderForWriting() {
+void MidiTrackData::OrderForWriting() try {
     if (form != kFormQ1) {
         ErrorMsg(kErrTrackInternal);
         return;
     }
-    ForEachGroup(*this, [](MidiEvent** table, int from, int to) {
-        SwapToFrontInGroup(table, from, to, IsCommand);
-        SwapToFrontInGroup(table, from, to, IsExclusive);
+    std::vector<MidiEvent*> rest;
+    rest.reserve(static_cast<std::size_t>(event_count));
+    ForEachGroup(*this, [&rest](MidiEvent** table, int from, int to) {
+        GatherInGroup(table, from, to, IsCommand, rest);
+        GatherInGroup(table, from, to, IsExclusive, rest);
         NoteOffFrontInGroup(table, from, to);
     });
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
 }
 
 int MidiTrackData::ChangeDivision(int from, int to) {

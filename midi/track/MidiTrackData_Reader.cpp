@@ -11,6 +11,7 @@
 
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/ByteReader.h"
+#include "midi/track/detail/NotePairing.h"
 
 using retrograde::detail::ByteReader;
 
@@ -292,73 +293,9 @@ private:
     MidiTrackData& track_;
 };
 
-// Pairs the note offs of a chunk with their note ons while it is read (the
-// PairNotes reader), in the order Q1toQ2 pairs them: per channel and note the
-// first note on with the first note off. A paired note on keeps its length in
-// duration; the note offs are not kept, their deltas go to the next event
-// kept, as Q1toQ2 would pass them on.
-class NotePairing {
-public:
-    NotePairing() {
-        head_.fill(-1);
-        tail_.fill(-1);
-    }
-
-    // The reader makes note events of channels 0..15 and notes 0..127 only
-    // (a data byte with bit 7 set drops the message); anything else is kept
-    // as read.
-    static bool Pairs(const MidiEvent& event) {
-        return (event.status == kEvNoteOn || event.status == kEvNoteOff) && event.channel >= 0 &&
-               event.channel < kMidiChannels && event.note >= 0 && event.note < kMidiNotes;
-    }
-
-    // A note on (velocity > 0; the reader makes note ons of velocity 0 note
-    // offs) kept at index of the table, at tick.
-    void NoteOn(const MidiEvent& event, int index, long long tick) {
-        const std::size_t key = Key(event);
-        const auto at = static_cast<std::size_t>(index);
-        if (at >= next_.size()) {
-            next_.resize(std::max(at + 1, 2 * next_.size()), -1);
-            start_.resize(next_.size(), 0);
-        }
-        next_[at] = -1;
-        start_[at] = tick;
-        if (tail_[key] >= 0) {
-            next_[static_cast<std::size_t>(tail_[key])] = index;
-        } else {
-            head_[key] = index;
-        }
-        tail_[key] = index;
-    }
-
-    // A note off at tick: the note on it ends takes the length.
-    void NoteOff(MidiTrackData& track, const MidiEvent& event, long long tick) {
-        const std::size_t key = Key(event);
-        const int index = head_[key];
-        if (index < 0) return;
-        const auto at = static_cast<std::size_t>(index);
-        head_[key] = next_[at];
-        if (head_[key] < 0) tail_[key] = -1;
-        // Both times lie in 0..INT_MAX, as the reader holds them there.
-        track.event_table[index]->duration = static_cast<int>(tick - start_[at]);
-    }
-
-    long long carry = 0;        // deltas of the note offs since the last event kept
-    bool last_dropped = false;  // the last event read was a note off, not kept
-
-private:
-    static std::size_t Key(const MidiEvent& event) {
-        return static_cast<std::size_t>(event.channel * kMidiNotes + event.note);
-    }
-
-    std::array<int, kMidiChannels * kMidiNotes> head_;
-    std::array<int, kMidiChannels * kMidiNotes> tail_;
-    std::vector<int> next_;         // by index of the table: the next note on of the queue
-    std::vector<long long> start_;  // by index of the table: the tick of the note on
-};
-
-// A note off as ChannelReader made it, made fresh again for the next event:
-// its fields and the three bytes of its data area back to those of a new record.
+// A note off as the channel reader made it, made fresh again for the next
+// event: its fields and the three bytes of its data area back to those of a
+// new record.
 void MakeFresh(MidiEvent& event) {
     event.status = 0;
     event.delta = 0;
@@ -373,25 +310,27 @@ void MakeFresh(MidiEvent& event) {
 
 // The running state of one chunk being read.
 struct ReadState {
-    long long ticks = 0;               // absolute time of the last event read
-    bool cut = false;                  // reading stopped before the chunk's end
-    bool clamped = false;              // an absolute time was held at the largest tick
-    NotePairing* pairing = nullptr;    // the PairNotes reader
+    long long ticks = 0;   // absolute time of the last event read
+    bool cut = false;      // reading stopped before the chunk's end
+    bool clamped = false;  // an absolute time was held at the largest tick
+    // With pairing, the notes are paired as they come and the note offs it
+    // takes are not kept: their deltas go to the next event kept, as Q1toQ2
+    // would pass them on, and their records serve the next event.
+    retrograde::detail::NotePairing* pairing = nullptr;
+    int read = 0;                      // events read, kept or not
+    long long carry = 0;               // deltas of the note offs since the last event kept
+    bool last_dropped = false;         // the last event read was a note off, not kept
     std::unique_ptr<MidiEvent> spare;  // a fresh record, left by a note off not kept
 };
 
-// Appends a record read; with pairing, the deltas of the note offs not kept
-// before it are its own, and a note on joins the queues.
+// Appends a record read; with pairing, it is fed to the pairing as well.
 void Keep(MidiTrackData& track, ReadState& state, std::unique_ptr<MidiEvent> event) {
     if (state.pairing != nullptr) {
-        NotePairing& pairing = *state.pairing;
         // The absolute times stay within 0..INT_MAX, so the sum fits.
-        event->delta = static_cast<int>(event->delta + pairing.carry);
-        pairing.carry = 0;
-        pairing.last_dropped = false;
-        if (event->status == kEvNoteOn && NotePairing::Pairs(*event)) {
-            pairing.NoteOn(*event, track.event_count, state.ticks);
-        }
+        event->delta = static_cast<int>(event->delta + state.carry);
+        state.carry = 0;
+        state.last_dropped = false;
+        state.pairing->Add(*event, state.read++, state.ticks);
     }
     track.event_table[track.event_count++] = event.release();
 }
@@ -498,17 +437,15 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
         }
         return false;
     }
-    if (state.pairing != nullptr && event->status == kEvNoteOff && NotePairing::Pairs(*event)) {
-        state.pairing->NoteOff(track, *event, state.ticks);
-        // A note off as the channel reader makes it is not kept; its record
-        // serves the next event.
-        if (event->length == 3 && event->DataCapacity() == MusicEvent::kDataSize) {
-            state.pairing->carry += event->delta;
-            state.pairing->last_dropped = true;
-            MakeFresh(*event);
-            state.spare = std::move(event);
-            return true;
-        }
+    if (state.pairing != nullptr && event->status == kEvNoteOff && event->length == 3 &&
+        event->DataCapacity() == MusicEvent::kDataSize) {
+        // A note off goes to the pairing only; its record serves the next event.
+        state.pairing->Add(*event, state.read++, state.ticks);
+        state.carry += event->delta;
+        state.last_dropped = true;
+        MakeFresh(*event);
+        state.spare = std::move(event);
+        return true;
     }
     Keep(track, state, std::move(event));
     return true;
@@ -552,7 +489,7 @@ namespace {
 // Decodes one MTrk chunk of image at offset into the empty track (the reading
 // constructors); form Q1 when read, else the form stays none.
 void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* image,
-               NotePairing* pairing) {
+               retrograde::detail::NotePairing* pairing) {
     track.ErrorMsgOnce(kErrClearOnce);
     track.ex_event = 0;
     track.event_id = 0;
@@ -582,9 +519,10 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
         length = available;
         state.cut = true;
     }
-    if (length > kMusicDataBufferSize) {
+    if (!track.Reserve(length)) {
+        // No room for the chunk: what fits is read.
         track.ErrorMsg(kErrTrackTooMuchData);
-        length = kMusicDataBufferSize;
+        length = track.capacity;
         state.cut = true;
     }
     std::memcpy(track.buffer, chunk, static_cast<std::size_t>(length));
@@ -594,15 +532,15 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
     while (track.position < track.size) {
         if (!ReadEvent(track, state)) break;
     }
-    if (pairing != nullptr && pairing->last_dropped) {
+    if (state.last_dropped) {
         // The chunk ended on note offs that were not kept: an event without
         // bytes stands where they stood, with their deltas, so the end of
         // track goes behind them as it would behind the note offs; Q1toQ2
         // removes it.
-        auto none = std::make_unique<MidiEvent>(0);
-        Keep(track, state, std::move(none));
+        Keep(track, state, std::make_unique<MidiEvent>(0));
     }
     if (state.cut) CloseCutTrack(track);
+    if (pairing != nullptr) pairing->Finish();
     track.form = kFormQ1;
 }
 
@@ -614,11 +552,11 @@ MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image) : Mi
     ReadChunk(*this, total, offset, image, nullptr);
 }
 
-MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image, PairNotes)
+MidiTrackData::MidiTrackData(long total, long offset, unsigned char* image,
+                             retrograde::detail::NotePairing& pairing)
     : MidiTrackData() {
-    NotePairing pairing;
+    pairing.Reset();
     ReadChunk(*this, total, offset, image, &pairing);
-    notes_paired_ = form == kFormQ1;
 }
 
 void MidiTrackData::GetEventData() {

@@ -1,6 +1,7 @@
 // The writer: turns a Q1 event list back into the bytes of an MTrk chunk.
 // Every message is written with its full status byte (no running status).
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -267,25 +268,35 @@ int MidiTrackData::GetMetaEvent(unsigned char* out, MidiEvent* event) try {
     return ErrorMsg(kErrTrackInternal);
 }
 
-// The track is written aside and taken into the buffer only when it fits,
-// so a refused track leaves the buffer, its size and the form as they were.
-// The first pass only notes whether anything is to be reported (a refused
-// track reports only its size); when something is, the track is written
-// again, reporting as it goes.
+// The track is written aside and taken into the buffer, grown as needed, only
+// when it is whole, so a refused track leaves the buffer, its size and the
+// form as they were. The first pass measures and notes whether anything is to
+// be reported; when the bytes did not fit the room tried, or something is to
+// be reported, the track is written again into room of its exact size.
 int MidiTrackData::Q1toRaw() try {
     if (form != kFormQ1 || event_count == 0 || !event_table[event_count - 1]->IsEndOfTrack()) {
         return ErrorMsg(kErrTrackInternal);
     }
-    constexpr std::size_t kRoom = kMusicDataBufferSize - kSmfChunkHeaderSize;
-    const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kRoom);
-    ByteSink sink(bytes.get(), kRoom);
+    std::size_t room = static_cast<std::size_t>(capacity) - kSmfChunkHeaderSize;
+    auto bytes = std::make_unique_for_overwrite<unsigned char[]>(room);
+    ByteSink sink(bytes.get(), room);
     Reports noted(nullptr);
     EncodeEvents(*this, sink, noted);
-    if (sink.Overflowed()) return ErrorMsg(kErrTrackTooMuchData);
-    if (noted.Wanted()) {
-        ByteSink again(bytes.get(), kRoom);
-        Reports reports(this);
+    if (sink.Size() > static_cast<std::size_t>(INT_MAX) - kSmfChunkHeaderSize) {
+        return ErrorMsg(kErrTrackTooMuchData);
+    }
+    if (sink.Overflowed()) {
+        room = sink.Size();
+        bytes = std::make_unique_for_overwrite<unsigned char[]>(room);
+    }
+    if (sink.Overflowed() || noted.Wanted()) {
+        ByteSink again(bytes.get(), room);
+        Reports reports(noted.Wanted() ? this : nullptr);
         EncodeEvents(*this, again, reports);
+        sink = again;
+    }
+    if (!Reserve(static_cast<long long>(kSmfChunkHeaderSize) + static_cast<long long>(sink.Size()))) {
+        return ErrorMsg(kErrTrackTooMuchData);
     }
     const std::size_t total = kSmfChunkHeaderSize + sink.Size();
     std::memcpy(buffer + kSmfChunkHeaderSize, bytes.get(), sink.Size());

@@ -1,5 +1,5 @@
-// The data-file container: a fixed 256 KiB byte buffer with a byte count and
-// a read/write position. Base of the songs and of the tracks.
+// The data-file container: a byte buffer of 256 KiB that grows on demand, with
+// a byte count and a read/write position. Base of the songs and of the tracks.
 #pragma once
 
 #include "General/GneStatus.h"
@@ -9,9 +9,10 @@ inline constexpr int kErrMusicDataOpen = 0x1000001;
 
 class MusicData {
 public:
-    int size = 0;      // valid bytes in buffer
-    int position = 0;  // cursor while parsing or writing
-    unsigned char* buffer;  // kMusicDataBufferSize bytes, owned
+    int size = 0;           // valid bytes in buffer
+    int position = 0;       // cursor while parsing or writing
+    unsigned char* buffer;  // capacity bytes, owned
+    int capacity = kMusicDataBufferSize;
 
     MusicData();
     ~MusicData();
@@ -24,5 +25,9 @@ public:
     int SaveFile(const char* ext, const char* filter);
     int SaveFile(const char* name);
     int CheckSize(long limit, const char* message);
+    // Makes the buffer hold at least bytes, keeping its first size bytes.
+    // False (the buffer as it was) when memory runs out or bytes is negative
+    // or beyond what an int counts.
+    bool Reserve(long long bytes);
     int ErrorMsg(int code);
 };

@@ -32,7 +32,6 @@ namespace retrograde::detail {
 
 class SynthDevice;
 
-
 inline constexpr int kNoOutputEndpoint = -2;
 
 struct PlaybackState {

@@ -32,7 +32,8 @@ struct MidoView {
     int tracks = 0;
     int division = 0;
     int note_ons = 0;
-    Notes notes;  // sorted
+    Notes notes;                                    // sorted
+    std::vector<std::pair<long long, int>> tempos;  // tick and tempo, in effect order
 };
 
 // Reads every file with mido in one run of the system's Python (where
@@ -64,6 +65,10 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
             NoteValue n{};
             in >> n.start >> n.channel >> n.note >> n.duration >> n.velocity;
             current->notes.push_back(n);
+        } else if (word == "TEMPO") {
+            std::pair<long long, int> tempo;
+            in >> tempo.first >> tempo.second;
+            current->tempos.push_back(tempo);
         } else if (word == "ONS") {
             in >> current->note_ons;
         }

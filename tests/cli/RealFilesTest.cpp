@@ -13,6 +13,32 @@
 
 using namespace cli_test;
 
+namespace {
+
+// The real files (fetched once); none, and why, when they cannot be fetched.
+std::vector<std::string> RealFiles(std::string& why) {
+    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
+    const RunResult fetch =
+        RunShell(Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/realfiles/fetch.sh") + " " +
+                 Quote(folder));
+    if (fetch.status == 0) return SplitLines(ReadText(folder + "/files.txt"));
+    why = fetch.out + fetch.err;
+    return {};
+}
+
+// The tempo in force from each tick on: the last change at a tick wins, and
+// 500,000 holds before the first; repeats of the tempo in force go.
+std::vector<std::pair<long long, int>> TempoMap(const std::vector<std::pair<long long, int>>& in) {
+    std::vector<std::pair<long long, int>> map = {{0, 500000}};
+    for (const auto& [tick, tempo] : in) {
+        if (map.back().first == tick) map.pop_back();
+        if (map.empty() || map.back().second != tempo) map.push_back({tick, tempo});
+    }
+    return map;
+}
+
+}  // namespace
+
 TEST(RealFiles, MirroredBothWaysAndReadBackByMido) {
     const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
     const RunResult fetch =
@@ -116,5 +142,40 @@ TEST(RealFiles, BackwardsKeepsTheTimeAndTwiceGivesTheSongBack) {
         EXPECT_NEAR(seconds.at(outputs[3 * i + 1]), seconds.at(plain), 0.020);
         EXPECT_EQ(FromFirstNote(views.at(outputs[3 * i + 2]).notes),
                   FromFirstNote(views.at(plain).notes));
+    }
+}
+
+// Every note of the input is in every saved file, whatever the mirror does,
+// and a plain save keeps the tempo in force at every tick.
+TEST(RealFiles, EveryNoteSavedAndTempoKept) {
+    std::string why;
+    const std::vector<std::string> files = RealFiles(why);
+    if (files.empty() && std::getenv("RETROGRADE_OFFLINE") != nullptr) GTEST_SKIP() << why;
+    ASSERT_GE(files.size(), 50u) << "the real MIDI files could not be fetched: " << why;
+    TempDir out;
+    std::vector<std::string> paths = files;
+    const std::vector<std::string> flags = {"", "-H", "-V", "-H -V"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        for (std::size_t f = 0; f < flags.size(); ++f) {
+            paths.push_back(out.File(std::to_string(i) + "_" + std::to_string(f) + ".mid"));
+            const RunResult run = Retrograde("mirror " + flags[f] + " " + Quote(files[i]) + " -o " +
+                                             Quote(paths.back()));
+            ASSERT_EQ(run.status, 0) << files[i] << " " << flags[f] << ": " << run.err;
+        }
+    }
+    const auto views = ReadWithMido(paths);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        const MidoView& input = views.at(files[i]);
+        ASSERT_TRUE(input.ok) << input.error;
+        for (std::size_t f = 0; f < flags.size(); ++f) {
+            const MidoView& saved = views.at(paths[files.size() + i * flags.size() + f]);
+            ASSERT_TRUE(saved.ok) << flags[f] << saved.error;
+            EXPECT_EQ(saved.note_ons, input.note_ons) << flags[f];
+            EXPECT_EQ(saved.notes.size(), std::size_t(input.note_ons)) << flags[f];
+            if (f == 0) {
+                EXPECT_EQ(TempoMap(saved.tempos), TempoMap(input.tempos));
+            }
+        }
     }
 }

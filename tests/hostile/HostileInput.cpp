@@ -20,6 +20,7 @@
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/MidiFileLoader.h"
 #include "midi/song/MidiStatus.h"
+#include "midi/track/detail/NotePairing.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -245,6 +246,9 @@ std::vector<HostileCase> Corpus() {
     add("Exactly256KiB", [] { return PaddedTo(262144); });
     add("OneByteOver256KiB", [] { return PaddedTo(262145); });
     add("DensestFile", [] { return DenseFile(262144); });
+    add("Exactly1MiB", [] { return PaddedTo(1048576); });
+    add("OneByteOver1MiB", [] { return PaddedTo(1048577); });
+    add("Densest1MiBFile", [] { return DenseFile(1048576); });
     add("ThousandsOfTempos", [] {
         Bytes body;
         for (int i = 0; i < 5000; ++i) {
@@ -323,6 +327,20 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     MidiF0Data* song = loader.GetMidiF0Data();
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
+    {
+        // Every note on of the Q1 list ends inside it, at or after itself.
+        MidiF0Data q1(song);
+        q1.Q2toQ1();
+        const MidiTrackData& t = *q1.GetTrack();
+        const std::vector<int> ends =
+            retrograde::detail::PairNoteEnds(t.event_table.get(), t.event_count);
+        for (int i = 0; i < t.event_count; ++i) {
+            const MidiEvent& e = *t.event_table[i];
+            const bool on = e.status == kEvNoteOn && e.velocity > 0;
+            EXPECT_TRUE(on ? ends[std::size_t(i)] >= i && ends[std::size_t(i)] < t.event_count
+                           : ends[std::size_t(i)] == -1);
+        }
+    }
 
     // The state-carrying reverse and the channel-state record on the same song.
     {

@@ -84,7 +84,7 @@ TEST(Loader, RefusedFilesLeaveNoSong) {
     };
     refused(Concat({HeaderChunk(2, 1, 96), TrackChunk(smf::Eot(0))}),
             "Midiファイルではありません。");
-    refused(Bytes(262144, 0), "MidiFileLoaderでエラーが発生しました。");
+    refused(Bytes(1048577, 0), "MidiFileLoaderでエラーが発生しました。");
     refused(Bytes(), "Midiファイルではありません。");
     refused(Concat({HeaderChunk(1, 0, 96)}), "Track Error");
     refused(Concat({HeaderChunk(0, 1, 96), Bytes{'J', 'U', 'N', 'K', 0, 0, 0}}),

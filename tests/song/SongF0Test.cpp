@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "General/GeneralMac.h"
 #include "SongTestSupport.h"
 
 using namespace song_test;
@@ -112,26 +113,62 @@ TEST(SongF0, DamagedFilesAreReadSafely) {
     }
 }
 
-TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
-    CaptureSink sink;
-    // Text events (124 bytes each when written) sized so the track chunk is
-    // 262,140 bytes: it fits a track's buffer but not a file with its header.
-    MidiF0Data song(kFormQ1, 96);
-    for (int i = 0; i < 2113; ++i) song.track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
-    song.track->AddEvent(Meta(0, kMetaText, std::string(112, 'y')));
-    song.track->AddEvent(Eot(0));
-    const auto before = View(song.track.get());
-    EXPECT_EQ(song.Q1toRaw(), 0);
-    EXPECT_EQ(song.form, kFormQ1);
-    ASSERT_NE(song.track, nullptr);
-    EXPECT_EQ(song.track->form, kFormQ1);
-    EXPECT_EQ(View(song.track.get()), before);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
+namespace {
 
-    // One event less and it fits.
-    song.track->DeleteEvent(0);
-    EXPECT_EQ(song.Q1toRaw(), 1);
-    EXPECT_EQ(song.size, 262140 - 124 + 14);
+// A format-0 file of notes under running status (3 bytes an event), events
+// long (an even count): a note on and its velocity-0 note on, 1 tick apart.
+Bytes RunningStatusFile(int events) {
+    Bytes body = {0x00, 0x90, 40, 100};
+    for (int i = 1; i < events; ++i) {
+        const std::uint8_t key = std::uint8_t(40 + (i / 2) % 40);
+        body.insert(body.end(), {0x01, key, std::uint8_t(i % 2 == 0 ? 100 : 0)});
+    }
+    return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, smf::Eot(0)}))});
+}
+
+}  // namespace
+
+// What loaded can be saved, however large its image grows without running
+// status, and what was saved loads again; images up to 1 MiB are read, and a
+// track beyond its event table says so.
+TEST(SongF0, LargeSongsSaveAndLoadAgain) {
+    CaptureSink sink;
+    const Bytes file = RunningStatusFile(87200);
+    ASSERT_GT(file.size(), 255u * 1024);
+    MidiF0Data song(file.data(), long(file.size()));
+    ASSERT_EQ(song.track->event_count, 43601);
+    const auto notes = View(song.track.get());
+    const Bytes saved = Written(song);
+    EXPECT_GT(saved.size(), std::size_t(kMusicDataBufferSize));
+    MidiF0Data again(saved.data(), long(saved.size()));
+    EXPECT_EQ(View(again.track.get()), notes);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    const Bytes full = RunningStatusFile(2 * kMaxEvents + 2);  // its note ons overflow
+    MidiF0Data cut(full.data(), long(full.size()));
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
+    sink.Clear();
+    const Bytes huge(std::size_t(kGneMaxFileSize) + 1, 0);
+    MidiF0Data refused(huge.data(), long(huge.size()));
+    EXPECT_EQ(refused.track->event_count, 0);
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
+}
+
+// A track that cannot take its note offs stays in Q2, and so does its song.
+TEST(SongF0, SongKeepsTheFormOfARefusingTrack) {
+    CaptureSink sink;
+    MidiF0Data f0(kFormQ2, 96);
+    for (int i = 0; i < kMaxEvents / 2; ++i) f0.track->AddNote(0, 1, 60, 100, 1);
+    f0.track->AddEndOfTrack(0);
+    MidiF1Data f1(96);
+    f1.AddTrack(new MidiF1TrackData(kFormQ2, 0));
+    f1.AddTrack(new MidiF1TrackData(f0.track.get()));
+    f0.Q2toQ1();
+    f1.Q2toQ1();
+    EXPECT_EQ(f0.form, kFormQ2);
+    EXPECT_EQ(f1.form, kFormQ2);
+    EXPECT_EQ(f1.GetTrack(0)->form, kFormQ2);  // all tracks or none
+    EXPECT_EQ(sink.Count("データの量が多すぎます。"), 2);
 }
 
 TEST(SongF0, CopiesAreIndependent) {

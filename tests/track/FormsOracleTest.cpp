@@ -53,29 +53,38 @@ void LiteralMoveNoteOffFront(Model& m) {
     }
 }
 
+// First on with first off per channel and pitch; a note on left without a
+// note off of its own ends at the next note on or off of its channel and
+// pitch (taken or not), else at the last event; a Note of length 0 gets 1.
 void LiteralQ1toQ2(Model& m) {
     for (Ev& e : m) {
         if (e.status == kEvNoteOn && e.velocity == 0) e.status = kEvNoteOff;
     }
+    std::vector<std::int64_t> tick(m.size());
+    std::int64_t t = 0;
+    for (std::size_t i = 0; i < m.size(); ++i) tick[i] = t += m[i].delta;
+    const auto same = [&](std::size_t i, std::size_t j) {
+        return m[j].channel == m[i].channel && m[j].note == m[i].note;
+    };
+    std::vector<bool> taken(m.size(), false);
     for (std::size_t i = 0; i < m.size(); ++i) {
         if (m[i].status != kEvNoteOn) continue;
-        m[i].status = kEvNote;
-        m[i].duration = 0;
-        int sum = 0;
-        for (std::size_t j = i + 1; j < m.size(); ++j) {
-            sum += m[j].delta;
-            if (m[j].status == kEvNoteOff && m[j].channel == m[i].channel &&
-                m[j].note == m[i].note) {
-                m[i].duration = sum;
-                DeleteAt(m, j);
-                break;
-            }
+        std::size_t end = m.size();
+        for (std::size_t j = i + 1; j < m.size() && end == m.size(); ++j) {
+            if (m[j].status == kEvNoteOff && same(i, j) && !taken[j]) end = j;
         }
+        if (end < m.size()) taken[end] = true;
+        for (std::size_t j = i + 1; j < m.size() && end == m.size(); ++j) {
+            if ((m[j].status == kEvNoteOff || m[j].status == kEvNoteOn) && same(i, j)) end = j;
+        }
+        if (end == m.size()) end = m.size() - 1;
+        m[i].duration = static_cast<int>(tick[end] - tick[i]);
+    }
+    for (Ev& e : m) {
+        if (e.status == kEvNoteOn) e.status = kEvNote;
+        if (e.status == kEvNote && e.duration == 0) e.duration = 1;
     }
     DeleteAll(m, kEvNoteOff);
-    for (Ev& e : m) {
-        if (e.status == kEvNote && e.duration == 0) e.status = kEvNone;
-    }
     DeleteAll(m, kEvNone);
 }
 
@@ -135,27 +144,6 @@ void LiteralGatherWalk(Model& m, const Match& match) {
         if (!match(m[i])) continue;
         for (std::size_t k = i; k > f; --k) SwapExceptDelta(m, k, k - 1);
         ++f;
-    }
-}
-
-// Exchanges each chosen event of delta 0 with the record at the front and
-// resumes the walk right behind the front.
-void LiteralSwapWalk(Model& m, const Match& match) {
-    std::size_t f = 0;
-    std::size_t i = 0;
-    while (i < m.size()) {
-        if (m[i].delta != 0) {
-            f = match(m[i]) ? i + 1 : i;
-            ++i;
-            continue;
-        }
-        if (match(m[i])) {
-            SwapExceptDelta(m, i, f);
-            ++f;
-            i = f;
-            continue;
-        }
-        ++i;
     }
 }
 
@@ -300,21 +288,18 @@ TEST(FormsOracle, MoveWalksMatchLiteral) {
     const auto gather = [](Match match) -> Slow {
         return [match](Model& m) { LiteralGatherWalk(m, match); };
     };
-    const auto swap = [](Match match) -> Slow {
-        return [match](Model& m) { LiteralSwapWalk(m, match); };
-    };
     const std::vector<std::pair<Fast, Slow>> walks = {
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta, kMetaTempo); }, gather(tempo)},
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvMeta); }, gather(meta)},
         {[](MidiTrackData& t) { t.MoveEventFromt(kEvControl); }, gather(control)},
-        {[](MidiTrackData& t) { t.MoveControlChangeFront(); }, swap(control)},
-        {[](MidiTrackData& t) { t.MoveSysExFront(); }, swap(exclusive)},
-        {[](MidiTrackData& t) { t.MoveCommandFirst(); }, swap(command)},
+        {[](MidiTrackData& t) { t.MoveControlChangeFront(); }, gather(control)},
+        {[](MidiTrackData& t) { t.MoveSysExFront(); }, gather(exclusive)},
+        {[](MidiTrackData& t) { t.MoveCommandFirst(); }, gather(command)},
         {[](MidiTrackData& t) { t.MoveNoteOffFront(); }, LiteralMoveNoteOffFront},
         {[](MidiTrackData& t) { t.OrderForWriting(); },
          [&](Model& m) {
-             LiteralSwapWalk(m, command);
-             LiteralSwapWalk(m, exclusive);
+             LiteralGatherWalk(m, command);
+             LiteralGatherWalk(m, exclusive);
              LiteralMoveNoteOffFront(m);
          }},
     };

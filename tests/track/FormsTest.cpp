@@ -29,6 +29,39 @@ TEST(TrackForms, NoteOnVelocityZero) {
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Off(0, 0, 60), On(1, 0, 61, 5), Off(2, 0, 62)}));
 }
 
+// No note is lost: first on with first off per channel and key; a note on
+// without a note off of its own ends at the next note event of its key, or at
+// the last event; every Note is at least 1 long.
+TEST(TrackForms, Q1toQ2KeepsEveryNote) {
+    struct Case {
+        const char* name;
+        std::vector<Ev> q1, q2;
+    };
+    const Case cases[] = {
+        {"restrike released twice",
+         {On(0, 0, 60), On(10, 0, 60), Off(10, 0, 60), Off(10, 0, 60), Eot(0)},
+         {Note(0, 0, 60, 100, 20), Note(10, 0, 60, 100, 20), Eot(20)}},
+        {"restrike released once: the second ends at the taken note off",
+         {On(0, 0, 60), On(10, 0, 60), Off(10, 0, 60), Eot(30)},
+         {Note(0, 0, 60, 100, 20), Note(10, 0, 60, 100, 10), Eot(40)}},
+        {"never released: at the next strike, then at the last event",
+         {On(0, 0, 60), Off(5, 1, 60), On(5, 0, 60), Tag(40, 1), Eot(0)},
+         {Note(0, 0, 60, 100, 10), Note(10, 0, 60, 100, 40), Tag(40, 1), Eot(0)}},
+        {"zero length", {On(0, 0, 60), Off(0, 0, 60), Eot(10)}, {Note(0, 0, 60, 100, 1), Eot(10)}},
+        {"velocity-0 note on ends a note and starts none",
+         {On(0, 0, 60), On(10, 0, 60, 0), On(5, 0, 61, 0), Eot(0)},
+         {Note(0, 0, 60, 100, 10), Eot(15)}},
+        {"a note on as the last event",
+         {Tag(0, 1), On(7, 2, 64)},
+         {Tag(0, 1), Note(7, 2, 64, 100, 1)}},
+    };
+    for (const Case& c : cases) {
+        auto track = Track(kFormQ1, c.q1);
+        track->Q1toQ2();
+        EXPECT_EQ(Events(*track), c.q2) << c.name;
+    }
+}
+
 // A negative length cannot be placed: that Note goes, reported.
 TEST(TrackForms, Q2toQ1DropsNegativeLength) {
     CaptureSink sink;

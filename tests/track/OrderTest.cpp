@@ -32,6 +32,28 @@ TEST(TrackOrder, Exchanges) {
     EXPECT_EQ(sink.Count(kInternal), 1);
 }
 
+// The walks bring the chosen events to the front of their tick group and keep
+// the order of everything else: two tempos at one tick keep theirs (the last
+// one stays in force), a bank select stays before its program change.
+TEST(TrackOrder, WalksKeepOrder) {
+    const std::vector<Ev> group = {On(100, 0, 60),
+                                   Tempo(0, 1),
+                                   Tempo(0, 2),
+                                   Cc(0, 0, 0, 1),
+                                   Ev{0, kEvProgram, 0, 0, 0, 5, 0, 0},
+                                   Off(0, 0, 61)};
+    auto track = Track(kFormQ1, group);
+    track->MoveCommandFirst();
+    EXPECT_EQ(Events(*track),
+              (std::vector<Ev>{Tempo(100, 1), Tempo(0, 2), Cc(0, 0, 0, 1),
+                               Ev{0, kEvProgram, 0, 0, 0, 5, 0, 0}, On(0, 0, 60), Off(0, 0, 61)}));
+    track = Track(kFormQ1, group);
+    track->MoveControlChangeFront();
+    EXPECT_EQ(Events(*track),
+              (std::vector<Ev>{Cc(100, 0, 0, 1), On(0, 0, 60), Tempo(0, 1), Tempo(0, 2),
+                               Ev{0, kEvProgram, 0, 0, 0, 5, 0, 0}, Off(0, 0, 61)}));
+}
+
 // The walks themselves are checked against their literal versions in
 // FormsOracleTest; here only what they refuse.
 TEST(TrackOrder, WalksRefuseQ2) {

@@ -41,15 +41,15 @@ TEST(TrackReaderDamage, ChunkRunningPastTheImage) {
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
 }
 
+// The buffer grows to hold a chunk larger than it starts with.
 TEST(TrackReaderDamage, ChunkLargerThanTheBuffer) {
     CaptureSink sink;
     Bytes body;
     while (body.size() < 300000) body.insert(body.end(), {0x00, 0x90, 60, 100});
     const auto track = Read(TrackChunk(body));
-    EXPECT_EQ(track->size, kMusicDataBufferSize);
-    EXPECT_EQ(track->event_count, (kMusicDataBufferSize - 8) / 4 + 1);
-    EXPECT_EQ(View(*track->event_table[track->event_count - 1]), EndOfTrack(0));
-    EXPECT_EQ(sink.Count(kTooMuch), 1);
+    EXPECT_EQ(track->size, long(body.size()) + 8);
+    EXPECT_EQ(track->event_count, int(body.size() / 4));
+    EXPECT_TRUE(sink.Messages().empty());
 }
 
 TEST(TrackReaderDamage, EventsCutByTheChunkEnd) {

@@ -122,38 +122,21 @@ TEST(TrackWriter, Refusals) {
     }
     EXPECT_EQ(sink.Count(kInternal), 3);
 
-    // A track whose bytes do not fit the buffer is refused whole: buffer,
-    // size and form stay as they were.
-    const auto read =
-        Read(TrackChunk({0x00, 0x90, 0x3C, 0x64, 0x10, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
-    MidiTrackData& track = *read;
-    ASSERT_EQ(track.event_count, 3);
-    const Bytes before = ChunkBytes(track);
-    track.DeleteEndOfTrack();
+    // The buffer grows to what the track needs: 8 + 65,536 note ons of 4
+    // bytes + the end of track (4), and one event larger than the buffer was.
+    MidiTrackData track(kFormQ1);
     for (int i = 0; i < kMusicDataBufferSize / 4; ++i) track.AddEvent(Make(On(0, 0, 60)));
     track.AddEndOfTrack();
-    EXPECT_EQ(track.Q1toRaw(), 0);
-    EXPECT_EQ(track.form, kFormQ1);
-    EXPECT_EQ(ChunkBytes(track), before);
-    EXPECT_EQ(sink.Count(kTooMuch), 1);
-
-    // One event larger than the whole buffer.
+    EXPECT_EQ(track.Q1toRaw(), 1);
+    EXPECT_EQ(track.size, kMusicDataBufferSize + 12);
+    EXPECT_EQ(Read(ChunkBytes(track))->event_count, kMusicDataBufferSize / 4 + 1);
+    track.form = kFormQ1;
     track.DeleteAllEvent();
-    const Bytes huge(kMusicDataBufferSize, 'x');
-    track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, huge));
-    track.AddEndOfTrack();
-    EXPECT_EQ(track.Q1toRaw(), 0);
-    EXPECT_EQ(ChunkBytes(track), before);
-    EXPECT_EQ(sink.Count(kTooMuch), 2);
-
-    // Just fitting: 8 + 65,533 note ons of 4 bytes + the end of track (4).
-    track.DeleteAllEvent();
-    for (int i = 0; i < (kMusicDataBufferSize - 12) / 4; ++i) {
-        track.AddEvent(Make(On(0, 0, 60)));
-    }
+    track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, Bytes(kMusicDataBufferSize, 'x')));
     track.AddEndOfTrack();
     EXPECT_EQ(track.Q1toRaw(), 1);
-    EXPECT_EQ(track.size, kMusicDataBufferSize);
+    EXPECT_EQ(track.size, 8 + 3 + 3 + kMusicDataBufferSize + 4);
+    EXPECT_EQ(sink.Count(kInternal), 3);
 }
 
 // A chunk in the writer's own style (full status bytes, note offs at

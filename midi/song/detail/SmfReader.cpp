@@ -44,7 +44,7 @@ const char* HeaderFaultText(HeaderFault fault, int format) {
 
 template <class Track>
 SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int count,
-                            bool pairNotes) {
+                            std::vector<NotePairing>* pairings) {
     SmfTracks<Track> read;
     read.end = offset;
     for (int i = 0; i < count; ++i) {
@@ -53,12 +53,15 @@ SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int co
             read.missing = true;
             break;
         }
-        auto track =
-            pairNotes ? std::make_unique<Track>(size, read.end, image, MidiTrackData::PairNotes{})
-                      : std::make_unique<Track>(size, read.end, image);
+        auto track = pairings != nullptr
+                         ? std::make_unique<Track>(size, read.end, image, pairings->emplace_back())
+                         : std::make_unique<Track>(size, read.end, image);
         // A refused chunk (the track reader has said why) ends the reading:
         // what follows is no track either.
-        if (track->form != kFormQ1) break;
+        if (track->form != kFormQ1) {
+            if (pairings != nullptr) pairings->pop_back();
+            break;
+        }
         read.end += track->size;
         RepairEndOfTrack(track.get());
         read.tracks.push_back(std::move(track));
@@ -67,20 +70,23 @@ SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int co
 }
 
 template <class Track>
-SmfRead<Track> ReadSmf(unsigned char* image, long size, int format, bool pairNotes) {
+SmfRead<Track> ReadSmf(unsigned char* image, long size, int format,
+                       std::vector<NotePairing>* pairings) {
     SmfRead<Track> read;
     read.header = ParseHeader(image, size);
     read.fault = CheckHeader(read.header, format);
     if (!read.Accepted()) return read;
     const int count =
         read.fault == HeaderFault::TooManyTracks ? kSmfTracksReadOnError : read.header->track_count;
-    read.body = ReadTracks<Track>(image, size, read.header->first_chunk, count, pairNotes);
+    read.body = ReadTracks<Track>(image, size, read.header->first_chunk, count, pairings);
     return read;
 }
 
-template SmfTracks<MidiTrackData> ReadTracks(unsigned char*, long, long, int, bool);
-template SmfTracks<MidiF1TrackData> ReadTracks(unsigned char*, long, long, int, bool);
-template SmfRead<MidiTrackData> ReadSmf(unsigned char*, long, int, bool);
-template SmfRead<MidiF1TrackData> ReadSmf(unsigned char*, long, int, bool);
+template SmfTracks<MidiTrackData> ReadTracks(unsigned char*, long, long, int,
+                                             std::vector<NotePairing>*);
+template SmfTracks<MidiF1TrackData> ReadTracks(unsigned char*, long, long, int,
+                                               std::vector<NotePairing>*);
+template SmfRead<MidiTrackData> ReadSmf(unsigned char*, long, int, std::vector<NotePairing>*);
+template SmfRead<MidiF1TrackData> ReadSmf(unsigned char*, long, int, std::vector<NotePairing>*);
 
 }  // namespace retrograde::detail

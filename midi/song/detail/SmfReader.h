@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "midi/track/detail/NotePairing.h"
+
 // Tracks a header may announce; beyond that only kTracksReadOnError are read.
 inline constexpr int kSmfMaxHeaderTracks = 63;
 inline constexpr int kSmfTracksReadOnError = 32;
@@ -60,9 +62,11 @@ struct SmfTracks {
 
 // Reads up to count chunks from offset, skipping vendors' chunks between
 // them; stops at the end of the image or at a chunk the track reader refuses.
+// With pairings, the notes of each track are paired as it is read: one
+// pairing per track read is appended, for the track's Q1toQ2(pairing).
 template <class Track>
 SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int count,
-                            bool pairNotes);
+                            std::vector<NotePairing>* pairings);
 
 // A whole image (its header already brought to offset 0) read as a song of
 // format. The tracks are read when the header is accepted.
@@ -77,17 +81,18 @@ struct SmfRead {
 };
 
 template <class Track>
-SmfRead<Track> ReadSmf(unsigned char* image, long size, int format, bool pairNotes);
+SmfRead<Track> ReadSmf(unsigned char* image, long size, int format,
+                       std::vector<NotePairing>* pairings);
 
 }  // namespace retrograde::detail
 
 class MidiTrackData;
 class MidiF1TrackData;
-extern template retrograde::detail::SmfTracks<MidiTrackData> retrograde::detail::ReadTracks(unsigned char*, long,
-                                                                          long, int, bool);
-extern template retrograde::detail::SmfTracks<MidiF1TrackData> retrograde::detail::ReadTracks(unsigned char*, long,
-                                                                            long, int, bool);
-extern template retrograde::detail::SmfRead<MidiTrackData> retrograde::detail::ReadSmf(unsigned char*, long, int,
-                                                                     bool);
-extern template retrograde::detail::SmfRead<MidiF1TrackData> retrograde::detail::ReadSmf(unsigned char*, long, int,
-                                                                       bool);
+extern template retrograde::detail::SmfTracks<MidiTrackData> retrograde::detail::ReadTracks(
+    unsigned char*, long, long, int, std::vector<retrograde::detail::NotePairing>*);
+extern template retrograde::detail::SmfTracks<MidiF1TrackData> retrograde::detail::ReadTracks(
+    unsigned char*, long, long, int, std::vector<retrograde::detail::NotePairing>*);
+extern template retrograde::detail::SmfRead<MidiTrackData> retrograde::detail::ReadSmf(
+    unsigned char*, long, int, std::vector<retrograde::detail::NotePairing>*);
+extern template retrograde::detail::SmfRead<MidiF1TrackData> retrograde::detail::ReadSmf(
+    unsigned char*, long, int, std::vector<retrograde::detail::NotePairing>*);
