@@ -2,9 +2,9 @@
 // copies.
 #include <gtest/gtest.h>
 
-#include "SongTestSupport.h"
-
-using namespace song_test;
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -118,12 +118,12 @@ TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
     for (int i = 0; i < 2113; ++i) song.track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
     song.track->AddEvent(Meta(0, kMetaText, std::string(112, 'y')));
     song.track->AddEvent(Eot(0));
-    const auto before = View(song.track.get());
+    const auto before = Events(*song.track);
     EXPECT_EQ(song.Q1toRaw(), 0);
     EXPECT_EQ(song.form, kFormQ1);
     ASSERT_NE(song.track, nullptr);
     EXPECT_EQ(song.track->form, kFormQ1);
-    EXPECT_EQ(View(song.track.get()), before);
+    EXPECT_EQ(Events(*song.track), before);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
 
     // One event less and it fits.
@@ -135,30 +135,30 @@ TEST(SongF0, TooLargeForTheFileBufferIsRefusedUnchanged) {
 TEST(SongF0, CopiesAreIndependent) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
-    const auto before = View(song.track.get());
+    const auto before = Events(*song.track);
     {
         MidiF0Data copy(&song);
-        EXPECT_EQ(View(copy.track.get()), before);
+        EXPECT_EQ(Events(*copy.track), before);
         copy.ChangeDivision(96);
         copy.Q2toQ1();
         MidiF0Data copyOfQ1(&copy);  // a Q1 song copies, too
         EXPECT_EQ(copyOfQ1.track->event_count, copy.track->event_count);
         EXPECT_EQ(copy.Q1toRaw(), 1);
     }
-    EXPECT_EQ(View(song.track.get()), before);
+    EXPECT_EQ(Events(*song.track), before);
 
     MidiF0Data part(&song, 480, 960);
-    for (const Ev& e : View(part.track.get())) EXPECT_LE(e.tick, 480);
+    for (const Ev& e : Events(*part.track)) EXPECT_LE(e.tick, 480);
 }
 
 TEST(SongF0, ChannelDeletionAndDivision) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
     song.DeleteChanelData(9);
-    for (const Ev& e : View(song.track.get())) EXPECT_NE(e.channel, 9);
-    EXPECT_EQ(View(song.track.get()).back().tick, 960);  // times stay
+    for (const Ev& e : Events(*song.track)) EXPECT_NE(e.channel, 9);
+    EXPECT_EQ(Events(*song.track).back().tick, 960);  // times stay
     EXPECT_EQ(song.ChangeDivision(96), 0);
-    EXPECT_EQ(View(song.track.get()).back().tick, 192);
+    EXPECT_EQ(Events(*song.track).back().tick, 192);
 
     CaptureSink sink;
     MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from

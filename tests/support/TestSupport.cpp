@@ -1,4 +1,4 @@
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 #include <sys/wait.h>
 

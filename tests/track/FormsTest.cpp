@@ -4,9 +4,7 @@
 
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 TEST(TrackForms, WrongFormRefused) {
     CaptureSink sink;
@@ -32,7 +30,7 @@ TEST(TrackForms, NoteOnVelocityZero) {
 // A negative length cannot be placed: that Note goes, reported.
 TEST(TrackForms, Q2toQ1DropsNegativeLength) {
     CaptureSink sink;
-    auto track = Track(kFormQ2, {Note(0, 0, 60, 100, -5), Tag(10, 1), Eot(0)});
+    auto track = Track(kFormQ2, {Note(0, 0, 60, -5, 100), Tag(10, 1), Eot(0)});
     track->Q2toQ1();
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(10, 1), Eot(0)}));
     EXPECT_EQ(sink.Count(kInternal), 1);
