@@ -185,8 +185,8 @@ struct Ev {
     int value = 0;
     int length = kAny;  // the record's length; from data when not given
     long tick = kAny;
-    std::string text;
-    Bytes data;  // the record's data area; not compared
+    std::string text{};
+    Bytes data{};  // the record's data area; not compared
 
     operator MidiEvent*() const;  // NOLINT: a new record, owned by whoever takes it
     bool operator==(const Ev& o) const {
