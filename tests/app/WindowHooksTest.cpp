@@ -135,10 +135,11 @@ TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
     // 96 ticks at 120 bpm (0.5 s), then 60 bpm: a note of 192 ticks (2 s).
     TempDir dir;
     const std::string path = dir.File("tempo.mid");
-    using namespace smf;
-    WriteBytes(path, Concat({HeaderChunk(0, 1, 96),
-                             TrackChunk(Concat({On(0, 0, 60), Off(96, 0, 60), Tempo(0, 1000000),
-                                                On(0, 0, 62), Off(192, 0, 62), Eot(0)}))}));
+    WriteBytes(
+        path,
+        Concat({HeaderChunk(0, 1, 96),
+                TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::Tempo(0, 1000000),
+                                   smf::On(0, 0, 62), smf::Off(192, 0, 62), smf::Eot(0)}))}));
     MidiFileLoader loader(path.c_str());
     loader.SetMidiF0Data();
     ASSERT_NE(loader.GetMidiF0Data(), nullptr);

@@ -122,11 +122,11 @@ TEST_F(WindowTest, KeepEachPassagesSoundLengthLineAndSetupMessage) {
     // The name sets the song up; the note comes after more than a measure
     // of silence, which the player skips. Backwards that silence follows the
     // note and is played: the length line follows the switch.
-    using namespace smf;
-    const std::string path =
-        Load("lead-in.mid", Concat({HeaderChunk(0, 1, 96),
-                                    TrackChunk(Concat({Text(0, 3, "Lead"), Tempo(0, 500000),
-                                                       On(400, 0, 60), Off(96, 0, 60), Eot(0)}))}));
+    const std::string path = Load(
+        "lead-in.mid",
+        Concat({HeaderChunk(0, 1, 96),
+                TrackChunk(Concat({smf::Text(0, 3, "Lead"), smf::Tempo(0, 500000),
+                                   smf::On(400, 0, 60), smf::Off(96, 0, 60), smf::Eot(0)}))}));
     QCheckBox* carry = panel->CarryStateSwitch();
     EXPECT_FALSE(carry->isChecked());
     EXPECT_FALSE(carry->isEnabled());  // a way of reversing, so off without it

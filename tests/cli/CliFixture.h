@@ -15,7 +15,7 @@
 
 #include "midi/song/MidiFileLoader.h"
 #include "song/MirrorFixture.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace cli_test {
 

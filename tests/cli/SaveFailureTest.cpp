@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace fs = std::filesystem;
 

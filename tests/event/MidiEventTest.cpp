@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/event/MidiEvent.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

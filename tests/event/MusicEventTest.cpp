@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "midi/event/MidiEvent.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

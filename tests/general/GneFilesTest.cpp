@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

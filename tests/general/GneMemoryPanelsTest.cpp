@@ -5,7 +5,7 @@
 #include <string>
 
 #include "General/GeneralMac.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 TEST(GneMemory, BlocksAreZeroFilled) {
     auto* block = static_cast<unsigned char*>(GneMemAlloc(4096));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 TEST(GneMessages, WithoutHooksOneLineGoesToStderr) {
     testing::internal::CaptureStderr();

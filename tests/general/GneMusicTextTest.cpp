@@ -6,7 +6,7 @@
 #include <string>
 
 #include "General/GeneralMac.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 TEST(GneMusicText, TempoConversionsAreGuarded) {
     EXPECT_EQ(GneClockToBpm(500000), 120);

@@ -21,7 +21,7 @@
 #include "midi/song/MidiFileLoader.h"
 #include "midi/song/MidiStatus.h"
 #include "midi/track/detail/NotePairing.h"
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(RETROGRADE_BINARY_DIR) + "/cli/retrograde";
+const std::string kRetrogradeCli = std::string(RETROGRADE_BINARY_DIR) + "/cli/retrograde";
 
 struct Outcome {
     int status = -1;     // exit status, or 128 + signal
@@ -39,10 +39,10 @@ Outcome RunProgram(const std::vector<std::string>& args,
         close(out[0]);
         setenv("RETROGRADE_MIDI_API", "none", 1);
         setenv("RETROGRADE_AUDIO", "none", 1);
-        std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
+        std::vector<char*> argv{const_cast<char*>(kRetrogradeCli.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(kProgram.c_str(), argv.data());
+        execv(kRetrogradeCli.c_str(), argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -74,7 +74,7 @@ std::string WriteSong(const TempDir& dir, bool long_rest) {
 }
 
 #define REQUIRE_PROGRAM() \
-    if (access(kProgram.c_str(), X_OK) != 0) GTEST_SKIP() << kProgram << " is not built"
+    if (access(kRetrogradeCli.c_str(), X_OK) != 0) GTEST_SKIP() << kRetrogradeCli << " is not built"
 
 }  // namespace
 

@@ -2,9 +2,9 @@
 // format 0 <-> 1.
 #include <gtest/gtest.h>
 
-#include "SongTestSupport.h"
-
-using namespace song_test;
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
 namespace {
 

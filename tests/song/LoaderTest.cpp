@@ -2,10 +2,10 @@
 // files, and the merge into one format-0 song.
 #include <gtest/gtest.h>
 
-#include "SongTestSupport.h"
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
 #include "midi/song/MidiFileLoader.h"
-
-using namespace song_test;
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -52,15 +52,15 @@ TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     EXPECT_EQ(loader.file_format, 0);
     EXPECT_EQ(loader.size, int(SmallFormat0().size()) + 128);
 
-    OList expected;  // the oracle: the tracks merged one by one, last to first
+    EvList expected;  // the oracle: the tracks merged one by one, last to first
     for (int i = 16; i >= 0; --i) {
-        expected = LiteralMerge2(expected, OListOf(loader.midi_f1_data->GetTrack(i)), true);
+        expected = LiteralMerge2(expected, Events(*loader.midi_f1_data->GetTrack(i)), true);
     }
     loader.SetMidiF0Data();
     EXPECT_EQ(loader.midi_f1_data, nullptr);
     ASSERT_NE(loader.midi_f0_data, nullptr);
     EXPECT_EQ(loader.midi_f0_data->division, 480);
-    EXPECT_EQ(View(loader.midi_f0_data->track.get()), Absolute(expected));
+    EXPECT_EQ(Events(*loader.midi_f0_data->track), Absolute(expected));
 
     loader.SetMidiF1Data();
     ASSERT_NE(loader.midi_f1_data, nullptr);

@@ -25,7 +25,9 @@ Position At0(MidiF0Data& song, int tick, bool byDenominator) {
 }
 
 std::unique_ptr<MidiF1TrackData> F1Track(std::vector<At> events) {
-    return MakeTrack<MidiF1TrackData>(kFormQ2, Timed(events));
+    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
+    for (MidiEvent* e : Timed(events)) track->AddEvent(e);
+    return track;
 }
 
 }  // namespace

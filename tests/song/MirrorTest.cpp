@@ -12,7 +12,7 @@ using namespace mirror_test;
 
 namespace {
 
-const std::string kInternal = "MidiF0Dataで内部エラーが発生しました。";
+const std::string kSongInternal = "MidiF0Dataで内部エラーが発生しました。";
 const std::string kGeneral = "MidiF0Dataでエラーが発生しました。";
 
 bool IsMeta(const MidiEvent* e, int type) {
@@ -184,7 +184,7 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
     return MakeSong(kFormQ1, 480, std::move(events));
 }
 
-std::vector<std::string> Events(const MidiTrackData& t) {
+std::vector<std::string> Listing(const MidiTrackData& t) {
     std::vector<std::string> out;
     long time = 0;
     for (int k = 0; k < t.event_count; ++k) {
@@ -203,7 +203,7 @@ TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
     CaptureSink sink;
     auto q2 = MakeSong(kFormQ2, 480, {NoteAt(0, 0, 60, 480), EndAt(480)});
     q2->HorizontalReverse();
-    EXPECT_EQ(sink.Count(kInternal), 1);
+    EXPECT_EQ(sink.Count(kSongInternal), 1);
 
     // Without its end of track the song is left alone.
     sink.Clear();
@@ -305,7 +305,7 @@ TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
                           NoteAt(960, 0, 62, 480), ControlAt(960, 0, 7, 90), EndAt(1440)});
     song->Q2toQ1();
     song->HorizontalReverse();
-    EXPECT_EQ(Events(*song->GetTrack()),
+    EXPECT_EQ(Listing(*song->GetTrack()),
               (std::vector<std::string>{"0 s192 c0 n0 v2 #0", "0 s144 c0 n62 v0 #0",
                                         "480 s176 c0 n0 v90 #7", "480 s128 c0 n62 v0 #0",
                                         "480 s192 c0 n0 v1 #0", "960 s144 c0 n60 v0 #0",
@@ -334,7 +334,7 @@ TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
         MidiF0Data literal(fast.get());
         fast->HorizontalReverseSub();
         LiteralReverseSub(*literal.GetTrack());
-        ASSERT_EQ(Events(*fast->GetTrack()), Events(*literal.GetTrack())) << "round " << round;
+        ASSERT_EQ(Listing(*fast->GetTrack()), Listing(*literal.GetTrack())) << "round " << round;
     }
 }
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "General/GeneralMac.h"
-#include "SongTestSupport.h"
-
-using namespace song_test;
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -137,11 +137,11 @@ TEST(SongF0, LargeSongsSaveAndLoadAgain) {
     ASSERT_GT(file.size(), 255u * 1024);
     MidiF0Data song(file.data(), long(file.size()));
     ASSERT_EQ(song.track->event_count, 43601);
-    const auto notes = View(song.track.get());
+    const auto notes = Events(*song.track);
     const Bytes saved = Written(song);
     EXPECT_GT(saved.size(), std::size_t(kMusicDataBufferSize));
     MidiF0Data again(saved.data(), long(saved.size()));
-    EXPECT_EQ(View(again.track.get()), notes);
+    EXPECT_EQ(Events(*again.track), notes);
     EXPECT_TRUE(sink.Messages().empty());
 
     const Bytes full = RunningStatusFile(2 * kMaxEvents + 2);  // its note ons overflow
@@ -174,30 +174,30 @@ TEST(SongF0, SongKeepsTheFormOfARefusingTrack) {
 TEST(SongF0, CopiesAreIndependent) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
-    const auto before = View(song.track.get());
+    const auto before = Events(*song.track);
     {
         MidiF0Data copy(&song);
-        EXPECT_EQ(View(copy.track.get()), before);
+        EXPECT_EQ(Events(*copy.track), before);
         copy.ChangeDivision(96);
         copy.Q2toQ1();
         MidiF0Data copyOfQ1(&copy);  // a Q1 song copies, too
         EXPECT_EQ(copyOfQ1.track->event_count, copy.track->event_count);
         EXPECT_EQ(copy.Q1toRaw(), 1);
     }
-    EXPECT_EQ(View(song.track.get()), before);
+    EXPECT_EQ(Events(*song.track), before);
 
     MidiF0Data part(&song, 480, 960);
-    for (const Ev& e : View(part.track.get())) EXPECT_LE(e.tick, 480);
+    for (const Ev& e : Events(*part.track)) EXPECT_LE(e.tick, 480);
 }
 
 TEST(SongF0, ChannelDeletionAndDivision) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
     song.DeleteChanelData(9);
-    for (const Ev& e : View(song.track.get())) EXPECT_NE(e.channel, 9);
-    EXPECT_EQ(View(song.track.get()).back().tick, 960);  // times stay
+    for (const Ev& e : Events(*song.track)) EXPECT_NE(e.channel, 9);
+    EXPECT_EQ(Events(*song.track).back().tick, 960);  // times stay
     EXPECT_EQ(song.ChangeDivision(96), 0);
-    EXPECT_EQ(View(song.track.get()).back().tick, 192);
+    EXPECT_EQ(Events(*song.track).back().tick, 192);
 
     CaptureSink sink;
     MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from

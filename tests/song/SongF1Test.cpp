@@ -2,11 +2,9 @@
 // limits, saving, and damaged files.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
-#include "SongTestSupport.h"
-
-using namespace song_test;
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -40,15 +38,15 @@ TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
     MidiF0Data song(file.data(), long(file.size()));
     song.track->InsertEvent(1, 2, GsSysEx(0, 3));           // an exclusive message for channel 3
     song.track->InsertEvent(1, 2, GsSysEx(0, kNoChannel));  // and one for no channel
-    const auto original = View(song.track.get());
+    const auto original = Events(*song.track);
 
     MidiF1Data split(&song);
     ASSERT_EQ(split.track_count, 17);
-    EXPECT_EQ(View(song.track.get()), original);  // the format-0 song is only read
+    EXPECT_EQ(Events(*song.track), original);  // the format-0 song is only read
 
     auto kinds = [&](int t) {
         std::vector<int> out;
-        for (const Ev& e : View(split.GetTrack(t))) out.push_back(e.status);
+        for (const Ev& e : Events(*split.GetTrack(t))) out.push_back(e.status);
         return out;
     };
     EXPECT_EQ(kinds(0), (std::vector<int>{kEvMeta, kEvMeta, kEvMeta}));  // title, tempo, end
@@ -57,9 +55,9 @@ TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
     EXPECT_EQ(kinds(4), (std::vector<int>{kEvSysEx, kEvMeta}));
     EXPECT_EQ(kinds(10), (std::vector<int>{kEvNote, kEvMeta}));
     // Every event keeps its absolute tick; every track ends where the song ends.
-    for (int t = 0; t < 17; ++t) EXPECT_EQ(View(split.GetTrack(t)).back().tick, 960);
-    EXPECT_EQ(View(split.GetTrack(1))[3].tick, 480);
-    EXPECT_EQ(View(split.GetTrack(10))[0].duration, 240);
+    for (int t = 0; t < 17; ++t) EXPECT_EQ(Events(*split.GetTrack(t)).back().tick, 960);
+    EXPECT_EQ(Events(*split.GetTrack(1))[3].tick, 480);
+    EXPECT_EQ(Events(*split.GetTrack(10))[0].duration, 240);
 }
 
 TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
@@ -68,12 +66,12 @@ TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
     const Bytes file = SmallFormat1();
     MidiF1Data song(file.data(), long(file.size()));
     ASSERT_EQ(song.track_count, 3);
-    const auto piano = View(song.GetTrack(1));
+    const auto piano = Events(*song.GetTrack(1));
     EXPECT_EQ(song.SaveFile(dir.File("out.mid").c_str()), 1);
     EXPECT_EQ(ReadBytes(dir.File("out.mid")), file);  // byte for byte
     EXPECT_EQ(song.form, kFormQ2);
     ASSERT_EQ(song.track_count, 3);
-    EXPECT_EQ(View(song.GetTrack(1)), piano);
+    EXPECT_EQ(Events(*song.GetTrack(1)), piano);
     EXPECT_TRUE(sink.Messages().empty());
 }
 

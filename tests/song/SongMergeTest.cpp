@@ -2,9 +2,9 @@
 // against literal step-by-step versions on random tracks.
 #include <gtest/gtest.h>
 
-#include "SongTestSupport.h"
-
-using namespace song_test;
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -28,21 +28,21 @@ TEST(SongMerge, NWayMatchesLiteralMergeOnRandomTracks) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 60; ++round) {
         auto tracks = RandomTracks(rng, 1 + int(rng() % 18));
-        std::vector<OList> copies;
-        for (const auto& t : tracks) copies.push_back(OListOf(t.get()));
+        std::vector<EvList> copies;
+        for (const auto& t : tracks) copies.push_back(Events(*t));
         const auto expected = Absolute(LiteralMergeN(copies));
-        const auto before = View(tracks[0].get());
+        const auto before = Events(*tracks[0]);
 
         MidiTrackData copied(kFormQ2);
         auto pointers = Pointers(tracks);
         copied.MergeTrack(int(pointers.size()), pointers.data());
-        ASSERT_EQ(View(&copied), expected) << "round " << round;
-        EXPECT_EQ(View(tracks[0].get()), before);
+        ASSERT_EQ(Events(copied), expected) << "round " << round;
+        EXPECT_EQ(Events(*tracks[0]), before);
 
         MidiTrackData moved(kFormQ2);
         moved.AddEvent(Cc(0, 0, 1, 1));  // discarded by the merge
         moved.MergeTrackMoving(int(pointers.size()), pointers.data());
-        ASSERT_EQ(View(&moved), expected) << "round " << round;
+        ASSERT_EQ(Events(moved), expected) << "round " << round;
         for (const auto& t : tracks) EXPECT_EQ(t->event_count, 0);
     }
 }
@@ -53,18 +53,16 @@ TEST(SongMerge, TwoWayMatchesLiteralMergeOnRandomTracks) {
         const bool withTitle = round % 2 == 0;
         auto own = RandomTrack(rng, int(rng() % 30), int(rng() % 16));
         auto other = RandomTrack(rng, int(rng() % 30), int(rng() % 16));
-        const auto expected =
-            Absolute(LiteralMerge2(OListOf(own.get()), OListOf(other.get()), withTitle));
-        const auto otherBefore = View(other.get());
+        const auto expected = Absolute(LiteralMerge2(Events(*own), Events(*other), withTitle));
+        const auto otherBefore = Events(*other);
         own->MergeTrack(other.get(), withTitle);
-        ASSERT_EQ(View(own.get()), expected) << "round " << round;
-        EXPECT_EQ(View(other.get()), otherBefore);
+        ASSERT_EQ(Events(*own), expected) << "round " << round;
+        EXPECT_EQ(Events(*other), otherBefore);
 
         // A track merged with itself merges with what it held before.
-        const auto self =
-            Absolute(LiteralMerge2(OListOf(own.get()), OListOf(own.get()), withTitle));
+        const auto self = Absolute(LiteralMerge2(Events(*own), Events(*own), withTitle));
         own->MergeTrack(own.get(), withTitle);
-        ASSERT_EQ(View(own.get()), self) << "round " << round;
+        ASSERT_EQ(Events(*own), self) << "round " << round;
     }
 }
 
@@ -75,13 +73,13 @@ TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
         auto tracks = RandomTracks(rng, 1 + int(rng() % 17));
         auto own =
             round % 3 == 0 ? RandomTrack(rng, 5, 3) : std::make_unique<MidiTrackData>(kFormQ2);
-        OList expected = OListOf(own.get());
+        EvList expected = Events(*own);
         for (int i = int(tracks.size()) - 1; i >= 0; --i) {
-            expected = LiteralMerge2(expected, OListOf(tracks[std::size_t(i)].get()), withTitle);
+            expected = LiteralMerge2(expected, Events(*tracks[std::size_t(i)]), withTitle);
         }
         auto pointers = Pointers(tracks);
         own->MergeTrackInTurn(int(pointers.size()), pointers.data(), withTitle);
-        ASSERT_EQ(View(own.get()), Absolute(expected)) << "round " << round;
+        ASSERT_EQ(Events(*own), Absolute(expected)) << "round " << round;
     }
 }
 
@@ -92,14 +90,14 @@ TEST(SongMerge, TitlesAreJoined) {
         return MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, title), Note(tick, 0, 60, 10), Eot(10)});
     };
     auto titleOf = [](const MidiTrackData& t) {
-        for (const Ev& e : View(&t)) {
+        for (const Ev& e : Events(t)) {
             if (e.status == kEvMeta && e.number == kMetaTrackName) return e.text;
         }
         return std::string("<none>");
     };
     auto countTitles = [](const MidiTrackData& t) {
         int n = 0;
-        for (const Ev& e : View(&t)) n += e.status == kEvMeta && e.number == kMetaTrackName;
+        for (const Ev& e : Events(t)) n += e.status == kEvMeta && e.number == kMetaTrackName;
         return n;
     };
     {
@@ -131,7 +129,7 @@ TEST(SongMerge, TitlesAreJoined) {
 TEST(SongMerge, MergeWithItselfAndConnect) {
     auto a = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Note(10, 0, 62, 10), Eot(10)});
     a->MergeTrackWithoutTrackTitle(a.get());
-    const auto merged = View(a.get());
+    const auto merged = Events(*a);
     ASSERT_EQ(merged.size(), 5u);
     EXPECT_EQ(merged[1].note, 60);
     EXPECT_EQ(merged[3].tick, 10);
@@ -140,7 +138,7 @@ TEST(SongMerge, MergeWithItselfAndConnect) {
     auto first = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Eot(30)});
     auto second = MakeTrack(kFormQ2, {Note(5, 0, 64, 10), Eot(10)});
     first->Connect(second.get());
-    const auto joined = View(first.get());
+    const auto joined = Events(*first);
     ASSERT_EQ(joined.size(), 3u);
     EXPECT_EQ(joined[1].note, 64);
     EXPECT_EQ(joined[1].tick, 35);  // the second song starts where the first ended

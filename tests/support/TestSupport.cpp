@@ -1,4 +1,4 @@
-#include "support/TestSupport.h"
+#include "support/TestEvents.h"
 
 #include <sys/wait.h>
 
@@ -43,35 +43,23 @@ void CaptureSink::Clear() {
     alerts_.clear();
 }
 
-Bytes TrackChunk(const Bytes& body) {
-    const auto n = static_cast<std::uint32_t>(body.size());
-    Bytes out{'M',
-              'T',
-              'r',
-              'k',
-              std::uint8_t(n >> 24),
-              std::uint8_t(n >> 16),
-              std::uint8_t(n >> 8),
-              std::uint8_t(n)};
-    out.insert(out.end(), body.begin(), body.end());
+namespace {
+Bytes BigEndian(std::uint32_t v, int bytes) {
+    Bytes out;
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(std::uint8_t(v >> (8 * i)));
     return out;
+}
+}  // namespace
+
+Bytes TrackChunk(const Bytes& body) {
+    return Concat({{'M', 'T', 'r', 'k'}, BigEndian(std::uint32_t(body.size()), 4), body});
 }
 
 Bytes HeaderChunk(int format, int tracks, int division) {
-    return {'M',
-            'T',
-            'h',
-            'd',
-            0,
-            0,
-            0,
-            6,
-            std::uint8_t(format >> 8),
-            std::uint8_t(format),
-            std::uint8_t(tracks >> 8),
-            std::uint8_t(tracks),
-            std::uint8_t(division >> 8),
-            std::uint8_t(division)};
+    return Concat({{'M', 'T', 'h', 'd', 0, 0, 0, 6},
+                   BigEndian(std::uint32_t(format), 2),
+                   BigEndian(std::uint32_t(tracks), 2),
+                   BigEndian(std::uint32_t(division), 2)});
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

@@ -1,7 +1,6 @@
 // Channel, search and text operations.
 #include <gtest/gtest.h>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
 
 namespace {

@@ -7,7 +7,6 @@
 
 #include <random>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
 
 namespace {
@@ -64,11 +63,9 @@ TEST(TrackOps, AnyContentIsSafe) {
     char replacement[] = "marker";
     for (int round = 0; round < 60; ++round) {
         const int count = round % 10 == 0 ? 0 : static_cast<int>(rng() % 300);
-        std::vector<MidiEvent*> events;
-        for (int i = 0; i < count; ++i) events.push_back(RandomEvent(rng));
-        if (round % 3 != 0) events.push_back(Eot(static_cast<int>(rng() % 100)));
-        const int form = round % 2 == 0 ? kFormQ2 : kFormQ1;
-        auto t = MakeTrack(form, events);
+        auto t = std::make_unique<MidiTrackData>(round % 2 == 0 ? kFormQ2 : kFormQ1);
+        for (int i = 0; i < count; ++i) t->AddEvent(RandomEvent(rng));
+        if (round % 3 != 0) t->AddEvent(Eot(static_cast<int>(rng() % 100)));
         const int channel = static_cast<int>(rng() % 20) - 2;
         const int tick = static_cast<int>(rng() % 5000) - 100;
 

@@ -2,7 +2,6 @@
 // cuts at a tick, and expression folded into volume.
 #include <gtest/gtest.h>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
 
 namespace {

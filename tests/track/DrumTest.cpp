@@ -4,7 +4,6 @@
 #include <cstring>
 #include <random>
 
-#include "TrackTestSupport.h"
 #include "midi/tables/MidiDrumSet.h"
 #include "midi/tables/MidiInst.h"
 #include "midi/tables/SysExTemplates.h"
@@ -21,9 +20,7 @@ std::vector<int> Pitches(const MidiTrackData& t) {
 }
 
 std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int> notes,
-                                         MidiEvent* first = nullptr) {
-    std::vector<MidiEvent*> events;
-    if (first != nullptr) events.push_back(first);
+                                         std::vector<Ev> events = {}) {
     for (int n : notes) events.push_back(Note(10, channel, n, 5));
     events.push_back(Eot(10));
     return MakeTrack(kFormQ2, events);
@@ -43,16 +40,13 @@ TEST(Drum, DrumChannels) {
     // is classified as a rhythm-part assignment and makes channel 3 a drum
     // channel.
     CaptureSink sink;
-    auto* drum = new MidiEvent(0);
-    drum->status = kEvSysEx;
-    std::memcpy(drum->data, SysExDrumScale.data(), SysExDrumScale.size());
-    drum->length = 12;
-    SetSysExF0Chanel(3, &drum->data[7], 0x10);
-    drum->data[9] = 1;
-    SetGSCheckSum(drum->data);
-    EXPECT_EQ(
-        (drum->data[6] + drum->data[7] + drum->data[8] + drum->data[9] + drum->data[10]) % 128, 0);
-    auto assigned = DrumTrack(3, {36}, drum);
+    Bytes scale(SysExDrumScale.begin(), SysExDrumScale.end());
+    SetSysExF0Chanel(3, &scale[7], 0x10);
+    scale[9] = 1;
+    SetGSCheckSum(scale.data());
+    EXPECT_EQ((scale[6] + scale[7] + scale[8] + scale[9] + scale[10]) % 128, 0);
+    auto assigned = DrumTrack(3, {36}, {SysEx(0, scale)});
+    MidiEvent* drum = assigned->event_table[0];
     assigned->SpecifyExclusiveType(drum);
     EXPECT_EQ(drum->number, 18);
     EXPECT_EQ(drum->channel, 3);
@@ -85,12 +79,12 @@ TEST(Drum, PackingChoosesTheMostUsedSound) {
     CaptureSink sink;
     // Channel 3 is packed once a rhythm-part message names it (the random
     // tracks below check the choice at large).
-    auto assigned = DrumTrack(3, {36, 35, 35}, RhythmPart(0, 3));
+    auto assigned = DrumTrack(3, {36, 35, 35}, {RhythmPart(0, 3)});
     assigned->PackDrumSet();
     EXPECT_EQ(Pitches(*assigned), (std::vector<int>{35, 35, 35}));
 
     // Only notes change: a bend on the drum channel keeps its low 7 bits.
-    auto bend = DrumTrack(9, {36, 36, 35}, Bend(0, 9, 64 * 128 + 35));
+    auto bend = DrumTrack(9, {36, 36, 35}, {Bend(0, 9, 64 * 128 + 35)});
     bend->PackDrumSet();
     EXPECT_EQ(bend->event_table[0]->note, 35);
     EXPECT_TRUE(sink.Messages().empty());
@@ -109,7 +103,7 @@ TEST(Drum, PackingAgreesWithGroupByGroupChoice) {
     std::mt19937 rng(4242);
     std::uniform_int_distribution<int> note(30, 85), channel(0, 15), assign(0, 3);
     for (int round = 0; round < 20; ++round) {
-        std::vector<MidiEvent*> events;
+        std::vector<Ev> events;
         if (assign(rng) == 0) events.push_back(RhythmPart(0, channel(rng)));
         for (int i = 0; i < 300; ++i) events.push_back(Note(5, channel(rng), note(rng), 5));
         events.push_back(Eot(0));

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
 
 TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
@@ -104,8 +103,8 @@ int SlowDeleteDuplicate(MidiTrackData& t, bool octave) {
     return removed;
 }
 
-std::vector<MidiEvent*> RandomChords(std::mt19937& rng, int groups) {
-    std::vector<MidiEvent*> events;
+std::vector<Ev> RandomChords(std::mt19937& rng, int groups) {
+    std::vector<Ev> events;
     std::uniform_int_distribution<int> size(1, 12), pitch(0, 47), kind(0, 9), gap(0, 3);
     for (int g = 0; g < groups; ++g) {
         int delta = gap(rng) == 0 ? 0 : 60;  // some groups merge with the previous one

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "TrackTestSupport.h"
+#include "support/TestEvents.h"
 
 namespace {
 

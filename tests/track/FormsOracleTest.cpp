@@ -9,20 +9,13 @@
 #include <random>
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 namespace {
 
 using Model = std::vector<Ev>;
 
 // ---- the literal algorithms ----
-
-void DeleteAt(Model& m, std::size_t j) {
-    if (j + 1 < m.size()) m[j + 1].delta += m[j].delta;
-    m.erase(m.begin() + static_cast<std::ptrdiff_t>(j));
-}
 
 void DeleteAll(Model& m, int status) {
     for (std::size_t i = 0; i < m.size();) {
@@ -183,7 +176,7 @@ Model RandomQ1(Random& r) {
         } else if (kind < 86) {
             m.push_back(Tempo(delta, 400000 + i));
         } else if (kind < 90) {
-            m.push_back(Note(delta, r.Channel(), r.Pitch(), 90, r.Chance(50) ? 0 : r.Delta()));
+            m.push_back(Note(delta, r.Channel(), r.Pitch(), r.Chance(50) ? 0 : r.Delta(), 90));
         } else if (kind < 94) {
             m.push_back(Nop(delta));
         } else if (kind < 97) {
@@ -206,7 +199,7 @@ Model RandomQ2(Random& r) {
         if (kind < 55) {
             const int duration = r.Chance(5) ? 0 : 10 * (1 + r.Below(r.Chance(10) ? 200 : 12));
             m.push_back(
-                Note(delta, r.Channel(), r.Pitch(), r.Chance(5) ? 0 : 1 + r.Below(127), duration));
+                Note(delta, r.Channel(), r.Pitch(), duration, r.Chance(5) ? 0 : 1 + r.Below(127)));
         } else if (kind < 80) {
             m.push_back(Tag(delta, i));
         } else if (kind < 85) {

@@ -4,9 +4,7 @@
 
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 TEST(TrackForms, WrongFormRefused) {
     CaptureSink sink;
@@ -40,20 +38,20 @@ TEST(TrackForms, Q1toQ2KeepsEveryNote) {
     const Case cases[] = {
         {"restrike released twice",
          {On(0, 0, 60), On(10, 0, 60), Off(10, 0, 60), Off(10, 0, 60), Eot(0)},
-         {Note(0, 0, 60, 100, 20), Note(10, 0, 60, 100, 20), Eot(20)}},
+         {Note(0, 0, 60, 20, 100), Note(10, 0, 60, 20, 100), Eot(20)}},
         {"restrike released once: the second ends at the taken note off",
          {On(0, 0, 60), On(10, 0, 60), Off(10, 0, 60), Eot(30)},
-         {Note(0, 0, 60, 100, 20), Note(10, 0, 60, 100, 10), Eot(40)}},
+         {Note(0, 0, 60, 20, 100), Note(10, 0, 60, 10, 100), Eot(40)}},
         {"never released: at the next strike, then at the last event",
          {On(0, 0, 60), Off(5, 1, 60), On(5, 0, 60), Tag(40, 1), Eot(0)},
-         {Note(0, 0, 60, 100, 10), Note(10, 0, 60, 100, 40), Tag(40, 1), Eot(0)}},
-        {"zero length", {On(0, 0, 60), Off(0, 0, 60), Eot(10)}, {Note(0, 0, 60, 100, 1), Eot(10)}},
+         {Note(0, 0, 60, 10, 100), Note(10, 0, 60, 40, 100), Tag(40, 1), Eot(0)}},
+        {"zero length", {On(0, 0, 60), Off(0, 0, 60), Eot(10)}, {Note(0, 0, 60, 1, 100), Eot(10)}},
         {"velocity-0 note on ends a note and starts none",
          {On(0, 0, 60), On(10, 0, 60, 0), On(5, 0, 61, 0), Eot(0)},
-         {Note(0, 0, 60, 100, 10), Eot(15)}},
+         {Note(0, 0, 60, 10, 100), Eot(15)}},
         {"a note on as the last event",
          {Tag(0, 1), On(7, 2, 64)},
-         {Tag(0, 1), Note(7, 2, 64, 100, 1)}},
+         {Tag(0, 1), Note(7, 2, 64, 1, 100)}},
     };
     for (const Case& c : cases) {
         auto track = Track(kFormQ1, c.q1);
@@ -65,7 +63,7 @@ TEST(TrackForms, Q1toQ2KeepsEveryNote) {
 // A negative length cannot be placed: that Note goes, reported.
 TEST(TrackForms, Q2toQ1DropsNegativeLength) {
     CaptureSink sink;
-    auto track = Track(kFormQ2, {Note(0, 0, 60, 100, -5), Tag(10, 1), Eot(0)});
+    auto track = Track(kFormQ2, {Note(0, 0, 60, -5, 100), Tag(10, 1), Eot(0)});
     track->Q2toQ1();
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(10, 1), Eot(0)}));
     EXPECT_EQ(sink.Count(kInternal), 1);

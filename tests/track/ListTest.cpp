@@ -4,9 +4,7 @@
 
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -39,7 +37,7 @@ TEST(TrackList, AppendedEvents) {
     track.AddEndOfTrack(15);
     track.AddEndOfTrack();  // already there: nothing
     EXPECT_EQ(Events(track),
-              (std::vector<Ev>{Note(30, 5, 60, 90, 240), Tempo(0, 500000), Eot(15)}));
+              (std::vector<Ev>{Note(30, 5, 60, 240, 90), Tempo(0, 500000), Eot(15)}));
     EXPECT_EQ(Bytes(track.event_table[1]->data, track.event_table[1]->data + 3),
               (Bytes{0x07, 0xA1, 0x20}));
     EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kTempoData}));

@@ -4,9 +4,7 @@
 
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 TEST(TrackOrder, Exchanges) {
     CaptureSink sink;
@@ -72,18 +70,18 @@ TEST(TrackOrder, ChangeDivisionCarriesRounding) {
     EXPECT_EQ(Events(*track),
               (std::vector<Ev>{Tag(1, 1), Tag(1, 2), Tag(2, 3), Tag(1, 4), Tag(2, 5)}));
 
-    track = Track(kFormQ2, {Tag(5, 1), Note(3, 0, 60, 90, 1000), Tag(7, 3)});
+    track = Track(kFormQ2, {Tag(5, 1), Note(3, 0, 60, 1000, 90), Tag(7, 3)});
     EXPECT_EQ(track->ChangeDivision(96, 480), 0);
-    EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(25, 1), Note(15, 0, 60, 90, 5000), Tag(35, 3)}));
+    EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(25, 1), Note(15, 0, 60, 5000, 90), Tag(35, 3)}));
 
     // A Note that becomes too short is removed or lengthened to one tick.
-    const std::vector<Ev> short_note = {Tag(0, 1), Note(480, 0, 60, 90, 3), Tag(480, 3)};
+    const std::vector<Ev> short_note = {Tag(0, 1), Note(480, 0, 60, 3, 90), Tag(480, 3)};
     track = Track(kFormQ2, short_note);
     EXPECT_EQ(track->ChangeDivision(480, 96, true), 1);
     EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(0, 1), Tag(192, 3)}));
     track = Track(kFormQ2, short_note);
     EXPECT_EQ(track->ChangeDivision(480, 96, false), 1);
-    EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(0, 1), Note(96, 0, 60, 90, 1), Tag(96, 3)}));
+    EXPECT_EQ(Events(*track), (std::vector<Ev>{Tag(0, 1), Note(96, 0, 60, 1, 90), Tag(96, 3)}));
     EXPECT_TRUE(sink.Messages().empty());
 
     // A division of 0 or the wrong form: reported, nothing changed.

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
 
 TEST(Query, ValueInForceJustBeforeATick) {
@@ -131,7 +130,7 @@ TEST(Query, AverageNoteDistanceMatchesACopyReducedToNotes) {
     std::mt19937 rng(77);
     std::uniform_int_distribution<int> delta(0, 3), kind(0, 4), channel(0, 2);
     for (int round = 0; round < 30; ++round) {
-        std::vector<MidiEvent*> events;
+        std::vector<Ev> events;
         for (int i = 0; i < 200; ++i) {
             const int d = delta(rng) * 60;
             if (kind(rng) == 0) {

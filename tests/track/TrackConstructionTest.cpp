@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
-#include "TrackTestSupport.h"
-
-using namespace reader_test;
+#include "support/TestEvents.h"
 
 namespace {
 

@@ -5,15 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "TrackTestSupport.h"
 #include "support/TestEvents.h"
-
-using namespace reader_test;
 
 namespace {
 
-Ev Bend(int delta, int ch, int lsb, int msb) {
-    return {delta, kEvPitchBend, ch, lsb, 0, 0, msb, 3};
+Ev BendRead(int delta, int ch, int lsb, int msb) {
+    return {delta, kEvPitchBend, ch, lsb, 0, 0, 0, msb, 3};
 }
 
 // A Q1 track: abs ticks in the comments.
@@ -43,11 +40,10 @@ TEST(TrackRangeCopy, Q1Range) {
     // Before the range: the volume and the last bend of each channel, at tick
     // 0; note 60 is gone. Note 64 still sounds at 700 and is closed at 300,
     // the end of the range in the copy. The source's length is kept.
-    EXPECT_EQ(
-        Events(copy),
-        (std::vector<Ev>{Control(0, 0, 7, 100), Bend(0, 1, 0, 0x50), Bend(0, 0, 0, 0x30),
-                         NoteOn(0, 0, 62, 100), NoteOn(100, 0, 64, 100), Bend(50, 0, 0x10, 0x41),
-                         NoteOff(50, 0, 62, 64), NoteOff(100, 0, 64, 0), EndOfTrack(300)}));
+    EXPECT_EQ(Events(copy),
+              (std::vector<Ev>{Cc(0, 0, 7, 100), BendRead(0, 1, 0, 0x50), BendRead(0, 0, 0, 0x30),
+                               On(0, 0, 62, 100), On(100, 0, 64, 100), BendRead(50, 0, 0x10, 0x41),
+                               Off(50, 0, 62, 64), Off(100, 0, 64, 0), Eot(300)}));
     EXPECT_TRUE(sink.Messages().empty());
     // The source is untouched.
     EXPECT_EQ(source->event_count, 12);
@@ -56,8 +52,8 @@ TEST(TrackRangeCopy, Q1Range) {
 
 TEST(TrackRangeCopy, Q2Range) {
     CaptureSink sink;
-    auto source = MakeTrack(kFormQ2, {::Note(0, 2, 60, 480), ::Note(480, 2, 62, 960),
-                                      ::Cc(120, 2, 0, 0), ::Note(400, 2, 64, 100), ::Eot(1000)});
+    auto source = MakeTrack(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
+                                      Note(400, 2, 64, 100), Eot(1000)});
     // Notes keep their length.
     MidiTrackData copy(source.get(), 480, 1000);
     EXPECT_EQ(copy.form, kFormQ2);

@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TrackTestSupport.h"
-
-using namespace forms_test;
+#include "support/TestEvents.h"
 
 namespace {
 
@@ -28,28 +26,16 @@ MidiEvent* WithData(int delta, int status, int number, const Bytes& bytes) {
 }
 
 // What must survive a write: the fields, and the bytes of exclusive and meta
-// events. A note off is always written with velocity 64.
-struct Kept {
-    reader_test::Ev ev;
-    Bytes data;
-    bool operator==(const Kept&) const = default;
-};
-
-void PrintTo(const Kept& k, std::ostream* os) {
-    PrintTo(k.ev, os);
-    *os << " data " << k.data.size();
-}
-
-std::vector<Kept> KeptOf(const MidiTrackData& track) {
-    std::vector<Kept> out;
+// events (compared as their text). A note off is always written with
+// velocity 64.
+std::vector<Ev> KeptOf(const MidiTrackData& track) {
+    std::vector<Ev> out = Events(track);
     for (int i = 0; i < track.event_count; ++i) {
         const MidiEvent& e = *track.event_table[i];
-        Kept k{reader_test::View(e), {}};
-        if (e.status == kEvNoteOff) k.ev.velocity = 64;
+        if (e.status == kEvNoteOff) out[i].velocity = 64;
         if (e.status == kEvSysEx || e.status == kEvSysExEscape || e.status == kEvMeta) {
-            k.data = DataOf(e, e.length);
+            out[i].text.assign(reinterpret_cast<const char*>(e.data), std::size_t(e.length));
         }
-        out.push_back(k);
     }
     return out;
 }
@@ -92,7 +78,7 @@ TEST(TrackWriter, VariableLengthQuantities) {
 
 TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
     CaptureSink sink;
-    auto track = Track(kFormQ1, {On(5, 0, 60), Nop(7), Note(3, 0, 62, 90, 10), Eot(2)});
+    auto track = Track(kFormQ1, {On(5, 0, 60), Nop(7), Note(3, 0, 62, 10, 90), Eot(2)});
     ASSERT_EQ(track->Q1toRaw(), 1);
     // The deltas of the none event and the Note go on to the end of track.
     EXPECT_EQ(ChunkBytes(*track), TrackChunk({0x05, 0x90, 0x3C, 0x64, 0x0C, 0xFF, 0x2F, 0x00}));
@@ -114,7 +100,7 @@ TEST(TrackWriter, Refusals) {
     std::vector<std::unique_ptr<MidiTrackData>> refused;
     refused.push_back(std::make_unique<MidiTrackData>(kFormQ1));
     refused.push_back(Track(kFormQ1, {On(0, 0, 60), Off(10, 0, 60)}));
-    refused.push_back(Track(kFormQ2, {Note(0, 0, 60, 90, 10), Eot(10)}));
+    refused.push_back(Track(kFormQ2, {Note(0, 0, 60, 10, 90), Eot(10)}));
     for (auto& t : refused) {
         const int form = t->form;
         EXPECT_EQ(t->Q1toRaw(), 0);
