@@ -64,6 +64,7 @@ private:
     };
     void AddNote(const MidiEvent& event, int index, std::int64_t tick);
     Key& KeyOf(int channel, int note);
+    Key& OtherKey(int channel, int note);  // outside the MIDI ranges
     void NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick);
     void NoteOff(Key& key, int index, std::int64_t tick);
     void Follow(Key& key, int index, std::int64_t tick);
@@ -76,6 +77,60 @@ private:
     int last_index_ = -1;
     std::int64_t last_tick_ = 0;
 };
+
+// Inline: the reader and the mirror call these for every note event.
+inline NotePairing::Key& NotePairing::KeyOf(int channel, int note) {
+    if (channel >= 0 && channel < kChannels && note >= 0 && note < kKeys) {
+        return keys_[static_cast<std::size_t>(channel * kKeys + note)];
+    }
+    return OtherKey(channel, note);
+}
+
+// A note on (velocity > 0) or a note off (a note on of velocity 0 among them).
+inline void NotePairing::AddNote(const MidiEvent& event, int index, std::int64_t tick) {
+    Key& key = KeyOf(event.channel, event.note);
+    Follow(key, index, tick);
+    if (event.status == kEvNoteOn && event.velocity != 0) {
+        NoteOn(key, &event, index, tick);
+    } else {
+        NoteOff(key, index, tick);
+    }
+}
+
+// The last note on of the key gets the event as its end by the rule, unless
+// a note off of its own ends it.
+inline void NotePairing::Follow(Key& key, int index, std::int64_t tick) {
+    if (key.unfollowed < 0) return;
+    Note& note = notes_[static_cast<std::size_t>(key.unfollowed)];
+    key.unfollowed = -1;
+    if (note.own) return;
+    note.end = index;
+    note.stop = tick;
+}
+
+inline void NotePairing::NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick) {
+    const int n = static_cast<int>(notes_.size());
+    notes_.push_back(Note{record, index, -1, tick, tick, false});
+    next_.push_back(-1);
+    if (key.tail >= 0) {
+        next_[static_cast<std::size_t>(key.tail)] = n;
+    } else {
+        key.head = n;
+    }
+    key.tail = n;
+    key.unfollowed = n;
+}
+
+inline void NotePairing::NoteOff(Key& key, int index, std::int64_t tick) {
+    const int n = key.head;
+    if (n < 0) return;  // a note off of no note
+    key.head = next_[static_cast<std::size_t>(n)];
+    if (key.head < 0) key.tail = -1;
+    Note& note = notes_[static_cast<std::size_t>(n)];
+    note.end = index;
+    note.stop = tick;
+    note.own = true;
+}
 
 // For the events[0 .. count) of a Q1 list: ends[i] is the index of the event
 // where the note on at i ends, -1 for every other event.
