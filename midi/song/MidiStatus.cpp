@@ -58,7 +58,7 @@ public:
         if (MidiEvent* e = Make()) e->SetTempo(static_cast<unsigned long>(tempo));
     }
     void TimeSign(MidiStatus& status, int code) {
-        if (code == 0) status.ErrorMsg(0);
+        if (code == 0) status.ErrorMsg(kErrGeneral);
         MidiEvent* e = Make();
         if (e == nullptr) return;
         e->status = kEvMeta;
@@ -89,7 +89,7 @@ private:
 };
 
 int Finish(MidiStatus& status, const EventMaker& maker) {
-    if (maker.OutOfMemory()) status.ErrorMsg(0);
+    if (maker.OutOfMemory()) status.ErrorMsg(kErrGeneral);
     return maker.Count();
 }
 
@@ -129,7 +129,7 @@ int MidiStatus::SetStatusAtDelta(MidiF0Data* song, int delta, int* reached) {
     // In form Raw the track holds bytes, not events.
     const MidiTrackData* track =
         song != nullptr && song->form != kFormRaw ? song->GetTrack() : nullptr;
-    if (track == nullptr) return ErrorMsg(0);
+    if (track == nullptr) return ErrorMsg(kErrGeneral);
     std::int64_t time = 0;
     std::int64_t last = 0;
     int i = 0;
