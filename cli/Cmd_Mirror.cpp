@@ -25,6 +25,16 @@ const char* Describe(bool horizontal, bool vertical) {
 
 }  // namespace
 
+void AddMirrorFlags(CLI::App* app, MirrorChoice& choice) {
+    CLI::Option* horizontal =
+        app->add_flag("-H,--horizontal", choice.horizontal, "Reverse the song in time");
+    app->add_flag("-V,--vertical", choice.vertical, "Turn the melodic channels upside down");
+    app->add_flag("--carry-state", choice.carry_state,
+                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
+                  "tempo, meter and key as they were while it played)")
+        ->needs(horizontal);
+}
+
 CliCommand AddMirrorCommand(CLI::App& parent) {
     auto options = std::make_shared<MirrorOptions>();
     CLI::App* app = parent.add_subcommand(
@@ -35,14 +45,7 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
         "channel upside down (drums stay), horizontal first, and the result is written "
         "as a format-0 file. With --carry-state each passage of the reversed song keeps "
         "the sound it had. INPUT is never overwritten.");
-    CLI::Option* horizontal =
-        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->choice.vertical,
-                  "Turn the melodic channels upside down");
-    app->add_flag("--carry-state", options->choice.carry_state,
-                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
-                  "tempo, meter and key as they were while it played)")
-        ->needs(horizontal);
+    AddMirrorFlags(app, options->choice);
     app->add_option("INPUT", options->input, "The song to read")->required();
     app->add_option("-o,--output", options->output, "The file to write (never the input)")
         ->required();

@@ -28,14 +28,7 @@ CliCommand AddPlayCommand(CLI::App& parent) {
         "Shows the elapsed and the total time; Ctrl-C stops the song cleanly (every note "
         "off, the ports closed). Without a sound device the built-in synthesizer plays "
         "silently: `retrograde render` writes the song as a WAV file instead.");
-    CLI::Option* horizontal =
-        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->choice.vertical,
-                  "Turn the melodic channels upside down");
-    app->add_flag("--carry-state", options->choice.carry_state,
-                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
-                  "tempo, meter and key as they were while it played)")
-        ->needs(horizontal);
+    AddMirrorFlags(app, options->choice);
     app->add_option("--port", options->port,
                     "The output: an item of `retrograde ports` (0 the built-in synthesizer)")
         ->capture_default_str()

@@ -46,14 +46,7 @@ CliCommand AddRenderCommand(CLI::App& parent) {
         "The song is played by the program's own sequencer on a virtual clock into the "
         "built-in synthesizer, as fast as the machine allows. The SoundFont is "
         "$RETROGRADE_SOUNDFONT, else the General MIDI SoundFont of timgm6mb-soundfont.");
-    CLI::Option* horizontal =
-        app->add_flag("-H,--horizontal", options->choice.horizontal, "Reverse the song in time");
-    app->add_flag("-V,--vertical", options->choice.vertical,
-                  "Turn the melodic channels upside down");
-    app->add_flag("--carry-state", options->choice.carry_state,
-                  "With -H: each passage keeps its sound (controllers, pitch bend, programs, "
-                  "tempo, meter and key as they were while it played)")
-        ->needs(horizontal);
+    AddMirrorFlags(app, options->choice);
     app->add_option("INPUT", options->input, "The song to render")->required();
     app->add_option("-o,--output", options->output, "The WAV file to write")->required();
     app->add_option("--soundfont", options->soundfont, "The SoundFont (.sf2) to play with")

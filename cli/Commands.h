@@ -6,12 +6,17 @@
 
 #include <CLI/CLI.hpp>
 
+#include "midi/song/SongPipeline.h"
+
 // A registered subcommand and what runs when it was chosen: the exit status,
 // 0 on success. Failures may also be thrown as CliFailure (CliSupport.h).
 struct CliCommand {
     CLI::App* app = nullptr;
     std::function<int()> run;
 };
+
+// -H, -V and --carry-state, as mirror, play and render take them.
+void AddMirrorFlags(CLI::App* app, MirrorChoice& choice);
 
 CliCommand AddMirrorCommand(CLI::App& parent);
 CliCommand AddDemoCommand(CLI::App& parent);
