@@ -140,19 +140,26 @@ MidiEvent* DefaultMeta(int type) {
     return e;
 }
 
+// A song reverses in form Q1, with its end of track last; otherwise it says so.
+bool Reversible(MidiF0Data& song) {
+    if (song.form != kFormQ1 || !song.track) {
+        song.ErrorMsg(kErrF0Internal);
+        return false;
+    }
+    const MidiTrackData& t = *song.track;
+    if (t.event_count == 0 || !t.event_table[t.event_count - 1]->IsEndOfTrack()) {
+        song.ErrorMsg(kErrGeneral);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void MidiF0Data::HorizontalReverse() {
-    if (form != kFormQ1 || !track) {
-        ErrorMsg(kErrF0Internal);
-        return;
-    }
+    if (!Reversible(*this)) return;
     MidiTrackData& t = *track;
     const int count = t.event_count;
-    if (count == 0 || !t.event_table[count - 1]->IsEndOfTrack()) {
-        ErrorMsg(kErrGeneral);
-        return;
-    }
     using namespace retrograde::detail;
     MidiEvent** ev = t.event_table.get();
     const int last = count - 1;  // the end of track is never moved
@@ -492,16 +499,9 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
         HorizontalReverse();
         return;
     }
-    if (form != kFormQ1 || !track) {
-        ErrorMsg(kErrF0Internal);
-        return;
-    }
+    if (!Reversible(*this)) return;
     MidiTrackData& t = *track;
     const int count = t.event_count;
-    if (count == 0 || !t.event_table[count - 1]->IsEndOfTrack()) {
-        ErrorMsg(kErrGeneral);
-        return;
-    }
     using namespace retrograde::detail;
     MidiEvent** ev = t.event_table.get();
     const int last = count - 1;
