@@ -102,9 +102,9 @@ Notes FromFirstNote(Notes notes) {
 }  // namespace
 
 TEST(RealFiles, BackwardsKeepsTheTimeAndTwiceGivesTheSongBack) {
-    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
-    const std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
-    ASSERT_GE(files.size(), 50u) << "the real MIDI files are missing (tests/realfiles/fetch.sh)";
+    std::string why;
+    const std::vector<std::string> files = RealFiles(why);
+    ASSERT_GE(files.size(), 50u) << "the real MIDI files could not be fetched: " << why;
     TempDir out;
     std::vector<std::string> outputs;  // per file: plain, backwards, backwards twice
     for (std::size_t i = 0; i < files.size(); ++i) {
