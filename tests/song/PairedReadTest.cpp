@@ -8,9 +8,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "SongTestSupport.h"
+#include "midi/song/MidiF0Data.h"
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
 
-using namespace song_test;
 
 namespace {
 
