@@ -12,7 +12,6 @@
 #include "midi/song/MidiF1Data.h"
 #include "support/TestEvents.h"
 
-
 namespace {
 
 void PutVlq(Bytes& out, std::uint32_t value) {
