@@ -24,7 +24,14 @@ int ClampToInt(std::int64_t value) {
 template <class Match>
 void GatherInGroup(MidiEvent** table, int from, int to, Match match,
                    std::vector<MidiEvent*>& rest) {
+    // Most groups (chords, notes ending where others start) are in order
+    // already and are only read.
+    if (std::is_partitioned(table + from, table + to,
+                            [&](const MidiEvent* e) { return match(*e); }))
+        return;
+    // Only the opener's place holds a delta that is not 0.
     const int opener_delta = table[from]->delta;
+    table[from]->delta = 0;
     int front = from;
     rest.clear();
     for (int i = from; i < to; ++i) {
@@ -35,8 +42,6 @@ void GatherInGroup(MidiEvent** table, int from, int to, Match match,
         }
     }
     std::copy(rest.begin(), rest.end(), table + front);
-    // Only the opener's place holds a delta that is not 0.
-    for (int i = from; i < to; ++i) table[i]->delta = 0;
     table[from]->delta = opener_delta;
 }
 
@@ -94,12 +99,44 @@ void GatherToFront(MidiTrackData& track, Match match) {
     });
 }
 
-bool IsCommand(const MidiEvent& e) {
+// Lambdas rather than functions, so that the walks inline them.
+constexpr auto IsCommand = [](const MidiEvent& e) {
     return e.status != kEvNoteOff && e.status != kEvNoteOn && !e.IsEndOfTrack();
+};
+
+constexpr auto IsExclusive = [](const MidiEvent& e) {
+    return e.status == kEvSysEx || e.status == kEvSysExEscape;
+};
+
+// Where the writer wants an event within its tick group: exclusives first,
+// then the other commands, then notes and the end of track.
+int WriteRank(const MidiEvent& e) {
+    if (IsExclusive(e)) return 0;
+    return IsCommand(e) ? 1 : 2;
 }
 
-bool IsExclusive(const MidiEvent& e) {
-    return e.status == kEvSysEx || e.status == kEvSysExEscape;
+// Puts the group [from, to) in the writer's order, each rank in its old order;
+// each place keeps its delta. Most groups are in order already and only read.
+void RankInGroup(MidiEvent** table, int from, int to, std::vector<MidiEvent*>& rest) {
+    int previous = 0;
+    int i = from;
+    for (; i < to; ++i) {
+        const int rank = WriteRank(*table[i]);
+        if (rank < previous) break;
+        previous = rank;
+    }
+    if (i == to) return;
+    // Only the opener's place holds a delta that is not 0.
+    const int opener_delta = table[from]->delta;
+    table[from]->delta = 0;
+    rest.assign(table + from, table + to);
+    int place = from;
+    for (int rank = 0; rank < 3; ++rank) {
+        for (MidiEvent* e : rest) {
+            if (WriteRank(*e) == rank) table[place++] = e;
+        }
+    }
+    table[from]->delta = opener_delta;
 }
 
 bool IndexPairValid(const MidiTrackData& track, int i, int j) {
@@ -205,8 +242,9 @@ void MidiTrackData::MoveNoteOffFront() {
     ForEachGroup(*this, NoteOffFrontInGroup);
 }
 
-// The three walks work within tick groups, so one walk over the groups does
-// them all, reading each record once instead of three times.
+// MoveCommandFirst, MoveSysExFront and MoveNoteOffFront work within tick
+// groups, so one walk over the groups does them all, reading each record once
+// instead of three times.
 void MidiTrackData::OrderForWriting() try {
     if (form != kFormQ1) {
         ErrorMsg(kErrTrackInternal);
@@ -215,8 +253,7 @@ void MidiTrackData::OrderForWriting() try {
     std::vector<MidiEvent*> rest;
     rest.reserve(static_cast<std::size_t>(event_count));
     ForEachGroup(*this, [&rest](MidiEvent** table, int from, int to) {
-        GatherInGroup(table, from, to, IsCommand, rest);
-        GatherInGroup(table, from, to, IsExclusive, rest);
+        RankInGroup(table, from, to, rest);
         NoteOffFrontInGroup(table, from, to);
     });
 } catch (const std::bad_alloc&) {
