@@ -27,10 +27,6 @@ constexpr int kAhead = 8;
     __builtin_prefetch(record);
 }
 
-bool IsSoundingNoteOn(const MidiEvent* e) {
-    return e->status == kEvNoteOn && e->velocity != 0;
-}
-
 // Puts the records of list into the track's table in order.
 void ReplaceEvents(MidiTrackData& track, const std::vector<MidiEvent*>& list) {
     std::copy(list.begin(), list.end(), track.event_table.get());
@@ -105,19 +101,6 @@ void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const
     ReplaceEvents(t, result);
 }
 
-// Each note on trades places with its own note off (the first note off of its
-// channel and key not yet taken), so that it stands behind it once the list is
-// reversed; notes ended by a restrike or by the song's end keep their places.
-void SwapOwnNoteEnds(std::vector<MidiEvent*>& list, retrograde::detail::NotePairing& pairing) {
-    pairing.Finish();
-    for (const auto& note : pairing.Notes()) {
-        if (note.own) {
-            std::swap(list[static_cast<std::size_t>(note.on)],
-                      list[static_cast<std::size_t>(note.end)]);
-        }
-    }
-}
-
 // A tempo, time or key signature meta event at time 0 with the default value:
 // what a song without one at its start plays by.
 MidiEvent* DefaultMeta(int type) {
@@ -173,15 +156,17 @@ void MidiF0Data::HorizontalReverse() {
     // with the places; they are kept aside and given out once at the end.
     constexpr int kFront = 3;
     std::vector<MidiEvent*> setup;
-    std::vector<MidiEvent*> rest(kFront, nullptr);
-    std::vector<int> deltas(kFront, 0);
-    rest.reserve(static_cast<std::size_t>(count) + kFront);
-    deltas.reserve(static_cast<std::size_t>(count) + kFront);
+    std::vector<MidiEvent*> rest(static_cast<std::size_t>(count) + kFront, nullptr);
+    std::vector<int> deltas(rest.size(), 0);
+    int filled = kFront;  // places of rest in use
     MovePlaces places;
     std::array<bool, kMoveClasses> seen{};
     std::array<bool, kMoveClasses> at_start{};
-    retrograde::detail::NotePairing pairing;
-    pairing.Reserve(static_cast<std::size_t>(count) / 2);
+    // Each note on trades places with its own note off (the first note off
+    // of its channel and key not yet taken), so that it stands behind it
+    // once the list is reversed; notes ended by a restrike or by the song's
+    // end keep their places.
+    NoteOffPairing pairing(count + kFront);
     bool start = true;  // still at tick 0
     for (int i = 0; i < last; ++i) {
         if (i + kAhead < last) Prefetch(ev[i + kAhead]);
@@ -191,19 +176,18 @@ void MidiF0Data::HorizontalReverse() {
             setup.push_back(e);
             continue;
         }
-        const int place = static_cast<int>(rest.size());
-        rest.push_back(e);
-        deltas.push_back(e->delta);
+        const int place = filled++;
+        rest[static_cast<std::size_t>(place)] = e;
+        deltas[static_cast<std::size_t>(place)] = e->delta;
         const int c = MoveClass(e);
         if (c >= 0) {
             places[c].push_back(place);
             seen[c] = true;
             at_start[c] = at_start[c] || start;
-        } else {
-            pairing.Add(*e, place, 0);
+        } else if (const int on = pairing.Add(*e, place); on >= 0) {
+            std::swap(rest[static_cast<std::size_t>(on)], rest[static_cast<std::size_t>(place)]);
         }
     }
-    SwapOwnNoteEnds(rest, pairing);
     // A tempo, time or key signature that changes later but has none at the
     // start gets the default at tick 0 (in that order at the front), so the
     // passage before its first change keeps its sound once reversed.
@@ -225,11 +209,12 @@ void MidiF0Data::HorizontalReverse() {
                                              : kMetaKeySignature);
         places[c].insert(places[c].begin(), place);
     }
-    rest.push_back(ev[last]);
-    deltas.push_back(ev[last]->delta);
+    rest[static_cast<std::size_t>(filled)] = ev[last];
+    deltas[static_cast<std::size_t>(filled)] = ev[last]->delta;
+    ++filled;
     MidiEvent** list = rest.data() + base;
     const int* gaps = deltas.data() + base;
-    const int n = static_cast<int>(rest.size()) - base;
+    const int n = filled - base;
     const int end = n - 1;
 
     // The order reversed: place k takes the record of place end-1-k. Each
@@ -517,8 +502,7 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
         std::vector<MidiEvent*> replaced;
         std::vector<StateInstant> instants;
         StateMap state;
-        NotePairing pairing;
-        pairing.Reserve(static_cast<std::size_t>(count) / 2);
+        NoteOffPairing pairing(count);
         std::int64_t tick = 0;
         for (int i = 0; i < last; ++i) {
             MidiEvent* e = ev[i];
@@ -542,11 +526,14 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
                 setup.push_back(e);
                 continue;
             }
+            const int place = static_cast<int>(kept.size());
             kept.push_back(e);
             ticks.push_back(tick);
-            pairing.Add(*e, static_cast<int>(kept.size()) - 1, 0);
+            if (const int on = pairing.Add(*e, place); on >= 0) {
+                std::swap(kept[static_cast<std::size_t>(on)],
+                          kept[static_cast<std::size_t>(place)]);
+            }
         }
-        SwapOwnNoteEnds(kept, pairing);
         // The axis: the tick of the last event before the end of track.
         const std::int64_t axis = tick;
 
@@ -695,8 +682,8 @@ void MidiF0Data::HoldPedalToNote() {
                     list.push_back(off.release());
                     held[n] = false;
                 }
-            } else if (pedal && IsSoundingNoteOn(e) && e->note >= 0 && e->note < kMidiNotes &&
-                       held[e->note]) {
+            } else if (pedal && retrograde::detail::IsSoundingNoteOn(*e) && e->note >= 0 &&
+                       e->note < kMidiNotes && held[e->note]) {
                 // A held note struck again: end it and strike it anew at once.
                 if (!room()) continue;
                 auto again = std::make_unique<MidiEvent>(e);

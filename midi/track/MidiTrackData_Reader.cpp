@@ -17,7 +17,7 @@ using retrograde::detail::ByteReader;
 
 namespace {
 
-constexpr int kLongEvent = 255;      // longer events need an enlarged data area
+constexpr int kLongEvent = 255;  // longer events need an enlarged data area
 
 bool IsChannelStatus(int status) {
     return status >= 0x80 && status <= 0xEF;
@@ -525,6 +525,9 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
         length = track.capacity;
         state.cut = true;
     }
+    // A note takes at least six bytes (two events of a delta and two data
+    // bytes under running status): room for the notes of most tracks at once.
+    if (pairing != nullptr) pairing->Reserve(static_cast<std::size_t>(length / 6 + 1));
     std::memcpy(track.buffer, chunk, static_cast<std::size_t>(length));
     track.size = static_cast<int>(length);
     track.form = kFormRaw;

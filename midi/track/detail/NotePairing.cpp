@@ -5,14 +5,9 @@ namespace retrograde::detail {
 void NotePairing::Reset() {
     notes_.clear();
     next_.clear();
-    keys_.fill(Key{});
-    others_.clear();
+    keys_.Reset();
     last_index_ = -1;
     last_tick_ = 0;
-}
-
-NotePairing::Key& NotePairing::OtherKey(int channel, int note) {
-    return others_[{channel, note}];
 }
 
 void NotePairing::Finish() {

@@ -9,6 +9,7 @@
 // when there is none, at the list's last event. So no note is ever lost.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -19,6 +20,62 @@
 
 namespace retrograde::detail {
 
+// The note ons of one channel and key still waiting for their note off, first
+// in, first out, linked through a table of ids shared by all keys.
+struct NoteQueue {
+    int head = -1;
+    int tail = -1;
+    // Appends id, whose entry of next is -1.
+    void Push(int id, std::vector<int>& next) {
+        if (tail >= 0) {
+            next[static_cast<std::size_t>(tail)] = id;
+        } else {
+            head = id;
+        }
+        tail = id;
+    }
+    // The oldest id, taken off the queue; -1 when the queue is empty.
+    int Pop(const std::vector<int>& next) {
+        const int id = head;
+        if (id < 0) return -1;
+        head = next[static_cast<std::size_t>(id)];
+        if (head < 0) tail = -1;
+        return id;
+    }
+};
+
+// One slot per channel and key. Channels and keys outside the MIDI ranges
+// (events made by a program) have theirs in a map.
+template <class Slot>
+class KeySlots {
+public:
+    void Reset() {
+        slots_.fill(Slot{});
+        others_.clear();
+    }
+    Slot& At(int channel, int note) {
+        if (channel >= 0 && channel < kChannels && note >= 0 && note < kKeys) [[likely]] {
+            return slots_[static_cast<std::size_t>(channel * kKeys + note)];
+        }
+        return Other(channel, note);
+    }
+
+private:
+    static constexpr int kChannels = 16;
+    static constexpr int kKeys = 128;
+    // Out of line: the walks that call At for every note stay small.
+    [[gnu::noinline]] Slot& Other(int channel, int note) { return others_[{channel, note}]; }
+    std::array<Slot, kChannels * kKeys> slots_{};
+    std::map<std::pair<int, int>, Slot> others_;
+};
+
+inline bool IsNoteEvent(const MidiEvent& event) {
+    return event.status == kEvNoteOn || event.status == kEvNoteOff;
+}
+inline bool IsSoundingNoteOn(const MidiEvent& event) {
+    return event.status == kEvNoteOn && event.velocity != 0;
+}
+
 class NotePairing {
 public:
     // One note on and where it ends.
@@ -28,7 +85,6 @@ public:
         int end = -1;                       // list index of the event where it ends
         std::int64_t start = 0;             // absolute ticks of both
         std::int64_t stop = 0;
-        bool own = false;  // ended by a note off of its own
         std::int64_t Length() const { return stop - start; }
     };
 
@@ -42,10 +98,10 @@ public:
     // Feeds the events of one list in order: index is the event's place in the
     // list, tick its absolute time. Events that are no note only mark the list's
     // end; so must every event, for the rule's last event.
-    void Add(const MidiEvent& event, int index, std::int64_t tick) {
+    [[gnu::always_inline]] void Add(const MidiEvent& event, int index, std::int64_t tick) {
         last_index_ = index;
         last_tick_ = tick;
-        if (event.status == kEvNoteOn || event.status == kEvNoteOff) AddNote(event, index, tick);
+        if (IsNoteEvent(event)) AddNote(event, index, tick);
     }
     // Gives every note on still open its end. Add may not follow.
     void Finish();
@@ -53,84 +109,78 @@ public:
     const std::vector<Note>& Notes() const { return notes_; }
 
 private:
-    static constexpr int kChannels = 16;
-    static constexpr int kKeys = 128;
-    // Per channel and key: the queue of note ons without a note off (linked
-    // through next_), and the last note on that no later note event followed.
-    struct Key {
-        int head = -1;
-        int tail = -1;
+    // The queue of note ons without a note off, and the last note on that no
+    // later note event of its key followed, unless its own note off came.
+    struct Key : NoteQueue {
         int unfollowed = -1;
     };
-    void AddNote(const MidiEvent& event, int index, std::int64_t tick);
-    Key& KeyOf(int channel, int note);
-    Key& OtherKey(int channel, int note);  // outside the MIDI ranges
-    void NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick);
-    void NoteOff(Key& key, int index, std::int64_t tick);
-    void Follow(Key& key, int index, std::int64_t tick);
+    [[gnu::always_inline]] void AddNote(const MidiEvent& event, int index, std::int64_t tick);
+    [[gnu::always_inline]] void Follow(Key& key, int index, std::int64_t tick);
 
     std::vector<Note> notes_;
     std::vector<int> next_;  // by note: the next one of its queue
-    std::array<Key, kChannels * kKeys> keys_{};
-    // Channels and keys outside the MIDI ranges (events made by a program).
-    std::map<std::pair<int, int>, Key> others_;
+    KeySlots<Key> keys_;
     int last_index_ = -1;
     std::int64_t last_tick_ = 0;
 };
 
-// Inline: the reader and the mirror call these for every note event.
-inline NotePairing::Key& NotePairing::KeyOf(int channel, int note) {
-    if (channel >= 0 && channel < kChannels && note >= 0 && note < kKeys) {
-        return keys_[static_cast<std::size_t>(channel * kKeys + note)];
-    }
-    return OtherKey(channel, note);
-}
-
+// Inline: the reader calls these for every note event.
 // A note on (velocity > 0) or a note off (a note on of velocity 0 among them).
 inline void NotePairing::AddNote(const MidiEvent& event, int index, std::int64_t tick) {
-    Key& key = KeyOf(event.channel, event.note);
-    Follow(key, index, tick);
-    if (event.status == kEvNoteOn && event.velocity != 0) {
-        NoteOn(key, &event, index, tick);
-    } else {
-        NoteOff(key, index, tick);
+    Key& key = keys_.At(event.channel, event.note);
+    if (IsSoundingNoteOn(event)) {
+        Follow(key, index, tick);
+        const int n = static_cast<int>(notes_.size());
+        notes_.push_back(Note{&event, index, -1, tick, tick});
+        next_.push_back(-1);
+        key.Push(n, next_);
+        key.unfollowed = n;
+        return;
     }
+    const int n = key.Pop(next_);
+    if (n >= 0) {
+        Note& note = notes_[static_cast<std::size_t>(n)];
+        note.end = index;
+        note.stop = tick;
+        if (key.unfollowed == n) key.unfollowed = -1;  // its own end is final
+    }
+    Follow(key, index, tick);
 }
 
-// The last note on of the key gets the event as its end by the rule, unless
-// a note off of its own ends it.
+// The last note on of the key that no note off of its own has ended gets the
+// event as its end by the rule; its own note off may still come and end it.
 inline void NotePairing::Follow(Key& key, int index, std::int64_t tick) {
     if (key.unfollowed < 0) return;
     Note& note = notes_[static_cast<std::size_t>(key.unfollowed)];
     key.unfollowed = -1;
-    if (note.own) return;
     note.end = index;
     note.stop = tick;
 }
 
-inline void NotePairing::NoteOn(Key& key, const MidiEvent* record, int index, std::int64_t tick) {
-    const int n = static_cast<int>(notes_.size());
-    notes_.push_back(Note{record, index, -1, tick, tick, false});
-    next_.push_back(-1);
-    if (key.tail >= 0) {
-        next_[static_cast<std::size_t>(key.tail)] = n;
-    } else {
-        key.head = n;
+// The same rule for what needs only the note offs: which note on each note
+// off ends. Notes without a note off of their own are no concern of it.
+class NoteOffPairing {
+public:
+    // For a list of the given number of events.
+    explicit NoteOffPairing(int count) : next_(static_cast<std::size_t>(std::max(count, 0)), -1) {
+        keys_.Reset();
     }
-    key.tail = n;
-    key.unfollowed = n;
-}
+    // Feeds the events of the list in order; for a note off that ends a note
+    // on, the index of that note on, else -1.
+    [[gnu::always_inline]] int Add(const MidiEvent& event, int index) {
+        if (!IsNoteEvent(event)) return -1;
+        NoteQueue& key = keys_.At(event.channel, event.note);
+        if (IsSoundingNoteOn(event)) {
+            key.Push(index, next_);
+            return -1;
+        }
+        return key.Pop(next_);
+    }
 
-inline void NotePairing::NoteOff(Key& key, int index, std::int64_t tick) {
-    const int n = key.head;
-    if (n < 0) return;  // a note off of no note
-    key.head = next_[static_cast<std::size_t>(n)];
-    if (key.head < 0) key.tail = -1;
-    Note& note = notes_[static_cast<std::size_t>(n)];
-    note.end = index;
-    note.stop = tick;
-    note.own = true;
-}
+private:
+    std::vector<int> next_;  // by index: the next note on of its queue
+    KeySlots<NoteQueue> keys_;
+};
 
 // For the events[0 .. count) of a Q1 list: ends[i] is the index of the event
 // where the note on at i ends, -1 for every other event.
