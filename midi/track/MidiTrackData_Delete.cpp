@@ -10,17 +10,13 @@
 #include <string_view>
 
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/EventMarks.h"
 
 namespace {
 
-constexpr int kFullLevel = 127;
+using retrograde::detail::MarkNone;
 
-void MarkNone(MidiEvent* event) {
-    event->status = kEvNone;
-    // A none event's area means nothing; a zero length keeps the
-    // record's size check quiet when a long text is dropped.
-    event->length = 0;
-}
+constexpr int kFullLevel = 127;
 
 // A meta event's text: its data bytes up to the first zero, at most length
 // bytes and never beyond the area.
@@ -91,7 +87,8 @@ int MidiTrackData::DeleteProgramChange() {
 
 int MidiTrackData::DeletePitchBend() {
     const int removed = RemoveAll(*this, [](const MidiEvent* event) {
-        return event->status == kEvPitchBend && event->channel >= 0 && event->channel < kMidiChannels;
+        return event->status == kEvPitchBend && event->channel >= 0 &&
+               event->channel < kMidiChannels;
     });
     return removed > 0 ? 1 : 0;
 }

@@ -8,16 +8,11 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/EventMarks.h"
 
 namespace {
 
-
-void MarkNone(MidiEvent* event) {
-    event->status = kEvNone;
-    // A none event's area means nothing; a zero length keeps the
-    // record's size check quiet when a long text is dropped.
-    event->length = 0;
-}
+using retrograde::detail::MarkNone;
 
 bool ValidKey(int channel, int note) {
     return channel >= 0 && channel < kMidiChannels && note >= 0 && note < kMidiNotes;
@@ -264,10 +259,10 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
         int note;
         int order;  // position among the group's Notes
     };
-    std::vector<int> indices;         // table index of each of the group's Notes
-    std::vector<bool> live;           // per Note: not yet removed
-    std::vector<Entry> sorted;        // the Notes by (duration, note, order)
-    std::vector<bool> swept;          // per position in sorted: its bucket is done
+    std::vector<int> indices;             // table index of each of the group's Notes
+    std::vector<bool> live;               // per Note: not yet removed
+    std::vector<Entry> sorted;            // the Notes by (duration, note, order)
+    std::vector<bool> swept;              // per position in sorted: its bucket is done
     std::array<int, kMidiNotes> after{};  // live Notes after the current one, per pitch
     int removed = 0;
 
@@ -277,7 +272,8 @@ int MidiTrackData::DeleteDuplicateOctaveNote() {
             sorted.clear();
             for (int i = first; i < end; ++i) {
                 const MidiEvent* event = event_table[i];
-                if (event->status != kEvNote || event->note < 0 || event->note >= kMidiNotes) continue;
+                if (event->status != kEvNote || event->note < 0 || event->note >= kMidiNotes)
+                    continue;
                 sorted.push_back({event->duration, event->note, static_cast<int>(indices.size())});
                 indices.push_back(i);
             }

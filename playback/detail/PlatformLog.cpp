@@ -28,6 +28,8 @@ void DropAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
+namespace retrograde::detail {
+
 void QuietPlatformLibraries() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -46,3 +48,5 @@ std::string LastSynthError() {
     std::lock_guard lock(SynthErrorMutex());
     return SynthErrorText();
 }
+
+}  // namespace retrograde::detail

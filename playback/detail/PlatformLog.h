@@ -5,7 +5,11 @@
 
 #include <string>
 
+namespace retrograde::detail {
+
 // Silences the libraries' diagnostics. Safe to call more than once.
 void QuietPlatformLibraries();
 // The last error FluidSynth reported, for a message; empty when none.
 std::string LastSynthError();
+
+}  // namespace retrograde::detail

@@ -42,7 +42,7 @@ private:
     std::int64_t ticks_per_unit_;  // division x rate: the denominator of every step
     std::int64_t due_ = 0;         // microseconds
     std::int64_t remainder_ = 0;   // of due_, in 1/ticks_per_unit_ microseconds
-    int tempo_ = kDefaultTempo;  // until a tempo event
+    int tempo_ = kDefaultTempo;    // until a tempo event
 };
 
 }  // namespace retrograde::detail
