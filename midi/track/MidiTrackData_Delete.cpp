@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "midi/track/MidiTrackData.h"
-#include "midi/track/detail/EventMarks.h"
+#include "midi/track/detail/TrackEdits.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 // How many notes each group of InstGroup holds.
 constexpr std::array<int, kInstGroupCount> kInstGroupSize = {2, 2, 6, 1, 2, 6, 2, 3, 2,
                                                              2, 2, 2, 2, 4, 5, 2, 2};
@@ -29,8 +28,8 @@ std::array<bool, kMidiChannels> DrumChannels(const MidiTrackData& track) {
     drums[kMidiDrumChannel] = true;
     for (int i = 0; i < track.event_count; ++i) {
         const MidiEvent* event = track.event_table[i];
-        if (event->status == kEvSysEx && event->number == kExTypeGsRhythmPart && event->channel >= 0 &&
-            event->channel < kMidiChannels) {
+        if (event->status == kEvSysEx && event->number == kExTypeGsRhythmPart &&
+            event->channel >= 0 && event->channel < kMidiChannels) {
             drums[event->channel] = true;
         }
     }

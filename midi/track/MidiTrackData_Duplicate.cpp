@@ -8,7 +8,7 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
-#include "midi/track/detail/EventMarks.h"
+#include "midi/track/detail/TrackEdits.h"
 
 namespace {
 

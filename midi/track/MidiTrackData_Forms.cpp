@@ -15,6 +15,7 @@
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/NotePairing.h"
 #include "midi/track/detail/Prefetch.h"
+#include "midi/track/detail/TrackEdits.h"
 
 using retrograde::detail::PrefetchAhead;
 using retrograde::detail::PrefetchAheadForWriting;
@@ -23,9 +24,7 @@ namespace {
 
 constexpr int kNoteOffVelocity = 64;  // what a note off made from a Note carries
 
-int ClampToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
+using retrograde::detail::ClampToInt;
 
 }  // namespace
 
@@ -80,50 +79,34 @@ void MidiTrackData::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
 void MidiTrackData::TakePairing(const retrograde::detail::NotePairing& pairing) {
     const std::vector<retrograde::detail::NotePairing::Note>& notes = pairing.Notes();
     std::size_t next_note = 0;
-    MidiEvent** table = event_table.get();
-    int kept = 0;
-    int negative = 0;  // carried deltas or lengths that came out negative
+    int negative = 0;  // lengths or carried deltas that came out negative
     int unpaired = 0;  // note ons the pairing did not know
-    std::int64_t carry = 0;
-    for (int i = 0; i < event_count; ++i) {
-        PrefetchAheadForWriting(table, i, event_count);
-        MidiEvent* event = table[i];
-        if (event->status == kEvNoteOn && event->velocity != 0) {
-            event->status = kEvNote;
+    const auto take = [&](MidiEvent& event) {
+        if (event.status == kEvNoteOn && event.velocity != 0) {
+            event.status = kEvNote;
             // The note ons come in the pairing's order; they are known by
             // their records, so events taken out or added between (an end of
             // track repaired) do not matter.
-            if (next_note < notes.size() && notes[next_note].record == event) {
-                event->duration = ClampToInt(notes[next_note++].Length());
+            if (next_note < notes.size() && notes[next_note].record == &event) {
+                event.duration = ClampToInt(notes[next_note++].Length());
             } else {
                 ++unpaired;
-                event->duration = 0;
+                event.duration = 0;
             }
-        } else if (event->status == kEvNoteOff || event->status == kEvNoteOn) {
-            event->status = kEvNone;  // paired or not, a note off has no place in Q2
+        } else if (event.status == kEvNoteOff || event.status == kEvNoteOn) {
+            return true;  // paired or not, a note off has no place in Q2
         }
-        if (event->status == kEvNote) {
-            if (event->duration == 0) {
-                event->duration = 1;
-            } else if (event->duration < 0) {
+        if (event.status == kEvNote) {
+            if (event.duration == 0) {
+                event.duration = 1;
+            } else if (event.duration < 0) {
                 ++negative;
             }
         }
-        if (event->status == kEvNone) {
-            carry += event->delta;
-            DestroyEvent(event);
-            continue;
-        }
-        if (carry != 0) {
-            const std::int64_t sum = carry + event->delta;
-            if (sum < 0) ++negative;
-            event->delta = ClampToInt(sum);
-            carry = 0;
-        }
-        table[kept++] = event;
-    }
-    std::fill(table + kept, table + event_count, nullptr);
-    event_count = kept;
+        return event.status == kEvNone;
+    };
+    negative += retrograde::detail::RemoveEvents(*this, take,
+                                                 [this](MidiEvent* event) { DestroyEvent(event); });
     if (unpaired > 0) ErrorMsg(kErrTrackInternal);
     for (int i = 0; i < negative; ++i) ErrorMsg(kErrTrackInternal);
     form = kFormQ2;

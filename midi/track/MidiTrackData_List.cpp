@@ -9,14 +9,14 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/TrackEdits.h"
 
 namespace {
 
 constexpr int kSongTitleMeta = kMetaTrackName;
 
-int ClampToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
+using retrograde::detail::ClampToInt;
+using retrograde::detail::RemoveEvents;
 
 std::unique_ptr<MidiEvent> NewChannelEvent(int status, int channel, int first, int second,
                                            int length) {
@@ -126,10 +126,7 @@ void MidiTrackData::AddNote(int channel, int delta, int note, int velocity, int 
     GneErrorMsg(kGneErrNoMemory);
 }
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 // An instrument selection goes in whole or not at all: a bank select without
 // its program change would select another sound.
@@ -298,40 +295,6 @@ void MidiTrackData::DeleteEvent(int index) {
     std::move(table + index + 1, table + event_count, table + index);
     table[--event_count] = nullptr;
 }
-
-namespace {
-
-// Removes, in one pass, every event that remove() chooses; each removed
-// delta goes on to the next kept event, and a removed run at the end takes
-// its deltas with it. destroy() disposes of a removed record. Returns how many
-// carried sums came out negative.
-template <class Remove, class Destroy>
-int RemoveEvents(MidiTrackData& track, Remove remove, Destroy destroy) {
-    MidiEvent** table = track.event_table.get();
-    int kept = 0;
-    int negative = 0;
-    std::int64_t carry = 0;
-    for (int i = 0; i < track.event_count; ++i) {
-        MidiEvent* event = table[i];
-        if (remove(*event)) {
-            carry += event->delta;
-            destroy(event);
-            continue;
-        }
-        if (carry != 0) {
-            const std::int64_t sum = carry + event->delta;
-            if (sum < 0) ++negative;
-            event->delta = ClampToInt(sum);
-            carry = 0;
-        }
-        table[kept++] = event;
-    }
-    std::fill(table + kept, table + track.event_count, nullptr);
-    track.event_count = kept;
-    return negative;
-}
-
-}  // namespace
 
 void MidiTrackData::DeleteNop() {
     const int negative = RemoveEvents(

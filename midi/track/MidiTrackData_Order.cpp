@@ -10,12 +10,11 @@
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/Prefetch.h"
+#include "midi/track/detail/TrackEdits.h"
 
 namespace {
 
-int ClampToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
+using retrograde::detail::ClampToInt;
 
 // Within the tick group [from, to) the events that match come first, in their
 // old order, followed by the others in their old order; each place keeps its

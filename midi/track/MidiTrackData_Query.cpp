@@ -276,7 +276,9 @@ int MidiTrackData::GetMasterVolume() {
     int count = 0;
     const MidiEvent* found = LastOf(
         *this,
-        [](const MidiEvent* e) { return e->status == kEvSysEx && e->number == kExTypeMasterVolume; },
+        [](const MidiEvent* e) {
+            return e->status == kEvSysEx && e->number == kExTypeMasterVolume;
+        },
         &count);
     if (count > 1) ErrorMsgOnce(kErrTrackMultiMasterVolume);
     return found != nullptr ? found->value : -1;

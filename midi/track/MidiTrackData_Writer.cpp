@@ -295,7 +295,8 @@ int MidiTrackData::Q1toRaw() try {
         EncodeEvents(*this, again, reports);
         sink = again;
     }
-    if (!Reserve(static_cast<long long>(kSmfChunkHeaderSize) + static_cast<long long>(sink.Size()))) {
+    if (!Reserve(static_cast<long long>(kSmfChunkHeaderSize) +
+                 static_cast<long long>(sink.Size()))) {
         return ErrorMsg(kErrTrackTooMuchData);
     }
     const std::size_t total = kSmfChunkHeaderSize + sink.Size();
