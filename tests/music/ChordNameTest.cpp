@@ -1,0 +1,60 @@
+// Chord names read into notes: the names songs use, the literal readings kept
+// ("m" is minor wherever it stands, "sus2" reads as sus4), and texts that name
+// no chord or end early.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "music/ChordNameCtl.h"
+#include "support/TestEvents.h"
+
+namespace {
+
+struct Tones {
+    int root, bass, third, fifth, seventh;
+    bool operator==(const Tones&) const = default;
+};
+
+Tones Of(const ChordNameCtl& chord) {
+    return {chord.root, chord.bass, chord.third, chord.fifth, chord.seventh};
+}
+
+Tones Read(std::string name) {
+    return Of(ChordNameCtl(name.data()));
+}
+
+}  // namespace
+
+TEST(ChordName, NamesAndTheirNotes) {
+    const std::pair<const char*, Tones> cases[] = {
+        {"Cm7", {60, 48, 63, 67, 70}},   {"F#", {66, 54, 70, 73, 0}},
+        {"Bbsus4", {70, 58, 75, 77, 0}}, {"Cdim", {60, 48, 63, 66, 0}},
+        {"CM7", {60, 48, 64, 67, 71}},   {"C(9)", {60, 48, 64, 67, 74}},
+        {"A6", {69, 57, 73, 76, 78}},    {"Cmaj7", {60, 48, 63, 67, 0}},
+        {"Csus2", {60, 48, 65, 67, 0}},  {"C+", {60, 48, 64, 67, 0}},
+        {"Gaug", {67, 55, 71, 74, 0}},   {"Co7", {60, 48, 64, 67, 0}},
+    };
+    CaptureSink sink;
+    for (const auto& [name, notes] : cases) EXPECT_EQ(Read(name), notes) << name;
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(ChordName, NoChordAndTextsThatEndEarly) {
+    CaptureSink sink;
+    for (const char* none : {"", "N.C.", "Unknown"}) EXPECT_EQ(Read(none), (Tones{})) << none;
+    EXPECT_TRUE(sink.Messages().empty());
+    // No root letter: reported once, and no chord.
+    EXPECT_EQ(Read("x7"), (Tones{}));
+    EXPECT_EQ(Read("c"), (Tones{}));
+    EXPECT_EQ(sink.Count("頼冾ｵないテキストがマーカーに入っていました。"), 2);
+    // Each step stops at the text's end, which also sets no seventh.
+    EXPECT_EQ(Read("Cs"), (Tones{60, 48, 65, 67, 0}));
+    EXPECT_EQ(Read("Cd"), (Tones{60, 48, 63, 66, 0}));
+    EXPECT_EQ(Read("C("), (Tones{60, 48, 64, 67, 0}));
+    // A marker's area need not end with a zero: nothing past its length is read.
+    const char area[] = {'D', 'm', '7', 'Z', 'Z'};
+    const ChordNameCtl marker(area, 2);
+    EXPECT_EQ(Of(marker), (Tones{62, 50, 65, 69, 0}));
+    EXPECT_EQ(std::string(marker.text), "Dm");
+}
