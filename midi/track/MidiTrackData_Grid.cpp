@@ -37,7 +37,15 @@ void SnapEvents(MidiTrackData& track, std::int64_t from, std::int64_t to, int gr
         if (now > to) break;
         const auto r = static_cast<int>(now % grid);
         if (now < from || r == 0) continue;
-        if (r < grid / 2) {
+        // An event left off the grid (outside the range) may stand between
+        // this one and the point below it: then this one moves up instead,
+        // never before an earlier event.
+        const bool earlier = r < grid / 2 && r <= table[i]->delta;
+        const MidiEvent* grows = earlier ? (i + 1 < count ? table[i + 1] : nullptr) : table[i];
+        if (grows && std::int64_t{grows->delta} + grid > std::numeric_limits<int>::max()) {
+            continue;  // a delta at its limit: the event stays
+        }
+        if (earlier) {
             table[i]->delta -= r;
             if (i + 1 < count) table[i + 1]->delta += r;
             now -= r;
@@ -57,10 +65,11 @@ void SnapEvents(MidiTrackData& track, std::int64_t from, std::int64_t to, int gr
 // A rounded duration of 0 becomes 1: a Note without length would be lost
 // when the track is saved.
 int Rounded(int duration, int grid, bool nearest) {
-    const int r = duration % grid;
-    const int down = duration - r;
-    const int result = nearest && 2 * r >= grid ? down + grid : down;
-    return std::max(result, 1);
+    const std::int64_t r = duration % grid;
+    const std::int64_t down = duration - r;
+    const std::int64_t up = down + grid;
+    const bool round_up = nearest && 2 * r >= grid && up <= std::numeric_limits<int>::max();
+    return static_cast<int>(std::max<std::int64_t>(round_up ? up : down, 1));
 }
 
 void RoundDurations(MidiTrackData& track, std::int64_t from, std::int64_t to, int grid,

@@ -1,6 +1,7 @@
 // Quantizing: the length of a track and every event to its nearest grid point.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "midi/track/MidiTrackData.h"
 
@@ -50,7 +51,8 @@ void MidiTrackData::QuantizeData(int steps, int division) {
             continue;
         }
         const std::int64_t r = t % grid;
-        if (r > half) {
+        // Rounding up must leave a delta a delta.
+        if (r > half && t - r + grid <= std::numeric_limits<int>::max()) {
             event->delta = static_cast<int>(t - r + grid);
             carry = r - grid;
         } else {

@@ -6,6 +6,7 @@
 // beginning.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "midi/track/MidiTrackData.h"
@@ -71,11 +72,16 @@ std::int64_t Shift(MidiTrackData& track, int index, std::int64_t time, std::int6
         table[j]->delta -= static_cast<int>(part);
         rest -= part;
     };
+    // The one delta that grows must stay a delta: else the event stays.
+    MidiEvent* grows =
+        d < 0 ? (index + 1 < track.event_count ? table[index + 1] : nullptr) : table[index];
+    if (grows && std::int64_t{grows->delta} + (d < 0 ? -d : d) > std::numeric_limits<int>::max())
+        return time;
     if (d < 0) {
         std::int64_t rest = -d;
         for (int j = index; j >= 0 && rest > 0; --j) take(j, rest);
         const std::int64_t taken = -d - rest;
-        if (index + 1 < track.event_count) table[index + 1]->delta += static_cast<int>(taken);
+        if (grows) grows->delta += static_cast<int>(taken);
         return time - taken;
     }
     table[index]->delta += static_cast<int>(d);

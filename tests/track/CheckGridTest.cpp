@@ -94,6 +94,11 @@ TEST(Grid, EditsAndChecks) {
     r->ModifyDeltaTime(20, 40, 24);
     EXPECT_EQ(TimesOf(*r), (std::vector<long>{10, 48, 60, 70}));  // 36 up, 60 kept
 
+    // 35 cannot go down past the event at 30, left out of the range: it goes up.
+    auto k = MakeTrack(kFormQ2, {Tag(30, 1), Tag(5, 2), Eot(20)});
+    k->ModifyDeltaTime(31, 50, 24);
+    EXPECT_EQ(TimesOf(*k), (std::vector<long>{30, 48, 68}));
+
     auto notes = [] {
         return MakeTrack(kFormQ2,
                          {Note(0, 0, 60, 10), Note(24, 0, 62, 36), Note(24, 0, 64, 47), Eot(100)});
