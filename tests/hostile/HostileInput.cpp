@@ -34,10 +34,12 @@ struct HostileCase {
 
 // A few ordinary notes, for the tails of damaged files.
 Bytes SomeNotes() {
-    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40,
-            0x00, 0x99, 36, 90, 0x30, 0x89, 36, 0x40};
+    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60,   100,  0x60, 0x80, 60,
+            0x40, 0x00, 0x99, 36,   90,   0x30, 0x89, 36,   0x40};
 }
-Bytes EndOfTrack() { return {0x00, 0xFF, 0x2F, 0x00}; }
+Bytes EndOfTrack() {
+    return {0x00, 0xFF, 0x2F, 0x00};
+}
 Bytes Format0(const Bytes& body) {
     return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, EndOfTrack()}))});
 }
@@ -137,8 +139,8 @@ std::vector<HostileCase> Corpus() {
     });
     add("UnknownChunkPastEnd", [] {
         const Bytes unknown = {'M', 'U', 'n', 'k', 0x7F, 0xFF, 0xFF, 0xFF, 1, 2};
-        return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
-                       unknown});
+        return Concat(
+            {HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})), unknown});
     });
     add("GarbageForChunkTag", [] {
         return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
@@ -158,9 +160,7 @@ std::vector<HostileCase> Corpus() {
         return f;
     });
     add("TrailingBytes", [] { return Concat({Format0(SomeNotes()), Bytes(300, 0xAB)}); });
-    add("NoEndOfTrack", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(SomeNotes())});
-    });
+    add("NoEndOfTrack", [] { return Concat({HeaderChunk(0, 1, 96), TrackChunk(SomeNotes())}); });
     add("BytesAfterEndOfTrack", [] {
         return Concat(
             {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack(), SomeNotes()}))});
@@ -169,27 +169,34 @@ std::vector<HostileCase> Corpus() {
         return Format0(Concat({Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}, SomeNotes()}));
     });
     add("DeltaCutAtChunkEnd", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x81, 0x80}}))});
+        return Concat(
+            {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x81, 0x80}}))});
     });
     add("HugeDeltas", [] {
         Bytes body;
-        for (int i = 0; i < 20; ++i) body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100});
+        for (int i = 0; i < 20; ++i)
+            body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100});
         for (int i = 0; i < 20; ++i) body.insert(body.end(), {0x00, 0x80, 60, 0});
         return Format0(body);
     });
     add("RunningStatusFirst", [] { return Format0(Concat({Bytes{0x00, 60, 100}, SomeNotes()})); });
     add("RunningStatusAfterMeta", [] {
-        return Format0(Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}),
-                               Bytes{0x10, 60, 0}}));
+        return Format0(
+            Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}), Bytes{0x10, 60, 0}}));
     });
     add("RunningStatusAfterSysEx", [] {
         return Format0(Bytes{0x00, 0x90, 60, 100, 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,
                              0x10, 60, 0});
     });
-    add("DataByteAboveLimitInNote", [] { return Format0(Bytes{0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40}); });
-    add("NoteAbove127", [] { return Format0(Bytes{0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40}); });
+    add("DataByteAboveLimitInNote", [] {
+        return Format0(Bytes{0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40});
+    });
+    add("NoteAbove127", [] {
+        return Format0(Bytes{0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40});
+    });
     add("ChannelMessageCut", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0x90, 60}}))});
+        return Concat(
+            {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0x90, 60}}))});
     });
     add("SysExLength0", [] { return Format0(Concat({Bytes{0x00, 0xF0, 0x00}, SomeNotes()})); });
     add("SysExPastChunk", [] {
@@ -199,8 +206,12 @@ std::vector<HostileCase> Corpus() {
     add("SysExWithoutF7", [] {
         return Format0(Concat({Bytes{0x00, 0xF0, 0x04, 0x41, 0x10, 0x42, 0x12}, SomeNotes()}));
     });
-    add("ShortSysEx", [] { return Format0(Bytes{0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); });
-    add("SysExShorterThanClassification", [] { return Format0(Bytes{0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7}); });
+    add("ShortSysEx", [] {
+        return Format0(Bytes{0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
+    });
+    add("SysExShorterThanClassification", [] {
+        return Format0(Bytes{0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7});
+    });
     add("EscapeLength0", [] { return Format0(Concat({Bytes{0x00, 0xF7, 0x00}, SomeNotes()})); });
     add("EscapePastChunk", [] {
         return Concat({HeaderChunk(0, 1, 96),
@@ -220,24 +231,43 @@ std::vector<HostileCase> Corpus() {
     });
     add("Meta200Bytes", [] { return Format0(Concat({Meta(0x03, Bytes(200, 'x')), SomeNotes()})); });
     add("Meta5000Bytes", [] {
-        return Format0(Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), SomeNotes()}));
+        return Format0(
+            Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), SomeNotes()}));
     });
     add("WrongFixedMetaLengths", [] {
-        return Format0(Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
-                               Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), SomeNotes()}));
+        return Format0(
+            Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
+                    Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), SomeNotes()}));
     });
     add("Tempo0And1", [] {
-        return Format0(Concat({Meta(0x51, {0, 0, 0}), SomeNotes(), Meta(0x51, {0, 0, 1}), SomeNotes()}));
+        return Format0(
+            Concat({Meta(0x51, {0, 0, 0}), SomeNotes(), Meta(0x51, {0, 0, 1}), SomeNotes()}));
     });
     add("ZeroLengthSong", [] { return Format1({Bytes{}, Bytes{}}); });
     add("RiffRmid", [] {
         const Bytes smf = Format0(SomeNotes());
         const auto n = static_cast<std::uint32_t>(smf.size() + 12);
         const auto d = static_cast<std::uint32_t>(smf.size());
-        return Concat({Bytes{'R', 'I', 'F', 'F', std::uint8_t(n), std::uint8_t(n >> 8),
-                             std::uint8_t(n >> 16), std::uint8_t(n >> 24), 'R', 'M', 'I', 'D',
-                             'd', 'a', 't', 'a', std::uint8_t(d), std::uint8_t(d >> 8),
-                             std::uint8_t(d >> 16), std::uint8_t(d >> 24)},
+        return Concat({Bytes{'R',
+                             'I',
+                             'F',
+                             'F',
+                             std::uint8_t(n),
+                             std::uint8_t(n >> 8),
+                             std::uint8_t(n >> 16),
+                             std::uint8_t(n >> 24),
+                             'R',
+                             'M',
+                             'I',
+                             'D',
+                             'd',
+                             'a',
+                             't',
+                             'a',
+                             std::uint8_t(d),
+                             std::uint8_t(d >> 8),
+                             std::uint8_t(d >> 16),
+                             std::uint8_t(d >> 24)},
                        smf});
     });
     add("MacBinaryBeforeGarbage", [] { return MacBinary(Bytes(300, 0x5A)); });
@@ -262,10 +292,10 @@ std::vector<HostileCase> Corpus() {
     add("Format1ManyShortTracks", [] {
         Bytes f = HeaderChunk(1, 63, 96);
         for (int i = 0; i < 63; ++i) {
-            const Bytes chunk = TrackChunk(Concat(
-                {Bytes{0x00, std::uint8_t(0x90 | (i % 16)), std::uint8_t(40 + i), 64, 0x10,
-                       std::uint8_t(0x80 | (i % 16)), std::uint8_t(40 + i), 0},
-                 EndOfTrack()}));
+            const Bytes chunk = TrackChunk(
+                Concat({Bytes{0x00, std::uint8_t(0x90 | (i % 16)), std::uint8_t(40 + i), 64, 0x10,
+                              std::uint8_t(0x80 | (i % 16)), std::uint8_t(40 + i), 0},
+                        EndOfTrack()}));
             f.insert(f.end(), chunk.begin(), chunk.end());
         }
         return f;
@@ -280,6 +310,67 @@ int CountNotes(MidiTrackData* track) {
         if (e->status == kEvNote || (e->status == kEvNoteOn && e->velocity > 0)) ++notes;
     }
     return notes;
+}
+
+// Every editing operation on a copy of a loaded track: events keep their
+// count, order and notes; the track length is what a copy in Q1 would have.
+void EditEverything(MidiTrackData& loaded, int division) {
+    MidiTrackData t(&loaded);
+    MidiTrackData q1(&loaded);
+    q1.Q2toQ1();
+    long q1_length = 0;
+    for (int i = 0; i < q1.event_count; ++i) q1_length += q1.event_table[i]->delta;
+    EXPECT_EQ(t.GetTrackLen(), q1_length);
+    const int count = t.event_count;
+    const int notes = CountNotes(&t);
+    const int grid = std::max(division / 4, 1);
+    t.QuantizeData(4, division);
+    t.SwingData(division);
+    t.SwingHarmonyAndDrumData(grid * 2);
+    t.SetSwingPositionOne(0, division, division);
+    t.SetSwingPositionTwo(0, division, division);
+    t.SetSwingPositionThree(division, 2 * division, division);
+    t.SetSwingPositionMany(0, division, division, 64);
+    t.FixPostion(t.event_count - 1, 0, 5, 0);
+    t.GetFirstNotePos(0, 1 << 30);
+    t.GetSecondNotePos(0, 1 << 30);
+    t.CountNote(0, 1 << 30);
+    t.ModifyDeltaTime(grid);
+    t.ModifyDeltaTime(division, 8 * division, grid + 1);
+    t.ModifyDuration(grid, 1);
+    t.ModifyDuration(grid, 2);
+    t.ModifyDuration(grid + 3);
+    t.ModifyDuration(0, 4 * division, grid);
+    t.ModifyInterval(grid / 2);
+    t.ModifyEventValue(kEvControl, kCcVolume, 100);
+    t.ModifyEventValue(kEvProgram, 3);
+    t.ModifyEventValueRange(kEvControl, kCcPan, 20, 100);
+    t.ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 90);
+    t.ModifyEventValue(kEvMeta, kMetaTempo, 400000);
+    t.ModifyEventValue(kEvMeta, kMetaTimeSignature, 3 * 256 + 4);
+    for (int probe : {0, division, 4 * division}) {
+        t.CheckEventLocation(probe, kEvNote);
+        t.CheckMetaEventLocation(probe, kMetaTempo);
+        t.CheckMetaEventLocation(probe, kMetaTempo, 400000);
+        t.CheckSysExLocation(probe, kExTypeMasterVolume);
+        t.CheckSysExLocation(probe, kExTypeMasterVolume, 90);
+        t.CheckControlChangeLocation(probe, kCcVolume);
+        t.CheckControlChangeLocation(probe, kCcVolume, 100);
+        t.CheckProgramChangeLocation(probe);
+        t.IsEventExist(kEvControl, probe, probe + division);
+        t.CheckAreaTempoRange(probe, probe + division, 40, 200);
+        t.CheckEventTime(probe, probe + division, grid);
+    }
+    EXPECT_EQ(t.CheckEventValue(kEvControl, kCcVolume, 100), 1);
+    EXPECT_EQ(t.CheckEventValue(kEvProgram, 3), 1);
+    EXPECT_EQ(t.CheckEventValueRange(kEvControl, kCcPan, 20, 100), 1);
+    t.CheckTempoRange(40, 200);
+    t.CheckTimeSingLocation(division);
+    t.CheckOrderOfBankSelectAndProgramChange();
+    t.CheckEventTime(grid);
+    EXPECT_EQ(t.event_count, count);
+    EXPECT_EQ(CountNotes(&t), notes);
+    for (int i = 0; i < t.event_count; ++i) ASSERT_GE(t.event_table[i]->delta, 0) << i;
 }
 
 // The window's save action on a loaded song; the bytes of the format-0 file,
@@ -323,10 +414,12 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     // The loader by name, then the save path, as the window does it.
     MidiFileLoader loader(path.c_str());
     if (!loader.GetMidiF1Data() || loader.GetMidiF1Data()->GetTrackCount() == 0) return;
+    EXPECT_GE(loader.GetMidiF1Data()->GetNumBeat(), 0);
     loader.SetMidiF0Data();
     MidiF0Data* song = loader.GetMidiF0Data();
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
+    EditEverything(*song->GetTrack(), song->division);
     {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);
@@ -372,7 +465,9 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     EXPECT_EQ(CountNotes(again.GetTrack()), notes);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) {
+    return info.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Corpus, Hostile, ::testing::ValuesIn(Corpus()), CaseName);
 
