@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -17,6 +18,7 @@
 
 #include "CliSupport.h"
 #include "General/GeneralMac.h"
+#include "General/GneHooks.h"
 
 namespace fs = std::filesystem;
 
@@ -88,19 +90,60 @@ private:
     std::string path_;
 };
 
+// Counts what the library reports while it lives (messages and alerts),
+// passing every text on.
+class ReportCounter {
+public:
+    ReportCounter() {
+        previous_sink_ = GneSetMessageSink([this](std::string_view text) {
+            ++count_;
+            if (previous_sink_) return previous_sink_(text);
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+        });
+        previous_alert_ = GneSetAlertHook([this](std::string_view title, std::string_view text) {
+            ++count_;
+            if (previous_alert_) return previous_alert_(title, text);
+            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                         static_cast<int>(text.size()), text.data());
+        });
+    }
+    ~ReportCounter() {
+        GneSetMessageSink(previous_sink_);
+        GneSetAlertHook(previous_alert_);
+    }
+    ReportCounter(const ReportCounter&) = delete;
+    ReportCounter& operator=(const ReportCounter&) = delete;
+    int Count() const { return count_; }
+
+private:
+    GneMessageSink previous_sink_;
+    GneAlertHook previous_alert_;
+    std::atomic<int> count_{0};
+};
+
 struct LoadedSong {
     std::unique_ptr<StandardInput> standard_input;
     std::unique_ptr<MidiFileLoader> loader;
+    bool damaged = false;
 };
 
-LoadedSong Load(const std::string& input) {
+// A song the reader reported problems in was repaired on the way in: what is
+// written from it is not what the file held, so it takes --salvage.
+LoadedSong Load(const std::string& input, bool salvage) {
     LoadedSong loaded;
     std::string path = input;
     if (input == "-") {
         loaded.standard_input = std::make_unique<StandardInput>();
         path = loaded.standard_input->Path();
     }
+    ReportCounter reports;
     loaded.loader = LoadSong(path);
+    loaded.damaged = reports.Count() > 0;
+    if (loaded.damaged && !salvage) {
+        throw CliFailure(input + ": damaged (the reader reported " +
+                         std::to_string(reports.Count()) +
+                         " problems); --salvage uses what could be read");
+    }
     return loaded;
 }
 
@@ -270,6 +313,8 @@ int ParseIndex(std::string_view text, int count, std::string_view what) {
 void AddEditOptions(CLI::App* app, EditOptions& options, bool writes) {
     app->add_option("INPUT", options.inputs, "The songs to read ('-': standard input)")->required();
     app->add_flag("--json", options.json, "Report as JSON, one object per input and line");
+    app->add_flag("--salvage", options.salvage,
+                  "Use what could be read of a damaged input (exit status 3 when written)");
     app->add_option("--track", options.track, "Work on this track only (from 1)")
         ->check(CLI::PositiveNumber);
     if (!writes) return;
@@ -281,10 +326,12 @@ void AddEditOptions(CLI::App* app, EditOptions& options, bool writes) {
 
 int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edit) {
     CheckSeveral(options);
+    bool salvaged = false;
     for (const std::string& input : options.inputs) {
         const std::string output = OutputFor(options, input);
         if (output != "-") CheckOutput(input == "-" ? "" : input, output, options.force);
-        LoadedSong loaded = Load(input);
+        LoadedSong loaded = Load(input, options.salvage);
+        salvaged = salvaged || loaded.damaged;
         EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
         job.tracks = Tracks(options, *job.song);
         edit(job);
@@ -304,13 +351,13 @@ int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edi
             std::fprintf(ReportStream(options), "%s: %s\n", output.c_str(), job.summary.c_str());
         }
     }
-    return kExitOk;
+    return salvaged ? kExitSalvaged : kExitOk;
 }
 
 int RunCheck(const EditOptions& options, const std::function<bool(EditJob&)>& check) {
     bool passed = true;
     for (const std::string& input : options.inputs) {
-        LoadedSong loaded = Load(input);
+        LoadedSong loaded = Load(input, options.salvage);
         EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
         job.tracks = Tracks(options, *job.song);
         passed = check(job) && passed;

@@ -65,10 +65,11 @@ struct EditOptions {
     std::string output;  // a file, or with several inputs a folder; "-": standard output
     bool force = false;
     bool json = false;
-    int track = 0;  // from 1; 0: every track
+    bool salvage = false;  // a damaged input is edited and written (exit 3), not refused
+    int track = 0;         // from 1; 0: every track
 };
 
-// INPUT..., and unless the verb only reads: -o, --force, --track.
+// INPUT..., --json, --track, --salvage and unless the verb only reads: -o, --force.
 void AddEditOptions(CLI::App* app, EditOptions& options, bool writes);
 
 // One song being edited: the tracks to work on and what to tell.
@@ -80,7 +81,9 @@ struct EditJob {
 };
 
 // Loads every input, hands it to edit, and writes the result (format 0 for a
-// format-0 input, else format 1). Returns the exit status.
+// format-0 input, else format 1). An input the reader had to repair (it said
+// so) is refused unless --salvage, and then gives exit status 3. Returns the
+// exit status.
 int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edit);
 // Loads every input and hands it to check, which returns whether it passed.
 int RunCheck(const EditOptions& options, const std::function<bool(EditJob&)>& check);

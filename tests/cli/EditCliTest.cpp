@@ -115,6 +115,21 @@ TEST(EditCli, CheckReportsWhereSomethingFails) {
     EXPECT_EQ(Retrograde("check on.mid --tempo 180-130", dir.Path()).status, 2);
 }
 
+TEST(EditCli, DamagedInputTakesSalvage) {
+    TempDir dir;
+    Bytes cut = NoteLine({0, 480});
+    cut[21] = 0x7F;  // the track chunk claims more bytes than the file holds
+    WriteBytes(dir.File("cut.mid"), cut);
+    RunResult run = Retrograde("quantize --grid 1/4 cut.mid -o out.mid", dir.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cut.mid: damaged"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));
+    EXPECT_EQ(Retrograde("check cut.mid", dir.Path()).status, 1);
+    EXPECT_EQ(Retrograde("quantize --grid 1/4 cut.mid -o out.mid --salvage", dir.Path()).status, 3);
+    EXPECT_EQ(ReadWithMido(dir.File("out.mid")).notes.size(), 2u);
+    EXPECT_EQ(Retrograde("check cut.mid --salvage", dir.Path()).status, 0);
+}
+
 TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
     MidiF1Data song(480);
     song.AddTrack(MakeTrack<MidiF1TrackData>(kFormQ2, {TimeSign(0, 3, 2), Eot(2880)}).release());
