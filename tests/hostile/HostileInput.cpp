@@ -34,12 +34,10 @@ struct HostileCase {
 
 // A few ordinary notes, for the tails of damaged files.
 Bytes SomeNotes() {
-    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60,   100,  0x60, 0x80, 60,
-            0x40, 0x00, 0x99, 36,   90,   0x30, 0x89, 36,   0x40};
+    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40,
+            0x00, 0x99, 36, 90, 0x30, 0x89, 36, 0x40};
 }
-Bytes EndOfTrack() {
-    return {0x00, 0xFF, 0x2F, 0x00};
-}
+Bytes EndOfTrack() { return {0x00, 0xFF, 0x2F, 0x00}; }
 Bytes Format0(const Bytes& body) {
     return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, EndOfTrack()}))});
 }
@@ -139,8 +137,8 @@ std::vector<HostileCase> Corpus() {
     });
     add("UnknownChunkPastEnd", [] {
         const Bytes unknown = {'M', 'U', 'n', 'k', 0x7F, 0xFF, 0xFF, 0xFF, 1, 2};
-        return Concat(
-            {HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})), unknown});
+        return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
+                       unknown});
     });
     add("GarbageForChunkTag", [] {
         return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
@@ -160,7 +158,9 @@ std::vector<HostileCase> Corpus() {
         return f;
     });
     add("TrailingBytes", [] { return Concat({Format0(SomeNotes()), Bytes(300, 0xAB)}); });
-    add("NoEndOfTrack", [] { return Concat({HeaderChunk(0, 1, 96), TrackChunk(SomeNotes())}); });
+    add("NoEndOfTrack", [] {
+        return Concat({HeaderChunk(0, 1, 96), TrackChunk(SomeNotes())});
+    });
     add("BytesAfterEndOfTrack", [] {
         return Concat(
             {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack(), SomeNotes()}))});
@@ -169,34 +169,27 @@ std::vector<HostileCase> Corpus() {
         return Format0(Concat({Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}, SomeNotes()}));
     });
     add("DeltaCutAtChunkEnd", [] {
-        return Concat(
-            {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x81, 0x80}}))});
+        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x81, 0x80}}))});
     });
     add("HugeDeltas", [] {
         Bytes body;
-        for (int i = 0; i < 20; ++i)
-            body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100});
+        for (int i = 0; i < 20; ++i) body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100});
         for (int i = 0; i < 20; ++i) body.insert(body.end(), {0x00, 0x80, 60, 0});
         return Format0(body);
     });
     add("RunningStatusFirst", [] { return Format0(Concat({Bytes{0x00, 60, 100}, SomeNotes()})); });
     add("RunningStatusAfterMeta", [] {
-        return Format0(
-            Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}), Bytes{0x10, 60, 0}}));
+        return Format0(Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}),
+                               Bytes{0x10, 60, 0}}));
     });
     add("RunningStatusAfterSysEx", [] {
         return Format0(Bytes{0x00, 0x90, 60, 100, 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,
                              0x10, 60, 0});
     });
-    add("DataByteAboveLimitInNote", [] {
-        return Format0(Bytes{0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40});
-    });
-    add("NoteAbove127", [] {
-        return Format0(Bytes{0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40});
-    });
+    add("DataByteAboveLimitInNote", [] { return Format0(Bytes{0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40}); });
+    add("NoteAbove127", [] { return Format0(Bytes{0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40}); });
     add("ChannelMessageCut", [] {
-        return Concat(
-            {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0x90, 60}}))});
+        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0x90, 60}}))});
     });
     add("SysExLength0", [] { return Format0(Concat({Bytes{0x00, 0xF0, 0x00}, SomeNotes()})); });
     add("SysExPastChunk", [] {
@@ -206,12 +199,8 @@ std::vector<HostileCase> Corpus() {
     add("SysExWithoutF7", [] {
         return Format0(Concat({Bytes{0x00, 0xF0, 0x04, 0x41, 0x10, 0x42, 0x12}, SomeNotes()}));
     });
-    add("ShortSysEx", [] {
-        return Format0(Bytes{0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-    });
-    add("SysExShorterThanClassification", [] {
-        return Format0(Bytes{0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7});
-    });
+    add("ShortSysEx", [] { return Format0(Bytes{0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); });
+    add("SysExShorterThanClassification", [] { return Format0(Bytes{0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7}); });
     add("EscapeLength0", [] { return Format0(Concat({Bytes{0x00, 0xF7, 0x00}, SomeNotes()})); });
     add("EscapePastChunk", [] {
         return Concat({HeaderChunk(0, 1, 96),
@@ -231,43 +220,24 @@ std::vector<HostileCase> Corpus() {
     });
     add("Meta200Bytes", [] { return Format0(Concat({Meta(0x03, Bytes(200, 'x')), SomeNotes()})); });
     add("Meta5000Bytes", [] {
-        return Format0(
-            Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), SomeNotes()}));
+        return Format0(Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), SomeNotes()}));
     });
     add("WrongFixedMetaLengths", [] {
-        return Format0(
-            Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
-                    Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), SomeNotes()}));
+        return Format0(Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
+                               Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), SomeNotes()}));
     });
     add("Tempo0And1", [] {
-        return Format0(
-            Concat({Meta(0x51, {0, 0, 0}), SomeNotes(), Meta(0x51, {0, 0, 1}), SomeNotes()}));
+        return Format0(Concat({Meta(0x51, {0, 0, 0}), SomeNotes(), Meta(0x51, {0, 0, 1}), SomeNotes()}));
     });
     add("ZeroLengthSong", [] { return Format1({Bytes{}, Bytes{}}); });
     add("RiffRmid", [] {
         const Bytes smf = Format0(SomeNotes());
         const auto n = static_cast<std::uint32_t>(smf.size() + 12);
         const auto d = static_cast<std::uint32_t>(smf.size());
-        return Concat({Bytes{'R',
-                             'I',
-                             'F',
-                             'F',
-                             std::uint8_t(n),
-                             std::uint8_t(n >> 8),
-                             std::uint8_t(n >> 16),
-                             std::uint8_t(n >> 24),
-                             'R',
-                             'M',
-                             'I',
-                             'D',
-                             'd',
-                             'a',
-                             't',
-                             'a',
-                             std::uint8_t(d),
-                             std::uint8_t(d >> 8),
-                             std::uint8_t(d >> 16),
-                             std::uint8_t(d >> 24)},
+        return Concat({Bytes{'R', 'I', 'F', 'F', std::uint8_t(n), std::uint8_t(n >> 8),
+                             std::uint8_t(n >> 16), std::uint8_t(n >> 24), 'R', 'M', 'I', 'D',
+                             'd', 'a', 't', 'a', std::uint8_t(d), std::uint8_t(d >> 8),
+                             std::uint8_t(d >> 16), std::uint8_t(d >> 24)},
                        smf});
     });
     add("MacBinaryBeforeGarbage", [] { return MacBinary(Bytes(300, 0x5A)); });
@@ -292,10 +262,10 @@ std::vector<HostileCase> Corpus() {
     add("Format1ManyShortTracks", [] {
         Bytes f = HeaderChunk(1, 63, 96);
         for (int i = 0; i < 63; ++i) {
-            const Bytes chunk = TrackChunk(
-                Concat({Bytes{0x00, std::uint8_t(0x90 | (i % 16)), std::uint8_t(40 + i), 64, 0x10,
-                              std::uint8_t(0x80 | (i % 16)), std::uint8_t(40 + i), 0},
-                        EndOfTrack()}));
+            const Bytes chunk = TrackChunk(Concat(
+                {Bytes{0x00, std::uint8_t(0x90 | (i % 16)), std::uint8_t(40 + i), 64, 0x10,
+                       std::uint8_t(0x80 | (i % 16)), std::uint8_t(40 + i), 0},
+                 EndOfTrack()}));
             f.insert(f.end(), chunk.begin(), chunk.end());
         }
         return f;
@@ -465,9 +435,7 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     EXPECT_EQ(CountNotes(again.GetTrack()), notes);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) {
-    return info.param.name;
-}
+std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, Hostile, ::testing::ValuesIn(Corpus()), CaseName);
 

@@ -19,6 +19,8 @@ TEST(Check, LocationsValuesAndOrder) {
               (std::vector{0, 1}));
     EXPECT_EQ(t->CheckAreaTempoRange(0, 60, 60, 120), 1);
     EXPECT_EQ(t->CheckTempoRange(60, 120), 0);  // 499999 is faster than 120
+    EXPECT_EQ(MakeTrack(kFormQ2, {Tempo(0, 500000), Tempo(9, 1000000)})->CheckTempoRange(60, 120),
+              1);
     EXPECT_EQ(t->CheckAreaTempoRange(0, 61, 60, 119), 0);
     EXPECT_EQ(t->CheckEventValueRange(kEvControl, 7, 5, 127), 1);
     t->ModifyEventValueRange(kEvControl, 7, 20, 100);
