@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <vector>
 
+#include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
 
 namespace {
@@ -163,7 +165,7 @@ void SwingWindows(MidiTrackData& track, int unit, bool byOnset, Rule rule) {
 
 }  // namespace
 
-void MidiTrackData::SwingData(int unit) {
+void MidiTrackData::SwingData(int unit) try {
     // One message for the whole track, not one per window.
     if (form != kFormQ2 || unit < kMinUnit) {
         ErrorMsg(kErrGeneral);
@@ -177,11 +179,14 @@ void MidiTrackData::SwingData(int unit) {
         if (n > kMaxManyNotes) ErrorMsg(kErrGeneral);
         if (n > 3 && n <= kMaxManyNotes) PlaceMany(*this, c, notes, unit, n);
     });
+} catch (const std::bad_alloc&) {
+    // Between windows: the windows placed so far stay placed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
 // Chords are counted and moved as one: a chord and a single note in a unit
 // swing as a pair.
-void MidiTrackData::SwingHarmonyAndDrumData(int unit) {
+void MidiTrackData::SwingHarmonyAndDrumData(int unit) try {
     if (form != kFormQ2 || unit < kMinUnit) {
         ErrorMsg(kErrGeneral);
         return;
@@ -191,33 +196,45 @@ void MidiTrackData::SwingHarmonyAndDrumData(int unit) {
         if (onsets == 1) PlaceOne(*this, c, notes, unit);
         if (onsets >= 2) PlaceTwo(*this, c, notes, unit);
     });
+} catch (const std::bad_alloc&) {
+    // Between windows: the windows placed so far stay placed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::SetSwingPositionOne(int start, int end, int unit) {
+void MidiTrackData::SetSwingPositionOne(int start, int end, int unit) try {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
     Cursor c;
     std::vector<WindowNote> notes;
     Gather(*this, c, start, end, false, notes);
     PlaceOne(*this, c, notes, unit);
+} catch (const std::bad_alloc&) {
+    // The Notes are gathered before anything moves: nothing has changed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::SetSwingPositionTwo(int start, int end, int unit) {
+void MidiTrackData::SetSwingPositionTwo(int start, int end, int unit) try {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
     Cursor c;
     std::vector<WindowNote> notes;
     Gather(*this, c, start, end, false, notes);
     PlaceTwo(*this, c, notes, unit);
+} catch (const std::bad_alloc&) {
+    // The Notes are gathered before anything moves: nothing has changed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::SetSwingPositionThree(int start, int end, int unit) {
+void MidiTrackData::SetSwingPositionThree(int start, int end, int unit) try {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
     Cursor c;
     std::vector<WindowNote> notes;
     Gather(*this, c, start, end, false, notes);
     PlaceThree(*this, c, notes, unit);
+} catch (const std::bad_alloc&) {
+    // The Notes are gathered before anything moves: nothing has changed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::SetSwingPositionMany(int start, int end, int unit, int count) {
+void MidiTrackData::SetSwingPositionMany(int start, int end, int unit, int count) try {
     if (unit < kMinUnit || count < 1 || count > kMaxManyNotes) {
         ErrorMsg(kErrGeneral);
         return;
@@ -226,6 +243,9 @@ void MidiTrackData::SetSwingPositionMany(int start, int end, int unit, int count
     std::vector<WindowNote> notes;
     Gather(*this, c, start, end, false, notes);
     PlaceMany(*this, c, notes, unit, count);
+} catch (const std::bad_alloc&) {
+    // The Notes are gathered before anything moves: nothing has changed.
+    GneErrorMsg(kGneErrNoMemory);
 }
 
 int MidiTrackData::FixPostion(int index, int time, int offset, int target) {
@@ -250,15 +270,27 @@ int MidiTrackData::GetFirstNotePos(int start, int end) {
 
 int MidiTrackData::GetSecondNotePos(int start, int end) {
     Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    return notes.empty() ? 0 : static_cast<int>(notes.back().time);
+    Seek(*this, c, start);
+    std::int64_t t = c.before;
+    std::int64_t last = 0;
+    for (int i = c.index; i < event_count; ++i) {
+        t += event_table[i]->delta;
+        if (t >= end) break;
+        if (event_table[i]->status == kEvNote) last = t;
+    }
+    return static_cast<int>(last);
 }
 
 int MidiTrackData::CountNote(int start, int end) {
     if (form != kFormQ2) return ErrorMsg(kErrGeneral);
     Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    return static_cast<int>(notes.size());
+    Seek(*this, c, start);
+    std::int64_t t = c.before;
+    int count = 0;
+    for (int i = c.index; i < event_count; ++i) {
+        t += event_table[i]->delta;
+        if (t >= end) break;
+        if (event_table[i]->status == kEvNote) ++count;
+    }
+    return count;
 }
