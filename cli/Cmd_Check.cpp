@@ -110,7 +110,6 @@ void CheckTimeSignatures(MidiTrackData& track, int n, int division, std::vector<
     long measure = 4L * division;
     long position = 0;
     Walk(track, [&](long tick, const MidiEvent& e) {
-        static_cast<void>(tick);
         position = measure > 0 ? (position + e.delta) % measure : 0;
         if (!e.IsMeta(kMetaTimeSignature)) return;
         if (position != 0)
