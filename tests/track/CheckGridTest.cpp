@@ -67,12 +67,13 @@ TEST(Check, ValueEditsRewriteKnownLayoutsAndRefuseTheRest) {
     t->ModifyEventValue(kEvControl, 7, 128);
     t->ModifyEventValue(kEvControl, -1);
     t->ModifyEventValueRange(kEvControl, 7, -5, -1);
+    t->ModifyEventValueRange(kEvControl, 7, 100, 20);
     t->ModifyEventValue(kEvMeta, kMetaTempo, 0);
     t->ModifyEventValue(kEvMeta, kMetaTempo, 0x1000000);
     t->ModifyEventValue(kEvMeta, kMetaText, 1);
     t->ModifyEventValue(kEvMeta, kMetaTimeSignature, 3 * 256 + 6);
     EXPECT_EQ(Dump(*t), unchanged);
-    EXPECT_EQ(sink.Count(kGeneric), 7);
+    EXPECT_EQ(sink.Count(kGeneric), 8);
 }
 
 TEST(Check, TimeSignaturesOnMeasureStarts) {
