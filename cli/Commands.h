@@ -23,6 +23,9 @@ CliCommand AddDemoCommand(CLI::App& parent);
 CliCommand AddConvertCommand(CLI::App& parent);
 CliCommand AddDumpCommand(CLI::App& parent);
 CliCommand AddInfoCommand(CLI::App& parent);
+CliCommand AddQuantizeCommand(CLI::App& parent);
+CliCommand AddSwingCommand(CLI::App& parent);
+CliCommand AddCheckCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

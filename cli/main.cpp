@@ -10,6 +10,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "EditSupport.h"
 
 namespace {
 
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
     commands.push_back(AddConvertCommand(app));
     commands.push_back(AddDumpCommand(app));
     commands.push_back(AddInfoCommand(app));
+    commands.push_back(AddQuantizeCommand(app));
+    commands.push_back(AddSwingCommand(app));
+    commands.push_back(AddCheckCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));
@@ -50,7 +54,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        // --help and --version succeed; every other parse error is wrong usage.
+        return app.exit(error) == 0 ? 0 : kExitUsage;
     }
     for (const CliCommand& command : commands) {
         if (!command.app->parsed()) continue;
@@ -58,6 +63,10 @@ int main(int argc, char** argv) {
             const int status = command.run();
             std::fflush(stdout);
             return status;
+        } catch (const CliUsage& usage) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "retrograde: %s (see --help)\n", usage.what());
+            return kExitUsage;
         } catch (const CliFailure& failure) {
             std::fflush(stdout);
             std::fprintf(stderr, "retrograde: %s\n", failure.what());

@@ -79,9 +79,13 @@ int MidiF1Data::GetTick(int measure, int beat, int tick) {
     return static_cast<int>(std::clamp<long long>(result, 0, 0x7FFFFFFF));
 }
 
+// The ends of sounding Notes count: a song's last note may outlast its last event.
 int MidiF1Data::GetNumBeat() {
     if (division <= 0) return 0;
-    const long long length = GetTuneLength();
+    long long length = 0;
+    for (int n = 0; n < track_count; ++n) {
+        if (tracks[n]) length = std::max<long long>(length, tracks[n]->GetTrackLen());
+    }
     return static_cast<int>((length + division - 1) / division);
 }
 

@@ -327,6 +327,71 @@ public:
     // one-byte forms in the texts of every event with this status and number.
     void DbcsToSbcs(bool letters, bool kana, int status, int number);
 
+    // ---- quantize and swing (MidiTrackData_Quantize.cpp, MidiTrackData_Swing.cpp) ----
+    // Ticks to the track's end; in Q2 the ends of sounding Notes count, as
+    // they would once the track is in Q1. The track is not copied.
+    long GetTrackLen();
+    // Every event to the nearest point of a grid of division / steps ticks (a
+    // remainder of exactly half a step rounds down). Any form.
+    void QuantizeData(int steps, int division);
+    // Q2: the Notes of each window of unit ticks to the swing positions (0,
+    // unit / 3, unit / 3 * 2); the melody rule counts Notes, the harmony and
+    // drum rule counts onsets (the Notes starting at one tick move together).
+    void SwingData(int unit);
+    void SwingHarmonyAndDrumData(int unit);
+    // Placement of the Notes of the window [start, end).
+    void SetSwingPositionOne(int start, int end, int unit);
+    void SetSwingPositionTwo(int start, int end, int unit);
+    void SetSwingPositionThree(int start, int end, int unit);
+    void SetSwingPositionMany(int start, int end, int unit, int count);  // count <= 64
+    // Moves the event at index (at time, offset within its unit) to target
+    // offset; events passed on the way move with it, later ones keep their
+    // times. Returns the event's new time.
+    int FixPostion(int index, int time, int offset, int target);
+    int GetFirstNotePos(int start, int end);   // else where the scan stopped
+    int GetSecondNotePos(int start, int end);  // the last Note's time; else 0
+    int CountNote(int start, int end);         // Q2: Notes in [start, end)
+
+    // ---- event checks (MidiTrackData_Check.cpp) ----
+    // Location queries: 1 when an event at tick t matches, else 0.
+    int CheckEventLocation(int t, int status);
+    int CheckEventLocation(int t, int status, int number);
+    int CheckEventLocation(int t, int status, int number, int value);
+    int CheckMetaEventLocation(int t, int type);
+    int CheckMetaEventLocation(int t, int type, int value);
+    int CheckSysExLocation(int t, int type);
+    int CheckSysExLocation(int t, int type, int value);
+    int CheckControlChangeLocation(int t, int controller);
+    int CheckControlChangeLocation(int t, int controller, int value);
+    int CheckProgramChangeLocation(int t);
+    int IsEventExist(int status, int from, int to);  // ticks [from, to)
+    // Value queries (1 for an empty track) and edits. Channel messages take
+    // 0..127; exclusive messages of a known layout (master volume, GS
+    // parameters) and time signatures are rewritten in their bytes; tempos
+    // take 1..0xFFFFFF. Anything else is refused, reported, unchanged.
+    int CheckEventValue(int status, int number, int value);
+    int CheckEventValue(int status, int value);
+    int CheckEventValueRange(int status, int number, int low, int high);
+    void ModifyEventValue(int status, int number, int value);
+    void ModifyEventValue(int status, int value);
+    void ModifyEventValueRange(int status, int number, int low, int high);
+    int CheckTempoRange(int minBpm, int maxBpm);
+    int CheckAreaTempoRange(int from, int to, int minBpm, int maxBpm);
+    int CheckTimeSingLocation(int division);  // time signatures on measure starts
+    int CheckOrderOfBankSelectAndProgramChange();
+
+    // ---- grid edits (MidiTrackData_Grid.cpp) ----
+    // Grids in ticks, at least 1 (else refused, reported, 0). Ranges include
+    // both ends.
+    int CheckEventTime(int grid);  // Q2
+    int CheckEventTime(int from, int to, int grid);
+    void ModifyDeltaTime(int grid);  // a remainder of half the grid rounds up
+    void ModifyDeltaTime(int from, int to, int grid);
+    void ModifyDuration(int grid, int mode);  // Q2; mode 1 down, 2 nearest
+    void ModifyDuration(int grid);            // Q2; never below 1 tick
+    void ModifyDuration(int from, int to, int grid);
+    void ModifyInterval(int gap);  // Q2: gap ticks at least before the next onset
+
 private:
     struct MergeSource {  // one input of MergeSources
         MidiTrackData* track;

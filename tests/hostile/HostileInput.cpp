@@ -282,6 +282,67 @@ int CountNotes(MidiTrackData* track) {
     return notes;
 }
 
+// Every editing operation on a copy of a loaded track: events keep their
+// count, order and notes; the track length is what a copy in Q1 would have.
+void EditEverything(MidiTrackData& loaded, int division) {
+    MidiTrackData t(&loaded);
+    MidiTrackData q1(&loaded);
+    q1.Q2toQ1();
+    long q1_length = 0;
+    for (int i = 0; i < q1.event_count; ++i) q1_length += q1.event_table[i]->delta;
+    EXPECT_EQ(t.GetTrackLen(), q1_length);
+    const int count = t.event_count;
+    const int notes = CountNotes(&t);
+    const int grid = std::max(division / 4, 1);
+    t.QuantizeData(4, division);
+    t.SwingData(division);
+    t.SwingHarmonyAndDrumData(grid * 2);
+    t.SetSwingPositionOne(0, division, division);
+    t.SetSwingPositionTwo(0, division, division);
+    t.SetSwingPositionThree(division, 2 * division, division);
+    t.SetSwingPositionMany(0, division, division, 64);
+    t.FixPostion(t.event_count - 1, 0, 5, 0);
+    t.GetFirstNotePos(0, 1 << 30);
+    t.GetSecondNotePos(0, 1 << 30);
+    t.CountNote(0, 1 << 30);
+    t.ModifyDeltaTime(grid);
+    t.ModifyDeltaTime(division, 8 * division, grid + 1);
+    t.ModifyDuration(grid, 1);
+    t.ModifyDuration(grid, 2);
+    t.ModifyDuration(grid + 3);
+    t.ModifyDuration(0, 4 * division, grid);
+    t.ModifyInterval(grid / 2);
+    t.ModifyEventValue(kEvControl, kCcVolume, 100);
+    t.ModifyEventValue(kEvProgram, 3);
+    t.ModifyEventValueRange(kEvControl, kCcPan, 20, 100);
+    t.ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 90);
+    t.ModifyEventValue(kEvMeta, kMetaTempo, 400000);
+    t.ModifyEventValue(kEvMeta, kMetaTimeSignature, 3 * 256 + 4);
+    for (int probe : {0, division, 4 * division}) {
+        t.CheckEventLocation(probe, kEvNote);
+        t.CheckMetaEventLocation(probe, kMetaTempo);
+        t.CheckMetaEventLocation(probe, kMetaTempo, 400000);
+        t.CheckSysExLocation(probe, kExTypeMasterVolume);
+        t.CheckSysExLocation(probe, kExTypeMasterVolume, 90);
+        t.CheckControlChangeLocation(probe, kCcVolume);
+        t.CheckControlChangeLocation(probe, kCcVolume, 100);
+        t.CheckProgramChangeLocation(probe);
+        t.IsEventExist(kEvControl, probe, probe + division);
+        t.CheckAreaTempoRange(probe, probe + division, 40, 200);
+        t.CheckEventTime(probe, probe + division, grid);
+    }
+    EXPECT_EQ(t.CheckEventValue(kEvControl, kCcVolume, 100), 1);
+    EXPECT_EQ(t.CheckEventValue(kEvProgram, 3), 1);
+    EXPECT_EQ(t.CheckEventValueRange(kEvControl, kCcPan, 20, 100), 1);
+    t.CheckTempoRange(40, 200);
+    t.CheckTimeSingLocation(division);
+    t.CheckOrderOfBankSelectAndProgramChange();
+    t.CheckEventTime(grid);
+    EXPECT_EQ(t.event_count, count);
+    EXPECT_EQ(CountNotes(&t), notes);
+    for (int i = 0; i < t.event_count; ++i) ASSERT_GE(t.event_table[i]->delta, 0) << i;
+}
+
 // The window's save action on a loaded song; the bytes of the format-0 file,
 // or nothing when the encoder refused.
 Bytes MirrorAndEncode(MidiF0Data* song, bool horizontal, bool vertical) {
@@ -323,10 +384,12 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     // The loader by name, then the save path, as the window does it.
     MidiFileLoader loader(path.c_str());
     if (!loader.GetMidiF1Data() || loader.GetMidiF1Data()->GetTrackCount() == 0) return;
+    EXPECT_GE(loader.GetMidiF1Data()->GetNumBeat(), 0);
     loader.SetMidiF0Data();
     MidiF0Data* song = loader.GetMidiF0Data();
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
+    EditEverything(*song->GetTrack(), song->division);
     {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);

@@ -1,0 +1,404 @@
+// Arguments and the load -> edit -> save run of the editing verbs.
+#include "EditSupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <system_error>
+
+#include "CliSupport.h"
+#include "General/GeneralMac.h"
+#include "General/GneHooks.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kQuartersPerWhole = 4;
+constexpr int kStandardInputLimit = 4 * 1024 * 1024;  // far above what is read anyway
+
+// The whole of text as a number, else nullopt.
+std::optional<long long> Number(std::string_view text) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at - start));
+        if (at == std::string_view::npos) return parts;
+        start = at + 1;
+    }
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+[[noreturn]] void Refuse(std::string_view what, std::string_view text, std::string_view expected) {
+    throw CliUsage(std::string(what) + " '" + std::string(text) + "': expected " +
+                   std::string(expected));
+}
+
+int ToTicks(long long ticks, std::string_view text) {
+    if (ticks < 1 || ticks > 0x7FFFFFFF) Refuse("length", text, "at least one tick");
+    return static_cast<int>(ticks);
+}
+
+// A standard input is read into a temporary file, which the loader reads by name.
+class StandardInput {
+public:
+    StandardInput() {
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)),
+                          std::istreambuf_iterator<char>());
+        if (bytes.size() > static_cast<std::size_t>(kStandardInputLimit)) {
+            throw CliFailure("-: standard input too large");
+        }
+        std::string pattern = (fs::temp_directory_path() / "retrograde-XXXXXX").string();
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0) throw CliFailure("-: no temporary file for standard input");
+        path_ = pattern;
+        const bool whole =
+            write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        close(fd);
+        if (!whole) throw CliFailure("-: standard input could not be kept");
+    }
+    ~StandardInput() {
+        std::error_code error;
+        fs::remove(path_, error);
+    }
+    StandardInput(const StandardInput&) = delete;
+    StandardInput& operator=(const StandardInput&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Counts what the library reports while it lives (messages and alerts),
+// passing every text on.
+class ReportCounter {
+public:
+    ReportCounter() {
+        previous_sink_ = GneSetMessageSink([this](std::string_view text) {
+            ++count_;
+            if (previous_sink_) return previous_sink_(text);
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+        });
+        previous_alert_ = GneSetAlertHook([this](std::string_view title, std::string_view text) {
+            ++count_;
+            if (previous_alert_) return previous_alert_(title, text);
+            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                         static_cast<int>(text.size()), text.data());
+        });
+    }
+    ~ReportCounter() {
+        GneSetMessageSink(previous_sink_);
+        GneSetAlertHook(previous_alert_);
+    }
+    ReportCounter(const ReportCounter&) = delete;
+    ReportCounter& operator=(const ReportCounter&) = delete;
+    int Count() const { return count_; }
+
+private:
+    GneMessageSink previous_sink_;
+    GneAlertHook previous_alert_;
+    std::atomic<int> count_{0};
+};
+
+struct LoadedSong {
+    std::unique_ptr<StandardInput> standard_input;
+    std::unique_ptr<MidiFileLoader> loader;
+    bool damaged = false;
+};
+
+// A song the reader reported problems in was repaired on the way in: what is
+// written from it is not what the file held, so it takes --salvage.
+LoadedSong Load(const std::string& input, bool salvage) {
+    LoadedSong loaded;
+    std::string path = input;
+    if (input == "-") {
+        loaded.standard_input = std::make_unique<StandardInput>();
+        path = loaded.standard_input->Path();
+    }
+    ReportCounter reports;
+    loaded.loader = LoadSong(path);
+    loaded.damaged = reports.Count() > 0;
+    if (loaded.damaged && !salvage) {
+        throw CliFailure(input + ": damaged (the reader reported " +
+                         std::to_string(reports.Count()) +
+                         " problems); --salvage uses what could be read");
+    }
+    return loaded;
+}
+
+std::vector<int> Tracks(const EditOptions& options, const MidiF1Data& song) {
+    std::vector<int> tracks;
+    if (options.track > 0) {
+        if (options.track > song.GetTrackCount()) {
+            throw CliUsage("--track " + std::to_string(options.track) + ": the song has " +
+                           std::to_string(song.GetTrackCount()) + " tracks");
+        }
+        tracks.push_back(options.track - 1);
+    } else {
+        for (int n = 0; n < song.GetTrackCount(); ++n) tracks.push_back(n);
+    }
+    return tracks;
+}
+
+// The file as it is saved: a format-0 input merged back into one track.
+std::vector<unsigned char> Image(MidiFileLoader& loader) {
+    if (loader.file_format == 0) {
+        loader.SetMidiF0Data();
+        if (!loader.GetMidiF0Data()) throw CliFailure("the tracks could not be merged");
+        return MirrorToImage(loader.GetMidiF0Data(), MirrorChoice{});
+    }
+    MidiF1Data* song = loader.GetMidiF1Data();
+    song->Q2toQ1();
+    if (song->form != kFormQ1 || song->Q1toRaw() != 1 || song->size <= 0) {
+        throw CliFailure(
+            "the song could not be encoded (a track holds at most 131,072 events, "
+            "a note counting as two)");
+    }
+    return std::vector<unsigned char>(song->buffer, song->buffer + song->size);
+}
+
+std::string OutputFor(const EditOptions& options, const std::string& input) {
+    if (options.inputs.size() < 2) return options.output;
+    const std::string name = input == "-" ? "stdin.mid" : fs::path(input).filename().string();
+    return (fs::path(options.output) / name).string();
+}
+
+void CheckSeveral(const EditOptions& options) {
+    if (options.inputs.size() < 2) return;
+    std::error_code error;
+    if (!fs::is_directory(options.output, error)) {
+        throw CliUsage("-o " + options.output + ": with several inputs, an existing folder");
+    }
+    if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 0) {
+        throw CliUsage("-: standard input is read only as the one input");
+    }
+}
+
+// Reports go to standard output, or to standard error when the song does.
+std::FILE* ReportStream(const EditOptions& options) {
+    return options.output == "-" ? stderr : stdout;
+}
+
+}  // namespace
+
+int BarTicks(MidiF1Data& song) {
+    const int start = song.GetTick(0, 0, 0);
+    const int next = song.GetTick(1, 0, 0);
+    return next > start ? next - start : kQuartersPerWhole * song.division;
+}
+
+int ParseLength(std::string_view text, int division, int barTicks) {
+    if (division <= 0) Refuse("length", text, "a song with ticks per quarter note");
+    if (EndsWith(text, "t")) {
+        if (const auto ticks = Number(text.substr(0, text.size() - 1))) {
+            return ToTicks(*ticks, text);
+        }
+    }
+    for (std::string_view unit : {"bars", "bar"}) {
+        if (!EndsWith(text, unit)) continue;
+        if (const auto bars = Number(text.substr(0, text.size() - unit.size()))) {
+            return ToTicks(*bars * barTicks, text);
+        }
+    }
+    const bool dotted = EndsWith(text, ".");
+    const std::string_view fraction = dotted ? text.substr(0, text.size() - 1) : text;
+    const std::size_t slash = fraction.find('/');
+    if (slash != std::string_view::npos) {
+        const auto count = Number(fraction.substr(0, slash));
+        const auto part = Number(fraction.substr(slash + 1));
+        if (count && part && *count > 0 && *count < 1000 && *part > 0 && *part < 100000) {
+            // In halves of a tick, rounded to the nearest tick: a dot adds half.
+            const long long halves =
+                2LL * kQuartersPerWhole * division * *count * (dotted ? 3 : 2) / (2 * *part);
+            return ToTicks((halves + 1) / 2, text);
+        }
+    }
+    Refuse("length", text, "1/16, 1/8. (dotted), 3/8, 2bars, 1bar or 480t");
+}
+
+int ParsePosition(std::string_view text, MidiF1Data& song) {
+    if (EndsWith(text, "t")) {
+        const auto ticks = Number(text.substr(0, text.size() - 1));
+        if (ticks && *ticks >= 0 && *ticks <= 0x7FFFFFFF) return static_cast<int>(*ticks);
+    }
+    const std::vector<std::string_view> parts = Split(text, ':');
+    std::array<long long, 3> n{0, 0, 0};  // bar, beat, tick
+    bool ok = parts.size() == 2 || parts.size() == 3;
+    for (std::size_t i = 0; ok && i < parts.size(); ++i) {
+        const auto value = Number(parts[i]);
+        ok = value.has_value();
+        n[i] = value.value_or(0);
+    }
+    if (!ok || n[0] < 1 || n[1] < 1 || n[2] < 0 || n[0] > 100000 || n[1] > 1000 ||
+        n[2] > 0xFFFFFF) {
+        Refuse("position", text, "BAR:BEAT[:TICK] counted from 1:1, or ticks as 480t");
+    }
+    return song.GetTick(static_cast<int>(n[0] - 1), static_cast<int>(n[1] - 1),
+                        static_cast<int>(n[2]));
+}
+
+std::pair<int, int> ParseBars(std::string_view text, MidiF1Data& song) {
+    const auto [first, last] = ParseNumberRange(text, 1, 100000);
+    return {song.GetTick(first - 1, 0, 0), song.GetTick(last, 0, 0)};
+}
+
+std::pair<int, int> ParseNumberRange(std::string_view text, int min, int max) {
+    const std::size_t dash = text.find('-', 1);
+    const auto low = Number(text.substr(0, dash));
+    const auto high = dash == std::string_view::npos ? low : Number(text.substr(dash + 1));
+    if (!low || !high || *low > *high || *low < min || *high > max) {
+        Refuse(
+            "range", text,
+            "LOW-HIGH or one number, within " + std::to_string(min) + ".." + std::to_string(max));
+    }
+    return {static_cast<int>(*low), static_cast<int>(*high)};
+}
+
+int ParseNote(std::string_view text) {
+    constexpr std::string_view kLetters = "CDEFGAB";
+    constexpr std::array kSemitones = {0, 2, 4, 5, 7, 9, 11};
+    if (const auto number = Number(text)) {
+        if (*number >= 0 && *number <= kMidiMaxDataByte) return static_cast<int>(*number);
+        Refuse("note", text, "0..127");
+    }
+    const std::size_t letter =
+        text.empty()
+            ? std::string_view::npos
+            : kLetters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
+    if (letter != std::string_view::npos) {
+        std::string_view rest = text.substr(1);
+        int shift = 0;
+        if (!rest.empty() && (rest[0] == '#' || rest[0] == 'b')) {
+            shift = rest[0] == '#' ? 1 : -1;
+            rest.remove_prefix(1);
+        }
+        // C4 is note 60: octave -1 starts at 0.
+        if (const auto octave = Number(rest); octave && *octave >= -1 && *octave <= 9) {
+            const long long note = (*octave + 1) * 12 + kSemitones[letter] + shift;
+            if (note >= 0 && note <= kMidiMaxDataByte) return static_cast<int>(note);
+        }
+    }
+    Refuse("note", text, "a name as C4 (= 60), F#3, Bb-1, or a number 0..127");
+}
+
+int ParseIndex(std::string_view text, int count, std::string_view what) {
+    const auto value = Number(text);
+    if (!value || *value < 1 || *value > count) {
+        Refuse(what, text, "a number from 1 to " + std::to_string(count));
+    }
+    return static_cast<int>(*value - 1);
+}
+
+void AddEditOptions(CLI::App* app, EditOptions& options, bool writes) {
+    app->add_option("INPUT", options.inputs, "The songs to read ('-': standard input)")->required();
+    app->add_flag("--json", options.json, "Report as JSON, one object per input and line");
+    app->add_flag("--salvage", options.salvage,
+                  "Use what could be read of a damaged input (exit status 3 when written)");
+    app->add_option("--track", options.track, "Work on this track only (from 1)")
+        ->check(CLI::PositiveNumber);
+    if (!writes) return;
+    app->add_option("-o,--output", options.output,
+                    "The file to write ('-': standard output); with several inputs a folder")
+        ->required();
+    app->add_flag("--force", options.force, "Replace an output that exists");
+}
+
+int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edit) {
+    CheckSeveral(options);
+    bool salvaged = false;
+    for (const std::string& input : options.inputs) {
+        const std::string output = OutputFor(options, input);
+        if (output != "-") CheckOutput(input == "-" ? "" : input, output, options.force);
+        LoadedSong loaded = Load(input, options.salvage);
+        salvaged = salvaged || loaded.damaged;
+        EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
+        job.tracks = Tracks(options, *job.song);
+        edit(job);
+        const std::vector<unsigned char> image = Image(*loaded.loader);
+        if (output == "-") {
+            if (std::fwrite(image.data(), 1, image.size(), stdout) != image.size()) {
+                throw CliFailure("-: standard output could not be written");
+            }
+        } else {
+            WriteOutput(output, image);
+        }
+        if (options.json) {
+            std::fprintf(ReportStream(options), "{\"input\":%s,\"output\":%s,\"summary\":%s}\n",
+                         JsonString(input).c_str(), JsonString(output).c_str(),
+                         JsonString(job.summary).c_str());
+        } else {
+            std::fprintf(ReportStream(options), "%s: %s\n", output.c_str(), job.summary.c_str());
+        }
+    }
+    return salvaged ? kExitSalvaged : kExitOk;
+}
+
+int RunCheck(const EditOptions& options, const std::function<bool(EditJob&)>& check) {
+    bool passed = true;
+    for (const std::string& input : options.inputs) {
+        LoadedSong loaded = Load(input, options.salvage);
+        EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
+        job.tracks = Tracks(options, *job.song);
+        passed = check(job) && passed;
+    }
+    return passed ? kExitOk : kExitCheckFailed;
+}
+
+bool IsDrumTrack(MidiF1Data& song, int track) {
+    MidiTrackData* own = song.GetTrack(track);
+    if (!own) return false;
+    const int channel = own->GetChanel();
+    if (channel == kMidiDrumChannel) return true;
+    if (channel < 0 || channel >= kMidiChannels) return false;
+    for (int n = 0; n < song.GetTrackCount(); ++n) {
+        if (song.GetTrack(n) && song.GetTrack(n)->IsDrumChanel(channel)) return true;
+    }
+    return false;
+}
+
+std::string PositionText(MidiF1Data& song, long tick) {
+    int measure = 0, beat = 0, in_beat = 0;
+    song.GetMeasureBeatTick(static_cast<int>(std::min<long>(tick, 0x7FFFFFFF)), &measure, &beat,
+                            &in_beat);
+    return std::to_string(measure + 1) + ":" + std::to_string(beat + 1) + ":" +
+           std::to_string(in_beat);
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}

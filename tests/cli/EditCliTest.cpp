@@ -1,0 +1,165 @@
+// The editing verbs end to end (quantize, swing, check), their files read
+// back by mido, and the argument parsers they share.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "CliFixture.h"
+#include "EditSupport.h"
+
+using namespace cli_test;
+
+namespace {
+
+// A format-0 song at division 480: a note of 200 ticks at each tick given.
+Bytes NoteLine(const std::vector<int>& ticks) {
+    Bytes body = smf::Tempo(0, 500000);
+    int now = 0;
+    for (int t : ticks) {
+        body = Concat({body, smf::On(std::uint32_t(t - now), 0, 60), smf::Off(200, 0, 60)});
+        now = t + 200;
+    }
+    return Concat({HeaderChunk(0, 1, 480), TrackChunk(Concat({body, smf::Eot(0)}))});
+}
+
+std::vector<long> Starts(const MidoView& view) {
+    std::vector<long> starts;
+    for (const NoteValue& n : view.notes) starts.push_back(n.start);
+    return starts;
+}
+
+}  // namespace
+
+TEST(EditCli, QuantizeRealFilesPutsEveryOnsetOnTheGrid) {
+    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
+    const RunResult fetch =
+        RunShell(Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/realfiles/fetch.sh") + " " +
+                 Quote(folder));
+    if (fetch.status != 0 && std::getenv("RETROGRADE_OFFLINE") != nullptr) {
+        GTEST_SKIP() << "offline and no real files: " << fetch.err;
+    }
+    ASSERT_EQ(fetch.status, 0) << "the real MIDI files could not be fetched: " << fetch.err;
+    std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
+    ASSERT_GE(files.size(), 50u);
+    files.resize(12);
+    TempDir dir;
+    std::string inputs;
+    for (const std::string& f : files) inputs += " " + Quote(f);
+    const RunResult run = Retrograde("quantize --grid 1/16" + inputs + " -o " + Quote(dir.Path()));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> outputs;
+    for (const std::string& f : files) {
+        outputs.push_back(dir.File(std::filesystem::path(f).filename().string()));
+    }
+    std::vector<std::string> all = files;
+    all.insert(all.end(), outputs.begin(), outputs.end());
+    auto views = ReadWithMido(all);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const MidoView& in = views[files[i]];
+        const MidoView& out = views[outputs[i]];
+        ASSERT_TRUE(out.ok) << outputs[i] << ": " << out.error;
+        EXPECT_EQ(out.format, in.format) << files[i];
+        EXPECT_EQ(out.notes.size(), in.notes.size()) << files[i];
+        if (in.division % 4 != 0) continue;
+        for (const NoteValue& n : out.notes) {
+            ASSERT_EQ(n.start % (in.division / 4), 0) << files[i] << " " << n;
+        }
+    }
+}
+
+TEST(EditCli, SwingTurnsStraightEighthsLongShort) {
+    TempDir dir;
+    WriteBytes(dir.File("in.mid"), NoteLine({0, 240, 480, 720, 960, 1200, 1440, 1680}));
+    const RunResult run = Retrograde("swing --unit 1/8 in.mid -o out.mid --json", dir.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"output\":\"out.mid\""), std::string::npos) << run.out;
+    const MidoView view = ReadWithMido(dir.File("out.mid"));
+    EXPECT_EQ(view.format, 0);
+    EXPECT_EQ(Starts(view), (std::vector<long>{0, 320, 480, 800, 960, 1280, 1440, 1760}));
+    for (const NoteValue& n : view.notes) EXPECT_EQ(n.duration, 200);
+
+    // The input is never overwritten; an output only with --force.
+    EXPECT_EQ(Retrograde("swing --unit 1/8 in.mid -o in.mid --force", dir.Path()).status, 1);
+    EXPECT_EQ(Retrograde("swing --unit 1/8 in.mid -o out.mid", dir.Path()).status, 1);
+    EXPECT_EQ(Retrograde("swing --unit 1/8 in.mid -o out.mid --force", dir.Path()).status, 0);
+    EXPECT_EQ(Retrograde("swing --unit 1/x in.mid -o x.mid", dir.Path()).status, 2);
+    EXPECT_EQ(Retrograde("swing --unit 1/8 in.mid -o x.mid --track 18", dir.Path()).status, 2);
+    EXPECT_EQ(Retrograde("swing in.mid -o x.mid", dir.Path()).status, 2);
+    // Standard input to standard output.
+    const RunResult piped = RunShell(
+        "sh -c " + Quote(Quote(RETROGRADE_CLI) + " quantize --grid 1/4 - -o - <in.mid >piped.mid"),
+        dir.Path());
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(Starts(ReadWithMido(dir.File("piped.mid"))),
+              (std::vector<long>{0, 0, 480, 480, 960, 960, 1440, 1440}));  // half way: earlier
+}
+
+TEST(EditCli, CheckReportsWhereSomethingFails) {
+    TempDir dir;
+    // Bar 3, beat 2, 7 ticks past it: 2 * 1920 + 480 + 7.
+    WriteBytes(dir.File("off.mid"), NoteLine({0, 480, 4327}));
+    WriteBytes(dir.File("on.mid"), NoteLine({0, 480, 4320}));
+    RunResult run = Retrograde("check off.mid --grid 1/16 --tempo 60-180", dir.Path());
+    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_NE(run.out.find("3:2:7: note 60 7 ticks past the 1/16 grid"), std::string::npos)
+        << run.out;
+    run = Retrograde("check off.mid --grid 1/16 --json", dir.Path());
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.out.find("\"position\":\"3:2:7\",\"tick\":4327"), std::string::npos) << run.out;
+
+    EXPECT_EQ(Retrograde("check on.mid --grid 1/8 --tempo 60-180", dir.Path()).status,
+              4);  // 200-tick notes
+    EXPECT_EQ(Retrograde("check on.mid --grid 40t --tempo 60-180", dir.Path()).status, 0);
+    EXPECT_EQ(Retrograde("check on.mid --tempo 130-180", dir.Path()).status, 4);
+    EXPECT_EQ(Retrograde("check on.mid --tempo 180-130", dir.Path()).status, 2);
+}
+
+TEST(EditCli, DamagedInputTakesSalvage) {
+    TempDir dir;
+    Bytes cut = NoteLine({0, 480});
+    cut[21] = 0x7F;  // the track chunk claims more bytes than the file holds
+    WriteBytes(dir.File("cut.mid"), cut);
+    RunResult run = Retrograde("quantize --grid 1/4 cut.mid -o out.mid", dir.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cut.mid: damaged"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));
+    EXPECT_EQ(Retrograde("check cut.mid", dir.Path()).status, 1);
+    EXPECT_EQ(Retrograde("quantize --grid 1/4 cut.mid -o out.mid --salvage", dir.Path()).status, 3);
+    EXPECT_EQ(ReadWithMido(dir.File("out.mid")).notes.size(), 2u);
+    EXPECT_EQ(Retrograde("check cut.mid --salvage", dir.Path()).status, 0);
+}
+
+TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
+    MidiF1Data song(480);
+    song.AddTrack(MakeTrack<MidiF1TrackData>(kFormQ2, {TimeSign(0, 3, 2), Eot(2880)}).release());
+    const int bar = BarTicks(song);
+    EXPECT_EQ(bar, 1440);
+    const std::vector<std::pair<const char*, int>> lengths = {
+        {"1/16", 120},   {"1/8.", 360}, {"3/8", 720},  {"1/4", 480}, {"1bar", 1440},
+        {"2bars", 2880}, {"480t", 480}, {"1/1024", 2}, {"1/3", 640}};
+    for (const auto& [text, ticks] : lengths) EXPECT_EQ(ParseLength(text, 480, bar), ticks) << text;
+    for (const char* bad :
+         {"", "1/0", "0/4", "x", "1/", "-1t", "0t", "bars", "1/4..", "1/8000000"}) {
+        EXPECT_THROW(ParseLength(bad, 480, bar), CliUsage) << bad;
+    }
+    EXPECT_EQ(ParsePosition("1:1", song), 0);
+    EXPECT_EQ(ParsePosition("2:3:5", song), 1440 + 960 + 5);
+    EXPECT_EQ(ParsePosition("77t", song), 77);
+    for (const char* bad : {"0:1", "1", "1:1:1:1", "a:b", "1:0", "t"}) {
+        EXPECT_THROW(ParsePosition(bad, song), CliUsage) << bad;
+    }
+    EXPECT_EQ(ParseBars("2-3", song), (std::pair{1440, 4320}));
+    EXPECT_EQ(ParseNumberRange("60-180", 1, 1000), (std::pair{60, 180}));
+    EXPECT_EQ(ParseNumberRange("90", 1, 1000), (std::pair{90, 90}));
+    const std::vector<std::pair<const char*, int>> notes = {
+        {"C4", 60}, {"c4", 60}, {"F#3", 54}, {"Bb-1", 10}, {"C-1", 0}, {"G9", 127}, {"100", 100}};
+    for (const auto& [text, note] : notes) EXPECT_EQ(ParseNote(text), note) << text;
+    for (const char* bad : {"H4", "C", "G#9", "128", "Cb-1", "C4x"}) {
+        EXPECT_THROW(ParseNote(bad), CliUsage) << bad;
+    }
+    EXPECT_EQ(ParseList("1,16,3", [](std::string_view t) { return ParseIndex(t, 16, "channel"); }),
+              (std::vector{0, 15, 2}));
+    EXPECT_THROW(ParseIndex("17", 16, "channel"), CliUsage);
+    EXPECT_EQ(JsonString("a\"b\\\n"), "\"a\\\"b\\\\\\u000a\"");
+}
