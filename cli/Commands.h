@@ -24,6 +24,7 @@ CliCommand AddConvertCommand(CLI::App& parent);
 CliCommand AddDumpCommand(CLI::App& parent);
 CliCommand AddInfoCommand(CLI::App& parent);
 CliCommand AddQuantizeCommand(CLI::App& parent);
+CliCommand AddChordCommand(CLI::App& parent);
 CliCommand AddSwingCommand(CLI::App& parent);
 CliCommand AddCheckCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK

@@ -275,6 +275,12 @@ std::pair<int, int> ParseNumberRange(std::string_view text, int min, int max) {
     return {static_cast<int>(*low), static_cast<int>(*high)};
 }
 
+std::string NoteName(int note) {
+    static constexpr std::array<std::string_view, 12> kNames = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                                "F#", "G",  "G#", "A",  "A#", "B"};
+    return std::string(kNames[static_cast<std::size_t>(note % 12)]) + std::to_string(note / 12 - 1);
+}
+
 int ParseNote(std::string_view text) {
     constexpr std::string_view kLetters = "CDEFGAB";
     constexpr std::array kSemitones = {0, 2, 4, 5, 7, 9, 11};

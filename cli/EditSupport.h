@@ -44,6 +44,8 @@ std::pair<int, int> ParseBars(std::string_view text, MidiF1Data& song);
 std::pair<int, int> ParseNumberRange(std::string_view text, int min, int max);
 // "C4" (= 60), "F#3", "Bb-1" or a number 0..127.
 int ParseNote(std::string_view text);
+// The name of note 0..127 as ParseNote reads it, with sharps: 61 is "C#4".
+std::string NoteName(int note);
 // A number from 1 to count, as musicians count: returned from 0.
 int ParseIndex(std::string_view text, int count, std::string_view what);
 // Comma-separated items, each through parse.

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     commands.push_back(AddQuantizeCommand(app));
     commands.push_back(AddSwingCommand(app));
     commands.push_back(AddCheckCommand(app));
+    commands.push_back(AddChordCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

@@ -130,6 +130,18 @@ TEST(EditCli, DamagedInputTakesSalvage) {
     EXPECT_EQ(Retrograde("check cut.mid --salvage", dir.Path()).status, 0);
 }
 
+TEST(EditCli, ChordShowsTheNotesOfNames) {
+    RunResult run = Retrograde("chord Cm7 N.C. --json");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "[{\"name\": \"Cm7\", \"bass\": 48, \"root\": 60, \"third\": 63, "
+              "\"fifth\": 67, \"seventh\": 70}, {\"name\": \"N.C.\"}]\n");
+    run = Retrograde("chord F# x7");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "F#:  bass F#3 (54)  root F#4 (66)  third A#4 (70)  fifth C#5 (73)\n");
+    EXPECT_NE(run.err.find("retrograde: x7: not a chord name"), std::string::npos) << run.err;
+}
+
 TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
     MidiF1Data song(480);
     song.AddTrack(MakeTrack<MidiF1TrackData>(kFormQ2, {TimeSign(0, 3, 2), Eot(2880)}).release());
