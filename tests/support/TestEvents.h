@@ -485,10 +485,6 @@ inline void DeleteDuplicateEnd(EvList& list) {
     DeleteWhere(list, IsEnd, 1);
     if (list.empty() || !IsEnd(list.back())) list.push_back(Eot(0));
 }
-inline EvList Untimed(EvList list) {
-    for (Ev& e : list) e.tick = e.length = kAny;
-    return list;
-}
 
 // The n-way merge step by step: one event per copy and pass.
 inline EvList LiteralMergeN(std::vector<EvList> copies) {
