@@ -184,19 +184,6 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
     return MakeSong(kFormQ1, 480, std::move(events));
 }
 
-std::vector<std::string> Listing(const MidiTrackData& t) {
-    std::vector<std::string> out;
-    long time = 0;
-    for (int k = 0; k < t.event_count; ++k) {
-        const MidiEvent* e = t.event_table[k];
-        time += e->delta;
-        out.push_back(std::to_string(time) + " s" + std::to_string(e->status) + " c" +
-                      std::to_string(e->channel) + " n" + std::to_string(e->note) + " v" +
-                      std::to_string(e->value) + " #" + std::to_string(e->number));
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
@@ -305,11 +292,9 @@ TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
                           Cc(960, 0, 7, 90), Eot(1440)});
     song->Q2toQ1();
     song->HorizontalReverse();
-    EXPECT_EQ(Listing(*song->GetTrack()),
-              (std::vector<std::string>{"0 s192 c0 n0 v2 #0", "0 s144 c0 n62 v0 #0",
-                                        "480 s176 c0 n0 v90 #7", "480 s128 c0 n62 v0 #0",
-                                        "480 s192 c0 n0 v1 #0", "960 s144 c0 n60 v0 #0",
-                                        "1440 s128 c0 n60 v0 #0", "1440 s255 c255 n0 v0 #47"}));
+    EXPECT_EQ(Dump(*song->GetTrack()),
+              (Lines{"0 PC c0 2", "0 ON c0 n62", "480 CC c0 #7=90", "480 OFF c0 n62", "480 PC c0 1",
+                     "960 ON c0 n60", "1440 OFF c0 n60", "1440 EOT"}));
 }
 
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
@@ -334,7 +319,7 @@ TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
         MidiF0Data literal(fast.get());
         fast->HorizontalReverseSub();
         LiteralReverseSub(*literal.GetTrack());
-        ASSERT_EQ(Listing(*fast->GetTrack()), Listing(*literal.GetTrack())) << "round " << round;
+        ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
     }
 }
 
