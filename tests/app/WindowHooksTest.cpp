@@ -67,9 +67,9 @@ TEST_F(WindowTest, AlertsAreQueuedAndNeverBlockTheReportingThread) {
     EXPECT_TRUE(WaitFor([] { return FindAlert(QStringLiteral("GeneralMac")) == nullptr; }));
 }
 
-TEST(PanelFolder, PanelsStartWhereTheLastChoiceWas) {
+TEST(PanelFolder, PanelsStartWhereTheLastChoiceWasAndOnlyRealFoldersAreKept) {
     TempDir dir;
-    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
     const std::string songs = dir.File("songs");
     const std::string other = dir.File("other");
     std::filesystem::create_directories(songs);
@@ -110,12 +110,8 @@ TEST(PanelFolder, PanelsStartWhereTheLastChoiceWas) {
     answer = "";
     panels.open_file("/home", chosen);
     EXPECT_EQ(starts, (std::vector<std::string>{"/home"}));
-}
 
-TEST(PanelFolder, OnlyRealReadableFoldersOutsideTheKernelTreesAreKept) {
-    TempDir dir;
-    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
-    const std::string songs = dir.File("songs");
+    // Only real, readable folders outside the kernel's trees are kept.
     std::filesystem::create_directories(songs);
     WriteBytes(dir.File("file.mid"), Bytes{1});
     std::filesystem::create_directory_symlink("/proc", dir.File("link"));

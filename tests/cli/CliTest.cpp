@@ -100,7 +100,7 @@ TEST(Cli, MirrorReadBackByMidoMidicsvAndTheLibrary) {
     // channels, drums on channel 10, a program change and a tempo.
     std::mt19937 random(11);
     auto song = mirror_test::RandomSong(random, 300, 10, 4);
-    song->GetTrack()->InsertEvent(0, 2, mirror_test::TempoAt(0, 400000).event);
+    song->GetTrack()->InsertEvent(0, 2, Tempo(0, 400000));
     song->Q2toQ1();
     ASSERT_EQ(song->Q1toRaw(), 1);
     const std::string generated = dir.File("generated.mid");

@@ -18,13 +18,8 @@ std::string Describe(MidiEvent& event) {
 }
 
 // A meta event holding text and its terminating zero.
-std::unique_ptr<MidiEvent> Meta(int type, const std::string& text) {
-    auto event = std::make_unique<MidiEvent>();
-    event->status = kEvMeta;
-    event->number = type;
-    event->length = static_cast<int>(text.size());
-    std::memcpy(event->data, text.c_str(), text.size() + 1);
-    return event;
+std::unique_ptr<MidiEvent> Text(int type, const std::string& text) {
+    return std::unique_ptr<MidiEvent>(Meta(0, type, text));
 }
 
 }  // namespace
@@ -55,8 +50,8 @@ TEST(MidiEvent, PitchBendRoundTrips) {
 }
 
 TEST(MidiEvent, PortNameIsReadNoFurtherThanTheArea) {
-    EXPECT_EQ(Meta(kMetaDeviceName, "SC-88 B")->IsSC88BPort(), 1);
-    const auto other = Meta(kMetaDeviceName, "SC-88 A");
+    EXPECT_EQ(Text(kMetaDeviceName, "SC-88 B")->IsSC88BPort(), 1);
+    const auto other = Text(kMetaDeviceName, "SC-88 A");
     EXPECT_EQ(other->IsSC88BPort(), 0);
     // An area without any zero byte is read no further than its end.
     std::memset(other->data, 'A', other->DataCapacity());
@@ -124,7 +119,7 @@ TEST(MidiEvent, DescriptionsOfTheOddShapes) {
     MidiEvent event;
     event.status = kEvProgram;
     EXPECT_EQ(Describe(event), "プログラムチェンジ 1");                    // counted from 1
-    EXPECT_EQ(Describe(*Meta(kMetaLyric, "\x82\xA0")), "歌詞　\x82\xA0");  // Shift-JIS kept
+    EXPECT_EQ(Describe(*Text(kMetaLyric, "\x82\xA0")), "歌詞　\x82\xA0");  // Shift-JIS kept
     MidiEvent tempo;
     tempo.SetTempo(500000);
     EXPECT_EQ(Describe(tempo), "テンポ 120");
@@ -133,7 +128,7 @@ TEST(MidiEvent, DescriptionsOfTheOddShapes) {
 }
 
 TEST(MidiEvent, MetaTextIsBoundedByLengthAndArea) {
-    const auto text = Meta(kMetaText, "abcdef");
+    const auto text = Text(kMetaText, "abcdef");
     text->length = 3;
     EXPECT_EQ(Describe(*text), "テキスト　abc");
     std::memset(text->data, 'q', text->DataCapacity());  // no terminator at all

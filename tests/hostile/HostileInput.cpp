@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,63 +24,35 @@
 
 namespace {
 
-using Builder = std::function<Bytes()>;
-
 struct HostileCase {
     std::string name;
-    Builder build;
+    Bytes file;
 };
 
 // A few ordinary notes, for the tails of damaged files.
 Bytes SomeNotes() {
-    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40,
-            0x00, 0x99, 36, 90, 0x30, 0x89, 36, 0x40};
+    return {0x00, 0xC0, 0x05, 0x00, 0x90, 60,   100,  0x60, 0x80, 60,
+            0x40, 0x00, 0x99, 36,   90,   0x30, 0x89, 36,   0x40};
 }
-Bytes EndOfTrack() { return {0x00, 0xFF, 0x2F, 0x00}; }
+Bytes EndOfTrack() {
+    return {0x00, 0xFF, 0x2F, 0x00};
+}
 Bytes Format0(const Bytes& body) {
     return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, EndOfTrack()}))});
 }
-Bytes Format1(std::initializer_list<Bytes> bodies) {
-    Bytes out = HeaderChunk(1, static_cast<int>(bodies.size()), 96);
-    for (const auto& body : bodies) {
-        const Bytes chunk = TrackChunk(Concat({body, EndOfTrack()}));
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
-    return out;
-}
-Bytes WithHeaderLength(std::uint32_t length) {
-    Bytes file = Format0(SomeNotes());
-    file[4] = std::uint8_t(length >> 24);
-    file[5] = std::uint8_t(length >> 16);
-    file[6] = std::uint8_t(length >> 8);
-    file[7] = std::uint8_t(length);
+// The file with the 32-bit big-endian length of the chunk at offset at replaced.
+Bytes SetChunkLength(Bytes file, std::size_t at, std::uint32_t length) {
+    for (int i = 0; i < 4; ++i) file[at + 4 + i] = std::uint8_t(length >> (24 - 8 * i));
     return file;
 }
 Bytes WithTrackCount(int format, int count, int present) {
     Bytes file = HeaderChunk(format, count, 96);
-    for (int i = 0; i < present; ++i) {
-        const Bytes chunk = TrackChunk(Concat({SomeNotes(), EndOfTrack()}));
-        file.insert(file.end(), chunk.begin(), chunk.end());
-    }
-    return file;
-}
-Bytes SetChunkLength(Bytes file, std::size_t at, std::uint32_t length) {
-    file[at + 4] = std::uint8_t(length >> 24);
-    file[at + 5] = std::uint8_t(length >> 16);
-    file[at + 6] = std::uint8_t(length >> 8);
-    file[at + 7] = std::uint8_t(length);
+    for (int i = 0; i < present; ++i)
+        file = Concat({file, TrackChunk(Concat({SomeNotes(), EndOfTrack()}))});
     return file;
 }
 Bytes Meta(int type, const Bytes& data) {
-    return Concat({{0x00, 0xFF, std::uint8_t(type)},
-                   smf::Vlq(static_cast<std::uint32_t>(data.size())),
-                   data});
-}
-Bytes MacBinary(const Bytes& rest) {
-    Bytes header(128, 0);
-    header[1] = 8;
-    std::memcpy(&header[2], "song.mid", 8);
-    return Concat({header, rest});
+    return Concat({{0x00, 0xFF, std::uint8_t(type)}, smf::Vlq(std::uint32_t(data.size())), data});
 }
 // Notes on every channel, running status, as many as fit in bytes.
 Bytes DenseFile(std::size_t bytes) {
@@ -101,176 +72,159 @@ Bytes PaddedTo(std::size_t total) {
     return file;
 }
 
+// The file with bytes written over it from offset at.
+Bytes Patched(Bytes file, std::size_t at, const Bytes& bytes) {
+    std::copy(bytes.begin(), bytes.end(), file.begin() + long(at));
+    return file;
+}
+Bytes Repeated(const Bytes& part, int times) {
+    Bytes out;
+    for (int i = 0; i < times; ++i) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+// Thousands of tempo changes, a short note every ten of them.
+Bytes ManyTempos() {
+    Bytes body;
+    for (int i = 0; i < 5000; ++i) {
+        body = Concat({body, smf::Tempo(1, 300000 + std::uint32_t(i % 400) * 1000)});
+        if (i % 10 == 0) body.insert(body.end(), {0x00, 0x90, 60, 100, 0x05, 0x80, 60, 0});
+    }
+    return Format0(body);
+}
+Bytes ManyShortTracks() {
+    Bytes f = HeaderChunk(1, 63, 96);
+    for (int i = 0; i < 63; ++i) {
+        const auto c = std::uint8_t(i % 16), n = std::uint8_t(40 + i);
+        f = Concat({f, TrackChunk(Concat({Bytes{0x00, std::uint8_t(0x90 | c), n, 64, 0x10,
+                                                std::uint8_t(0x80 | c), n, 0},
+                                          EndOfTrack()}))});
+    }
+    return f;
+}
+Bytes RiffRmid() {
+    const Bytes smf = Format0(SomeNotes());
+    const auto n = std::uint32_t(smf.size() + 12), d = std::uint32_t(smf.size());
+    return Concat({Bytes{'R',
+                         'I',
+                         'F',
+                         'F',
+                         std::uint8_t(n),
+                         std::uint8_t(n >> 8),
+                         std::uint8_t(n >> 16),
+                         std::uint8_t(n >> 24),
+                         'R',
+                         'M',
+                         'I',
+                         'D',
+                         'd',
+                         'a',
+                         't',
+                         'a',
+                         std::uint8_t(d),
+                         std::uint8_t(d >> 8),
+                         std::uint8_t(d >> 16),
+                         std::uint8_t(d >> 24)},
+                   smf});
+}
+// Every system status byte but F0, F7 and FF, each with one data byte.
+Bytes SystemStatusBytes() {
+    Bytes body;
+    for (int s = 0xF1; s <= 0xFE; ++s) {
+        if (s != 0xF7) body.insert(body.end(), {0x00, std::uint8_t(s), 0x01});
+    }
+    return Format0(Concat({body, SomeNotes()}));
+}
+
 std::vector<HostileCase> Corpus() {
-    std::vector<HostileCase> c;
-    auto add = [&c](std::string name, Builder build) { c.push_back({std::move(name), build}); };
-    add("EmptyFile", [] { return Bytes{}; });
-    add("HeaderTagOnly", [] { return Bytes{'M', 'T', 'h', 'd', 0, 0}; });
-    add("HeaderLength0", [] { return WithHeaderLength(0); });
-    add("HeaderLength5", [] { return WithHeaderLength(5); });
-    add("HeaderLength8", [] { return WithHeaderLength(8); });
-    add("HeaderLength1000", [] { return WithHeaderLength(1000); });
-    add("HeaderLengthMax", [] { return WithHeaderLength(0xFFFFFFFF); });
-    add("Format2", [] { return WithTrackCount(2, 1, 1); });
-    add("FormatFFFF", [] { return WithTrackCount(0xFFFF, 1, 1); });
-    add("Format0TwoTracks", [] { return WithTrackCount(0, 2, 2); });
-    add("TrackCount0", [] { return WithTrackCount(1, 0, 1); });
-    add("TrackCount64", [] { return WithTrackCount(1, 64, 2); });
-    add("TrackCount300", [] { return WithTrackCount(1, 300, 3); });
-    add("TrackCount65535", [] { return WithTrackCount(1, 65535, 1); });
-    add("TrackCountBelowChunks", [] { return WithTrackCount(1, 1, 5); });
-    add("Division0", [] {
-        Bytes f = Format0(SomeNotes());
-        f[12] = f[13] = 0;
-        return f;
-    });
-    add("SmpteDivision", [] {
-        Bytes f = Format0(SomeNotes());
-        f[12] = 0xE7;
-        f[13] = 0x28;
-        return f;
-    });
-    add("UnknownChunkBetweenTracks", [] {
-        const Bytes unknown = {'M', 'U', 'n', 'k', 0, 0, 0, 4, 1, 2, 3, 4};
-        return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
-                       unknown, TrackChunk(Concat({SomeNotes(), EndOfTrack()}))});
-    });
-    add("UnknownChunkPastEnd", [] {
-        const Bytes unknown = {'M', 'U', 'n', 'k', 0x7F, 0xFF, 0xFF, 0xFF, 1, 2};
-        return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
-                       unknown});
-    });
-    add("GarbageForChunkTag", [] {
-        return Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack()})),
-                       Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0, 0, 0, 4, 0, 0xFF, 0x2F, 0}});
-    });
-    add("TrackLengthPastEnd", [] { return SetChunkLength(Format0(SomeNotes()), 14, 5000); });
-    add("TrackLengthMax", [] { return SetChunkLength(Format0(SomeNotes()), 14, 0xFFFFFFFF); });
-    add("TrackLengthShort", [] { return SetChunkLength(Format0(SomeNotes()), 14, 9); });
-    add("TrackLengthLong", [] {
-        Bytes f = SetChunkLength(Format0(SomeNotes()), 14, 40);
-        f.resize(f.size() + 17, 0);
-        return f;
-    });
-    add("LastByteMissing", [] {
-        Bytes f = Format0(SomeNotes());
-        f.pop_back();
-        return f;
-    });
-    add("TrailingBytes", [] { return Concat({Format0(SomeNotes()), Bytes(300, 0xAB)}); });
-    add("NoEndOfTrack", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(SomeNotes())});
-    });
-    add("BytesAfterEndOfTrack", [] {
-        return Concat(
-            {HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), EndOfTrack(), SomeNotes()}))});
-    });
-    add("FiveByteDelta", [] {
-        return Format0(Concat({Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}, SomeNotes()}));
-    });
-    add("DeltaCutAtChunkEnd", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x81, 0x80}}))});
-    });
-    add("HugeDeltas", [] {
-        Bytes body;
-        for (int i = 0; i < 20; ++i) body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100});
-        for (int i = 0; i < 20; ++i) body.insert(body.end(), {0x00, 0x80, 60, 0});
-        return Format0(body);
-    });
-    add("RunningStatusFirst", [] { return Format0(Concat({Bytes{0x00, 60, 100}, SomeNotes()})); });
-    add("RunningStatusAfterMeta", [] {
-        return Format0(Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}),
-                               Bytes{0x10, 60, 0}}));
-    });
-    add("RunningStatusAfterSysEx", [] {
-        return Format0(Bytes{0x00, 0x90, 60, 100, 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,
-                             0x10, 60, 0});
-    });
-    add("DataByteAboveLimitInNote", [] { return Format0(Bytes{0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40}); });
-    add("NoteAbove127", [] { return Format0(Bytes{0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40}); });
-    add("ChannelMessageCut", [] {
-        return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0x90, 60}}))});
-    });
-    add("SysExLength0", [] { return Format0(Concat({Bytes{0x00, 0xF0, 0x00}, SomeNotes()})); });
-    add("SysExPastChunk", [] {
-        return Concat({HeaderChunk(0, 1, 96),
-                       TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0xF0, 0x7F, 0x41, 0x10}}))});
-    });
-    add("SysExWithoutF7", [] {
-        return Format0(Concat({Bytes{0x00, 0xF0, 0x04, 0x41, 0x10, 0x42, 0x12}, SomeNotes()}));
-    });
-    add("ShortSysEx", [] { return Format0(Bytes{0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); });
-    add("SysExShorterThanClassification", [] { return Format0(Bytes{0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7}); });
-    add("EscapeLength0", [] { return Format0(Concat({Bytes{0x00, 0xF7, 0x00}, SomeNotes()})); });
-    add("EscapePastChunk", [] {
-        return Concat({HeaderChunk(0, 1, 96),
-                       TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0xF7, 0x7F, 0x01}}))});
-    });
-    add("SystemStatusBytes", [] {
-        Bytes body;
-        for (int s = 0xF1; s <= 0xFE; ++s) {
-            if (s == 0xF7) continue;
-            body.insert(body.end(), {0x00, std::uint8_t(s), 0x01});
-        }
-        return Format0(Concat({body, SomeNotes()}));
-    });
-    add("MetaLengthPastChunk", [] {
-        return Concat({HeaderChunk(0, 1, 96),
-                       TrackChunk(Concat({SomeNotes(), Bytes{0x00, 0xFF, 0x01, 0x7F, 'a'}}))});
-    });
-    add("Meta200Bytes", [] { return Format0(Concat({Meta(0x03, Bytes(200, 'x')), SomeNotes()})); });
-    add("Meta5000Bytes", [] {
-        return Format0(Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), SomeNotes()}));
-    });
-    add("WrongFixedMetaLengths", [] {
-        return Format0(Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
-                               Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), SomeNotes()}));
-    });
-    add("Tempo0And1", [] {
-        return Format0(Concat({Meta(0x51, {0, 0, 0}), SomeNotes(), Meta(0x51, {0, 0, 1}), SomeNotes()}));
-    });
-    add("ZeroLengthSong", [] { return Format1({Bytes{}, Bytes{}}); });
-    add("RiffRmid", [] {
-        const Bytes smf = Format0(SomeNotes());
-        const auto n = static_cast<std::uint32_t>(smf.size() + 12);
-        const auto d = static_cast<std::uint32_t>(smf.size());
-        return Concat({Bytes{'R', 'I', 'F', 'F', std::uint8_t(n), std::uint8_t(n >> 8),
-                             std::uint8_t(n >> 16), std::uint8_t(n >> 24), 'R', 'M', 'I', 'D',
-                             'd', 'a', 't', 'a', std::uint8_t(d), std::uint8_t(d >> 8),
-                             std::uint8_t(d >> 16), std::uint8_t(d >> 24)},
-                       smf});
-    });
-    add("MacBinaryBeforeGarbage", [] { return MacBinary(Bytes(300, 0x5A)); });
-    add("MacBinaryShortFile", [] { return Bytes(100, 0); });
-    add("MacBinaryBeforeSong", [] { return MacBinary(Format0(SomeNotes())); });
-    add("Exactly256KiB", [] { return PaddedTo(262144); });
-    add("OneByteOver256KiB", [] { return PaddedTo(262145); });
-    add("DensestFile", [] { return DenseFile(262144); });
-    add("Exactly1MiB", [] { return PaddedTo(1048576); });
-    add("OneByteOver1MiB", [] { return PaddedTo(1048577); });
-    add("Densest1MiBFile", [] { return DenseFile(1048576); });
-    add("ThousandsOfTempos", [] {
-        Bytes body;
-        for (int i = 0; i < 5000; ++i) {
-            const std::uint32_t tempo = 300000 + static_cast<std::uint32_t>(i % 400) * 1000;
-            body.insert(body.end(), {0x01, 0xFF, 0x51, 0x03, std::uint8_t(tempo >> 16),
-                                     std::uint8_t(tempo >> 8), std::uint8_t(tempo)});
-            if (i % 10 == 0) body.insert(body.end(), {0x00, 0x90, 60, 100, 0x05, 0x80, 60, 0});
-        }
-        return Format0(body);
-    });
-    add("Format1ManyShortTracks", [] {
-        Bytes f = HeaderChunk(1, 63, 96);
-        for (int i = 0; i < 63; ++i) {
-            const Bytes chunk = TrackChunk(Concat(
-                {Bytes{0x00, std::uint8_t(0x90 | (i % 16)), std::uint8_t(40 + i), 64, 0x10,
-                       std::uint8_t(0x80 | (i % 16)), std::uint8_t(40 + i), 0},
-                 EndOfTrack()}));
-            f.insert(f.end(), chunk.begin(), chunk.end());
-        }
-        return f;
-    });
-    return c;
+    const Bytes notes = SomeNotes(), plain = Format0(SomeNotes()), end = EndOfTrack();
+    const Bytes unknown = {'M', 'U', 'n', 'k', 0, 0, 0, 4, 1, 2, 3, 4};
+    const Bytes track = TrackChunk(Concat({notes, end}));
+    return {
+        {"EmptyFile", {}},
+        {"HeaderTagOnly", {'M', 'T', 'h', 'd', 0, 0}},
+        {"HeaderLength0", SetChunkLength(plain, 0, 0)},
+        {"HeaderLength5", SetChunkLength(plain, 0, 5)},
+        {"HeaderLength8", SetChunkLength(plain, 0, 8)},
+        {"HeaderLength1000", SetChunkLength(plain, 0, 1000)},
+        {"HeaderLengthMax", SetChunkLength(plain, 0, 0xFFFFFFFF)},
+        {"Format2", WithTrackCount(2, 1, 1)},
+        {"FormatFFFF", WithTrackCount(0xFFFF, 1, 1)},
+        {"Format0TwoTracks", WithTrackCount(0, 2, 2)},
+        {"TrackCount0", WithTrackCount(1, 0, 1)},
+        {"TrackCount64", WithTrackCount(1, 64, 2)},
+        {"TrackCount300", WithTrackCount(1, 300, 3)},
+        {"TrackCount65535", WithTrackCount(1, 65535, 1)},
+        {"TrackCountBelowChunks", WithTrackCount(1, 1, 5)},
+        {"Division0", Patched(plain, 12, {0, 0})},
+        {"SmpteDivision", Patched(plain, 12, {0xE7, 0x28})},
+        {"UnknownChunkBetweenTracks", Concat({HeaderChunk(1, 2, 96), track, unknown, track})},
+        {"UnknownChunkPastEnd", Concat({HeaderChunk(1, 2, 96), track,
+                                        Bytes{'M', 'U', 'n', 'k', 0x7F, 0xFF, 0xFF, 0xFF, 1, 2}})},
+        {"GarbageForChunkTag",
+         Concat({HeaderChunk(1, 2, 96), track,
+                 Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0, 0, 0, 4, 0, 0xFF, 0x2F, 0}})},
+        {"TrackLengthPastEnd", SetChunkLength(plain, 14, 5000)},
+        {"TrackLengthMax", SetChunkLength(plain, 14, 0xFFFFFFFF)},
+        {"TrackLengthShort", SetChunkLength(plain, 14, 9)},
+        {"TrackLengthLong", Concat({SetChunkLength(plain, 14, 40), Bytes(17, 0)})},
+        {"LastByteMissing", Bytes(plain.begin(), plain.end() - 1)},
+        {"TrailingBytes", Concat({plain, Bytes(300, 0xAB)})},
+        {"NoEndOfTrack", Concat({HeaderChunk(0, 1, 96), TrackChunk(notes)})},
+        {"BytesAfterEndOfTrack",
+         Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({notes, end, notes}))})},
+        {"FiveByteDelta",
+         Format0(Concat({Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}, notes}))},
+        {"DeltaCutAtChunkEnd",
+         Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({notes, Bytes{0x81, 0x80}}))})},
+        {"HugeDeltas", Format0(Concat({Repeated({0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100}, 20),
+                                       Repeated({0x00, 0x80, 60, 0}, 20)}))},
+        {"RunningStatusFirst", Format0(Concat({Bytes{0x00, 60, 100}, notes}))},
+        {"RunningStatusAfterMeta",
+         Format0(Concat({Bytes{0x00, 0x90, 60, 100}, Meta(0x01, {'h', 'i'}), Bytes{0x10, 60, 0}}))},
+        {"RunningStatusAfterSysEx", Format0({0x00, 0x90, 60, 100, 0x00, 0xF0, 0x05, 0x7E, 0x7F,
+                                             0x09, 0x01, 0xF7, 0x10, 60, 0})},
+        {"DataByteAboveLimitInNote", Format0({0x00, 0x90, 0xFF, 0x40, 0x10, 0x80, 0xFF, 0x40})},
+        {"NoteAbove127", Format0({0x00, 0x90, 0xC8, 0x40, 0x10, 0x80, 0xC8, 0x40})},
+        {"ChannelMessageCut",
+         Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({notes, Bytes{0x00, 0x90, 60}}))})},
+        {"SysExLength0", Format0(Concat({Bytes{0x00, 0xF0, 0x00}, notes}))},
+        {"SysExPastChunk",
+         Concat({HeaderChunk(0, 1, 96),
+                 TrackChunk(Concat({notes, Bytes{0x00, 0xF0, 0x7F, 0x41, 0x10}}))})},
+        {"SysExWithoutF7",
+         Format0(Concat({Bytes{0x00, 0xF0, 0x04, 0x41, 0x10, 0x42, 0x12}, notes}))},
+        {"ShortSysEx", Format0({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})},
+        {"SysExShorterThanClassification", Format0({0x00, 0xF0, 0x03, 0x41, 0x10, 0xF7})},
+        {"EscapeLength0", Format0(Concat({Bytes{0x00, 0xF7, 0x00}, notes}))},
+        {"EscapePastChunk", Concat({HeaderChunk(0, 1, 96),
+                                    TrackChunk(Concat({notes, Bytes{0x00, 0xF7, 0x7F, 0x01}}))})},
+        {"SystemStatusBytes", SystemStatusBytes()},
+        {"MetaLengthPastChunk",
+         Concat({HeaderChunk(0, 1, 96),
+                 TrackChunk(Concat({notes, Bytes{0x00, 0xFF, 0x01, 0x7F, 'a'}}))})},
+        {"Meta200Bytes", Format0(Concat({Meta(0x03, Bytes(200, 'x')), notes}))},
+        {"Meta5000Bytes",
+         Format0(Concat({Meta(0x01, Bytes(5000, 'y')), Meta(0x7F, Bytes(5000, 1)), notes}))},
+        {"WrongFixedMetaLengths",
+         Format0(
+             Concat({Meta(0x51, {}), Meta(0x51, {0x07, 0xA1}), Meta(0x51, {0, 0x07, 0xA1, 0x20}),
+                     Meta(0x58, {3, 3, 24}), Meta(0x59, {}), Meta(0x2F, {0}), notes}))},
+        {"Tempo0And1",
+         Format0(Concat({Meta(0x51, {0, 0, 0}), notes, Meta(0x51, {0, 0, 1}), notes}))},
+        {"ZeroLengthSong", Concat({HeaderChunk(1, 2, 96), TrackChunk(end), TrackChunk(end)})},
+        {"RiffRmid", RiffRmid()},
+        {"MacBinaryBeforeGarbage", smf::WithMacBinary(Bytes(300, 0x5A))},
+        {"MacBinaryShortFile", Bytes(100, 0)},
+        {"MacBinaryBeforeSong", smf::WithMacBinary(plain)},
+        {"Exactly256KiB", PaddedTo(262144)},
+        {"OneByteOver256KiB", PaddedTo(262145)},
+        {"DensestFile", DenseFile(262144)},
+        {"Exactly1MiB", PaddedTo(1048576)},
+        {"OneByteOver1MiB", PaddedTo(1048577)},
+        {"Densest1MiBFile", DenseFile(1048576)},
+        {"ThousandsOfTempos", ManyTempos()},
+        {"Format1ManyShortTracks", ManyShortTracks()},
+    };
 }
 
 int CountNotes(MidiTrackData* track) {
@@ -357,7 +311,7 @@ Bytes MirrorAndEncode(MidiF0Data* song, bool horizontal, bool vertical) {
 class Hostile : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
-    const Bytes file = GetParam().build();
+    const Bytes& file = GetParam().file;
     // The fuzzers start from these cases: tests/fuzz.sh asks for them.
     if (const char* seeds = std::getenv("RETROGRADE_WRITE_SEEDS")) {
         WriteBytes(std::string(seeds) + "/" + GetParam().name + ".mid", file);
@@ -435,7 +389,9 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     EXPECT_EQ(CountNotes(again.GetTrack()), notes);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<HostileCase>& info) {
+    return info.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Corpus, Hostile, ::testing::ValuesIn(Corpus()), CaseName);
 
@@ -454,29 +410,6 @@ TEST(HostileExpectations, RefusalsAndRepairsSayWhatHappened) {
         EXPECT_TRUE(sink.Saw("テンポに誤りがあります。"));
         ASSERT_NE(song.GetTrack(), nullptr);
         EXPECT_EQ(song.GetClockTempo(), 500000);
-    }
-    {
-        CaptureSink sink;
-        const Bytes file = Format0(Concat({Bytes{0x00, 0xC0, 0x80}, SomeNotes()}));
-        MidiF0Data song(file.data(), static_cast<long>(file.size()));
-        EXPECT_TRUE(sink.Saw("プログラム・チェンジで不正な番号がありました。0に調整しました。"));
-    }
-    {
-        // A track built in code past the event table: the rest is refused, never stored.
-        CaptureSink sink;
-        MidiTrackData track(kFormQ1);
-        int stored = 0;
-        for (int i = 0; i < kMaxEvents + 10; ++i) {
-            auto* e = new MidiEvent(1);
-            e->status = kEvControl;
-            e->channel = 0;
-            e->number = 7;
-            e->value = i % 128;
-            stored += track.AddEvent(e);  // a refused record is destroyed by the track
-        }
-        EXPECT_EQ(stored, kMaxEvents);
-        EXPECT_EQ(track.GetEventCount(), kMaxEvents);
-        EXPECT_TRUE(sink.Saw("データの量が多すぎます。"));
     }
 }
 

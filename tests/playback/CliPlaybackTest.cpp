@@ -1,17 +1,11 @@
 // The playing subcommands of `retrograde` end to end: ports, play (to its
 // end and stopped by Ctrl-C) and render.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "PlaybackTestSupport.h"
 
@@ -22,43 +16,18 @@ namespace {
 const std::string kRetrogradeCli = std::string(RETROGRADE_BINARY_DIR) + "/cli/retrograde";
 
 struct Outcome {
-    int status = -1;     // exit status, or 128 + signal
+    int status = -1;     // exit status
     std::string output;  // standard output and error together
 };
 
-// Runs the program without a MIDI system or audio device; with interrupt_after,
-// sends SIGINT after that time.
-Outcome RunProgram(const std::vector<std::string>& args,
-                   std::optional<std::chrono::milliseconds> interrupt_after = std::nullopt) {
-    int out[2];
-    if (pipe(out) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        close(out[0]);
-        setenv("RETROGRADE_MIDI_API", "none", 1);
-        setenv("RETROGRADE_AUDIO", "none", 1);
-        std::vector<char*> argv{const_cast<char*>(kRetrogradeCli.c_str())};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(kRetrogradeCli.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    if (interrupt_after) {
-        std::this_thread::sleep_for(*interrupt_after);
-        kill(pid, SIGINT);
-    }
-    Outcome outcome;
-    char buffer[4096];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
-        outcome.output.append(buffer, n);
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+// Runs the program without a MIDI system or audio device; with interrupt_after
+// (in seconds), sends SIGINT after that time.
+Outcome RunProgram(const std::string& args, const std::string& interrupt_after = "") {
+    const std::string timeout =
+        interrupt_after.empty() ? "" : "timeout --preserve-status -s INT " + interrupt_after + " ";
+    const RunResult run = RunShell("RETROGRADE_MIDI_API=none RETROGRADE_AUDIO=none " + timeout +
+                                   Quote(kRetrogradeCli) + " " + args);
+    return {run.status, run.out + run.err};
 }
 
 // A format-0 file: a quarter note of the flute, E5, and a long rest after it.
@@ -80,7 +49,7 @@ std::string WriteSong(const TempDir& dir, bool long_rest) {
 
 TEST(CliPlayback, PortsListsTheBuiltInSynthesizerFirst) {
     REQUIRE_PROGRAM();
-    const Outcome ports = RunProgram({"ports"});
+    const Outcome ports = RunProgram("ports");
     EXPECT_EQ(ports.status, 0);
     EXPECT_NE(ports.output.find("  0  MIDI_MAPPER\n"), std::string::npos) << ports.output;
     EXPECT_NE(ports.output.find("No MIDI system was found"), std::string::npos);
@@ -89,18 +58,18 @@ TEST(CliPlayback, PortsListsTheBuiltInSynthesizerFirst) {
 TEST(CliPlayback, PlaysToTheEndOrStopsOnCtrlC) {
     REQUIRE_PROGRAM();
     TempDir dir;
-    const Outcome played = RunProgram({"play", "-H", WriteSong(dir, false)});
+    const Outcome played = RunProgram("play -H " + Quote(WriteSong(dir, false)));
     EXPECT_EQ(played.status, 0) << played.output;
     EXPECT_NE(played.output.find("on MIDI_MAPPER"), std::string::npos) << played.output;
     EXPECT_NE(played.output.find("0:00 / 0:00  done"), std::string::npos) << played.output;
 
     const auto start = std::chrono::steady_clock::now();
-    const Outcome stopped = RunProgram({"play", WriteSong(dir, true)}, 1500ms);
+    const Outcome stopped = RunProgram("play " + Quote(WriteSong(dir, true)), "1.5");
     EXPECT_EQ(stopped.status, 130) << stopped.output;
     EXPECT_NE(stopped.output.find("stopped"), std::string::npos) << stopped.output;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);  // not the whole 10 s rest
 
-    const Outcome missing = RunProgram({"play", "--port", "3", WriteSong(dir, false)});
+    const Outcome missing = RunProgram("play --port 3 " + Quote(WriteSong(dir, false)));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("there is no output 3"), std::string::npos) << missing.output;
 }
@@ -110,7 +79,7 @@ TEST(CliPlayback, RendersAWavFile) {
     TempDir dir;
     const std::string song = WriteSong(dir, false);
     const std::string wav = dir.File("song.wav");
-    const Outcome rendered = RunProgram({"render", "-V", song, "-o", wav});
+    const Outcome rendered = RunProgram("render -V " + Quote(song) + " -o " + Quote(wav));
     EXPECT_EQ(rendered.status, 0) << rendered.output;
     EXPECT_NE(rendered.output.find("44.1 kHz stereo"), std::string::npos);
     const Bytes bytes = ReadBytes(wav);
@@ -118,7 +87,7 @@ TEST(CliPlayback, RendersAWavFile) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
 
     // An existing output is kept unless --force says otherwise.
-    const Outcome refused = RunProgram({"render", song, "-o", wav});
+    const Outcome refused = RunProgram("render " + Quote(song) + " -o " + Quote(wav));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(ReadBytes(wav), bytes);
 }

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
 #include <cstdint>
 #include <filesystem>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "PlaybackTestSupport.h"
@@ -52,46 +52,20 @@ Wav ReadWav(const std::string& path) {
     return wav;
 }
 
-void Fft(std::vector<std::complex<double>>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double angle = -2 * std::numbers::pi / static_cast<double>(len);
-        const std::complex<double> step(std::cos(angle), std::sin(angle));
-        for (std::size_t i = 0; i < n; i += len) {
-            std::complex<double> w(1);
-            for (std::size_t k = 0; k < len / 2; ++k, w *= step) {
-                const auto u = a[i + k];
-                const auto v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-            }
-        }
-    }
-}
-
-// The frequency of the strongest partial in the window starting at first.
+// The frequency of the strongest partial between 100 Hz and 2 kHz (1 Hz
+// steps, Goertzel's filter) in the Hann window of 32768 samples at first.
 double StrongestPartial(const Wav& wav, std::size_t first) {
-    constexpr std::size_t n = 32768;
-    std::vector<std::complex<double>> a(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (n - 1));
-        a[i] = first + i < wav.mono.size() ? wav.mono[first + i] * hann : 0.0;
+    std::vector<double> x(32768);
+    for (std::size_t i = 0; i < x.size() && first + i < wav.mono.size(); ++i)
+        x[i] = wav.mono[first + i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / 32767));
+    std::pair<double, double> best{0, 0};  // power, frequency
+    for (double hz = 100; hz < 2000; hz += 1) {
+        const double c = 2 * std::cos(2 * std::numbers::pi * hz / wav.rate);
+        double s1 = 0, s2 = 0;
+        for (const double v : x) s2 = std::exchange(s1, v + c * s1 - s2);
+        best = std::max(best, {s1 * s1 + s2 * s2 - c * s1 * s2, hz});
     }
-    Fft(a);
-    std::size_t best = 1;
-    for (std::size_t k = 2; k < n / 2 - 1; ++k) {
-        if (std::abs(a[k]) > std::abs(a[best])) best = k;
-    }
-    // A parabola through the peak and its neighbours finds it between bins.
-    const double l = std::abs(a[best - 1]), c = std::abs(a[best]), r = std::abs(a[best + 1]);
-    const double shift = 0.5 * (l - r) / (l - 2 * c + r);
-    return (static_cast<double>(best) + shift) * wav.rate / static_cast<double>(n);
+    return best.second;
 }
 
 double Rms(const Wav& wav, std::size_t first, std::size_t count) {

@@ -24,16 +24,16 @@ Position At0(MidiF0Data& song, int tick, bool byDenominator) {
     return {measure, beat, in_beat};
 }
 
-std::unique_ptr<MidiF1TrackData> F1Track(std::vector<At> events) {
+std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
     auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
-    for (MidiEvent* e : Timed(events)) track->AddEvent(e);
+    for (const Ev& e : Timed(std::move(events))) track->AddEvent(e);
     return track;
 }
 
 }  // namespace
 
 TEST(Measure, WithoutTimeSignatureAndDivisionZero) {
-    auto song = MakeSong(kFormQ1, 480, {OnAt(0, 0, 60), OffAt(480, 0, 60), EndAt(1920)});
+    auto song = MakeSong(kFormQ1, 480, {On(0, 0, 60), Off(480, 0, 60), Eot(1920)});
     EXPECT_EQ(song->GetOneMeasureTick(), 384);     // not 4 x 480
     EXPECT_EQ(song->GetTickFromMeasure(3), 5760);  // past the end: counting on in 4/4
     EXPECT_EQ(At0(*song, 2000, false), (Position{1, 0, 80}));
@@ -50,14 +50,13 @@ TEST(Measure, WithoutTimeSignatureAndDivisionZero) {
 }
 
 TEST(Measure, SixEightAndAChangeOfSignature) {
-    auto six = MakeSong(kFormQ2, 480, {TimeSignAt(0, 6, 3), EndAt(3000)});
+    auto six = MakeSong(kFormQ2, 480, {TimeSign(0, 6, 3), Eot(3000)});
     EXPECT_EQ(At0(*six, 1500, false), (Position{1, 0, 60}));
     EXPECT_EQ(At0(*six, 1300, true), (Position{0, 5, 100}));  // beats of 240
 
     // Two measures of 4/4, then 3/4; past the last event the last measure
     // length counts on.
-    auto change =
-        MakeSong(kFormQ1, 480, {TimeSignAt(0, 4, 2), TimeSignAt(3840, 3, 2), EndAt(4000)});
+    auto change = MakeSong(kFormQ1, 480, {TimeSign(0, 4, 2), TimeSign(3840, 3, 2), Eot(4000)});
     EXPECT_EQ(At0(*change, 3840 + 1440 + 500, false), (Position{3, 1, 20}));
     EXPECT_EQ(change->GetTickFromMeasure(5), 3840 + 3 * 1440);
     EXPECT_EQ(change->GetNumMeasure(), 3);
@@ -65,25 +64,25 @@ TEST(Measure, SixEightAndAChangeOfSignature) {
 
 TEST(Measure, MisplacedTimeSignatureIsShownOncePerSong) {
     CaptureSink sink;
-    auto song = MakeSong(kFormQ1, 480, {TimeSignAt(100, 3, 2), EndAt(3000)});
+    auto song = MakeSong(kFormQ1, 480, {TimeSign(100, 3, 2), Eot(3000)});
     At0(*song, 2000, false);
     At0(*song, 2500, true);
     EXPECT_EQ(sink.Count(kMisplaced), 1);
-    auto next = MakeSong(kFormQ1, 480, {TimeSignAt(100, 3, 2), EndAt(3000)});
+    auto next = MakeSong(kFormQ1, 480, {TimeSign(100, 3, 2), Eot(3000)});
     At0(*next, 2000, false);
     EXPECT_EQ(sink.Count(kMisplaced), 2);
 }
 
 TEST(Measure, BoundariesAndCounts) {
-    auto song = MakeSong(kFormQ1, 480,
-                         {TimeSignAt(0, 4, 2), OnAt(10, 0, 60), OffAt(1921, 0, 60), EndAt(1921)});
+    auto song =
+        MakeSong(kFormQ1, 480, {TimeSign(0, 4, 2), On(10, 0, 60), Off(1921, 0, 60), Eot(1921)});
     EXPECT_EQ(song->GetNextMeasureDelta(1920), 1920);  // on a boundary: that tick
     EXPECT_EQ(song->GetNextMeasureDelta(1921), 3840);
     EXPECT_EQ(song->GetNextMeasureDelta(9000), 9600);
     EXPECT_EQ(song->GetNumMeasure(), 2);
 
     // In Q2 the answer comes from a Q1 copy; the song stays as it is.
-    auto q2 = MakeSong(kFormQ2, 480, {TimeSignAt(0, 3, 2), NoteAt(100, 0, 60, 10), EndAt(2000)});
+    auto q2 = MakeSong(kFormQ2, 480, {TimeSign(0, 3, 2), Note(100, 0, 60, 10), Eot(2000)});
     EXPECT_EQ(q2->GetNextMeasureDelta(1441), 2880);
     EXPECT_EQ(q2->form, kFormQ2);
     EXPECT_EQ(q2->GetTrack()->event_table[1]->status, kEvNote);
@@ -97,17 +96,17 @@ TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
     std::uniform_int_distribution<int> kind(0, 9);
     CaptureSink quiet;
     for (int round = 0; round < 100; ++round) {
-        std::vector<At> events;
+        std::vector<Ev> events;
         long tick = gap(random);
         for (int i = 0; i < 60; ++i) {
             tick += gap(random) * (kind(random) < 3 ? 0 : 1);
             if (kind(random) == 0) {
-                events.push_back(TimeSignAt(tick, numerator(random), power(random)));
+                events.push_back(TimeSign(tick, numerator(random), power(random)));
             } else {
-                events.push_back(NoteAt(tick, 0, 60, 10));
+                events.push_back(Note(tick, 0, 60, 10));
             }
         }
-        events.push_back(EndAt(tick + 10));
+        events.push_back(Eot(tick + 10));
         auto song = MakeSong(kFormQ2, 120 * (1 + round % 8), std::move(events));
         for (bool byDenominator : {false, true}) {
             std::vector<MidiMeasurePosition> all;
@@ -125,9 +124,8 @@ TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
 }
 
 TEST(Tempo, StartTempoAndTempoOrder) {
-    auto song =
-        MakeSong(kFormQ2, 480,
-                 {ControlAt(0, 0, 7, 100), NoteAt(0, 0, 60, 10), NoteAt(0, 1, 62, 10), EndAt(960)});
+    auto song = MakeSong(kFormQ2, 480,
+                         {Cc(0, 0, 7, 100), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
     EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
     song->SetStartTempo();
     const MidiTrackData& t = *song->GetTrack();
@@ -136,14 +134,14 @@ TEST(Tempo, StartTempoAndTempoOrder) {
     EXPECT_EQ(song->GetClockTempo(), 600000);
 
     // With a tempo before the first note nothing is added.
-    auto early = MakeSong(kFormQ2, 480, {TempoAt(0, 400000), NoteAt(0, 0, 60, 10), EndAt(960)});
+    auto early = MakeSong(kFormQ2, 480, {Tempo(0, 400000), Note(0, 0, 60, 10), Eot(960)});
     early->SetStartTempo();
     EXPECT_EQ(early->GetTrack()->event_count, 3);
 
     // Two tempos at one instant: the later leads and the earlier is gone.
     auto two = MakeSong(kFormQ2, 480,
-                        {NoteAt(0, 0, 60, 10), NoteAt(100, 0, 62, 10), TempoAt(100, 300000),
-                         TempoAt(100, 700000), EndAt(960)});
+                        {Note(0, 0, 60, 10), Note(100, 0, 62, 10), Tempo(100, 300000),
+                         Tempo(100, 700000), Eot(960)});
     two->MoveTempoBeforeNote();
     const MidiTrackData& u = *two->GetTrack();
     ASSERT_EQ(u.event_count, 4);
@@ -154,8 +152,8 @@ TEST(Tempo, StartTempoAndTempoOrder) {
 
 TEST(Tempo, UnnecessaryTemposGo) {
     auto song = MakeSong(kFormQ2, 480,
-                         {TempoAt(0, 300000), TempoAt(50, 400000), NoteAt(100, 0, 60, 10),
-                          TempoAt(100, 500000), TempoAt(200, 600000), EndAt(960)});
+                         {Tempo(0, 300000), Tempo(50, 400000), Note(100, 0, 60, 10),
+                          Tempo(100, 500000), Tempo(200, 600000), Eot(960)});
     song->DeleteUnnecessaryTempo();
     // The tempo at the first note's instant is the last before it; later
     // tempos stay.
@@ -165,25 +163,24 @@ TEST(Tempo, UnnecessaryTemposGo) {
     EXPECT_EQ(t.event_table[2]->value, 600000);
     EXPECT_EQ(TimesOf(t), (std::vector<long>{100, 100, 200, 960}));
 
-    auto range =
-        MakeSong(kFormQ2, 480,
-                 {TempoAt(0, 1), NoteAt(0, 0, 60, 10), TempoAt(10, 2), TempoAt(20, 3), EndAt(30)});
+    auto range = MakeSong(kFormQ2, 480,
+                          {Tempo(0, 1), Note(0, 0, 60, 10), Tempo(10, 2), Tempo(20, 3), Eot(30)});
     range->DeleteTempo(2, 3);  // both, the range shrinking as they go
     EXPECT_EQ(range->GetTrack()->event_count, 3);
 }
 
 TEST(Markers, StartAndStop) {
     auto start = MakeSong(kFormQ2, 480,
-                          {ProgramAt(0, 0, 5), NoteAt(0, 0, 60, 10), NoteAt(960, 0, 62, 10),
-                           MetaAt(960, kMetaMarker, "START"), EndAt(1920)});
+                          {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(960, 0, 62, 10),
+                           Meta(960, kMetaMarker, "START"), Eot(1920)});
     EXPECT_EQ(start->BeginStartMarker(), 1);
     EXPECT_EQ(NotesOf(*start->GetTrack()), (Notes{{0, 0, 62, 10, 100}}));
     EXPECT_EQ(start->GetTrack()->event_table[0]->status, kEvProgram);  // settings stay
     EXPECT_EQ(start->BeginStartMarker(), 0);
 
     auto stop = MakeSong(kFormQ2, 480,
-                         {NoteAt(0, 0, 60, 10), MetaAt(480, kMetaText, "STOP"),
-                          NoteAt(480, 0, 61, 10), NoteAt(960, 0, 62, 10), EndAt(1920)});
+                         {Note(0, 0, 60, 10), Meta(480, kMetaText, "STOP"), Note(480, 0, 61, 10),
+                          Note(960, 0, 62, 10), Eot(1920)});
     EXPECT_EQ(stop->EndStopMarker(), 1);
     const MidiTrackData& t = *stop->GetTrack();
     ASSERT_EQ(t.event_count, 3);
@@ -193,9 +190,8 @@ TEST(Markers, StartAndStop) {
 
 TEST(MeasureFormat1, TwinsOnTheFirstTrack) {
     MidiF1Data song(480);
-    song.AddTrack(F1Track({TimeSignAt(0, 3, 2), EndAt(2880)}).release());
-    song.AddTrack(
-        F1Track({NoteAt(0, 0, 60, 100), NoteAt(4000, 0, 62, 100), EndAt(4100)}).release());
+    song.AddTrack(F1Track({TimeSign(0, 3, 2), Eot(2880)}).release());
+    song.AddTrack(F1Track({Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(4100)}).release());
     int m = 0, b = 0, t = 0;
     EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &t), 1);
     EXPECT_EQ((Position{m, b, t}), (Position{1, 0, 60}));

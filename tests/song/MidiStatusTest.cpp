@@ -61,9 +61,8 @@ TEST(MidiStatus, EdgeCases) {
     EXPECT_EQ(changed.events[0]->channel, 9);
 
     // Up to a time: nothing at 0; an event at exactly that time is not taken.
-    auto song = MakeSong(
-        kFormQ1, 480,
-        {ControlAt(0, 0, 7, 1), ControlAt(100, 0, 7, 2), ControlAt(200, 0, 7, 3), EndAt(200)});
+    auto song =
+        MakeSong(kFormQ1, 480, {Cc(0, 0, 7, 1), Cc(100, 0, 7, 2), Cc(200, 0, 7, 3), Eot(200)});
     MidiStatus at;
     int reached = -1;
     EXPECT_EQ(at.SetStatusAtDelta(song.get(), 0, &reached), 0);

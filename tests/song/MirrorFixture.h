@@ -14,67 +14,29 @@
 
 namespace mirror_test {
 
-// One event of a song under construction, at an absolute tick.
-struct At {
-    long tick;
-    MidiEvent* event;
-};
-
-inline At NoteAt(long tick, int channel, int note, int duration, int velocity = 100) {
-    return {tick, Note(0, channel, note, duration, velocity)};
-}
-inline At OnAt(long tick, int channel, int note, int velocity = 100) {
-    return {tick, On(0, channel, note, velocity)};
-}
-inline At OffAt(long tick, int channel, int note) {
-    return {tick, Off(0, channel, note)};
-}
-inline At ControlAt(long tick, int channel, int number, int value) {
-    return {tick, Cc(0, channel, number, value)};
-}
-inline At ProgramAt(long tick, int channel, int program) {
-    return {tick, Pc(0, channel, program)};
-}
-inline At MetaAt(long tick, int type, const std::string& text = "") {
-    return {tick, Meta(0, type, text)};
-}
-inline At TempoAt(long tick, int tempo) {
-    return {tick, Tempo(0, tempo)};
-}
-inline At TimeSignAt(long tick, int numerator, int power) {
-    return {tick, TimeSign(0, numerator, power)};
-}
-inline At SysExAt(long tick) {
-    return {tick, SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
-}
-// A key signature of the given sharps, major.
-inline MidiEvent* KeySign(int delta, int sharps) {
-    MidiEvent* e = Meta(delta, kMetaKeySignature);
-    e->data[0] = static_cast<unsigned char>(sharps);
-    e->data[1] = 0;
-    e->length = 2;
-    return e;
-}
-inline At EndAt(long tick) {
-    return {tick, Eot(0)};
-}
-
-// The events with their deltas set from the ticks, which must not decrease.
-inline std::vector<MidiEvent*> Timed(const std::vector<At>& events) {
-    std::vector<MidiEvent*> out;
+// Songs are written with each builder's first argument the event's
+// absolute tick: Timed turns those ticks, which must not decrease, into deltas.
+inline std::vector<Ev> Timed(std::vector<Ev> events) {
     long time = 0;
-    for (const At& at : events) {
-        at.event->delta = static_cast<int>(at.tick - time);
-        time = at.tick;
-        out.push_back(at.event);
+    for (Ev& e : events) {
+        const long tick = e.delta;
+        e.delta = static_cast<int>(tick - time);
+        time = tick;
     }
-    return out;
+    return events;
+}
+
+// A key signature of the given sharps, major.
+inline Ev KeySign(int tick, int sharps) {
+    Ev e = Meta(tick, kMetaKeySignature);
+    e.data = {static_cast<std::uint8_t>(sharps), 0};
+    return e;
 }
 
 // A song of the given form whose track holds the events in the order given.
-inline std::unique_ptr<MidiF0Data> MakeSong(int form, int division, std::vector<At> events) {
+inline std::unique_ptr<MidiF0Data> MakeSong(int form, int division, std::vector<Ev> events) {
     auto song = std::make_unique<MidiF0Data>(form, division);
-    for (MidiEvent* e : Timed(events)) song->GetTrack()->AddEvent(e);
+    for (const Ev& e : Timed(std::move(events))) song->GetTrack()->AddEvent(e);
     return song;
 }
 
@@ -95,20 +57,20 @@ inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, i
     std::uniform_int_distribution<int> pitch(0, pitches - 1);
     std::uniform_int_distribution<int> velocity(1, 127);
     std::uniform_int_distribution<int> other(0, 9);
-    std::vector<At> events;
+    std::vector<Ev> events;
     long tick = std::uniform_int_distribution<long>(0, 500)(random);
     long end = tick;
     for (int i = 0; i < notes; ++i) {
         tick += gap(random) * 60;
         const int c = channel(random);
         const int kind = other(random);
-        if (kind == 0) events.push_back(ProgramAt(tick, c, velocity(random)));
-        if (kind == 1) events.push_back(ControlAt(tick, c, 7, velocity(random)));
+        if (kind == 0) events.push_back(Pc(tick, c, velocity(random)));
+        if (kind == 1) events.push_back(Cc(tick, c, 7, velocity(random)));
         const int d = length(random) * 60;
-        events.push_back(NoteAt(tick, c, 48 + pitch(random) * 5 + c, d, velocity(random)));
+        events.push_back(Note(tick, c, 48 + pitch(random) * 5 + c, d, velocity(random)));
         end = std::max(end, tick + d);
     }
-    events.push_back(EndAt(end + std::uniform_int_distribution<long>(0, 200)(random)));
+    events.push_back(Eot(end + std::uniform_int_distribution<long>(0, 200)(random)));
     return MakeSong(kFormQ2, 480, std::move(events));
 }
 

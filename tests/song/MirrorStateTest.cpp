@@ -127,39 +127,33 @@ double Seconds(const std::vector<Placed>& walk, long until, int division) {
     return seconds + double(until - at) * tempo / division / 1e6;
 }
 
-MidiEvent* Pressure(int channel, int value) {
-    MidiEvent* e = Event(0, kEvChannelPressure, channel);
-    e->value = value;
+Ev Pressure(int tick, int channel, int value) {
+    Ev e = Event(tick, kEvChannelPressure, channel);
+    e.value = value;
     return e;
 }
 
 // Random songs of every kind of state event (RPN and NRPN choices and data
 // entries, the hold pedal, a momentary reset) among notes on three channels.
 std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& r) {
-    using Make = std::function<At(long, int)>;
+    using Make = std::function<Ev(int, int)>;
     const std::vector<Make> makers = {
-        [&](long t, int) { return TempoAt(t, 200000 + int(r() % 128) * 5000); },
-        [&](long t, int) { return TimeSignAt(t, 2 + int(r() % 4), 2); },
-        [&](long t, int) {
-            return At{t, KeySign(0, int(r() % 4))};
-        },
-        [&](long t, int c) { return ProgramAt(t, c, int(r() % 128)); },
-        [&](long t, int c) {
-            return At{t, Bend(0, c, int(r() % 16384))};
-        },
-        [&](long t, int c) {
-            return At{t, Pressure(c, int(r() % 128))};
-        },
-        [&](long t, int c) { return ControlAt(t, c, 64, r() % 2 ? 127 : 0); },
-        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 101 : 99, 0); },
-        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
-        [&](long t, int c) { return ControlAt(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
-        [&](long t, int c) { return ControlAt(t, c, 121, 0); },
-        [&](long t, int c) { return ControlAt(t, c, 7 + int(r() % 5), int(r() % 128)); }};
-    std::vector<At> events;
-    long tick = 0;
+        [&](int t, int) { return Tempo(t, 200000 + int(r() % 128) * 5000); },
+        [&](int t, int) { return TimeSign(t, 2 + int(r() % 4), 2); },
+        [&](int t, int) { return KeySign(t, int(r() % 4)); },
+        [&](int t, int c) { return Pc(t, c, int(r() % 128)); },
+        [&](int t, int c) { return Bend(t, c, int(r() % 16384)); },
+        [&](int t, int c) { return Pressure(t, c, int(r() % 128)); },
+        [&](int t, int c) { return Cc(t, c, 64, r() % 2 ? 127 : 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 101 : 99, 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
+        [&](int t, int c) { return Cc(t, c, 121, 0); },
+        [&](int t, int c) { return Cc(t, c, 7 + int(r() % 5), int(r() % 128)); }};
+    std::vector<Ev> events;
+    int tick = 0;
     for (int i = 0, n = 5 + int(r() % 60); i < n; ++i) {
-        tick += long(r() % 3) * 40;
+        tick += int(r() % 3) * 40;
         const int c = int(r() % 3);
         const std::size_t kind = r() % (makers.size() + 4);
         if (kind < makers.size()) {
@@ -167,12 +161,12 @@ std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& r) {
             continue;
         }
         const int note = 60 + int(r() % 4);
-        events.push_back(OnAt(tick, c, note, 1 + int(r() % 127)));
-        events.push_back(OffAt(tick + 40 * long(r() % 4), c, note));
+        events.push_back(On(tick, c, note, 1 + int(r() % 127)));
+        events.push_back(Off(tick + 40 * int(r() % 4), c, note));
     }
     std::stable_sort(events.begin(), events.end(),
-                     [](const At& a, const At& b) { return a.tick < b.tick; });
-    events.push_back(EndAt(events.back().tick + long(r() % 50)));
+                     [](const Ev& a, const Ev& b) { return a.delta < b.delta; });
+    events.push_back(Eot(events.back().delta + int(r() % 50)));
     return MakeSong(kFormQ1, 96, std::move(events));
 }
 
@@ -220,10 +214,9 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
 }
 
 TEST(CarryState, AFadeOutBecomesAFadeInAndThePedalHoldsItsPassage) {
-    auto song = MakeSong(
-        kFormQ1, 96,
-        {ControlAt(0, 0, 7, 100), OnAt(0, 0, 60), ControlAt(0, 0, 64, 127), ControlAt(96, 0, 7, 60),
-         ControlAt(192, 0, 7, 20), ControlAt(192, 0, 64, 0), OffAt(288, 0, 60), EndAt(288)});
+    auto song = MakeSong(kFormQ1, 96,
+                         {Cc(0, 0, 7, 100), On(0, 0, 60), Cc(0, 0, 64, 127), Cc(96, 0, 7, 60),
+                          Cc(192, 0, 7, 20), Cc(192, 0, 64, 0), Off(288, 0, 60), Eot(288)});
     song->HorizontalReverse(true);
     std::vector<std::pair<long, int>> volume, pedal;
     for (const Placed& e : Walk(*song->GetTrack())) {

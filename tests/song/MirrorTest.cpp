@@ -141,80 +141,67 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
     std::uniform_int_distribution<int> channel(0, 3);
     std::uniform_int_distribution<int> note(60, 62);
     std::uniform_int_distribution<int> value(1, 127);
-    std::vector<At> events;
+    std::vector<Ev> events;
     long tick = 0;
     if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
-        events.push_back(MetaAt(0, kMetaTrackName, "song"));
-        events.push_back(TempoAt(0, 400000));
-        events.push_back(ControlAt(0, 1, 7, 90));
-        events.push_back(ProgramAt(0, 1, 5));
-        events.push_back(SysExAt(0));
+        events.push_back(Meta(0, kMetaTrackName, "song"));
+        events.push_back(Tempo(0, 400000));
+        events.push_back(Cc(0, 1, 7, 90));
+        events.push_back(Pc(0, 1, 5));
+        events.push_back(SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}));
     }
     for (int i = 0, n = 1 + int(random() % 40); i < n; ++i) {
         tick += (random() % 3) * 30;
         const int c = channel(random);
         switch (pick(random)) {
             case 0:
-                events.push_back(TempoAt(tick, 300000 + value(random) * 1000));
+                events.push_back(Tempo(tick, 300000 + value(random) * 1000));
                 break;
             case 1:
-                events.push_back(TimeSignAt(tick, 3, 2));
+                events.push_back(TimeSign(tick, 3, 2));
                 break;
             case 2:
-                events.push_back({tick, KeySign(0, int(random() % 3))});
+                events.push_back(KeySign(tick, int(random() % 3)));
                 break;
             case 3:
-                events.push_back(ProgramAt(tick, c, value(random)));
+                events.push_back(Pc(tick, c, value(random)));
                 break;
             case 4:
-                events.push_back(ControlAt(tick, c, 7, value(random)));
+                events.push_back(Cc(tick, c, 7, value(random)));
                 break;
             case 5:
-                events.push_back(OffAt(tick, c, note(random)));
+                events.push_back(Off(tick, c, note(random)));
                 break;
             case 6:
-                events.push_back({tick, On(0, c, note(random), 0)});
+                events.push_back(On(tick, c, note(random), 0));
                 break;  // an off
             default:
-                events.push_back(OnAt(tick, c, note(random), value(random)));
+                events.push_back(On(tick, c, note(random), value(random)));
                 break;
         }
     }
-    events.push_back(EndAt(tick + long(random() % 50)));
+    events.push_back(Eot(tick + long(random() % 50)));
     return MakeSong(kFormQ1, 480, std::move(events));
-}
-
-std::vector<std::string> Listing(const MidiTrackData& t) {
-    std::vector<std::string> out;
-    long time = 0;
-    for (int k = 0; k < t.event_count; ++k) {
-        const MidiEvent* e = t.event_table[k];
-        time += e->delta;
-        out.push_back(std::to_string(time) + " s" + std::to_string(e->status) + " c" +
-                      std::to_string(e->channel) + " n" + std::to_string(e->note) + " v" +
-                      std::to_string(e->value) + " #" + std::to_string(e->number));
-    }
-    return out;
 }
 
 }  // namespace
 
 TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
     CaptureSink sink;
-    auto q2 = MakeSong(kFormQ2, 480, {NoteAt(0, 0, 60, 480), EndAt(480)});
+    auto q2 = MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480), Eot(480)});
     q2->HorizontalReverse();
     EXPECT_EQ(sink.Count(kSongInternal), 1);
 
     // Without its end of track the song is left alone.
     sink.Clear();
-    auto open = MakeSong(kFormQ1, 480, {OnAt(0, 0, 60), OffAt(480, 0, 60)});
+    auto open = MakeSong(kFormQ1, 480, {On(0, 0, 60), Off(480, 0, 60)});
     open->HorizontalReverse();
     EXPECT_EQ(sink.Count(kGeneral), 1);
     EXPECT_EQ(TimesOf(*open->GetTrack()), (std::vector<long>{0, 480}));
 
     // Only an end of track: its delta becomes 0, nothing else happens.
     sink.Clear();
-    auto empty = MakeSong(kFormQ1, 480, {EndAt(960)});
+    auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
     empty->HorizontalReverse();
     EXPECT_TRUE(sink.Messages().empty());
     ASSERT_EQ(empty->GetTrack()->event_count, 1);
@@ -223,8 +210,8 @@ TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
 
 TEST(HorizontalReverse, NotesKeepLengthsAndTheLeadInGoes) {
     auto song = MakeSong(kFormQ2, 480,
-                         {MetaAt(100, kMetaTrackName, "x"), NoteAt(200, 0, 60, 480, 90),
-                          NoteAt(680, 1, 64, 240, 80), NoteAt(680, 0, 67, 960, 70), EndAt(2000)});
+                         {Meta(100, kMetaTrackName, "x"), Note(200, 0, 60, 480, 90),
+                          Note(680, 1, 64, 240, 80), Note(680, 0, 67, 960, 70), Eot(2000)});
     song->Q2toQ1();
     song->HorizontalReverse();
     song->Q1toQ2();
@@ -240,8 +227,8 @@ TEST(HorizontalReverse, NotesKeepLengthsAndTheLeadInGoes) {
 TEST(HorizontalReverse, OverlappingNotesOfOnePitch) {
     // Two notes of one pitch overlap: each keeps its length and its velocity
     // (the note off pairs with the note it ends), none is lost.
-    auto song = MakeSong(kFormQ2, 480,
-                         {NoteAt(0, 0, 60, 480, 100), NoteAt(240, 0, 60, 720, 50), EndAt(960)});
+    auto song =
+        MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480, 100), Note(240, 0, 60, 720, 50), Eot(960)});
     song->Q2toQ1();
     song->HorizontalReverse();
     song->Q1toQ2();
@@ -289,7 +276,7 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
     }
     // A refused reverse (no end of track) adds no default tempo either.
     CaptureSink sink;
-    auto open = MakeSong(kFormQ1, 480, {MetaAt(0, kMetaText, "x"), TempoAt(60, 400000)});
+    auto open = MakeSong(kFormQ1, 480, {Meta(0, kMetaText, "x"), Tempo(60, 400000)});
     const auto before = Image(*open->GetTrack());
     open->HorizontalReverse();
     open->HorizontalReverse(true);
@@ -301,15 +288,13 @@ TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
     // Program 1 governs the first passage, program 2 the second. Backwards,
     // the second passage comes first and must be preceded by program 2.
     auto song = MakeSong(kFormQ2, 480,
-                         {ProgramAt(0, 0, 1), NoteAt(0, 0, 60, 480), ProgramAt(960, 0, 2),
-                          NoteAt(960, 0, 62, 480), ControlAt(960, 0, 7, 90), EndAt(1440)});
+                         {Pc(0, 0, 1), Note(0, 0, 60, 480), Pc(960, 0, 2), Note(960, 0, 62, 480),
+                          Cc(960, 0, 7, 90), Eot(1440)});
     song->Q2toQ1();
     song->HorizontalReverse();
-    EXPECT_EQ(Listing(*song->GetTrack()),
-              (std::vector<std::string>{"0 s192 c0 n0 v2 #0", "0 s144 c0 n62 v0 #0",
-                                        "480 s176 c0 n0 v90 #7", "480 s128 c0 n62 v0 #0",
-                                        "480 s192 c0 n0 v1 #0", "960 s144 c0 n60 v0 #0",
-                                        "1440 s128 c0 n60 v0 #0", "1440 s255 c255 n0 v0 #47"}));
+    EXPECT_EQ(Dump(*song->GetTrack()),
+              (Lines{"0 PC c0 2", "0 ON c0 n62", "480 CC c0 #7=90", "480 OFF c0 n62", "480 PC c0 1",
+                     "960 ON c0 n60", "1440 OFF c0 n60", "1440 EOT"}));
 }
 
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
@@ -318,23 +303,23 @@ TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
     std::uniform_int_distribution<int> pick(0, 5);
     std::uniform_int_distribution<int> channel(0, 15);
     for (int round = 0; round < 200; ++round) {
-        std::vector<At> events;
+        std::vector<Ev> events;
         long tick = 0;
         for (int i = 0; i < 40; ++i) {
             tick += pick(random) * 10;
             const int c = channel(random);
             const int kind = pick(random);
             const int value = pick(random);
-            events.push_back(kind < 3    ? ProgramAt(tick, c, value)
-                             : kind == 3 ? OnAt(tick, c, 60 + value)
-                                         : ControlAt(tick, c, 7, value));
+            events.push_back(kind < 3    ? Pc(tick, c, value)
+                             : kind == 3 ? On(tick, c, 60 + value)
+                                         : Cc(tick, c, 7, value));
         }
-        events.push_back(EndAt(tick + 5));
+        events.push_back(Eot(tick + 5));
         auto fast = MakeSong(kFormQ1, 480, std::move(events));
         MidiF0Data literal(fast.get());
         fast->HorizontalReverseSub();
         LiteralReverseSub(*literal.GetTrack());
-        ASSERT_EQ(Listing(*fast->GetTrack()), Listing(*literal.GetTrack())) << "round " << round;
+        ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
     }
 }
 
@@ -342,11 +327,11 @@ TEST(VerticalReverse, PivotsClampsAndDrums) {
     // Channel 0 spans 60..72 (pivot 60), channel 1 spans 61..62 (pivot 60),
     // channel 2 spans 5..10 (pivot 0: 10 would go below 0), channel 9 is
     // drums, channel 3 is drums by a rhythm-part message.
-    auto song = MakeSong(
-        kFormQ2, 480,
-        {NoteAt(0, 0, 60, 10), NoteAt(0, 0, 72, 10), NoteAt(0, 1, 61, 10), NoteAt(0, 1, 62, 10),
-         NoteAt(0, 2, 5, 10), NoteAt(0, 2, 10, 10), NoteAt(0, 9, 36, 10), NoteAt(0, 9, 80, 10),
-         NoteAt(0, 3, 40, 10), NoteAt(0, 3, 70, 10), EndAt(100)});
+    auto song =
+        MakeSong(kFormQ2, 480,
+                 {Note(0, 0, 60, 10), Note(0, 0, 72, 10), Note(0, 1, 61, 10), Note(0, 1, 62, 10),
+                  Note(0, 2, 5, 10), Note(0, 2, 10, 10), Note(0, 9, 36, 10), Note(0, 9, 80, 10),
+                  Note(0, 3, 40, 10), Note(0, 3, 70, 10), Eot(100)});
     song->GetTrack()->InsertEvent(0, 2, RhythmPart(0, 3));
     song->Q2toQ1();
     song->VerticalReverse();
@@ -374,10 +359,10 @@ TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
 
 TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
     CaptureSink sink;
-    auto song = MakeSong(
-        kFormQ2, 480,
-        {ControlAt(0, 0, 64, 127), NoteAt(0, 0, 60, 100), NoteAt(0, 1, 62, 100),
-         NoteAt(200, 0, 64, 100), ControlAt(480, 0, 64, 0), NoteAt(600, 0, 60, 100), EndAt(960)});
+    auto song =
+        MakeSong(kFormQ2, 480,
+                 {Cc(0, 0, 64, 127), Note(0, 0, 60, 100), Note(0, 1, 62, 100),
+                  Note(200, 0, 64, 100), Cc(480, 0, 64, 0), Note(600, 0, 60, 100), Eot(960)});
     song->HoldPedalToNote();
     // Channel 1 has no pedal; the pedal events are gone.
     EXPECT_EQ(NotesOf(*song->GetTrack()), (Notes{{0, 0, 60, 480, 100},
@@ -390,26 +375,24 @@ TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
     // A held note struck again ends and starts anew; a pedal never released
     // holds to the end of the song.
     auto again = MakeSong(
-        kFormQ2, 480,
-        {ControlAt(0, 2, 64, 100), NoteAt(0, 2, 50, 100), NoteAt(300, 2, 50, 100), EndAt(960)});
+        kFormQ2, 480, {Cc(0, 2, 64, 100), Note(0, 2, 50, 100), Note(300, 2, 50, 100), Eot(960)});
     again->HoldPedalToNote();
     EXPECT_EQ(NotesOf(*again->GetTrack()), (Notes{{0, 2, 50, 300, 100}, {300, 2, 50, 660, 100}}));
 }
 
 TEST(SongStart, BeginImmidiatelyAndMakeDeltaZero) {
-    auto far = MakeSong(
-        kFormQ2, 480,
-        {TimeSignAt(0, 4, 2), ControlAt(100, 0, 7, 1), NoteAt(4000, 0, 60, 10), EndAt(5000)});
+    auto far = MakeSong(kFormQ2, 480,
+                        {TimeSign(0, 4, 2), Cc(100, 0, 7, 1), Note(4000, 0, 60, 10), Eot(5000)});
     EXPECT_EQ(far->BeginImmidiately(), 3840);
     EXPECT_EQ(TimesOf(*far->GetTrack()), (std::vector<long>{0, 0, 160, 1160}));
 
     // In Q1 the first note on counts; without a time signature a measure is
     // 384 ticks.
-    auto q1 = MakeSong(kFormQ1, 480, {OnAt(1000, 0, 60), OffAt(1100, 0, 60), EndAt(1200)});
+    auto q1 = MakeSong(kFormQ1, 480, {On(1000, 0, 60), Off(1100, 0, 60), Eot(1200)});
     EXPECT_EQ(q1->BeginImmidiately(), 768);
     EXPECT_EQ(TimesOf(*q1->GetTrack()), (std::vector<long>{232, 332, 432}));
 
-    auto same = MakeSong(kFormQ2, 480, {NoteAt(10, 0, 60, 10), EndAt(20)});
+    auto same = MakeSong(kFormQ2, 480, {Note(10, 0, 60, 10), Eot(20)});
     same->MakeDeltaZero(15);
     EXPECT_EQ(TimesOf(*same->GetTrack()), (std::vector<long>{0, 5}));
 }

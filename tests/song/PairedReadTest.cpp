@@ -14,17 +14,6 @@
 
 namespace {
 
-void PutVlq(Bytes& out, std::uint32_t value) {
-    std::uint8_t groups[4];
-    int count = 0;
-    do {
-        groups[count++] = std::uint8_t(value & 0x7F);
-        value >>= 7;
-    } while (value != 0 && count < 4);
-    while (count > 1) out.push_back(std::uint8_t(groups[--count] | 0x80));
-    out.push_back(groups[0]);
-}
-
 // A chunk body of random events, many of them notes of few pitches (so that
 // notes of one pitch overlap), often under running status.
 Bytes RandomBody(std::mt19937& rng) {
@@ -35,7 +24,8 @@ Bytes RandomBody(std::mt19937& rng) {
         const int r = pick(rng);
         std::uint32_t delta = r < 40 ? 0 : r < 90 ? std::uint32_t(pick(rng)) : std::uint32_t(rng());
         if (r == 99) delta = 0x0FFFFFFF;  // absolute time runs into the clamp
-        PutVlq(body, delta & 0x0FFFFFFF);
+        const Bytes vlq = smf::Vlq(delta & 0x0FFFFFFF);
+        body.insert(body.end(), vlq.begin(), vlq.end());
         const int ch = pick(rng) % 3;
         const int note = 60 + pick(rng) % 4;
         const int kind = pick(rng);

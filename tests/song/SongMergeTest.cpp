@@ -87,7 +87,7 @@ TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
 // checked by the two-way oracle above.
 TEST(SongMerge, TitlesAreJoined) {
     auto titled = [](const std::string& title, int tick) {
-        return MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, title), Note(tick, 0, 60, 10), Eot(10)});
+        return Track(kFormQ2, {Meta(0, kMetaTrackName, title), Note(tick, 0, 60, 10), Eot(10)});
     };
     auto titleOf = [](const MidiTrackData& t) {
         for (const Ev& e : Events(t)) {
@@ -127,7 +127,7 @@ TEST(SongMerge, TitlesAreJoined) {
 }
 
 TEST(SongMerge, MergeWithItselfAndConnect) {
-    auto a = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Note(10, 0, 62, 10), Eot(10)});
+    auto a = Track(kFormQ2, {Note(0, 0, 60, 10), Note(10, 0, 62, 10), Eot(10)});
     a->MergeTrackWithoutTrackTitle(a.get());
     const auto merged = Events(*a);
     ASSERT_EQ(merged.size(), 5u);
@@ -135,8 +135,8 @@ TEST(SongMerge, MergeWithItselfAndConnect) {
     EXPECT_EQ(merged[3].tick, 10);
     EXPECT_EQ(merged[4].tick, 20);
 
-    auto first = MakeTrack(kFormQ2, {Note(0, 0, 60, 10), Eot(30)});
-    auto second = MakeTrack(kFormQ2, {Note(5, 0, 64, 10), Eot(10)});
+    auto first = Track(kFormQ2, {Note(0, 0, 60, 10), Eot(30)});
+    auto second = Track(kFormQ2, {Note(5, 0, 64, 10), Eot(10)});
     first->Connect(second.get());
     const auto joined = Events(*first);
     ASSERT_EQ(joined.size(), 3u);

@@ -302,14 +302,10 @@ inline Ev GsSysEx(int delta, int ch) {
 
 // ---- tracks ----
 
-template <class T = MidiTrackData>
-std::unique_ptr<T> MakeTrack(int form, const std::vector<Ev>& events) {
-    auto track = std::make_unique<T>(form);
-    for (const Ev& e : events) track->AddEvent(Make(e));
-    return track;
-}
 inline std::unique_ptr<MidiTrackData> Track(int form, const std::vector<Ev>& events) {
-    return MakeTrack(form, events);
+    auto track = std::make_unique<MidiTrackData>(form);
+    for (const Ev& e : events) track->AddEvent(e);
+    return track;
 }
 // A track read from a chunk at offset of image.
 inline std::unique_ptr<MidiTrackData> Read(Bytes image, long offset = 0) {
@@ -484,10 +480,6 @@ void DeleteWhere(EvList& list, Match match, std::size_t keep_last = 0) {
 inline void DeleteDuplicateEnd(EvList& list) {
     DeleteWhere(list, IsEnd, 1);
     if (list.empty() || !IsEnd(list.back())) list.push_back(Eot(0));
-}
-inline EvList Untimed(EvList list) {
-    for (Ev& e : list) e.tick = e.length = kAny;
-    return list;
 }
 
 // The n-way merge step by step: one event per copy and pass.

@@ -13,9 +13,9 @@ std::string Text(const MidiEvent* e) {
 
 TEST(Channel, TrackChannel) {
     CaptureSink sink;
-    auto t = MakeTrack(
-        kFormQ2, {RhythmPart(0, 9), Meta(0, kMetaTrackName, "Bass"), Event(0, kEvSysExEscape, 7),
-                  Pc(0, 3, 33), Note(0, 4, 40, 10), Eot(10)});
+    auto t =
+        Track(kFormQ2, {RhythmPart(0, 9), Meta(0, kMetaTrackName, "Bass"),
+                        Event(0, kEvSysExEscape, 7), Pc(0, 3, 33), Note(0, 4, 40, 10), Eot(10)});
     EXPECT_EQ(t->GetChanel(), 3);
 
     t->SetChanel(5);
@@ -29,15 +29,15 @@ TEST(Channel, TrackChannel) {
     EXPECT_TRUE(sink.Saw(kChannelError));
 
     // The instrument name puts the track on the B port of a two-port module.
-    auto b = MakeTrack(kFormQ2, {Meta(0, kMetaInstrument, "SC-88 A"),
-                                 Meta(0, kMetaInstrument, "SC-88 B"), Cc(0, 2, 7, 1), Eot(0)});
+    auto b = Track(kFormQ2, {Meta(0, kMetaInstrument, "SC-88 A"),
+                             Meta(0, kMetaInstrument, "SC-88 B"), Cc(0, 2, 7, 1), Eot(0)});
     EXPECT_EQ(b->GetChanelWithInstName(), 18);
 }
 
 TEST(Channel, PitchBendDirection) {
     CaptureSink sink;
-    auto t = MakeTrack(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000),
-                                 Bend(10, 0, 9000 + 5), Bend(10, 0, 100), Eot(0)});
+    auto t = Track(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000),
+                             Bend(10, 0, 9000 + 5), Bend(10, 0, 100), Eot(0)});
     EXPECT_EQ(t->GetPitchBendDirection(0), 0);  // no earlier bend
     EXPECT_EQ(t->GetPitchBendDirection(2), 1);  // any channel counts
     EXPECT_EQ(t->GetPitchBendDirection(3), 0);  // only the high 7 bits are compared
@@ -52,8 +52,7 @@ TEST(Channel, ExclusiveReplacedByTextOrMessage) {
     CaptureSink sink;
     const Bytes start = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x00, 0xF7};
     const Bytes other = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x01, 0xF7};
-    auto t =
-        MakeTrack(kFormQ1, {SysEx(0, start, 0, 4), SysEx(10, other), SysEx(10, start), Eot(0)});
+    auto t = Track(kFormQ1, {SysEx(0, start, 0, 4), SysEx(10, other), SysEx(10, start), Eot(0)});
     char pattern[16] = {};
     std::copy(start.begin(), start.end(), pattern);
     char marker[] = "LOOP";
@@ -73,7 +72,7 @@ TEST(Channel, ExclusiveReplacedByTextOrMessage) {
     // A text longer than the area is cut, with the size message.
     MidiTrackData clear;
     clear.ErrorMsgOnce(0);
-    auto u = MakeTrack(kFormQ1, {SysEx(0, start), Eot(0)});
+    auto u = Track(kFormQ1, {SysEx(0, start), Eot(0)});
     std::string long_text(400, 'x');
     u->ReplaceSysExF0Data(0, pattern, kMetaText, long_text.data());
     EXPECT_EQ(u->event_table[0]->length, 255);
@@ -87,8 +86,8 @@ TEST(Channel, FullWidthTextsNarrowed) {
     // ＰＩＡＮＯ ８ and ピアノ in Shift-JIS; a lyric that must stay as it is.
     const std::string piano = "\x82\x6F\x82\x68\x82\x60\x82\x6D\x82\x6E \x82\x57";
     const std::string pianoKana = "\x83\x73\x83\x41\x83\x6D";
-    auto t = MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
-                                 Meta(0, kMetaLyric, piano), Eot(0)});
+    auto t = Track(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
+                             Meta(0, kMetaLyric, piano), Eot(0)});
     t->DbcsToSbcs(true, true, kEvMeta, kMetaTrackName);
     EXPECT_EQ(Text(t->event_table[0]), "PIANO 8");
     // The semi-voiced ピ is in neither katakana table; ア and ノ narrow.
@@ -104,7 +103,7 @@ TEST(Channel, FullWidthTextsNarrowed) {
               "A");
 
     // An area filled to the brim, without a terminating zero, is safe.
-    auto full = MakeTrack(kFormQ2, {Meta(0, kMetaText), Eot(0)});
+    auto full = Track(kFormQ2, {Meta(0, kMetaText), Eot(0)});
     MidiEvent* e = full->event_table[0];
     for (int i = 0; i < e->DataCapacity(); ++i) e->data[i] = 'z';
     e->length = 1000;

@@ -23,7 +23,7 @@ std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int>
                                          std::vector<Ev> events = {}) {
     for (int n : notes) events.push_back(Note(10, channel, n, 5));
     events.push_back(Eot(10));
-    return MakeTrack(kFormQ2, events);
+    return Track(kFormQ2, events);
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ TEST(Drum, PackingChoosesTheMostUsedSound) {
     EXPECT_EQ(bend->event_table[0]->note, 35);
     EXPECT_TRUE(sink.Messages().empty());
 
-    auto q1 = MakeTrack(kFormQ1, {On(0, 9, 35), Off(10, 9, 35), Eot(0)});
+    auto q1 = Track(kFormQ1, {On(0, 9, 35), Off(10, 9, 35), Eot(0)});
     EXPECT_EQ(q1->PackDrumSet(), 0);
     EXPECT_EQ(q1->event_table[0]->note, 35);
     EXPECT_TRUE(sink.Saw(kInternal));
@@ -107,7 +107,7 @@ TEST(Drum, PackingAgreesWithGroupByGroupChoice) {
         if (assign(rng) == 0) events.push_back(RhythmPart(0, channel(rng)));
         for (int i = 0; i < 300; ++i) events.push_back(Note(5, channel(rng), note(rng), 5));
         events.push_back(Eot(0));
-        auto fast = MakeTrack(kFormQ2, events);
+        auto fast = Track(kFormQ2, events);
         MidiTrackData literal(fast.get());
         std::array<int, kInstGroupCount> chosen{};
         for (int g = 0; g < kInstGroupCount; ++g) {

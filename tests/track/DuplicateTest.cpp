@@ -10,15 +10,15 @@ TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
     CaptureSink sink;
     // A program change after a note is never merged into one before the note;
     // 5, 7, 5 without a note between ends on 5.
-    auto c = MakeTrack(kFormQ2, {Pc(0, 0, 1), Note(0, 0, 60, 10), Pc(10, 0, 2), Pc(0, 0, 5),
-                                 Pc(5, 0, 7), Pc(5, 0, 5), Note(0, 0, 62, 10), Eot(10)});
+    auto c = Track(kFormQ2, {Pc(0, 0, 1), Note(0, 0, 60, 10), Pc(10, 0, 2), Pc(0, 0, 5),
+                             Pc(5, 0, 7), Pc(5, 0, 5), Note(0, 0, 62, 10), Eot(10)});
     c->CleanUpDuplicateProgramChange();
     EXPECT_EQ(Dump(*c),
               (Lines{"0 PC c0 1", "0 N c0 n60 d10", "10 PC c0 5", "20 N c0 n62 d10", "30 EOT"}));
     EXPECT_EQ(c->event_table[2]->data[1], 5);  // the stored message follows the value
     EXPECT_TRUE(sink.Messages().empty());
 
-    auto raw = MakeTrack(kFormRaw, {Pc(0, 0, 1), Pc(0, 0, 1)});
+    auto raw = Track(kFormRaw, {Pc(0, 0, 1), Pc(0, 0, 1)});
     raw->CleanUpDuplicateProgramChange();
     EXPECT_EQ(raw->event_count, 2);
     EXPECT_TRUE(sink.Saw(kInternal));
@@ -26,9 +26,9 @@ TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
 
 TEST(Duplicate, BankSelectAndProgramBeforeOneNote) {
     CaptureSink sink;
-    auto t = MakeTrack(
-        kFormQ2, {Cc(0, 0, 0, 0), Cc(0, 0, 32, 0), Pc(0, 0, 10), Cc(10, 0, 0, 0), Cc(0, 0, 32, 1),
-                  Pc(0, 0, 11), Note(10, 0, 60, 10), Cc(10, 0, 0, 2), Cc(0, 0, 0, 3), Eot(0)});
+    auto t = Track(kFormQ2,
+                   {Cc(0, 0, 0, 0), Cc(0, 0, 32, 0), Pc(0, 0, 10), Cc(10, 0, 0, 0), Cc(0, 0, 32, 1),
+                    Pc(0, 0, 11), Note(10, 0, 60, 10), Cc(10, 0, 0, 2), Cc(0, 0, 0, 3), Eot(0)});
     t->CleanUpDuplicateBankSelectAndProgramChange();
     // The second MSB repeats the first and goes in the first walk; the LSB and
     // program changes collapse into their first members before the note. The
@@ -43,8 +43,8 @@ TEST(Duplicate, RepeatedNoteOnSplitOrDropped) {
     CaptureSink sink;
     // Two overlapping notes of one pitch, and an unrelated note on channel 1.
     auto make = [] {
-        return MakeTrack(
-            kFormQ2, {Note(0, 0, 60, 480), Note(0, 1, 60, 960), Note(240, 0, 60, 480), Eot(720)});
+        return Track(kFormQ2,
+                     {Note(0, 0, 60, 480), Note(0, 1, 60, 960), Note(240, 0, 60, 480), Eot(720)});
     };
     auto split = make();
     EXPECT_EQ(split->CleanUpDuplicateNoteOnOff(true), 1);
@@ -58,7 +58,7 @@ TEST(Duplicate, RepeatedNoteOnSplitOrDropped) {
     EXPECT_EQ(Dump(*drop), (Lines{"0 N c0 n60 d480", "0 N c1 n60 d960", "960 EOT"}));
 
     // Notes on a channel out of range are carried, not tracked.
-    auto odd = MakeTrack(kFormQ2, {Note(0, 40, 60, 100), Note(0, 40, 60, 100), Eot(200)});
+    auto odd = Track(kFormQ2, {Note(0, 40, 60, 100), Note(0, 40, 60, 100), Eot(200)});
     odd->CleanUpDuplicateNoteOnOff(true);
     EXPECT_EQ(odd->event_count, 3);
     EXPECT_TRUE(sink.Messages().empty());
@@ -130,8 +130,8 @@ TEST(Duplicate, FastAgreesWithLiteralOnRandomChords) {
     for (int round = 0; round < 40; ++round) {
         for (bool octave : {false, true}) {
             std::mt19937 copy = rng;
-            auto fast = MakeTrack(kFormQ2, RandomChords(rng, 200));
-            auto slow = MakeTrack(kFormQ2, RandomChords(copy, 200));
+            auto fast = Track(kFormQ2, RandomChords(rng, 200));
+            auto slow = Track(kFormQ2, RandomChords(copy, 200));
             const int expected = SlowDeleteDuplicate(*slow, octave);
             const int got =
                 octave ? fast->DeleteDuplicateOctaveNote() : fast->DeleteDuplicateNote();
@@ -143,9 +143,9 @@ TEST(Duplicate, FastAgreesWithLiteralOnRandomChords) {
 }
 
 TEST(Duplicate, GatherMovesMetNotesToTheGroupEnd) {
-    auto t = MakeTrack(kFormQ2, {Note(0, 0, 50, 10), Pc(0, 0, 3),  // before the first group
-                                 Note(10, 0, 60, 10), Cc(0, 0, 7, 1), Note(0, 0, 62, 10),
-                                 Pc(0, 0, 4), Note(10, 0, 64, 10), Eot(10)});
+    auto t = Track(kFormQ2, {Note(0, 0, 50, 10), Pc(0, 0, 3),  // before the first group
+                             Note(10, 0, 60, 10), Cc(0, 0, 7, 1), Note(0, 0, 62, 10), Pc(0, 0, 4),
+                             Note(10, 0, 64, 10), Eot(10)});
     t->GatherNoteEvent();
     // 60 travels to the end; 62, moved behind the walk by the first exchange,
     // stays. The group's first place keeps its delta.

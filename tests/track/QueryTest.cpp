@@ -8,10 +8,11 @@
 
 TEST(Query, ValueInForceJustBeforeATick) {
     CaptureSink sink;
-    auto t = MakeTrack(kFormQ1, {Cc(0, 0, 7, 100), Pc(0, 0, 3), Bend(0, 2, 9000),
-                                 SysEx(0, {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7}, 1,
-                                       kNoChannel, 100),
-                                 Cc(480, 0, 7, 50), Cc(0, 1, 7, 20), Pc(0, 0, 4), Eot(480)});
+    auto t =
+        Track(kFormQ1,
+              {Cc(0, 0, 7, 100), Pc(0, 0, 3), Bend(0, 2, 9000),
+               SysEx(0, {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7}, 1, kNoChannel, 100),
+               Cc(480, 0, 7, 50), Cc(0, 1, 7, 20), Pc(0, 0, 4), Eot(480)});
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 480), 100);
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 481), 50);
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 0), -1);  // nothing lies before tick 0
@@ -22,7 +23,7 @@ TEST(Query, ValueInForceJustBeforeATick) {
     EXPECT_EQ(t->GetPitchBendValueWithDelta(0, 0), 8192);
     EXPECT_TRUE(sink.Messages().empty());
 
-    auto q2 = MakeTrack(kFormQ2, {Cc(0, 0, 7, 100), Eot(0)});
+    auto q2 = Track(kFormQ2, {Cc(0, 0, 7, 100), Eot(0)});
     EXPECT_EQ(q2->GetControlChangeValueWithDelta(7, 0, 10), -1);
     EXPECT_EQ(sink.Count(kInternal), 1);
 }
@@ -32,8 +33,8 @@ TEST(Query, TimeSignatureAndTempoAtATick) {
     EXPECT_EQ(empty.GetTimeSign(0), 0x404);
     EXPECT_EQ(empty.GetTempo(0), 60000);
 
-    auto t = MakeTrack(kFormQ2, {TimeSign(0, 3, 2), Tempo(0, 600000), TimeSign(1440, 6, 3),
-                                 Tempo(0, 400000), Eot(960)});
+    auto t = Track(kFormQ2, {TimeSign(0, 3, 2), Tempo(0, 600000), TimeSign(1440, 6, 3),
+                             Tempo(0, 400000), Eot(960)});
     EXPECT_EQ(t->GetTimeSign(1439), 0x304);
     EXPECT_EQ(t->GetTimeSign(1440), 0x608);
     EXPECT_EQ(t->GetTempo(1439), 600000);
@@ -48,7 +49,7 @@ TEST(Query, TimeSignatureAndTempoAtATick) {
 }
 
 TEST(Query, ProgramsAndInstruments) {
-    auto zeros = MakeTrack(kFormQ2, {Pc(0, 0, 0), Pc(0, 0, 0), Pc(0, 0, 5), Eot(0)});
+    auto zeros = Track(kFormQ2, {Pc(0, 0, 0), Pc(0, 0, 0), Pc(0, 0, 5), Eot(0)});
     EXPECT_EQ(zeros->GetProgramChange(), 5);
     MidiTrackData empty(kFormQ2);
     EXPECT_EQ(empty.GetProgramChange(), -1);
@@ -57,8 +58,8 @@ TEST(Query, ProgramsAndInstruments) {
         return SysEx(0, {0xF0, 0x08, 0x43, 0x10, 0x4C, 0x08, 0x02, 0x03,
                          static_cast<std::uint8_t>(program), 0xF7});
     };
-    auto t = MakeTrack(kFormQ2, {Pc(0, 1, 0), Pc(0, 0, 7), Pc(0, 1, 9), Pc(0, 1, 12), xg(40),
-                                 xg(41), Cc(0, 2, 7, 3), Cc(0, 2, 7, 4), Eot(0)});
+    auto t = Track(kFormQ2, {Pc(0, 1, 0), Pc(0, 0, 7), Pc(0, 1, 9), Pc(0, 1, 12), xg(40), xg(41),
+                             Cc(0, 2, 7, 3), Cc(0, 2, 7, 4), Eot(0)});
     EXPECT_EQ(t->GetProgramChange(1), 0);
     EXPECT_EQ(t->GetChanelProgramChange(1), 9);
     EXPECT_EQ(t->GetInst(2), 41);
@@ -68,9 +69,8 @@ TEST(Query, ProgramsAndInstruments) {
 }
 
 TEST(Query, MetaTexts) {
-    auto t =
-        MakeTrack(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Meta(10, kMetaMarker, "A"),
-                            Meta(10, kMetaMarker, "B"), Meta(0, kMetaTrackName, "Two"), Eot(0)});
+    auto t = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Meta(10, kMetaMarker, "A"),
+                             Meta(10, kMetaMarker, "B"), Meta(0, kMetaTrackName, "Two"), Eot(0)});
     char text[64] = "junk";
     EXPECT_EQ(t->GetMetaData(kMetaTrackName, text), 1);
     EXPECT_STREQ(text, "Piano");
@@ -84,8 +84,8 @@ TEST(Query, MetaTexts) {
 
 TEST(Query, Positions) {
     CaptureSink sink;
-    auto t = MakeTrack(kFormQ2,
-                       {Cc(0, 3, 7, 1), Cc(100, 4, 10, 1), Note(380, 0, 60, 10), Bend(0, 5, 100),
+    auto t =
+        Track(kFormQ2, {Cc(0, 3, 7, 1), Cc(100, 4, 10, 1), Note(380, 0, 60, 10), Bend(0, 5, 100),
                         Cc(0, 6, 10, 2), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
     EXPECT_EQ(t->GetIndexOfDelta(50), 1);
     EXPECT_EQ(t->GetIndexOfDelta(1000), 7);  // past the last event: the last index
@@ -104,7 +104,7 @@ TEST(Query, Positions) {
 
     EXPECT_EQ(t->GetDeltaToNextNote(2), 480);
     EXPECT_EQ(t->GetDeltaToNextNote(6), -1);
-    auto quiet = MakeTrack(kFormQ1, {Cc(30, 0, 7, 1), Eot(70)});
+    auto quiet = Track(kFormQ1, {Cc(30, 0, 7, 1), Eot(70)});
     EXPECT_EQ(quiet->GetDeltaOfFirstNote(), 100);  // no note: the last event's tick
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(quiet->GetIndexOfFirsthNote(), 0);
@@ -113,13 +113,13 @@ TEST(Query, Positions) {
 
 TEST(Query, CountsAndLengths) {
     CaptureSink sink;
-    auto t = MakeTrack(kFormQ2,
-                       {Note(0, 0, 60, 960), Note(0, 1, 60, 10), Note(10, 1, 62, 10), Eot(470)});
+    auto t =
+        Track(kFormQ2, {Note(0, 0, 60, 960), Note(0, 1, 60, 10), Note(10, 1, 62, 10), Eot(470)});
     EXPECT_EQ(t->GetTrackDuration(), 960);  // the long note outlasts the end of track
     EXPECT_EQ(t->GetNumNoteEventWithNoteNumber(60), 2);
     EXPECT_TRUE(sink.Messages().empty());
 
-    auto q1 = MakeTrack(kFormQ1, {On(0, 0, 60), On(0, 0, 62, 0), Off(10, 0, 60), Eot(0)});
+    auto q1 = Track(kFormQ1, {On(0, 0, 60), On(0, 0, 62, 0), Off(10, 0, 60), Eot(0)});
     EXPECT_EQ(q1->GetNumNoteEvent(), 1);  // velocity 0 is no note start
     EXPECT_EQ(q1->GetTrackDuration(), 0);
     EXPECT_EQ(sink.Count(kInternal), 1);
@@ -140,7 +140,7 @@ TEST(Query, AverageNoteDistanceMatchesACopyReducedToNotes) {
             }
         }
         events.push_back(Eot(100));
-        auto t = MakeTrack(kFormQ2, events);
+        auto t = Track(kFormQ2, events);
         MidiTrackData copy(t.get());
         copy.DeleteAllEventExceptNote();
         for (int c = 0; c < 3; ++c) {

@@ -52,8 +52,8 @@ TEST(TrackRangeCopy, Q1Range) {
 
 TEST(TrackRangeCopy, Q2Range) {
     CaptureSink sink;
-    auto source = MakeTrack(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
-                                      Note(400, 2, 64, 100), Eot(1000)});
+    auto source = Track(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
+                                  Note(400, 2, 64, 100), Eot(1000)});
     // Notes keep their length.
     MidiTrackData copy(source.get(), 480, 1000);
     EXPECT_EQ(copy.form, kFormQ2);

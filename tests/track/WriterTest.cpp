@@ -3,7 +3,6 @@
 // back byte for byte; random chunks keep their events).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,19 +10,6 @@
 #include "support/TestEvents.h"
 
 namespace {
-
-// An event whose bytes are its data area (key pressure, exclusive, meta).
-MidiEvent* WithData(int delta, int status, int number, const Bytes& bytes) {
-    auto* event = new MidiEvent(delta);
-    event->status = status;
-    event->number = number;
-    if (static_cast<int>(bytes.size()) + 1 > event->DataCapacity()) {
-        event->ResizeData(static_cast<int>(bytes.size()) + 1);
-    }
-    if (!bytes.empty()) std::memcpy(event->data, bytes.data(), bytes.size());
-    event->length = static_cast<int>(bytes.size());
-    return event;
-}
 
 // What must survive a write: the fields, and the bytes of exclusive and meta
 // events (compared as their text). A note off is always written with
@@ -118,7 +104,7 @@ TEST(TrackWriter, Refusals) {
     EXPECT_EQ(Read(ChunkBytes(track))->event_count, kMusicDataBufferSize / 4 + 1);
     track.form = kFormQ1;
     track.DeleteAllEvent();
-    track.AddEvent(WithData(0, kEvMeta, kMetaSequencerSpecific, Bytes(kMusicDataBufferSize, 'x')));
+    track.AddEvent(Meta(0, kMetaSequencerSpecific, std::string(kMusicDataBufferSize, 'x')));
     track.AddEndOfTrack();
     EXPECT_EQ(track.Q1toRaw(), 1);
     EXPECT_EQ(track.size, 8 + 3 + 3 + kMusicDataBufferSize + 4);
