@@ -1,4 +1,5 @@
 // One track chunk: decode, then every form conversion and the writer.
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -10,12 +11,36 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QuietMessages();
     if (size > kMusicDataBufferSize - 8) return 0;
-    std::vector<unsigned char> chunk{'M', 'T', 'r', 'k', std::uint8_t(size >> 24),
-                                     std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+    std::vector<unsigned char> chunk{'M',
+                                     'T',
+                                     'r',
+                                     'k',
+                                     std::uint8_t(size >> 24),
+                                     std::uint8_t(size >> 16),
+                                     std::uint8_t(size >> 8),
                                      std::uint8_t(size)};
     chunk.insert(chunk.end(), data, data + size);
     MidiTrackData track(static_cast<long>(chunk.size()), 0, chunk.data());
     if (track.form != kFormQ1) return 0;
+    // Whatever the bytes, the events read are well formed.
+    long long ticks = 0;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        ticks += e.delta;
+        const bool channel = e.status >= kEvNoteOff && e.status <= kEvPitchBend;
+        const bool known = channel || e.status == kEvSysEx || e.status == kEvSysExEscape ||
+                           e.status == kEvMeta || e.status == kEvNone;
+        if (e.delta < 0 || e.length < 0 || e.length > e.DataCapacity() || !known ||
+            (channel && (e.channel < 0 || e.channel > 15)) ||
+            (channel && e.status != kEvKeyPressure &&
+             static_cast<unsigned>(e.note | e.velocity | e.number | e.value) > 127u) ||
+            (e.status == kEvSysEx &&
+             (e.length < 1 || e.data[0] != 0xF0 || e.data[e.length - 1] != 0xF7)) ||
+            (e.status == kEvSysExEscape && e.data[0] != 0xF7)) {
+            __builtin_trap();
+        }
+    }
+    if (ticks > INT_MAX) __builtin_trap();
     // The pairing made while reading gives the notes that pairing afterwards gives.
     {
         MidiTrackData plain(static_cast<long>(chunk.size()), 0, chunk.data());

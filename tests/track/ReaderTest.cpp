@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <random>
 #include <string>
 
 #include "support/TestEvents.h"
@@ -317,67 +316,4 @@ TEST(TrackReader, AbsoluteTimeHeldAtLargestTickAndFullTable) {
     track->GetEventData();
     EXPECT_EQ(track->event_count, kMaxEvents);
     EXPECT_EQ(sink.Messages(), Messages{kTooMuch});
-}
-
-// Random damage to valid chunks: whatever the bytes, the events read are
-// well-formed and reading is repeatable.
-TEST(TrackReader, RandomDamageGivesWellFormedEvents) {
-    std::mt19937 rng(20240611);
-    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const auto b = [&](int n) { return static_cast<std::uint8_t>(pick(n)); };
-    const auto in = [](int v, int high) { return v >= 0 && v <= high; };
-    CaptureSink sink;
-    for (int round = 0; round < 3000; ++round) {
-        Bytes body;
-        const int events = 1 + pick(30);
-        for (int e = 0; e < events; ++e) {
-            body.push_back(pick(4) == 0 ? 0x81 : b(128));
-            if (body.back() & 0x80) body.push_back(b(128));
-            const Bytes kinds[] = {{std::uint8_t(0x90 + pick(16)), b(128), b(128)},
-                                   {b(128), b(128)},
-                                   {0xC0, b(128)},
-                                   {0xF0, 0x04, 0x41, 0x10, 0x42, 0xF7},
-                                   {0xFF, b(0x80), 0x02, 'x', 'y'},
-                                   {0xF7, 0x02, 0x01, 0x02}};
-            const Bytes& kind = kinds[pick(6)];
-            body.insert(body.end(), kind.begin(), kind.end());
-        }
-        body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
-        Bytes chunk = TrackChunk(body);
-        const int damage = 1 + pick(4);
-        for (int d = 0; d < damage; ++d) {
-            chunk[8 + pick(static_cast<int>(chunk.size()) - 8)] = static_cast<std::uint8_t>(rng());
-        }
-        if (pick(3) == 0) chunk.resize(8 + pick(static_cast<int>(chunk.size()) - 7));
-        if (pick(5) == 0) chunk[4 + pick(4)] = static_cast<std::uint8_t>(rng());
-
-        const auto track = Read(chunk);
-        ASSERT_LE(track->size, static_cast<int>(chunk.size()));
-        long long ticks = 0;
-        for (int i = 0; i < track->event_count; ++i) {
-            const MidiEvent& e = *track->event_table[i];
-            ticks += e.delta;
-            ASSERT_GE(e.delta, 0);
-            ASSERT_TRUE(in(e.length, e.DataCapacity()));
-            if (e.status >= kEvNoteOff && e.status <= kEvPitchBend && e.status != kEvKeyPressure) {
-                ASSERT_TRUE(in(e.channel, 15)) << round;
-                for (const int v : {e.note, e.velocity, e.number, e.value}) {
-                    ASSERT_TRUE(in(v, 127)) << round;
-                }
-            } else if (e.status == kEvKeyPressure) {
-                ASSERT_EQ(e.length, 3);
-                ASSERT_LT(e.data[1] | e.data[2], 0x80);
-            } else if (e.status == kEvSysEx) {
-                ASSERT_EQ(e.data[0], 0xF0);
-                ASSERT_EQ(e.data[e.length - 1], 0xF7);
-            } else if (e.status == kEvSysExEscape) {
-                ASSERT_EQ(e.data[0], 0xF7);
-            } else {
-                ASSERT_TRUE(e.status == kEvMeta || e.status == kEvNone) << e.status;
-            }
-        }
-        ASSERT_LE(ticks, INT_MAX);
-        ASSERT_EQ(Events(*Read(chunk)), Events(*track)) << round;
-        sink.Clear();
-    }
 }
