@@ -144,7 +144,7 @@ TEST(EditCli, ChordShowsTheNotesOfNames) {
 
 TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
     MidiF1Data song(480);
-    song.AddTrack(MakeTrack<MidiF1TrackData>(kFormQ2, {TimeSign(0, 3, 2), Eot(2880)}).release());
+    song.AddTrack(Track<MidiF1TrackData>(kFormQ2, {TimeSign(0, 3, 2), Eot(2880)}).release());
     const int bar = BarTicks(song);
     EXPECT_EQ(bar, 1440);
     const std::vector<std::pair<const char*, int>> lengths = {

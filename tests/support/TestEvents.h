@@ -302,8 +302,9 @@ inline Ev GsSysEx(int delta, int ch) {
 
 // ---- tracks ----
 
-inline std::unique_ptr<MidiTrackData> Track(int form, const std::vector<Ev>& events) {
-    auto track = std::make_unique<MidiTrackData>(form);
+template <class T = MidiTrackData>
+std::unique_ptr<T> Track(int form, const std::vector<Ev>& events) {
+    auto track = std::make_unique<T>(form);
     for (const Ev& e : events) track->AddEvent(e);
     return track;
 }

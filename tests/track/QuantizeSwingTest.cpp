@@ -25,7 +25,7 @@ std::unique_ptr<MidiTrackData> NotesAt(const std::vector<int>& ticks, int end, i
         last = tick;
     }
     events.push_back(Eot(end - last));
-    return MakeTrack(form, events);
+    return Track(form, events);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ TEST(TrackLen, EqualsTheLengthOfACopyInQ1) {
 }
 
 TEST(Quantize, NearestGridPointHalfDownAndRefusals) {
-    auto t = MakeTrack(kFormQ1, {Tag(36, 1), Tag(1, 2), Tag(13, 3), Tag(0, 4)});  // 36 37 50 50
+    auto t = Track(kFormQ1, {Tag(36, 1), Tag(1, 2), Tag(13, 3), Tag(0, 4)});  // 36 37 50 50
     t->QuantizeData(4, 96);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{24, 48, 48, 48}));
 
@@ -131,7 +131,7 @@ TEST(Swing, RefusalsLeaveTheTrackAlone) {
 
 TEST(Swing, FixPostionSweepsThePassedEventsOnly) {
     // Moving the Note at 50 to offset 10: the tag at 40 lies on its way.
-    auto t = MakeTrack(kFormQ2, {Tag(5, 1), Tag(35, 2), Note(10, 0, 60, 5), Tag(30, 3), Eot(0)});
+    auto t = Track(kFormQ2, {Tag(5, 1), Tag(35, 2), Note(10, 0, 60, 5), Tag(30, 3), Eot(0)});
     EXPECT_EQ(t->FixPostion(2, 50, 50, 10), 10);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{5, 10, 10, 80, 80}));
     EXPECT_EQ(t->FixPostion(2, 10, 10, 85), 85);  // later: the tag at 80 is passed, the track grows
