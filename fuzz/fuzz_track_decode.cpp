@@ -8,6 +8,25 @@
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/NotePairing.h"
 
+namespace {
+
+bool WellFormed(const MidiEvent& e) {
+    if (e.delta < 0 || e.length < 0 || e.length > e.DataCapacity()) return false;
+    // Key pressure is carried as its bytes only.
+    if (e.status == kEvKeyPressure) return e.length == 3 && (e.data[1] | e.data[2]) < 0x80;
+    if (e.status >= kEvNoteOff && e.status <= kEvPitchBend) {
+        return e.channel >= 0 && e.channel <= 15 &&
+               static_cast<unsigned>(e.note | e.velocity | e.number | e.value) <= 127u;
+    }
+    if (e.status == kEvSysEx) {
+        return e.length >= 1 && e.data[0] == 0xF0 && e.data[e.length - 1] == 0xF7;
+    }
+    if (e.status == kEvSysExEscape) return e.data[0] == 0xF7;
+    return e.status == kEvMeta || e.status == kEvNone;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QuietMessages();
     if (size > kMusicDataBufferSize - 8) return 0;
@@ -25,20 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever the bytes, the events read are well formed.
     long long ticks = 0;
     for (int i = 0; i < track.event_count; ++i) {
-        const MidiEvent& e = *track.event_table[i];
-        ticks += e.delta;
-        const bool channel = e.status >= kEvNoteOff && e.status <= kEvPitchBend;
-        const bool known = channel || e.status == kEvSysEx || e.status == kEvSysExEscape ||
-                           e.status == kEvMeta || e.status == kEvNone;
-        if (e.delta < 0 || e.length < 0 || e.length > e.DataCapacity() || !known ||
-            (channel && (e.channel < 0 || e.channel > 15)) ||
-            (channel && e.status != kEvKeyPressure &&
-             static_cast<unsigned>(e.note | e.velocity | e.number | e.value) > 127u) ||
-            (e.status == kEvSysEx &&
-             (e.length < 1 || e.data[0] != 0xF0 || e.data[e.length - 1] != 0xF7)) ||
-            (e.status == kEvSysExEscape && e.data[0] != 0xF7)) {
-            __builtin_trap();
-        }
+        ticks += track.event_table[i]->delta;
+        if (!WellFormed(*track.event_table[i])) __builtin_trap();
     }
     if (ticks > INT_MAX) __builtin_trap();
     // The pairing made while reading gives the notes that pairing afterwards gives.
