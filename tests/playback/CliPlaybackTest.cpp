@@ -21,10 +21,14 @@ struct Outcome {
 };
 
 // Runs the program without a MIDI system or audio device; with interrupt_after
-// (in seconds), sends SIGINT after that time.
+// (in seconds), sends SIGINT after that time, once: without --foreground
+// timeout sends it to its process group as well, and a second Ctrl-C ends the
+// program at once.
 Outcome RunProgram(const std::string& args, const std::string& interrupt_after = "") {
     const std::string timeout =
-        interrupt_after.empty() ? "" : "timeout --preserve-status -s INT " + interrupt_after + " ";
+        interrupt_after.empty()
+            ? ""
+            : "timeout --foreground --preserve-status -s INT " + interrupt_after + " ";
     const RunResult run = RunShell("RETROGRADE_MIDI_API=none RETROGRADE_AUDIO=none " + timeout +
                                    Quote(kRetrogradeCli) + " " + args);
     return {run.status, run.out + run.err};
