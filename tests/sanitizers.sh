@@ -9,5 +9,5 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRETROGRADE_SANITIZE
 cmake --build build-asan -j "$jobs"
 # The real files once, before the suites that read them run side by side.
 tests/realfiles/fetch.sh "$PWD/build-asan/realfiles"
-QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
