@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
@@ -23,6 +24,35 @@ namespace cli_test {
 inline RunResult Retrograde(const std::string& arguments, const std::string& folder = "") {
     return RunShell(Quote(RETROGRADE_CLI) + " " + arguments, folder);
 }
+
+// The real MIDI files of Debian's mma and openttd-openmsx packages, fetched
+// once into the build folder, or why they could not be.
+struct RealFiles {
+    std::vector<std::string> files;
+    std::string error;  // empty when fetched
+};
+inline RealFiles FetchRealFiles() {
+    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
+    const RunResult fetch =
+        RunShell(Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/realfiles/fetch.sh") + " " +
+                 Quote(folder));
+    if (fetch.status != 0) return {{}, fetch.out + fetch.err};
+    return {SplitLines(ReadText(folder + "/files.txt")), ""};
+}
+
+// In a test: files becomes the real files. Without them a test proves
+// nothing, so it fails; only an explicit offline run (RETROGRADE_OFFLINE)
+// skips it knowingly.
+#define REQUIRE_REAL_FILES(files)                                                     \
+    const RealFiles real_files = FetchRealFiles();                                    \
+    if (!real_files.error.empty() && std::getenv("RETROGRADE_OFFLINE") != nullptr)    \
+        GTEST_SKIP() << "offline and no real files: " << real_files.error;            \
+    ASSERT_TRUE(real_files.error.empty())                                             \
+        << "THE REAL MIDI FILES (Debian packages mma, openttd-openmsx) COULD NOT BE " \
+           "FETCHED; set RETROGRADE_OFFLINE=1 to skip knowingly. "                    \
+        << real_files.error;                                                          \
+    std::vector<std::string> files = real_files.files;                                \
+    ASSERT_GE(files.size(), 50u) << "fewer MIDI files than those packages ship"
 
 // What mido saw in one file.
 struct MidoView {

@@ -32,16 +32,7 @@ std::vector<long> Starts(const MidoView& view) {
 }  // namespace
 
 TEST(EditCli, QuantizeRealFilesPutsEveryOnsetOnTheGrid) {
-    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
-    const RunResult fetch =
-        RunShell(Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/realfiles/fetch.sh") + " " +
-                 Quote(folder));
-    if (fetch.status != 0 && std::getenv("RETROGRADE_OFFLINE") != nullptr) {
-        GTEST_SKIP() << "offline and no real files: " << fetch.err;
-    }
-    ASSERT_EQ(fetch.status, 0) << "the real MIDI files could not be fetched: " << fetch.err;
-    std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
-    ASSERT_GE(files.size(), 50u);
+    REQUIRE_REAL_FILES(files);
     files.resize(12);
     TempDir dir;
     std::string inputs;

@@ -59,24 +59,7 @@ std::map<std::string, double> Spans(const std::vector<std::string>& paths) {
 // where the mirror puts it, the song lasts as long, and twice gives the song
 // back; a plain save keeps the tempo in force at every tick.
 TEST(RealFiles, MirroredEveryWayAndReadBackByMido) {
-    const std::string folder = std::string(RETROGRADE_BINARY_DIR) + "/realfiles";
-    const RunResult fetch =
-        RunShell(Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/realfiles/fetch.sh") + " " +
-                 Quote(folder));
-    if (fetch.status != 0) {
-        // Without the files this test proves nothing; it must not pass
-        // quietly. Only an explicit offline run may skip it.
-        if (std::getenv("RETROGRADE_OFFLINE") != nullptr) {
-            GTEST_SKIP() << "RETROGRADE_OFFLINE is set and the real MIDI files could not be "
-                            "fetched: "
-                         << fetch.out << fetch.err;
-        }
-        FAIL() << "THE REAL MIDI FILES (Debian packages mma, openttd-openmsx) COULD NOT BE "
-                  "FETCHED; set RETROGRADE_OFFLINE=1 to skip knowingly. "
-               << fetch.out << fetch.err;
-    }
-    const std::vector<std::string> files = SplitLines(ReadText(folder + "/files.txt"));
-    ASSERT_GE(files.size(), 50u) << "fewer MIDI files than those packages ship";
+    REQUIRE_REAL_FILES(files);
 
     TempDir out;
     // Per file: plain, -H, -V, -H -V, then -H of the -H output.
