@@ -146,6 +146,18 @@ void PlaceMany(MidiTrackData& track, const Cursor& c, const std::vector<WindowNo
     });
 }
 
+// One window [start, end) of the public SetSwingPosition* calls. Its Notes
+// are gathered before anything moves: out of memory, nothing has changed.
+template <typename PlaceRule>
+void SwingOneWindow(MidiTrackData& track, int start, int end, int unit, PlaceRule place) try {
+    Cursor c;
+    std::vector<WindowNote> notes;
+    Gather(track, c, start, end, false, notes);
+    place(track, c, notes, unit);
+} catch (const std::bad_alloc&) {
+    GneErrorMsg(kGneErrNoMemory);
+}
+
 // Both rules: each window with an event at or after its start is placed in
 // turn; windows without Notes are skipped at once.
 template <typename Rule>
@@ -201,51 +213,30 @@ void MidiTrackData::SwingHarmonyAndDrumData(int unit) try {
     GneErrorMsg(kGneErrNoMemory);
 }
 
-void MidiTrackData::SetSwingPositionOne(int start, int end, int unit) try {
+void MidiTrackData::SetSwingPositionOne(int start, int end, int unit) {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
-    Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    PlaceOne(*this, c, notes, unit);
-} catch (const std::bad_alloc&) {
-    // The Notes are gathered before anything moves: nothing has changed.
-    GneErrorMsg(kGneErrNoMemory);
+    SwingOneWindow(*this, start, end, unit, PlaceOne);
 }
 
-void MidiTrackData::SetSwingPositionTwo(int start, int end, int unit) try {
+void MidiTrackData::SetSwingPositionTwo(int start, int end, int unit) {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
-    Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    PlaceTwo(*this, c, notes, unit);
-} catch (const std::bad_alloc&) {
-    // The Notes are gathered before anything moves: nothing has changed.
-    GneErrorMsg(kGneErrNoMemory);
+    SwingOneWindow(*this, start, end, unit, PlaceTwo);
 }
 
-void MidiTrackData::SetSwingPositionThree(int start, int end, int unit) try {
+void MidiTrackData::SetSwingPositionThree(int start, int end, int unit) {
     if (unit < kMinUnit) return static_cast<void>(ErrorMsg(kErrGeneral));
-    Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    PlaceThree(*this, c, notes, unit);
-} catch (const std::bad_alloc&) {
-    // The Notes are gathered before anything moves: nothing has changed.
-    GneErrorMsg(kGneErrNoMemory);
+    SwingOneWindow(*this, start, end, unit, PlaceThree);
 }
 
-void MidiTrackData::SetSwingPositionMany(int start, int end, int unit, int count) try {
+void MidiTrackData::SetSwingPositionMany(int start, int end, int unit, int count) {
     if (unit < kMinUnit || count < 1 || count > kMaxManyNotes) {
         ErrorMsg(kErrGeneral);
         return;
     }
-    Cursor c;
-    std::vector<WindowNote> notes;
-    Gather(*this, c, start, end, false, notes);
-    PlaceMany(*this, c, notes, unit, count);
-} catch (const std::bad_alloc&) {
-    // The Notes are gathered before anything moves: nothing has changed.
-    GneErrorMsg(kGneErrNoMemory);
+    SwingOneWindow(
+        *this, start, end, unit,
+        [count](MidiTrackData& track, const Cursor& c, const std::vector<WindowNote>& notes,
+                int u) { PlaceMany(track, c, notes, u, count); });
 }
 
 int MidiTrackData::FixPostion(int index, int time, int offset, int target) {
