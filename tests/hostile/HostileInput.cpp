@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
+#include "fuzz/TrackOperations.h"
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
@@ -236,8 +237,8 @@ int CountNotes(MidiTrackData* track) {
     return notes;
 }
 
-// Every editing operation on a copy of a loaded track: events keep their
-// count, order and notes; the track length is what a copy in Q1 would have.
+// Every track operation on copies of a loaded track: the edits keep every
+// event and note; the track length is what a copy in Q1 would have.
 void EditEverything(MidiTrackData& loaded, int division) {
     MidiTrackData t(&loaded);
     MidiTrackData q1(&loaded);
@@ -247,54 +248,22 @@ void EditEverything(MidiTrackData& loaded, int division) {
     EXPECT_EQ(t.GetTrackLen(), q1_length);
     const int count = t.event_count;
     const int notes = CountNotes(&t);
-    const int grid = std::max(division / 4, 1);
-    t.QuantizeData(4, division);
-    t.SwingData(division);
-    t.SwingHarmonyAndDrumData(grid * 2);
-    t.SetSwingPositionOne(0, division, division);
-    t.SetSwingPositionTwo(0, division, division);
-    t.SetSwingPositionThree(division, 2 * division, division);
-    t.SetSwingPositionMany(0, division, division, 64);
-    t.FixPostion(t.event_count - 1, 0, 5, 0);
-    t.GetFirstNotePos(0, 1 << 30);
-    t.GetSecondNotePos(0, 1 << 30);
-    t.CountNote(0, 1 << 30);
-    t.ModifyDeltaTime(grid);
-    t.ModifyDeltaTime(division, 8 * division, grid + 1);
-    t.ModifyDuration(grid, 1);
-    t.ModifyDuration(grid, 2);
-    t.ModifyDuration(grid + 3);
-    t.ModifyDuration(0, 4 * division, grid);
-    t.ModifyInterval(grid / 2);
-    t.ModifyEventValue(kEvControl, kCcVolume, 100);
-    t.ModifyEventValue(kEvProgram, 3);
-    t.ModifyEventValueRange(kEvControl, kCcPan, 20, 100);
-    t.ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 90);
-    t.ModifyEventValue(kEvMeta, kMetaTempo, 400000);
-    t.ModifyEventValue(kEvMeta, kMetaTimeSignature, 3 * 256 + 4);
-    for (int probe : {0, division, 4 * division}) {
-        t.CheckEventLocation(probe, kEvNote);
-        t.CheckMetaEventLocation(probe, kMetaTempo);
-        t.CheckMetaEventLocation(probe, kMetaTempo, 400000);
-        t.CheckSysExLocation(probe, kExTypeMasterVolume);
-        t.CheckSysExLocation(probe, kExTypeMasterVolume, 90);
-        t.CheckControlChangeLocation(probe, kCcVolume);
-        t.CheckControlChangeLocation(probe, kCcVolume, 100);
-        t.CheckProgramChangeLocation(probe);
-        t.IsEventExist(kEvControl, probe, probe + division);
-        t.CheckAreaTempoRange(probe, probe + division, 40, 200);
-        t.CheckEventTime(probe, probe + division, grid);
-    }
-    EXPECT_EQ(t.CheckEventValue(kEvControl, kCcVolume, 100), 1);
-    EXPECT_EQ(t.CheckEventValue(kEvProgram, 3), 1);
-    EXPECT_EQ(t.CheckEventValueRange(kEvControl, kCcPan, 20, 100), 1);
-    t.CheckTempoRange(40, 200);
-    t.CheckTimeSingLocation(division);
-    t.CheckOrderOfBankSelectAndProgramChange();
-    t.CheckEventTime(grid);
+    TrackOpArgs a{division, std::max(division / 4, 1), 0, 4 * division, 100, 0, 4};
+    KeepingEdits(t, a);
     EXPECT_EQ(t.event_count, count);
     EXPECT_EQ(CountNotes(&t), notes);
+    EXPECT_EQ(t.CheckEventValue(kEvControl, kCcVolume, 100), 1);
+    EXPECT_EQ(t.CheckEventValue(kEvProgram, 100), 1);
+    EXPECT_EQ(t.CheckEventValueRange(kEvControl, kCcPan, 100, 100), 1);
     for (int i = 0; i < t.event_count; ++i) ASSERT_GE(t.event_table[i]->delta, 0) << i;
+    for (int probe : {0, division, 4 * division}) {
+        a.from = probe;
+        a.to = probe + division;
+        Queries(t, a);
+    }
+    MidiTrackData cut(&loaded);
+    Deletions(cut, a);
+    ASSERT_LE(cut.event_count, 1);
 }
 
 // The window's save action on a loaded song; the bytes of the format-0 file,
