@@ -30,14 +30,8 @@ bool WellFormed(const MidiEvent& e) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QuietMessages();
     if (size > kMusicDataBufferSize - 8) return 0;
-    std::vector<unsigned char> chunk{'M',
-                                     'T',
-                                     'r',
-                                     'k',
-                                     std::uint8_t(size >> 24),
-                                     std::uint8_t(size >> 16),
-                                     std::uint8_t(size >> 8),
-                                     std::uint8_t(size)};
+    std::vector<unsigned char> chunk{'M', 'T', 'r', 'k'};
+    for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(std::uint8_t(size >> shift));
     chunk.insert(chunk.end(), data, data + size);
     MidiTrackData track(static_cast<long>(chunk.size()), 0, chunk.data());
     if (track.form != kFormQ1) return 0;

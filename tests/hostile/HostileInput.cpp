@@ -102,31 +102,6 @@ Bytes ManyShortTracks() {
     }
     return f;
 }
-Bytes RiffRmid() {
-    const Bytes smf = Format0(SomeNotes());
-    const auto n = std::uint32_t(smf.size() + 12), d = std::uint32_t(smf.size());
-    return Concat({Bytes{'R',
-                         'I',
-                         'F',
-                         'F',
-                         std::uint8_t(n),
-                         std::uint8_t(n >> 8),
-                         std::uint8_t(n >> 16),
-                         std::uint8_t(n >> 24),
-                         'R',
-                         'M',
-                         'I',
-                         'D',
-                         'd',
-                         'a',
-                         't',
-                         'a',
-                         std::uint8_t(d),
-                         std::uint8_t(d >> 8),
-                         std::uint8_t(d >> 16),
-                         std::uint8_t(d >> 24)},
-                   smf});
-}
 // Every system status byte but F0, F7 and FF, each with one data byte.
 Bytes SystemStatusBytes() {
     Bytes body;
@@ -213,7 +188,7 @@ std::vector<HostileCase> Corpus() {
         {"Tempo0And1",
          Format0(Concat({Meta(0x51, {0, 0, 0}), notes, Meta(0x51, {0, 0, 1}), notes}))},
         {"ZeroLengthSong", Concat({HeaderChunk(1, 2, 96), TrackChunk(end), TrackChunk(end)})},
-        {"RiffRmid", RiffRmid()},
+        {"RiffRmid", smf::Rmid(Format0(SomeNotes()))},
         {"MacBinaryBeforeGarbage", smf::WithMacBinary(Bytes(300, 0x5A))},
         {"MacBinaryShortFile", Bytes(100, 0)},
         {"MacBinaryBeforeSong", smf::WithMacBinary(plain)},

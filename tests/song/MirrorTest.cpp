@@ -117,22 +117,6 @@ void LiteralReverse(MidiTrackData& t) {
     }
 }
 
-// Every field and data byte of every event.
-std::vector<std::string> Image(const MidiTrackData& t) {
-    std::vector<std::string> out;
-    for (int k = 0; k < t.event_count; ++k) {
-        const MidiEvent* e = t.event_table[k];
-        std::string line;
-        for (int v : {e->delta, e->status, e->channel, e->note, e->velocity, e->number, e->value,
-                      e->duration, e->length})
-            line += std::to_string(v) + " ";
-        for (int b = 0; b < std::min(e->length, e->DataCapacity()); ++b)
-            line += std::to_string(e->data[b]) + ".";
-        out.push_back(line);
-    }
-    return out;
-}
-
 // A random Q1 song as files hold them: tempo, time and key changes, a setup
 // at tick 0 or none, programs and controllers, notes struck again before
 // their release, notes of no length and notes never released.

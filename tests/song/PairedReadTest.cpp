@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
 
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
@@ -81,20 +80,10 @@ Bytes RandomFile(std::mt19937& rng, int format) {
 
 // Every field of every record, the data area's bytes included.
 std::string Dump(const MidiTrackData* track) {
-    std::ostringstream out;
-    if (track == nullptr) return "<no track>";
-    out << "form " << track->form << " events " << track->event_count << "\n";
-    for (int i = 0; i < track->event_count; ++i) {
-        const MidiEvent& e = *track->event_table[i];
-        out << e.status << ' ' << e.delta << ' ' << e.channel << ' ' << e.note << ' ' << e.duration
-            << ' ' << e.velocity << ' ' << e.number << ' ' << e.value << ' ' << e.length << ' '
-            << e.DataCapacity() << ':';
-        for (int b = 0; b < e.DataCapacity(); ++b) {
-            if (e.data[b] != 0) out << ' ' << b << '=' << int(e.data[b]);
-        }
-        out << '\n';
-    }
-    return out.str();
+    std::string all;
+    for (const std::string& line : track ? Image(*track, true) : Lines{"<no track>"})
+        all += line + "\n";
+    return all;
 }
 
 std::string Joined(const std::vector<std::string>& messages) {

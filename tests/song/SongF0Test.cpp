@@ -26,16 +26,7 @@ TEST(SongF0, ReadsPlainMacBinaryAndRmidFilesByteExact) {
     WriteBytes(dir.File("plain.mid"), file);
     WriteBytes(dir.File("mac.mid"), smf::WithMacBinary(file));
     // A RIFF "RMID" file: the SMF sits in the "data" chunk after an "INFO" list.
-    const Bytes info = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
-    const auto n = std::uint32_t(file.size());
-    const Bytes data = Concat({{'d', 'a', 't', 'a', std::uint8_t(n), std::uint8_t(n >> 8),
-                                std::uint8_t(n >> 16), std::uint8_t(n >> 24)},
-                               file});
-    const auto riff = std::uint32_t(4 + info.size() + data.size());
-    WriteBytes(dir.File("rmid.mid"), Concat({{'R', 'I', 'F', 'F', std::uint8_t(riff),
-                                              std::uint8_t(riff >> 8), 0, 0, 'R', 'M', 'I', 'D'},
-                                             info,
-                                             data}));
+    WriteBytes(dir.File("rmid.mid"), smf::Rmid(file, true));
     for (const char* name : {"plain.mid", "mac.mid", "rmid.mid"}) {
         MidiF0Data song(dir.File(name).c_str());
         EXPECT_EQ(song.form, kFormQ2) << name;

@@ -91,6 +91,7 @@ RunResult RunShell(const std::string& line, const std::string& folder = "");
 Bytes Concat(std::initializer_list<Bytes> parts);
 Bytes TrackChunk(const Bytes& body);  // "MTrk", the length of body, then body
 Bytes HeaderChunk(int format, int tracks, int division);
+Bytes RiffChunk(const std::string& tag, const Bytes& body);  // tag, little-endian length, body
 
 namespace smf {
 
@@ -134,6 +135,13 @@ inline Bytes WithMacBinary(const Bytes& file) {
     head[1] = 8;
     std::memcpy(&head[2], "SONG.MID", 8);
     return Concat({head, file});
+}
+
+// A RIFF "RMID" file holding smf in its "data" chunk, after an "INFO" list
+// when asked.
+inline Bytes Rmid(const Bytes& smf, bool info = false) {
+    const Bytes list = info ? RiffChunk("LIST", {'I', 'N', 'F', 'O'}) : Bytes{};
+    return RiffChunk("RIFF", Concat({{'R', 'M', 'I', 'D'}, list, RiffChunk("data", smf)}));
 }
 
 }  // namespace smf
@@ -388,6 +396,26 @@ inline Lines Dump(const MidiTrackData& track) {
     for (int i = 0; i < track.event_count; ++i) {
         tick += track.event_table[i]->delta;
         out.push_back(Describe(tick, track.event_table[i]));
+    }
+    return out;
+}
+
+// Every field of every record, a line each, with the data area's bytes up
+// to the length, or the whole area's non-zero bytes when whole_area is set.
+inline Lines Image(const MidiTrackData& t, bool whole_area = false) {
+    Lines out{"form " + std::to_string(t.form)};
+    for (int k = 0; k < t.event_count; ++k) {
+        const MidiEvent* e = t.event_table[k];
+        std::string line;
+        for (int v : {e->delta, e->status, e->channel, e->note, e->velocity, e->number, e->value,
+                      e->duration, e->length, whole_area ? e->DataCapacity() : 0})
+            line += std::to_string(v) + " ";
+        const int bytes = whole_area ? e->DataCapacity() : std::min(e->length, e->DataCapacity());
+        for (int b = 0; b < bytes; ++b) {
+            if (!whole_area || e->data[b] != 0)
+                line += std::to_string(b) + "=" + std::to_string(e->data[b]) + " ";
+        }
+        out.push_back(line);
     }
     return out;
 }

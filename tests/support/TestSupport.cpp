@@ -55,6 +55,13 @@ Bytes TrackChunk(const Bytes& body) {
     return Concat({{'M', 'T', 'r', 'k'}, BigEndian(std::uint32_t(body.size()), 4), body});
 }
 
+Bytes RiffChunk(const std::string& tag, const Bytes& body) {
+    const auto n = std::uint32_t(body.size());
+    Bytes out(tag.begin(), tag.end());
+    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(n >> (8 * i)));  // little-endian
+    return Concat({out, body});
+}
+
 Bytes HeaderChunk(int format, int tracks, int division) {
     return Concat({{'M', 'T', 'h', 'd', 0, 0, 0, 6},
                    BigEndian(std::uint32_t(format), 2),
