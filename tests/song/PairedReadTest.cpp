@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
@@ -78,18 +79,21 @@ Bytes RandomFile(std::mt19937& rng, int format) {
     return file;
 }
 
-// Every field of every record, the data area's bytes included.
-std::string Dump(const MidiTrackData* track) {
-    std::string all;
-    for (const std::string& line : track ? Image(*track, true) : Lines{"<no track>"})
-        all += line + "\n";
-    return all;
+// The image of every track a reading gives (every field of every record,
+// the data area's bytes included), then the messages it gave.
+Lines Outcome(const std::function<void(Lines&)>& read) {
+    CaptureSink sink;
+    Lines out;
+    read(out);
+    out.insert(out.end(), sink.Messages().begin(), sink.Messages().end());
+    return out;
 }
-
-std::string Joined(const std::vector<std::string>& messages) {
-    std::string all;
-    for (const auto& m : messages) all += m + "\n";
-    return all;
+void Add(Lines& out, const MidiTrackData* track) {
+    const Lines image = track ? Image(*track, true) : Lines{"<no track>"};
+    out.insert(out.end(), image.begin(), image.end());
+}
+void AddTracks(Lines& out, MidiF1Data& song) {
+    for (int t = 0; t < song.track_count; ++t) Add(out, song.GetTrack(t));
 }
 
 }  // namespace
@@ -103,15 +107,11 @@ TEST(PairedRead, SongsComeOutAsQ1toQ2MakesThem) {
 
         // Format 0: the image reader pairs as it reads; the public steps
         // SetQ1 and Q1toQ2 do not.
-        std::string paired, plain, paired_messages, plain_messages;
-        {
-            CaptureSink sink;
+        const Lines paired = Outcome([&](Lines& out) {
             MidiF0Data song(file.data(), size);
-            paired = Dump(song.track.get());
-            paired_messages = Joined(sink.Messages());
-        }
-        {
-            CaptureSink sink;
+            Add(out, song.track.get());
+        });
+        const Lines plain = Outcome([&](Lines& out) {
             MidiF0Data song(kFormQ2);
             std::memcpy(song.buffer, file.data(), file.size());
             song.size = int(size);
@@ -123,33 +123,23 @@ TEST(PairedRead, SongsComeOutAsQ1toQ2MakesThem) {
             } else {
                 song.track = std::make_unique<MidiTrackData>(kFormQ2);
             }
-            plain = Dump(song.track.get());
-            plain_messages = Joined(sink.Messages());
-        }
+            Add(out, song.track.get());
+        });
         ASSERT_EQ(paired, plain) << "round " << round;
-        ASSERT_EQ(paired_messages, plain_messages) << "round " << round;
 
         // Format 1: reading a file pairs as it reads; the image constructor
         // takes the public steps.
         if (round % 2 == 0) continue;
         const std::string path = dir.File("song.mid");
         WriteBytes(path, file);
-        std::vector<std::string> paired_tracks, plain_tracks;
-        {
-            CaptureSink sink;
-            MidiF1Data song(path.c_str());
-            for (int t = 0; t < song.track_count; ++t)
-                paired_tracks.push_back(Dump(song.GetTrack(t)));
-            paired_messages = Joined(sink.Messages());
-        }
-        {
-            CaptureSink sink;
-            MidiF1Data song(file.data(), size);
-            for (int t = 0; t < song.track_count; ++t)
-                plain_tracks.push_back(Dump(song.GetTrack(t)));
-            plain_messages = Joined(sink.Messages());
-        }
-        ASSERT_EQ(paired_tracks, plain_tracks) << "round " << round;
-        ASSERT_EQ(paired_messages, plain_messages) << "round " << round;
+        ASSERT_EQ(Outcome([&](Lines& out) {
+                      MidiF1Data song(path.c_str());
+                      AddTracks(out, song);
+                  }),
+                  Outcome([&](Lines& out) {
+                      MidiF1Data song(file.data(), size);
+                      AddTracks(out, song);
+                  }))
+            << "round " << round;
     }
 }
