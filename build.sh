@@ -46,6 +46,7 @@ test)
     ./tests/sanitizers.sh   # every suite under AddressSanitizer + UndefinedBehaviorSanitizer
     ./tests/tsan.sh         # playback and window under ThreadSanitizer
     ./tests/fuzz.sh         # each libFuzzer target for a minute
+    ./tests/package.sh      # installed, shared and static; the examples built against it
     ;;
 *)
     echo "usage: ./build.sh [build|demo|test]" >&2
