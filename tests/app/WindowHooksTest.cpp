@@ -2,9 +2,7 @@
 // song line and the window's layout at every size.
 #include <atomic>
 #include <filesystem>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,13 +10,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "General/GeneralMac.h"
 #include "WindowFixture.h"
 #include "app/AppSettings.h"
 #include "app/GuiHooks.h"
-#include "midi/song/MidiFileLoader.h"
+#include "midi/song/MidiF0Data.h"
 #include "midi/song/SongPipeline.h"
 
 namespace {
@@ -127,17 +124,12 @@ TEST(PanelFolder, PanelsStartWhereTheLastChoiceWasAndOnlyRealFoldersAreKept) {
 
 TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
     // 96 ticks at 120 bpm (0.5 s), then 60 bpm: a note of 192 ticks (2 s).
-    TempDir dir;
-    const std::string path = dir.File("tempo.mid");
-    WriteBytes(
-        path,
+    const Bytes image =
         Concat({HeaderChunk(0, 1, 96),
                 TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::Tempo(0, 1000000),
-                                   smf::On(0, 0, 62), smf::Off(192, 0, 62), smf::Eot(0)}))}));
-    MidiFileLoader loader(path.c_str());
-    loader.SetMidiF0Data();
-    ASSERT_NE(loader.GetMidiF0Data(), nullptr);
-    EXPECT_NEAR(SongSeconds(*loader.GetMidiF0Data()), 2.5, 1e-9);
+                                   smf::On(0, 0, 62), smf::Off(192, 0, 62), smf::Eot(0)}))});
+    const MidiF0Data song(image.data(), static_cast<long>(image.size()));
+    EXPECT_NEAR(SongSeconds(song), 2.5, 1e-9);
     EXPECT_EQ(SongTimeText(65.4), "1:05");
     EXPECT_EQ(SongTimeText(3725), "1:02:05");
 }
