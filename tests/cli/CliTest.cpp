@@ -125,7 +125,7 @@ TEST(Cli, OutputIsProtected) {
     }
 }
 
-TEST(Cli, MirrorReadBackByMidoAndTheLibrary) {
+TEST(Cli, MirrorAndConvertReadBackByMidoAndTheLibrary) {
     TempDir dir;
     // A generated format-0 song with overlapping notes of one pitch on four
     // channels, drums on channel 10, a program change and a tempo.
@@ -150,30 +150,10 @@ TEST(Cli, MirrorReadBackByMidoAndTheLibrary) {
             EXPECT_TRUE(run.err.empty()) << run.err;
         }
     }
-    const auto views = ReadWithMido(outputs);
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const std::string& input = i < 4 ? generated : demo;
-        SCOPED_TRACE(input + " " + flags[i % 4]);
-        const Notes expected = ExpectedMirror(input, i & 1, i & 2);
-        ASSERT_GT(expected.size(), 250u);
-        const MidoView& mido = views.at(outputs[i]);
-        ASSERT_TRUE(mido.ok) << mido.error;
-        EXPECT_EQ(std::make_tuple(mido.format, mido.tracks, mido.division),
-                  std::make_tuple(0, 1, 480));
-        EXPECT_EQ(mido.note_ons, static_cast<int>(expected.size()));
-        EXPECT_EQ(mido.notes, expected);
-        EXPECT_EQ(NotesOfFile(outputs[i]), expected);
-    }
     // Backwards twice: the input's notes again (the demo has no lead-in).
     const std::string twice = dir.File("twice.mid");
     ASSERT_EQ(Retrograde("mirror -H " + Quote(outputs[5]) + " -o " + Quote(twice)).status, 0);
-    EXPECT_EQ(ReadWithMido(twice).notes, NotesOfFile(demo));
-}
-
-TEST(Cli, ConvertReadBack) {
-    TempDir dir;
-    const std::string demo = dir.File("demo.mid");
-    WriteDemo(demo);
+    // Converted to format 0, that to format 1, and the demo to format 1.
     const std::string zero = dir.File("zero.mid");
     const std::string one = dir.File("one.mid");
     const std::string same = dir.File("same.mid");
@@ -188,9 +168,25 @@ TEST(Cli, ConvertReadBack) {
     convert("1", demo, same);
     EXPECT_EQ(ReadBytes(same), ReadBytes(demo));  // already format 1: unchanged
 
+    std::vector<std::string> read = outputs;
+    read.insert(read.end(), {twice, zero, one});
+    const auto views = ReadWithMido(read);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string& input = i < 4 ? generated : demo;
+        SCOPED_TRACE(input + " " + flags[i % 4]);
+        const Notes expected = ExpectedMirror(input, i & 1, i & 2);
+        ASSERT_GT(expected.size(), 250u);
+        const MidoView& mido = views.at(outputs[i]);
+        ASSERT_TRUE(mido.ok) << mido.error;
+        EXPECT_EQ(std::make_tuple(mido.format, mido.tracks, mido.division),
+                  std::make_tuple(0, 1, 480));
+        EXPECT_EQ(mido.note_ons, static_cast<int>(expected.size()));
+        EXPECT_EQ(mido.notes, expected);
+        EXPECT_EQ(NotesOfFile(outputs[i]), expected);
+    }
     const Notes notes = NotesOfFile(demo);
     ASSERT_GT(notes.size(), 300u);
-    const auto views = ReadWithMido({zero, one});
+    EXPECT_EQ(views.at(twice).notes, notes);
     const MidoView& z = views.at(zero);
     const MidoView& o = views.at(one);
     ASSERT_TRUE(z.ok && o.ok) << z.error << o.error;
