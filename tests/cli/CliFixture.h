@@ -3,14 +3,9 @@
 // with the library, as plain notes to compare.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "midi/song/MidiFileLoader.h"
 #include "song/MirrorFixture.h"

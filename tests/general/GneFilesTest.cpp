@@ -1,6 +1,5 @@
 // Whole-file reading and writing, existence tests, memory blocks, the dialogs
 // answered through the panel hooks and the settings file.
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +7,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"

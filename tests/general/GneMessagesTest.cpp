@@ -1,10 +1,6 @@
 // The message sink, the alert hook and the length-prefixed texts.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"

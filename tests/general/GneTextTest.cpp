@@ -1,11 +1,8 @@
 // itoa, the katakana narrowing, the parsers of command-like texts, file texts
 // shown as UTF-8, music arithmetic and the position and time texts.
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"
