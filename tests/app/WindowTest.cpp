@@ -1,5 +1,5 @@
-// The window from end to end: load, play and stop, save, the switches, the
-// device list, closing, dropping files and the keyboard shortcuts.
+// The window from end to end: load (by panel and by dropping), play and stop
+// (by mouse and keys), save, the switches, closing and the keyboard shortcuts.
 #include <string>
 
 #include <QCheckBox>
@@ -25,7 +25,7 @@ Bytes CommandLineMirror(const TempDir& dir, const std::string& in, const std::st
 
 }  // namespace
 
-TEST_F(WindowTest, LoadShowsTheSongAndAFailedLoadKeepsIt) {
+TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     EXPECT_FALSE(panel->PlayBtn->isEnabled());
     EXPECT_FALSE(panel->SaveButton()->isEnabled());
     // With nothing loaded, play and save do nothing and say nothing.
@@ -39,11 +39,11 @@ TEST_F(WindowTest, LoadShowsTheSongAndAFailedLoadKeepsIt) {
     EXPECT_TRUE(panel->MessageArea()->toPlainText().isEmpty());
     EXPECT_EQ(save_calls, 0);
 
-    Load("melody.mid", MelodySong());
+    Load("demo.mid", DemoSong());
     ASSERT_NE(LoadedSong(), nullptr);
-    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("melody.mid"));
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("demo.mid"));
     const QString details = panel->SongDetails()->text();
-    EXPECT_TRUE(details.startsWith(QStringLiteral("Length 0:02"))) << details.toStdString();
+    EXPECT_TRUE(details.startsWith(QStringLiteral("Length 0:29"))) << details.toStdString();
     EXPECT_TRUE(details.contains(QStringLiteral("format 1")));
     EXPECT_TRUE(panel->PlayBtn->isEnabled());
     EXPECT_TRUE(panel->SaveButton()->isEnabled());
@@ -56,12 +56,34 @@ TEST_F(WindowTest, LoadShowsTheSongAndAFailedLoadKeepsIt) {
 
     Load("broken.mid", Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
     EXPECT_EQ(LoadedSong(), song);
-    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("melody.mid"));
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("demo.mid"));
     // The reason reaches the message area.
     EXPECT_TRUE(WaitFor([&] { return !panel->MessageArea()->toPlainText().isEmpty(); }));
+
+    // A dropped file loads; a star in the name is part of it, not a pattern.
+    const std::string path = dir.File("dropped*.mid");
+    WriteBytes(path, ShortSong());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &drop);
+    ASSERT_NE(LoadedSong(), nullptr);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped*.mid"));
+    EXPECT_EQ(open_calls, 3);  // no panel for a dropped file
+
+    // Text that is no file is refused at the door.
+    QMimeData text;
+    text.setText(QStringLiteral("hello"));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(panel.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
 }
 
-TEST_F(WindowTest, SongEndingByItselfResetsTheTitle) {
+TEST_F(WindowTest, PlayAndStopByKeysAndMouseTheEndResetsTheTitleAndClosingStopsFirst) {
     Load("short.mid", ShortSong());
     panel->PlayFile();
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
@@ -71,19 +93,68 @@ TEST_F(WindowTest, SongEndingByItselfResetsTheTitle) {
     // And a new play starts at once.
     panel->PlayFile();
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    open_answers.push_back(dir.File("keys.mid"));
+    WriteBytes(open_answers.back(), DemoSong());
+    // A button's shortcut clicks it as the mouse would, press and release.
+    QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return panel->SongName()->text() == QStringLiteral("keys.mid"); }));
+
+    // Play, stop, and a third press, by mouse, starts the song again.
+    QTest::keyClick(panel.get(), Qt::Key_Space);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    ASSERT_TRUE(WaitFor(IsSequencerRunning));
+    ASSERT_NE(MidiPlayData, nullptr);
+    QTest::keyClick(panel.get(), Qt::Key_Space);
+    EXPECT_EQ(Title(), QStringLiteral("Play"));
+    EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
+    QTest::mouseClick(panel->PlayBtn, Qt::LeftButton);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    ASSERT_TRUE(WaitFor(IsSequencerRunning));
+
+    save_answers.push_back(dir.File("keys-saved.mid"));
+    QTest::keyClick(panel.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return !ReadBytes(dir.File("keys-saved.mid")).empty(); }));
+
+    // Closing while playing stops first, then releases the songs.
+    panel->close();
+    EXPECT_FALSE(IsPlaying());
+    EXPECT_EQ(midi_file_loader, nullptr);
+    EXPECT_EQ(MidiPlayData, nullptr);
 }
 
-TEST_F(WindowTest, SaveWritesWhatTheCommandLineWrites) {
-    const std::string path = Load("melody.mid", MelodySong());
+TEST_F(WindowTest, SaveWritesWhatTheCommandLineWritesAndGMChangesNothing) {
+    const std::string path = Load("demo.mid", DemoSong());
     // Both switches off: the loaded song re-encoded, as a format-0 file with
     // one track at the song's division.
     const Bytes saved = Save("copy.mid");
     ASSERT_GT(saved.size(), 14u);
     EXPECT_EQ(saved, CommandLineMirror(dir, path, ""));
-    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 14), HeaderChunk(0, 1, 96));
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 14), HeaderChunk(0, 1, 480));
 
     QTest::mouseClick(panel->HorizontalSwitch(), Qt::LeftButton);
-    EXPECT_EQ(Save("reversed.mid"), CommandLineMirror(dir, path, "-H"));
+    // What a play plays, encoded as a file.
+    auto played = [&] {
+        panel->PlayFile();
+        panel->PlayFile();
+        EXPECT_NE(MidiPlayData, nullptr);
+        if (MidiPlayData == nullptr) return Bytes{};
+        MidiPlayData->Q2toQ1();
+        EXPECT_EQ(MidiPlayData->Q1toRaw(), 1);
+        return Bytes(MidiPlayData->buffer, MidiPlayData->buffer + MidiPlayData->size);
+    };
+    const Bytes reversed = Save("reversed.mid");
+    EXPECT_EQ(reversed, CommandLineMirror(dir, path, "-H"));
+    const Bytes played_without = played();
+    // The GM switch changes neither what is saved nor what is played.
+    QTest::mouseClick(panel->GMSwitch(), Qt::LeftButton);
+    EXPECT_EQ(gm, 1);
+    EXPECT_EQ(Save("with-gm.mid"), reversed);
+    EXPECT_EQ(played(), played_without);
+
     QTest::mouseClick(panel->VerticalSwitch(), Qt::LeftButton);
     EXPECT_EQ(std::make_pair(horizontal, vertical), std::make_pair(1, 1));
     EXPECT_EQ(Save("both.mid"), CommandLineMirror(dir, path, "-H -V"));
@@ -123,87 +194,4 @@ TEST_F(WindowTest, KeepEachPassagesSoundLengthLineAndSetupMessage) {
     })) << panel->MessageArea()->toPlainText().toStdString();
     QTest::mouseClick(carry, Qt::LeftButton);
     EXPECT_EQ(Save("plain.mid"), CommandLineMirror(dir, path, "-H"));
-}
-
-TEST_F(WindowTest, GMSwitchChangesNothing) {
-    Load("melody.mid", MelodySong());
-    panel->HorizontalSw();
-    // What a play plays, encoded as a file.
-    auto played = [&] {
-        panel->PlayFile();
-        panel->PlayFile();
-        EXPECT_NE(MidiPlayData, nullptr);
-        if (MidiPlayData == nullptr) return Bytes{};
-        MidiPlayData->Q2toQ1();
-        EXPECT_EQ(MidiPlayData->Q1toRaw(), 1);
-        return Bytes(MidiPlayData->buffer, MidiPlayData->buffer + MidiPlayData->size);
-    };
-    const Bytes saved_without = Save("without-gm.mid");
-    const Bytes played_without = played();
-
-    QTest::mouseClick(panel->GMSwitch(), Qt::LeftButton);
-    EXPECT_EQ(gm, 1);
-    EXPECT_EQ(Save("with-gm.mid"), saved_without);
-    EXPECT_EQ(played(), played_without);
-}
-
-TEST_F(WindowTest, ClosingWhilePlayingStopsFirstThenReleasesTheSongs) {
-    Load("melody.mid", MelodySong());
-    panel->PlayFile();
-    ASSERT_TRUE(WaitFor(IsSequencerRunning));
-    panel->close();
-    EXPECT_FALSE(IsPlaying());
-    EXPECT_EQ(midi_file_loader, nullptr);
-    EXPECT_EQ(MidiPlayData, nullptr);
-}
-
-TEST_F(WindowTest, DroppedFileLoads) {
-    // A star in the name is part of it, not a pattern.
-    const std::string path = dir.File("dropped*.mid");
-    WriteBytes(path, MelodySong());
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(panel.get(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(panel.get(), &drop);
-    ASSERT_NE(LoadedSong(), nullptr);
-    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped*.mid"));
-    EXPECT_EQ(open_calls, 0);
-
-    // Text that is no file is refused at the door.
-    QMimeData text;
-    text.setText(QStringLiteral("hello"));
-    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    refused.setAccepted(false);
-    QApplication::sendEvent(panel.get(), &refused);
-    EXPECT_FALSE(refused.isAccepted());
-}
-
-TEST_F(WindowTest, KeyboardShortcuts) {
-    panel->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-
-    open_answers.push_back(dir.File("keys.mid"));
-    WriteBytes(open_answers.back(), MelodySong());
-    // A button's shortcut clicks it as the mouse would, press and release.
-    QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
-    ASSERT_TRUE(WaitFor([&] { return LoadedSong() != nullptr; }));
-
-    // Play, stop, and a third press, by mouse, starts the song again.
-    QTest::keyClick(panel.get(), Qt::Key_Space);
-    EXPECT_EQ(Title(), QStringLiteral("Stop"));
-    ASSERT_TRUE(WaitFor(IsSequencerRunning));
-    ASSERT_NE(MidiPlayData, nullptr);
-    QTest::keyClick(panel.get(), Qt::Key_Space);
-    EXPECT_EQ(Title(), QStringLiteral("Play"));
-    EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
-    QTest::mouseClick(panel->PlayBtn, Qt::LeftButton);
-    EXPECT_EQ(Title(), QStringLiteral("Stop"));
-    EXPECT_TRUE(WaitFor(IsSequencerRunning));
-
-    save_answers.push_back(dir.File("keys-saved.mid"));
-    QTest::keyClick(panel.get(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([&] { return !ReadBytes(dir.File("keys-saved.mid")).empty(); }));
 }

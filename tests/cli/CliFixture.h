@@ -1,18 +1,11 @@
 // Helpers for the command-line tests: running `retrograde`, and reading its
-// files back with independent readers (mido under /usr/bin/python3, midicsv)
-// and with the library, as plain notes to compare.
+// files back with an independent reader (mido under /usr/bin/python3) and
+// with the library, as plain notes to compare.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdlib>
-#include <deque>
 #include <map>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "midi/song/MidiFileLoader.h"
 #include "song/MirrorFixture.h"
@@ -109,51 +102,6 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
 inline MidoView ReadWithMido(const std::string& path) {
     auto views = ReadWithMido(std::vector<std::string>{path});
     return views[path];
-}
-
-// The notes midicsv sees: its note-on and note-off records, paired first on
-// with first off per channel and pitch, in time order over all tracks.
-inline Notes ReadWithMidicsv(const std::string& path, int* division = nullptr) {
-    const RunResult run = RunShell("midicsv " + Quote(path));
-    EXPECT_EQ(run.status, 0) << "midicsv failed on " << path << ": " << run.err;
-    struct Record {
-        long time;
-        bool on;
-        int channel, note, velocity;
-    };
-    std::vector<Record> records;
-    for (std::string line : SplitLines(run.out)) {
-        std::replace(line.begin(), line.end(), ',', ' ');
-        std::istringstream in(line);
-        int track = 0;
-        long time = 0;
-        std::string type;
-        in >> track >> time >> type;
-        int format = 0, tracks = 0;
-        if (type == "Header" && division) in >> format >> tracks >> *division;
-        if (type != "Note_on_c" && type != "Note_off_c") continue;
-        Record r{time, type == "Note_on_c", 0, 0, 0};
-        in >> r.channel >> r.note >> r.velocity;
-        if (r.on && r.velocity == 0) r.on = false;
-        records.push_back(r);
-    }
-    std::stable_sort(records.begin(), records.end(),
-                     [](const Record& a, const Record& b) { return a.time < b.time; });
-    std::map<std::pair<int, int>, std::deque<Record>> sounding;
-    Notes notes;
-    for (const Record& r : records) {
-        auto& waiting = sounding[{r.channel, r.note}];
-        if (r.on) {
-            waiting.push_back(r);
-        } else if (!waiting.empty()) {
-            const Record start = waiting.front();
-            waiting.pop_front();
-            notes.push_back({start.time, r.channel, r.note, static_cast<int>(r.time - start.time),
-                             start.velocity});
-        }
-    }
-    std::sort(notes.begin(), notes.end());
-    return notes;
 }
 
 // A song loaded as the program loads it, merged into one Q2 track.

@@ -1,7 +1,5 @@
 // The editing verbs end to end (quantize, swing, check), their files read
 // back by mido, and the argument parsers they share.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 

@@ -1,9 +1,6 @@
 // Real files, not only made-up ones: the MIDI files Debian's mma and
 // openttd-openmsx packages ship are loaded, mirrored every way, saved, and
 // read back by mido with every note present.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <sstream>

@@ -1,13 +1,12 @@
-// Whole-file reading and writing, and existence tests.
-#include <gtest/gtest.h>
+// Whole-file reading and writing, existence tests, memory blocks, the dialogs
+// answered through the panel hooks and the settings file.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"
@@ -51,7 +50,7 @@ private:
 
 }  // namespace
 
-TEST(GneFiles, SaveAndLoadRoundTripByteForByte) {
+TEST(GneFiles, SaveAndLoadRoundTripByteForByteAndKeepPermissions) {
     TempDir dir;
     const std::string path = dir.File("song.mid");
     const Bytes bytes = Pattern(70000);
@@ -71,22 +70,18 @@ TEST(GneFiles, SaveAndLoadRoundTripByteForByte) {
     EXPECT_EQ(size, 0);
     EXPECT_TRUE(sink.Alerts().empty());
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"song.mid"});
-}
 
-TEST(GneFiles, SaveKeepsThePermissionsOfTheFileItReplaces) {
-    TempDir dir;
-    const std::string path = dir.File("kept.mid");
-    WriteBytes(path, {1, 2, 3});
+    // A save keeps the permissions of the file it replaces.
     chmod(path.c_str(), 0640);
-    const Bytes bytes{9, 8, 7, 6};
-    ASSERT_EQ(GneSaveFile(path.c_str(), bytes.data(), 4), 1);
+    const Bytes replaced{9, 8, 7, 6};
+    ASSERT_EQ(GneSaveFile(path.c_str(), replaced.data(), 4), 1);
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadBytes(path), replaced);
 }
 
-TEST(GneFiles, AFailedWriteLeavesTheOldFileUntouched) {
+TEST(GneFiles, AFailedWriteRenameOrOpenIsReportedAndLeavesTheOldFile) {
     TempDir dir;
     const std::string path = dir.File("old.mid");
     const Bytes old{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0};
@@ -102,16 +97,13 @@ TEST(GneFiles, AFailedWriteLeavesTheOldFileUntouched) {
     EXPECT_EQ(ReadBytes(path), old);
     EXPECT_EQ(sink.Alerts(), std::vector<std::string>{"GeneralMac: ERR_GNE_OPEN_FILE"});
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"old.mid"});  // no leftovers
-}
+    std::filesystem::remove(path);
 
-TEST(GneFiles, AFailedRenameOrOpenIsReported) {
-    TempDir dir;
     // A folder with something in it cannot be replaced by a file.
     const std::string folder = dir.File("taken");
     std::filesystem::create_directory(folder);
     WriteBytes(folder + "/inside", {1});
     const Bytes bytes{1, 2, 3};
-    CaptureSink sink;
     EXPECT_EQ(GneSaveFile(folder.c_str(), bytes.data(), 3), 0);
     EXPECT_EQ(ReadBytes(folder + "/inside"), Bytes{1});
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"taken"});
@@ -127,10 +119,10 @@ TEST(GneFiles, AFailedRenameOrOpenIsReported) {
     char name[kGneNameSize] = {};
     EXPECT_EQ(GneSaveFileEx(name, "mid", "", bytes.data(), 3), 0);
     GneSetPanelHooks(previous);
-    EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_OPEN_FILE"), 3);
+    EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_OPEN_FILE"), 4);
 }
 
-TEST(GneFiles, LoadingNeverWritesPastTheBuffer) {
+TEST(GneFiles, LoadingNeverWritesPastTheBufferAndMissingShortAndFolderReadsFail) {
     TempDir dir;
     const std::string path = dir.File("big.mid");
     WriteBytes(path, Pattern(kGneMaxFileSize + 1));
@@ -147,14 +139,10 @@ TEST(GneFiles, LoadingNeverWritesPastTheBuffer) {
     EXPECT_EQ(GneLoadFile(path.c_str(), buffer.data(), &size), 1);
     EXPECT_EQ(size, kGneMaxFileSize);
     EXPECT_EQ(buffer[kGneMaxFileSize], 0xAA);
-}
 
-TEST(GneFiles, MissingShortAndFolderReadsFail) {
-    TempDir dir;
+    sink.Clear();
     const std::string missing = dir.File("missing.mid");
-    std::vector<unsigned char> buffer(64);
-    long size = 7;
-    CaptureSink sink;
+    size = 7;
     EXPECT_EQ(GneLoadFile(missing.c_str(), buffer.data(), &size), 0);
     EXPECT_EQ(size, 0);
     EXPECT_EQ(GneLoadFile(dir.Path().c_str(), buffer.data(), &size), 0);  // a folder
@@ -164,4 +152,89 @@ TEST(GneFiles, MissingShortAndFolderReadsFail) {
     EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_OPEN_FILE"), 3);
     EXPECT_EQ(GneIsFolderExistWithoutMsg(shortfile.c_str()), 0);
     EXPECT_EQ(GneIsFileExistWithoutMsg(dir.Path().c_str()), 1);  // a folder exists too
+}
+
+TEST(GnePanels, BlocksAreZeroFilledAndDialogsGoThroughTheHooks) {
+    auto* block = static_cast<unsigned char*>(GneMemAlloc(4096));
+    ASSERT_NE(block, nullptr);
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ(block[i], 0) << i;
+    GneMemFree(block);
+
+    // Without hooks every dialog is cancelled.
+    char name[kGneNameSize] = "unchanged";
+    EXPECT_EQ(GneGetLoadFileName("mid", "SMF files|*.mid|", name), 0);
+    EXPECT_EQ(GneGetSaveFileName(name, "mid", "SMF files|*.mid|"), 0);
+    EXPECT_STREQ(name, "unchanged");
+
+    // The hooks receive the start folder and fill the name.
+    std::string starts;
+    GnePanelHooks hooks;
+    hooks.open_file = [&](const std::string& start, std::string& chosen) {
+        starts += start + "|";
+        chosen = "/songs/in.mid";
+        return true;
+    };
+    hooks.open_folder = [&](const std::string& start, std::string& chosen) {
+        starts += start + "|";
+        chosen = std::string(300, 'd');  // does not fit a name buffer
+        return true;
+    };
+    const auto previous = GneSetPanelHooks(hooks);
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "/";
+    CaptureSink sink;
+    EXPECT_EQ(GneGetLoadFileName("", "", name), 1);
+    EXPECT_STREQ(name, "/songs/in.mid");
+    EXPECT_EQ(GneGetOpenFolderName(0, "/music", name, 0, nullptr), 0);
+    EXPECT_STREQ(name, "/songs/in.mid");  // a path too long is refused, the buffer kept
+    EXPECT_EQ(sink.Messages().size(), 1u);
+    GneSetPanelHooks(previous);
+    EXPECT_EQ(starts, home + "|/music|");
+}
+
+// Integer and text settings in the key=value file under the XDG config folder.
+TEST(GneSettings, RoundTripThroughTheSettingsFileTextsBesideIntegers) {
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
+    const std::string file = dir.Path() + "/retrograde/settings";
+
+    EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 42);  // no file yet
+    ASSERT_EQ(GneWriteProfileInt("Player", "Port", 3), 1);
+    ASSERT_EQ(GneWriteProfileInt("Window", "Width", -640), 1);
+    EXPECT_EQ(ReadText(file), "Player,Port=3\nWindow,Width=-640\n");
+    EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 3);
+    EXPECT_EQ(GneGetProfileInt("Other", "Port", 8), 8);  // the section belongs to the key
+
+    ASSERT_EQ(GneWriteProfileInt("Player", "Port", 5), 1);
+    EXPECT_EQ(ReadText(file), "Window,Width=-640\nPlayer,Port=5\n");
+
+    // A stored 0 reads as the default, as a missing entry does.
+    ASSERT_EQ(GneWriteProfileInt("Player", "Port", 0), 1);
+    EXPECT_EQ(GneGetProfileInt("Player", "Port", 42), 42);
+
+    std::filesystem::remove(file);
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "");
+    ASSERT_EQ(GneWriteProfileString("Panels", "Folder", "/a=b/c"), 1);
+    ASSERT_EQ(GneWriteProfileInt("Panels", "Width", 7), 1);
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/a=b/c");
+    ASSERT_EQ(GneWriteProfileString("Panels", "Folder", "/d"), 1);
+    EXPECT_EQ(ReadText(file), "Panels,Width=7\nPanels,Folder=/d\n");
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/d");
+    EXPECT_EQ(GneWriteProfileString("Panels", "Folder", "two\nlines"), 0);
+    EXPECT_EQ(GneGetProfileString("Panels", "Folder"), "/d");
+
+    // Hand-edited and damaged lines are tolerated.
+    const std::string text = "# x\na,b=zz\na,c=1\na,c=2\ngarbage\na,d=99999999999\n";
+    WriteBytes(file, Bytes(text.begin(), text.end()));
+    EXPECT_EQ(GneGetProfileInt("a", "b", 11), 11);  // not a number
+    EXPECT_EQ(GneGetProfileInt("a", "c", 11), 2);   // the last line of a key wins
+    EXPECT_EQ(GneGetProfileInt("a", "d", 11), 11);  // beyond int
+}
+
+TEST(GneSettings, WithoutXdgTheHomeConfigFolderIsUsed) {
+    TempDir dir;
+    ScopedEnv home("HOME", dir.Path());
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/is/ignored");
+    ASSERT_EQ(GneWriteProfileInt("s", "k", 12), 1);
+    EXPECT_EQ(ReadText(dir.Path() + "/.config/retrograde/settings"), "s,k=12\n");
+    EXPECT_EQ(GneGetProfileInt("s", "k", 0), 12);
 }

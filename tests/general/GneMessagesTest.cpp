@@ -1,23 +1,18 @@
 // The message sink, the alert hook and the length-prefixed texts.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"
 
-TEST(GneMessages, WithoutHooksOneLineGoesToStderr) {
+TEST(GneMessages, WithoutHooksOneLineGoesToStderrElseTheSinkTakesItWhole) {
     testing::internal::CaptureStderr();
     GneErrorMsg(kGneErrOpenFile);
     GneWriteErrorMsg("イベントのデータサイズが大きすぎます。");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "GeneralMac: ERR_GNE_OPEN_FILE\nイベントのデータサイズが大きすぎます。\n");
-}
 
-TEST(GneMessages, EverySinkFunctionReachesTheSinkWhole) {
+    // With a sink, every sink function reaches it whole.
     CaptureSink sink;
     const std::string long_text(400, 'x');  // beyond what a length byte can count
     GneErrorMsg(kGneErrPlayerBusy);
@@ -32,7 +27,7 @@ TEST(GneMessages, EverySinkFunctionReachesTheSinkWhole) {
     EXPECT_TRUE(sink.Saw("Title: Text"));
 }
 
-TEST(GneMessages, CaptureRestoresThePreviousSink) {
+TEST(GneMessages, SinksNestReportFromInsideThemselvesAndFromManyThreads) {
     CaptureSink outer;
     {
         CaptureSink inner;
@@ -41,9 +36,8 @@ TEST(GneMessages, CaptureRestoresThePreviousSink) {
     }
     GneWriteErrorMsg("outer");
     EXPECT_EQ(outer.Messages(), std::vector<std::string>{"outer"});
-}
 
-TEST(GneMessages, ASinkMayReportFromInsideItself) {
+    // A sink may report from inside itself.
     std::vector<std::string> seen;
     auto previous = GneSetMessageSink([&](std::string_view text) {
         seen.emplace_back(text);
@@ -52,10 +46,8 @@ TEST(GneMessages, ASinkMayReportFromInsideItself) {
     GneWriteErrorMsg("first");
     GneSetMessageSink(previous);
     EXPECT_EQ(seen, (std::vector<std::string>{"first", "nested"}));
-}
 
-TEST(GneMessages, ConcurrentReportsAreAllDelivered) {
-    CaptureSink sink;
+    // Reports from several threads at once are all delivered.
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([] {
@@ -63,7 +55,7 @@ TEST(GneMessages, ConcurrentReportsAreAllDelivered) {
         });
     }
     for (auto& thread : threads) thread.join();
-    EXPECT_EQ(sink.Count("from a thread"), 2000);
+    EXPECT_EQ(outer.Count("from a thread"), 2000);
 }
 
 TEST(MacUty, ToPascalKeepsAtMost255BytesAndNoTerminator) {

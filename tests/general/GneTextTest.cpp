@@ -1,8 +1,8 @@
-// itoa, the katakana narrowing and the parsers of command-like texts.
-#include <gtest/gtest.h>
-
+// itoa, the katakana narrowing, the parsers of command-like texts, file texts
+// shown as UTF-8, music arithmetic and the position and time texts.
+#include <climits>
+#include <cmath>
 #include <cstring>
-#include <string>
 
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"
@@ -16,15 +16,13 @@ std::string Narrowed(std::string text) {
 
 }  // namespace
 
-TEST(GneText, ItoaEdges) {
+TEST(GneText, ItoaEdgesAndKatakanaBecomesHalfWidth) {
     char text[16] = "untouched";
     EXPECT_STREQ(itoa(-2147483647 - 1, text, 10), "-2147483648");
     EXPECT_STREQ(itoa(-1, text, 16), "ffffffff");
     std::strcpy(text, "untouched");
     EXPECT_STREQ(itoa(255, text, 8), "untouched");
-}
 
-TEST(GneText, KatakanaBecomesHalfWidth) {
     // ガッコウ: ッ, コ and ウ through table A, then ガ through table B.
     EXPECT_EQ(Narrowed("\x83\x4B\x83\x62\x83\x52\x83\x45"), "\xB6\xDE\xAF\xBA\xB3");
     // The trail byte of 宴 (89 83) and a following A (41) are no ア.
@@ -38,7 +36,29 @@ TEST(GneText, KatakanaBecomesHalfWidth) {
     EXPECT_EQ(Narrowed("\x83"), "\x83");
 }
 
-TEST(GneText, HexToI) {
+TEST(GneText, FileTextsShowAsUtf8OrElseAsShiftJis) {
+    EXPECT_EQ(GneFileTextToUtf8("ピアノ"), "ピアノ");
+    EXPECT_EQ(GneFileTextToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(GneFileTextToUtf8("Track \x82\xA0"), "Track あ");
+    // The trail byte of 宴 is also a lead byte: 83 41 is no ア.
+    EXPECT_EQ(GneFileTextToUtf8("\x89\x83"
+                                "A"),
+              "宴A");
+    // half-width katakana and the CP932 extensions (the circled 1)
+    EXPECT_EQ(GneFileTextToUtf8("\xB6\xDE\xAF\xBA\xB3"), "ｶﾞｯｺｳ");
+    EXPECT_EQ(GneFileTextToUtf8("\x87\x40"), "①");
+    // A lead byte cut off at the end, and a byte that starts nothing.
+    EXPECT_EQ(GneFileTextToUtf8("\x83\x41\x83"), "ア\xEF\xBF\xBD");
+    EXPECT_EQ(GneFileTextToUtf8("a\xFF"
+                                "b"),
+              "a\xEF\xBF\xBD"
+              "b");
+    // Overlong UTF-8 and surrogates are not taken for UTF-8.
+    EXPECT_NE(GneFileTextToUtf8("\xC0\xAF"), "\xC0\xAF");
+    EXPECT_NE(GneFileTextToUtf8("\xED\xA0\x80"), "\xED\xA0\x80");
+}
+
+TEST(GneText, HexIncludedTextsAndWildCards) {
     CaptureSink sink;
     EXPECT_EQ(GneHexToI("1F"), 31);
     EXPECT_TRUE(sink.Alerts().empty());
@@ -46,9 +66,7 @@ TEST(GneText, HexToI) {
     EXPECT_EQ(sink.Alerts(), std::vector<std::string>{"GeneralMac: ERR_GNE_HEX_DIGIT"});
     EXPECT_EQ(GneHexToI("FFFFFFFF"), -1);
     GneHexToI("123456789ABCDEF0123");  // too long: wraps, no overflow
-}
 
-TEST(GneText, IncludedTextsAndWildCards) {
     char pattern[16] = "lo*wor";
     EXPECT_EQ(GneIsStringIncluded("Hello", pattern), 1);
     EXPECT_STREQ(pattern, "lo");  // cut at its first '*', in place
@@ -114,4 +132,63 @@ TEST(GneText, ParamsRangesAndOperators) {
     EXPECT_EQ(std::string(command) + "|" + op + "|" + param, "vol|>=|100");
     GneGetCommandAndParamAndOperator("n<5", command, param, op);
     EXPECT_EQ(std::string(command) + "|" + op + "|" + param, "n|<|5");
+}
+
+TEST(GneMusicText, TempoNotesIntervalsAndPorts) {
+    EXPECT_EQ(GneClockToBpm(500000), 120);
+    EXPECT_EQ(GneClockToBpm(999), 0);  // no whole millisecond: guarded, not divided by 0
+    EXPECT_EQ(GneClockToBpm(-500), 0);
+    EXPECT_EQ(GneBpmToClock(120), 500000);
+    EXPECT_EQ(GneBpmToClock(0), 60000000);  // taken as 1 bpm
+    EXPECT_EQ(GneBpmToClock(70000), 0);
+    EXPECT_DOUBLE_EQ(GneDeltaTimeToSecond(240, 480, 600000), 0.3);
+    EXPECT_DOUBLE_EQ(GneDeltaTimeToSecond(100, 0, 500000), 0.0);
+
+    EXPECT_EQ(GneNoteNameToNoteNumber(0, "A3"), 69);  // middle C is C3 or C4
+    EXPECT_EQ(GneNoteNameToNoteNumber(1, "C4"), 60);
+    EXPECT_EQ(GneNoteNameToNoteNumber(0, "Bb-1"), 22);
+    GneNoteNameToNoteNumber(0, "C99999999999999");  // held, no overflow
+    EXPECT_EQ(GneGetInterval(64, 60), 4);
+    EXPECT_EQ(GneGetInterval(-1, 11), 0);  // negative numbers stay in 0..6
+
+    EXPECT_EQ(GneIsSC88BPort("Port 88B"), 1);
+    EXPECT_EQ(GneIsSC88BPort(""), 0);
+    EXPECT_EQ(GneIsSC88APort("SC-88 B"), 0);
+    EXPECT_EQ(GneIsSC88APort("SC-88 A"), 1);
+}
+
+TEST(GneMusicText, TimeSignaturesAndPositionTexts) {
+    CaptureSink sink;
+    EXPECT_DOUBLE_EQ(GneGetTimeSignValue(0x0608), 3.0);
+    EXPECT_TRUE(sink.Alerts().empty());
+    EXPECT_DOUBLE_EQ(GneGetTimeSignValue(0x0401), 16.0);  // reported, still measured
+    EXPECT_DOUBLE_EQ(GneGetTimeSignValue(0x0300), 4.0);   // no denominator: a 4/4 measure
+    EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_TIME_SIGNATURE"), 2);
+
+    unsigned char data[4] = {};
+    int length = 0;
+    GneSetTimeSignData(0x0608, data, &length);
+    EXPECT_EQ(length, 4);
+    EXPECT_EQ(Bytes(data, data + 4), (Bytes{6, 3, 18, 8}));
+    GneSetTimeSignData(0x0200, data, &length);
+    EXPECT_EQ(data[1], 0);
+
+    char text[64];
+    GneGetTickText(text, 122, 2, 479);
+    EXPECT_STREQ(text, "0123:03:479");
+    GneGetTickText(text, INT_MAX, INT_MAX, INT_MIN);
+    EXPECT_STREQ(text, "2147483648:2147483648:-2147483648");
+
+    int measure = -1, beat = -1, tick = -1;
+    GneGetMeasureBeatTickText("0012:0", &measure, &beat, &tick);  // short: no reading past it
+    EXPECT_EQ(measure, 12);
+    EXPECT_EQ(beat, 0);
+    EXPECT_EQ(tick, 0);
+
+    GneGetMinSecMSecText(text, 0.05);
+    EXPECT_STREQ(text, "00:00:50");  // milliseconds with two digits at least
+    GneGetMinSecMSecText(text, -3.0);
+    EXPECT_STREQ(text, "00:00:00");
+    GneGetMinSecMSecText(text, NAN);
+    EXPECT_STREQ(text, "00:00:00");
 }

@@ -2,62 +2,38 @@
 // client listening or sending, the synthesizer behind "QZ".
 #include <RtMidi.h>
 #include <fluidsynth.h>
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <mutex>
 
 #include "JackServer.h"
 #include "PlaybackTestSupport.h"
-#include "playback/MidiControler.h"
 #include "playback/MidiDestinations.h"
-#include "playback/StaticMusicPlayer.h"
-#include "playback/StopCallback.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-// The messages another program's input port receives.
-struct Inbox {
-    std::mutex mutex;
-    std::vector<Bytes> messages;
-    std::vector<Bytes> Messages() {
-        std::lock_guard lock(mutex);
-        return messages;
-    }
-    static void Receive(double, std::vector<unsigned char>* message, void* inbox) {
-        auto* self = static_cast<Inbox*>(inbox);
-        std::lock_guard lock(self->mutex);
-        self->messages.emplace_back(message->begin(), message->end());
-    }
-};
-
 std::atomic<int> ended{0};
-void NoteEnd() {
-    ended.fetch_add(1);
-}
 
 int IndexOf(const std::vector<std::string>& items, const std::string& name) {
     const auto it = std::find(items.begin(), items.end(), name);
     return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
 
-#define REQUIRE_JACK(server)                                                \
-    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed"; \
-    JackServer server;                                                      \
-    ASSERT_TRUE(server.Ready()) << "jackd did not start"
-
 }  // namespace
 
-TEST(JackPorts, PlaysASongToAnotherProgramsPort) {
-    REQUIRE_JACK(jack);
-    Inbox inbox;
+TEST(JackPorts, PlaysASongToAnotherProgramsPortAndQZTakesMessagesFromOthers) {
+    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed";
+    JackServer jack;
+    ASSERT_TRUE(jack.Ready()) << "jackd did not start";
+    RecordingBackend inbox;  // what another program's input port receives
     RtMidiIn listener(RtMidi::UNIX_JACK, "tester");
     listener.ignoreTypes(false, true, true);
-    listener.setCallback(&Inbox::Receive, &inbox);
+    listener.setCallback(
+        [](double, std::vector<unsigned char>* message, void* to) {
+            static_cast<RecordingBackend*>(to)->Send(message->data(), int(message->size()));
+        },
+        &inbox);
     listener.openVirtualPort("inbox");
 
     const auto items = MidiDeviceList();
@@ -77,7 +53,7 @@ TEST(JackPorts, PlaysASongToAnotherProgramsPort) {
                  0x18, 0x80, 0x3C, 0x00,                          // note off
                  0x18, 0x91, 0x40, 0x50, 0x18, 0x81, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00}));
     ended = 0;
-    SetStopCallback(NoteEnd, nullptr);
+    SetStopCallback([] { ended.fetch_add(1); }, nullptr);
     MusicPlayer.SetDestination(item - 1);
     ASSERT_EQ(song->Play(), 0);
     ASSERT_TRUE(StaticMusicPlayer::WaitFor([] { return ended.load() == 1; }, 10s));
@@ -88,18 +64,16 @@ TEST(JackPorts, PlaysASongToAnotherProgramsPort) {
         Msg({0x91, 0x40, 0x50}), Msg({0x81, 0x40, 0x00}), Msg({0xB0, 0x7B, 0x00}),
         Msg({0xB1, 0x7B, 0x00})};
     // A loaded machine (the sanitizer run) may deliver the last ones late.
-    StaticMusicPlayer::WaitFor([&] { return inbox.Messages().size() >= expected.size(); }, 15s);
-    EXPECT_EQ(inbox.Messages(), expected);
+    StaticMusicPlayer::WaitFor([&] { return inbox.MessageBytes().size() >= expected.size(); }, 15s);
+    EXPECT_EQ(inbox.MessageBytes(), expected);
     song->Stop();
     SetStopCallback(nullptr, nullptr);
     MusicPlayer.SetDestination(-1);
-}
 
-TEST(JackPorts, QZTakesMessagesFromOtherPrograms) {
-    REQUIRE_JACK(jack);
+    // "QZ", the synthesizer's input, takes messages from other programs.
     MidiControler output(kMidiMapperIndex);
     ASSERT_NE(MidiControler::m_music, nullptr);
-    RtMidiOut sender(RtMidi::UNIX_JACK, "tester");
+    RtMidiOut sender(RtMidi::UNIX_JACK, "sender");
     int qz = -1;
     for (unsigned i = 0; i < sender.getPortCount(); ++i) {
         if (sender.getPortName(i) == "client:QZ") qz = static_cast<int>(i);

@@ -1,13 +1,5 @@
 // The sequencer on a virtual clock: what goes out, and when.
-#include <gtest/gtest.h>
-
-#include <chrono>
-
 #include "PlaybackTestSupport.h"
-#include "playback/MidiControler.h"
-#include "playback/MidiPlayer.h"
-#include "playback/StaticMusicPlayer.h"
-#include "playback/StopCallback.h"
 
 using namespace std::chrono_literals;
 using Sends = std::vector<Sent>;
@@ -15,9 +7,6 @@ using Sends = std::vector<Sent>;
 namespace {
 
 int stop_calls = 0;
-void CountStop() {
-    ++stop_calls;
-}
 
 constexpr std::int64_t kQuarterAt120 = 500000;  // microseconds
 
@@ -111,7 +100,7 @@ TEST(Sequencer, EventsAtOneInstantGoOutInOneFiring) {
 TEST(Sequencer, CancelDuringALongRestEndsAtOnceAndSilencesTheNote) {
     PlaybackRig rig;
     stop_calls = 0;
-    SetStopCallback(CountStop, nullptr);
+    SetStopCallback([] { ++stop_calls; }, nullptr);
     auto song = Q1Song(
         96, {On(0, 0, 60, 100), On(0, 9, 36, 100), Off(1920, 0, 60), On(0, 4, 70, 100), Eot(0)});
     {
@@ -134,7 +123,7 @@ TEST(Sequencer, CancelDuringALongRestEndsAtOnceAndSilencesTheNote) {
 TEST(Sequencer, NaturalEndCallsTheStopCallbackOnce) {
     PlaybackRig rig;
     stop_calls = 0;
-    SetStopCallback(CountStop, nullptr);
+    SetStopCallback([] { ++stop_calls; }, nullptr);
     auto song = Q1Song(96, {On(0, 3, 60, 100), Off(24, 3, 60), Eot(48)});
     {
         MidiPlayer player(song.get(), kMidiMapperIndex);

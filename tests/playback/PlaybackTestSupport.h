@@ -3,16 +3,20 @@
 // back end, and builders of exclusive events and small songs.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
-#include <string>
+#include <ostream>
 #include <vector>
 
 #include "midi/song/MidiF0Data.h"
 #include "playback/MidiBackend.h"
-#include "playback/PlayTimer.h"
+#include "playback/MidiControler.h"
+#include "playback/MidiPlayer.h"
+#include "playback/StaticMusicPlayer.h"
+#include "playback/StopCallback.h"
 #include "playback/VirtualPlayTimer.h"
 #include "support/TestEvents.h"
 
@@ -20,16 +24,31 @@ struct Sent {
     std::int64_t micros;  // the clock's time when it was sent
     Bytes bytes;
     bool operator==(const Sent&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Sent& sent) {
+        out << "{" << sent.micros << " us:";
+        for (auto b : sent.bytes) out << " " << std::hex << int(b) << std::dec;
+        return out << "}";
+    }
 };
-std::ostream& operator<<(std::ostream& out, const Sent& sent);
 
 // Records each message with the time of the given timer (0 without one).
 class RecordingBackend final : public MidiBackend {
 public:
-    explicit RecordingBackend(PlayTimer* clock = nullptr);
-    void Send(const unsigned char* bytes, int count) override;
-    std::vector<Sent> Messages() const;
-    std::vector<Bytes> MessageBytes() const;  // the bytes only
+    explicit RecordingBackend(PlayTimer* clock = nullptr) : clock_(clock) {}
+    void Send(const unsigned char* bytes, int count) override {
+        const std::int64_t now = clock_ ? clock_->Now().count() : 0;
+        std::lock_guard lock(mutex_);
+        sent_.push_back({now, Bytes(bytes, bytes + count)});
+    }
+    std::vector<Sent> Messages() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    std::vector<Bytes> MessageBytes() const {  // the bytes only
+        std::vector<Bytes> out;
+        for (const auto& sent : Messages()) out.push_back(sent.bytes);
+        return out;
+    }
 
 private:
     PlayTimer* clock_;
@@ -39,10 +58,23 @@ private:
 
 // While it lives, every sequencer made uses the virtual timer and sends to
 // the recorder. Leaves no sequencer, callback or hook behind.
-class PlaybackRig {
-public:
-    PlaybackRig();
-    ~PlaybackRig();
+struct PlaybackRig {
+    PlaybackRig() {
+        MidiControler::UseBackend(&out);
+        MidiPlayer::UseTimer(&timer);
+    }
+    ~PlaybackRig() {
+        MusicPlayer.RequestStop();
+        MusicPlayer.CancelPlay();
+        StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; },
+                                   std::chrono::seconds(5));
+        MusicPlayer.StopMidi();
+        MidiControler::UseBackend(nullptr);
+        MidiPlayer::UseTimer(nullptr);
+        SetStopCallback(nullptr, nullptr);
+        SetStopButtonTitleHook(nullptr);
+        MusicPlayer.SetDestination(-1);
+    }
     PlaybackRig(const PlaybackRig&) = delete;
     PlaybackRig& operator=(const PlaybackRig&) = delete;
 
@@ -50,17 +82,31 @@ public:
     RecordingBackend out{&timer};
 };
 
+inline Bytes Msg(std::initializer_list<int> bytes) {
+    return Bytes(bytes.begin(), bytes.end());
+}
+
 // An exclusive event as the reader keeps it: F0, the SMF length, message, F7.
-MidiEvent* Framed(int delta, const Bytes& message_without_f0_f7);
-MidiEvent* Escape(int delta, const Bytes& bytes);  // F7, length, bytes
+inline MidiEvent* Framed(int delta, const Bytes& message) {
+    return SysEx(delta,
+                 Concat({{0xF0}, smf::Vlq(std::uint32_t(message.size() + 1)), message, {0xF7}}));
+}
+
+inline MidiEvent* Escape(int delta, const Bytes& bytes) {  // F7, length, bytes
+    MidiEvent* event = SysEx(delta, Concat({{0xF7, std::uint8_t(bytes.size())}, bytes}));
+    event->status = kEvSysExEscape;
+    return event;
+}
 
 // A song in form Q1 holding the given events, in order.
-std::unique_ptr<MidiF0Data> Q1Song(int division, std::initializer_list<MidiEvent*> events);
+inline std::unique_ptr<MidiF0Data> Q1Song(int division, std::initializer_list<MidiEvent*> events) {
+    auto song = std::make_unique<MidiF0Data>(kFormQ1, division);
+    for (MidiEvent* event : events) song->GetTrack()->AddEvent(event);
+    return song;
+}
+
 // A song read from a format-0 file of one track with the given body (ends in Q2).
-std::unique_ptr<MidiF0Data> SongFromTrack(int division, const Bytes& track_body);
-
-// Note state replayed from messages: the notes left sounding after them
-// (note-offs, note-ons of velocity 0 and All Notes Off end a note).
-int HangingNotes(const std::vector<Bytes>& messages);
-
-Bytes Msg(std::initializer_list<int> bytes);
+inline std::unique_ptr<MidiF0Data> SongFromTrack(int division, const Bytes& track_body) {
+    const Bytes image = Concat({HeaderChunk(0, 1, division), TrackChunk(track_body)});
+    return std::make_unique<MidiF0Data>(image.data(), static_cast<long>(image.size()));
+}

@@ -1,12 +1,6 @@
 // The player front end: play copies, the play thread and stops, with the
 // sequencer on a virtual clock driven from the test.
-#include <gtest/gtest.h>
-
-#include <chrono>
-
 #include "PlaybackTestSupport.h"
-#include "playback/MidiPlayer.h"
-#include "playback/StaticMusicPlayer.h"
 
 using namespace std::chrono_literals;
 
