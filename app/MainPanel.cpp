@@ -193,7 +193,7 @@ void MainPanel::BuildLayout() {
         QStringLiteral("Messages about loading, playing and saving "
                        "appear here."));
     messages_->setMinimumHeight(72);
-    messages_->setMaximumHeight(120);
+    messages_->setMaximumHeight(90);
     messages_->setFocusPolicy(Qt::ClickFocus);
 
     // The music as it would play, and where the playing has got to.
@@ -225,7 +225,7 @@ void MainPanel::BuildLayout() {
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     connect(space, &QShortcut::activated, this, &MainPanel::PlayFile);
 
-    resize(sizeHint().expandedTo(QSize(900, 680)));
+    resize(sizeHint().expandedTo(QSize(960, 720)));
 }
 
 MainPanel* MainPanel::init() {

@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kDrumGap = 6;           // between the melodic rows and the drum rows
 constexpr int kMinRowHeight = 3;      // a fitted row is never lower
+constexpr int kDrumRowHeight = 11;    // drum rows are never lower: their names must show
 constexpr int kMaxRowHeight = 16;     // nor higher
 constexpr int kMinLabelSpacing = 40;  // pixels between two bar numbers on the ruler
 constexpr double kZoomStep = 1.25;    // one wheel notch or one key press
@@ -86,6 +87,9 @@ QPixmap Swatch(int channel, bool shown) {
 PianoRollCanvas::PianoRollCanvas(const PianoRollModel* model, QWidget* parent)
     : QAbstractScrollArea(parent), model_(model) {
     setFocusPolicy(Qt::StrongFocus);
+    // Bars that come and go would change the width a fitted song is fitted to.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFrameShape(QFrame::StyledPanel);
     viewport()->setAutoFillBackground(false);
     horizontalScrollBar()->setSingleStep(40);
@@ -102,8 +106,9 @@ int PianoRollCanvas::ContentWidth() const {
 }
 
 int PianoRollCanvas::ContentHeight() const {
-    const bool drums = !model_->DrumRows().empty();
-    return model_->RowCount() * row_height_ + (drums ? kDrumGap : 0);
+    const int melodic = model_->HighPitch() - model_->LowPitch() + 1;
+    const int drums = model_->RowCount() - melodic;
+    return melodic * row_height_ + (drums > 0 ? kDrumGap + drums * DrumRowHeight() : 0);
 }
 
 void PianoRollCanvas::UpdateScrollBars() {
@@ -127,13 +132,20 @@ void PianoRollCanvas::Refresh(bool fit) {
 
 void PianoRollCanvas::Fit() {
     fit_pending_ = false;
+    fitted_ = true;
     const int width = std::max(1, viewport()->width() - kKeysWidth - 4);
-    const int height = std::max(1, viewport()->height() - kRulerHeight - kDrumGap);
     const long long end =
         std::max(model_->EndTick(), model_->Division() > 0 ? model_->Division() : 1);
     pixels_per_tick_ = static_cast<double>(width) / static_cast<double>(end);
+    // The drum rows keep the height their names need; the pitches share the rest.
+    const int drums = static_cast<int>(model_->DrumRows().size());
+    const int melodic = std::max(1, model_->HighPitch() - model_->LowPitch() + 1);
+    const int height = viewport()->height() - kRulerHeight - (drums > 0 ? kDrumGap : 0);
     row_height_ =
-        std::clamp(height / std::max(1, model_->RowCount()), kMinRowHeight, kMaxRowHeight);
+        std::clamp((height - drums * kDrumRowHeight) / melodic, kMinRowHeight, kMaxRowHeight);
+    if (row_height_ > kDrumRowHeight) {
+        row_height_ = std::clamp(height / (melodic + drums), kMinRowHeight, kMaxRowHeight);
+    }
     UpdateScrollBars();
     horizontalScrollBar()->setValue(0);
     // The middle of the rows in the middle of the view.
@@ -143,6 +155,7 @@ void PianoRollCanvas::Fit() {
 
 void PianoRollCanvas::ZoomBy(double factor, int x) {
     if (model_->Empty()) return;
+    fitted_ = false;
     x = std::max(x, kKeysWidth);
     const double tick = (x - kKeysWidth + horizontalScrollBar()->value()) / pixels_per_tick_;
     // From the whole song in a quarter of the view to a 32nd note of 40 pixels.
@@ -193,8 +206,18 @@ long long PianoRollCanvas::TickAtX(int x) const {
 
 int PianoRollCanvas::YOfRow(int row) const {
     const int melodic = model_->HighPitch() - model_->LowPitch() + 1;
-    return kRulerHeight + row * row_height_ + (row >= melodic ? kDrumGap : 0) -
-           verticalScrollBar()->value();
+    const int y = row < melodic
+                      ? row * row_height_
+                      : melodic * row_height_ + kDrumGap + (row - melodic) * DrumRowHeight();
+    return kRulerHeight + y - verticalScrollBar()->value();
+}
+
+int PianoRollCanvas::DrumRowHeight() const {
+    return std::max(row_height_, kDrumRowHeight);
+}
+
+int PianoRollCanvas::RowHeightOf(int row) const {
+    return row < model_->HighPitch() - model_->LowPitch() + 1 ? row_height_ : DrumRowHeight();
 }
 
 void PianoRollCanvas::scrollContentsBy(int, int) {
@@ -203,7 +226,8 @@ void PianoRollCanvas::scrollContentsBy(int, int) {
 
 void PianoRollCanvas::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
-    Refresh(false);
+    // A fitted view stays fitted as the window changes size.
+    Refresh(fitted_ && !model_->Empty());
 }
 
 void PianoRollCanvas::wheelEvent(QWheelEvent* event) {
@@ -306,14 +330,15 @@ void PianoRollCanvas::PaintRows(QPainter& p, int top, int bottom) const {
     const QColor octave_line(205, 208, 214);
     for (int row = 0; row < model_->RowCount(); ++row) {
         const int y = YOfRow(row);
-        if (y + row_height_ <= top) continue;
+        const int h = RowHeightOf(row);
+        if (y + h <= top) continue;
         if (y >= bottom) break;
         if (row < melodic) {
             const int pitch = model_->HighPitch() - row;
-            if (IsBlackKey(pitch)) p.fillRect(kKeysWidth, y, width, row_height_, black_key);
-            if (pitch % 12 == 0) p.fillRect(kKeysWidth, y + row_height_ - 1, width, 1, octave_line);
+            if (IsBlackKey(pitch)) p.fillRect(kKeysWidth, y, width, h, black_key);
+            if (pitch % 12 == 0) p.fillRect(kKeysWidth, y + h - 1, width, 1, octave_line);
         } else if ((row - melodic) % 2 == 1) {
-            p.fillRect(kKeysWidth, y, width, row_height_, drum_row);
+            p.fillRect(kKeysWidth, y, width, h, drum_row);
         }
     }
     if (!model_->DrumRows().empty()) {
@@ -342,17 +367,20 @@ void PianoRollCanvas::PaintNotes(QPainter& p, const PianoRollNotes& notes, bool 
                                           static_cast<int>(std::clamp<long long>(to, 0, 1 << 30)));
     const auto& all = notes.All();
     const QColor underlay(120, 120, 130, 60);
-    const int inset = row_height_ >= 5 ? 1 : 0;
     for (std::size_t i = first; i < last; ++i) {
         const PianoRollNote& n = all[i];
         if (n.End() <= from || hidden_.test(n.channel)) continue;
-        const int y = YOfRow(model_->RowOf(n));
-        if (y + row_height_ <= top || y >= bottom) continue;
+        const int row = model_->RowOf(n);
+        const int y = YOfRow(row);
+        const int h = RowHeightOf(row);
+        if (y + h <= top || y >= bottom) continue;
         const int x0 = XOfTick(n.start);
         const int x1 = XOfTick(n.End());
-        // A gap of a pixel between notes that follow each other, when wide enough.
+        // A pixel's gap between notes that follow each other, and between
+        // rows, where there is room for it.
         const int w = std::max(1, x1 - x0 - (x1 - x0 > 3 ? 1 : 0));
-        p.fillRect(x0, y + inset, w, row_height_ - inset,
+        const int inset = h >= 5 ? 1 : 0;
+        p.fillRect(x0, y + inset, w, h - inset,
                    faint ? underlay : NoteColour(n.channel, n.velocity));
     }
 }
@@ -398,40 +426,44 @@ void PianoRollCanvas::PaintKeys(QPainter& p, int top, int bottom) const {
     const int melodic = model_->HighPitch() - model_->LowPitch() + 1;
     const QColor white(252, 252, 252);
     const QColor black(60, 62, 68);
+    const QColor drum_row(244, 241, 236);
+    const int black_width = kKeysWidth * 3 / 5;
     p.fillRect(0, kRulerHeight, kKeysWidth, viewport()->height(), palette().window());
+    const double size = p.font().pointSizeF() * 0.85;
     QFont font = p.font();
-    font.setPointSizeF(std::clamp(row_height_ * 0.8, 6.0, font.pointSizeF() * 0.85));
-    p.setFont(font);
-    const bool every_name = row_height_ >= 11;
+    font.setPointSizeF(std::clamp(row_height_ * 0.75, 6.5, size));
+    QFont drum_font = p.font();
+    drum_font.setPointSizeF(std::clamp(DrumRowHeight() * 0.75, 6.0, size));
+    const bool every_name = row_height_ >= 12;
     const auto& drums = model_->DrumRows();
     for (int row = 0; row < model_->RowCount(); ++row) {
         const int y = YOfRow(row);
-        if (y + row_height_ <= top) continue;
+        const int h = RowHeightOf(row);
+        if (y + h <= top) continue;
         if (y >= bottom) break;
         if (row < melodic) {
+            // The keys point at the notes: the black ones reach in from the left.
             const int pitch = model_->HighPitch() - row;
             const bool black_key = IsBlackKey(pitch);
-            p.fillRect(0, y, kKeysWidth - 1, row_height_, white);
-            if (black_key) p.fillRect(kKeysWidth / 2, y, kKeysWidth / 2 - 1, row_height_, black);
+            p.fillRect(0, y, kKeysWidth - 1, h, white);
+            if (black_key) p.fillRect(0, y, black_width, h, black);
             if (pitch % 12 == 0 || pitch % 12 == 5)
-                p.fillRect(0, y + row_height_ - 1, kKeysWidth - 1, 1, QColor(190, 190, 195));
+                p.fillRect(0, y + h - 1, kKeysWidth - 1, 1, QColor(190, 190, 195));
             if (pitch % 12 == 0 || (every_name && !black_key)) {
+                p.setFont(font);
                 p.setPen(pitch % 12 == 0 ? QColor(20, 20, 20) : QColor(120, 120, 120));
-                p.drawText(4, y - 4, kKeysWidth / 2 - 6, row_height_ + 8,
-                           Qt::AlignLeft | Qt::AlignVCenter,
+                p.drawText(black_width, y - 4, kKeysWidth - black_width - 4, h + 8,
+                           Qt::AlignRight | Qt::AlignVCenter,
                            QString::fromStdString(PianoRollModel::NoteName(pitch)));
             }
         } else {
             const int note = drums[static_cast<std::size_t>(row - melodic)];
-            p.fillRect(0, y, kKeysWidth - 1, row_height_,
-                       (row - melodic) % 2 ? QColor(244, 241, 236) : white);
-            if (row_height_ >= 6) {
-                p.setPen(QColor(60, 50, 40));
-                const QString name =
-                    p.fontMetrics().elidedText(DrumName(note), Qt::ElideRight, kKeysWidth - 8);
-                p.drawText(4, y - 4, kKeysWidth - 8, row_height_ + 8,
-                           Qt::AlignLeft | Qt::AlignVCenter, name);
-            }
+            p.fillRect(0, y, kKeysWidth - 1, h, (row - melodic) % 2 ? drum_row : white);
+            p.setFont(drum_font);
+            p.setPen(QColor(60, 50, 40));
+            const QString name =
+                p.fontMetrics().elidedText(DrumName(note), Qt::ElideRight, kKeysWidth - 8);
+            p.drawText(4, y - 4, kKeysWidth - 8, h + 8, Qt::AlignLeft | Qt::AlignVCenter, name);
         }
     }
     p.fillRect(kKeysWidth - 1, kRulerHeight, 1, viewport()->height(), palette().mid());

@@ -43,8 +43,10 @@ public:
     // Viewport x of tick, and the tick at viewport x.
     int XOfTick(long long tick) const;
     long long TickAtX(int x) const;
-    // Viewport y of the top of row (counted from the top of the rows).
+    // Viewport y of the top of row (counted from the top of the rows), and
+    // its height: drum rows are never too low for their names.
     int YOfRow(int row) const;
+    int RowHeightOf(int row) const;
 
 signals:
     // A click on the time ruler: play from the start of that bar.
@@ -60,6 +62,7 @@ protected:
 
 private:
     void UpdateScrollBars();
+    int DrumRowHeight() const;
     int ContentWidth() const;
     int ContentHeight() const;
     void PaintRows(QPainter& p, int top, int bottom) const;
@@ -74,7 +77,8 @@ private:
     int row_height_ = 8;
     std::bitset<kMidiChannels> hidden_;
     long long cursor_ = -1;
-    bool fit_pending_ = false;
+    bool fit_pending_ = false;  // to be fitted once the view has a size
+    bool fitted_ = false;       // fitted and not zoomed since: stays fitted when resized
 };
 
 class PianoRollView : public QWidget {

@@ -223,6 +223,8 @@ TEST_F(WindowTest, PianoRollScreenshots) {
                              "keep_on_rolling.mid";
     ASSERT_TRUE(std::filesystem::exists(real)) << "run tests/realfiles/fetch.sh " << real;
     PlaybackRig rig;
+    panel->HorizontalSwitch()->click();  // back to the song as it is
+    panel->VerticalSwitch()->click();
     panel->LoadPath(QString::fromStdString(real));
     PianoRollCanvas* canvas = panel->PianoRoll()->Canvas();
     canvas->ZoomBy(6.0, PianoRollCanvas::kKeysWidth);
