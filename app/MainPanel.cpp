@@ -48,6 +48,11 @@ MirrorChoice SwitchedChoice() {
     return {horizontal == 1, vertical == 1, carry_state == 1};
 }
 
+// The same as one number, to tell whether they changed.
+int SwitchedMirror() {
+    return horizontal * 4 + vertical * 2 + carry_state;
+}
+
 // A copy of the loaded song with the switched-on transforms applied, in Q1.
 // When the reversed song kept the song's setup at its start, the message
 // area says so: those events do not move to the end with the rest.
@@ -379,12 +384,17 @@ void MainPanel::PlayFromTick(int tick) {
 void MainPanel::PlayStarted() {
     SetPlayButtonTitle(PlayBtn, kStopTitle);
     UpdateButtons();
+    played_loader_ = midi_file_loader.get();
+    played_switches_ = SwitchedMirror();
     cursor_timer_->start();
 }
 
 void MainPanel::FollowPlayback() {
     const long long tick = PlayPositionTick();
-    piano_roll_->Canvas()->SetCursor(tick);
+    // A song loaded or mirrored otherwise since has other ticks.
+    const bool shown =
+        played_loader_ == midi_file_loader.get() && played_switches_ == SwitchedMirror();
+    piano_roll_->Canvas()->SetCursor(shown ? tick : -1);
     // A play still starting has no sequencer yet; the title says when it ended.
     if (tick < 0 && PlayBtn->text() == QLatin1String(kPlayTitle)) cursor_timer_->stop();
 }

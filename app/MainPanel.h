@@ -94,6 +94,10 @@ private:
     QPlainTextEdit* messages_ = nullptr;
     PianoRollView* piano_roll_ = nullptr;
     QTimer* cursor_timer_ = nullptr;
+    // What the cursor's ticks belong to: the loader and the switches of the
+    // last play. Another song or other switches on show hide the cursor.
+    const MidiFileLoader* played_loader_ = nullptr;
+    int played_switches_ = 0;
     QString loaded_path_;
     std::unique_ptr<GuiHooks> hooks_;
     void (*previous_title_hook_)(void*, const char*) = nullptr;
