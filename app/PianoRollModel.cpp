@@ -12,6 +12,11 @@ namespace {
 
 constexpr int kOctave = 12;
 constexpr int kBarsAfterEnd = 1;  // the lines run on one bar past the end
+// A song of a few ticks to the quarter with one far event would otherwise ask
+// for millions of bars: past these the bars count on with the last length,
+// undrawn, and the beats are left out.
+constexpr std::size_t kMaxBars = 100000;
+constexpr std::size_t kMaxLines = 400000;
 
 int Clamp7(int value) {
     return std::clamp(value, 0, kMidiMaxDataByte);
@@ -178,10 +183,10 @@ void PianoRollModel::Arrange() {
             ++next;
         }
         if (start > end + static_cast<long long>(kBarsAfterEnd) * length) break;
-        if (start > INT_MAX / 2) break;
+        if (start > INT_MAX / 2 || bars_.size() >= kMaxBars) break;
         bars_.emplace_back(static_cast<int>(start), length);
         lines_.push_back({static_cast<int>(start), static_cast<int>(bars_.size())});
-        for (long long b = start + beat; b < start + length; b += beat)
+        for (long long b = start + beat; b < start + length && lines_.size() < kMaxLines; b += beat)
             lines_.push_back({static_cast<int>(b), 0});
         start += length;
     }
