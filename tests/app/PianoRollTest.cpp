@@ -10,7 +10,9 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "../playback/PlaybackTestSupport.h"
 #include "WindowFixture.h"
@@ -137,8 +139,27 @@ TEST_F(WindowTest, PianoRollShowsTheMirrorAtOnceAndKeepsZoomAndHiddenChannels) {
     EXPECT_EQ(model.RowOf(model.Shown().All().front()) < model.HighPitch() - model.LowPitch() + 1,
               !model.Shown().All().front().drum);
 
-    roll->Canvas()->ZoomBy(2.0, 300);
-    const double zoom = roll->Canvas()->PixelsPerTick();
+    // Ctrl+wheel and the keys zoom, Shift+wheel scrolls across, 0 fits again.
+    PianoRollCanvas* canvas = roll->Canvas();
+    const double fitted = canvas->PixelsPerTick();
+    const auto wheel = [&](Qt::KeyboardModifiers modifiers, int delta) {
+        QWheelEvent event(QPointF(300, 100), canvas->viewport()->mapToGlobal(QPointF(300, 100)), {},
+                          QPoint(0, delta), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(canvas->viewport(), &event);
+    };
+    wheel(Qt::ControlModifier, 120);
+    EXPECT_DOUBLE_EQ(canvas->PixelsPerTick(), fitted * 1.25);
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    EXPECT_DOUBLE_EQ(canvas->PixelsPerTick(), fitted * 1.25 * 1.25);
+    const int across = canvas->horizontalScrollBar()->value();
+    wheel(Qt::ShiftModifier, -120);
+    EXPECT_EQ(canvas->horizontalScrollBar()->value(), across + 120);
+    QTest::keyClick(canvas, Qt::Key_0);
+    EXPECT_EQ(canvas->PixelsPerTick(), fitted);
+    EXPECT_EQ(canvas->horizontalScrollBar()->value(), 0);
+
+    canvas->ZoomBy(2.0, 300);
+    const double zoom = canvas->PixelsPerTick();
     roll->LegendButton(1)->click();  // the bass hidden
     EXPECT_FALSE(roll->Canvas()->IsChannelVisible(1));
     EXPECT_FALSE(roll->LegendButton(4)->isVisibleTo(roll));  // no notes on channel 5
