@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bitset>
+#include <climits>
 #include <exception>
 #include <vector>
 
@@ -119,9 +120,16 @@ MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
         SetRuning(0);
         return;
     }
-    // The first note sounds at once: its own delta is not waited for.
+    // The first note sounds at once: its own delta is not waited for. Played
+    // from a chosen point, the song starts at the point instead.
     tempo_clock.Start(m_timer->Now().count());
-    PublishPosition(playback_state.play_tick);
+    if (playback_state.wait_lead_in.load()) {
+        tempo_clock.Advance(
+            static_cast<int>(std::min<std::int64_t>(playback_state.play_tick, INT_MAX)));
+        PublishPosition(0);
+    } else {
+        PublishPosition(playback_state.play_tick);
+    }
     m_timer->PrimeAt(PlayTimer::Micros{tempo_clock.Due()});
 }
 

@@ -89,8 +89,9 @@ std::unique_ptr<MidiF0Data> MakePlayCopyFrom(MidiF0Data* song, int tick) {
 namespace {
 
 // Plays the copy made of song; origin is the tick of song at which the copy
-// begins, for the position the cursor shows.
-int PlayCopy(MidiF0Data& song,
+// begins, for the position the cursor shows. With fromPoint the rest between
+// the origin and the first note is played too.
+int PlayCopy(MidiF0Data& song, bool fromPoint,
              const std::function<std::unique_ptr<MidiF0Data>(std::int64_t* origin)>& make) {
     try {
         // A copy that still plays must not be freed under the sequencer.
@@ -103,6 +104,7 @@ int PlayCopy(MidiF0Data& song,
         song.play_data = make(&origin);
         playback_state.origin_tick = origin;
         playback_state.played_division = song.division;
+        playback_state.wait_lead_in.store(fromPoint);
         return song.play_data->StartPlayThread();
     } catch (const std::exception&) {
         song.ErrorMsg(kErrF0Internal);
@@ -111,7 +113,7 @@ int PlayCopy(MidiF0Data& song,
 }
 
 int PlaySong(MidiF0Data& song) {
-    return PlayCopy(song, [&song](std::int64_t* origin) {
+    return PlayCopy(song, false, [&song](std::int64_t* origin) {
         int removed = 0;
         auto copy = MakePlayCopy(&song, &removed);
         *origin = static_cast<std::int64_t>(removed) * song.division / kPlayDivision;
@@ -191,7 +193,7 @@ int StopSong(MidiF0Data& song) {
 int PlaySongFrom(MidiF0Data* song, int tick) {
     if (song == nullptr) return ENODEV;
     tick = std::max(tick, 0);
-    return PlayCopy(*song, [song, tick](std::int64_t* origin) {
+    return PlayCopy(*song, true, [song, tick](std::int64_t* origin) {
         *origin = tick;
         return MakePlayCopyFrom(song, tick);
     });

@@ -72,8 +72,9 @@ std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song, int* removed = nullpt
 // the exclusive messages before it and the channel state of that point in
 // the order a device should receive it. Notes begun before tick are left out.
 std::unique_ptr<MidiF0Data> MakePlayCopyFrom(MidiF0Data* song, int tick);
-// Plays song (form Q2) as its Play does, but from tick on (MakePlayCopyFrom);
-// Stop stops it. 0 when the play thread started, else an error number.
+// Plays song (form Q2) as its Play does, but from tick on (MakePlayCopyFrom),
+// a rest between tick and the first note waited out; Stop stops it. 0 when
+// the play thread started, else an error number.
 int PlaySongFrom(MidiF0Data* song, int tick);
 
 struct MidiPlayHooks;

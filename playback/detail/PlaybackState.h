@@ -99,6 +99,9 @@ struct PlaybackState {
     // song at which its play copy begins, and the played song's division.
     std::int64_t origin_tick = 0;
     int played_division = 0;
+    // GUI (Play), read by the next sequencer: a play from a chosen point
+    // waits out the rest before its first note rather than starting with it.
+    std::atomic<bool> wait_lead_in{false};
 
     // ---- the front end (StaticMusicPlayer) ----
     std::atomic<int> idle{1};          // GUI (claim), play (end): 1 while no play thread runs

@@ -221,6 +221,17 @@ TEST_F(WindowTest, PianoRollCursorFollowsTheSequencerAndTheRulerPlaysFromABar) {
     rig.timer.AdvanceTo(rig.timer.Now() + 500ms);
     panel->FollowPlayback();
     EXPECT_EQ(canvas->Cursor(), bar5 + 480);
+
+    // From the empty bar 1 the rest is played out: the first note two
+    // seconds on, the cursor moving meanwhile.
+    QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {}, QPoint(canvas->XOfTick(0) + 2, 5));
+    ASSERT_TRUE(WaitFor(started));
+    const auto start = rig.timer.Now();
+    EXPECT_EQ(PlayPositionTick(), 0);
+    EXPECT_EQ(rig.timer.NextDue(), start + 2s);
+    rig.timer.AdvanceTo(start + 1s);
+    panel->FollowPlayback();
+    EXPECT_EQ(canvas->Cursor(), 960);
 }
 
 // Pictures for the documentation (written to the build folder): the demo
