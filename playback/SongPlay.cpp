@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -71,13 +72,15 @@ std::unique_ptr<MidiF0Data> MakePlayCopyFrom(MidiF0Data* song, int tick) {
     std::array<MidiEvent*, kMidiStatusMaxEvents> made{};
     const int count = state.CreateStatusEventInSendOrder(made.data());
     for (int i = 0; i < count; ++i) track->AddEvent(made[i]);
-    // The rest from the point on; the first of it lies tick - reached later
-    // than the last event taken.
+    // The rest from the point on, the first event's delta now counted from
+    // the point rather than from the last event taken.
     for (int i = first; i < source->event_count; ++i) {
         if (track->AddCopyEvent(source->GetEvent(i)) != 1) break;
         if (i == first) {
             MidiEvent* moved = track->GetEvent(track->event_count - 1);
-            moved->delta = std::max(0, reached + moved->delta - tick);
+            // In 64 bits, so that a far event cannot overflow.
+            moved->delta = static_cast<int>(
+                std::clamp<std::int64_t>(std::int64_t{reached} + moved->delta - tick, 0, INT_MAX));
         }
     }
     copy->track = std::move(track);
