@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -27,6 +28,7 @@
 #include "General/GeneralMac.h"
 #include "app/AppGlobals.h"
 #include "app/GuiHooks.h"
+#include "app/PianoRollView.h"
 #include "app/PlayButton.h"
 #include "app/PlaybackBridge.h"
 #include "midi/song/SongPipeline.h"
@@ -35,6 +37,7 @@
 namespace {
 
 constexpr int kMessageLines = 1000;  // the message area keeps this many lines
+constexpr int kCursorInterval = 40;  // milliseconds between two cursor moves: 25 a second
 
 void Flip(int& flag) {
     flag = flag == 0 ? 1 : 0;
@@ -43,6 +46,11 @@ void Flip(int& flag) {
 // The transforms the switches ask for.
 MirrorChoice SwitchedChoice() {
     return {horizontal == 1, vertical == 1, carry_state == 1};
+}
+
+// The same as one number, to tell whether they changed.
+int SwitchedMirror() {
+    return horizontal * 4 + vertical * 2 + carry_state;
 }
 
 // A copy of the loaded song with the switched-on transforms applied, in Q1.
@@ -79,6 +87,7 @@ MainPanel::MainPanel(QWidget* parent) : QWidget(parent) {
     previous_title_hook_ = SetStopButtonTitleHook(QueueStopButtonTitle);
     setAcceptDrops(true);
     ShowSong();
+    ShowMusic(true);
     UpdateButtons();
 }
 
@@ -189,15 +198,22 @@ void MainPanel::BuildLayout() {
         QStringLiteral("Messages about loading, playing and saving "
                        "appear here."));
     messages_->setMinimumHeight(72);
+    messages_->setMaximumHeight(90);
     messages_->setFocusPolicy(Qt::ClickFocus);
+
+    // The music as it would play, and where the playing has got to.
+    piano_roll_ = new PianoRollView;
+    cursor_timer_ = new QTimer(this);
+    cursor_timer_->setInterval(kCursorInterval);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(song_box);
     layout->addWidget(mirror_box);
     layout->addLayout(transport);
+    layout->addWidget(piano_roll_, 1);
     layout->addSpacing(4);
     layout->addWidget(messages_label);
-    layout->addWidget(messages_, 1);
+    layout->addWidget(messages_);
 
     connect(endpointlist, &QComboBox::activated, this, &MainPanel::SelectDevice);
     connect(reload_button_, &QToolButton::clicked, this, &MainPanel::reloadEndpoint);
@@ -208,11 +224,13 @@ void MainPanel::BuildLayout() {
     connect(load_button_, &QPushButton::clicked, this, &MainPanel::LoadFile);
     connect(PlayBtn, &QPushButton::clicked, this, &MainPanel::PlayFile);
     connect(save_button_, &QPushButton::clicked, this, &MainPanel::SaveFile);
+    connect(piano_roll_, &PianoRollView::PlayFromTick, this, &MainPanel::PlayFromTick);
+    connect(cursor_timer_, &QTimer::timeout, this, &MainPanel::FollowPlayback);
     // Space plays and stops wherever the focus is, as in a media player.
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     connect(space, &QShortcut::activated, this, &MainPanel::PlayFile);
 
-    resize(sizeHint().expandedTo(QSize(560, 400)));
+    resize(sizeHint().expandedTo(QSize(960, 720)));
 }
 
 MainPanel* MainPanel::init() {
@@ -259,6 +277,7 @@ void MainPanel::HorizontalSw() {
     // Keeping each passage's sound is a way of reversing.
     carry_state_switch_->setEnabled(horizontal == 1);
     ShowSong();
+    ShowMusic(false);
 }
 
 void MainPanel::VerticalSw() {
@@ -266,6 +285,7 @@ void MainPanel::VerticalSw() {
     Flip(vertical);
     vertical_switch_->setChecked(vertical == 1);
     ShowSong();
+    ShowMusic(false);
 }
 
 void MainPanel::CarryStateSw() {
@@ -273,6 +293,7 @@ void MainPanel::CarryStateSw() {
     Flip(carry_state);
     carry_state_switch_->setChecked(carry_state == 1);
     ShowSong();
+    ShowMusic(false);
 }
 
 void MainPanel::GMSw() {
@@ -310,6 +331,7 @@ void MainPanel::AfterLoad(std::unique_ptr<MidiFileLoader> loader) {
     midi_file_loader = std::move(loader);
     loaded_path_ = QFile::decodeName(midi_file_loader->name);
     ShowSong();
+    ShowMusic(true);
     UpdateButtons();
 }
 
@@ -335,9 +357,46 @@ void MainPanel::PlayFile() {
         NotePlayStarted();
         // 0 when the play thread started; otherwise nothing plays and the title stays.
         if (MidiPlayData->Play() != 0) return;
-        SetPlayButtonTitle(PlayBtn, kStopTitle);
-        UpdateButtons();
+        PlayStarted();
     });
+}
+
+void MainPanel::PlayFromTick(int tick) {
+    Guarded([&] {
+        SetStopCallback(CallbackStop, PlayBtn);
+        MidiF0Data* song = LoadedSong();
+        if (song == nullptr) return;
+        if (IsPlaying() && MidiPlayData) MidiPlayData->Stop();
+        WaitUntilPlayerIdle();
+        MidiPlayData.reset();
+        MidiPlayData = MirroredCopy(song);
+        MidiPlayData->Q1toQ2();
+        NotePlayStarted();
+        if (PlayFrom(MidiPlayData.get(), tick) != 0) {
+            SetPlayButtonTitle(PlayBtn, kPlayTitle);
+            UpdateButtons();
+            return;
+        }
+        PlayStarted();
+    });
+}
+
+void MainPanel::PlayStarted() {
+    SetPlayButtonTitle(PlayBtn, kStopTitle);
+    UpdateButtons();
+    played_loader_ = midi_file_loader.get();
+    played_switches_ = SwitchedMirror();
+    cursor_timer_->start();
+}
+
+void MainPanel::FollowPlayback() {
+    const long long tick = PlayPositionTick();
+    // A song loaded or mirrored otherwise since has other ticks.
+    const bool shown =
+        played_loader_ == midi_file_loader.get() && played_switches_ == SwitchedMirror();
+    piano_roll_->Canvas()->SetCursor(shown ? tick : -1);
+    // A play still starting has no sequencer yet; the title says when it ended.
+    if (tick < 0 && PlayBtn->text() == QLatin1String(kPlayTitle)) cursor_timer_->stop();
 }
 
 void MainPanel::SaveFile() {
@@ -359,6 +418,8 @@ void MainPanel::windowWillClose() {
     midi_file_loader.reset();
     MidiPlayData.reset();
     loaded_path_.clear();
+    cursor_timer_->stop();
+    piano_roll_->Clear();
 }
 
 void MainPanel::closeEvent(QCloseEvent* event) {
@@ -409,6 +470,22 @@ void MainPanel::ShowSong() {
     if (song->division > 0)
         details += QStringLiteral("  ·  %1 ticks per quarter note").arg(song->division);
     song_details_->setText(details);
+}
+
+void MainPanel::ShowMusic(bool newSong) {
+    MidiF0Data* song = LoadedSong();
+    if (song == nullptr) {
+        piano_roll_->Clear();
+        return;
+    }
+    // The copy that Play and Save would make, without their message.
+    auto shown = ::MirroredCopy(song, SwitchedChoice());
+    shown->Q1toQ2();
+    if (newSong) {
+        piano_roll_->SetSong(song, shown.get());
+    } else {
+        piano_roll_->SetShown(shown.get());
+    }
 }
 
 void MainPanel::UpdateButtons() {

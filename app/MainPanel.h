@@ -10,11 +10,13 @@
 
 class GuiHooks;
 class MidiFileLoader;
+class PianoRollView;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 class MainPanel : public QWidget {
@@ -44,6 +46,7 @@ public:
     QPushButton* SaveButton() const { return save_button_; }
     QLabel* SongName() const { return song_name_; }
     QLabel* SongDetails() const { return song_details_; }
+    PianoRollView* PianoRoll() const { return piano_roll_; }
 
 public slots:
     void SelectDevice();
@@ -53,6 +56,11 @@ public slots:
     void CarryStateSw();
     void LoadFile();
     void PlayFile();
+    // Plays the mirrored song from tick on, the state of that point sent
+    // first; a song playing stops first.
+    void PlayFromTick(int tick);
+    // Moves the piano roll's cursor to where the sequencer is.
+    void FollowPlayback();
     void SaveFile();
     void reloadEndpoint();
     // Stops a playing song, then releases the loaded song and the play copy.
@@ -68,6 +76,9 @@ private:
     // Keeps the loader when it read a song; otherwise the song before stays.
     void AfterLoad(std::unique_ptr<MidiFileLoader> loader);
     void ShowSong();
+    // The piano roll shows the mirrored song; a new song is fitted into it.
+    void ShowMusic(bool newSong);
+    void PlayStarted();
     void UpdateButtons();
     std::string SuggestedSaveName() const;
 
@@ -81,6 +92,12 @@ private:
     QLabel* song_name_ = nullptr;
     QLabel* song_details_ = nullptr;
     QPlainTextEdit* messages_ = nullptr;
+    PianoRollView* piano_roll_ = nullptr;
+    QTimer* cursor_timer_ = nullptr;
+    // What the cursor's ticks belong to: the loader and the switches of the
+    // last play. Another song or other switches on show hide the cursor.
+    const MidiFileLoader* played_loader_ = nullptr;
+    int played_switches_ = 0;
     QString loaded_path_;
     std::unique_ptr<GuiHooks> hooks_;
     void (*previous_title_hook_)(void*, const char*) = nullptr;

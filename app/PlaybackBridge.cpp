@@ -31,6 +31,14 @@ bool WaitUntilPlayerIdle() {
     return StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; }, kIdleWait);
 }
 
+int PlayFrom(MidiF0Data* song, int tick) {
+    return PlaySongFrom(song, tick);
+}
+
+long long PlayPositionTick() {
+    return MusicPlayer.GetPlayTick();
+}
+
 void SetOutput(int index) {
     MusicPlayer.SetDestination(index);
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bitset>
+#include <climits>
 #include <exception>
 #include <vector>
 
@@ -67,6 +68,19 @@ MidiTrackData* Track() {
     return MidiPlayer::MidiDat ? MidiPlayer::MidiDat->GetTrack() : nullptr;
 }
 
+// Tells GetPlayTick where the sequencer is: last_tick sent, the next event
+// at play_tick due at the clock's due time.
+void PublishPosition(std::int64_t last_tick) {
+    std::lock_guard lock(playback_state.position_mutex);
+    auto& position = playback_state.position;
+    position.last_tick = last_tick;
+    position.next_tick = playback_state.play_tick;
+    position.due = tempo_clock.Due();
+    position.tempo = tempo_clock.Tempo();
+    position.division = MidiPlayer::MidiDat ? MidiPlayer::MidiDat->division : 0;
+    position.rate = MidiPlayer::TempoRate;
+}
+
 }  // namespace
 
 void MidiPlayer::UseTimer(PlayTimer* timer) {
@@ -106,8 +120,16 @@ MidiPlayer::MidiPlayer(MidiF0Data* song, int destination) {
         SetRuning(0);
         return;
     }
-    // The first note sounds at once: its own delta is not waited for.
+    // The first note sounds at once: its own delta is not waited for. Played
+    // from a chosen point, the song starts at the point instead.
     tempo_clock.Start(m_timer->Now().count());
+    if (playback_state.wait_lead_in.load()) {
+        tempo_clock.Advance(
+            static_cast<int>(std::min<std::int64_t>(playback_state.play_tick, INT_MAX)));
+        PublishPosition(0);
+    } else {
+        PublishPosition(playback_state.play_tick);
+    }
     m_timer->PrimeAt(PlayTimer::Micros{tempo_clock.Due()});
 }
 
@@ -144,7 +166,13 @@ int MidiPlayer::SetupMidiPlayer2(MidiF0Data* song, int destination) {
     tempo_clock.SetTempo(kDefaultTempo);
     for (auto& notes : sounding) notes.reset();
     channels_used.reset();
-    return SendControlBeforeNote();
+    const int result = SendControlBeforeNote();
+    // The tick at which playing starts: that of the first note.
+    std::int64_t tick = 0;
+    for (int i = 0; i <= PlayIdx && i < song->GetTrack()->event_count; ++i)
+        tick += song->GetTrack()->GetEvent(i)->delta;
+    playback_state.play_tick = tick;
+    return result;
 }
 
 int MidiPlayer::SendControlBeforeNote() {
@@ -187,6 +215,9 @@ void MidiPlayer::MidiPlayTimerProc(PlayTimer* task) {
             return;
         }
         tempo_clock.Advance(delta_time);
+        const std::int64_t sent = playback_state.play_tick;
+        playback_state.play_tick += delta_time;
+        PublishPosition(sent);
     }
 }
 

@@ -1,14 +1,20 @@
 // Playing a format-0 song: the private play copy, the play thread and the
 // stop request. Installed into MidiF0Data's Play, StartPlayThread,
 // PlayThread and Stop by the player front end.
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <thread>
 
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiPlayHooks.h"
+#include "midi/song/MidiStatus.h"
 #include "playback/MidiPlayer.h"
 #include "playback/StaticMusicPlayer.h"
 
@@ -36,17 +42,60 @@ bool PlayThreadActive() {
 
 }  // namespace
 
-std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song) {
+std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song, int* removed) {
     auto copy = std::make_unique<MidiF0Data>(song);
     copy->ChangeDivision(kPlayDivision);
     copy->Q2toQ1();
-    copy->BeginImmidiately();
+    const int ticks = copy->BeginImmidiately();
+    if (removed != nullptr) *removed = ticks;
+    return copy;
+}
+
+std::unique_ptr<MidiF0Data> MakePlayCopyFrom(MidiF0Data* song, int tick) {
+    auto copy = std::make_unique<MidiF0Data>(song);
+    MidiTrackData* source = copy->GetTrack();
+    if (source == nullptr || copy->form != kFormQ2) return copy;
+    MidiStatus state;
+    int reached = 0;
+    const int first = state.SetStatusAtDelta(copy.get(), tick, &reached);
+
+    auto track = std::make_unique<MidiTrackData>(kFormQ2);
+    // The exclusive messages before the point go first, in their order: a
+    // reset or a rhythm-part setting among them would undo the state sent
+    // after it otherwise.
+    for (int i = 0; i < first; ++i) {
+        MidiEvent* event = source->GetEvent(i);
+        if (event->status != kEvSysEx && event->status != kEvSysExEscape) continue;
+        if (track->AddCopyEvent(event) != 1) break;
+        track->GetEvent(track->event_count - 1)->delta = 0;
+    }
+    std::array<MidiEvent*, kMidiStatusMaxEvents> made{};
+    const int count = state.CreateStatusEventInSendOrder(made.data());
+    for (int i = 0; i < count; ++i) track->AddEvent(made[i]);
+    // The rest from the point on, the first event's delta now counted from
+    // the point rather than from the last event taken.
+    for (int i = first; i < source->event_count; ++i) {
+        if (track->AddCopyEvent(source->GetEvent(i)) != 1) break;
+        if (i == first) {
+            MidiEvent* moved = track->GetEvent(track->event_count - 1);
+            // In 64 bits, so that a far event cannot overflow.
+            moved->delta = static_cast<int>(
+                std::clamp<std::int64_t>(std::int64_t{reached} + moved->delta - tick, 0, INT_MAX));
+        }
+    }
+    copy->track = std::move(track);
+    copy->ChangeDivision(kPlayDivision);
+    copy->Q2toQ1();
     return copy;
 }
 
 namespace {
 
-int PlaySong(MidiF0Data& song) {
+// Plays the copy made of song; origin is the tick of song at which the copy
+// begins, for the position the cursor shows. With fromPoint the rest between
+// the origin and the first note is played too.
+int PlayCopy(MidiF0Data& song, bool fromPoint,
+             const std::function<std::unique_ptr<MidiF0Data>(std::int64_t* origin)>& make) {
     try {
         // A copy that still plays must not be freed under the sequencer.
         if (song.play_data && PlayThreadActive() &&
@@ -54,12 +103,25 @@ int PlaySong(MidiF0Data& song) {
             song.Stop();
         }
         song.play_data.reset();
-        song.play_data = MakePlayCopy(&song);
+        std::int64_t origin = 0;
+        song.play_data = make(&origin);
+        playback_state.origin_tick = origin;
+        playback_state.played_division = song.division;
+        playback_state.wait_lead_in.store(fromPoint);
         return song.play_data->StartPlayThread();
     } catch (const std::exception&) {
         song.ErrorMsg(kErrF0Internal);
         return ENOMEM;
     }
+}
+
+int PlaySong(MidiF0Data& song) {
+    return PlayCopy(song, false, [&song](std::int64_t* origin) {
+        int removed = 0;
+        auto copy = MakePlayCopy(&song, &removed);
+        *origin = static_cast<std::int64_t>(removed) * song.division / kPlayDivision;
+        return copy;
+    });
 }
 
 int StartPlayThread(MidiF0Data& song) {
@@ -130,6 +192,15 @@ int StopSong(MidiF0Data& song) {
 }
 
 }  // namespace
+
+int PlaySongFrom(MidiF0Data* song, int tick) {
+    if (song == nullptr) return ENODEV;
+    tick = std::max(tick, 0);
+    return PlayCopy(*song, true, [song, tick](std::int64_t* origin) {
+        *origin = tick;
+        return MakePlayCopyFrom(song, tick);
+    });
+}
 
 MidiPlayHooks SongPlayHooks() {
     MidiPlayHooks hooks;

@@ -1,8 +1,8 @@
 // The player front end: the sequencer's life and the play thread's handle.
 #include "playback/StaticMusicPlayer.h"
 
-#include <array>
 #include <RtMidi.h>
+#include <array>
 
 #include <algorithm>
 #include <cerrno>
@@ -81,6 +81,31 @@ void StaticMusicPlayer::StopMidi() {
     // callback may ask to cancel.
     player.reset();
     playback_state.Announce();
+}
+
+long long StaticMusicPlayer::GetPlayTick() {
+    std::int64_t now = 0;
+    {
+        // The sequencer, and with it its timer, lives while it is current.
+        std::lock_guard lock(playback_state.player_mutex);
+        if (MPlayer.load() == nullptr || MidiPlayer::m_timer == nullptr) return -1;
+        now = MidiPlayer::m_timer->Now().count();
+    }
+    retrograde::detail::PlaybackState::Position at;
+    {
+        std::lock_guard lock(playback_state.position_mutex);
+        at = playback_state.position;
+    }
+    if (at.division <= 0 || at.tempo <= 0) return -1;
+    std::int64_t tick = at.next_tick;
+    if (now < at.due) {
+        // The ticks still to go before the next event, at the tempo in force.
+        const std::int64_t left = (at.due - now) * at.division * at.rate / (at.tempo * 100LL);
+        tick = std::max(at.last_tick, at.next_tick - left);
+    }
+    const int division =
+        playback_state.played_division > 0 ? playback_state.played_division : at.division;
+    return playback_state.origin_tick + tick * division / at.division;
 }
 
 namespace {

@@ -17,8 +17,10 @@ inline constexpr int kErrMusicPlayerInternal = 0x09000001;
 class StaticMusicPlayer {
 public:
     // Names for fields of the playback state (PlaybackState.h).
-    std::atomic<int>& idle = retrograde::detail::playback_state.idle;                // 1 while no play thread runs
-    std::atomic<int>& destination = retrograde::detail::playback_state.destination;  // output of every new sequencer
+    std::atomic<int>& idle =
+        retrograde::detail::playback_state.idle;  // 1 while no play thread runs
+    std::atomic<int>& destination =
+        retrograde::detail::playback_state.destination;  // output of every new sequencer
     static std::atomic<MidiPlayer*>& MPlayer;  // the current sequencer, owned by the state
 
     // Installs the song's Play, Stop and play thread (MidiPlayHooks).
@@ -39,6 +41,10 @@ public:
     int PlayMidi(MidiF0Data* song);
     void StopMidi();  // destroys the sequencer, if any
     int ErrorMsg(int code);
+    // Where the playing song is by the sequencer's own clock (virtual or
+    // real), in ticks of the song whose Play started it; -1 when no
+    // sequencer plays.
+    long long GetPlayTick();
 
     // The play thread. TryClaim takes the player (idle 1 -> 0) before the
     // thread exists, so that two plays never run at once. StartThread
@@ -59,8 +65,17 @@ public:
 extern StaticMusicPlayer MusicPlayer;
 
 // The copy of song (form Q2) that a play plays: division 96, form Q1, the
-// whole empty measures before the first note removed.
-std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song);
+// whole empty measures before the first note removed (*removed, when given,
+// receives their ticks at division 96).
+std::unique_ptr<MidiF0Data> MakePlayCopy(MidiF0Data* song, int* removed = nullptr);
+// The same from tick on: the copy begins at tick of song (form Q2), led by
+// the exclusive messages before it and the channel state of that point in
+// the order a device should receive it. Notes begun before tick are left out.
+std::unique_ptr<MidiF0Data> MakePlayCopyFrom(MidiF0Data* song, int tick);
+// Plays song (form Q2) as its Play does, but from tick on (MakePlayCopyFrom),
+// a rest between tick and the first note waited out; Stop stops it. 0 when
+// the play thread started, else an error number.
+int PlaySongFrom(MidiF0Data* song, int tick);
 
 struct MidiPlayHooks;
 // The song's playback operations as this layer does them (SongPlay.cpp).

@@ -9,7 +9,7 @@ jobs=$(nproc)
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRETROGRADE_FUZZ=ON \
       -DRETROGRADE_SANITIZE=address,undefined -DRETROGRADE_TESTS=ON -DRETROGRADE_BENCH=OFF \
       -DRETROGRADE_GUI=OFF -DRETROGRADE_PLAYBACK=OFF >/dev/null
-targets=(fuzz_track_decode fuzz_f0_song fuzz_f1_song fuzz_change_format fuzz_mirror fuzz_track_ops fuzz_chord_name)
+targets=(fuzz_track_decode fuzz_f0_song fuzz_f1_song fuzz_change_format fuzz_mirror fuzz_track_ops fuzz_chord_name fuzz_pianoroll)
 cmake --build build-fuzz -j "$jobs" --target "${targets[@]}" test_hostile retrograde
 
 # Seeds: every hostile case, the demo song and its mirrors.

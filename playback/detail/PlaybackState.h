@@ -11,6 +11,7 @@
 #include <bitset>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -79,6 +80,28 @@ struct PlaybackState {
     TempoClock tempo_clock{96, 100};
     std::array<std::bitset<kMidiNotes>, kMidiChannels> sounding;  // notes on and not yet off
     std::bitset<kMidiChannels> channels_used;
+    std::int64_t play_tick = 0;  // the absolute tick of the event at play_index
+
+    // ---- where the sequencer is, for a cursor (StaticMusicPlayer::GetPlayTick) ----
+    // Between two events time runs at one tempo, so the tick of any moment
+    // follows from the next event's tick and due time.
+    struct Position {
+        std::int64_t last_tick = 0;  // the event sent last (the first note before it plays)
+        std::int64_t next_tick = 0;  // the event sent next
+        std::int64_t due = 0;        // when the next event goes out, microseconds
+        int tempo = kDefaultTempo;   // microseconds per quarter note until then
+        int division = 0;            // of the play copy
+        int rate = 100;              // percent
+    };
+    std::mutex position_mutex;
+    Position position;  // play (set-up), then timer; under position_mutex
+    // GUI, written by Play and read by GetPlayTick: the tick of the played
+    // song at which its play copy begins, and the played song's division.
+    std::int64_t origin_tick = 0;
+    int played_division = 0;
+    // GUI (Play), read by the next sequencer: a play from a chosen point
+    // waits out the rest before its first note rather than starting with it.
+    std::atomic<bool> wait_lead_in{false};
 
     // ---- the front end (StaticMusicPlayer) ----
     std::atomic<int> idle{1};          // GUI (claim), play (end): 1 while no play thread runs

@@ -22,6 +22,10 @@
 #include "midi/song/MidiStatus.h"
 #include "midi/track/detail/NotePairing.h"
 #include "support/TestEvents.h"
+#ifdef RETROGRADE_HOSTILE_WINDOW
+#include "app/PianoRollModel.h"
+#include "playback/StaticMusicPlayer.h"
+#endif
 
 namespace {
 
@@ -317,6 +321,21 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
         const int n = status.CreateStatusEventInSendOrder(made.data());
         for (int i = 0; i < n; ++i) delete made[i];
     }
+
+#ifdef RETROGRADE_HOSTILE_WINDOW
+    // The window's piano roll of the song, and a play copy from its middle.
+    {
+        PianoRollModel roll;
+        roll.SetOriginal(song);
+        roll.SetShown(song);
+        for (int bar = 1; bar <= 4; ++bar) EXPECT_EQ(roll.BarAt(roll.BarTick(bar)), bar);
+        const auto [first, last] = roll.Shown().Span(0, roll.EndTick() + 1);
+        EXPECT_EQ(last - first, roll.Shown().All().size());
+        const auto from = MakePlayCopyFrom(song, static_cast<int>(song->GetSongDuration() / 2));
+        EXPECT_EQ(from->form, kFormQ1);
+        EXPECT_LE(CountNotes(from->GetTrack()), notes);
+    }
+#endif
 
     const Bytes mirrored = MirrorAndEncode(song, true, true);
     if (mirrored.empty()) {
