@@ -46,6 +46,21 @@ bool HasChannel(const MidiTrackData& track, int channel) {
     return false;
 }
 
+// The events of made go to tick 0 of track, after the exclusive and meta
+// events there: a system on message at the start would undo a program change
+// standing before it.
+void InsertAtStart(MidiTrackData& track, const MidiTrackData& made) {
+    int at = 0;
+    while (at < track.event_count && track.event_table[at]->delta == 0 &&
+           (track.event_table[at]->status == kEvSysEx ||
+            (track.event_table[at]->status == kEvMeta && !track.event_table[at]->IsEndOfTrack()))) {
+        ++at;
+    }
+    for (int i = 0; i < made.event_count; ++i) {
+        track.InsertEvent(at + i, kInsertBefore, new MidiEvent(made.event_table[i]));
+    }
+}
+
 }  // namespace
 
 CliCommand AddProgramCommand(CLI::App& parent) {
@@ -88,14 +103,12 @@ CliCommand AddProgramCommand(CLI::App& parent) {
                         throw CliFailure(job.input + ": channel " + options->channel +
                                          " has no events");
                     }
-                    // Put first, they stand in order: bank MSB, bank LSB, program.
-                    if (first != nullptr && !programs) first->InsertProgramChange(channel, program);
-                    if (first != nullptr && bank && !lsbs) {
-                        first->InsertControlChange(channel, kCcBankSelectLsb, lsb);
-                    }
-                    if (first != nullptr && bank && !msbs) {
-                        first->InsertControlChange(channel, kCcBankSelectMsb, msb);
-                    }
+                    // Made in order (bank MSB, bank LSB, program) and put at the start.
+                    MidiTrackData made(kFormQ2);
+                    if (!programs) made.InsertProgramChange(channel, program);
+                    if (bank && !lsbs) made.InsertControlChange(channel, kCcBankSelectLsb, lsb);
+                    if (bank && !msbs) made.InsertControlChange(channel, kCcBankSelectMsb, msb);
+                    if (first != nullptr) InsertAtStart(*first, made);
                     job.summary = "channel " + options->channel + " plays program " +
                                   std::to_string(options->program) +
                                   (programs ? "" : " (program change added)");

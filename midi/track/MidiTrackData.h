@@ -413,7 +413,8 @@ public:
     int ReplaceMetaEvent(unsigned char type, char* text);     // every one; 1 when any changed
     void ReplaceMetaEvent(unsigned char type, unsigned char newType);
     // Every meta event of type whose text is text becomes bytes: an F0
-    // message when bytes begins with F0 (refused without its F7), else a meta
+    // message when bytes begins with F0 (its F7 is looked for within 256
+    // bytes, which the caller provides; refused without it), else a meta
     // text of newType.
     void ReplaceMetaEventData(unsigned char type, char* text, unsigned char newType, char* bytes);
     // "Insert" puts the new event first in the track (delta 0), "Add" appends.

@@ -258,7 +258,7 @@ TEST(EventEdit, DocumentedCases) {
 TEST(EventEdit, RefusalsChangeNothing) {
     static char map[128][128] = {};
     std::string text = "abc", end_type = "e", high = "\xC3\xA9";
-    std::string unclosed = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01', '\x00'};
+    char unclosed[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01'};  // looked at whole
     const std::vector<std::pair<std::string, Op>> refusals = {
         {"cc channel", [](auto& t) { t.ReplaceControlChange(16, 7, 1); }},
         {"cc number", [](auto& t) { t.AdditionControlChange(0, 128, 1); }},
@@ -279,7 +279,7 @@ TEST(EventEdit, RefusalsChangeNothing) {
         {"end of track type", [](auto& t) { t.ReplaceMetaEvent(1, (unsigned char)0x2F); }},
         {"end of track made", [&](auto& t) { t.InsertMetaEvent(0x2F, end_type.data()); }},
         {"unclosed exclusive",
-         [&](auto& t) { t.ReplaceMetaEventData(1, text.data(), 1, unclosed.data()); }},
+         [&](auto& t) { t.ReplaceMetaEventData(1, text.data(), 1, unclosed); }},
         {"display byte", [&](auto& t) { t.AddGSDisplay(0, high.data()); }},
         {"drum map", [](auto& t) { t.DrumDrumMapping(0, nullptr, false); }},
         {"drum bank", [](auto& t) { t.DrumDrumMapping(128, map, false); }},
