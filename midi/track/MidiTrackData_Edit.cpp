@@ -31,6 +31,7 @@ constexpr int kLongDisplayText = 32;   // what a module's display shows
 constexpr int kUniversalVolumeAt = 7;  // F0 07 7F 7F 04 01 00 vv F7
 constexpr int kGsVolumeAt = 9;         // F0 0A 41 10 42 12 40 00 04 vv cs F7
 constexpr int kGsMessageSize = 12;
+constexpr int kUniversalVolumeSize = 9;  // the template's bytes, F0 to F7
 constexpr int kRpnMsb = 101;
 constexpr int kRpnLsb = 100;
 constexpr int kDataEntry = 6;
@@ -284,7 +285,8 @@ void MidiTrackData::InsertProgramChange(int channel, int program) try {
 
 void MidiTrackData::InsertMasterVolume(int volume) try {
     if (!IsDataByte(volume)) ErrorMsg(kErrTrackInternal);
-    std::vector<unsigned char> bytes(SysExMasterVolume.begin(), SysExMasterVolume.begin() + 9);
+    std::vector<unsigned char> bytes(SysExMasterVolume.begin(),
+                                     SysExMasterVolume.begin() + kUniversalVolumeSize);
     bytes[kUniversalVolumeAt] = static_cast<unsigned char>(ClampDataByte(volume));
     InsertFirst(*this, retrograde::detail::SysExRecord(*this, bytes));
 } catch (const std::bad_alloc&) {
