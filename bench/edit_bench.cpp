@@ -94,6 +94,19 @@ void BM_GetTrackLen(benchmark::State& state) {
     RunOnCopy(state, [](MidiTrackData& t) { benchmark::DoNotOptimize(t.GetTrackLen()); });
 }
 
+// The event edits that walk the whole track: a cut of its middle half and a
+// change of channel.
+void BM_DeleteAreaNoteAndPitchBend(benchmark::State& state) {
+    RunOnCopy(state, [](MidiTrackData& t) {
+        const long from = t.GetDeltaOfEventIndex(t.event_count / 4);
+        const long to = t.GetDeltaOfEventIndex(t.event_count / 4 * 3);
+        t.DeleteAreaNoteAndPitchBend(static_cast<int>(from), static_cast<int>(to));
+    });
+}
+void BM_ChangeChanel(benchmark::State& state) {
+    RunOnCopy(state, [](MidiTrackData& t) { t.ChangeChanel(3, 5); });
+}
+
 }  // namespace
 
 BENCHMARK(BM_QuantizeData)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);
@@ -102,3 +115,5 @@ BENCHMARK(BM_SwingHarmonyAndDrumData)->Arg(65000)->Arg(130000)->Unit(benchmark::
 BENCHMARK(BM_ModifyDeltaTime)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModifyInterval)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetTrackLen)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteAreaNoteAndPitchBend)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChangeChanel)->Arg(65000)->Arg(130000)->Unit(benchmark::kMillisecond);

@@ -27,6 +27,14 @@ CliCommand AddQuantizeCommand(CLI::App& parent);
 CliCommand AddChordCommand(CLI::App& parent);
 CliCommand AddSwingCommand(CLI::App& parent);
 CliCommand AddCheckCommand(CLI::App& parent);
+// Event edits: notes, controllers, programs, channels, the time line, setup.
+CliCommand AddTransposeCommand(CLI::App& parent);
+CliCommand AddCcCommand(CLI::App& parent);
+CliCommand AddProgramCommand(CLI::App& parent);
+CliCommand AddMoveChannelCommand(CLI::App& parent);
+CliCommand AddCutCommand(CLI::App& parent);
+CliCommand AddInsertCommand(CLI::App& parent);
+CliCommand AddSetupCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

@@ -46,6 +46,14 @@ int main(int argc, char** argv) {
     commands.push_back(AddSwingCommand(app));
     commands.push_back(AddCheckCommand(app));
     commands.push_back(AddChordCommand(app));
+    // Event edits.
+    commands.push_back(AddTransposeCommand(app));
+    commands.push_back(AddCcCommand(app));
+    commands.push_back(AddProgramCommand(app));
+    commands.push_back(AddMoveChannelCommand(app));
+    commands.push_back(AddCutCommand(app));
+    commands.push_back(AddInsertCommand(app));
+    commands.push_back(AddSetupCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

@@ -392,6 +392,85 @@ public:
     void ModifyDuration(int from, int to, int grid);
     void ModifyInterval(int gap);  // Q2: gap ticks at least before the next onset
 
+    // ---- controller, program, exclusive and meta edits (MidiTrackData_Edit.cpp) ----
+    // Every record made or rewritten is what the reader makes of the bytes the
+    // writer writes for it. Arguments out of range (channel 0..15, number,
+    // value and program 0..127) are refused: reported (0xD000001), nothing
+    // changed. Values are computed in 64 bits and clamped to 0..127.
+    void AdditionControlChange(int channel, int number, int amount);  // channel not compared
+    void RatioControlChange(int channel, int number, int percent);    // channel not compared
+    void ReplaceControlChange(int channel, int number, int value);
+    void ReplaceControlChange(int from, int to, int number, int value);  // ticks [from, to)
+    void ReplaceControlChange(int number, int value);
+    void ReplaceProgramChange(int channel, int program);
+    void ReplaceProgramChange(int program);
+    // The first master volume message (universal or GS form); a volume above
+    // 127 is reported and clamped. 1, or 0 when there is none.
+    int ReplaceMasterVolume(int volume);
+    // Texts are zero-terminated; a text longer than the data area gets a
+    // larger one. End of track and meta types the reader drops are refused.
+    int ReplaceMetaData(int type, char* text);                // the first of type; 1 or 0
+    int ReplaceMetaEvent(unsigned char type, char* text);     // every one; 1 when any changed
+    void ReplaceMetaEvent(unsigned char type, unsigned char newType);
+    // Every meta event of type whose text is text becomes bytes: an F0
+    // message when bytes begins with F0 (its F7 is looked for within 256
+    // bytes, which the caller provides; refused without it), else a meta
+    // text of newType.
+    void ReplaceMetaEventData(unsigned char type, char* text, unsigned char newType, char* bytes);
+    // "Insert" puts the new event first in the track (delta 0), "Add" appends.
+    void InsertControlChange(int channel, unsigned char number, int value);
+    void InsertProgramChange(int channel, int program);
+    void InsertMasterVolume(int volume);  // above 127: reported and clamped
+    void InsertMetaEvent(unsigned char type, char* text);
+    void InsertMetaEventWithDelta(int tick, unsigned char type, char* text);  // after those at tick
+    void AddMetaEvent(int delta, unsigned char type, unsigned char* bytes, int length);
+    void AddMarker(int delta, char* text);
+    void AddMetaData(int type, char* text);  // at tick 0, after the events there
+    // Pitch-bend sensitivity: controls 101 = 0, 100 = 0, 6 = semitones.
+    void AddBendRange(int delta, int channel, int semitones);
+    // Display messages of XG and GS modules; texts of bytes below 0x80 only.
+    void AddXGDisplay(int delta, char* text);
+    void AddGSDisplay(int delta, char* text);
+
+    // ---- note and channel edits (MidiTrackData_NoteEdit.cpp) ----
+    // Channel -1: every channel. Note numbers and velocities stay in 0..127.
+    void ShiftNote(int channel, int semitones);  // folded into 0..127 by octaves
+    void ShiftNote(int semitones);
+    void ShitfOctave(int octaves);  // Q2; clamped
+    // Q2; a Note that had a velocity keeps at least 1 (velocity 0 is no note).
+    void AddVelocity(int amount);
+    void ChangeDuration(int percent);                 // never below 1 tick
+    int UnifyNoteDuration(int channel, int duration);  // Q2; Notes changed
+    void SetNoteNo(int note, int duration);            // Q2; duration -1 keeps it
+    void SetNoteNo(int note);
+    // Channels 0..15; GS part messages get their part byte and checksum too.
+    void UnifyChanel(int channel);
+    // to 16..31 (the B port of a two-port module) is stored as to - 16.
+    void ChangeChanelOfExclusive(MidiEvent* event, int from, int to);
+    void ChangeChanel(int from, int to);
+    int ChangeChanel(char* name, int from, int to);  // 0 when applied, else 1
+    // Q2: each Note through map[drum set][note] of the bank; an entry outside
+    // 0..127 leaves the note as it is. map must hold 128 rows.
+    void DrumDrumMapping(int bank, char (*map)[128], bool clear);
+
+    // ---- time-span and setup edits (MidiTrackData_Setup.cpp) ----
+    void InsertBlankArea(int tick, int length);  // everything from tick on moves later
+    // Q2: removes the Notes and bends of [from, to) and closes the gap; the
+    // other events of the span stay, at from.
+    void DeleteAreaNoteAndPitchBend(int from, int to);
+    // Within each tick, the events of status (and number, -1: any) whose text
+    // holds text (when not empty) go first.
+    void PutSpecifiedEventFirst(int status, int number, char* text);
+    // Appended with delta 0.
+    void GMExclusiveOn();
+    void GSExclusiveOn();
+    void XGExclusiveOn();
+    void SetTempo(long tempo);  // 0 or beyond 0xFFFFFF: reported, 500000
+    void SetTimeSign(int first, int numerator, int denominatorPower);
+    void SetKeySignature(int delta, int key);  // the major key of pitch class key
+    // Before the first event of channel, at its tick; 1, or 0 when none.
+    int SetProgramChange(int channel, int program);
+
 private:
     struct MergeSource {  // one input of MergeSources
         MidiTrackData* track;

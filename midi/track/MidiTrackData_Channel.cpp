@@ -10,19 +10,14 @@
 
 #include "General/GeneralMac.h"
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/EventRecords.h"
 
 namespace {
 
 constexpr int kPortBOffset = 16;  // channels 16..31 stand for the B port
 constexpr int kAnyNumber = 255;
 
-// A meta event's text: its data bytes up to the first zero, at most length
-// bytes and never beyond the area.
-std::string_view MetaText(const MidiEvent* event) {
-    const int limit = std::clamp(event->length, 0, event->DataCapacity());
-    const auto* text = reinterpret_cast<const char*>(event->data);
-    return {text, static_cast<std::size_t>(std::find(text, text + limit, '\0') - text)};
-}
+using retrograde::detail::MetaText;
 
 // The exclusive message in the first limit bytes of a equals b up to and
 // including a's first F7. b is never read beyond the first byte that differs.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/EventRecords.h"
 #include "midi/track/detail/TrackEdits.h"
 
 namespace {
@@ -18,13 +19,7 @@ using retrograde::detail::MarkNone;
 
 constexpr int kFullLevel = 127;
 
-// A meta event's text: its data bytes up to the first zero, at most length
-// bytes and never beyond the area.
-std::string_view MetaText(const MidiEvent* event) {
-    const int limit = std::clamp(event->length, 0, event->DataCapacity());
-    const auto* text = reinterpret_cast<const char*>(event->data);
-    return {text, static_cast<std::size_t>(std::find(text, text + limit, '\0') - text)};
-}
+using retrograde::detail::MetaText;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "midi/track/MidiTrackData.h"
+#include "midi/track/detail/EventRecords.h"
 
 namespace {
 
@@ -16,13 +17,7 @@ constexpr long kNoTempo = 60000;      // what the tempo queries give without a t
 constexpr int kBendableProgram = 16;  // programs 0..15 (pianos, chromatic percussion)
 constexpr int kMessageLimit = MusicEvent::kDataSize;  // longest exclusive compared
 
-// A meta event's text: its data bytes up to the first zero, at most length
-// bytes and never beyond the area.
-std::string_view MetaText(const MidiEvent* event) {
-    const int limit = std::clamp(event->length, 0, event->DataCapacity());
-    const auto* text = reinterpret_cast<const char*>(event->data);
-    return {text, static_cast<std::size_t>(std::find(text, text + limit, '\0') - text)};
-}
+using retrograde::detail::MetaText;
 
 // The bytes of the data area that belong to the event.
 int StoredLength(const MidiEvent* event) {
