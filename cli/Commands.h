@@ -27,6 +27,13 @@ CliCommand AddQuantizeCommand(CLI::App& parent);
 CliCommand AddChordCommand(CLI::App& parent);
 CliCommand AddSwingCommand(CLI::App& parent);
 CliCommand AddCheckCommand(CLI::App& parent);
+// Chords and polyphony.
+CliCommand AddChordsCommand(CLI::App& parent);
+CliCommand AddPolyCommand(CLI::App& parent);
+CliCommand AddReducePolyCommand(CLI::App& parent);
+CliCommand AddRangeCommand(CLI::App& parent);
+CliCommand AddVelocityCommand(CLI::App& parent);
+CliCommand AddExtractCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);
