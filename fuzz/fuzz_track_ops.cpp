@@ -53,6 +53,40 @@ void Edit(MidiTrackData& t, const std::uint8_t* data, std::size_t size) {
     }
 }
 
+// Polyphony, note range, velocity and time spans: the counts may change here,
+// times and velocities must stay valid.
+void PolyAndRange(MidiTrackData& t, const std::uint8_t* data, std::size_t size) {
+    const int limit = Pick(data, size, 11, 0, 6);
+    const int from = Pick(data, size, 12, 0, 255) * 8;
+    const int to = from + Pick(data, size, 13, -2, 255) * 8;
+    int priority[4][12] = {{Pick(data, size, 14, -40, 40), 4, 7}, {3}, {6}, {-1}};
+    int keep[] = {Pick(data, size, 15, -1, 17)};
+    t.GetNumPoly(false);
+    t.GetNumVoice();
+    t.GetNumDrumVoice();
+    t.CheckDoubleNote();
+    t.GetLastNotePos();
+    t.GetDurationTime(from, to, Pick(data, size, 16, -1, 960));
+    MidiTrackData q1(&t);
+    q1.Q2toQ1();
+    q1.ReduceNumPoly(limit);
+    q1.ReduceNumPoly(limit, keep, 1, Pick(data, size, 17, 0, 3), priority, limit % 2 == 0);
+    q1.SetNumPoly(limit);
+    t.SetNumPoly(limit);
+    t.AdjustNoteRange(Pick(data, size, 18, -1, 16), from % 128, to % 128, limit % 3);
+    t.SetMaxVelocity(limit);
+    t.SetFadeOut(from, to);
+    t.ExtractArea(from, to);
+    t.ExtractChanelData(Pick(data, size, 19, -1, 16));
+    for (const MidiTrackData* track : {&t, &q1}) {
+        for (int i = 0; i < track->event_count; ++i) {
+            const MidiEvent& e = *track->event_table[i];
+            if (e.delta < 0) __builtin_trap();
+            if (e.status == kEvNote && (e.velocity < 0 || e.velocity > 127)) __builtin_trap();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -62,5 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 0; n < song.GetTrackCount(); ++n) {
         if (song.GetTrack(n)) Edit(*song.GetTrack(n), data, size);
     }
+    for (int n = 0; n < song.GetTrackCount(); ++n) {
+        if (song.GetTrack(n)) PolyAndRange(*song.GetTrack(n), data, size);
+    }
+    song.GetNumPoly();
+    song.ReduceNumPoly(Pick(data, size, 11, 0, 6));
     return 0;
 }
