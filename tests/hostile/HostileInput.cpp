@@ -297,6 +297,52 @@ void EditEverything(MidiTrackData& loaded, int division) {
     for (int i = 0; i < t.event_count; ++i) ASSERT_GE(t.event_table[i]->delta, 0) << i;
 }
 
+// Polyphony, note range, velocity and time-span operations on copies of a
+// loaded track and song: nothing crashes, every time stays a time, every
+// velocity a MIDI value, and the reduced song still saves.
+void PolyAndRange(MidiTrackData& loaded, int division, MidiF0Data& loaded_song) {
+    MidiTrackData q1(&loaded);
+    q1.Q2toQ1();
+    MidiTrackData t(&loaded);
+    if (q1.form == kFormQ1) {
+        EXPECT_EQ(t.GetLastNotePos(), q1.GetLastNotePos());
+        EXPECT_EQ(t.CheckDoubleNote(), q1.CheckDoubleNote());
+    }
+    EXPECT_GE(t.GetNumPoly(false), 0);
+    EXPECT_LE(t.GetNumVoice(), 128);
+    EXPECT_LE(t.GetNumDrumVoice(), 128);
+    EXPECT_GE(t.GetDurationTime(0, 1 << 30, division), 0.0);
+    int priority[4][12] = {{-13, 7, 99}, {4}, {2}, {11}};
+    int keep[] = {9, -1, 40};
+    for (int method = 0; method < 3 && q1.form == kFormQ1; ++method) {
+        MidiTrackData r(kFormQ1);
+        r.SetQ1TrackData(&q1);
+        if (method == 0) r.ReduceNumPoly(4);
+        if (method > 0) r.ReduceNumPoly(2, keep, 3, method, priority, true);
+        r.SetNumPoly(3);
+        for (int i = 0; i < r.event_count; ++i) ASSERT_GE(r.event_table[i]->delta, 0) << i;
+    }
+    t.SetNumPoly(2);
+    for (int pass = 0; pass < 12 && t.AdjustNoteRange(-1, 36, 96, 1) == 1; ++pass) {
+    }
+    t.AdjustNoteRange(0, 40, 90, 0);
+    t.SetMaxVelocity(0);
+    t.SetFadeOut(0, 4 * division);
+    t.ExtractArea(division, 16 * division);
+    t.ExtractChanelData(0);
+    for (int i = 0; i < t.event_count; ++i) {
+        const MidiEvent& e = *t.event_table[i];
+        ASSERT_GE(e.delta, 0) << i;
+        EXPECT_TRUE(e.status != kEvNote || (e.velocity >= 0 && e.velocity <= 127)) << i;
+    }
+    MidiF1Data song(&loaded_song);
+    EXPECT_GE(song.GetNumPoly(), 0);
+    song.ReduceNumPoly(4);
+    song.ReduceNumPoly(3, keep, 3, 2, priority, false);
+    song.Q2toQ1();
+    EXPECT_EQ(song.Q1toRaw(), 1);
+}
+
 // The window's save action on a loaded song; the bytes of the format-0 file,
 // or nothing when the encoder refused.
 Bytes MirrorAndEncode(MidiF0Data* song, bool horizontal, bool vertical) {
@@ -344,6 +390,7 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
     EditEverything(*song->GetTrack(), song->division);
+    PolyAndRange(*song->GetTrack(), song->division, *song);
     {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);
