@@ -68,9 +68,12 @@ CliCommand AddVelocityCommand(CLI::App& parent) {
                     int notes = 0;
                     for (int n : job.tracks) {
                         MidiTrackData& track = *song.GetTrack(n);
+                        long tick = 0;
                         for (int i = 0; i < track.event_count; ++i) {
                             MidiEvent& e = *track.event_table[i];
-                            if (!Chosen(e, channel)) continue;
+                            tick += e.delta;
+                            if (!Chosen(e, channel) || (fade->count() > 0 && tick < fade_from))
+                                continue;
                             ++notes;
                             if (add->count() > 0) {
                                 e.velocity = std::clamp(e.velocity + options->add, 1, kMaxVelocity);
