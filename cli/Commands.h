@@ -35,6 +35,13 @@ CliCommand AddMoveChannelCommand(CLI::App& parent);
 CliCommand AddCutCommand(CLI::App& parent);
 CliCommand AddInsertCommand(CLI::App& parent);
 CliCommand AddSetupCommand(CLI::App& parent);
+// Chords and polyphony.
+CliCommand AddChordsCommand(CLI::App& parent);
+CliCommand AddPolyCommand(CLI::App& parent);
+CliCommand AddReducePolyCommand(CLI::App& parent);
+CliCommand AddRangeCommand(CLI::App& parent);
+CliCommand AddVelocityCommand(CLI::App& parent);
+CliCommand AddExtractCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

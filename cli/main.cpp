@@ -54,6 +54,13 @@ int main(int argc, char** argv) {
     commands.push_back(AddCutCommand(app));
     commands.push_back(AddInsertCommand(app));
     commands.push_back(AddSetupCommand(app));
+    // Chords and polyphony.
+    commands.push_back(AddChordsCommand(app));
+    commands.push_back(AddPolyCommand(app));
+    commands.push_back(AddReducePolyCommand(app));
+    commands.push_back(AddRangeCommand(app));
+    commands.push_back(AddVelocityCommand(app));
+    commands.push_back(AddExtractCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

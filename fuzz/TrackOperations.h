@@ -3,6 +3,9 @@
 // fuzzer share these lists: an operation added here runs under all three.
 #pragma once
 
+#include <climits>
+#include <cstring>
+
 #include "midi/track/MidiTrackData.h"
 
 struct TrackOpArgs {
@@ -13,6 +16,7 @@ struct TrackOpArgs {
     int value = 100;  // a value, possibly out of range
     int channel = 0;  // a channel, possibly out of range
     int pick = 0;     // chooses counts, modes and methods
+    int number = 7;   // a controller, meta type or note number, possibly out of range
 };
 
 // Edits that move, lengthen or rewrite events but keep every one of them.
@@ -145,4 +149,101 @@ inline void Deletions(MidiTrackData& t, const TrackOpArgs& a) {
     }
     t.SetChanel(a.channel);
     t.DeleteAllEventExceptEndOfTrack();
+}
+
+// Edits of controllers, programs, exclusives, metas, notes, channels, the
+// time line and the setup, with values in and out of range.
+inline void EventEdits(MidiTrackData& t, const TrackOpArgs& a) {
+    char text[] = "Retrograde";
+    char none[] = "";
+    static char map[128][128];
+    std::memset(map, -1, sizeof map);
+    map[a.pick % 128][a.number & 127] = static_cast<char>(a.value);
+    unsigned char bytes[] = {1, 2, 3};
+    const int ch = a.channel, n = a.number, v = a.value;
+    const auto type = static_cast<unsigned char>(n);
+    t.AdditionControlChange(ch, n, v);
+    t.RatioControlChange(ch, n, v * 3);
+    t.ReplaceControlChange(ch, n, v);
+    t.ReplaceControlChange(a.from, a.to, n, v);
+    t.ReplaceControlChange(n, v);
+    t.ReplaceProgramChange(ch, v);
+    t.ReplaceProgramChange(v);
+    t.ReplaceMasterVolume(v * 3);
+    t.ReplaceMetaData(n, text);
+    t.ReplaceMetaEvent(type, text);
+    t.ReplaceMetaEvent(type, static_cast<unsigned char>(v));
+    t.ReplaceMetaEventData(kMetaTrackName, text, n, text);
+    t.InsertControlChange(ch, type, v);
+    t.InsertProgramChange(ch, v);
+    t.InsertMasterVolume(v * 2);
+    t.InsertMetaEvent(type, text);
+    t.InsertMetaEventWithDelta(a.from, type, text);
+    t.AddMetaData(kMetaCuePoint, none);
+    t.ShiftNote(ch, v * 1000);
+    t.ShiftNote(v);
+    t.ShitfOctave(v / 10);
+    t.AddVelocity(v * 5);
+    t.ChangeDuration(a.pick % 2 ? INT_MAX : v * 10000);
+    t.UnifyNoteDuration(ch, v);
+    t.SetNoteNo(n, v);
+    t.ChangeChanel(ch, n);
+    t.ChangeChanel(text, ch, n);
+    t.DrumDrumMapping(ch, map, v > 0);
+    t.UnifyChanel(ch);
+    t.InsertBlankArea(a.from, a.pick % 2 ? INT_MAX : v * 100000);
+    t.DeleteAreaNoteAndPitchBend(a.from, a.to);
+    t.PutSpecifiedEventFirst(kEvMeta, n, text);
+    t.SetProgramChange(ch, v);
+    t.DeleteEndOfTrack();
+    t.AddMetaEvent(a.from, type, bytes, 3);
+    t.AddMarker(1, text);
+    t.AddBendRange(a.from, ch, v);
+    t.AddXGDisplay(0, text);
+    t.AddGSDisplay(0, text);
+    t.GMExclusiveOn();
+    t.GSExclusiveOn();
+    t.XGExclusiveOn();
+    t.SetTempo(v * 100000L);
+    t.SetTimeSign(0, n, v);
+    t.SetKeySignature(a.from, v);
+    t.AddEndOfTrack();
+}
+
+// Polyphony, note range, velocity and time spans on a Q2 track, and the
+// reductions on q1, its copy in Q1.
+inline void PolyAndRange(MidiTrackData& t, MidiTrackData& q1, const TrackOpArgs& a) {
+    const int limit = a.pick % 7;
+    int priority[4][12] = {{a.value - 40, 4, 7}, {3}, {6}, {-1}};
+    int keep[] = {a.channel, -1, 40};
+    t.GetNumPoly(false);
+    t.GetNumVoice();
+    t.GetNumDrumVoice();
+    t.CheckDoubleNote();
+    t.GetLastNotePos();
+    t.GetDurationTime(a.from, a.to, a.division);
+    q1.ReduceNumPoly(limit);
+    q1.ReduceNumPoly(limit, keep, 3, a.pick % 4, priority, limit % 2 == 0);
+    q1.SetNumPoly(limit);
+    t.SetNumPoly(limit);
+    t.AdjustNoteRange(a.channel, a.from & 127, a.to & 127, limit % 3);
+    t.SetMaxVelocity(limit);
+    t.SetFadeOut(a.from, a.to);
+    t.ExtractArea(a.from, a.to);
+    t.ExtractChanelData(a.channel);
+}
+
+// Whether every record holds what a file can hold: no negative delta, channel
+// messages on channels 0..15 with data bytes 0..127.
+inline bool FileValues(const MidiTrackData& t) {
+    for (int i = 0; i < t.event_count; ++i) {
+        const MidiEvent& e = *t.event_table[i];
+        if (e.delta < 0) return false;
+        if (e.status < kEvNote || e.status >= kEvSysEx || e.status == kEvKeyPressure) continue;
+        if (e.channel < 0 || e.channel > 15) return false;
+        for (int value : {e.note, e.velocity, e.number, e.value}) {
+            if (value < 0 || value > 127) return false;
+        }
+    }
+    return true;
 }

@@ -21,57 +21,6 @@ void Check(const MidiTrackData& t) {
     }
 }
 
-// The event edits, steered by the same tail: values, channels and spans
-// from the input, in and out of range. Every value must stay one a file can
-// hold and no delta may go negative.
-void EditEvents(MidiTrackData& t, const std::uint8_t* data, std::size_t size) {
-    const int value = Pick(data, size, 11, -300, 300);
-    const int channel = Pick(data, size, 12, -2, 33);
-    const int number = Pick(data, size, 13, -1, 130);
-    const int from = Pick(data, size, 14, 0, 255) * 16;
-    const int to = from + Pick(data, size, 15, 0, 255) * 16 - 64;
-    char text[] = "Fuzz";
-    static char map[128][128];
-    map[Pick(data, size, 16, 0, 127)][Pick(data, size, 17, 0, 127)] =
-        static_cast<char>(Pick(data, size, 18, 0, 255));
-    t.AdditionControlChange(channel, number, value);
-    t.RatioControlChange(channel, number, value);
-    t.ReplaceControlChange(channel, number, value);
-    t.ReplaceControlChange(from, to, number, value);
-    t.ReplaceProgramChange(channel, value);
-    t.ReplaceMasterVolume(value);
-    t.ReplaceMetaEvent(static_cast<unsigned char>(number), static_cast<unsigned char>(value));
-    t.InsertControlChange(channel, static_cast<unsigned char>(number), value);
-    t.InsertMasterVolume(value);
-    t.InsertMetaEventWithDelta(from, static_cast<unsigned char>(number), text);
-    t.AddBendRange(from, channel, value);
-    t.ShiftNote(channel, value * 1000);
-    t.ShitfOctave(value);
-    t.AddVelocity(value);
-    t.ChangeDuration(value * 10000);
-    t.UnifyNoteDuration(channel, value);
-    t.SetNoteNo(number, value);
-    t.UnifyChanel(channel);
-    t.ChangeChanel(channel, number);
-    t.DrumDrumMapping(number, map, value > 0);
-    t.InsertBlankArea(from, value * 100000);
-    t.DeleteAreaNoteAndPitchBend(from, to);
-    t.PutSpecifiedEventFirst(kEvMeta, number, text);
-    t.SetTempo(value * 100000L);
-    t.SetTimeSign(0, number, value);
-    t.SetKeySignature(from, value);
-    t.SetProgramChange(channel, value);
-    for (int i = 0; i < t.event_count; ++i) {
-        const MidiEvent& e = *t.event_table[i];
-        if (e.delta < 0) __builtin_trap();
-        if (e.status < kEvNote || e.status >= kEvSysEx || e.status == kEvKeyPressure) continue;
-        if (e.channel < 0 || e.channel > 15) __builtin_trap();
-        for (int v : {e.note, e.velocity, e.number, e.value}) {
-            if (v < 0 || v > 127) __builtin_trap();
-        }
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -86,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     a.value = Pick(data, size, 4, -2, 130);
     a.channel = Pick(data, size, 5, -2, 17);
     a.pick = Pick(data, size, 6, 0, 255);
+    a.number = Pick(data, size, 7, -1, 130);
     for (int n = 0; n < song.GetTrackCount(); ++n) {
         if (!song.GetTrack(n)) continue;
         MidiTrackData& t = *song.GetTrack(n);
@@ -94,11 +44,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (t.event_count != count) __builtin_trap();
         Check(t);
         Queries(t, a);
-        Deletions(t, a);
-        Check(t);
+        MidiTrackData cut(&t);
+        Deletions(cut, a);
+        Check(cut);
     }
+    // Each family again on the loaded tracks, with values out of range too.
+    a.value = Pick(data, size, 8, -300, 300);
+    a.channel = Pick(data, size, 9, -2, 33);
     for (int n = 0; n < song.GetTrackCount(); ++n) {
-        if (song.GetTrack(n)) EditEvents(*song.GetTrack(n), data, size);
+        if (!song.GetTrack(n)) continue;
+        MidiTrackData& t = *song.GetTrack(n);
+        MidiTrackData q1(&t);
+        q1.Q2toQ1();
+        PolyAndRange(t, q1, a);
+        if (!FileValues(q1)) __builtin_trap();
+        for (int i = 0; i < t.event_count; ++i) {
+            if (t.event_table[i]->delta < 0) __builtin_trap();
+        }
+        EventEdits(t, a);
+        if (!FileValues(t)) __builtin_trap();
     }
     return 0;
 }

@@ -103,6 +103,17 @@ public:
     // away next; its tracks are left empty.
     void SetMidiF0DataMoving(MidiF0Data* song);
 
+    // ---- polyphony of the whole song (MidiF1Data_Poly.cpp) ----
+    // The song merged into one track, in form Q2 (else 0x2000003). That track
+    // in Q1 must fit the table (all events plus one note off per Note at most
+    // kMaxEvents): otherwise reported, the song unchanged, and GetNumPoly 0.
+    // The reductions rebuild the song from the reduced track, one track per
+    // channel (as a format-0 song is split), the track names kept by channel.
+    void ReduceNumPoly(int maxPoly);
+    void ReduceNumPoly(int maxPoly, int* excluded, int excludedCount, int method,
+                       int (*priority)[12], bool keepTopNote);
+    int GetNumPoly();
+
 private:
     void LoadImage(const unsigned char* bytes, long size);
     // Reads the file in the buffer: a format-1 file directly, a format-0 file

@@ -409,8 +409,8 @@ public:
     int ReplaceMasterVolume(int volume);
     // Texts are zero-terminated; a text longer than the data area gets a
     // larger one. End of track and meta types the reader drops are refused.
-    int ReplaceMetaData(int type, char* text);                // the first of type; 1 or 0
-    int ReplaceMetaEvent(unsigned char type, char* text);     // every one; 1 when any changed
+    int ReplaceMetaData(int type, char* text);             // the first of type; 1 or 0
+    int ReplaceMetaEvent(unsigned char type, char* text);  // every one; 1 when any changed
     void ReplaceMetaEvent(unsigned char type, unsigned char newType);
     // Every meta event of type whose text is text becomes bytes: an F0
     // message when bytes begins with F0 (its F7 is looked for within 256
@@ -439,7 +439,7 @@ public:
     void ShitfOctave(int octaves);  // Q2; clamped
     // Q2; a Note that had a velocity keeps at least 1 (velocity 0 is no note).
     void AddVelocity(int amount);
-    void ChangeDuration(int percent);                 // never below 1 tick
+    void ChangeDuration(int percent);                  // never below 1 tick
     int UnifyNoteDuration(int channel, int duration);  // Q2; Notes changed
     void SetNoteNo(int note, int duration);            // Q2; duration -1 keeps it
     void SetNoteNo(int note);
@@ -470,6 +470,50 @@ public:
     void SetKeySignature(int delta, int key);  // the major key of pitch class key
     // Before the first event of channel, at its tick; 1, or 0 when none.
     int SetProgramChange(int channel, int program);
+
+    // ---- polyphony counting and reduction (MidiTrackData_Poly.cpp) ----
+    // The counts read a Q2 track in the order of its Q1 form without
+    // converting it (detail/Q1Order.h). Flags are 16 channels x 128 notes.
+    int GetNumPolyCountTrue(bool (*flags)[128]);
+    int GetNumPoly();             // GetNumPoly(true)
+    int GetNumPoly(bool report);  // Q2: most notes sounding at a tick's end; else 0
+    int GetNumVoice();            // Q2: most note numbers sounding at once, all channels
+    int GetNumDrumVoice();        // distinct note numbers of the Notes
+    // Cuts a sounding note (lowest channel, lowest note) where a note on
+    // would exceed limit (at least 1). Q1, or Q2 through Q1.
+    void SetNumPoly(int limit);
+    // Q1: cuts notes at tick boundaries until at most limit sound. The
+    // reductions build the new list aside: when it would not fit the table
+    // the track stays unchanged, reported.
+    void ReduceNumPoly(int limit);
+    // method 1: the busiest channel's second-lowest note; method 2: by the
+    // chord of the last marker (priority[4][12], rows major, minor,
+    // diminished, other). excluded (count entries; nullptr with 0 is none)
+    // channels are never cut. Bad arguments: reported, nothing changed.
+    void ReduceNumPoly(int limit, int* excluded, int excludedCount, int method, int (*priority)[12],
+                       bool keepTopNote);
+    // -1 when no channel that is not excluded has a sounding note.
+    int ReduceNumPolyGetMaxUsedChanel(bool (*flags)[128], int* excluded, int excludedCount);
+    int ReduceIsTopNote(int note, bool* channelFlags);  // 1 for the channel's highest
+    // Both give the note to cut through channel and note (-1 when none);
+    // chord is a ChordNameCtl (nullptr: no chord).
+    void ReduceNumPolySpecifyTargetByOrder(bool (*flags)[128], int* excluded, int excludedCount,
+                                           int* channel, int* note, bool keepTopNote);
+    void ReduceNumPolySpecifyTargetByChordTone(bool (*flags)[128], int* excluded, int excludedCount,
+                                               int* channel, int* note, void* chord,
+                                               int (*priority)[12], bool keepTopNote);
+
+    // ---- note range, velocity and time spans (MidiTrackData_Range.cpp) ----
+    // Q2: Notes of channel (-1: all) outside [low, high]: mode 0 deletes them,
+    // mode 1 moves them one octave toward the range. 1 when any was outside.
+    int AdjustNoteRange(int channel, int low, int high, int mode);
+    int CheckDoubleNote();  // Q1 (reordered in place) or Q2: 1 when a note is struck twice
+    void SetMaxVelocity(int channel);     // Q2: the loudest Note of channel becomes 127
+    void SetFadeOut(int from, int to);    // Q2: velocities fade from full at from to 0 at to
+    void ExtractChanelData(int channel);  // only channel's events and the end of track stay
+    long GetLastNotePos();                // tick of the last note off; else the first event's tick
+    double GetDurationTime(int from, int to, int division);  // seconds of ticks [from, to)
+    void ExtractArea(int from, int to);  // Q2: ticks [from, to) become the track
 
 private:
     struct MergeSource {  // one input of MergeSources

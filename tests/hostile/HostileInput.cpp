@@ -247,74 +247,55 @@ void EditEverything(MidiTrackData& loaded, int division) {
 }
 
 // The controller, program, exclusive, meta, note, channel, time-span and
-// setup edits on a copy of a loaded track: every value stays one a file can
-// hold, no delta goes negative, and the result saves.
-void EventEdits(MidiTrackData& loaded, int division) {
+// setup edits on a copy of a loaded track, with values out of range: every
+// value stays one a file can hold, and the result saves.
+void CheckEventEdits(MidiTrackData& loaded, int division) {
     MidiTrackData t(&loaded);
-    std::string text = "Hostile", empty;
-    static char map[128][128];
-    std::fill(&map[0][0], &map[0][0] + sizeof map, char(-1));
-    map[0][36] = 40;
-    unsigned char bytes[] = {1, 2, 3};
-    t.AdditionControlChange(0, kCcVolume, -300);
-    t.RatioControlChange(0, kCcPan, 400);
-    t.ReplaceControlChange(3, kCcExpression, 90);
-    t.ReplaceControlChange(division, 4 * division, kCcVolume, 64);
-    t.ReplaceControlChange(kCcHoldPedal, 0);
-    t.ReplaceProgramChange(0, 7);
-    t.ReplaceProgramChange(9);
-    t.ReplaceMasterVolume(1000);
-    t.ReplaceMetaData(kMetaTrackName, text.data());
-    t.ReplaceMetaEvent(kMetaText, text.data());
-    t.ReplaceMetaEvent(kMetaLyric, (unsigned char)kMetaMarker);
-    t.ReplaceMetaEventData(kMetaTrackName, text.data(), kMetaCopyright, text.data());
-    t.InsertControlChange(1, kCcVolume, 100);
-    t.InsertProgramChange(1, 1);
-    t.InsertMasterVolume(200);
-    t.InsertMetaEvent(kMetaText, text.data());
-    t.InsertMetaEventWithDelta(division, kMetaMarker, text.data());
-    t.AddMetaData(kMetaCuePoint, empty.data());
-    t.ShiftNote(-1, -200);
-    t.ShiftNote(300);
-    t.ShitfOctave(-20);
-    t.AddVelocity(-500);
-    t.ChangeDuration(INT_MAX);
-    t.UnifyNoteDuration(0, division);
-    t.SetNoteNo(60);
-    t.ChangeChanel(9, 31);
-    t.ChangeChanel(text.data(), 0, 1);
-    t.DrumDrumMapping(0, map, true);
-    t.UnifyChanel(2);
-    t.InsertBlankArea(division, INT_MAX);
-    t.DeleteAreaNoteAndPitchBend(division, 8 * division);
-    t.PutSpecifiedEventFirst(kEvMeta, -1, text.data());
-    t.SetProgramChange(2, 5);
-    t.DeleteEndOfTrack();
-    t.AddMetaEvent(0, kMetaSequencerSpecific, bytes, 3);
-    t.AddMarker(1, text.data());
-    t.AddBendRange(0, 2, 24);
-    t.AddXGDisplay(0, text.data());
-    t.AddGSDisplay(0, text.data());
-    t.GMExclusiveOn();
-    t.GSExclusiveOn();
-    t.XGExclusiveOn();
-    t.SetTempo(-1);
-    t.SetTimeSign(0, 3, 2);
-    t.SetKeySignature(0, 11);
-    t.AddEndOfTrack();
-    for (int i = 0; i < t.event_count; ++i) {
-        const MidiEvent& e = *t.event_table[i];
-        ASSERT_GE(e.delta, 0) << i;
-        if (e.status < kEvNote || e.status >= kEvSysEx || e.status == kEvKeyPressure) continue;
-        EXPECT_TRUE(e.channel >= 0 && e.channel < kMidiChannels) << i;
-        for (int v : {e.note, e.velocity, e.number, e.value}) {
-            EXPECT_TRUE(v >= 0 && v <= kMidiMaxDataByte) << i;
-        }
-    }
+    const TrackOpArgs a{division, division / 4, division, 8 * division, -300, 9, 3, kCcVolume};
+    EventEdits(t, a);
+    EXPECT_TRUE(FileValues(t));
     CaptureSink sink;
     t.Q2toQ1();
     const bool saved = t.form == kFormQ1 && t.Q1toRaw() == 1;
     EXPECT_TRUE(saved || !sink.Messages().empty()) << "a refused save must say why";
+}
+
+// Polyphony, note range, velocity and time spans on a copy of a loaded
+// track and on the song: the counts read without a copy agree with those of
+// the copy in Q1, and the reduced song saves.
+void CheckPolyAndRange(MidiTrackData& loaded, int division, MidiF0Data& loaded_song) {
+    MidiTrackData q1(&loaded);
+    q1.Q2toQ1();
+    MidiTrackData t(&loaded);
+    if (q1.form == kFormQ1) {
+        EXPECT_EQ(t.GetLastNotePos(), q1.GetLastNotePos());
+        EXPECT_EQ(t.CheckDoubleNote(), q1.CheckDoubleNote());
+    }
+    EXPECT_GE(t.GetNumPoly(false), 0);
+    EXPECT_LE(t.GetNumVoice(), 128);
+    EXPECT_LE(t.GetNumDrumVoice(), 128);
+    EXPECT_GE(t.GetDurationTime(0, 1 << 30, division), 0.0);
+    for (int pick : {4, 9, 14}) {  // each method once
+        MidiTrackData r(kFormQ1);
+        r.SetQ1TrackData(&q1);
+        MidiTrackData edited(&loaded);
+        PolyAndRange(
+            edited, r,
+            TrackOpArgs{division, division / 4, division, 16 * division, 100, 9, pick, kCcVolume});
+        EXPECT_TRUE(FileValues(edited));
+        EXPECT_TRUE(FileValues(r));
+    }
+    for (int pass = 0; pass < 12 && t.AdjustNoteRange(-1, 36, 96, 1) == 1; ++pass) {
+    }
+    EXPECT_TRUE(FileValues(t));
+    int priority[4][12] = {{-13, 7, 99}, {4}, {2}, {11}};
+    int keep[] = {9, -1, 40};
+    MidiF1Data song(&loaded_song);
+    EXPECT_GE(song.GetNumPoly(), 0);
+    song.ReduceNumPoly(4);
+    song.ReduceNumPoly(3, keep, 3, 2, priority, false);
+    song.Q2toQ1();
+    EXPECT_EQ(song.Q1toRaw(), 1);
 }
 
 // The window's save action on a loaded song; the bytes of the format-0 file,
@@ -364,7 +345,8 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     if (!song || !song->GetTrack()) return;
     const int notes = CountNotes(song->GetTrack());
     EditEverything(*song->GetTrack(), song->division);
-    EventEdits(*song->GetTrack(), song->division);
+    CheckEventEdits(*song->GetTrack(), song->division);
+    CheckPolyAndRange(*song->GetTrack(), song->division, *song);
     {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);

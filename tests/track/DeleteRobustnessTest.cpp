@@ -69,10 +69,19 @@ TEST(TrackOps, AnyContentIsSafe) {
         a.pick = round;
         Queries(*t, a);
         CheckTable(*t, "queries");
-        auto kept = std::make_unique<MidiTrackData>(t->form);
-        for (int i = 0; i < t->event_count; ++i) kept->AddCopyEvent(t->event_table[i]);
+        const auto copy = [&] {
+            auto c = std::make_unique<MidiTrackData>(t->form);
+            for (int i = 0; i < t->event_count; ++i) c->AddCopyEvent(t->event_table[i]);
+            return c;
+        };
+        auto kept = copy(), edited = copy(), q1 = copy();
         KeepingEdits(*kept, a);
         CheckTable(*kept, "edits");
+        EventEdits(*edited, a);
+        CheckTable(*edited, "event edits");
+        PolyAndRange(*t, *q1, a);
+        CheckTable(*t, "polyphony");
+        CheckTable(*q1, "reductions");
         Deletions(*t, a);
         CheckTable(*t, "deletions");
     }
