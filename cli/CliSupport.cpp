@@ -1,7 +1,11 @@
 // Loading, mirroring and writing for the subcommands of `retrograde`.
 #include "CliSupport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "General/GeneralMac.h"
@@ -24,6 +28,15 @@ std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path) {
         throw CliFailure(path + ": not a readable Standard MIDI File of format 0 or 1");
     }
     return loader;
+}
+
+std::vector<unsigned char> ReadInput(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail())
+        throw CliFailure("cannot read " + path + ": " + std::strerror(errno));
+    return bytes;
 }
 
 std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path) {
@@ -63,10 +76,50 @@ void WriteOutput(const std::string& path, const std::vector<unsigned char>& byte
     }
 }
 
+namespace {
+
+// True when bytes are Shift-JIS (CP932) with at least one double-byte
+// character. Texts of single bytes only are more likely Latin-1: "\xA9" is
+// "©" far more often than a lone half-width katakana.
+bool IsDoubleByteShiftJis(std::string_view bytes) {
+    bool double_byte = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        if (!lead || i + 1 >= bytes.size()) return false;
+        const auto t = static_cast<unsigned char>(bytes[++i]);
+        if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+        double_byte = true;
+    }
+    return double_byte;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string FileText(const unsigned char* data, int length) {
     if (!data || length <= 0) return {};
-    return GneFileTextToUtf8(
-        std::string_view(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)));
+    const std::string_view bytes(reinterpret_cast<const char*>(data),
+                                 static_cast<std::size_t>(length));
+    const std::string utf8 = GneFileTextToUtf8(bytes);
+    // Valid UTF-8 comes back as it was; otherwise the bytes decide between
+    // Shift-JIS and Latin-1.
+    if (utf8 == bytes || IsDoubleByteShiftJis(bytes)) return utf8;
+    return Latin1ToUtf8(bytes);
 }
 
 int CountNotes(const MidiF0Data* song) {

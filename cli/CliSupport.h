@@ -19,6 +19,8 @@ public:
 // Loads path through MidiFileLoader; the loader then holds the format-1 song.
 // Throws CliFailure when the file is no usable song.
 std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path);
+// The bytes of the file at path.
+std::vector<unsigned char> ReadInput(const std::string& path);
 // LoadSong, then the tracks merged into the format-0 song (Q2) that the
 // program keeps, plays and saves.
 std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path);
