@@ -11,6 +11,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "EditSupport.h"
+#include "General/GneHooks.h"
 
 namespace {
 
@@ -23,16 +24,28 @@ std::string OneLine(const CLI::App*, const CLI::Error& error) {
     return "retrograde: " + text + " (see --help)\n";
 }
 
+// The library's messages and alerts on stderr, in the reader's language.
+void ShowMessagesTranslated() {
+    GneSetUpLanguage(RETROGRADE_BUILD_LOCALE_DIR);
+    GneSetMessageSink(
+        [](std::string_view text) { std::fprintf(stderr, "%s\n", GneTranslate(text).c_str()); });
+    GneSetAlertHook([](std::string_view, std::string_view text) {
+        std::fprintf(stderr, "retrograde: %s\n", GneTranslate(text).c_str());
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Past a file size limit a write should fail and be reported, not kill the
     // program halfway with a temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    ShowMessagesTranslated();
     CLI::App app(
         "Retrograde: plays Standard MIDI Files backwards and/or upside down.\n"
         "Library messages are written to standard error.",
         "retrograde");
+    app.set_version_flag("--version", "retrograde " RETROGRADE_VERSION);
     app.require_subcommand(1);
     app.failure_message(OneLine);
 
