@@ -126,7 +126,8 @@ CliCommand AddDumpCommand(CLI::App& parent) {
         "are named with their octave (C4 = 60). --json prints one object a file (an array "
         "for several); --csv prints the file's tracks in the columns of midicsv, which "
         "csvmidi turns back into a MIDI file.");
-    app->add_option("INPUT", options->inputs, "The songs to read")->required();
+    app->add_option("INPUT", options->inputs, "The songs to read ('-': standard input)")
+        ->required();
     app->add_flag("--csv", options->csv, "midicsv's columns (one input)");
     app->add_flag("--json", options->json, "JSON for scripts");
     return {app, [options] { return Run(*options); }};
