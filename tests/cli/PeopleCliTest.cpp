@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CliFixture.h"
+#include "midi/song/DemoSong.h"
 
 using namespace cli_test;
 
@@ -81,4 +82,40 @@ TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
     EXPECT_NE(Under("ja_JP.UTF-8", "info " + Quote(damaged))
                   .err.find("MidiTrackDataで内部エラーが発生しました。"),
               std::string::npos);
+}
+
+TEST(People, CommandLineAsPeopleExpectIt) {
+    TempDir dir;
+    const std::string song = dir.File("song.mid");
+    const std::vector<unsigned char> demo = DemoSongImage();
+    WriteBytes(song, Bytes(demo.begin(), demo.end()));
+    const std::string copy = dir.File("copy.mid");
+    // Standard input and output: the song read from a pipe, written to one.
+    RunResult run = RunShell("(cat " + Quote(song) + " | " + Quote(RETROGRADE_CLI) +
+                             " mirror -H - -o - > " + Quote(copy) + ")");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadWithMido(copy).notes, ExpectedMirror(song, true, false));
+    run = RunShell("(cat " + Quote(song) + " | " + Quote(RETROGRADE_CLI) + " info - " +
+                   Quote(song) + ")");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("file:      -\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nfile:      " + song + "\n"), std::string::npos) << run.out;
+    run = RunShell("(printf nothing | " + Quote(RETROGRADE_CLI) + " info -)");
+    EXPECT_NE(
+        run.err.find("retrograde: standard input: not a Standard MIDI File (no MThd header)\n"),
+        std::string::npos)
+        << run.err;
+
+    run = Retrograde("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("retrograde ", 0), 0u) << run.out;
+    // Ranges people can read, and variables with values checked.
+    run = Retrograde("quantize --track 99 " + Quote(song) + " -o " + Quote(dir.File("q.mid")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("not in range 1 to 65"), std::string::npos) << run.err;
+    run = RunShell("RETROGRADE_MIDI_API=coremidi " + Quote(RETROGRADE_CLI) + " ports");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "retrograde: RETROGRADE_MIDI_API=coremidi: unknown (alsa, jack or none) (see "
+              "--help)\n");
 }
