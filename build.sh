@@ -11,7 +11,7 @@ job=${1:-build}
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
           qt6-base-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
-          jackd2 python3 python3-mido midicsv xvfb xauth
+          jackd2 python3 python3-mido midicsv xvfb xauth gettext
           clang libclang-rt-14-dev
           fonts-vlgothic)  # the library's messages are Japanese: the window needs a font for them
 missing=()

@@ -29,3 +29,16 @@ GnePanelHooks GneSetPanelHooks(GnePanelHooks hooks);
 // Renders a text taken from a MIDI file for a person: as it is when it is
 // valid UTF-8, else decoded from Shift-JIS (CP932).
 std::string GneFileTextToUtf8(std::string_view bytes);
+
+// The language people read. The library's texts stay as the system wrote
+// them; a program translates what it shows through the gettext catalogue
+// "retrograde": English for every locale but Japanese.
+//
+// Sets the locale from the environment and picks the catalogue: the one
+// installed beside the program (../share/locale), else the one in locale_dir
+// (<language>/LC_MESSAGES/retrograde.mo). Call once, at start.
+void GneSetUpLanguage(const char* locale_dir);
+// text in the reader's language: a library message, or the name of an alert
+// code (GneErrorName) as a sentence. Texts the catalogue does not know come
+// back as they are.
+std::string GneTranslate(std::string_view text);

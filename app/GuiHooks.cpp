@@ -118,14 +118,21 @@ GuiHooks::GuiHooks(QWidget* window, QPlainTextEdit* messages,
                    std::function<std::string()> suggest_save_name) {
     // The sink is removed again by the destructor before the widgets go, and
     // its setter waits for a running call: the message area never dangles.
-    previous_sink_ =
-        GneSetMessageSink([messages](std::string_view text) { PostMessage(messages, text); });
+    // What the window shows is in the reader's language; the library's
+    // texts stay as they are for everyone else who listens.
+    previous_sink_ = GneSetMessageSink(
+        [messages](std::string_view text) { PostMessage(messages, GneTranslate(text)); });
     // An alert may still be on its way from another thread after the hook
     // is gone, so it finds the window through a guarded pointer.
     auto parent = std::make_shared<const QPointer<QWidget>>(window);
-    previous_alert_ = GneSetAlertHook([parent](std::string_view title, std::string_view text) {
-        PostAlert(parent, title, text);
-    });
+    // An alert names its code; people read a sentence, in the box and, so
+    // that it stays after "OK", in the message area.
+    previous_alert_ =
+        GneSetAlertHook([parent, messages](std::string_view title, std::string_view text) {
+            const std::string sentence = GneTranslate(text);
+            PostMessage(messages, sentence);
+            PostAlert(parent, title, sentence);
+        });
     previous_panels_ = GneSetPanelHooks(
         RememberLastFolder(MakeFileDialogHooks(window, std::move(suggest_save_name))));
 }

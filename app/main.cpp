@@ -4,12 +4,15 @@
 #include <QStringList>
 #include <csignal>
 
+#include "General/GneHooks.h"
 #include "app/MainPanel.h"
 
 int main(int argc, char** argv) {
     // A save past a file size limit fails with a message instead of killing the window.
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
+    // After QApplication, which sets the locale from the environment itself.
+    GneSetUpLanguage(RETROGRADE_BUILD_LOCALE_DIR);
     QApplication::setApplicationName(QStringLiteral("Retrograde"));
     QApplication::setDesktopFileName(QStringLiteral("retrograde-gui"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("retrograde-gui")));

@@ -16,9 +16,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Loads path through MidiFileLoader; the loader then holds the format-1 song.
+// Loads path ("-": standard input) through MidiFileLoader; the loader then holds the format-1 song.
 // Throws CliFailure when the file is no usable song.
 std::unique_ptr<MidiFileLoader> LoadSong(const std::string& path);
+// The bytes of the file at path ("-": standard input).
+std::vector<unsigned char> ReadInput(const std::string& path);
 // LoadSong, then the tracks merged into the format-0 song (Q2) that the
 // program keeps, plays and saves.
 std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path);
@@ -29,7 +31,8 @@ std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& c
 
 // Refuses an output that is the input, or that exists while force is off.
 void CheckOutput(const std::string& input, const std::string& output, bool force);
-// Writes bytes to path (through a temporary file renamed over it).
+// Writes bytes to path (through a temporary file renamed over it); "-" is
+// standard output.
 void WriteOutput(const std::string& path, const std::vector<unsigned char>& bytes);
 
 // A text taken from a MIDI file, shown as UTF-8.

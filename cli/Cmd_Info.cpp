@@ -106,12 +106,30 @@ int Run(const std::string& input) {
     return 0;
 }
 
+// Several inputs are summarised in turn, a blank line between; one that
+// fails is told on stderr and the others are still summarised.
+int RunAll(const std::vector<std::string>& inputs) {
+    int status = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (i > 0) std::printf("\n");
+        try {
+            Run(inputs[i]);
+        } catch (const CliFailure& failure) {
+            if (inputs.size() == 1) throw;
+            std::fflush(stdout);
+            std::fprintf(stderr, "retrograde: %s\n", failure.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 CliCommand AddInfoCommand(CLI::App& parent) {
-    auto input = std::make_shared<std::string>();
+    auto inputs = std::make_shared<std::vector<std::string>>();
     CLI::App* app = parent.add_subcommand(
         "info", "Summarise a song: format, tracks, length, channels, drums, tempos, names");
-    app->add_option("INPUT", *input, "The song to read")->required();
-    return {app, [input] { return Run(*input); }};
+    app->add_option("INPUT", *inputs, "The songs to read ('-': standard input)")->required();
+    return {app, [inputs] { return RunAll(*inputs); }};
 }

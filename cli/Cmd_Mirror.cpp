@@ -46,8 +46,9 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
         "as a format-0 file. With --carry-state each passage of the reversed song keeps "
         "the sound it had. INPUT is never overwritten.");
     AddMirrorFlags(app, options->choice);
-    app->add_option("INPUT", options->input, "The song to read")->required();
-    app->add_option("-o,--output", options->output, "The file to write (never the input)")
+    app->add_option("INPUT", options->input, "The song to read ('-': standard input)")->required();
+    app->add_option("-o,--output", options->output,
+                    "The file to write (never the input; '-': standard output)")
         ->required();
     app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
     return {app, [options] {
@@ -55,8 +56,10 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
                 const auto loader = LoadFormat0Song(options->input);
                 MidiF0Data* song = loader->GetMidiF0Data();
                 WriteOutput(options->output, MirrorToImage(song, options->choice));
-                std::printf("%s: %d notes, %s\n", options->output.c_str(), CountNotes(song),
-                            Describe(options->choice.horizontal, options->choice.vertical));
+                // With the song on standard output the summary goes to stderr.
+                std::fprintf(options->output == "-" ? stderr : stdout, "%s: %d notes, %s\n",
+                             options->output.c_str(), CountNotes(song),
+                             Describe(options->choice.horizontal, options->choice.vertical));
                 return 0;
             }};
 }

@@ -32,7 +32,7 @@ CliCommand AddPlayCommand(CLI::App& parent) {
     app->add_option("--port", options->port,
                     "The output: an item of `retrograde ports` (0 the built-in synthesizer)")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Range(0, 255));  // an item of the port list
     app->add_option("INPUT", options->input, "The song to play")->required();
     return {app, [options] {
                 const auto loader = LoadFormat0Song(options->input);

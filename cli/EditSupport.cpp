@@ -322,7 +322,7 @@ void AddEditOptions(CLI::App* app, EditOptions& options, bool writes) {
     app->add_flag("--salvage", options.salvage,
                   "Use what could be read of a damaged input (exit status 3 when written)");
     app->add_option("--track", options.track, "Work on this track only (from 1)")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, kMaxTracks));
     if (!writes) return;
     app->add_option("-o,--output", options.output,
                     "The file to write ('-': standard output); with several inputs a folder")

@@ -1,8 +1,12 @@
 // The `retrograde` command-line program: mirrors, converts and describes
 // Standard MIDI Files with the library the window uses.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "EditSupport.h"
+#include "General/GneHooks.h"
 
 namespace {
 
@@ -23,16 +28,57 @@ std::string OneLine(const CLI::App*, const CLI::Error& error) {
     return "retrograde: " + text + " (see --help)\n";
 }
 
+// The library's messages and alerts on stderr, in the reader's language.
+void ShowMessagesTranslated() {
+    GneSetUpLanguage(RETROGRADE_BUILD_LOCALE_DIR);
+    GneSetMessageSink(
+        [](std::string_view text) { std::fprintf(stderr, "%s\n", GneTranslate(text).c_str()); });
+    GneSetAlertHook([](std::string_view, std::string_view text) {
+        std::fprintf(stderr, "retrograde: %s\n", GneTranslate(text).c_str());
+    });
+}
+
+// The variables that choose the MIDI system, the audio driver and the
+// SoundFont, checked before a verb that plays: an unknown value is a clear
+// usage error, not a silent fallback.
+void CheckPlaybackEnvironment() {
+    const auto value = [](const char* name) -> std::string {
+        const char* set = std::getenv(name);
+        return set ? set : "";
+    };
+    const auto one_of = [](const std::string& text, std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&](const char* n) { return text == n; });
+    };
+    if (const std::string api = value("RETROGRADE_MIDI_API");
+        !api.empty() && !one_of(api, {"alsa", "jack", "none"})) {
+        throw CliUsage("RETROGRADE_MIDI_API=" + api + ": unknown (alsa, jack or none)");
+    }
+    if (const std::string audio = value("RETROGRADE_AUDIO");
+        !audio.empty() && !one_of(audio, {"none", "alsa", "jack", "pulseaudio", "pipewire", "oss",
+                                          "sdl2", "portaudio", "file"})) {
+        throw CliUsage("RETROGRADE_AUDIO=" + audio +
+                       ": unknown (none, alsa, jack, pulseaudio, pipewire, oss, sdl2, portaudio "
+                       "or file)");
+    }
+    std::error_code error;
+    if (const std::string font = value("RETROGRADE_SOUNDFONT");
+        !font.empty() && !std::filesystem::is_regular_file(font, error)) {
+        throw CliUsage("RETROGRADE_SOUNDFONT=" + font + ": no such file");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Past a file size limit a write should fail and be reported, not kill the
     // program halfway with a temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    ShowMessagesTranslated();
     CLI::App app(
         "Retrograde: plays Standard MIDI Files backwards and/or upside down.\n"
         "Library messages are written to standard error.",
         "retrograde");
+    app.set_version_flag("--version", "retrograde " RETROGRADE_VERSION);
     app.require_subcommand(1);
     app.failure_message(OneLine);
 
@@ -76,6 +122,8 @@ int main(int argc, char** argv) {
     for (const CliCommand& command : commands) {
         if (!command.app->parsed()) continue;
         try {
+            const std::string verb = command.app->get_name();
+            if (verb == "play" || verb == "ports" || verb == "render") CheckPlaybackEnvironment();
             const int status = command.run();
             std::fflush(stdout);
             return status;

@@ -1,0 +1,121 @@
+// What people read when something fails: the file and the reason, in their
+// language (English under every locale but Japanese, the library's own texts
+// under Japanese).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "CliFixture.h"
+#include "midi/song/DemoSong.h"
+
+using namespace cli_test;
+
+namespace {
+
+// True when text holds a kana or kanji (or a full-width form).
+bool HasJapanese(const std::string& text) {
+    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        const auto b1 = static_cast<unsigned char>(text[i + 1]);
+        // U+3000..U+9FFF and U+FF00..U+FFEF in UTF-8.
+        if ((b0 >= 0xE3 && b0 <= 0xE9) || (b0 == 0xEF && b1 >= 0xBC && b1 <= 0xBF)) return true;
+    }
+    return false;
+}
+
+RunResult Under(const std::string& lang, const std::string& arguments) {
+    return RunShell("env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=" + lang + " " +
+                    Quote(RETROGRADE_CLI) + " " + arguments);
+}
+
+}  // namespace
+
+TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
+    TempDir dir;
+    const auto file = [&](const std::string& name, const Bytes& bytes) {
+        WriteBytes(dir.File(name), bytes);
+        return dir.File(name);
+    };
+    const Bytes note = Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60)});
+    const std::string text = file("text.mid", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    const std::string format2 = file("f2.mid", Concat({HeaderChunk(2, 1, 96), TrackChunk(note)}));
+    // A chunk that declares more than is there, and an event cut in two.
+    Bytes cut = Concat({HeaderChunk(1, 2, 96), TrackChunk(Concat({note, smf::Eot(0)}))});
+    cut.insert(cut.end(), {'M', 'T', 'r', 'k', 0, 0, 1, 0, 0, 0x90, 60});
+    const std::string damaged = file("cut.mid", cut);
+    const std::string big = file("big.mid", Bytes(1024 * 1024 + 1, 0));
+    const std::string good = file("good.mid", Concat({HeaderChunk(0, 1, 96), TrackChunk(note)}));
+
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string reason;  // in what stderr says, under every language
+    };
+    const Case cases[] = {
+        {"info " + Quote(text), 1, text + ": not a Standard MIDI File (no MThd header)"},
+        {"dump " + Quote(format2), 1, format2 + ": format 2 is not read (only formats 0 and 1)"},
+        {"info " + Quote(big), 1, big + ": too large (a file holds at most 1 MiB)"},
+        {"info " + Quote(dir.Path()), 1, dir.Path() + ": is a folder, not a file"},
+        {"dump " + Quote(dir.File("none.mid")), 1, dir.File("none.mid") + ": no such file"},
+        {"info " + Quote(damaged), 0, ""},
+        {"mirror " + Quote(damaged) + " -o " + Quote(dir.File("m.mid")), 0, ""},
+        {"mirror " + Quote(good) + " -o " + Quote(dir.File("no/m.mid")), 1,
+         "cannot write " + dir.File("no/m.mid") + ": No such file or directory"},
+    };
+    for (const char* lang : {"en_US.UTF-8", "C.UTF-8", "C"}) {
+        for (const Case& c : cases) {
+            std::filesystem::remove(dir.File("m.mid"));
+            const RunResult run = Under(lang, c.arguments);
+            EXPECT_EQ(run.status, c.status) << lang << " " << c.arguments << "\n" << run.err;
+            EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.arguments << "\n" << run.err;
+            EXPECT_FALSE(HasJapanese(run.err + run.out)) << lang << " " << c.arguments << "\n"
+                                                         << run.err << run.out;
+        }
+    }
+    // Library messages in English; the same under Japanese in the original.
+    EXPECT_NE(Under("C.UTF-8", "info " + Quote(text)).err.find("Not a MIDI file.\n"),
+              std::string::npos);
+    EXPECT_NE(
+        Under("ja_JP.UTF-8", "info " + Quote(text)).err.find("Midiファイルではありません。\n"),
+        std::string::npos);
+    EXPECT_NE(Under("ja_JP.UTF-8", "info " + Quote(damaged))
+                  .err.find("MidiTrackDataで内部エラーが発生しました。"),
+              std::string::npos);
+}
+
+TEST(People, CommandLineAsPeopleExpectIt) {
+    TempDir dir;
+    const std::string song = dir.File("song.mid");
+    const std::vector<unsigned char> demo = DemoSongImage();
+    WriteBytes(song, Bytes(demo.begin(), demo.end()));
+    const std::string copy = dir.File("copy.mid");
+    // Standard input and output: the song read from a pipe, written to one.
+    RunResult run = RunShell("(cat " + Quote(song) + " | " + Quote(RETROGRADE_CLI) +
+                             " mirror -H - -o - > " + Quote(copy) + ")");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadWithMido(copy).notes, ExpectedMirror(song, true, false));
+    run = RunShell("(cat " + Quote(song) + " | " + Quote(RETROGRADE_CLI) + " info - " +
+                   Quote(song) + ")");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("file:      -\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nfile:      " + song + "\n"), std::string::npos) << run.out;
+    run = RunShell("(printf nothing | " + Quote(RETROGRADE_CLI) + " info -)");
+    EXPECT_NE(
+        run.err.find("retrograde: standard input: not a Standard MIDI File (no MThd header)\n"),
+        std::string::npos)
+        << run.err;
+
+    run = Retrograde("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("retrograde ", 0), 0u) << run.out;
+    // Ranges people can read, and variables with values checked.
+    run = Retrograde("quantize --track 99 " + Quote(song) + " -o " + Quote(dir.File("q.mid")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("not in range 1 to 65"), std::string::npos) << run.err;
+    run = RunShell("RETROGRADE_MIDI_API=coremidi " + Quote(RETROGRADE_CLI) + " ports");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "retrograde: RETROGRADE_MIDI_API=coremidi: unknown (alsa, jack or none) (see "
+              "--help)\n");
+}
