@@ -3,6 +3,7 @@
 // ringing. The clean-ups ask it whether anyone could hear an event.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -39,7 +40,9 @@ public:
         } else if (e.status == kEvNoteOn && e.velocity > 0 && key) {
             Press(ch, e.note);
         } else if ((e.status == kEvNoteOff || e.status == kEvNoteOn) && key) {
-            Set(ch, e.note, 0);  // a note on of velocity 0 is a note off
+            // A note on of velocity 0 is a note off. A key struck twice may
+            // sound twice on a receiver, so each note off ends one strike.
+            Set(ch, e.note, std::max(held_[ch][e.note] - 1, 0));
         } else if (e.status == kEvControl && e.number == kCcHoldPedal) {
             const bool down = e.value >= 64;
             if (pedal_[ch] && !down) {
