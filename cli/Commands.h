@@ -27,6 +27,10 @@ CliCommand AddQuantizeCommand(CLI::App& parent);
 CliCommand AddChordCommand(CLI::App& parent);
 CliCommand AddSwingCommand(CLI::App& parent);
 CliCommand AddCheckCommand(CLI::App& parent);
+// Clean-up and merging.
+CliCommand AddTidyCommand(CLI::App& parent);
+CliCommand AddMergeTracksCommand(CLI::App& parent);
+CliCommand AddBendRangeCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

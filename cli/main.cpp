@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
     commands.push_back(AddSwingCommand(app));
     commands.push_back(AddCheckCommand(app));
     commands.push_back(AddChordCommand(app));
+    // Clean-up and merging.
+    commands.push_back(AddTidyCommand(app));
+    commands.push_back(AddMergeTracksCommand(app));
+    commands.push_back(AddBendRangeCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));
