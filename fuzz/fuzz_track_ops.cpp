@@ -3,6 +3,7 @@
 // edits that keep events keep their count; no delta goes negative.
 #include <cstdint>
 
+#include "F1TrackOperations.h"
 #include "FuzzSupport.h"
 #include "TrackOperations.h"
 #include "midi/song/MidiF1Data.h"
@@ -43,6 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (t.event_count != count) __builtin_trap();
         Check(t);
         Queries(t, a);
+        MidiF1TrackData other(&t);
+        MidiF1TrackData f1(&t);
+        F1CleanUpsAndQueries(f1, a);
+        F1Edits(f1, other, a);
+        Check(f1);
         Deletions(t, a);
         Check(t);
     }
