@@ -188,6 +188,10 @@ TEST(EditCli, TidyMergeAndBendRangeKeepTheNotes) {
     ASSERT_EQ(Retrograde("bend-range in.mid -o bend.mid --semitones 12", dir.Path()).status, 0);
     EXPECT_EQ(Retrograde("bend-range in.mid -o x.mid --semitones 0", dir.Path()).status, 2);
     EXPECT_EQ(Retrograde("merge-tracks in.mid -o x.mid --tracks 2", dir.Path()).status, 2);
+    const RunResult info = Retrograde("info in.mid", dir.Path());
+    EXPECT_NE(info.out.find("roles:\n  1: master\n  2: notes, C4 to C4, centre C4\n  3: notes, E4"),
+              std::string::npos)
+        << info.out;
     auto views = ReadWithMido(
         {dir.File("in.mid"), dir.File("tidy.mid"), dir.File("merged.mid"), dir.File("bend.mid")});
     const Notes in = views[dir.File("in.mid")].notes;
