@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "midi/song/MidiF1TrackData.h"
+#include "midi/song/detail/ChannelValue.h"
 #include "midi/tables/SysExTemplates.h"
 #include "midi/track/detail/TrackEdits.h"
 
@@ -87,7 +88,10 @@ void MidiF1TrackData::SetEventValue(unsigned char status, unsigned char value) {
     }
     for (int i = 0; i < event_count; ++i) {
         if (event_table[i]->status == status) {
-            event_table[i]->value = value;
+            // A pitch bend's value is its high 7 bits.
+            MidiEvent& e = *event_table[i];
+            retrograde::detail::SetChannelValue(
+                e, status == kEvPitchBend ? value * 128 + (e.note & kMidiMaxDataByte) : value);
             return;
         }
     }
@@ -108,7 +112,8 @@ void MidiF1TrackData::SetControlChangeValue(int controller, int value) {
     }
     for (int i = 0; i < event_count; ++i) {
         MidiEvent& e = *event_table[i];
-        if (e.status == kEvControl && e.number == controller) e.value = value;
+        if (e.status == kEvControl && e.number == controller)
+            retrograde::detail::SetChannelValue(e, value);
     }
 }
 
@@ -190,7 +195,7 @@ void MidiF1TrackData::SetMaxVolume() {
     for (int i = 0; i < event_count; ++i) {
         MidiEvent& e = *event_table[i];
         if (e.status == kEvControl && (e.number == kCcVolume || e.number == kCcExpression))
-            e.value = kMidiMaxDataByte;
+            retrograde::detail::SetChannelValue(e, kMidiMaxDataByte);
     }
 }
 

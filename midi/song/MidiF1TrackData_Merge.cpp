@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "midi/song/MidiF1TrackData.h"
+#include "midi/song/detail/ChannelValue.h"
 #include "midi/song/detail/Sounding.h"
 #include "midi/track/detail/TrackEdits.h"
 
@@ -18,6 +19,8 @@ namespace {
 
 using retrograde::detail::IsChannelOf;
 using retrograde::detail::MarkNone;
+using retrograde::detail::NewControl;
+using retrograde::detail::SetChannelValue;
 
 constexpr int kCcDataEntry = 6;
 constexpr int kCcNrpnLsb = 98;
@@ -60,15 +63,6 @@ int Rescale(int bend, int from, int to) {
     if (to <= 0 || from == to) return bend;
     const std::int64_t v = kBendCenter + std::int64_t{bend - kBendCenter} * from / to;
     return static_cast<int>(std::clamp<std::int64_t>(v, 0, kBendMax));
-}
-
-MidiEvent* NewControl(int channel, int number, int value) {
-    auto* e = new MidiEvent(0);
-    e->status = kEvControl;
-    e->channel = channel;
-    e->number = number;
-    e->value = value;
-    return e;
 }
 
 // Inserts the records before index, at the time of the event there (it
@@ -218,9 +212,7 @@ void MidiF1TrackData::MergeTrack(MidiF1TrackData* other, bool withTitle) {
             own.expression[ch] = expression[ch] = e.value;
         if (own.rpn[ch].IsBendRange(e)) own.range[ch] = range[ch] = e.value;
         if (e.status == kEvPitchBend && own.range[ch] != range[ch]) {
-            const int bend = Rescale(e.value * 128 + e.note, own.range[ch], range[ch]);
-            e.value = bend >> 7;
-            e.note = bend & kMidiMaxDataByte;
+            SetChannelValue(e, Rescale(e.value * 128 + e.note, own.range[ch], range[ch]));
         }
         if (e.status == kEvNote || e.status == kEvNoteOn) tick_notes.push_back(&t);
     }
@@ -292,7 +284,7 @@ void MidiF1TrackData::UnifyProgramChange(int program, int otherProgram) {
     if (!has(program) || !has(otherProgram)) return;
     for (int i = 0; i < event_count; ++i) {
         MidiEvent& e = *event_table[i];
-        if (e.status == kEvProgram && e.value == otherProgram) e.value = program;
+        if (e.status == kEvProgram && e.value == otherProgram) SetChannelValue(e, program);
     }
 }
 
@@ -333,9 +325,15 @@ void MidiF1TrackData::UnifyProgramChange(int msb, int lsb, int program, int oldM
         if (e.status == kEvControl && e.number == kCcBankSelectLsb) low = {e.value, i, false};
         if (e.status != kEvProgram) continue;
         if (e.value == oldProgram && high.value == oldMsb && low.value == oldLsb) {
-            if (high.index >= 0) event_table[high.index]->value = msb, high.rewritten = true;
-            if (low.index >= 0) event_table[low.index]->value = lsb, low.rewritten = true;
-            e.value = program;
+            if (high.index >= 0) {
+                SetChannelValue(*event_table[high.index], msb);
+                high.rewritten = true;
+            }
+            if (low.index >= 0) {
+                SetChannelValue(*event_table[low.index], lsb);
+                low.rewritten = true;
+            }
+            SetChannelValue(e, program);
             continue;
         }
         std::vector<MidiEvent*> restore;
@@ -371,15 +369,13 @@ void MidiF1TrackData::UnifyPitchBendSensitivity(int sensitivity) {
         const int ch = e.channel;
         if (rpn[ch].IsBendRange(e)) {
             range[ch] = e.value;
-            e.value = sensitivity;
+            SetChannelValue(e, sensitivity);
             told[ch] = true;
         } else if (e.status == kEvPitchBend) {
             // A device never told the range bends by 2 semitones: tell it.
             if (!told[ch] && sensitivity != kDefaultBendRange) untold_first_bend.push_back(i);
             told[ch] = true;
-            const int bend = Rescale(e.value * 128 + e.note, range[ch], sensitivity);
-            e.value = bend >> 7;
-            e.note = bend & kMidiMaxDataByte;
+            SetChannelValue(e, Rescale(e.value * 128 + e.note, range[ch], sensitivity));
         }
     }
     if (event_count + 3 * static_cast<int>(untold_first_bend.size()) > kMaxEvents) {
