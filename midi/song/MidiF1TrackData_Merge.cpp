@@ -415,8 +415,8 @@ void MidiF1TrackData::CleanUpDuplicatePitchBendSensitivity() {
                 break;
             case kCcNrpnMsb:
             case kCcNrpnLsb:
-                s = State{s.msb, s.lsb, false, false, s.range};
                 s.msb = s.lsb = -1;
+                s.msb_fresh = s.lsb_fresh = false;
                 break;
             case kCcDataEntry:
                 s.msb_fresh = s.lsb_fresh = false;
