@@ -311,8 +311,12 @@ TEST(TrackHygiene, ClassificationAndQueries) {
     sink.Clear();
     t->SetControlChangeValue(7, 128);
     t->SetEventValue(kEvMeta, 5);  // a tempo's value is not what is written
-    EXPECT_EQ(sink.Count(kF1Generic), 2);
     EXPECT_EQ(t->GetEventValue(kEvMeta), 400000);
+    F1 plain(kFormQ2);
+    plain.ErrorMsg(kErrF1TrackZeroVoices);
+    plain.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);  // the base text, qualified
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic,
+                                                         "０ボイスには間引けません。", kTooMuch}));
     t->SetMaxVolume();
     EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
 }
