@@ -143,6 +143,9 @@ TEST(TrackMerge, ProgramsAndBendRange) {
     EXPECT_EQ(programs->GetEventValue(kEvProgram), 2);
     programs->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 2);
     EXPECT_EQ(programs->event_count, 2);
+    auto plain = Q2({Note(0, 0, 60, 5), Note(5, 0, 62, 5)});
+    plain->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 0);
+    EXPECT_EQ(plain->event_count, 2);
     // The bank select of a rewritten instrument is given back to a later
     // program change that relied on it.
     auto banks = Q2({Cc(0, 0, 0, 8), Cc(0, 0, 32, 0), Pc(0, 0, 5), Note(0, 0, 60, 5), Pc(10, 0, 7),
