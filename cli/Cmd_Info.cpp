@@ -9,6 +9,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "EditSupport.h"
 #include "midi/song/MidiF0Data.h"
 
 namespace {
@@ -36,6 +37,22 @@ std::string ChannelList(const std::array<bool, kChannels>& channels) {
     return list.empty() ? "none" : list;
 }
 
+// What a track is for: master (meta events only), exclusive-only, empty,
+// drums or notes; with notes their range and duration-weighted centre.
+std::string TrackRole(MidiF1Data& song, int n) {
+    MidiF1TrackData& track = *song.GetTrack(n);
+    if (track.IsEmpty()) return "empty";
+    if (track.IsMasterTrack()) return "master";
+    if (track.IsSysExTrack()) return "exclusive-only";
+    std::string role = IsDrumTrack(song, n) ? "drums" : "notes";
+    if (track.form != kFormQ2 || track.GetNumSpecifiedEvent(kEvNote) == 0)
+        return role + ", no notes";
+    int low = 0, high = 0;
+    track.GetNoteRange(&low, &high);
+    const int centre = track.GetCenterNote();
+    return role + ", " + NoteName(low) + " to " + NoteName(high) + ", centre " + NoteName(centre);
+}
+
 double Bpm(long tempo) {
     return tempo > 0 ? 60000000.0 / static_cast<double>(tempo) : 0.0;
 }
@@ -50,6 +67,19 @@ int Run(const std::string& input) {
     for (int n = 0; n < f1->GetTrackCount(); ++n) {
         std::string name = TrackName(f1->GetTrack(n));
         if (!name.empty()) names.push_back(std::move(name));
+    }
+    // Each track's role (a format-0 file split by channel); empty tracks
+    // are counted, not listed.
+    std::vector<std::string> roles;
+    int empty = 0;
+    MidiF1Data* tracks = loader->GetMidiF1Data();
+    for (int n = 0; n < tracks->GetTrackCount(); ++n) {
+        const std::string role = TrackRole(*tracks, n);
+        if (role == "empty") {
+            ++empty;
+        } else {
+            roles.push_back("  " + std::to_string(n + 1) + ": " + role);
+        }
     }
     loader->SetMidiF0Data();
     MidiF0Data* song = loader->GetMidiF0Data();
@@ -103,6 +133,9 @@ int Run(const std::string& input) {
         std::printf("names:\n");
         for (const std::string& name : names) std::printf("  %s\n", name.c_str());
     }
+    std::printf("roles:%s\n",
+                empty > 0 ? (" (" + std::to_string(empty) + " empty tracks)").c_str() : "");
+    for (const std::string& role : roles) std::printf("%s\n", role.c_str());
     return 0;
 }
 
@@ -129,7 +162,7 @@ int RunAll(const std::vector<std::string>& inputs) {
 CliCommand AddInfoCommand(CLI::App& parent) {
     auto inputs = std::make_shared<std::vector<std::string>>();
     CLI::App* app = parent.add_subcommand(
-        "info", "Summarise a song: format, tracks, length, channels, drums, tempos, names");
+        "info", "Summarise a song: format, tracks, length, channels, drums, tempos, names, roles");
     app->add_option("INPUT", *inputs, "The songs to read ('-': standard input)")->required();
     return {app, [inputs] { return RunAll(*inputs); }};
 }

@@ -42,6 +42,10 @@ CliCommand AddReducePolyCommand(CLI::App& parent);
 CliCommand AddRangeCommand(CLI::App& parent);
 CliCommand AddVelocityCommand(CLI::App& parent);
 CliCommand AddExtractCommand(CLI::App& parent);
+// Clean-up and merging.
+CliCommand AddTidyCommand(CLI::App& parent);
+CliCommand AddMergeTracksCommand(CLI::App& parent);
+CliCommand AddBendRangeCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
     commands.push_back(AddRangeCommand(app));
     commands.push_back(AddVelocityCommand(app));
     commands.push_back(AddExtractCommand(app));
+    // Clean-up and merging.
+    commands.push_back(AddTidyCommand(app));
+    commands.push_back(AddMergeTracksCommand(app));
+    commands.push_back(AddBendRangeCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

@@ -43,6 +43,10 @@ inline void KeepingEdits(MidiTrackData& t, const TrackOpArgs& a) {
     t.ModifyEventValue(kEvSysEx, a.pick % 128, a.value);
     t.ModifyEventValue(kEvMeta, kMetaTempo, a.value * 4000);
     t.ModifyEventValue(kEvMeta, kMetaTimeSignature, a.pick * 257 % 0x10000);
+    // Merge balance: velocities rewritten, never to 0.
+    t.AdjustVolumeExpressionVelocity(nullptr, a.value, a.value, a.value, a.value);
+    for (int i = 0; i < t.event_count; ++i)
+        t.AdjustVolumeExpressionVelocity(t.event_table[i], a.value, a.grid, 100, a.value);
 }
 
 // Queries and checks: they change nothing.

@@ -3,6 +3,7 @@
 // edits that keep events keep their count; no delta goes negative.
 #include <cstdint>
 
+#include "F1TrackOperations.h"
 #include "FuzzSupport.h"
 #include "TrackOperations.h"
 #include "midi/song/MidiF1Data.h"
@@ -47,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MidiTrackData cut(&t);
         Deletions(cut, a);
         Check(cut);
+        MidiF1TrackData other(&t);
+        MidiF1TrackData f1(&t);
+        F1CleanUpsAndQueries(f1, a);
+        F1Edits(f1, other, a);
+        Check(f1);
     }
     // Each family again on the loaded tracks, with values out of range too.
     a.value = Pick(data, size, 8, -300, 300);

@@ -313,7 +313,7 @@ void MidiF1Data::Q2toQ1() {
     for (int i = 0; i < track_count; ++i) {
         MidiF1TrackData& track = *tracks[static_cast<std::size_t>(i)];
         if (!FitsQ1(track)) {
-            track.ErrorMsg(kErrTrackTooMuchData);
+            track.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);
             return;
         }
     }

@@ -1,6 +1,24 @@
 // Construction of the tracks of a format-1 song.
 #include "midi/song/MidiF1TrackData.h"
 
+#include <array>
+
+#include "General/detail/ClassMessages.h"
+
+namespace {
+using retrograde::detail::MessageText;
+// Every other code (callers pass 0, 0x02000003 or 0x0D000001) shows
+// "MidiF1TrackDataでエラーが発生しました。".
+constexpr std::array kF1TrackTexts = {
+    MessageText{kErrF1TrackZeroVoices, "０ボイスには間引けません。"},
+};
+constexpr retrograde::detail::MessageTable kF1TrackMessages{"MidiF1TrackData", kF1TrackTexts};
+}  // namespace
+
+int MidiF1TrackData::ErrorMsg(int code) {
+    return retrograde::detail::ShowError(kF1TrackMessages, code);
+}
+
 MidiF1TrackData::MidiF1TrackData(int form, int /*second*/) : MidiTrackData(form) {
     AddEndOfTrack();
 }

@@ -515,6 +515,15 @@ public:
     double GetDurationTime(int from, int to, int division);  // seconds of ticks [from, to)
     void ExtractArea(int from, int to);  // Q2: ticks [from, to) become the track
 
+    // ---- balance of merged tracks (MidiTrackData_Balance.cpp) ----
+    // A note's velocity (a Q2 Note, or a note on above 0) scaled so that it
+    // sounds as loud under the merged track's volume and expression as it did
+    // under its own: velocity x volume x expression / (mergedVolume x
+    // mergedExpression), truncated, 1..127. Other events, and a merged
+    // volume or expression of 0, are left alone.
+    void AdjustVolumeExpressionVelocity(MidiEvent* event, int mergedVolume, int mergedExpression,
+                                        int volume, int expression);
+
 private:
     struct MergeSource {  // one input of MergeSources
         MidiTrackData* track;

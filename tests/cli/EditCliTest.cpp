@@ -164,3 +164,42 @@ TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
     EXPECT_THROW(ParseIndex("17", 16, "channel"), CliUsage);
     EXPECT_EQ(JsonString("a\"b\\\n"), "\"a\\\"b\\\\\\u000a\"");
 }
+
+TEST(EditCli, TidyMergeAndBendRangeKeepTheNotes) {
+    TempDir dir;
+    const Bytes lead =
+        Concat({smf::Text(0, 3, "Lead"), smf::Cc(0, 0, 7, 100), smf::Cc(10, 0, 7, 80),
+                smf::Cc(0, 0, 1, 5), smf::Cc(0, 0, 1, 5), smf::On(0, 0, 60, 100),
+                smf::Msg(0, {0xE0, 0, 0x50}), smf::Off(240, 0, 60), smf::Eot(0)});
+    const Bytes pad = Concat({smf::Text(0, 3, "Pad"), smf::Cc(0, 0, 7, 50), smf::On(10, 0, 64, 100),
+                              smf::Off(240, 0, 64), smf::Eot(0)});
+    WriteBytes(dir.File("in.mid"), Concat({HeaderChunk(1, 3, 480),
+                                           TrackChunk(Concat({smf::Tempo(0, 500000), smf::Eot(0)})),
+                                           TrackChunk(lead), TrackChunk(pad)}));
+    const RunResult tidy = Retrograde("tidy in.mid -o tidy.mid", dir.Path());
+    ASSERT_EQ(tidy.status, 0) << tidy.err;
+    EXPECT_NE(tidy.out.find("removed 0 doubled notes, 0 program changes, 0 bank selects with "
+                            "programs, 2 controller changes"),
+              std::string::npos)
+        << tidy.out;
+    ASSERT_EQ(
+        Retrograde("merge-tracks in.mid -o merged.mid --tracks 2,3 --balance", dir.Path()).status,
+        0);
+    ASSERT_EQ(Retrograde("bend-range in.mid -o bend.mid --semitones 12", dir.Path()).status, 0);
+    EXPECT_EQ(Retrograde("bend-range in.mid -o x.mid --semitones 0", dir.Path()).status, 2);
+    EXPECT_EQ(Retrograde("merge-tracks in.mid -o x.mid --tracks 2", dir.Path()).status, 2);
+    const RunResult info = Retrograde("info in.mid", dir.Path());
+    EXPECT_NE(info.out.find("roles:\n  1: master\n  2: notes, C4 to C4, centre C4\n  3: notes, E4"),
+              std::string::npos)
+        << info.out;
+    auto views = ReadWithMido(
+        {dir.File("in.mid"), dir.File("tidy.mid"), dir.File("merged.mid"), dir.File("bend.mid")});
+    const Notes in = views[dir.File("in.mid")].notes;
+    EXPECT_EQ(views[dir.File("tidy.mid")].notes, in);
+    EXPECT_EQ(views[dir.File("bend.mid")].notes, in);
+    const MidoView& merged = views[dir.File("merged.mid")];
+    EXPECT_EQ(merged.tracks, 2);
+    // The pad under volume 50 merged under the lead's 80 is played softer.
+    ASSERT_EQ(merged.notes.size(), 2u);
+    EXPECT_EQ(merged.notes[1].velocity, 100 * 50 / 80);
+}

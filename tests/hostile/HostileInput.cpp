@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "General/GeneralMac.h"
+#include "fuzz/F1TrackOperations.h"
 #include "fuzz/TrackOperations.h"
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF0Data.h"
@@ -244,6 +245,14 @@ void EditEverything(MidiTrackData& loaded, int division) {
     MidiTrackData cut(&loaded);
     Deletions(cut, a);
     ASSERT_LE(cut.event_count, 1);
+
+    // The operations of a song's track: clean-ups keep every note.
+    MidiF1TrackData f1(&loaded);
+    F1CleanUpsAndQueries(f1, a);
+    EXPECT_EQ(CountNotes(&f1), CountNotes(&loaded));
+    MidiF1TrackData other(&loaded);
+    F1Edits(f1, other, a);
+    for (int i = 0; i < f1.event_count; ++i) ASSERT_GE(f1.event_table[i]->delta, 0) << i;
 }
 
 // The controller, program, exclusive, meta, note, channel, time-span and

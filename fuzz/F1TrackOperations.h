@@ -1,0 +1,60 @@
+// Every public operation of a format-1 song's track (MidiF1TrackData) beyond
+// those of MidiTrackData, with parameters the caller picks. The hostile-input
+// run and the track fuzzer share this list.
+#pragma once
+
+#include "TrackOperations.h"
+#include "midi/song/MidiF1TrackData.h"
+
+// Clean-ups (they remove events, never notes), queries and setters.
+inline void F1CleanUpsAndQueries(MidiF1TrackData& t, const TrackOpArgs& a) {
+    int list[] = {7, 11, 39, 43, 10, a.value};
+    int low = 0, high = 0, index = a.pick % (t.event_count + 2) - 1;
+    t.CleanUpVolumeChange();
+    t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(list, a.pick % 7);
+    t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 3);
+    t.CleanUpPan();
+    t.CleanUpDuplicateVolumeExpressionOfSameValue();
+    t.CleanUpDuplicateVolumeExpressionOfSameTiming();
+    t.CleanUpDuplicatePitchBend();
+    t.CleanUpDuplicatePitchBendSensitivity();
+    t.IsMasterTrack();
+    t.IsSysExTrack();
+    t.IsChanelSysExOnlyTrack();
+    t.IsEmpty();
+    t.CheckMiltiProgramChange();
+    t.IsNoteExist(a.value);
+    t.GetEventValue(static_cast<unsigned char>(a.pick));
+    t.SetEventValue(static_cast<unsigned char>(a.pick), static_cast<unsigned char>(a.value));
+    t.SetProgramChangeValue(a.value);
+    t.SetControlChangeValue(a.pick % 130, a.value);
+    t.GetNumSpecifiedEvent(kEvControl);
+    t.GetNumProgramChange();
+    t.GetNumControlChange(a.pick % 128);
+    t.GetNumControlChange(a.from, a.to, kCcVolume);
+    t.GetControlChangeMaxValue(kCcVolume);
+    t.GetNoteRange(&low, &high);
+    t.GetNoteRange(nullptr, &high);
+    t.GetCenterNote();
+    t.SetMaxVolume();
+    t.SetMaxVelocity();
+    t.GetRpnDataEntry(&index, 0, 0);
+    t.GetRpnDataEntry(nullptr, 0, 0);
+    t.IsSC88BPort();
+}
+
+// Edits that add, rewrite or merge; other is left unchanged.
+inline void F1Edits(MidiF1TrackData& t, MidiF1TrackData& other, const TrackOpArgs& a) {
+    t.InsertDrumScale(a.pick % 2 == 0, a.channel);
+    t.InsertRpnAndDataEntry(a.pick % (t.event_count + 3) - 1, a.pick % 3, 0, 0, a.value);
+    t.UnifyPitchBendSensitivity(a.value);
+    t.UnifyProgramChange(a.value, a.pick % 128);
+    t.UnifyProgramChange(a.value, 0, a.pick % 128, 0, 0, a.value);
+    t.MergeTrack(&other, a.pick % 2 == 0);
+    t.MergeTrackWithoutTrackTitle(&other);
+    t.MergeTrack(&t, true);
+    t.MergeTrack(&other);
+    t.ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, a.value);
+    t.AdjustDrumDuration();
+    t.EraseNoteEvent(0, 0);
+}

@@ -1,0 +1,352 @@
+// Clean-ups that must never change what is heard, checked on seeded random
+// multi-channel tracks against what a receiver holds, and the one-pass
+// controller clean-up against a literal walk per controller; then the edge
+// cases of the clean-ups, the classification and the small setters.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include "midi/song/MidiF1TrackData.h"
+#include "support/TestEvents.h"
+
+namespace {
+
+using F1 = MidiF1TrackData;
+const std::string kF1Generic = "MidiF1TrackDataでエラーが発生しました。";
+
+std::unique_ptr<F1> Q2(const std::vector<Ev>& events) {
+    return Track<F1>(kFormQ2, events);
+}
+
+// Random Q2 track: notes, the controllers the clean-ups touch and keep,
+// pedals, banks, programs and bends on `channels` channels.
+std::unique_ptr<F1> RandomSoundTrack(std::mt19937& rng, int events, int channels) {
+    std::uniform_int_distribution<int> pick(0, 99);
+    constexpr int kControllers[] = {1, 7, 10, 11, 39, 64, 0, 32, 91, 6, 101};
+    constexpr int kValues[] = {0, 64, 100, 127};
+    auto track = std::make_unique<F1>(kFormQ2);
+    for (int i = 0; i < events; ++i) {
+        const int delta = pick(rng) < 50 ? 0 : 1 + pick(rng) % 30;
+        const int ch = pick(rng) % channels;
+        const int kind = pick(rng);
+        if (kind < 30) {
+            track->AddEvent(Note(delta, ch, 60 + pick(rng) % 4, pick(rng) % 50, 1 + pick(rng)));
+        } else if (kind < 80) {
+            track->AddEvent(Cc(delta, ch, kControllers[pick(rng) % 11], kValues[pick(rng) % 4]));
+        } else if (kind < 88) {
+            track->AddEvent(Pc(delta, ch, pick(rng) % 3));
+        } else {
+            track->AddEvent(Bend(delta, ch, 8192 + (pick(rng) % 3 - 1) * 4000));
+        }
+    }
+    track->AddEvent(Eot(0));
+    return track;
+}
+
+// What a receiver holds, as the rule of every clean-up states it: per
+// channel the controllers, bend and program at the end of each tick where a
+// note sounds (a note sounds from its start to its end tick, and on while
+// the hold pedal, down at its end, stays down), the bank at each program
+// change and the pedal at each note end.
+// Checked at the ticks of `at` (the track before it was cleaned).
+std::vector<std::string> Heard(const MidiTrackData& track, const MidiTrackData& at) {
+    struct Channel {
+        std::map<int, int> cc;
+        int bend = 8192, program = -1;
+    };
+    const auto ev = Events(track);
+    std::set<long> ticks;
+    for (const Ev& e : Events(at))
+        ticks.insert(e.tick), ticks.insert(e.tick + std::max(0, e.duration));
+    const auto state_at = [&](long t, int upto_tick_end) {
+        std::array<Channel, 16> s{};
+        for (const Ev& e : ev) {
+            if (e.tick > t || (upto_tick_end == 0 && e.tick == t)) break;
+            if (e.status == kEvControl) s[e.channel].cc[e.number] = e.value;
+            if (e.status == kEvPitchBend) s[e.channel].bend = e.value * 128 + e.note;
+            if (e.status == kEvProgram) s[e.channel].program = e.value;
+        }
+        return s;
+    };
+    const auto pedal_up_between = [&](int ch, long after, long before) {
+        for (const Ev& e : ev)
+            if (e.status == kEvControl && e.number == 64 && e.channel == ch && e.tick > after &&
+                e.tick < before && e.value < 64)
+                return true;
+        return false;
+    };
+    std::vector<std::string> out;
+    for (long t : ticks) {
+        const auto s = state_at(t, 1);
+        for (int ch = 0; ch < 16; ++ch) {
+            bool sounds = false;
+            for (const Ev& n : ev) {
+                if (n.status != kEvNote || n.channel != ch || n.tick > t) continue;
+                const long end = n.tick + std::max(0, n.duration);
+                const auto at_end = state_at(end, 1)[ch].cc;
+                const bool pedal = at_end.count(64) && at_end.at(64) >= 64;
+                sounds = sounds || end >= t || (pedal && !pedal_up_between(ch, end, t + 1));
+            }
+            if (!sounds) continue;
+            std::string line = std::to_string(t) + " c" + std::to_string(ch);
+            for (auto [c, v] : s[ch].cc) line += " " + std::to_string(c) + "=" + std::to_string(v);
+            out.push_back(line + " b" + std::to_string(s[ch].bend) + " p" +
+                          std::to_string(s[ch].program));
+        }
+    }
+    for (std::size_t i = 0; i < ev.size(); ++i) {
+        const Ev& e = ev[i];
+        const auto s = state_at(e.tick, 0);
+        auto cc = s[std::min(e.channel, 15)].cc;
+        for (std::size_t k = 0; k < i; ++k)  // the events before it at its tick
+            if (ev[k].tick == e.tick && ev[k].status == kEvControl) cc[ev[k].number] = ev[k].value;
+        if (e.status == kEvProgram)
+            out.push_back("pc" + std::to_string(e.tick) + " " + std::to_string(cc[0]) + "/" +
+                          std::to_string(cc[32]));
+        if (e.status == kEvNote) {
+            const auto at_end = state_at(e.tick + e.duration, 1)[e.channel].cc;
+            out.push_back("off" + std::to_string(e.tick) + " pedal" +
+                          std::to_string(at_end.count(64) ? at_end.at(64) >= 64 : 0));
+        }
+    }
+    return out;
+}
+
+using CleanUp = std::function<void(F1&)>;
+int kVolumeList[] = {7, 11, 39, 43, 10};
+const std::vector<std::pair<std::string, CleanUp>> kCleanUps = {
+    {"volume", [](F1& t) { t.CleanUpVolumeChange(); }},
+    {"controllers", [](F1& t) { t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 0); }},
+    {"controllers-except",
+     [](F1& t) { t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(kVolumeList, 5); }},
+    {"pan", [](F1& t) { t.CleanUpPan(); }},
+    {"same-value", [](F1& t) { t.CleanUpDuplicateVolumeExpressionOfSameValue(); }},
+    {"same-timing", [](F1& t) { t.CleanUpDuplicateVolumeExpressionOfSameTiming(); }},
+    {"bend", [](F1& t) { t.CleanUpDuplicatePitchBend(); }},
+};
+
+// The controller clean-up as a literal walk per controller, with a literal
+// test whether a note sounds at event i (single channel).
+std::set<int> LiteralControllerRemovals(const std::vector<Ev>& ev) {
+    const auto pedal_at_end = [&](long end) {
+        int v = 0;
+        for (const Ev& e : ev)
+            if (e.tick <= end && e.status == kEvControl && e.number == 64) v = e.value;
+        return v >= 64;
+    };
+    const auto sounds = [&](std::size_t i) {
+        for (std::size_t j = 0; j <= i; ++j) {
+            if (ev[j].status != kEvNote) continue;
+            const long end = ev[j].tick + std::max(0, ev[j].duration);
+            if (end >= ev[i].tick) return true;
+            if (!pedal_at_end(end)) continue;
+            bool up = false;
+            for (std::size_t k = 0; k <= i; ++k)
+                up = up || (ev[k].tick > end && ev[k].status == kEvControl && ev[k].number == 64 &&
+                            ev[k].value < 64);
+            if (!up) return true;
+        }
+        return false;
+    };
+    const std::set<int> kept = {0, 6, 32, 38, 64, 65, 66, 67, 68, 69, 96, 97, 98, 99, 100, 101};
+    std::set<int> removed;
+    for (int c = 0; c < 120; ++c) {
+        if (kept.count(c)) continue;
+        int last = -1, prev = -1;
+        bool used = false;
+        for (std::size_t i = 0; i < ev.size(); ++i) {
+            if (ev[i].status == kEvNote) used = true;
+            if (ev[i].status != kEvControl || ev[i].number != c) continue;
+            if (ev[i].value == last) {
+                removed.insert(int(i));
+                used = used || sounds(i);
+                continue;
+            }
+            if (prev >= 0 && !used) removed.insert(prev);
+            last = ev[i].value, prev = int(i), used = sounds(i);
+        }
+    }
+    return removed;
+}
+
+}  // namespace
+
+TEST(TrackHygiene, EveryCleanUpKeepsWhatIsHeardOnRandomTracks) {
+    std::mt19937 rng(15);
+    int removed = 0;
+    for (int round = 0; round < 150; ++round) {
+        const auto original = RandomSoundTrack(rng, 20 + int(rng() % 60), 1 + int(rng() % 3));
+        const auto heard = Heard(*original, *original);
+        for (const auto& [name, clean] : kCleanUps) {
+            F1 copy(static_cast<MidiTrackData*>(original.get()));
+            clean(copy);
+            removed += original->event_count - copy.event_count;
+            ASSERT_EQ(Heard(copy, *original), heard) << name << " round " << round;
+            ASSERT_EQ(NotesOf(copy), NotesOf(*original)) << name;
+        }
+    }
+    EXPECT_GT(removed, 500);  // the walks do remove what no one hears
+}
+
+TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
+    std::mt19937 rng(1515);
+    for (int round = 0; round < 200; ++round) {
+        const auto original = RandomSoundTrack(rng, 10 + int(rng() % 50), 1);
+        const auto ev = Events(*original);
+        const auto removed = LiteralControllerRemovals(ev);
+        std::vector<Ev> expected;
+        for (std::size_t i = 0; i < ev.size(); ++i)
+            if (!removed.count(int(i))) expected.push_back(ev[i]);
+        F1 copy(static_cast<MidiTrackData*>(original.get()));
+        copy.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 0);
+        const auto got = Events(copy);
+        ASSERT_EQ(got.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(got[i].tick, expected[i].tick) << round;
+            ASSERT_EQ(Describe(0, Make(expected[i])), Describe(0, copy.event_table[i])) << round;
+        }
+    }
+}
+
+TEST(TrackHygiene, CleanUpCases) {
+    struct Case {
+        const char* what;
+        CleanUp clean;
+        std::vector<Ev> in;
+        Lines out;
+    };
+    const auto volume = kCleanUps[0].second, controllers = kCleanUps[1].second,
+               except = kCleanUps[2].second, pan = kCleanUps[3].second, value = kCleanUps[4].second,
+               timing = kCleanUps[5].second, bend = kCleanUps[6].second;
+    const std::vector<Case> cases = {
+        {"volume set twice in silence",
+         volume,
+         {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
+         {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
+        {"volume under a note stays",
+         volume,
+         {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
+         {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
+        {"a note on another channel hears nothing here",
+         volume,
+         {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
+         {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
+        {"a released note the pedal holds hears",
+         controllers,
+         {Cc(0, 0, 64, 127), Note(0, 0, 60, 5), Cc(10, 0, 1, 30), Cc(10, 0, 1, 90)},
+         {"0 CC c0 #64=127", "0 N c0 n60 d5", "10 CC c0 #1=30", "20 CC c0 #1=90"}},
+        {"volume list left alone, modulation 0 then 64",
+         except,
+         {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
+         {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
+        {"bank, RPN and pedal never go",
+         controllers,
+         {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 12), Cc(0, 0, 101, 0), Cc(0, 0, 100, 1),
+          Cc(0, 0, 6, 64), Cc(0, 0, 0, 1), Cc(0, 0, 0, 2), Cc(0, 0, 64, 127), Cc(0, 0, 64, 0),
+          Cc(0, 0, 64, 127)},
+         {"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12", "0 CC c0 #101=0", "0 CC c0 #100=1",
+          "0 CC c0 #6=64", "0 CC c0 #0=1", "0 CC c0 #0=2", "0 CC c0 #64=127", "0 CC c0 #64=0",
+          "0 CC c0 #64=127"}},
+        {"repeated value goes at any time",
+         value,
+         {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
+         {"0 CC c0 #7=100", "0 N c0 n60 d9", "10 CC c1 #7=100"}},
+        {"at one tick the last counts",
+         timing,
+         {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), Note(0, 0, 60, 9)},
+         {"0 CC c0 #7=90", "0 N c0 n60 d9"}},
+        {"... and goes when it repeats what was in force",
+         timing,
+         {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
+         {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
+        {"pan changed under a held note stays",
+         pan,
+         {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
+          Cc(1, 0, 10, 64)},
+         {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
+        {"bends inside one note stay",
+         bend,
+         {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
+         {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
+        {"a bend heard, then reset after the note",
+         bend,
+         {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
+          Note(0, 0, 60, 10)},
+         {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
+    };
+    for (const Case& c : cases) {
+        auto t = Q2(c.in);
+        c.clean(*t);
+        EXPECT_EQ(Dump(*t), c.out) << c.what;
+    }
+    CaptureSink sink;
+    F1 raw(kFormRaw);
+    for (const auto& [name, clean] : kCleanUps) clean(raw);
+    EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
+}
+
+TEST(TrackHygiene, ClassificationAndQueries) {
+    const Ev tempo = Tempo(0, 500000), eot = Eot(0);
+    EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
+    EXPECT_FALSE(Q2({eot})->IsMasterTrack());
+    EXPECT_TRUE(Q2({})->IsMasterTrack());
+    EXPECT_TRUE(Q2({eot})->IsEmpty());
+    EXPECT_TRUE(Q2({RhythmPart(0, 9), eot})->IsChanelSysExOnlyTrack());
+    EXPECT_FALSE(Q2({GsSysEx(0, 1), eot})->IsChanelSysExOnlyTrack());
+    EXPECT_TRUE(Q2({GsSysEx(0, 1), eot})->IsSysExTrack());
+    EXPECT_TRUE(Q2({Pc(0, 0, 1), Pc(5, 0, 2)})->CheckMiltiProgramChange());
+    CaptureSink sink;
+    int low = 1, high = 1;
+    Q2({eot})->GetNoteRange(&low, &high);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(127, 0));
+    Q2({eot})->GetNoteRange(nullptr, nullptr);  // guarded
+    EXPECT_EQ(Q2({eot})->GetCenterNote(), 64);
+    // Sums of note x duration pass 32 bits.
+    EXPECT_EQ(Q2({Note(0, 0, 100, 2000000000), Note(0, 0, 50, 2000000000)})->GetCenterNote(), 75);
+    auto t = Q2({Cc(0, 0, 7, 50), Tempo(0, 400000), Note(0, 0, 60, 5), Cc(10, 0, 7, 90)});
+    EXPECT_EQ(t->GetNumControlChange(0, 10, 7), 1);
+    EXPECT_EQ(t->GetControlChangeMaxValue(7), 90);
+    sink.Clear();
+    t->SetControlChangeValue(7, 128);
+    t->SetEventValue(kEvMeta, 5);  // a tempo's value is not what is written
+    EXPECT_EQ(t->GetEventValue(kEvMeta), 400000);
+    F1 plain(kFormQ2);
+    plain.ErrorMsg(kErrF1TrackZeroVoices);
+    plain.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);  // the base text, qualified
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic,
+                                                         "０ボイスには間引けません。", kTooMuch}));
+    t->SetMaxVolume();
+    EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
+}
+
+TEST(TrackHygiene, NoteTouchUps) {
+    auto t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
+    t->SetMaxVelocity();
+    EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
+    for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
+        auto one = Q2({Note(0, 0, 60, 10, m), Note(0, 0, 61, 10, 1)});
+        one->SetMaxVelocity();
+        ASSERT_EQ(NotesOf(*one)[0].velocity, 127) << m;
+    }
+    auto silent = Q2({Note(0, 0, 60, 10, 0)});
+    silent->SetMaxVelocity();
+    EXPECT_EQ(NotesOf(*silent)[0].velocity, 0);
+
+    // Drums end at their next hit; a bend whose low bits equal the note is no hit.
+    auto drums = Q2({Note(0, 9, 36, 100), Bend(10, 9, 36), Note(20, 9, 36, 100), Note(0, 9, 36, 5),
+                     Note(0, 9, 38, 100)});
+    drums->AdjustDrumDuration();
+    EXPECT_EQ(Dump(*drums),
+              (Lines{"0 N c9 n36 d30", "10 PB c9 36", "30 N c9 n36 d5", "30 N c9 n38 d100"}));
+
+    auto scale = Q2({Eot(0)});
+    scale->InsertDrumScale(true, 9);
+    EXPECT_EQ(DataOf(*scale->event_table[0], 12),
+              (Bytes{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x15, 0x01, 0x1A, 0xF7}));
+    CaptureSink sink;
+    scale->InsertDrumScale(true, 16);
+    EXPECT_EQ(scale->event_count, 2);
+    EXPECT_TRUE(sink.Saw(kF1Generic));
+}
