@@ -63,6 +63,7 @@ public:
     int GetCenterNote();  // Q2: duration-weighted mean note; 64 without notes
     void EraseNoteEvent(int, int);
     void SetMaxVolume();
+    using MidiTrackData::SetMaxVelocity;         // the channel form stays in reach
     void SetMaxVelocity();                       // Q2: the loudest note becomes 127
     void AdjustDrumDuration();                   // Q2: a drum note ends where its next hit begins
     void InsertDrumScale(bool on, int channel);  // the GS rhythm-part message at index 0
@@ -70,7 +71,6 @@ public:
     // ---- merge and program unification (MidiF1TrackData_Merge.cpp) ----
     using MidiTrackData::MergeTrack;
     using MidiTrackData::MergeTrackWithoutTrackTitle;
-    using MidiTrackData::SetMaxVelocity;
     void MergeTrack(MidiF1TrackData* other);  // the plain merge, track names joined
     void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);
     // The merge that keeps what is heard: velocities balanced for each
