@@ -205,7 +205,8 @@ TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
         ASSERT_EQ(got.size(), expected.size()) << "round " << round;
         for (std::size_t i = 0; i < got.size(); ++i) {
             ASSERT_EQ(got[i].tick, expected[i].tick) << round;
-            ASSERT_EQ(Describe(0, Make(expected[i])), Describe(0, copy.event_table[i])) << round;
+            const std::unique_ptr<MidiEvent> want(Make(expected[i]));
+            ASSERT_EQ(Describe(0, want.get()), Describe(0, copy.event_table[i])) << round;
         }
     }
 }
