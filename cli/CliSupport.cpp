@@ -27,6 +27,7 @@ public:
     StandardInputCopy() {
         std::string bytes((std::istreambuf_iterator<char>(std::cin)),
                           std::istreambuf_iterator<char>());
+        if (bytes.size() > kLimit) throw CliFailure("-: standard input too large");
         std::string pattern = (fs::temp_directory_path() / "retrograde-in-XXXXXX").string();
         const int fd = mkstemp(pattern.data());
         if (fd < 0) throw CliFailure("-: no temporary file for standard input");
@@ -47,15 +48,19 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    static constexpr std::size_t kLimit = 4 * 1024 * 1024;  // far above what is read anyway
     std::string path_;
 };
 
-// The file to read for path: "-" is standard input.
+}  // namespace
+
 std::string Readable(const std::string& path) {
     if (path != "-") return path;
     static const StandardInputCopy copy;
     return copy.Path();
 }
+
+namespace {
 
 // Why a file that exists and could be read is no song the program can use.
 std::string WhyNoSong(const std::string& path) {

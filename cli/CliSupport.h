@@ -11,6 +11,10 @@
 #include "midi/song/SongPipeline.h"
 
 // A failure the program reports in one line and answers with exit status 1.
+// The file to read for path: "-" is standard input, kept in a temporary
+// file for the rest of the process (the loader reads files by name).
+std::string Readable(const std::string& path);
+
 class CliFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

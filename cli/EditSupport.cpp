@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kQuartersPerWhole = 4;
-constexpr int kStandardInputLimit = 4 * 1024 * 1024;  // far above what is read anyway
 
 // The whole of text as a number, else nullopt.
 std::optional<long long> Number(std::string_view text) {
@@ -60,36 +59,6 @@ int ToTicks(long long ticks, std::string_view text) {
     return static_cast<int>(ticks);
 }
 
-// A standard input is read into a temporary file, which the loader reads by name.
-class StandardInput {
-public:
-    StandardInput() {
-        std::string bytes((std::istreambuf_iterator<char>(std::cin)),
-                          std::istreambuf_iterator<char>());
-        if (bytes.size() > static_cast<std::size_t>(kStandardInputLimit)) {
-            throw CliFailure("-: standard input too large");
-        }
-        std::string pattern = (fs::temp_directory_path() / "retrograde-XXXXXX").string();
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) throw CliFailure("-: no temporary file for standard input");
-        path_ = pattern;
-        const bool whole =
-            write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        close(fd);
-        if (!whole) throw CliFailure("-: standard input could not be kept");
-    }
-    ~StandardInput() {
-        std::error_code error;
-        fs::remove(path_, error);
-    }
-    StandardInput(const StandardInput&) = delete;
-    StandardInput& operator=(const StandardInput&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // Counts what the library reports while it lives (messages and alerts),
 // passing every text on.
 class ReportCounter {
@@ -122,7 +91,6 @@ private:
 };
 
 struct LoadedSong {
-    std::unique_ptr<StandardInput> standard_input;
     std::unique_ptr<MidiFileLoader> loader;
     bool damaged = false;
 };
@@ -131,11 +99,7 @@ struct LoadedSong {
 // written from it is not what the file held, so it takes --salvage.
 LoadedSong Load(const std::string& input, bool salvage) {
     LoadedSong loaded;
-    std::string path = input;
-    if (input == "-") {
-        loaded.standard_input = std::make_unique<StandardInput>();
-        path = loaded.standard_input->Path();
-    }
+    const std::string path = Readable(input);
     ReportCounter reports;
     loaded.loader = LoadSong(path);
     loaded.damaged = reports.Count() > 0;
