@@ -45,7 +45,7 @@ test)
     ctest --test-dir build --output-on-failure -j "$jobs"
     ./tests/sanitizers.sh   # every suite under AddressSanitizer + UndefinedBehaviorSanitizer
     ./tests/tsan.sh         # playback and window under ThreadSanitizer
-    ./tests/fuzz.sh         # each libFuzzer target for a minute
+    ./tests/fuzz.sh         # each libFuzzer target for half a minute
     ./tests/package.sh      # installed, shared and static; the examples built against it
     ;;
 *)

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (address and undefined sanitizers)
-# and runs each for FUZZ_SECONDS (default 60) from its seed corpus: the
+# and runs each for FUZZ_SECONDS (default 30) from its seed corpus: the
 # hostile-input cases and a few valid songs. A crash fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 jobs=$(nproc)
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRETROGRADE_FUZZ=ON \
       -DRETROGRADE_SANITIZE=address,undefined -DRETROGRADE_TESTS=ON -DRETROGRADE_BENCH=OFF \
