@@ -3,9 +3,9 @@
 
 inline constexpr int kGneSuccess = 1;
 inline constexpr int kGneFailure = 0;
-inline constexpr int kGneNone = -1;  // nothing found, nothing to do
+inline constexpr int kGneNone = -1;  ///< nothing found, nothing to do
 
-// Codes that every class's ErrorMsg and ErrorMsgOnce take besides its own
-// (General/detail/ClassMessages.h).
-inline constexpr int kErrGeneral = 0;    // ErrorMsg: "<class name>でエラーが発生しました。"
-inline constexpr int kErrClearOnce = 0;  // ErrorMsgOnce: clears the class's once flags
+/// Codes that every class's ErrorMsg and ErrorMsgOnce take besides its own
+/// (General/detail/ClassMessages.h).
+inline constexpr int kErrGeneral = 0;    ///< ErrorMsg: "<class name>でエラーが発生しました。"
+inline constexpr int kErrClearOnce = 0;  ///< ErrorMsgOnce: clears the class's once flags

@@ -5,19 +5,19 @@
 
 #include <string>
 
-inline constexpr int kErrChordNameText = 0x2D000001;  // the text names no chord
+inline constexpr int kErrChordNameText = 0x2D000001;  ///< the text names no chord
 
 class ChordNameCtl {
 public:
-    // Reads the text at once; it must end with a zero. "U" or "N" at the
-    // start (N.C.), an empty text or one that names no root: no chord, every
-    // note 0.
+    /// Reads the text at once; it must end with a zero. "U" or "N" at the
+    /// start (N.C.), an empty text or one that names no root: no chord, every
+    /// note 0.
     explicit ChordNameCtl(char* text);
-    // The same for a text of length bytes that need not end with a zero (the
-    // data area of a marker); nothing past length is read.
+    /// The same for a text of length bytes that need not end with a zero (the
+    /// data area of a marker); nothing past length is read.
     ChordNameCtl(const char* text, int length);
 
-    // The four steps of the reading, each from position on, advancing it.
+    /// The four steps of the reading, each from position on, advancing it.
     void GetRootNote();
     void GetThirdNote();
     void GetFifthNote();
@@ -25,13 +25,13 @@ public:
 
     int ErrorMsg(int code);
 
-    int position = 0;        // the next character of the text to read
-    char* text = nullptr;    // the chord name (not owned; the bounded copy read)
-    unsigned char root = 0;  // C 60 ... B 71, then -1 for "b" and +1 for "#"
-    unsigned char bass = 0;  // root - 12
+    int position = 0;        ///< the next character of the text to read
+    char* text = nullptr;    ///< the chord name (not owned; the bounded copy read)
+    unsigned char root = 0;  ///< C 60 ... B 71, then -1 for "b" and +1 for "#"
+    unsigned char bass = 0;  ///< root - 12
     unsigned char third = 0;
     unsigned char fifth = 0;
-    unsigned char seventh = 0;  // 0 for none
+    unsigned char seventh = 0;  ///< 0 for none
 
 private:
     void Read();

@@ -10,7 +10,7 @@ public:
     MidiBackend(const MidiBackend&) = delete;
     MidiBackend& operator=(const MidiBackend&) = delete;
 
-    // One whole message: a channel message or an exclusive message F0 ... F7.
-    // Called from the sequencer's timer; must not block for long.
+    /// One whole message: a channel message or an exclusive message F0 ... F7.
+    /// Called from the sequencer's timer; must not block for long.
     virtual void Send(const unsigned char* bytes, int count) = 0;
 };

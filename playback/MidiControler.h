@@ -28,20 +28,20 @@ inline constexpr int kMidiMapperIndex = -1;
 
 class MidiControler {
 public:
-    // Names for fields of the playback state (detail/PlaybackState.h).
-    static std::unique_ptr<retrograde::detail::SynthDevice>& m_graph;  // the synthesizer with its audio output
-    static fluid_synth_t*& m_music;                // the synthesizer that MyReadProc plays
-    // The virtual destination "QZ"; null without a MIDI system.
+    /// Names for fields of the playback state (detail/PlaybackState.h).
+    static std::unique_ptr<retrograde::detail::SynthDevice>& m_graph;  ///< the synthesizer with its audio output
+    static fluid_synth_t*& m_music;                ///< the synthesizer that MyReadProc plays
+    /// The virtual destination "QZ"; null without a MIDI system.
     static std::unique_ptr<RtMidiIn>& m_midi_mapper;
-    static int& m_endpoint;  // -1 "QZ", k destination k, kNoEndpoint when none opened
-    static std::unique_ptr<RtMidiOut>& m_outport;  // "outputport", connected to m_endpoint
+    static int& m_endpoint;  ///< -1 "QZ", k destination k, kNoEndpoint when none opened
+    static std::unique_ptr<RtMidiOut>& m_outport;  ///< "outputport", connected to m_endpoint
 
     static constexpr int kNoEndpoint = -2;
 
-    // Sets up the synthesizer, the client "client" with its virtual
-    // destination "QZ" and, for index k >= 0, the port "outputport"
-    // connected to destination k. A destination that cannot be opened is
-    // reported (kErrMidiOpen) and leaves the output closed (IsOpen false).
+    /// Sets up the synthesizer, the client "client" with its virtual
+    /// destination "QZ" and, for index k >= 0, the port "outputport"
+    /// connected to destination k. A destination that cannot be opened is
+    /// reported (kErrMidiOpen) and leaves the output closed (IsOpen false).
     explicit MidiControler(int index);
     ~MidiControler();
     MidiControler(const MidiControler&) = delete;
@@ -49,26 +49,26 @@ public:
 
     static bool IsOpen() { return m_endpoint != kNoEndpoint; }
 
-    void Begin();        // builds the synthesizer and opens its audio output
-    void End();          // closes the audio output and destroys the synthesizer
-    void MidiGMReset();  // End then Begin: the synthesizer returns to its initial state
+    void Begin();        ///< builds the synthesizer and opens its audio output
+    void End();          ///< closes the audio output and destroys the synthesizer
+    void MidiGMReset();  ///< End then Begin: the synthesizer returns to its initial state
 
     void MidiThreeBytesEvent(unsigned char status, unsigned char data1, unsigned char data2);
     void MidiNoteOn(unsigned char note, unsigned char velocity, unsigned char channel);
-    void MidiNoteOff(unsigned char note, unsigned char channel);  // velocity 0, status 0x80
+    void MidiNoteOff(unsigned char note, unsigned char channel);  ///< velocity 0, status 0x80
     void MidiProgramChange(unsigned char program, unsigned char channel);
-    void MidiLongEvent(int length, unsigned char* data);  // one message of length bytes
+    void MidiLongEvent(int length, unsigned char* data);  ///< one message of length bytes
 
-    // The read procedure of "QZ": hands each message to the synthesizer.
+    /// The read procedure of "QZ": hands each message to the synthesizer.
     static void MyReadProc(double stamp, std::vector<unsigned char>* message, void* context);
-    // Plays one received message on the synthesizer: up to 3 bytes as a
-    // channel message, longer ones as an exclusive message.
+    /// Plays one received message on the synthesizer: up to 3 bytes as a
+    /// channel message, longer ones as an exclusive message.
     static void PlayOnSynth(const unsigned char* bytes, int count);
 
     int ErrorMsg(int code);
 
-    // Replaces the MIDI system and the synthesizer by backend for every
-    // output made afterwards (null restores them). Not owned.
+    /// Replaces the MIDI system and the synthesizer by backend for every
+    /// output made afterwards (null restores them). Not owned.
     static void UseBackend(MidiBackend* backend);
 
 private:

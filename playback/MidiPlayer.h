@@ -22,44 +22,44 @@ inline constexpr int kErrPlayerInternal = 0x08000004;
 
 class MidiPlayer {
 public:
-    // Names for fields of the playback state (detail/PlaybackState.h).
-    static std::unique_ptr<MidiControler>& MidiCtrl;  // the output; null when none was made
-    static PlayTimer*& m_timer;                       // the timer task; null when none is installed
-    static MidiPlayer*& Self;                         // the player being set up or running
-    static std::atomic<int>& Runing;     // 1 from set-up until the end, a cancel or an error
-    static std::atomic<int>& CancelFlg;  // set to 1 to ask for a stop
-    static MidiF0Data*& MidiDat;         // the song, not owned
-    static int& PlayIdx;                 // the next event to send
-    static int& BpmTempo;                // current tempo in beats per minute
-    static int& TempoRate;               // speed in percent; 100
+    /// Names for fields of the playback state (detail/PlaybackState.h).
+    static std::unique_ptr<MidiControler>& MidiCtrl;  ///< the output; null when none was made
+    static PlayTimer*& m_timer;                       ///< the timer task; null when none is installed
+    static MidiPlayer*& Self;                         ///< the player being set up or running
+    static std::atomic<int>& Runing;     ///< 1 from set-up until the end, a cancel or an error
+    static std::atomic<int>& CancelFlg;  ///< set to 1 to ask for a stop
+    static MidiF0Data*& MidiDat;         ///< the song, not owned
+    static int& PlayIdx;                 ///< the next event to send
+    static int& BpmTempo;                ///< current tempo in beats per minute
+    static int& TempoRate;               ///< speed in percent; 100
 
-    // Sets up the output, sends the leading events and starts the timer.
+    /// Sets up the output, sends the leading events and starts the timer.
     MidiPlayer(MidiF0Data* song, int destination);
-    // Stops the timer, silences every note still sounding, closes the output.
+    /// Stops the timer, silences every note still sounding, closes the output.
     ~MidiPlayer();
     MidiPlayer(const MidiPlayer&) = delete;
     MidiPlayer& operator=(const MidiPlayer&) = delete;
 
-    // 1 when a note-on was reached, 0 when the song ended before one (or
-    // the output could not be made), the report's result when not in Q1.
+    /// 1 when a note-on was reached, 0 when the song ended before one (or
+    /// the output could not be made), the report's result when not in Q1.
     int SetupMidiPlayer2(MidiF0Data* song, int destination);
     int SendControlBeforeNote();
     static void MidiPlayTimerProc(PlayTimer* task);
-    // Sends one event and moves on: the delta of the new current event, or
-    // -1 when the track is exhausted.
+    /// Sends one event and moves on: the delta of the new current event, or
+    /// -1 when the track is exhausted.
     static int PlayEvent(MidiEvent* event);
     int ErrorMsg(int code);
 
-    // A stop request: sets CancelFlg and wakes the timer, so that playback
-    // ends now rather than at the end of the current rest.
+    /// A stop request: sets CancelFlg and wakes the timer, so that playback
+    /// ends now rather than at the end of the current rest.
     static void Cancel();
 
-    // The timer every later sequencer uses (null: a RealPlayTimer of its
-    // own). Not owned; offline rendering and the tests drive a virtual one.
+    /// The timer every later sequencer uses (null: a RealPlayTimer of its
+    /// own). Not owned; offline rendering and the tests drive a virtual one.
     static void UseTimer(PlayTimer* timer);
 
-    // How long the song plays, to its last event, in microseconds: the due
-    // time of the last event as the sequencer computes it (Q1 songs).
+    /// How long the song plays, to its last event, in microseconds: the due
+    /// time of the last event as the sequencer computes it (Q1 songs).
     static std::int64_t GetPlayMicros(MidiF0Data* song);
 
 private:

@@ -11,7 +11,7 @@
 
 class PlayTimer {
 public:
-    using Micros = std::chrono::microseconds;  // time since the timer's epoch
+    using Micros = std::chrono::microseconds;  ///< time since the timer's epoch
     using Routine = void (*)(PlayTimer* timer);
 
     PlayTimer() = default;
@@ -20,20 +20,20 @@ public:
     PlayTimer& operator=(const PlayTimer&) = delete;
 
     virtual Micros Now() = 0;
-    // Makes routine the timer's task; nothing runs until PrimeAt.
+    /// Makes routine the timer's task; nothing runs until PrimeAt.
     virtual void Install(Routine routine) = 0;
-    // The routine runs once at due, at once when due has passed. May be
-    // called from within the routine; a later call replaces an earlier one.
+    /// The routine runs once at due, at once when due has passed. May be
+    /// called from within the routine; a later call replaces an earlier one.
     virtual void PrimeAt(Micros due) = 0;
-    // A primed routine runs at once instead of at its due time (a stop
-    // request should not wait for the end of a long rest).
+    /// A primed routine runs at once instead of at its due time (a stop
+    /// request should not wait for the end of a long rest).
     virtual void Wake() = 0;
-    // No routine runs after this returns; a running one is waited for.
-    // Never call it from within the routine.
+    /// No routine runs after this returns; a running one is waited for.
+    /// Never call it from within the routine.
     virtual void Remove() = 0;
 };
 
-// The platform timer: a thread that sleeps until the primed deadline.
+/// The platform timer: a thread that sleeps until the primed deadline.
 class RealPlayTimer final : public PlayTimer {
 public:
     RealPlayTimer();

@@ -7,19 +7,19 @@
 #include <atomic>
 
 using StopCallBackType = void (*)();
-// Sets the title of the window's play button; installed by the window. It
-// is called on the timer's thread and must hand the change over to the GUI.
+/// Sets the title of the window's play button; installed by the window. It
+/// is called on the timer's thread and must hand the change over to the GUI.
 using StopButtonTitleHook = void (*)(void* button, const char* title);
 
 extern std::atomic<StopCallBackType> StopCallBackFunc;
 extern std::atomic<void*> StopButton;
 
-// Stores the function and the button.
+/// Stores the function and the button.
 void SetStopCallback(StopCallBackType func, void* button);
-// Calls the stored function, if any.
+/// Calls the stored function, if any.
 void CallStopFunc();
-// The window's callback: the stored button's title becomes "Play".
+/// The window's callback: the stored button's title becomes "Play".
 void CallbackStop();
-// Installs the hook CallbackStop uses (null: titles go nowhere); returns the
-// previous one.
+/// Installs the hook CallbackStop uses (null: titles go nowhere); returns the
+/// previous one.
 StopButtonTitleHook SetStopButtonTitleHook(StopButtonTitleHook hook);

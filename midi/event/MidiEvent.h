@@ -8,19 +8,19 @@ inline constexpr int kErrMidiEventInternal = 0x1D000001;
 
 namespace retrograde::detail {
 
-// The channel of a MIDI event, as a base placed ahead of the generic record:
-// so it lies beside the other fields, in the first cache line of the record,
-// and not behind the 256-byte data area, where every walk over a track would
-// read one more cache line per event for it.
+/// The channel of a MIDI event, as a base placed ahead of the generic record:
+/// so it lies beside the other fields, in the first cache line of the record,
+/// and not behind the 256-byte data area, where every walk over a track would
+/// read one more cache line per event for it.
 struct MidiEventChannel {
-    int channel = kNoChannel;  // 0..15; 255 = no channel
+    int channel = kNoChannel;  ///< 0..15; 255 = no channel
 };
 
-}  // namespace retrograde::detail
+}  ///< namespace retrograde::detail
 
-// Final, and deleted only as a MidiEvent: its MusicEvent part does not start
-// at the record's address and MusicEvent has no virtual destructor, so a
-// delete through MusicEvent* would hand the pool a wrong pointer.
+/// Final, and deleted only as a MidiEvent: its MusicEvent part does not start
+/// at the record's address and MusicEvent has no virtual destructor, so a
+/// delete through MusicEvent* would hand the pool a wrong pointer.
 class MidiEvent final : private retrograde::detail::MidiEventChannel, public MusicEvent {
 public:
     using MidiEventChannel::channel;
@@ -42,8 +42,8 @@ public:
     int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);
     void SetMobileChanelEvent(MusicEvent* source, int channel, int drum);
     void SetMobileSystemEvent(MusicEvent* source, int channel, int drum);
-    // Writes a one-line description (UTF-8) into text and returns text. The
-    // caller provides room for a name, a number and a whole meta text.
+    /// Writes a one-line description (UTF-8) into text and returns text. The
+    /// caller provides room for a name, a number and a whole meta text.
     char* GetEventString(char* text);
     int ErrorMsg(int code);
 

@@ -8,8 +8,8 @@
 #include "General/GneStatus.h"
 #include "midi/event/MidiConstants.h"
 
-// Event kinds held in status.
-inline constexpr int kEvNone = 0;  // marked for removal (DeleteNop)
+/// Event kinds held in status.
+inline constexpr int kEvNone = 0;  ///< marked for removal (DeleteNop)
 inline constexpr int kEvNote = 0x10;
 inline constexpr int kEvNoteOff = 0x80;
 inline constexpr int kEvNoteOn = 0x90;
@@ -22,7 +22,7 @@ inline constexpr int kEvSysEx = 0xF0;
 inline constexpr int kEvSysExEscape = 0xF7;
 inline constexpr int kEvMeta = 0xFF;
 
-// Meta types.
+/// Meta types.
 inline constexpr int kMetaSequenceNumber = 0x00;
 inline constexpr int kMetaText = 0x01;
 inline constexpr int kMetaCopyright = 0x02;
@@ -40,21 +40,21 @@ inline constexpr int kMetaTimeSignature = 0x58;
 inline constexpr int kMetaKeySignature = 0x59;
 inline constexpr int kMetaSequencerSpecific = 0x7F;
 
-inline constexpr int kDefaultTempo = 500000;  // microseconds per quarter note, 120 bpm
+inline constexpr int kDefaultTempo = 500000;  ///< microseconds per quarter note, 120 bpm
 
 class MusicEvent {
 public:
-    static constexpr int kDataSize = kEventDataSize;  // size of a fresh data area
+    static constexpr int kDataSize = kEventDataSize;  ///< size of a fresh data area
 
-    int status = 0;    // event kind, see kEv*
-    int delta = 0;     // ticks since the previous event of the track
-    int note = 0;      // note number; least significant 7 bits of a pitch bend
-    int duration = 0;  // ticks of a Note (form Q2)
+    int status = 0;    ///< event kind, see kEv*
+    int delta = 0;     ///< ticks since the previous event of the track
+    int note = 0;      ///< note number; least significant 7 bits of a pitch bend
+    int duration = 0;  ///< ticks of a Note (form Q2)
     int velocity = 0;
-    int number = 0;                 // controller number, meta type or exclusive type
-    int value = 0;                  // controller value, program, tempo, time-signature code ...
-    int length = 0;                 // bytes of the event kept in the data area
-    unsigned char* data = nullptr;  // the owned data area, at least DataCapacity() bytes
+    int number = 0;                 ///< controller number, meta type or exclusive type
+    int value = 0;                  ///< controller value, program, tempo, time-signature code ...
+    int length = 0;                 ///< bytes of the event kept in the data area
+    unsigned char* data = nullptr;  ///< the owned data area, at least DataCapacity() bytes
 
     MusicEvent();
     explicit MusicEvent(int delta);
@@ -62,16 +62,16 @@ public:
     MusicEvent(const MusicEvent&) = delete;
     MusicEvent& operator=(const MusicEvent&) = delete;
 
-    // Replaces the area by a zeroed one of size bytes (at least 256); contents
-    // are not kept and length is unchanged. Returns the new area.
+    /// Replaces the area by a zeroed one of size bytes (at least 256); contents
+    /// are not kept and length is unchanged. Returns the new area.
     unsigned char* ResizeData(int size);
-    // Copies delta, the data area (enlarged when the source needs more) and
-    // every value field.
+    /// Copies delta, the data area (enlarged when the source needs more) and
+    /// every value field.
     void Copy(MusicEvent* source);
     int DataCapacity() const { return capacity_; }
     int ErrorMsg(int code);
 
-    // Records are made and destroyed in great numbers; they come from a pool.
+    /// Records are made and destroyed in great numbers; they come from a pool.
     static void* operator new(std::size_t size);
     static void operator delete(void* memory, std::size_t size) noexcept;
 

@@ -5,11 +5,11 @@
 
 #include <vector>
 
-// Ticks per quarter note of the demo song.
+/// Ticks per quarter note of the demo song.
 inline constexpr int kDemoSongDivision = 480;
 
-// The demo song as the bytes of a format-1 Standard MIDI File: a conductor
-// track (title, time and key signature, two tempos, section markers) and one
-// named track each for the melody (channel 1, a program change half way),
-// the chords (channel 2), the bass (channel 3) and the drums (channel 10).
+/// The demo song as the bytes of a format-1 Standard MIDI File: a conductor
+/// track (title, time and key signature, two tempos, section markers) and one
+/// named track each for the melody (channel 1, a program change half way),
+/// the chords (channel 2), the bass (channel 3) and the drums (channel 10).
 std::vector<unsigned char> DemoSongImage();

@@ -9,7 +9,7 @@
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF1TrackData.h"
 
-// Error codes of MidiF1Data (top byte 0x02).
+/// Error codes of MidiF1Data (top byte 0x02).
 inline constexpr int kErrF1Track = 0x2000001;
 inline constexpr int kErrF1NotFormat1 = 0x2000002;
 inline constexpr int kErrF1Internal = 0x2000003;
@@ -22,14 +22,14 @@ inline constexpr int kErrF1TooManyTempo = 0x2000009;
 inline constexpr int kErrF1SysExTracks = 0x200000a;
 inline constexpr int kErrF1SystemChannel = 0x200000b;
 inline constexpr int kErrF1Channel = 0x200000c;
-inline constexpr int kErrF1TimeSign = 0x200000d;      // ErrorMsgOnce, flag time_sign
-inline constexpr int kErrF1DrumTone = 0x200000e;      // ErrorMsgOnce, flag drum_tone
-inline constexpr int kErrF1DrumCombine = 0x200000f;   // ErrorMsgOnce, flag drum_combine
-inline constexpr int kErrF1TrackCombine = 0x2000010;  // ErrorMsgOnce, flag track_combine
+inline constexpr int kErrF1TimeSign = 0x200000d;      ///< ErrorMsgOnce, flag time_sign
+inline constexpr int kErrF1DrumTone = 0x200000e;      ///< ErrorMsgOnce, flag drum_tone
+inline constexpr int kErrF1DrumCombine = 0x200000f;   ///< ErrorMsgOnce, flag drum_combine
+inline constexpr int kErrF1TrackCombine = 0x2000010;  ///< ErrorMsgOnce, flag track_combine
 inline constexpr int kErrF1NoFreeChannel = 0x2000011;
 inline constexpr int kErrF1NoDrumTrack = 0x2000012;
 
-// Tracks made from a format-0 song: the meta events, then one per channel.
+/// Tracks made from a format-0 song: the meta events, then one per channel.
 inline constexpr int kF1TracksFromF0 = 17;
 
 class MidiF0Data;
@@ -37,17 +37,17 @@ class MidiF0Data;
 class MidiF1Data : public MidiData {
 public:
     int track_count = 0;
-    // The tracks in file order; entries from track_count on hold none.
+    /// The tracks in file order; entries from track_count on hold none.
     std::array<std::unique_ptr<MidiF1TrackData>, kMaxTracks> tracks;
 
     // ---- construction, forms, conversion and saving (MidiF1Data.cpp) ----
-    MidiF1Data();                           // through the open panel
-    explicit MidiF1Data(const char* name);  // a format-0 file is split into 17 tracks
+    MidiF1Data();                           ///< through the open panel
+    explicit MidiF1Data(const char* name);  ///< a format-0 file is split into 17 tracks
     MidiF1Data(const unsigned char* bytes, long size);
     MidiF1Data(long size, const unsigned char* bytes);
-    explicit MidiF1Data(MidiF0Data* song);  // FromMidiF0Data
+    explicit MidiF1Data(MidiF0Data* song);  ///< FromMidiF0Data
     explicit MidiF1Data(MidiF1Data* other);
-    MidiF1Data(MidiF1Data* other, int from, int to);  // Q1 only
+    MidiF1Data(MidiF1Data* other, int from, int to);  ///< Q1 only
     MidiF1Data(MidiTrackData** tracks, int count, int division);
     explicit MidiF1Data(int division);
     ~MidiF1Data();
@@ -60,55 +60,55 @@ public:
     int GetTrackCount() const { return track_count; }
 
     void ClearData();
-    // Adopts track; 1, or 0 when all kMaxTracks places are taken (the track is
-    // then destroyed after a message).
+    /// Adopts track; 1, or 0 when all kMaxTracks places are taken (the track is
+    /// then destroyed after a message).
     int AddTrack(MidiF1TrackData* track);
     int AddTrack();
-    int InsertTrack(MidiF1TrackData* track, int index);  // adopts track; 1 or 0 as AddTrack
+    int InsertTrack(MidiF1TrackData* track, int index);  ///< adopts track; 1 or 0 as AddTrack
 
-    int GetHeaderInfo();  // 1 accepted, 0 refused (with a message)
+    int GetHeaderInfo();  ///< 1 accepted, 0 refused (with a message)
     void SetHeaderInfo();
     void SetQ1();
     void Q1toQ2();
     void Q2toQ1();
-    // Q1 -> Raw. 1 when written; 0 when refused (wrong form, or the file would
-    // not fit the buffer: the song then stays in Q1 as it was).
+    /// Q1 -> Raw. 1 when written; 0 when refused (wrong form, or the file would
+    /// not fit the buffer: the song then stays in Q1 as it was).
     int Q1toRaw();
     void FromMidiF0Data(MidiF0Data* song);
     void SetMidiF0Data(MidiF0Data* song);
     void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
     void ReplaceData(MidiF0Data* song);
-    int SaveFile(const char* name);  // writes a format-1 file; the form is kept
-    int SaveFile();                  // writes the buffer through the save panel
+    int SaveFile(const char* name);  ///< writes a format-1 file; the form is kept
+    int SaveFile();                  ///< writes the buffer through the save panel
 
     int ErrorMsg(int code);
-    int ErrorMsgOnce(int code);  // code 0 clears every flag but drum_tone
+    int ErrorMsgOnce(int code);  ///< code 0 clears every flag but drum_tone
 
     // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
-    // The position of tick under the time signatures of the first track,
-    // beats in quarter notes (or in the denominator's note value). 1, or 0
-    // (all 0) without tracks or a positive division.
+    /// The position of tick under the time signatures of the first track,
+    /// beats in quarter notes (or in the denominator's note value). 1, or 0
+    /// (all 0) without tracks or a positive division.
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat);
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat, bool byDenominator);
-    int GetTick(int measure, int beat, int tick);  // the inverse of GetMeasureBeatTick
-    int GetNumBeat();                              // the longest track in quarter notes, rounded up
-    int GetNextMeasureDelta(int tick);  // Q2: the first measure boundary at or after tick
-    int GetNumMeasure();                // Q2: measures of the merged song
-    long GetTuneLength();               // ticks of the longest track; 0 without tracks
+    int GetTick(int measure, int beat, int tick);  ///< the inverse of GetMeasureBeatTick
+    int GetNumBeat();                              ///< the longest track in quarter notes, rounded up
+    int GetNextMeasureDelta(int tick);  ///< Q2: the first measure boundary at or after tick
+    int GetNumMeasure();                ///< Q2: measures of the merged song
+    long GetTuneLength();               ///< ticks of the longest track; 0 without tracks
 
-    // FromMidiF0Data that takes the song's records over instead of copying
-    // them, for a song thrown away next; the song is left with an empty track.
+    /// FromMidiF0Data that takes the song's records over instead of copying
+    /// them, for a song thrown away next; the song is left with an empty track.
     void FromMidiF0DataMoving(MidiF0Data* song);
-    // SetMidiF0Data that takes this song's records over, for a song thrown
-    // away next; its tracks are left empty.
+    /// SetMidiF0Data that takes this song's records over, for a song thrown
+    /// away next; its tracks are left empty.
     void SetMidiF0DataMoving(MidiF0Data* song);
 
     // ---- polyphony of the whole song (MidiF1Data_Poly.cpp) ----
-    // The song merged into one track, in form Q2 (else 0x2000003). That track
-    // in Q1 must fit the table (all events plus one note off per Note at most
-    // kMaxEvents): otherwise reported, the song unchanged, and GetNumPoly 0.
-    // The reductions rebuild the song from the reduced track, one track per
-    // channel (as a format-0 song is split), the track names kept by channel.
+    /// The song merged into one track, in form Q2 (else 0x2000003). That track
+    /// in Q1 must fit the table (all events plus one note off per Note at most
+    /// kMaxEvents): otherwise reported, the song unchanged, and GetNumPoly 0.
+    /// The reductions rebuild the song from the reduced track, one track per
+    /// channel (as a format-0 song is split), the track names kept by channel.
     void ReduceNumPoly(int maxPoly);
     void ReduceNumPoly(int maxPoly, int* excluded, int excludedCount, int method,
                        int (*priority)[12], bool keepTopNote);

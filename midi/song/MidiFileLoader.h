@@ -7,34 +7,34 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
 
-// Error codes of MidiFileLoader (top byte 0x17).
+/// Error codes of MidiFileLoader (top byte 0x17).
 inline constexpr int kErrLoaderInternal = 0x17000001;
 inline constexpr int kErrLoaderNotMidi = 0x17000002;
 
 inline constexpr int kLoaderNameSize = 256;
 
-// The name last chosen in the loader's open panel (initially "TEST.TEST").
+/// The name last chosen in the loader's open panel (initially "TEST.TEST").
 extern char file_name[kLoaderNameSize];
 
 class MidiFileLoader {
 public:
-    int size = 0;                              // bytes of the file; 0 when nothing usable
-    std::unique_ptr<unsigned char[]> data;     // the file's bytes (MacBinary removed)
-    std::unique_ptr<MidiF1Data> midi_f1_data;  // after loading, until SetMidiF0Data
-    std::unique_ptr<MidiF0Data> midi_f0_data;  // after SetMidiF0Data, until SetMidiF1Data
-    int format = -1;                  // MidiGetFormat's result; 1 once a format-0 file is split
-    int file_format = -1;             // MidiGetFormat's result for the file: 0, 1 or -1
-    char name[kLoaderNameSize] = {};  // the loaded file
+    int size = 0;                              ///< bytes of the file; 0 when nothing usable
+    std::unique_ptr<unsigned char[]> data;     ///< the file's bytes (MacBinary removed)
+    std::unique_ptr<MidiF1Data> midi_f1_data;  ///< after loading, until SetMidiF0Data
+    std::unique_ptr<MidiF0Data> midi_f0_data;  ///< after SetMidiF0Data, until SetMidiF1Data
+    int format = -1;                  ///< MidiGetFormat's result; 1 once a format-0 file is split
+    int file_format = -1;             ///< MidiGetFormat's result for the file: 0, 1 or -1
+    char name[kLoaderNameSize] = {};  ///< the loaded file
 
-    MidiFileLoader();  // asks for a file in the open panel
-    // A name containing '*' is a pattern for the open panel; otherwise the file.
+    MidiFileLoader();  ///< asks for a file in the open panel
+    /// A name containing '*' is a pattern for the open panel; otherwise the file.
     explicit MidiFileLoader(const char* nameOrPattern);
     ~MidiFileLoader();
     MidiFileLoader(const MidiFileLoader&) = delete;
     MidiFileLoader& operator=(const MidiFileLoader&) = delete;
 
     void MidiFileLoaderSub(const char* name);
-    void SetMidiF0Data();  // merges the tracks, titles joined
+    void SetMidiF0Data();  ///< merges the tracks, titles joined
     void SetMidiF0DataWithoutTrackTitle();
     void SetMidiF0Data(bool withTitle);
     void SetMidiF1Data();

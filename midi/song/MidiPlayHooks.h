@@ -6,11 +6,11 @@
 class MidiF0Data;
 
 struct MidiPlayHooks {
-    int (*play)(MidiF0Data& song) = nullptr;               // MidiF0Data::Play
-    int (*start_play_thread)(MidiF0Data& song) = nullptr;  // MidiF0Data::StartPlayThread
-    void (*play_thread)() = nullptr;                       // MidiF0Data::PlayThread
-    int (*stop)(MidiF0Data& song) = nullptr;               // MidiF0Data::Stop
+    int (*play)(MidiF0Data& song) = nullptr;               ///< MidiF0Data::Play
+    int (*start_play_thread)(MidiF0Data& song) = nullptr;  ///< MidiF0Data::StartPlayThread
+    void (*play_thread)() = nullptr;                       ///< MidiF0Data::PlayThread
+    int (*stop)(MidiF0Data& song) = nullptr;               ///< MidiF0Data::Stop
 };
 
-// Installs hooks and returns those it replaces; empty hooks remove the player.
+/// Installs hooks and returns those it replaces; empty hooks remove the player.
 MidiPlayHooks MidiSetPlayHooks(const MidiPlayHooks& hooks);

@@ -16,39 +16,39 @@ class MidiStatus {
 public:
     static constexpr int kChannels = 16;
     static constexpr int kControllers = 128;
-    static constexpr int kUnknown = -1;  // no value seen for an entry
+    static constexpr int kUnknown = -1;  ///< no value seen for an entry
 
-    // A plain record of 2098 entries, each kUnknown until a value is seen.
+    /// A plain record of 2098 entries, each kUnknown until a value is seen.
     std::array<int, kChannels> program;
-    std::array<std::array<int, 2>, kChannels> pitch_bend;  // per channel: high 7 bits, low 7 bits
+    std::array<std::array<int, 2>, kChannels> pitch_bend;  ///< per channel: high 7 bits, low 7 bits
     std::array<std::array<int, kControllers>, kChannels> controller;
-    int tempo;      // microseconds per quarter note
-    int time_sign;  // numerator × 256 + denominator (4 for a quarter)
+    int tempo;      ///< microseconds per quarter note
+    int time_sign;  ///< numerator × 256 + denominator (4 for a quarter)
 
     MidiStatus();
 
-    // Takes one event into the record: program, pitch bend, control change,
-    // tempo, time signature. An event without a channel of 0..15, a
-    // controller number outside 0..127 or a null event changes nothing.
+    /// Takes one event into the record: program, pitch bend, control change,
+    /// tempo, time signature. An event without a channel of 0..15, a
+    /// controller number outside 0..127 or a null event changes nothing.
     void UpdateStatus(MidiEvent* event);
-    // Takes the events of song's one track lying before the absolute tick
-    // delta; returns the index of the first event not taken and stores the
-    // tick of the last one taken in *reached. A song without a track (form
-    // Raw, or none at all) is reported and gives 0.
+    /// Takes the events of song's one track lying before the absolute tick
+    /// delta; returns the index of the first event not taken and stores the
+    /// tick of the last one taken in *reached. A song without a track (form
+    /// Raw, or none at all) is reported and gives 0.
     int SetStatusAtDelta(MidiF0Data* song, int delta, int* reached);
-    // Copies into this record every entry in which after differs from before
-    // (the pitch bend as one entry of two parts).
+    /// Copies into this record every entry in which after differs from before
+    /// (the pitch bend as one entry of two parts).
     void SetDifference(MidiStatus* before, MidiStatus* after);
-    // One new event for each known entry, per channel program, pitch bend,
-    // controllers 0..127, then tempo and time signature; stored into events
-    // (kMidiStatusMaxEvents places), the caller owning them. Returns their
-    // number; when memory runs out, the number made so far, reported.
+    /// One new event for each known entry, per channel program, pitch bend,
+    /// controllers 0..127, then tempo and time signature; stored into events
+    /// (kMidiStatusMaxEvents places), the caller owning them. Returns their
+    /// number; when memory runs out, the number made so far, reported.
     int CreateStatusEvent(MidiEvent** events);
-    // The same state in the order a device should receive it: tempo, time
-    // signature, then per channel bank select (0, 32), program, the other
-    // controllers, pitch bend. The channel-mode messages (controllers
-    // 120..127) are never made: a reset of all controllers sent again would
-    // wipe out what came before it.
+    /// The same state in the order a device should receive it: tempo, time
+    /// signature, then per channel bank select (0, 32), program, the other
+    /// controllers, pitch bend. The channel-mode messages (controllers
+    /// 120..127) are never made: a reset of all controllers sent again would
+    /// wipe out what came before it.
     int CreateStatusEventInSendOrder(MidiEvent** events);
-    int ErrorMsg(int code);  // reports "error!", whatever the code; 0
+    int ErrorMsg(int code);  ///< reports "error!", whatever the code; 0
 };

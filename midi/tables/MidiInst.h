@@ -7,7 +7,7 @@
 
 inline constexpr int kMidiInstCount = 128;
 
-// Indexed by General MIDI program number 0..127.
+/// Indexed by General MIDI program number 0..127.
 inline constexpr std::array<std::string_view, kMidiInstCount> MidiInst = {
     "ｸﾞﾗﾝﾄﾞ ﾋﾟｱﾉ",
     "ﾌﾞﾗｲﾄ ﾋﾟｱﾉ",
@@ -139,5 +139,5 @@ inline constexpr std::array<std::string_view, kMidiInstCount> MidiInst = {
     "銃声",  // 120-127
 };
 
-// The name of program (0..127); empty for any other number.
+/// The name of program (0..127); empty for any other number.
 std::string_view GetMidiInstName(int program);

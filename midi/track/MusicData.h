@@ -9,9 +9,9 @@ inline constexpr int kErrMusicDataOpen = 0x1000001;
 
 class MusicData {
 public:
-    int size = 0;           // valid bytes in buffer
-    int position = 0;       // cursor while parsing or writing
-    unsigned char* buffer;  // capacity bytes, owned
+    int size = 0;           ///< valid bytes in buffer
+    int position = 0;       ///< cursor while parsing or writing
+    unsigned char* buffer;  ///< capacity bytes, owned
     int capacity = kMusicDataBufferSize;
 
     MusicData();
@@ -19,15 +19,15 @@ public:
     MusicData(const MusicData&) = delete;
     MusicData& operator=(const MusicData&) = delete;
 
-    int LoadFile(const char* ext, const char* filter);  // through the open panel
+    int LoadFile(const char* ext, const char* filter);  ///< through the open panel
     int LoadFile(const char* name);
-    int SaveFile();  // through the save panel; 0 when cancelled
+    int SaveFile();  ///< through the save panel; 0 when cancelled
     int SaveFile(const char* ext, const char* filter);
     int SaveFile(const char* name);
     int CheckSize(long limit, const char* message);
-    // Makes the buffer hold at least bytes, keeping its first size bytes.
-    // False (the buffer as it was) when memory runs out or bytes is negative
-    // or beyond what an int counts.
+    /// Makes the buffer hold at least bytes, keeping its first size bytes.
+    /// False (the buffer as it was) when memory runs out or bytes is negative
+    /// or beyond what an int counts.
     bool Reserve(long long bytes);
     int ErrorMsg(int code);
 };
