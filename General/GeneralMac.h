@@ -1,8 +1,9 @@
-// The general utility module: memory, file dialogs, whole-file reading and
-// writing, settings, message sinks and the text and number helpers that the
-// MIDI library shares. Everything the platform provides goes through hooks
-// that a program installs (see GneHooks.h); without them the module works
-// headless: dialogs answer "cancelled", alerts and messages go to stderr.
+/// @file
+/// The general utility module: memory, file dialogs, whole-file reading and
+/// writing, settings, message sinks and the text and number helpers that the
+/// MIDI library shares. Everything the platform provides goes through hooks
+/// that a program installs (see GneHooks.h); without them the module works
+/// headless: dialogs answer "cancelled", alerts and messages go to stderr.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-// What a program plugs into the utility module: the message sink, the alert
-// and the file panels. The defaults work without a window (stderr, cancelled).
+/// @file
+/// What a program plugs into the utility module: the message sink, the alert
+/// and the file panels. The defaults work without a window (stderr, cancelled).
 #pragma once
 
 #include <functional>

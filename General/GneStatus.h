@@ -1,4 +1,5 @@
-// Result conventions shared by the whole library.
+/// @file
+/// Result conventions shared by the whole library.
 #pragma once
 
 inline constexpr int kGneSuccess = 1;

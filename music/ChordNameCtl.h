@@ -1,6 +1,7 @@
-// A chord name written as text (a marker of a song: root letter, accidental,
-// quality, seventh) read into the MIDI notes of its root, bass, third, fifth
-// and seventh, the root in the octave from middle C.
+/// @file
+/// A chord name written as text (a marker of a song: root letter, accidental,
+/// quality, seventh) read into the MIDI notes of its root, bass, third, fifth
+/// and seventh, the root in the octave from middle C.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
-// Where the MIDI output's messages go when a program replaces the MIDI system
-// and the synthesizer: offline rendering feeds a synthesizer without audio
-// device, the tests record what was sent.
+/// @file
+/// Where the MIDI output's messages go when a program replaces the MIDI system
+/// and the synthesizer: offline rendering feeds a synthesizer without audio
+/// device, the tests record what was sent.
 #pragma once
 
 class MidiBackend {

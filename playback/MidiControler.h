@@ -1,8 +1,9 @@
-// The MIDI output: channel and exclusive messages sent at once to one
-// endpoint, either a destination of the MIDI system (RtMidi: the ALSA
-// sequencer, else a running JACK server) or the program's own virtual
-// destination "QZ", whose messages the built-in synthesizer (FluidSynth)
-// plays. All state is process-wide: there is one output at a time.
+/// @file
+/// The MIDI output: channel and exclusive messages sent at once to one
+/// endpoint, either a destination of the MIDI system (RtMidi: the ALSA
+/// sequencer, else a running JACK server) or the program's own virtual
+/// destination "QZ", whose messages the built-in synthesizer (FluidSynth)
+/// plays. All state is process-wide: there is one output at a time.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,6 @@
-// The destinations of the MIDI system, as the device list shows them:
-// "MIDI_MAPPER" (the built-in synthesizer) first, then each destination.
+/// @file
+/// The destinations of the MIDI system, as the device list shows them:
+/// "MIDI_MAPPER" (the built-in synthesizer) first, then each destination.
 #pragma once
 
 #include <string>

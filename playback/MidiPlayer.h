@@ -1,7 +1,8 @@
-// The sequencer: plays one format-0 song (form Q1) event by event. The events
-// before the first note go out at once; a one-shot timer then sends each
-// event at its due time and primes itself for the next. All state is
-// process-wide: at most one sequencer plays at a time.
+/// @file
+/// The sequencer: plays one format-0 song (form Q1) event by event. The events
+/// before the first note go out at once; a one-shot timer then sends each
+/// event at its due time and primes itself for the next. All state is
+/// process-wide: at most one sequencer plays at a time.
 #pragma once
 
 #include <atomic>

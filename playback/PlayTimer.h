@@ -1,7 +1,8 @@
-// The one-shot timer that drives the sequencer: a routine primed for an
-// absolute due time, run once when that time comes and primed again from
-// within itself. RealPlayTimer waits on steady_clock deadlines in a thread of
-// its own; VirtualPlayTimer (VirtualPlayTimer.h) is driven step by step.
+/// @file
+/// The one-shot timer that drives the sequencer: a routine primed for an
+/// absolute due time, run once when that time comes and primed again from
+/// within itself. RealPlayTimer waits on steady_clock deadlines in a thread of
+/// its own; VirtualPlayTimer (VirtualPlayTimer.h) is driven step by step.
 #pragma once
 
 #include <chrono>

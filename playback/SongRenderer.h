@@ -1,6 +1,7 @@
-// Offline rendering: a song played by the sequencer on a virtual clock into
-// the built-in synthesizer, written as a WAV file. The way to hear a song on
-// a machine without sound hardware.
+/// @file
+/// Offline rendering: a song played by the sequencer on a virtual clock into
+/// the built-in synthesizer, written as a WAV file. The way to hear a song on
+/// a machine without sound hardware.
 #pragma once
 
 #include <functional>

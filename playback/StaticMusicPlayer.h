@@ -1,5 +1,6 @@
-// The player front end: the one process-wide object through which a play
-// thread creates the sequencer, the window stops it and asks about it.
+/// @file
+/// The player front end: the one process-wide object through which a play
+/// thread creates the sequencer, the window stops it and asks about it.
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,8 @@
-// The stop callback: what runs when a song ends by itself. The window
-// registers a function and its play button; the sequencer's timer calls the
-// function after the last event. The GUI lives elsewhere, so the button is
-// an opaque pointer and its title reaches it through a hook.
+/// @file
+/// The stop callback: what runs when a song ends by itself. The window
+/// registers a function and its play button; the sequencer's timer calls the
+/// function after the last event. The GUI lives elsewhere, so the button is
+/// an opaque pointer and its title reaches it through a hook.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,7 @@
-// A timer on a virtual clock: time moves only when its driver says so, and
-// each due routine runs on the driver's thread. Offline rendering and the
-// tests drive the sequencer with it.
+/// @file
+/// A timer on a virtual clock: time moves only when its driver says so, and
+/// each due routine runs on the driver's thread. Offline rendering and the
+/// tests drive the sequencer with it.
 #pragma once
 
 #include <atomic>

@@ -1,5 +1,6 @@
-// The numbers of MIDI and of the Standard MIDI File that the library works
-// with, and the library's own limits, each named once.
+/// @file
+/// The numbers of MIDI and of the Standard MIDI File that the library works
+/// with, and the library's own limits, each named once.
 #pragma once
 
 /// Channels.

@@ -1,5 +1,6 @@
-// A MIDI event: the generic record plus its channel, with constructors of
-// frequent events, value helpers and the one-line description for display.
+/// @file
+/// A MIDI event: the generic record plus its channel, with constructors of
+/// frequent events, value helpers and the one-line description for display.
 #pragma once
 
 #include "midi/event/MusicEvent.h"

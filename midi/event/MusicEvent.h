@@ -1,5 +1,6 @@
-// The generic event record: kind, timing, note and value fields and an owned
-// data area (256 zeroed bytes when created, larger only on demand).
+/// @file
+/// The generic event record: kind, timing, note and value fields and an owned
+/// data area (256 zeroed bytes when created, larger only on demand).
 #pragma once
 
 #include <array>

@@ -1,6 +1,7 @@
-// The demo song bundled with the program: a short piece of our own (melody,
-// chords, bass and drums, about 30 seconds), built in code from a small
-// description.
+/// @file
+/// The demo song bundled with the program: a short piece of our own (melody,
+/// chords, bass and drums, about 30 seconds), built in code from a small
+/// description.
 #pragma once
 
 #include <vector>

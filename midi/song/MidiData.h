@@ -1,6 +1,7 @@
-// The MIDI file container: the data-file container plus the song-wide values
-// of a Standard MIDI File, and the free functions that classify and convert a
-// whole file image (format detection, MacBinary removal, format 0 <-> 1).
+/// @file
+/// The MIDI file container: the data-file container plus the song-wide values
+/// of a Standard MIDI File, and the free functions that classify and convert a
+/// whole file image (format detection, MacBinary removal, format 0 <-> 1).
 #pragma once
 
 #include "midi/track/MidiTrackData.h"

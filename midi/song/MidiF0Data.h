@@ -1,5 +1,6 @@
-// The format-0 song: one track holding every event of the song. The form in
-// which the program keeps, mirrors, plays and saves a loaded file.
+/// @file
+/// The format-0 song: one track holding every event of the song. The form in
+/// which the program keeps, mirrors, plays and saves a loaded file.
 #pragma once
 
 #include <atomic>

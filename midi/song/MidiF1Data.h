@@ -1,5 +1,6 @@
-// The format-1 song: a list of tracks, the form in which the song-level
-// editing works, with the conversions from and to a format-0 song.
+/// @file
+/// The format-1 song: a list of tracks, the form in which the song-level
+/// editing works, with the conversions from and to a format-0 song.
 #pragma once
 
 #include <array>

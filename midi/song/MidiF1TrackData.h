@@ -1,5 +1,6 @@
-// A track of a format-1 song: a MidiTrackData with the analysis operations
-// that work on one track of a song.
+/// @file
+/// A track of a format-1 song: a MidiTrackData with the analysis operations
+/// that work on one track of a song.
 #pragma once
 
 #include "midi/track/MidiTrackData.h"

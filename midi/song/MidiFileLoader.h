@@ -1,5 +1,6 @@
-// Turns a file (picked in the open panel or given by name) into a song, whatever
-// its format: a format-1 song first, merged into one format-0 song on request.
+/// @file
+/// Turns a file (picked in the open panel or given by name) into a song, whatever
+/// its format: a format-1 song first, merged into one format-0 song on request.
 #pragma once
 
 #include <memory>

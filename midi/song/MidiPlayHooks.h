@@ -1,6 +1,7 @@
-// What the playback layer plugs into the format-0 song: the song declares
-// Play, Stop, StartPlayThread and PlayThread, the player defines what they
-// do. Without a player installed they answer "no player".
+/// @file
+/// What the playback layer plugs into the format-0 song: the song declares
+/// Play, Stop, StartPlayThread and PlayThread, the player defines what they
+/// do. Without a player installed they answer "no player".
 #pragma once
 
 class MidiF0Data;

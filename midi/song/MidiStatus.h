@@ -1,6 +1,7 @@
-// The channel-state record: the last program, pitch bend and controller values
-// of each channel and the last tempo and time signature at a point of a song,
-// the difference of two such points, and the events that re-establish one.
+/// @file
+/// The channel-state record: the last program, pitch bend and controller values
+/// of each channel and the last tempo and time signature at a point of a song,
+/// the difference of two such points, and the events that re-establish one.
 #pragma once
 
 #include <array>

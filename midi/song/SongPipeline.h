@@ -1,6 +1,7 @@
-// What the window and the command line share: the song read by name, its
-// mirrored copy as it plays and saves, its length in seconds and that length
-// as a text.
+/// @file
+/// What the window and the command line share: the song read by name, its
+/// mirrored copy as it plays and saves, its length in seconds and that length
+/// as a text.
 #pragma once
 
 #include <memory>

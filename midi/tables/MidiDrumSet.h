@@ -1,5 +1,6 @@
-// The General MIDI drum sounds: their names and the groups of sounds that can
-// stand in for one another (used when a track's drum set is packed).
+/// @file
+/// The General MIDI drum sounds: their names and the groups of sounds that can
+/// stand in for one another (used when a track's drum set is packed).
 #pragma once
 
 #include <array>

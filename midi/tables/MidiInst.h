@@ -1,5 +1,6 @@
-// The names of the 128 General MIDI programs, as the library shows them
-// (UTF-8, half-width katakana as in the original Shift-JIS texts).
+/// @file
+/// The names of the 128 General MIDI programs, as the library shows them
+/// (UTF-8, half-width katakana as in the original Shift-JIS texts).
 #pragma once
 
 #include <array>

@@ -1,7 +1,8 @@
-// Byte templates of the exclusive messages that editing operations put into
-// tracks. All but SysExGmReset are laid out as an F0 event keeps them in its
-// data area: F0, a one-byte length of the rest, the message bytes, F7. The
-// arrays are zero-filled up to their size.
+/// @file
+/// Byte templates of the exclusive messages that editing operations put into
+/// tracks. All but SysExGmReset are laid out as an F0 event keeps them in its
+/// data area: F0, a one-byte length of the rest, the message bytes, F7. The
+/// arrays are zero-filled up to their size.
 #pragma once
 
 #include <array>

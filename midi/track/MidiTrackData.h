@@ -1,7 +1,8 @@
-// One track of a song: the chunk bytes (form Raw) or the decoded event list
-// (forms Q1 and Q2), with the reader, the writer, the form conversions, the
-// event-list primitives and the track-level operations. The class is large;
-// its operations are split by family over MidiTrackData_*.cpp.
+/// @file
+/// One track of a song: the chunk bytes (form Raw) or the decoded event list
+/// (forms Q1 and Q2), with the reader, the writer, the form conversions, the
+/// event-list primitives and the track-level operations. The class is large;
+/// its operations are split by family over MidiTrackData_*.cpp.
 #pragma once
 
 #include <memory>

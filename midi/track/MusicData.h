@@ -1,5 +1,6 @@
-// The data-file container: a byte buffer of 256 KiB that grows on demand, with
-// a byte count and a read/write position. Base of the songs and of the tracks.
+/// @file
+/// The data-file container: a byte buffer of 256 KiB that grows on demand, with
+/// a byte count and a read/write position. Base of the songs and of the tracks.
 #pragma once
 
 #include "General/GneStatus.h"
