@@ -16,6 +16,7 @@ using GneAlertHook = std::function<void(std::string_view title, std::string_view
 /// A panel: start folder in, chosen path out; false when cancelled.
 using GnePanelHook = std::function<bool(const std::string& start, std::string& chosen)>;
 
+/// The file and folder panels a program provides (empty: cancelled).
 struct GnePanelHooks {
     GnePanelHook open_file;    ///< any file may be chosen
     GnePanelHook save_file;    ///< no extension is added to the chosen name
@@ -23,9 +24,11 @@ struct GnePanelHooks {
 };
 
 /// Each setter returns the hook it replaces; an empty function restores the default.
+///@{
 GneMessageSink GneSetMessageSink(GneMessageSink sink);
 GneAlertHook GneSetAlertHook(GneAlertHook hook);
 GnePanelHooks GneSetPanelHooks(GnePanelHooks hooks);
+///@}
 
 /// Renders a text taken from a MIDI file for a person: as it is when it is
 /// valid UTF-8, else decoded from Shift-JIS (CP932).
@@ -37,7 +40,7 @@ std::string GneFileTextToUtf8(std::string_view bytes);
 ///
 /// Sets the locale from the environment and picks the catalogue: the one
 /// installed beside the program (../share/locale), else the one in locale_dir
-/// (<language>/LC_MESSAGES/retrograde.mo). Call once, at start.
+/// (\<language\>/LC_MESSAGES/retrograde.mo). Call once, at start.
 void GneSetUpLanguage(const char* locale_dir);
 /// text in the reader's language: a library message, or the name of an alert
 /// code (GneErrorName) as a sentence. Texts the catalogue does not know come

@@ -14,7 +14,8 @@ inline constexpr int kMidiMaxDataByte = 127;  ///< data bytes, note numbers, vel
 inline constexpr int kDrumLowestNote = 35;    ///< bass drum 1
 inline constexpr int kDrumHighestNote = 81;   ///< open triangle
 
-/// Controllers.
+/// Controller numbers.
+///@{
 inline constexpr int kCcBankSelectMsb = 0;
 inline constexpr int kCcVolume = 7;
 inline constexpr int kCcPan = 10;
@@ -22,9 +23,11 @@ inline constexpr int kCcExpression = 11;
 inline constexpr int kCcBankSelectLsb = 32;
 inline constexpr int kCcHoldPedal = 64;
 inline constexpr int kCcAllNotesOff = 123;
+///@}
 
 /// Exclusive types: what the classification of a system exclusive message
 /// keeps in the event's number field (0: not one the library acts on).
+///@{
 inline constexpr int kExTypeMasterVolume = 1;
 inline constexpr int kExTypeGmSystemOn = 9;
 inline constexpr int kExTypeGsRhythmPart = 18;  ///< a GS part switched to drums
@@ -32,6 +35,7 @@ inline constexpr int kExTypeGsSystemMode = 19;
 inline constexpr int kExTypeMasterBalance = 40;
 inline constexpr int kExTypeGsPartEqSwitch = 69;
 inline constexpr int kExTypeVoiceMode = 127;
+///@}
 
 /// Chunks of a Standard MIDI File.
 inline constexpr int kSmfChunkHeaderSize = 8;     ///< a 4-byte tag and a 32-bit length

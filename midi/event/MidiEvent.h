@@ -5,7 +5,7 @@
 
 #include "midi/event/MusicEvent.h"
 
-inline constexpr int kErrMidiEventInternal = 0x1D000001;
+inline constexpr int kErrMidiEventInternal = 0x1D000001;  ///< MidiEvent's general failure
 
 namespace retrograde::detail {
 
@@ -17,7 +17,7 @@ struct MidiEventChannel {
     int channel = kNoChannel;  ///< 0..15; 255 = no channel
 };
 
-}  ///< namespace retrograde::detail
+}  // namespace retrograde::detail
 
 /// Final, and deleted only as a MidiEvent: its MusicEvent part does not start
 /// at the record's address and MusicEvent has no virtual destructor, so a
@@ -27,27 +27,35 @@ public:
     using MidiEventChannel::channel;
 
     MidiEvent() = default;
-    explicit MidiEvent(int delta) : MusicEvent(delta) {}
-    explicit MidiEvent(MidiEvent* source);
+    explicit MidiEvent(int delta) : MusicEvent(delta) {}  ///< an empty record at delta
+    explicit MidiEvent(MidiEvent* source);                ///< a copy of source, channel included
 
-    void Copy(MidiEvent* source);
+    void Copy(MidiEvent* source);  ///< MusicEvent::Copy and the channel
+    /// The Set forms make the record that event; the other fields stay as they were.
     void SetControlChange(int channel, int controller, int value);
-    void SetNoteOffEvent(int channel, int note);
+    void SetNoteOffEvent(int channel, int note);  ///< see SetControlChange
+    /// A tempo meta event; its 3 bytes go after the data already held (refused,
+    /// reported as kErrMusicEventDataSize, when the area has no room).
     void SetTempo(unsigned long tempo);
-    int GetPitchBendValue();
-    void SetPitchBendValue(int bend);
-    int IsChanelSysEx();
-    int IsSC88BPort();
+    int GetPitchBendValue();           ///< 0..16383 from value (high 7 bits) and note (low)
+    void SetPitchBendValue(int bend);  ///< the reverse of GetPitchBendValue
+    int IsChanelSysEx();  ///< 1 for the GS exclusive messages addressed to one part
+    int IsSC88BPort();    ///< GneIsSC88BPort of the data area read as text
+    /// 1 when the events are equal in status, numbers, values and data; the first
+    /// also compares delta and channel, the second delta, the third neither.
     int CompareEvent(MidiEvent* other);
-    int CompareEventExceptChanel(MidiEvent* other);
-    int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);
+    int CompareEventExceptChanel(MidiEvent* other);             ///< see CompareEvent
+    int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);  ///< see CompareEvent
+    /// The MIDI event of a mobile-format event (drum 1: on channel 9); an event
+    /// without a counterpart becomes kEvNone.
     void SetMobileChanelEvent(MusicEvent* source, int channel, int drum);
-    void SetMobileSystemEvent(MusicEvent* source, int channel, int drum);
+    void SetMobileSystemEvent(MusicEvent* source, int channel, int drum);  ///< its meta events
     /// Writes a one-line description (UTF-8) into text and returns text. The
     /// caller provides room for a name, a number and a whole meta text.
     char* GetEventString(char* text);
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 
+    /// true for the end-of-track meta event
     bool IsEndOfTrack() const { return status == kEvMeta && number == kMetaEndOfTrack; }
-    bool IsMeta(int type) const { return status == kEvMeta && number == type; }
+    bool IsMeta(int type) const { return status == kEvMeta && number == type; }  ///< of that type
 };

@@ -9,7 +9,9 @@
 #include "General/GneStatus.h"
 #include "midi/event/MidiConstants.h"
 
-/// Event kinds held in status.
+/// Event kinds held in status: the MIDI status nibble of channel messages, F0,
+/// F7 and FF, and 0x10 for a Note with its duration (form Q2).
+///@{
 inline constexpr int kEvNone = 0;  ///< marked for removal (DeleteNop)
 inline constexpr int kEvNote = 0x10;
 inline constexpr int kEvNoteOff = 0x80;
@@ -22,8 +24,10 @@ inline constexpr int kEvPitchBend = 0xE0;
 inline constexpr int kEvSysEx = 0xF0;
 inline constexpr int kEvSysExEscape = 0xF7;
 inline constexpr int kEvMeta = 0xFF;
+///@}
 
-/// Meta types.
+/// Meta types: the type byte of an FF event, kept in number.
+///@{
 inline constexpr int kMetaSequenceNumber = 0x00;
 inline constexpr int kMetaText = 0x01;
 inline constexpr int kMetaCopyright = 0x02;
@@ -40,9 +44,11 @@ inline constexpr int kMetaSmpteOffset = 0x54;
 inline constexpr int kMetaTimeSignature = 0x58;
 inline constexpr int kMetaKeySignature = 0x59;
 inline constexpr int kMetaSequencerSpecific = 0x7F;
+///@}
 
 inline constexpr int kDefaultTempo = 500000;  ///< microseconds per quarter note, 120 bpm
 
+/// The generic event record that tracks own through their event tables.
 class MusicEvent {
 public:
     static constexpr int kDataSize = kEventDataSize;  ///< size of a fresh data area
@@ -51,14 +57,14 @@ public:
     int delta = 0;     ///< ticks since the previous event of the track
     int note = 0;      ///< note number; least significant 7 bits of a pitch bend
     int duration = 0;  ///< ticks of a Note (form Q2)
-    int velocity = 0;
+    int velocity = 0;  ///< of a Note, a note on or a note off
     int number = 0;                 ///< controller number, meta type or exclusive type
     int value = 0;                  ///< controller value, program, tempo, time-signature code ...
     int length = 0;                 ///< bytes of the event kept in the data area
     unsigned char* data = nullptr;  ///< the owned data area, at least DataCapacity() bytes
 
-    MusicEvent();
-    explicit MusicEvent(int delta);
+    MusicEvent();                    ///< an empty record (status 0, delta 0)
+    explicit MusicEvent(int delta);  ///< an empty record at delta
     ~MusicEvent();
     MusicEvent(const MusicEvent&) = delete;
     MusicEvent& operator=(const MusicEvent&) = delete;
@@ -69,12 +75,14 @@ public:
     /// Copies delta, the data area (enlarged when the source needs more) and
     /// every value field.
     void Copy(MusicEvent* source);
-    int DataCapacity() const { return capacity_; }
-    int ErrorMsg(int code);
+    int DataCapacity() const { return capacity_; }  ///< bytes of the data area
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 
     /// Records are made and destroyed in great numbers; they come from a pool.
+    ///@{
     static void* operator new(std::size_t size);
     static void operator delete(void* memory, std::size_t size) noexcept;
+    ///@}
 
 private:
     void ReleaseHeapArea();
@@ -86,4 +94,4 @@ private:
     std::array<unsigned char, kDataSize> area_;
 };
 
-inline constexpr int kErrMusicEventDataSize = 0x6000001;
+inline constexpr int kErrMusicEventDataSize = 0x6000001;  ///< data that does not fit the area

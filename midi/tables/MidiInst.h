@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-inline constexpr int kMidiInstCount = 128;
+inline constexpr int kMidiInstCount = 128;  ///< General MIDI programs
 
 /// Indexed by General MIDI program number 0..127.
 inline constexpr std::array<std::string_view, kMidiInstCount> MidiInst = {
