@@ -8,6 +8,7 @@
 
 inline constexpr int kErrChordNameText = 0x2D000001;  ///< the text names no chord
 
+/// A chord name ("Cm7", "F#dim", "Bbsus4" ...) read into the notes of the chord.
 class ChordNameCtl {
 public:
     /// Reads the text at once; it must end with a zero. "U" or "N" at the
@@ -19,19 +20,21 @@ public:
     ChordNameCtl(const char* text, int length);
 
     /// The four steps of the reading, each from position on, advancing it.
+    ///@{
     void GetRootNote();
     void GetThirdNote();
     void GetFifthNote();
     void GetSeventhNote();
+    ///@}
 
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 
     int position = 0;        ///< the next character of the text to read
     char* text = nullptr;    ///< the chord name (not owned; the bounded copy read)
     unsigned char root = 0;  ///< C 60 ... B 71, then -1 for "b" and +1 for "#"
     unsigned char bass = 0;  ///< root - 12
-    unsigned char third = 0;
-    unsigned char fifth = 0;
+    unsigned char third = 0;  ///< root + 3 (minor), + 4 (major) or + 5 (sus4)
+    unsigned char fifth = 0;  ///< root + 7, diminished or augmented by one
     unsigned char seventh = 0;  ///< 0 for none
 
 private:

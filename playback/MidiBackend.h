@@ -4,6 +4,7 @@
 /// device, the tests record what was sent.
 #pragma once
 
+/// Where the player's messages go: a MIDI port or the software synthesizer.
 class MidiBackend {
 public:
     MidiBackend() = default;

@@ -9,9 +9,9 @@
 /// One destination: its position in the list and its name as the MIDI
 /// system gives it. An empty reference (index -1) stands for none.
 struct MIDIEndpointRef {
-    int index = -1;
-    std::string name;
-    explicit operator bool() const { return index >= 0; }
+    int index = -1;                                        ///< -1: none
+    std::string name;                                      ///< as the MIDI system gives it
+    explicit operator bool() const { return index >= 0; }  ///< a destination, not none
 };
 
 /// The number of destinations; 0 without a MIDI system.

@@ -16,11 +16,12 @@ class MidiControler;
 class MidiF0Data;
 
 // Error codes of MidiPlayer (top byte 0x08).
-inline constexpr int kErrPlayerDivision = 0x08000001;
-inline constexpr int kErrPlayerTimer = 0x08000002;
-inline constexpr int kErrPlayerSlowTempo = 0x08000003;
-inline constexpr int kErrPlayerInternal = 0x08000004;
+inline constexpr int kErrPlayerDivision = 0x08000001;   ///< a song without a division
+inline constexpr int kErrPlayerTimer = 0x08000002;      ///< no timer thread could be made
+inline constexpr int kErrPlayerSlowTempo = 0x08000003;  ///< a tempo too slow to play
+inline constexpr int kErrPlayerInternal = 0x08000004;   ///< MidiPlayer's general failure
 
+/// The sequencer: plays a Q1 song through a MidiControler, driven by a PlayTimer.
 class MidiPlayer {
 public:
     /// Names for fields of the playback state (detail/PlaybackState.h).
@@ -44,12 +45,13 @@ public:
     /// 1 when a note-on was reached, 0 when the song ended before one (or
     /// the output could not be made), the report's result when not in Q1.
     int SetupMidiPlayer2(MidiF0Data* song, int destination);
+    /// Sends the events before the next note on; 1 when one was reached, else 0.
     int SendControlBeforeNote();
-    static void MidiPlayTimerProc(PlayTimer* task);
+    static void MidiPlayTimerProc(PlayTimer* task);  ///< the timer's routine: plays what is due
     /// Sends one event and moves on: the delta of the new current event, or
     /// -1 when the track is exhausted.
     static int PlayEvent(MidiEvent* event);
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 
     /// A stop request: sets CancelFlg and wakes the timer, so that playback
     /// ends now rather than at the end of the current rest.

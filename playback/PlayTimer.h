@@ -10,17 +10,18 @@
 #include <mutex>
 #include <thread>
 
+/// The clock and one-shot task that drive the sequencer (real or virtual).
 class PlayTimer {
 public:
     using Micros = std::chrono::microseconds;  ///< time since the timer's epoch
-    using Routine = void (*)(PlayTimer* timer);
+    using Routine = void (*)(PlayTimer* timer);  ///< the task; gets its timer
 
     PlayTimer() = default;
     virtual ~PlayTimer() = default;
     PlayTimer(const PlayTimer&) = delete;
     PlayTimer& operator=(const PlayTimer&) = delete;
 
-    virtual Micros Now() = 0;
+    virtual Micros Now() = 0;  ///< the timer's time
     /// Makes routine the timer's task; nothing runs until PrimeAt.
     virtual void Install(Routine routine) = 0;
     /// The routine runs once at due, at once when due has passed. May be
@@ -40,7 +41,7 @@ public:
     RealPlayTimer();
     ~RealPlayTimer() override;
 
-    Micros Now() override;
+    Micros Now() override;  ///< the steady clock since the timer was made
     void Install(Routine routine) override;
     void PrimeAt(Micros due) override;
     void Wake() override;

@@ -9,6 +9,7 @@
 
 class MidiF0Data;
 
+/// How a song is rendered to audio by the software synthesizer.
 struct RenderOptions {
     std::string soundfont;      ///< empty: the default General MIDI SoundFont
     int sample_rate = 44100;    ///< stereo, 16 bits

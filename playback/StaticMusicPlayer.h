@@ -13,8 +13,9 @@
 class MidiF0Data;
 class MidiPlayer;
 
-inline constexpr int kErrMusicPlayerInternal = 0x09000001;
+inline constexpr int kErrMusicPlayerInternal = 0x09000001;  ///< the player's general failure
 
+/// The player a program keeps for its life: one play thread and sequencer at a time.
 class StaticMusicPlayer {
 public:
     /// Names for fields of the playback state (PlaybackState.h).
@@ -32,16 +33,16 @@ public:
     StaticMusicPlayer(const StaticMusicPlayer&) = delete;
     StaticMusicPlayer& operator=(const StaticMusicPlayer&) = delete;
 
-    void SetDestination(int index) { destination.store(index); }
+    void SetDestination(int index) { destination.store(index); }  ///< for the next play
     void SetIdle(int value);  ///< stores idle and tells every waiter
     void CancelPlay();        ///< asks the sequencer, if any, to stop now
-    bool IsPlayerExist() const { return MPlayer.load() != nullptr; }
+    bool IsPlayerExist() const { return MPlayer.load() != nullptr; }  ///< a sequencer exists
     int IsPlayerRuning() const;  ///< 1 when a sequencer exists and runs
     /// Creates the sequencer for song (form Q1): 1, or 0 when it could not
     /// be set up (a message says why).
     int PlayMidi(MidiF0Data* song);
     void StopMidi();  ///< destroys the sequencer, if any
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
     /// Where the playing song is by the sequencer's own clock (virtual or
     /// real), in ticks of the song whose Play started it; -1 when no
     /// sequencer plays.
@@ -52,9 +53,10 @@ public:
     /// returns 0 when the thread was started, else an error number;
     /// previous_ended is false when the earlier thread was given up on.
     bool TryClaim();
-    int StartThread(void* (*entry)(void*), bool previous_ended);
+    int StartThread(void* (*entry)(void*), bool previous_ended);  ///< see TryClaim
     /// A stop asked for before the sequencer exists cancels it at birth.
     void RequestStop() { retrograde::detail::playback_state.stop_requested.store(true); }
+    /// true after RequestStop, until the next play
     bool StopRequested() const { return retrograde::detail::playback_state.stop_requested.load(); }
     /// Waits until condition holds or timeout passes; false when it did not
     /// hold. Woken by every change of the idle flag, the sequencer and its

@@ -7,13 +7,13 @@
 
 #include <atomic>
 
-using StopCallBackType = void (*)();
+using StopCallBackType = void (*)();  ///< told when playback stops
 /// Sets the title of the window's play button; installed by the window. It
 /// is called on the timer's thread and must hand the change over to the GUI.
 using StopButtonTitleHook = void (*)(void* button, const char* title);
 
-extern std::atomic<StopCallBackType> StopCallBackFunc;
-extern std::atomic<void*> StopButton;
+extern std::atomic<StopCallBackType> StopCallBackFunc;  ///< called when playback stops; may be null
+extern std::atomic<void*> StopButton;                   ///< the window's play button, opaque
 
 /// Stores the function and the button.
 void SetStopCallback(StopCallBackType func, void* button);

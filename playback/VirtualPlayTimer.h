@@ -11,12 +11,13 @@
 
 #include "playback/PlayTimer.h"
 
+/// A timer whose clock moves only when told: tests play songs in exact microseconds.
 class VirtualPlayTimer final : public PlayTimer {
 public:
     VirtualPlayTimer() = default;
     ~VirtualPlayTimer() override { Remove(); }
 
-    Micros Now() override;
+    Micros Now() override;  ///< the virtual time
     void Install(Routine routine) override;
     void PrimeAt(Micros due) override;
     /// Runs a primed routine at once, at the current virtual time, on the
@@ -30,7 +31,7 @@ public:
     /// Runs every routine due up to limit, moving the clock to each due time
     /// in turn, then sets the clock to limit. Returns the number of firings.
     int AdvanceTo(Micros limit);
-    int AdvanceBy(Micros step) { return AdvanceTo(Now() + step); }
+    int AdvanceBy(Micros step) { return AdvanceTo(Now() + step); }  ///< AdvanceTo(Now() + step)
     /// Runs the primed routine at its due time (if any); false when nothing
     /// was primed.
     bool FireNext();

@@ -10,13 +10,15 @@
 
 /// Error codes of MidiFileLoader (top byte 0x17).
 inline constexpr int kErrLoaderInternal = 0x17000001;
-inline constexpr int kErrLoaderNotMidi = 0x17000002;
+inline constexpr int kErrLoaderNotMidi = 0x17000002;  ///< the file is no Standard MIDI File
 
-inline constexpr int kLoaderNameSize = 256;
+inline constexpr int kLoaderNameSize = 256;  ///< bytes of a file name
 
 /// The name last chosen in the loader's open panel (initially "TEST.TEST").
 extern char file_name[kLoaderNameSize];
 
+/// Reads a Standard MIDI File (format 0 or 1, MacBinary header removed) into a
+/// format-1 song, and hands it on as format 0 or 1.
 class MidiFileLoader {
 public:
     int size = 0;                              ///< bytes of the file; 0 when nothing usable
@@ -34,6 +36,8 @@ public:
     MidiFileLoader(const MidiFileLoader&) = delete;
     MidiFileLoader& operator=(const MidiFileLoader&) = delete;
 
+    /// Loads the file anew, dropping what was loaded; a file above 1 MiB, empty or
+    /// unreadable leaves size 0, reported.
     void MidiFileLoaderSub(const char* name);
     void SetMidiF0Data();  ///< merges the tracks, titles joined
     void SetMidiF0DataWithoutTrackTitle();
@@ -43,5 +47,5 @@ public:
     MidiF0Data* GetMidiF0Data() const { return midi_f0_data.get(); }
     MidiF1Data* GetMidiF1Data() const { return midi_f1_data.get(); }
 
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 };

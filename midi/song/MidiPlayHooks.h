@@ -6,6 +6,7 @@
 
 class MidiF0Data;
 
+/// The player's entry points a song calls; null where no player is installed.
 struct MidiPlayHooks {
     int (*play)(MidiF0Data& song) = nullptr;               ///< MidiF0Data::Play
     int (*start_play_thread)(MidiF0Data& song) = nullptr;  ///< MidiF0Data::StartPlayThread

@@ -11,18 +11,21 @@ class MidiF0Data;
 
 // The most events CreateStatusEvent makes: 16 × (program, bend, 128
 // controllers) + tempo + time signature. The caller's array holds that many.
+/// Most events a status can give back: per channel a program, a bend and 128
+/// controllers, then a tempo and a time signature.
 inline constexpr int kMidiStatusMaxEvents = 16 * (1 + 1 + 128) + 2;
 
+/// The state of a song at one point: programs, bends, controllers, tempo and meter.
 class MidiStatus {
 public:
-    static constexpr int kChannels = 16;
-    static constexpr int kControllers = 128;
+    static constexpr int kChannels = 16;      ///< rows of the tables
+    static constexpr int kControllers = 128;  ///< controllers per channel
     static constexpr int kUnknown = -1;  ///< no value seen for an entry
 
     /// A plain record of 2098 entries, each kUnknown until a value is seen.
     std::array<int, kChannels> program;
     std::array<std::array<int, 2>, kChannels> pitch_bend;  ///< per channel: high 7 bits, low 7 bits
-    std::array<std::array<int, kControllers>, kChannels> controller;
+    std::array<std::array<int, kControllers>, kChannels> controller;  ///< per channel and number
     int tempo;      ///< microseconds per quarter note
     int time_sign;  ///< numerator × 256 + denominator (4 for a quarter)
 

@@ -11,8 +11,8 @@
 
 /// The transforms asked for; horizontal always runs before vertical.
 struct MirrorChoice {
-    bool horizontal = false;
-    bool vertical = false;
+    bool horizontal = false;  ///< backwards
+    bool vertical = false;    ///< upside down (drums stay)
     /// Backwards, each passage keeps the sound it had (controllers, pitch bend,
     /// programs, tempo, meter and key as they were while it played).
     bool carry_state = false;
