@@ -7,7 +7,7 @@
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/MusicData.h"
 
-/// What every song has besides its bytes: the division and the shared song fields.
+/// What every song has besides its bytes: division, form and a fixed time signature.
 class MidiData : public MusicData {
 public:
     int division = 0;         ///< ticks per quarter note

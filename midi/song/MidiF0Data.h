@@ -11,22 +11,24 @@
 #include "midi/track/MidiTrackData.h"
 
 /// Error codes of MidiF0Data (top byte 0x04).
-inline constexpr int kErrF0NotFormat0 = 0x4000001;
-inline constexpr int kErrF0OpenFile = 0x4000002;
-inline constexpr int kErrF0TrackCount = 0x4000003;
-inline constexpr int kErrF0NotMidi = 0x4000004;
-inline constexpr int kErrF0Internal = 0x4000005;
+inline constexpr int kErrF0NotFormat0 = 0x4000001;  ///< the file is not format 0
+inline constexpr int kErrF0OpenFile = 0x4000002;    ///< the file could not be read
+inline constexpr int kErrF0TrackCount = 0x4000003;  ///< a format-0 file without one track
+inline constexpr int kErrF0NotMidi = 0x4000004;     ///< no Standard MIDI File
+inline constexpr int kErrF0Internal = 0x4000005;    ///< wrong form or missing track: refused
 inline constexpr int kErrF0TimeSign = 0x4000007;  ///< ErrorMsgOnce only
 
 /// Where an event lies: its absolute tick and its measure, beat and tick within
 /// the beat, counted from 0.
 struct MidiMeasurePosition {
-    int tick = 0;
-    int measure = 0;
-    int beat = 0;
-    int tick_in_beat = 0;
+    int tick = 0;          ///< absolute tick
+    int measure = 0;       ///< from 0
+    int beat = 0;          ///< from 0
+    int tick_in_beat = 0;  ///< from 0
 };
 
+/// A format-0 song: one track holding every channel. Operations on the wrong form,
+/// or without a track, are refused and reported (kErrF0Internal).
 class MidiF0Data : public MidiData {
 public:
     std::unique_ptr<MidiF0Data> play_data;  ///< the copy that plays while this song plays
@@ -35,7 +37,7 @@ public:
     // ---- construction, forms and saving (MidiF0Data.cpp) ----
     MidiF0Data();                   ///< form Q2, an empty Q2 track
     explicit MidiF0Data(int form);  ///< an empty track of that form
-    MidiF0Data(int form, long division);
+    MidiF0Data(int form, long division);  ///< an empty track of that form, at division
     explicit MidiF0Data(const char* name);              ///< loads the file; a format-1 file is merged
     MidiF0Data(const unsigned char* bytes, long size);  ///< a file image; ends in Q2
     explicit MidiF0Data(MidiF0Data* other);             ///< deep copy of a Q2 song
@@ -45,27 +47,29 @@ public:
     MidiF0Data(const MidiF0Data&) = delete;
     MidiF0Data& operator=(const MidiF0Data&) = delete;
 
-    MidiTrackData* GetTrack() const { return track.get(); }
+    MidiTrackData* GetTrack() const { return track.get(); }  ///< the song's track; may be null
 
     int GetHeaderInfo();             ///< with messages; 1 accepted, 0 refused
     int GetHeaderInfo(bool report);  ///< reads the header at position; sets division
     void SetHeaderInfo();            ///< writes the 14-byte format-0 header
     void SetQ1();                    ///< Raw -> Q1 (reads the track chunk at position)
-    void Q1toQ2();
-    void Q2toQ1();
+    void Q1toQ2();  ///< the track's Q1toQ2; form Q2
+    void Q2toQ1();  ///< the track's Q2toQ1; form Q1
     /// Q1 -> Raw: the buffer then holds a complete format-0 file of size bytes.
     /// 1 when written; 0 when refused (wrong form, or the file would not fit the
     /// buffer: the song then stays in Q1 as it was).
     int Q1toRaw();
+    /// Q2: rescales every time to division; 1 when a Note shrank to 0 ticks (kept at 1).
     int ChangeDivision(int division);
     int ChangeDivision(int division, bool flag);  ///< the track's result
     void AddTrack(MidiTrackData* track);          ///< merges a copy of track, titles kept
-    void AddTrackWithoutTrackTitle(MidiTrackData* track);
+    void AddTrackWithoutTrackTitle(MidiTrackData* track);  ///< AddTrack(track, false)
+    /// Merges a copy of track in (MergeTrackOwnFirst), then removes doubled notes.
     void AddTrack(MidiTrackData* track, bool withTitle);
     void Connect(MidiF0Data* other);  ///< appends other's events after this song's end
-    void DeleteChanelData(int channel);
+    void DeleteChanelData(int channel);  ///< removes every event of channel
 
-    int ErrorMsg(int code);
+    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
     int ErrorMsgOnce(int code);  ///< code 0 clears the flag
 
     // ---- playback (MidiF0Data_Play.cpp): done by the player that the
@@ -75,10 +79,10 @@ public:
         std::atomic<MidiF0Data*> song;  ///< what the next play thread plays
         void* (*entry)(void*);          ///< the play thread's routine
     };
-    static PlayThreadData MacPlayData;
+    static PlayThreadData MacPlayData;  ///< shared by every song
     int Play();             ///< plays a copy at division 96; 0 when its thread started
     int StartPlayThread();  ///< on the play copy: waits for an earlier play, starts a thread
-    static void* PlayThread(void* unused);
+    static void* PlayThread(void* unused);  ///< runs the installed player's play thread
     int Stop();  ///< stops the playing copy and destroys it; 1
 
     // ---- mirror transforms (MidiF0Data_Mirror.cpp) ----
@@ -131,8 +135,10 @@ public:
     void DeleteTempo(int first, int last);  ///< tempos at indexes first..last
     /// Q1 or Q2: the song starts at its "START" marker (notes before it go)
     /// or ends at its "STOP" marker; 1 when the marker was found, else 0.
+    ///@{
     int BeginStartMarker();
     int EndStopMarker();
+    ///@}
     void ChangeMarker(const char* from, const char* to);  ///< Q2: marker texts from -> to
 
 private:

@@ -9,11 +9,12 @@
 inline constexpr int kErrF1TrackZeroVoices = 0x200000C;  ///< the same number as kErrF1Channel
 inline constexpr int kErrF1TrackInternal = 0xD000001;    ///< shows the class's general text
 
+/// One track of a format-1 song.
 class MidiF1TrackData : public MidiTrackData {
 public:
     // ---- construction (MidiF1TrackData.cpp) ----
     MidiF1TrackData() = default;
-    explicit MidiF1TrackData(int form) : MidiTrackData(form) {}
+    explicit MidiF1TrackData(int form) : MidiTrackData(form) {}  ///< empty, given form
     MidiF1TrackData(int form, int second);  ///< only an end of track; second has no effect
     MidiF1TrackData(long size, long position, unsigned char* buffer);  ///< decodes one chunk
     /// The same, pairing the notes as they are read (see MidiTrackData).
@@ -36,58 +37,62 @@ public:
     void CleanUpVolumeChange();
     /// Controllers 0, 6, 32, 38, 64-69, 96-101 and 120-127 are always kept.
     void CleanUpDuplicateControlChangeExceptSpecifiedCmd(int* except, int count);
-    void CleanUpPan();
-    void CleanUpDuplicateVolumeExpressionOfSameValue();
-    void CleanUpDuplicateVolumeExpressionOfSameTiming();
-    void CleanUpDuplicatePitchBend();
+    void CleanUpPan();  ///< pan changes no one hears
+    void CleanUpDuplicateVolumeExpressionOfSameValue();   ///< volume/expression repeating a value
+    void CleanUpDuplicateVolumeExpressionOfSameTiming();  ///< all but the last at one tick
+    void CleanUpDuplicatePitchBend();                     ///< bends no one hears
 
     // ---- classification, queries and setters (MidiF1TrackData_Classify.cpp) ----
+    /// Meta events only, at least two of them (an empty table counts too).
     bool IsMasterTrack();
-    bool IsSysExTrack();
-    bool IsChanelSysExOnlyTrack();
-    bool IsEmpty();
-    bool CheckMiltiProgramChange();
+    bool IsSysExTrack();  ///< no master track; exclusive and meta events only, one exclusive
+    bool IsChanelSysExOnlyTrack();  ///< a SysEx track whose exclusives address one GS part
+    bool IsEmpty();                 ///< nothing but an end of track
+    bool CheckMiltiProgramChange();  ///< two program changes or more
     bool IsNoteExist(int note);  ///< Q2
     /// The value of an event: controller value, program, pitch-bend high 7
     /// bits, tempo. Setters act on channel messages only and refuse values
     /// above 127.
     int GetEventValue(unsigned char status);  ///< the first with status; -1
-    void SetEventValue(unsigned char status, unsigned char value);
-    void SetProgramChangeValue(int program);
-    void SetControlChangeValue(int controller, int value);
-    int GetNumSpecifiedEvent(unsigned char status);
-    int GetNumProgramChange();
-    int GetNumControlChange(int controller);
+    void SetEventValue(unsigned char status, unsigned char value);  ///< the first with status
+    void SetProgramChangeValue(int program);  ///< the first program change
+    void SetControlChangeValue(int controller, int value);  ///< every one of controller
+    int GetNumSpecifiedEvent(unsigned char status);  ///< events with status
+    int GetNumProgramChange();                       ///< program changes
+    int GetNumControlChange(int controller);         ///< changes of controller
     int GetNumControlChange(int from, int to, int controller);  ///< ticks [from, to)
     int GetControlChangeMaxValue(int controller);               ///< 0 when none
     void GetNoteRange(int* low, int* high);                     ///< Q2; 127 and 0 without notes
     int GetCenterNote();  ///< Q2: duration-weighted mean note; 64 without notes
-    void EraseNoteEvent(int, int);
-    void SetMaxVolume();
+    void EraseNoteEvent(int, int);  ///< removes every Note (Q2); the arguments are unused
+    void SetMaxVolume();            ///< every volume and expression to 127
     using MidiTrackData::SetMaxVelocity;         ///< the channel form stays in reach
     void SetMaxVelocity();                       ///< Q2: the loudest note becomes 127
     void AdjustDrumDuration();                   ///< Q2: a drum note ends where its next hit begins
     void InsertDrumScale(bool on, int channel);  ///< the GS rhythm-part message at index 0
 
     // ---- merge and program unification (MidiF1TrackData_Merge.cpp) ----
-    using MidiTrackData::MergeTrack;
-    using MidiTrackData::MergeTrackWithoutTrackTitle;
+    using MidiTrackData::MergeTrack;                   ///< the track-level forms stay in reach
+    using MidiTrackData::MergeTrackWithoutTrackTitle;  ///< the track-level form stays in reach
     void MergeTrack(MidiF1TrackData* other);  ///< the plain merge, track names joined
-    void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);
+    void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);  ///< the same, other's names left out
     /// The merge that keeps what is heard: velocities balanced for each
     /// copy's volume and expression, pitch bends for each copy's bend range;
     /// then cleaned up. Tracks of different forms, or a result past the event
     /// table, are refused with a message and nothing changes.
     void MergeTrack(MidiF1TrackData* other, bool withTitle);
     void ExtractEventOfSpecifiedBankSelectAndProgramChange(int msb, int lsb, int program);  ///< Q2
+    /// When the track holds both programs (and banks), the old ones become the new;
+    /// a value outside 0..127 is refused, reported.
     void UnifyProgramChange(int program, int otherProgram);
+    /// The same for bank select and program together.
     void UnifyProgramChange(int msb, int lsb, int program, int oldMsb, int oldLsb, int oldProgram);
     void UnifyPitchBendSensitivity(int sensitivity);  ///< 1..127
-    void CleanUpDuplicatePitchBendSensitivity();
+    void CleanUpDuplicatePitchBendSensitivity();  ///< bend-range settings repeating the range
     /// Controllers 101, 100 and 6 before index (mode 2 only); 1 when inserted.
     int InsertRpnAndDataEntry(int index, int mode, int msb, int lsb, int value);
     /// Value of the first data entry of parameter (msb, lsb) at or after
     /// *index, whose index goes to *index; -1 when none.
     int GetRpnDataEntry(int* index, int msb, int lsb);
-    bool IsSC88BPort();
+    bool IsSC88BPort();  ///< an instrument name names the B port of an SC-88
 };

@@ -40,12 +40,12 @@ public:
     /// unreadable leaves size 0, reported.
     void MidiFileLoaderSub(const char* name);
     void SetMidiF0Data();  ///< merges the tracks, titles joined
-    void SetMidiF0DataWithoutTrackTitle();
-    void SetMidiF0Data(bool withTitle);
-    void SetMidiF1Data();
+    void SetMidiF0DataWithoutTrackTitle();  ///< merges the tracks, channel tracks' names left out
+    void SetMidiF0Data(bool withTitle);     ///< one of the two above
+    void SetMidiF1Data();  ///< splits the Q2 format-0 song back into tracks (reported when none)
 
-    MidiF0Data* GetMidiF0Data() const { return midi_f0_data.get(); }
-    MidiF1Data* GetMidiF1Data() const { return midi_f1_data.get(); }
+    MidiF0Data* GetMidiF0Data() const { return midi_f0_data.get(); }  ///< null when none
+    MidiF1Data* GetMidiF1Data() const { return midi_f1_data.get(); }  ///< null when none
 
     int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 };
