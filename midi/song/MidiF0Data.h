@@ -73,8 +73,8 @@ public:
     int ErrorMsgOnce(int code);  ///< code 0 clears the flag
 
     // ---- playback (MidiF0Data_Play.cpp): done by the player that the
-    /// playback layer installs (MidiPlayHooks.h); without one, Play and
-    /// StartPlayThread answer ENODEV and Stop has nothing to stop ----
+    // playback layer installs (MidiPlayHooks.h); without one, Play and
+    // StartPlayThread answer ENODEV and Stop has nothing to stop ----
     struct PlayThreadData {
         std::atomic<MidiF0Data*> song;  ///< what the next play thread plays
         void* (*entry)(void*);          ///< the play thread's routine

@@ -9,10 +9,8 @@
 class MidiEvent;
 class MidiF0Data;
 
-// The most events CreateStatusEvent makes: 16 × (program, bend, 128
-// controllers) + tempo + time signature. The caller's array holds that many.
-/// Most events a status can give back: per channel a program, a bend and 128
-/// controllers, then a tempo and a time signature.
+/// The most events CreateStatusEvent makes: 16 × (program, bend, 128
+/// controllers) + tempo + time signature. The caller's array holds that many.
 inline constexpr int kMidiStatusMaxEvents = 16 * (1 + 1 + 128) + 2;
 
 /// The state of a song at one point: programs, bends, controllers, tempo and meter.

@@ -14,17 +14,17 @@ namespace retrograde::detail {
 class NotePairing;
 }
 
-// Modes of InsertEvent; any mode but kInsertBefore inserts after.
-inline constexpr int kInsertAfter = 1;   // after the event at index, or the events at tick
-inline constexpr int kInsertBefore = 2;  // before the event at index, or the events at tick
+/// Modes of InsertEvent; any mode but kInsertBefore inserts after.
+inline constexpr int kInsertAfter = 1;   ///< after the event at index, or the events at tick
+inline constexpr int kInsertBefore = 2;  ///< before the event at index, or the events at tick
 
-// Track forms.
+/// Track forms.
 inline constexpr int kFormNone = -1;
 inline constexpr int kFormRaw = 0;
-inline constexpr int kFormQ1 = 1;  // note on and note off as separate events
-inline constexpr int kFormQ2 = 2;  // every note one Note event with its duration
+inline constexpr int kFormQ1 = 1;  ///< note on and note off as separate events
+inline constexpr int kFormQ2 = 2;  ///< every note one Note event with its duration
 
-// Error codes of MidiTrackData (top byte 0x0D).
+/// Error codes of MidiTrackData (top byte 0x0D).
 inline constexpr int kErrTrackInternal = 0xD000001;
 inline constexpr int kErrTrackUndefinedEvent = 0xD000002;
 inline constexpr int kErrTrackChannel = 0xD000003;
@@ -46,13 +46,13 @@ inline constexpr int kErrTrackDrumBank = 0xD000013;
 inline constexpr int kErrTrackNoteNumber = 0xD000014;
 inline constexpr int kErrTrackTempoData = 0xD000015;
 
-// GS message helpers.
+/// GS message helpers.
 void SetSysExF0Chanel(int channel, unsigned char* part, unsigned char base);
 void SetGSCheckSum(unsigned char* message);
 
-// Variable-length quantity of value into out; returns the byte count (1..4).
+/// Variable-length quantity of value into out; returns the byte count (1..4).
 int GneSetVariable(int value, unsigned char* out);
-// The 4 bytes of value, most significant first.
+/// The 4 bytes of value, most significant first.
 void GneLongToChar(unsigned char* out, long value);
 
 class MidiTrackData : public MusicData {
