@@ -75,6 +75,7 @@ public:
     // ---- playback (MidiF0Data_Play.cpp): done by the player that the
     // playback layer installs (MidiPlayHooks.h); without one, Play and
     // StartPlayThread answer ENODEV and Stop has nothing to stop ----
+    /// What the next play thread plays, and how.
     struct PlayThreadData {
         std::atomic<MidiF0Data*> song;  ///< what the next play thread plays
         void* (*entry)(void*);          ///< the play thread's routine
