@@ -13,10 +13,14 @@
 #include "General/GneStatus.h"
 
 // Alert codes of GneErrorMsg.
-inline constexpr int kGneErrNoMemory = 0;    ///< memory ran out
-inline constexpr int kGneErrOpenFile = 1;    ///< a file could not be opened, read or written
-inline constexpr int kGneErrNotFile = 2;     ///< no such file or folder
-inline constexpr int kGneErrNoFunction = 3;  ///< a function this build does not offer
+/// memory ran out
+inline constexpr int kGneErrNoMemory = 0;
+/// a file could not be opened, read or written
+inline constexpr int kGneErrOpenFile = 1;
+/// no such file or folder
+inline constexpr int kGneErrNotFile = 2;
+/// a function this build does not offer
+inline constexpr int kGneErrNoFunction = 3;
 inline constexpr int kGneErrPlayerBusy = 4;      ///< the player could not start a play thread
 inline constexpr int kGneErrHexDigit = 6;        ///< a character that is no hexadecimal digit
 inline constexpr int kGneErrParamRange = 11;     ///< a range text without ':'
@@ -26,7 +30,8 @@ inline constexpr int kGneNameSize = 256;  ///< callers' file-name buffers
 
 // Memory
 void* GneMemAlloc(unsigned long size);  ///< zero-filled; null after reporting code 0
-void GneMemFree(void* memory);  ///< frees what GneMemAlloc gave; null is ignored
+/// frees what GneMemAlloc gave; null is ignored
+void GneMemFree(void* memory);
 
 /// Dialogs through the installed panel hooks (headless: cancelled): the chosen path
 /// into name (kGneNameSize bytes); 1 when the user chose, 0 when cancelled.
@@ -114,8 +119,10 @@ void GneSetSbcsKataKanaB(unsigned char* text);
 ///@}
 
 // Parsing. Word and part rows are 256 bytes; at most 16 rows are filled.
-inline constexpr int kGneMaxWords = 16;    ///< rows of a words or parts table
-inline constexpr int kGneWordSize = 256;  ///< bytes of one row
+/// rows of a words or parts table
+inline constexpr int kGneMaxWords = 16;
+/// bytes of one row
+inline constexpr int kGneWordSize = 256;
 /// Value of a hexadecimal text; a character that is no digit is reported.
 int GneHexToI(const char* text);
 int GneIsNumberString(const char* text);  ///< 1 when text has decimal digits only

@@ -2,8 +2,10 @@
 /// Result conventions shared by the whole library.
 #pragma once
 
-inline constexpr int kGneSuccess = 1;  ///< done
-inline constexpr int kGneFailure = 0;  ///< refused or failed, reported
+/// done
+inline constexpr int kGneSuccess = 1;
+/// refused or failed, reported
+inline constexpr int kGneFailure = 0;
 inline constexpr int kGneNone = -1;  ///< nothing found, nothing to do
 
 /// Codes that every class's ErrorMsg and ErrorMsgOnce take besides its own

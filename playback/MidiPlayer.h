@@ -26,7 +26,7 @@ class MidiPlayer {
 public:
     /// Names for fields of the playback state (detail/PlaybackState.h).
     static std::unique_ptr<MidiControler>& MidiCtrl;  ///< the output; null when none was made
-    static PlayTimer*& m_timer;                       ///< the timer task; null when none is installed
+    static PlayTimer*& m_timer;                       ///< the timer task; null when none installed
     static MidiPlayer*& Self;                         ///< the player being set up or running
     static std::atomic<int>& Runing;     ///< 1 from set-up until the end, a cancel or an error
     static std::atomic<int>& CancelFlg;  ///< set to 1 to ask for a stop

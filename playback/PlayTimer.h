@@ -14,7 +14,8 @@
 class PlayTimer {
 public:
     using Micros = std::chrono::microseconds;  ///< time since the timer's epoch
-    using Routine = void (*)(PlayTimer* timer);  ///< the task; gets its timer
+    /// the task; gets its timer
+    using Routine = void (*)(PlayTimer* timer);
 
     PlayTimer() = default;
     virtual ~PlayTimer() = default;

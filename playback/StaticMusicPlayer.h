@@ -42,7 +42,8 @@ public:
     /// be set up (a message says why).
     int PlayMidi(MidiF0Data* song);
     void StopMidi();  ///< destroys the sequencer, if any
-    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
+    /// the text of code to the message sink; 0
+    int ErrorMsg(int code);
     /// Where the playing song is by the sequencer's own clock (virtual or
     /// real), in ticks of the song whose Play started it; -1 when no
     /// sequencer plays.

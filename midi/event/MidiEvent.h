@@ -37,15 +37,21 @@ public:
     /// A tempo meta event; its 3 bytes go after the data already held (refused,
     /// reported as kErrMusicEventDataSize, when the area has no room).
     void SetTempo(unsigned long tempo);
-    int GetPitchBendValue();           ///< 0..16383 from value (high 7 bits) and note (low)
-    void SetPitchBendValue(int bend);  ///< the reverse of GetPitchBendValue
-    int IsChanelSysEx();  ///< 1 for the GS exclusive messages addressed to one part
-    int IsSC88BPort();    ///< GneIsSC88BPort of the data area read as text
+    /// 0..16383 from value (high 7 bits) and note (low)
+    int GetPitchBendValue();
+    /// the reverse of GetPitchBendValue
+    void SetPitchBendValue(int bend);
+    /// 1 for the GS exclusive messages addressed to one part
+    int IsChanelSysEx();
+    /// GneIsSC88BPort of the data area read as text
+    int IsSC88BPort();
     /// 1 when the events are equal in status, numbers, values and data; the first
     /// also compares delta and channel, the second delta, the third neither.
     int CompareEvent(MidiEvent* other);
-    int CompareEventExceptChanel(MidiEvent* other);             ///< see CompareEvent
-    int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);  ///< see CompareEvent
+    /// see CompareEvent
+    int CompareEventExceptChanel(MidiEvent* other);
+    /// see CompareEvent
+    int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);
     /// The MIDI event of a mobile-format event (drum 1: on channel 9); an event
     /// without a counterpart becomes kEvNone.
     void SetMobileChanelEvent(MusicEvent* source, int channel, int drum);

@@ -57,7 +57,8 @@ public:
     int delta = 0;     ///< ticks since the previous event of the track
     int note = 0;      ///< note number; least significant 7 bits of a pitch bend
     int duration = 0;  ///< ticks of a Note (form Q2)
-    int velocity = 0;  ///< of a Note, a note on or a note off
+    /// of a Note, a note on or a note off
+    int velocity = 0;
     int number = 0;                 ///< controller number, meta type or exclusive type
     int value = 0;                  ///< controller value, program, tempo, time-signature code ...
     int length = 0;                 ///< bytes of the event kept in the data area
@@ -75,8 +76,10 @@ public:
     /// Copies delta, the data area (enlarged when the source needs more) and
     /// every value field.
     void Copy(MusicEvent* source);
-    int DataCapacity() const { return capacity_; }  ///< bytes of the data area
-    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
+    /// bytes of the data area
+    int DataCapacity() const { return capacity_; }
+    /// the text of code to the message sink; 0
+    int ErrorMsg(int code);
 
     /// Records are made and destroyed in great numbers; they come from a pool.
     ///@{

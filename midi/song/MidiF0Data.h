@@ -11,11 +11,16 @@
 #include "midi/track/MidiTrackData.h"
 
 /// Error codes of MidiF0Data (top byte 0x04).
-inline constexpr int kErrF0NotFormat0 = 0x4000001;  ///< the file is not format 0
-inline constexpr int kErrF0OpenFile = 0x4000002;    ///< the file could not be read
-inline constexpr int kErrF0TrackCount = 0x4000003;  ///< a format-0 file without one track
-inline constexpr int kErrF0NotMidi = 0x4000004;     ///< no Standard MIDI File
-inline constexpr int kErrF0Internal = 0x4000005;    ///< wrong form or missing track: refused
+/// the file is not format 0
+inline constexpr int kErrF0NotFormat0 = 0x4000001;
+/// the file could not be read
+inline constexpr int kErrF0OpenFile = 0x4000002;
+/// a format-0 file without one track
+inline constexpr int kErrF0TrackCount = 0x4000003;
+/// no Standard MIDI File
+inline constexpr int kErrF0NotMidi = 0x4000004;
+/// wrong form or missing track: refused
+inline constexpr int kErrF0Internal = 0x4000005;
 inline constexpr int kErrF0TimeSign = 0x4000007;  ///< ErrorMsgOnce only
 
 /// Where an event lies: its absolute tick and its measure, beat and tick within
@@ -37,8 +42,9 @@ public:
     // ---- construction, forms and saving (MidiF0Data.cpp) ----
     MidiF0Data();                   ///< form Q2, an empty Q2 track
     explicit MidiF0Data(int form);  ///< an empty track of that form
-    MidiF0Data(int form, long division);  ///< an empty track of that form, at division
-    explicit MidiF0Data(const char* name);              ///< loads the file; a format-1 file is merged
+    /// an empty track of that form, at division
+    MidiF0Data(int form, long division);
+    explicit MidiF0Data(const char* name);              ///< loads the file; format 1 is merged
     MidiF0Data(const unsigned char* bytes, long size);  ///< a file image; ends in Q2
     explicit MidiF0Data(MidiF0Data* other);             ///< deep copy of a Q2 song
     MidiF0Data(MidiF0Data* other, int from, int to);    ///< the ticks [from, to) of other
@@ -53,8 +59,10 @@ public:
     int GetHeaderInfo(bool report);  ///< reads the header at position; sets division
     void SetHeaderInfo();            ///< writes the 14-byte format-0 header
     void SetQ1();                    ///< Raw -> Q1 (reads the track chunk at position)
-    void Q1toQ2();  ///< the track's Q1toQ2; form Q2
-    void Q2toQ1();  ///< the track's Q2toQ1; form Q1
+    /// the track's Q1toQ2; form Q2
+    void Q1toQ2();
+    /// the track's Q2toQ1; form Q1
+    void Q2toQ1();
     /// Q1 -> Raw: the buffer then holds a complete format-0 file of size bytes.
     /// 1 when written; 0 when refused (wrong form, or the file would not fit the
     /// buffer: the song then stays in Q1 as it was).
@@ -63,13 +71,16 @@ public:
     int ChangeDivision(int division);
     int ChangeDivision(int division, bool flag);  ///< the track's result
     void AddTrack(MidiTrackData* track);          ///< merges a copy of track, titles kept
-    void AddTrackWithoutTrackTitle(MidiTrackData* track);  ///< AddTrack(track, false)
+    /// AddTrack(track, false)
+    void AddTrackWithoutTrackTitle(MidiTrackData* track);
     /// Merges a copy of track in (MergeTrackOwnFirst), then removes doubled notes.
     void AddTrack(MidiTrackData* track, bool withTitle);
     void Connect(MidiF0Data* other);  ///< appends other's events after this song's end
-    void DeleteChanelData(int channel);  ///< removes every event of channel
+    /// removes every event of channel
+    void DeleteChanelData(int channel);
 
-    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
+    /// the text of code to the message sink; 0
+    int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears the flag
 
     // ---- playback (MidiF0Data_Play.cpp): done by the player that the
@@ -80,10 +91,12 @@ public:
         std::atomic<MidiF0Data*> song;  ///< what the next play thread plays
         void* (*entry)(void*);          ///< the play thread's routine
     };
-    static PlayThreadData MacPlayData;  ///< shared by every song
+    /// shared by every song
+    static PlayThreadData MacPlayData;
     int Play();             ///< plays a copy at division 96; 0 when its thread started
     int StartPlayThread();  ///< on the play copy: waits for an earlier play, starts a thread
-    static void* PlayThread(void* unused);  ///< runs the installed player's play thread
+    /// runs the installed player's play thread
+    static void* PlayThread(void* unused);
     int Stop();  ///< stops the playing copy and destroys it; 1
 
     // ---- mirror transforms (MidiF0Data_Mirror.cpp) ----

@@ -12,23 +12,36 @@
 
 /// Error codes of MidiF1Data (top byte 0x02).
 inline constexpr int kErrF1Track = 0x2000001;
-inline constexpr int kErrF1NotFormat1 = 0x2000002;       ///< the file is not format 1
-inline constexpr int kErrF1Internal = 0x2000003;         ///< wrong form or argument: refused
-inline constexpr int kErrF1NotMidi = 0x2000004;          ///< no Standard MIDI File
-inline constexpr int kErrF1OpenFile = 0x2000005;         ///< the file could not be read
-inline constexpr int kErrF1MasterVolume = 0x2000006;     ///< master volume messages disagree
-inline constexpr int kErrF1DrumProgram = 0x2000007;      ///< a drum track changes program
-inline constexpr int kErrF1TimeSignUnknown = 0x2000008;  ///< a time signature not understood
-inline constexpr int kErrF1TooManyTempo = 0x2000009;     ///< more tempos than can be kept
-inline constexpr int kErrF1SysExTracks = 0x200000a;      ///< several exclusive-only tracks
-inline constexpr int kErrF1SystemChannel = 0x200000b;    ///< a system track with channel events
-inline constexpr int kErrF1Channel = 0x200000c;          ///< a track of several channels
+/// the file is not format 1
+inline constexpr int kErrF1NotFormat1 = 0x2000002;
+/// wrong form or argument: refused
+inline constexpr int kErrF1Internal = 0x2000003;
+/// no Standard MIDI File
+inline constexpr int kErrF1NotMidi = 0x2000004;
+/// the file could not be read
+inline constexpr int kErrF1OpenFile = 0x2000005;
+/// master volume messages disagree
+inline constexpr int kErrF1MasterVolume = 0x2000006;
+/// a drum track changes program
+inline constexpr int kErrF1DrumProgram = 0x2000007;
+/// a time signature not understood
+inline constexpr int kErrF1TimeSignUnknown = 0x2000008;
+/// more tempos than can be kept
+inline constexpr int kErrF1TooManyTempo = 0x2000009;
+/// several exclusive-only tracks
+inline constexpr int kErrF1SysExTracks = 0x200000a;
+/// a system track with channel events
+inline constexpr int kErrF1SystemChannel = 0x200000b;
+/// a track of several channels
+inline constexpr int kErrF1Channel = 0x200000c;
 inline constexpr int kErrF1TimeSign = 0x200000d;      ///< ErrorMsgOnce, flag time_sign
 inline constexpr int kErrF1DrumTone = 0x200000e;      ///< ErrorMsgOnce, flag drum_tone
 inline constexpr int kErrF1DrumCombine = 0x200000f;   ///< ErrorMsgOnce, flag drum_combine
 inline constexpr int kErrF1TrackCombine = 0x2000010;  ///< ErrorMsgOnce, flag track_combine
-inline constexpr int kErrF1NoFreeChannel = 0x2000011;  ///< every channel is taken
-inline constexpr int kErrF1NoDrumTrack = 0x2000012;    ///< the song has no drum track
+/// every channel is taken
+inline constexpr int kErrF1NoFreeChannel = 0x2000011;
+/// the song has no drum track
+inline constexpr int kErrF1NoDrumTrack = 0x2000012;
 
 /// Tracks made from a format-0 song: the meta events, then one per channel.
 inline constexpr int kF1TracksFromF0 = 17;
@@ -52,10 +65,13 @@ public:
     MidiF1Data(long size, const unsigned char* bytes);
     ///@}
     explicit MidiF1Data(MidiF0Data* song);  ///< FromMidiF0Data
-    explicit MidiF1Data(MidiF1Data* other);  ///< deep copy
+    /// deep copy
+    explicit MidiF1Data(MidiF1Data* other);
     MidiF1Data(MidiF1Data* other, int from, int to);  ///< Q1 only
-    MidiF1Data(MidiTrackData** tracks, int count, int division);  ///< copies of the tracks
-    explicit MidiF1Data(int division);                             ///< no tracks, form Q2
+    /// copies of the tracks
+    MidiF1Data(MidiTrackData** tracks, int count, int division);
+    /// no tracks, form Q2
+    explicit MidiF1Data(int division);
     ~MidiF1Data();
     MidiF1Data(const MidiF1Data&) = delete;
     MidiF1Data& operator=(const MidiF1Data&) = delete;
@@ -74,7 +90,8 @@ public:
     int InsertTrack(MidiF1TrackData* track, int index);  ///< adopts track; 1 or 0 as AddTrack
 
     int GetHeaderInfo();  ///< 1 accepted, 0 refused (with a message)
-    void SetHeaderInfo();  ///< writes the 14-byte format-1 header for track_count tracks
+    /// writes the 14-byte format-1 header for track_count tracks
+    void SetHeaderInfo();
     /// Raw -> Q1: reads every track chunk; fewer chunks than announced are reported.
     void SetQ1();
     void Q1toQ2();  ///< every track to Q2
@@ -88,11 +105,13 @@ public:
     void SetMidiF0Data(MidiF0Data* song);
     /// The same, the channel tracks' names left out.
     void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
-    void ReplaceData(MidiF0Data* song);  ///< the tracks become those of the split Q2 song
+    /// the tracks become those of the split Q2 song
+    void ReplaceData(MidiF0Data* song);
     int SaveFile(const char* name);  ///< writes a format-1 file; the form is kept
     int SaveFile();                  ///< writes the buffer through the save panel
 
-    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
+    /// the text of code to the message sink; 0
+    int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears every flag but drum_tone
 
     // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
@@ -103,7 +122,7 @@ public:
     /// See GetMeasureBeatTick(tick, measure, beat, tickInBeat).
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat, bool byDenominator);
     int GetTick(int measure, int beat, int tick);  ///< the inverse of GetMeasureBeatTick
-    int GetNumBeat();                              ///< the longest track in quarter notes, rounded up
+    int GetNumBeat();                              ///< longest track in quarter notes, rounded up
     int GetNextMeasureDelta(int tick);  ///< Q2: the first measure boundary at or after tick
     int GetNumMeasure();                ///< Q2: measures of the merged song
     long GetTuneLength();               ///< ticks of the longest track; 0 without tracks

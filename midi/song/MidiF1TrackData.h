@@ -37,45 +37,64 @@ public:
     void CleanUpVolumeChange();
     /// Controllers 0, 6, 32, 38, 64-69, 96-101 and 120-127 are always kept.
     void CleanUpDuplicateControlChangeExceptSpecifiedCmd(int* except, int count);
-    void CleanUpPan();  ///< pan changes no one hears
-    void CleanUpDuplicateVolumeExpressionOfSameValue();   ///< volume/expression repeating a value
-    void CleanUpDuplicateVolumeExpressionOfSameTiming();  ///< all but the last at one tick
-    void CleanUpDuplicatePitchBend();                     ///< bends no one hears
+    /// pan changes no one hears
+    void CleanUpPan();
+    /// volume/expression repeating a value
+    void CleanUpDuplicateVolumeExpressionOfSameValue();
+    /// all but the last at one tick
+    void CleanUpDuplicateVolumeExpressionOfSameTiming();
+    /// bends no one hears
+    void CleanUpDuplicatePitchBend();
 
     // ---- classification, queries and setters (MidiF1TrackData_Classify.cpp) ----
     /// Meta events only, at least two of them (an empty table counts too).
     bool IsMasterTrack();
-    bool IsSysExTrack();  ///< no master track; exclusive and meta events only, one exclusive
-    bool IsChanelSysExOnlyTrack();  ///< a SysEx track whose exclusives address one GS part
-    bool IsEmpty();                 ///< nothing but an end of track
-    bool CheckMiltiProgramChange();  ///< two program changes or more
+    /// no master track; exclusive and meta events only, one exclusive
+    bool IsSysExTrack();
+    /// a SysEx track whose exclusives address one GS part
+    bool IsChanelSysExOnlyTrack();
+    /// nothing but an end of track
+    bool IsEmpty();
+    /// two program changes or more
+    bool CheckMiltiProgramChange();
     bool IsNoteExist(int note);  ///< Q2
     /// The value of an event: controller value, program, pitch-bend high 7
     /// bits, tempo. Setters act on channel messages only and refuse values
     /// above 127.
     int GetEventValue(unsigned char status);  ///< the first with status; -1
-    void SetEventValue(unsigned char status, unsigned char value);  ///< the first with status
-    void SetProgramChangeValue(int program);  ///< the first program change
-    void SetControlChangeValue(int controller, int value);  ///< every one of controller
-    int GetNumSpecifiedEvent(unsigned char status);  ///< events with status
-    int GetNumProgramChange();                       ///< program changes
-    int GetNumControlChange(int controller);         ///< changes of controller
+    /// the first with status
+    void SetEventValue(unsigned char status, unsigned char value);
+    /// the first program change
+    void SetProgramChangeValue(int program);
+    /// every one of controller
+    void SetControlChangeValue(int controller, int value);
+    /// events with status
+    int GetNumSpecifiedEvent(unsigned char status);
+    /// program changes
+    int GetNumProgramChange();
+    /// changes of controller
+    int GetNumControlChange(int controller);
     int GetNumControlChange(int from, int to, int controller);  ///< ticks [from, to)
     int GetControlChangeMaxValue(int controller);               ///< 0 when none
     void GetNoteRange(int* low, int* high);                     ///< Q2; 127 and 0 without notes
     int GetCenterNote();  ///< Q2: duration-weighted mean note; 64 without notes
-    void EraseNoteEvent(int, int);  ///< removes every Note (Q2); the arguments are unused
-    void SetMaxVolume();            ///< every volume and expression to 127
+    /// removes every Note (Q2); the arguments are unused
+    void EraseNoteEvent(int, int);
+    /// every volume and expression to 127
+    void SetMaxVolume();
     using MidiTrackData::SetMaxVelocity;         ///< the channel form stays in reach
     void SetMaxVelocity();                       ///< Q2: the loudest note becomes 127
     void AdjustDrumDuration();                   ///< Q2: a drum note ends where its next hit begins
     void InsertDrumScale(bool on, int channel);  ///< the GS rhythm-part message at index 0
 
     // ---- merge and program unification (MidiF1TrackData_Merge.cpp) ----
-    using MidiTrackData::MergeTrack;                   ///< the track-level forms stay in reach
-    using MidiTrackData::MergeTrackWithoutTrackTitle;  ///< the track-level form stays in reach
+    /// the track-level forms stay in reach
+    using MidiTrackData::MergeTrack;
+    /// the track-level form stays in reach
+    using MidiTrackData::MergeTrackWithoutTrackTitle;
     void MergeTrack(MidiF1TrackData* other);  ///< the plain merge, track names joined
-    void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);  ///< the same, other's names left out
+    /// the same, other's names left out
+    void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);
     /// The merge that keeps what is heard: velocities balanced for each
     /// copy's volume and expression, pitch bends for each copy's bend range;
     /// then cleaned up. Tracks of different forms, or a result past the event
@@ -88,7 +107,8 @@ public:
     /// The same for bank select and program together.
     void UnifyProgramChange(int msb, int lsb, int program, int oldMsb, int oldLsb, int oldProgram);
     void UnifyPitchBendSensitivity(int sensitivity);  ///< 1..127
-    void CleanUpDuplicatePitchBendSensitivity();  ///< bend-range settings repeating the range
+    /// bend-range settings repeating the range
+    void CleanUpDuplicatePitchBendSensitivity();
     /// Controllers 101, 100 and 6 before index (mode 2 only); 1 when inserted.
     int InsertRpnAndDataEntry(int index, int mode, int msb, int lsb, int value);
     /// Value of the first data entry of parameter (msb, lsb) at or after

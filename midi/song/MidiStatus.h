@@ -16,8 +16,10 @@ inline constexpr int kMidiStatusMaxEvents = 16 * (1 + 1 + 128) + 2;
 /// The state of a song at one point: programs, bends, controllers, tempo and meter.
 class MidiStatus {
 public:
-    static constexpr int kChannels = 16;      ///< rows of the tables
-    static constexpr int kControllers = 128;  ///< controllers per channel
+    /// rows of the tables
+    static constexpr int kChannels = 16;
+    /// controllers per channel
+    static constexpr int kControllers = 128;
     static constexpr int kUnknown = -1;  ///< no value seen for an entry
 
     /// A plain record of 2098 entries, each kUnknown until a value is seen.

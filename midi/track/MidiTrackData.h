@@ -19,8 +19,10 @@ inline constexpr int kInsertAfter = 1;   ///< after the event at index, or the e
 inline constexpr int kInsertBefore = 2;  ///< before the event at index, or the events at tick
 
 /// Track forms.
-inline constexpr int kFormNone = -1;  ///< not yet read or made
-inline constexpr int kFormRaw = 0;    ///< the chunk's bytes in the buffer
+/// not yet read or made
+inline constexpr int kFormNone = -1;
+/// the chunk's bytes in the buffer
+inline constexpr int kFormRaw = 0;
 inline constexpr int kFormQ1 = 1;  ///< note on and note off as separate events
 inline constexpr int kFormQ2 = 2;  ///< every note one Note event with its duration
 
@@ -96,7 +98,8 @@ public:
     int GetEventCount() const { return event_count; }  ///< event_count
     int GetForm() const { return form; }               ///< form
 
-    int ErrorMsg(int code);  ///< the text of code to the message sink; 0
+    /// the text of code to the message sink; 0
+    int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears every once flag
 
     // ---- reader (MidiTrackData_Reader.cpp) ----
@@ -200,8 +203,10 @@ public:
     void DeleteEvent(int index);
     /// Removes the events marked kEvNone; the times of the others stay.
     void DeleteNop();
-    void DeleteAllEvent();  ///< destroys every event; the table is empty
-    void DeleteEndOfTrack();  ///< every end of track
+    /// destroys every event; the table is empty
+    void DeleteAllEvent();
+    /// every end of track
+    void DeleteEndOfTrack();
     /// Every end of track but a closing one, which is added when missing.
     void DeleteDuplicateEndOfTrack();
     /// Every track name after the first; 1 when the track has one, else 0.
@@ -311,7 +316,8 @@ public:
     /// Q2: drum Notes outside 35..81 go to 35; then CleanUpDuplicateNoteOnOff(false),
     /// whose result is returned.
     int DeleteInvalidDrum(bool report);
-    int DeleteInvalidDrum();  ///< DeleteInvalidDrum(true): moved notes reported
+    /// DeleteInvalidDrum(true): moved notes reported
+    int DeleteInvalidDrum();
     void ShortenData(long tick);                     ///< cut at tick; end of track stays
     void ShortnTrackDuration(int tick);              ///< first event at/after tick moves to tick
     void ShortenNoteAfterSpecifiedDelta(long tick);  ///< Q2: Notes end at tick at the latest
@@ -325,7 +331,8 @@ public:
     ///@{
     int GetControlChangeValueWithDelta(int number, int channel, int tick);
     int GetProgramChangeValueWithDelta(int channel, int tick);
-    int GetSysExF0ValueWithDelta(unsigned char type, int tick);  ///< of that exclusive type
+    /// of that exclusive type
+    int GetSysExF0ValueWithDelta(unsigned char type, int tick);
     int GetPitchBendValueWithDelta(int channel, int tick);  ///< 8192 when none; Q1 only
     ///@}
     int GetTimeSign(int tick);  ///< code in force at tick; 0x404 when none
@@ -333,21 +340,30 @@ public:
     // First and last occurrences: values, -1 when none.
     /// Value of the first control change number on channel.
     int GetControlChange(int number, int channel);
-    int GetControlChange(int number);  ///< value of the first control change number
+    /// value of the first control change number
+    int GetControlChange(int number);
     int GetProgramChange();  ///< the first non-zero program; 0 when all are 0
-    int GetProgramChange(int channel);       ///< the first program of channel
-    int GetChanelProgramChange(int channel);  ///< the first non-zero one of channel, else 0
-    int GetLastProgramChange(int channel);    ///< the last program of channel
-    int GetGSInstSelect(int channel);         ///< GetLastProgramChange(channel)
+    /// the first program of channel
+    int GetProgramChange(int channel);
+    /// the first non-zero one of channel, else 0
+    int GetChanelProgramChange(int channel);
+    /// the last program of channel
+    int GetLastProgramChange(int channel);
+    /// GetLastProgramChange(channel)
+    int GetGSInstSelect(int channel);
     /// Program of the last XG part-program message of channel.
     int GetXGInstSelect(int channel);
     /// The last program change, else the XG, else the GS instrument of channel.
     int GetInst(int channel);
-    int IsBendableInst(int channel);  ///< 1 when GetInst is 16 or above, else 0
+    /// 1 when GetInst is 16 or above, else 0
+    int IsBendableInst(int channel);
     int GetChanelVolume(bool report);  ///< the last volume; several are reported once
-    int GetChanelVolume();             ///< GetChanelVolume(true)
-    int GetChanelPanpot(bool report);  ///< the last pan; several are reported once
-    int GetChanelPanpot();             ///< GetChanelPanpot(true)
+    /// GetChanelVolume(true)
+    int GetChanelVolume();
+    /// the last pan; several are reported once
+    int GetChanelPanpot(bool report);
+    /// GetChanelPanpot(true)
+    int GetChanelPanpot();
     /// The last master volume; several are reported once.
     int GetMasterVolume();
     int GetSysExF0(unsigned char type);  ///< value of the first exclusive of type
@@ -356,7 +372,8 @@ public:
     /// Copies the first meta text of that type, zero-terminated; 1, or 0 and "".
     /// The caller provides room for the text and its terminating zero.
     int GetMetaData(int type, char* text);
-    int GetNumMetaEvent(int type);  ///< meta events of type
+    /// meta events of type
+    int GetNumMetaEvent(int type);
     int GetTimeSign(int* code);        ///< the first; 1 or 0
     int GetTempo(long* tempo);         ///< the first; 1 or 0
     int GetTempo(long* tempo, int n);  ///< the n-th, counting from 1; 1 or 0
@@ -382,8 +399,10 @@ public:
     long GetDeltaToNextNote(int index);  ///< -1 when there is none
     int GetNumEvent(int from, int to);   ///< events between two ticks
     // Counts and lengths.
-    int GetNumEvent(int status);  ///< events of status
-    int GetNumNoteEvent();        ///< Notes and note ons of velocity above 0
+    /// events of status
+    int GetNumEvent(int status);
+    /// Notes and note ons of velocity above 0
+    int GetNumNoteEvent();
     int GetNumNoteEvent(int channel);             ///< Q2
     int GetNumNoteEventWithNoteNumber(int note);  ///< Q2
     long GetTrackDuration();                      ///< Q2: last event or note end
@@ -409,7 +428,8 @@ public:
     void SetChanel(int channel);      ///< every event that has a channel
     int SearchMetaEvent(char* text);  ///< index of a marker; -1
     int SearchEventAndCommand(int status, int number);  ///< number 255: any; -1
-    long GetMarkerPos(char* text);  ///< tick of the marker text; -1
+    /// tick of the marker text; -1
+    long GetMarkerPos(char* text);
     int GetPitchBendDirection(int index);  ///< 1 rising, -1 falling, 0
     /// Every F0 message equal to pattern becomes the replacement: another F0
     /// message (it starts with F0) or a meta text of type number.
@@ -470,11 +490,16 @@ public:
     /// parameters) and time signatures are rewritten in their bytes; tempos
     /// take 1..0xFFFFFF. Anything else is refused, reported, unchanged.
     ///@{
-    int CheckEventValue(int status, int number, int value);  ///< 1 when all of them have value
-    int CheckEventValue(int status, int value);  ///< the same over status alone
-    int CheckEventValueRange(int status, int number, int low, int high);  ///< all in [low, high]
-    void ModifyEventValue(int status, int number, int value);  ///< all of them to value
-    void ModifyEventValue(int status, int value);  ///< the same over status alone
+    /// 1 when all of them have value
+    int CheckEventValue(int status, int number, int value);
+    /// the same over status alone
+    int CheckEventValue(int status, int value);
+    /// all in [low, high]
+    int CheckEventValueRange(int status, int number, int low, int high);
+    /// all of them to value
+    void ModifyEventValue(int status, int number, int value);
+    /// the same over status alone
+    void ModifyEventValue(int status, int value);
     /// All of them into [low, high]; low above high is reported.
     void ModifyEventValueRange(int status, int number, int low, int high);
     ///@}
@@ -513,9 +538,9 @@ public:
     // writer writes for it. Arguments out of range (channel 0..15, number,
     // value and program 0..127) are refused: reported (0xD000001), nothing
     // changed. Values are computed in 64 bits and clamped to 0..127.
-    /// Adds amount to the value of every control change number (clamped to 0..127).
+    /// Addition adds amount to, Ratio scales by percent, the value of every control
+    /// change number (clamped to 0..127).
     void AdditionControlChange(int channel, int number, int amount);  ///< channel not compared
-    /// Scales the value of every control change number by percent (clamped to 0..127).
     void RatioControlChange(int channel, int number, int percent);    ///< channel not compared
     /// Every control change number (of channel; in ticks [from, to)) gets value.
     ///@{
@@ -549,7 +574,8 @@ public:
     void InsertControlChange(int channel, unsigned char number, int value);
     void InsertProgramChange(int channel, int program);
     void InsertMasterVolume(int volume);  ///< above 127: reported and clamped
-    void InsertMetaEvent(unsigned char type, char* text);  ///< a meta text of type
+    /// a meta text of type
+    void InsertMetaEvent(unsigned char type, char* text);
     void InsertMetaEventWithDelta(int tick, unsigned char type, char* text);  ///< last at tick
     /// A meta event of type holding length bytes, at delta (not negative).
     void AddMetaEvent(int delta, unsigned char type, unsigned char* bytes, int length);
@@ -568,14 +594,16 @@ public:
     /// Notes and note ons of channel (-1: all) by semitones, folded into 0..127 by
     /// octaves; a channel outside 0..15 is refused, reported.
     void ShiftNote(int channel, int semitones);  ///< folded into 0..127 by octaves
-    void ShiftNote(int semitones);  ///< ShiftNote(-1, semitones)
+    /// ShiftNote(-1, semitones)
+    void ShiftNote(int semitones);
     void ShitfOctave(int octaves);  ///< Q2; clamped
     /// Q2; a Note that had a velocity keeps at least 1 (velocity 0 is no note).
     void AddVelocity(int amount);
     void ChangeDuration(int percent);                  ///< never below 1 tick
     int UnifyNoteDuration(int channel, int duration);  ///< Q2; Notes changed
     void SetNoteNo(int note, int duration);            ///< Q2; duration -1 keeps it
-    void SetNoteNo(int note);  ///< Q2: every Note to note
+    /// Q2: every Note to note
+    void SetNoteNo(int note);
     /// Channels 0..15; GS part messages get their part byte and checksum too.
     void UnifyChanel(int channel);
     /// to 16..31 (the B port of a two-port module) is stored as to - 16.

@@ -14,7 +14,8 @@ public:
     int size = 0;           ///< valid bytes in buffer
     int position = 0;       ///< cursor while parsing or writing
     unsigned char* buffer;  ///< capacity bytes, owned
-    int capacity = kMusicDataBufferSize;  ///< bytes of buffer
+    /// bytes of buffer
+    int capacity = kMusicDataBufferSize;
 
     MusicData();
     ~MusicData();
