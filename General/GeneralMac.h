@@ -13,13 +13,13 @@
 #include "General/GneStatus.h"
 
 // Alert codes of GneErrorMsg.
-/// memory ran out
+/// Memory ran out.
 inline constexpr int kGneErrNoMemory = 0;
-/// a file could not be opened, read or written
+/// A file could not be opened, read or written.
 inline constexpr int kGneErrOpenFile = 1;
-/// no such file or folder
+/// No such file or folder.
 inline constexpr int kGneErrNotFile = 2;
-/// a function this build does not offer
+/// A function this build does not offer.
 inline constexpr int kGneErrNoFunction = 3;
 inline constexpr int kGneErrPlayerBusy = 4;      ///< the player could not start a play thread
 inline constexpr int kGneErrHexDigit = 6;        ///< a character that is no hexadecimal digit
@@ -30,7 +30,7 @@ inline constexpr int kGneNameSize = 256;  ///< callers' file-name buffers
 
 // Memory
 void* GneMemAlloc(unsigned long size);  ///< zero-filled; null after reporting code 0
-/// frees what GneMemAlloc gave; null is ignored
+/// Frees what GneMemAlloc gave; null is ignored.
 void GneMemFree(void* memory);
 
 /// Dialogs through the installed panel hooks (headless: cancelled): the chosen path
@@ -119,9 +119,9 @@ void GneSetSbcsKataKanaB(unsigned char* text);
 ///@}
 
 // Parsing. Word and part rows are 256 bytes; at most 16 rows are filled.
-/// rows of a words or parts table
+/// Rows of a words or parts table.
 inline constexpr int kGneMaxWords = 16;
-/// bytes of one row
+/// Bytes of one row.
 inline constexpr int kGneWordSize = 256;
 /// Value of a hexadecimal text; a character that is no digit is reported.
 int GneHexToI(const char* text);

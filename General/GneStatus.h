@@ -2,9 +2,9 @@
 /// Result conventions shared by the whole library.
 #pragma once
 
-/// done
+/// Done.
 inline constexpr int kGneSuccess = 1;
-/// refused or failed, reported
+/// Refused or failed, reported.
 inline constexpr int kGneFailure = 0;
 inline constexpr int kGneNone = -1;  ///< nothing found, nothing to do
 

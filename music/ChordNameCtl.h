@@ -33,9 +33,9 @@ public:
     char* text = nullptr;    ///< the chord name (not owned; the bounded copy read)
     unsigned char root = 0;  ///< C 60 ... B 71, then -1 for "b" and +1 for "#"
     unsigned char bass = 0;  ///< root - 12
-    /// root + 3 (minor), + 4 (major) or + 5 (sus4)
+    /// Root + 3 (minor), + 4 (major) or + 5 (sus4).
     unsigned char third = 0;
-    /// root + 7; root + 6 when diminished
+    /// Root + 7; root + 6 when diminished.
     unsigned char fifth = 0;
     unsigned char seventh = 0;  ///< 0 for none
 

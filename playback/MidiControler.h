@@ -31,7 +31,7 @@ inline constexpr int kMidiMapperIndex = -1;  ///< the destination "QZ"
 class MidiControler {
 public:
     /// Names for fields of the playback state (detail/PlaybackState.h).
-    static std::unique_ptr<retrograde::detail::SynthDevice>& m_graph;  ///< the synthesizer with its audio output
+    static std::unique_ptr<retrograde::detail::SynthDevice>& m_graph;  ///< the synthesizer, with audio output
     static fluid_synth_t*& m_music;                ///< the synthesizer that MyReadProc plays
     /// The virtual destination "QZ"; null without a MIDI system.
     static std::unique_ptr<RtMidiIn>& m_midi_mapper;

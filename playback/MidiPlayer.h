@@ -16,7 +16,7 @@ class MidiControler;
 class MidiF0Data;
 
 // Error codes of MidiPlayer (top byte 0x08).
-inline constexpr int kErrPlayerDivision = 0x08000001;   ///< a song without a division
+inline constexpr int kErrPlayerDivision = 0x08000001;   ///< a division too large to play
 inline constexpr int kErrPlayerTimer = 0x08000002;      ///< no timer thread could be made
 inline constexpr int kErrPlayerSlowTempo = 0x08000003;  ///< a tempo too slow to play
 inline constexpr int kErrPlayerInternal = 0x08000004;   ///< MidiPlayer's general failure

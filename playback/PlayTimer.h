@@ -14,7 +14,7 @@
 class PlayTimer {
 public:
     using Micros = std::chrono::microseconds;  ///< time since the timer's epoch
-    /// the task; gets its timer
+    /// The task; gets its timer.
     using Routine = void (*)(PlayTimer* timer);
 
     PlayTimer() = default;

@@ -42,7 +42,7 @@ public:
     /// be set up (a message says why).
     int PlayMidi(MidiF0Data* song);
     void StopMidi();  ///< destroys the sequencer, if any
-    /// the text of code to the message sink; 0
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
     /// Where the playing song is by the sequencer's own clock (virtual or
     /// real), in ticks of the song whose Play started it; -1 when no
@@ -57,7 +57,7 @@ public:
     int StartThread(void* (*entry)(void*), bool previous_ended);  ///< see TryClaim
     /// A stop asked for before the sequencer exists cancels it at birth.
     void RequestStop() { retrograde::detail::playback_state.stop_requested.store(true); }
-    /// true after RequestStop, until the next play
+    /// True after RequestStop, until the next play.
     bool StopRequested() const { return retrograde::detail::playback_state.stop_requested.load(); }
     /// Waits until condition holds or timeout passes; false when it did not
     /// hold. Woken by every change of the idle flag, the sequencer and its

@@ -46,4 +46,4 @@ inline constexpr int kMacBinaryHeaderSize = 128;  ///< may stand in front of a f
 inline constexpr int kMaxEvents = 131072;            ///< entries of a track's event table
 inline constexpr int kMaxTracks = 65;                ///< tracks of a format-1 song
 inline constexpr int kEventDataSize = 256;           ///< an event's data area as created
-inline constexpr int kMusicDataBufferSize = 262144;  ///< a container's buffer as it starts; it grows on demand
+inline constexpr int kMusicDataBufferSize = 262144;  ///< a container's buffer as it starts; grows on demand

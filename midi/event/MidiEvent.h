@@ -39,7 +39,7 @@ public:
     void SetTempo(unsigned long tempo);
     /// 0..16383 from value (high 7 bits) and note (low)
     int GetPitchBendValue();
-    /// the reverse of GetPitchBendValue
+    /// The reverse of GetPitchBendValue.
     void SetPitchBendValue(int bend);
     /// 1 for the GS exclusive messages addressed to one part
     int IsChanelSysEx();
@@ -48,9 +48,9 @@ public:
     /// 1 when the events are equal in status, numbers, values and data; the first
     /// also compares delta and channel, the second delta, the third neither.
     int CompareEvent(MidiEvent* other);
-    /// see CompareEvent
+    /// See CompareEvent.
     int CompareEventExceptChanel(MidiEvent* other);
-    /// see CompareEvent
+    /// See CompareEvent.
     int CompareEventExceptChanelAndDeltaTime(MidiEvent* other);
     /// The MIDI event of a mobile-format event (drum 1: on channel 9); an event
     /// without a counterpart becomes kEvNone.
@@ -61,7 +61,7 @@ public:
     char* GetEventString(char* text);
     int ErrorMsg(int code);  ///< the text of code to the message sink; 0
 
-    /// true for the end-of-track meta event
+    /// True for the end-of-track meta event.
     bool IsEndOfTrack() const { return status == kEvMeta && number == kMetaEndOfTrack; }
     bool IsMeta(int type) const { return status == kEvMeta && number == type; }  ///< of that type
 };

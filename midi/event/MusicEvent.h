@@ -9,10 +9,11 @@
 #include "General/GneStatus.h"
 #include "midi/event/MidiConstants.h"
 
-/// Event kinds held in status: the MIDI status nibble of channel messages, F0,
-/// F7 and FF, and 0x10 for a Note with its duration (form Q2).
-///@{
+// Event kinds held in status.
 inline constexpr int kEvNone = 0;  ///< marked for removal (DeleteNop)
+/// An event kind: the status of a channel message (channel bits clear), F0, F7
+/// or FF, or 0x10 for a Note with its duration (form Q2).
+///@{
 inline constexpr int kEvNote = 0x10;
 inline constexpr int kEvNoteOff = 0x80;
 inline constexpr int kEvNoteOn = 0x90;
@@ -57,7 +58,7 @@ public:
     int delta = 0;     ///< ticks since the previous event of the track
     int note = 0;      ///< note number; least significant 7 bits of a pitch bend
     int duration = 0;  ///< ticks of a Note (form Q2)
-    /// of a Note, a note on or a note off
+    /// Of a Note, a note on or a note off.
     int velocity = 0;
     int number = 0;                 ///< controller number, meta type or exclusive type
     int value = 0;                  ///< controller value, program, tempo, time-signature code ...
@@ -76,9 +77,9 @@ public:
     /// Copies delta, the data area (enlarged when the source needs more) and
     /// every value field.
     void Copy(MusicEvent* source);
-    /// bytes of the data area
+    /// Bytes of the data area.
     int DataCapacity() const { return capacity_; }
-    /// the text of code to the message sink; 0
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
 
     /// Records are made and destroyed in great numbers; they come from a pool.

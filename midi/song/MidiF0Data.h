@@ -10,16 +10,16 @@
 #include "midi/song/MidiData.h"
 #include "midi/track/MidiTrackData.h"
 
-/// Error codes of MidiF0Data (top byte 0x04).
-/// the file is not format 0
+// Error codes of MidiF0Data (top byte 0x04).
+/// The file is not format 0.
 inline constexpr int kErrF0NotFormat0 = 0x4000001;
-/// the file could not be read
+/// The file could not be read.
 inline constexpr int kErrF0OpenFile = 0x4000002;
-/// a format-0 file without one track
+/// The header's track count is wrong.
 inline constexpr int kErrF0TrackCount = 0x4000003;
-/// no Standard MIDI File
+/// No Standard MIDI File.
 inline constexpr int kErrF0NotMidi = 0x4000004;
-/// wrong form or missing track: refused
+/// MidiF0Data's general failure: a wrong form or missing track, refused.
 inline constexpr int kErrF0Internal = 0x4000005;
 inline constexpr int kErrF0TimeSign = 0x4000007;  ///< ErrorMsgOnce only
 
@@ -42,7 +42,7 @@ public:
     // ---- construction, forms and saving (MidiF0Data.cpp) ----
     MidiF0Data();                   ///< form Q2, an empty Q2 track
     explicit MidiF0Data(int form);  ///< an empty track of that form
-    /// an empty track of that form, at division
+    /// An empty track of that form, at division.
     MidiF0Data(int form, long division);
     explicit MidiF0Data(const char* name);              ///< loads the file; format 1 is merged
     MidiF0Data(const unsigned char* bytes, long size);  ///< a file image; ends in Q2
@@ -59,9 +59,9 @@ public:
     int GetHeaderInfo(bool report);  ///< reads the header at position; sets division
     void SetHeaderInfo();            ///< writes the 14-byte format-0 header
     void SetQ1();                    ///< Raw -> Q1 (reads the track chunk at position)
-    /// the track's Q1toQ2; form Q2
+    /// Q1: the track's Q1toQ2; form Q2.
     void Q1toQ2();
-    /// the track's Q2toQ1; form Q1
+    /// Q2: the track's Q2toQ1; form Q1.
     void Q2toQ1();
     /// Q1 -> Raw: the buffer then holds a complete format-0 file of size bytes.
     /// 1 when written; 0 when refused (wrong form, or the file would not fit the
@@ -76,10 +76,10 @@ public:
     /// Merges a copy of track in (MergeTrackOwnFirst), then removes doubled notes.
     void AddTrack(MidiTrackData* track, bool withTitle);
     void Connect(MidiF0Data* other);  ///< appends other's events after this song's end
-    /// removes every event of channel
+    /// Removes every event of channel.
     void DeleteChanelData(int channel);
 
-    /// the text of code to the message sink; 0
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears the flag
 
@@ -91,11 +91,11 @@ public:
         std::atomic<MidiF0Data*> song;  ///< what the next play thread plays
         void* (*entry)(void*);          ///< the play thread's routine
     };
-    /// shared by every song
+    /// Shared by every song.
     static PlayThreadData MacPlayData;
     int Play();             ///< plays a copy at division 96; 0 when its thread started
     int StartPlayThread();  ///< on the play copy: waits for an earlier play, starts a thread
-    /// runs the installed player's play thread
+    /// Runs the installed player's play thread.
     static void* PlayThread(void* unused);
     int Stop();  ///< stops the playing copy and destroys it; 1
 

@@ -10,37 +10,38 @@
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF1TrackData.h"
 
-/// Error codes of MidiF1Data (top byte 0x02).
+// Error codes of MidiF1Data (top byte 0x02).
+/// Fewer track chunks than the header announced.
 inline constexpr int kErrF1Track = 0x2000001;
-/// the file is not format 1
+/// The file is not format 1.
 inline constexpr int kErrF1NotFormat1 = 0x2000002;
-/// wrong form or argument: refused
+/// MidiF1Data's general failure: a wrong form or argument, refused.
 inline constexpr int kErrF1Internal = 0x2000003;
-/// no Standard MIDI File
+/// No Standard MIDI File.
 inline constexpr int kErrF1NotMidi = 0x2000004;
-/// the file could not be read
+/// The file could not be read.
 inline constexpr int kErrF1OpenFile = 0x2000005;
-/// master volume messages disagree
+/// Several master volumes are set.
 inline constexpr int kErrF1MasterVolume = 0x2000006;
-/// a drum track changes program
+/// A drum track has a program change, or an exclusive makes a channel other than 10 drums.
 inline constexpr int kErrF1DrumProgram = 0x2000007;
-/// a time signature not understood
+/// A time signature not understood.
 inline constexpr int kErrF1TimeSignUnknown = 0x2000008;
-/// more tempos than can be kept
+/// Too many tempos.
 inline constexpr int kErrF1TooManyTempo = 0x2000009;
-/// several exclusive-only tracks
+/// Several exclusive-only tracks.
 inline constexpr int kErrF1SysExTracks = 0x200000a;
-/// a system track with channel events
+/// Two system tracks share a channel.
 inline constexpr int kErrF1SystemChannel = 0x200000b;
-/// a track of several channels
+/// Two tracks share a channel.
 inline constexpr int kErrF1Channel = 0x200000c;
 inline constexpr int kErrF1TimeSign = 0x200000d;      ///< ErrorMsgOnce, flag time_sign
 inline constexpr int kErrF1DrumTone = 0x200000e;      ///< ErrorMsgOnce, flag drum_tone
 inline constexpr int kErrF1DrumCombine = 0x200000f;   ///< ErrorMsgOnce, flag drum_combine
 inline constexpr int kErrF1TrackCombine = 0x2000010;  ///< ErrorMsgOnce, flag track_combine
-/// every channel is taken
+/// No channel is left for splitting a track of several programs.
 inline constexpr int kErrF1NoFreeChannel = 0x2000011;
-/// the song has no drum track
+/// The song has no drum track.
 inline constexpr int kErrF1NoDrumTrack = 0x2000012;
 
 /// Tracks made from a format-0 song: the meta events, then one per channel.
@@ -65,12 +66,12 @@ public:
     MidiF1Data(long size, const unsigned char* bytes);
     ///@}
     explicit MidiF1Data(MidiF0Data* song);  ///< FromMidiF0Data
-    /// deep copy
+    /// Deep copy.
     explicit MidiF1Data(MidiF1Data* other);
     MidiF1Data(MidiF1Data* other, int from, int to);  ///< Q1 only
-    /// copies of the tracks
+    /// Copies of the tracks.
     MidiF1Data(MidiTrackData** tracks, int count, int division);
-    /// no tracks, form Q2
+    /// No tracks, form Q2.
     explicit MidiF1Data(int division);
     ~MidiF1Data();
     MidiF1Data(const MidiF1Data&) = delete;
@@ -90,7 +91,7 @@ public:
     int InsertTrack(MidiF1TrackData* track, int index);  ///< adopts track; 1 or 0 as AddTrack
 
     int GetHeaderInfo();  ///< 1 accepted, 0 refused (with a message)
-    /// writes the 14-byte format-1 header for track_count tracks
+    /// Writes the 14-byte format-1 header for track_count tracks.
     void SetHeaderInfo();
     /// Raw -> Q1: reads every track chunk; fewer chunks than announced are reported.
     void SetQ1();
@@ -105,12 +106,12 @@ public:
     void SetMidiF0Data(MidiF0Data* song);
     /// The same, the channel tracks' names left out.
     void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
-    /// the tracks become those of the split Q2 song
+    /// The tracks become those of the split Q2 song.
     void ReplaceData(MidiF0Data* song);
     int SaveFile(const char* name);  ///< writes a format-1 file; the form is kept
     int SaveFile();                  ///< writes the buffer through the save panel
 
-    /// the text of code to the message sink; 0
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears every flag but drum_tone
 

@@ -5,7 +5,8 @@
 
 #include "midi/track/MidiTrackData.h"
 
-/// Error codes of MidiF1TrackData (top byte 0x02, shared with MidiF1Data).
+// Error codes of MidiF1TrackData (top byte 0x02, shared with MidiF1Data).
+/// Polyphony cannot be reduced to 0 voices.
 inline constexpr int kErrF1TrackZeroVoices = 0x200000C;  ///< the same number as kErrF1Channel
 inline constexpr int kErrF1TrackInternal = 0xD000001;    ///< shows the class's general text
 
@@ -37,50 +38,50 @@ public:
     void CleanUpVolumeChange();
     /// Controllers 0, 6, 32, 38, 64-69, 96-101 and 120-127 are always kept.
     void CleanUpDuplicateControlChangeExceptSpecifiedCmd(int* except, int count);
-    /// pan changes no one hears
+    /// Removes the pan changes no one hears.
     void CleanUpPan();
-    /// volume/expression repeating a value
+    /// Volume and expression changes that repeat the value in force.
     void CleanUpDuplicateVolumeExpressionOfSameValue();
-    /// all but the last at one tick
+    /// Volume and expression changes at one tick but the last.
     void CleanUpDuplicateVolumeExpressionOfSameTiming();
-    /// bends no one hears
+    /// Removes the pitch bends no one hears.
     void CleanUpDuplicatePitchBend();
 
     // ---- classification, queries and setters (MidiF1TrackData_Classify.cpp) ----
     /// Meta events only, at least two of them (an empty table counts too).
     bool IsMasterTrack();
-    /// no master track; exclusive and meta events only, one exclusive
+    /// Not a master track; exclusive and meta events only, at least one exclusive.
     bool IsSysExTrack();
-    /// a SysEx track whose exclusives address one GS part
+    /// A SysEx track whose exclusives all address single GS parts.
     bool IsChanelSysExOnlyTrack();
-    /// nothing but an end of track
+    /// Nothing but an end of track.
     bool IsEmpty();
-    /// two program changes or more
+    /// Two program changes or more.
     bool CheckMiltiProgramChange();
     bool IsNoteExist(int note);  ///< Q2
     /// The value of an event: controller value, program, pitch-bend high 7
     /// bits, tempo. Setters act on channel messages only and refuse values
     /// above 127.
     int GetEventValue(unsigned char status);  ///< the first with status; -1
-    /// the first with status
+    /// Sets the value of the first event with status.
     void SetEventValue(unsigned char status, unsigned char value);
-    /// the first program change
+    /// Sets the first program change to program.
     void SetProgramChangeValue(int program);
-    /// every one of controller
+    /// Sets every control change of controller to value.
     void SetControlChangeValue(int controller, int value);
-    /// events with status
+    /// The number of events with status.
     int GetNumSpecifiedEvent(unsigned char status);
-    /// program changes
+    /// The number of program changes.
     int GetNumProgramChange();
-    /// changes of controller
+    /// The number of control changes of controller.
     int GetNumControlChange(int controller);
     int GetNumControlChange(int from, int to, int controller);  ///< ticks [from, to)
     int GetControlChangeMaxValue(int controller);               ///< 0 when none
     void GetNoteRange(int* low, int* high);                     ///< Q2; 127 and 0 without notes
     int GetCenterNote();  ///< Q2: duration-weighted mean note; 64 without notes
-    /// removes every Note (Q2); the arguments are unused
+    /// Removes every Note (Q2); the arguments are unused.
     void EraseNoteEvent(int, int);
-    /// every volume and expression to 127
+    /// Sets every volume and expression to 127.
     void SetMaxVolume();
     using MidiTrackData::SetMaxVelocity;         ///< the channel form stays in reach
     void SetMaxVelocity();                       ///< Q2: the loudest note becomes 127
@@ -88,12 +89,12 @@ public:
     void InsertDrumScale(bool on, int channel);  ///< the GS rhythm-part message at index 0
 
     // ---- merge and program unification (MidiF1TrackData_Merge.cpp) ----
-    /// the track-level forms stay in reach
+    /// The track-level forms stay in reach.
     using MidiTrackData::MergeTrack;
-    /// the track-level form stays in reach
+    /// The track-level form stays in reach.
     using MidiTrackData::MergeTrackWithoutTrackTitle;
     void MergeTrack(MidiF1TrackData* other);  ///< the plain merge, track names joined
-    /// the same, other's names left out
+    /// The plain merge, MidiTrackData::MergeTrack(other, false): other's names left out.
     void MergeTrackWithoutTrackTitle(MidiF1TrackData* other);
     /// The merge that keeps what is heard: velocities balanced for each
     /// copy's volume and expression, pitch bends for each copy's bend range;
@@ -107,7 +108,7 @@ public:
     /// The same for bank select and program together.
     void UnifyProgramChange(int msb, int lsb, int program, int oldMsb, int oldLsb, int oldProgram);
     void UnifyPitchBendSensitivity(int sensitivity);  ///< 1..127
-    /// bend-range settings repeating the range
+    /// Removes the bend-range settings that repeat the range in force.
     void CleanUpDuplicatePitchBendSensitivity();
     /// Controllers 101, 100 and 6 before index (mode 2 only); 1 when inserted.
     int InsertRpnAndDataEntry(int index, int mode, int msb, int lsb, int value);

@@ -40,11 +40,11 @@ public:
     /// unreadable leaves size 0, reported.
     void MidiFileLoaderSub(const char* name);
     void SetMidiF0Data();  ///< merges the tracks, titles joined
-    /// merges the tracks, channel tracks' names left out
+    /// Merges the tracks, channel tracks' names left out.
     void SetMidiF0DataWithoutTrackTitle();
-    /// one of the two above
+    /// One of the two above.
     void SetMidiF0Data(bool withTitle);
-    /// splits the Q2 format-0 song back into tracks (reported when none)
+    /// Splits the Q2 format-0 song back into tracks (reported when none).
     void SetMidiF1Data();
 
     MidiF0Data* GetMidiF0Data() const { return midi_f0_data.get(); }  ///< null when none

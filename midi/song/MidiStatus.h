@@ -16,9 +16,9 @@ inline constexpr int kMidiStatusMaxEvents = 16 * (1 + 1 + 128) + 2;
 /// The state of a song at one point: programs, bends, controllers, tempo and meter.
 class MidiStatus {
 public:
-    /// rows of the tables
+    /// Rows of the tables.
     static constexpr int kChannels = 16;
-    /// controllers per channel
+    /// Controllers per channel.
     static constexpr int kControllers = 128;
     static constexpr int kUnknown = -1;  ///< no value seen for an entry
 

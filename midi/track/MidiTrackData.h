@@ -18,10 +18,10 @@ class NotePairing;
 inline constexpr int kInsertAfter = 1;   ///< after the event at index, or the events at tick
 inline constexpr int kInsertBefore = 2;  ///< before the event at index, or the events at tick
 
-/// Track forms.
-/// not yet read or made
+// Track forms.
+/// Not yet read or made.
 inline constexpr int kFormNone = -1;
-/// the chunk's bytes in the buffer
+/// The chunk's bytes in the buffer.
 inline constexpr int kFormRaw = 0;
 inline constexpr int kFormQ1 = 1;  ///< note on and note off as separate events
 inline constexpr int kFormQ2 = 2;  ///< every note one Note event with its duration
@@ -29,7 +29,7 @@ inline constexpr int kFormQ2 = 2;  ///< every note one Note event with its durat
 /// Error codes of MidiTrackData (top byte 0x0D): each names the message that
 /// ErrorMsg or ErrorMsgOnce sends to the message sink.
 ///@{
-inline constexpr int kErrTrackInternal = 0xD000001;  ///< wrong form or argument: refused
+inline constexpr int kErrTrackInternal = 0xD000001;
 inline constexpr int kErrTrackUndefinedEvent = 0xD000002;
 inline constexpr int kErrTrackChannel = 0xD000003;
 inline constexpr int kErrTrackTempo = 0xD000005;
@@ -72,7 +72,7 @@ class MidiTrackData : public MusicData {
 public:
     int event_count = 0;   ///< events in event_table
     int form = kFormNone;  ///< kFormRaw, kFormQ1 or kFormQ2
-    /// kMaxEvents entries, allocated whole; entries below event_count are owned.
+    /// KMaxEvents entries, allocated whole; entries below event_count are owned.
     std::unique_ptr<MidiEvent*[]> event_table;
 
     // ---- construction, copies and destruction (MidiTrackData.cpp) ----
@@ -98,7 +98,7 @@ public:
     int GetEventCount() const { return event_count; }  ///< event_count
     int GetForm() const { return form; }               ///< form
 
-    /// the text of code to the message sink; 0
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
     int ErrorMsgOnce(int code);  ///< code 0 clears every once flag
 
@@ -203,9 +203,9 @@ public:
     void DeleteEvent(int index);
     /// Removes the events marked kEvNone; the times of the others stay.
     void DeleteNop();
-    /// destroys every event; the table is empty
+    /// Destroys every event; the table is empty.
     void DeleteAllEvent();
-    /// every end of track
+    /// Every end of track.
     void DeleteEndOfTrack();
     /// Every end of track but a closing one, which is added when missing.
     void DeleteDuplicateEndOfTrack();
@@ -331,7 +331,7 @@ public:
     ///@{
     int GetControlChangeValueWithDelta(int number, int channel, int tick);
     int GetProgramChangeValueWithDelta(int channel, int tick);
-    /// of that exclusive type
+    /// Of that exclusive type.
     int GetSysExF0ValueWithDelta(unsigned char type, int tick);
     int GetPitchBendValueWithDelta(int channel, int tick);  ///< 8192 when none; Q1 only
     ///@}
@@ -340,14 +340,14 @@ public:
     // First and last occurrences: values, -1 when none.
     /// Value of the first control change number on channel.
     int GetControlChange(int number, int channel);
-    /// value of the first control change number
+    /// Value of the first control change number.
     int GetControlChange(int number);
     int GetProgramChange();  ///< the first non-zero program; 0 when all are 0
-    /// the first program of channel
+    /// The first program of channel.
     int GetProgramChange(int channel);
-    /// the first non-zero one of channel, else 0
+    /// The first non-zero one of channel, else 0.
     int GetChanelProgramChange(int channel);
-    /// the last program of channel
+    /// The last program of channel.
     int GetLastProgramChange(int channel);
     /// GetLastProgramChange(channel)
     int GetGSInstSelect(int channel);
@@ -360,7 +360,7 @@ public:
     int GetChanelVolume(bool report);  ///< the last volume; several are reported once
     /// GetChanelVolume(true)
     int GetChanelVolume();
-    /// the last pan; several are reported once
+    /// The last pan; several are reported once.
     int GetChanelPanpot(bool report);
     /// GetChanelPanpot(true)
     int GetChanelPanpot();
@@ -372,7 +372,7 @@ public:
     /// Copies the first meta text of that type, zero-terminated; 1, or 0 and "".
     /// The caller provides room for the text and its terminating zero.
     int GetMetaData(int type, char* text);
-    /// meta events of type
+    /// Meta events of type.
     int GetNumMetaEvent(int type);
     int GetTimeSign(int* code);        ///< the first; 1 or 0
     int GetTempo(long* tempo);         ///< the first; 1 or 0
@@ -399,7 +399,7 @@ public:
     long GetDeltaToNextNote(int index);  ///< -1 when there is none
     int GetNumEvent(int from, int to);   ///< events between two ticks
     // Counts and lengths.
-    /// events of status
+    /// Events of status.
     int GetNumEvent(int status);
     /// Notes and note ons of velocity above 0
     int GetNumNoteEvent();
@@ -428,7 +428,7 @@ public:
     void SetChanel(int channel);      ///< every event that has a channel
     int SearchMetaEvent(char* text);  ///< index of a marker; -1
     int SearchEventAndCommand(int status, int number);  ///< number 255: any; -1
-    /// tick of the marker text; -1
+    /// Tick of the marker text; -1.
     long GetMarkerPos(char* text);
     int GetPitchBendDirection(int index);  ///< 1 rising, -1 falling, 0
     /// Every F0 message equal to pattern becomes the replacement: another F0
@@ -492,13 +492,13 @@ public:
     ///@{
     /// 1 when all of them have value
     int CheckEventValue(int status, int number, int value);
-    /// the same over status alone
+    /// The same over status alone.
     int CheckEventValue(int status, int value);
-    /// all in [low, high]
+    /// All in [low, high].
     int CheckEventValueRange(int status, int number, int low, int high);
-    /// all of them to value
+    /// All of them to value.
     void ModifyEventValue(int status, int number, int value);
-    /// the same over status alone
+    /// The same over status alone.
     void ModifyEventValue(int status, int value);
     /// All of them into [low, high]; low above high is reported.
     void ModifyEventValueRange(int status, int number, int low, int high);
@@ -574,7 +574,7 @@ public:
     void InsertControlChange(int channel, unsigned char number, int value);
     void InsertProgramChange(int channel, int program);
     void InsertMasterVolume(int volume);  ///< above 127: reported and clamped
-    /// a meta text of type
+    /// A meta text of type.
     void InsertMetaEvent(unsigned char type, char* text);
     void InsertMetaEventWithDelta(int tick, unsigned char type, char* text);  ///< last at tick
     /// A meta event of type holding length bytes, at delta (not negative).
@@ -606,7 +606,7 @@ public:
     void SetNoteNo(int note);
     /// Channels 0..15; GS part messages get their part byte and checksum too.
     void UnifyChanel(int channel);
-    /// to 16..31 (the B port of a two-port module) is stored as to - 16.
+    /// To 16..31 (the B port of a two-port module) is stored as to - 16.
     void ChangeChanelOfExclusive(MidiEvent* event, int from, int to);
     /// Events of channel from (16..31: the B port, when an instrument name says so)
     /// move to to; GS part messages too.

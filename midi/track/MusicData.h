@@ -14,7 +14,7 @@ public:
     int size = 0;           ///< valid bytes in buffer
     int position = 0;       ///< cursor while parsing or writing
     unsigned char* buffer;  ///< capacity bytes, owned
-    /// bytes of buffer
+    /// Bytes of buffer.
     int capacity = kMusicDataBufferSize;
 
     MusicData();
