@@ -19,7 +19,7 @@ inline constexpr int kGneErrNoMemory = 0;
 inline constexpr int kGneErrOpenFile = 1;
 /// No such file or folder.
 inline constexpr int kGneErrNotFile = 2;
-/// A function this build does not offer.
+/// No such function (ERR_GNE_NOFUNCTION).
 inline constexpr int kGneErrNoFunction = 3;
 inline constexpr int kGneErrPlayerBusy = 4;      ///< the player could not start a play thread
 inline constexpr int kGneErrHexDigit = 6;        ///< a character that is no hexadecimal digit
@@ -96,7 +96,7 @@ int GneWriteOptionMsg(const char* text);
 ///@}
 const char* GneErrorName(int code);  ///< the name GneErrorMsg shows for a code
 
-/// Message and text helpers of the original platform layer.
+/// Message and text helpers of the platform layer.
 class MacUty {
 public:
     MacUty() = default;
@@ -110,8 +110,8 @@ public:
 /// other radixes write nothing. Returns destination.
 char* itoa(int value, char* destination, int radix);
 
-/// Shift-JIS katakana: full width to half width, in place (A and B: one
-/// half of the table each).
+/// Shift-JIS katakana: full width to half width, in place (A: the plain kana,
+/// B: the voiced ones, which become two bytes).
 ///@{
 void GneSetSbcsKataKana(unsigned char* text);
 void GneSetSbcsKataKanaA(unsigned char* text);
@@ -123,7 +123,7 @@ void GneSetSbcsKataKanaB(unsigned char* text);
 inline constexpr int kGneMaxWords = 16;
 /// Bytes of one row.
 inline constexpr int kGneWordSize = 256;
-/// Value of a hexadecimal text; a character that is no digit is reported.
+/// Value of a hexadecimal text; a character that is no digit is reported and counts as 0.
 int GneHexToI(const char* text);
 int GneIsNumberString(const char* text);  ///< 1 when text has decimal digits only
 /// 1 when text holds pattern (cut at its first '*', which it writes as 0), else 0.
@@ -131,14 +131,16 @@ int GneIsStringIncluded(const char* text, char* pattern);
 /// 1 when text matches pattern ('?' any one character, '*' the rest), else 0.
 int GneCompareStringWithWildCard(const char* pattern, const char* text);
 int GneCountTrue(const bool* flags, int count);  ///< true entries of flags[0..count)
-/// Space-separated words of line (double quotes group) into words; the word count.
+/// Space-separated words of line (double quotes group) into words; returns the
+/// last word's index (the word count - 1).
 int GneExtractCommandParam(const char* line, char (*words)[256]);
 int GneGetParams(const char* text, char (*parts)[256]);  ///< ';'-separated parts; their count
 /// "from:to" into from and to; a text without ':' is reported and read as one number.
 int GneGetParamRange(const char* text, int* from, int* to);
 /// Splits "command=param" (or '>') at the first operator; param "" when none.
 void GneGetCommandAndParam(const char* text, char* command, char* param);
-/// The same with "=", ">", "<", ">=", "<=" and the operator into op.
+/// The same at the first '=', '>' or '<' (with a '=' after it, two characters),
+/// the operator into op.
 void GneGetCommandAndParamAndOperator(const char* text, char* command, char* param, char* op);
 
 // Music arithmetic. Tempos are microseconds per quarter note; time-signature
@@ -161,7 +163,8 @@ void GneSetTimeSignData(int code, unsigned char* data, int* length);
 void GneGetTickText(char* text, int measure, int beat, int tick);
 /// The numbers in the fields of a "mmmm:bb:ttt" text, as written.
 void GneGetMeasureBeatTickText(const char* text, int* measure, int* beat, int* tick);
-/// "mm:ss:mmm" of seconds into text (32 bytes); negative or endless times give 0.
+/// Minutes, seconds and milliseconds, "%02d:%02d:%02d", into text (32 bytes);
+/// negative or endless times give 0.
 void GneGetMinSecMSecText(char* text, double seconds);
 /// 1 when a port name names the B port of a two-port SC-88 ("SC88B", "88B" ...).
 int GneIsSC88BPort(const char* text);

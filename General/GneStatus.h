@@ -10,5 +10,5 @@ inline constexpr int kGneNone = -1;  ///< nothing found, nothing to do
 
 /// Codes that every class's ErrorMsg and ErrorMsgOnce take besides its own
 /// (General/detail/ClassMessages.h).
-inline constexpr int kErrGeneral = 0;    ///< ErrorMsg: "<class name>でエラーが発生しました。"
+inline constexpr int kErrGeneral = 0;    ///< ErrorMsg: "\<class name\>でエラーが発生しました。"
 inline constexpr int kErrClearOnce = 0;  ///< ErrorMsgOnce: clears the class's once flags
