@@ -71,7 +71,7 @@ public:
     int ChangeDivision(int division);
     int ChangeDivision(int division, bool flag);  ///< the track's result
     void AddTrack(MidiTrackData* track);          ///< merges a copy of track, titles kept
-    /// AddTrack(track, false)
+    /// AddTrack(track, false).
     void AddTrackWithoutTrackTitle(MidiTrackData* track);
     /// Merges a copy of track in (MergeTrackOwnFirst), then removes doubled notes.
     void AddTrack(MidiTrackData* track, bool withTitle);

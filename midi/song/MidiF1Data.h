@@ -60,7 +60,7 @@ public:
     // ---- construction, forms, conversion and saving (MidiF1Data.cpp) ----
     MidiF1Data();                           ///< through the open panel
     explicit MidiF1Data(const char* name);  ///< a format-0 file is split into 17 tracks
-    /// A file image, read like a file of that name.
+    /// A file image, read as MidiF1Data(name) reads a file.
     ///@{
     MidiF1Data(const unsigned char* bytes, long size);
     MidiF1Data(long size, const unsigned char* bytes);
@@ -102,9 +102,10 @@ public:
     int Q1toRaw();
     /// Q2 song: split into kF1TracksFromF0 tracks (meta events, then one per channel).
     void FromMidiF0Data(MidiF0Data* song);
-    /// Q2: merges copies of every track into song's track, track names joined.
+    /// Q2: copies of every track merged into song's track (the n-way MergeTrack);
+    /// song takes the division and form Q2.
     void SetMidiF0Data(MidiF0Data* song);
-    /// The same, the channel tracks' names left out.
+    /// The same track by track (MidiF0Data::AddTrack), channel tracks' names left out.
     void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
     /// The tracks become those of the split Q2 song.
     void ReplaceData(MidiF0Data* song);

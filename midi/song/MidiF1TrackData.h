@@ -40,23 +40,23 @@ public:
     void CleanUpDuplicateControlChangeExceptSpecifiedCmd(int* except, int count);
     /// Removes the pan changes no one hears.
     void CleanUpPan();
-    /// Volume and expression changes that repeat the value in force.
+    /// Removes volume and expression changes that repeat the value in force.
     void CleanUpDuplicateVolumeExpressionOfSameValue();
-    /// Volume and expression changes at one tick but the last.
+    /// Removes volume and expression changes at one tick but the last.
     void CleanUpDuplicateVolumeExpressionOfSameTiming();
     /// Removes the pitch bends no one hears.
     void CleanUpDuplicatePitchBend();
 
     // ---- classification, queries and setters (MidiF1TrackData_Classify.cpp) ----
-    /// Meta events only, at least two of them (an empty table counts too).
+    /// True for meta events only, at least two of them, and for an empty table.
     bool IsMasterTrack();
-    /// Not a master track; exclusive and meta events only, at least one exclusive.
+    /// True for no master track: exclusive and meta events only, one exclusive or more.
     bool IsSysExTrack();
-    /// A SysEx track whose exclusives all address single GS parts.
+    /// True for a SysEx track whose exclusives all address single GS parts.
     bool IsChanelSysExOnlyTrack();
-    /// Nothing but an end of track.
+    /// True when the track holds nothing but an end of track.
     bool IsEmpty();
-    /// Two program changes or more.
+    /// True for two program changes or more.
     bool CheckMiltiProgramChange();
     bool IsNoteExist(int note);  ///< Q2
     /// The value of an event: controller value, program, pitch-bend high 7
