@@ -37,13 +37,13 @@ public:
     /// A tempo meta event; its 3 bytes go after the data already held (refused,
     /// reported as kErrMusicEventDataSize, when the area has no room).
     void SetTempo(unsigned long tempo);
-    /// 0..16383 from value (high 7 bits) and note (low)
+    /// 0..16383 from value (high 7 bits) and note (low).
     int GetPitchBendValue();
     /// The reverse of GetPitchBendValue.
     void SetPitchBendValue(int bend);
-    /// 1 for the GS exclusive messages addressed to one part
+    /// 1 for the GS exclusive messages addressed to one part.
     int IsChanelSysEx();
-    /// GneIsSC88BPort of the data area read as text
+    /// GneIsSC88BPort of the data area read as text.
     int IsSC88BPort();
     /// 1 when the events are equal in status, numbers, values and data; the first
     /// also compares delta and channel, the second delta, the third neither.

@@ -72,7 +72,7 @@ class MidiTrackData : public MusicData {
 public:
     int event_count = 0;   ///< events in event_table
     int form = kFormNone;  ///< kFormRaw, kFormQ1 or kFormQ2
-    /// KMaxEvents entries, allocated whole; entries below event_count are owned.
+    /// kMaxEvents entries, allocated whole; entries below event_count are owned.
     std::unique_ptr<MidiEvent*[]> event_table;
 
     // ---- construction, copies and destruction (MidiTrackData.cpp) ----
@@ -172,18 +172,18 @@ public:
     int AddCopyEvent(MidiEvent* event);  ///< stores a copy; 1 or 0
     /// Appends a tempo at delta 0; tempo 0 is reported and becomes 500000.
     void AddTempo(unsigned long tempo);
-    /// An end of track at delta 0 (or delta), unless the track already ends with one.
+    /// Appends an end of track at delta 0 (or delta) unless the track ends with one.
     void AddEndOfTrack();
     void AddEndOfTrack(int delta);  ///< see AddEndOfTrack()
-    /// A control change at delta 0; the arguments are stored as given.
+    /// Appends a control change at delta 0; the arguments are stored as given.
     void AddControlChange(int channel, unsigned char number, int value);
     void AddProgramChange(int channel, int program);  ///< at delta 0, as given
-    /// A Note (form Q2) at delta; the arguments are stored as given.
+    /// Appends a Note (form Q2) at delta; the arguments are stored as given.
     void AddNote(int channel, int delta, int note, int velocity, int duration);
-    /// Bank select MSB and LSB and a program change, at delta 0; all three or none.
+    /// Appends bank select MSB and LSB and a program change at delta 0; all or none.
     void AddGSInstSelect(int channel, unsigned char msb, unsigned char lsb, int program);
     void AddXGInstSelect(int channel, unsigned char msb, unsigned char lsb, int program);  ///< = GS
-    /// Bank select MSB and a program change, at delta 0; both or none.
+    /// Appends bank select MSB and a program change at delta 0; both or none.
     void AddGMInstSelect(int channel, int msb, int program);
     /// The InsertEvent operations take event over in every case: a record that
     /// cannot be stored (full table, index outside it) is destroyed, reported.
@@ -197,19 +197,19 @@ public:
     /// At tick as above; kInsertBefore: before the events at tick.
     void InsertEvent(int tick, MidiEvent* event, int mode);
     ///@}
-    /// A tempo record (0 reported, 500000) at index, delta 0.
+    /// Inserts a tempo (0 is reported and becomes 500000) at index, delta 0.
     void InsertTempo(int index, unsigned long tempo);
     /// Removes the event at index; its delta goes to the next, so times stay.
     void DeleteEvent(int index);
     /// Removes the events marked kEvNone; the times of the others stay.
     void DeleteNop();
-    /// Destroys every event; the table is empty.
+    /// Destroys every event; the table is left empty.
     void DeleteAllEvent();
-    /// Every end of track.
+    /// Removes every end of track.
     void DeleteEndOfTrack();
-    /// Every end of track but a closing one, which is added when missing.
+    /// Removes every end of track but a closing one, which is added when missing.
     void DeleteDuplicateEndOfTrack();
-    /// Every track name after the first; 1 when the track has one, else 0.
+    /// Removes every track name after the first; 1 when the track has one, else 0.
     int DeleteDuplicateSongTitle();
     void DeleteSongTitle();  ///< every track name
     /// The swaps exchange the events at i and j; an index outside the table is
@@ -289,13 +289,13 @@ public:
     // ---- deletion and truncation (MidiTrackData_Delete.cpp) ----
     // Every operation keeps the absolute time of the remaining events. The
     // "first" variants return 1 when they removed one, else 0.
-    /// Every control change number in ticks [from, to].
+    /// Removes every control change number in ticks [from, to].
     void DeleteControlChange(unsigned char number, int from, int to);  ///< ticks inclusive
-    /// Every control change.
+    /// Removes every control change.
     void DeleteAllControlChange();
     int DeleteControlChange(unsigned char number);  ///< the first one; 1 or 0
     int DeleteProgramChange(int channel);           ///< every one; -1: every channel; 1 when any
-    /// Every program change; 1 when any was removed, else 0.
+    /// Removes every program change; 1 when any was removed, else 0.
     int DeleteProgramChange();
     int DeletePitchBend();                               ///< 1 when any was removed
     int DeleteSysExF0(unsigned char type);               ///< the first of that exclusive type
@@ -308,7 +308,7 @@ public:
     int DeleteMetaEvent(unsigned char type);                        ///< the first of type
     int DeleteAllMetaEvent(unsigned char type);                     ///< always 0
     void DeleteAllMetaEvent();  ///< every meta event except end of track
-    /// Every meta event except track names and the end of track.
+    /// Removes every meta event except track names and the end of track.
     void DeleteAllMetaEventExceptSeqName();
     void DeleteAllEventExceptEndOfTrack();                       ///< Q1 or Q2
     void DeleteAllEventExceptNote();                             ///< Q2
@@ -316,7 +316,7 @@ public:
     /// Q2: drum Notes outside 35..81 go to 35; then CleanUpDuplicateNoteOnOff(false),
     /// whose result is returned.
     int DeleteInvalidDrum(bool report);
-    /// DeleteInvalidDrum(true): moved notes reported
+    /// DeleteInvalidDrum(true): moved notes reported.
     int DeleteInvalidDrum();
     void ShortenData(long tick);                     ///< cut at tick; end of track stays
     void ShortnTrackDuration(int tick);              ///< first event at/after tick moves to tick
@@ -331,7 +331,7 @@ public:
     ///@{
     int GetControlChangeValueWithDelta(int number, int channel, int tick);
     int GetProgramChangeValueWithDelta(int channel, int tick);
-    /// Of that exclusive type.
+    /// Value of the exclusive of type in force just before tick; Q1 only (else -1).
     int GetSysExF0ValueWithDelta(unsigned char type, int tick);
     int GetPitchBendValueWithDelta(int channel, int tick);  ///< 8192 when none; Q1 only
     ///@}
@@ -349,20 +349,20 @@ public:
     int GetChanelProgramChange(int channel);
     /// The last program of channel.
     int GetLastProgramChange(int channel);
-    /// GetLastProgramChange(channel)
+    /// GetLastProgramChange(channel).
     int GetGSInstSelect(int channel);
     /// Program of the last XG part-program message of channel.
     int GetXGInstSelect(int channel);
     /// The last program change, else the XG, else the GS instrument of channel.
     int GetInst(int channel);
-    /// 1 when GetInst is 16 or above, else 0
+    /// 1 when GetInst is 16 or above, else 0.
     int IsBendableInst(int channel);
     int GetChanelVolume(bool report);  ///< the last volume; several are reported once
-    /// GetChanelVolume(true)
+    /// GetChanelVolume(true).
     int GetChanelVolume();
     /// The last pan; several are reported once.
     int GetChanelPanpot(bool report);
-    /// GetChanelPanpot(true)
+    /// GetChanelPanpot(true).
     int GetChanelPanpot();
     /// The last master volume; several are reported once.
     int GetMasterVolume();
@@ -401,7 +401,7 @@ public:
     // Counts and lengths.
     /// Events of status.
     int GetNumEvent(int status);
-    /// Notes and note ons of velocity above 0
+    /// Notes and note ons of velocity above 0.
     int GetNumNoteEvent();
     int GetNumNoteEvent(int channel);             ///< Q2
     int GetNumNoteEventWithNoteNumber(int note);  ///< Q2
@@ -490,7 +490,7 @@ public:
     /// parameters) and time signatures are rewritten in their bytes; tempos
     /// take 1..0xFFFFFF. Anything else is refused, reported, unchanged.
     ///@{
-    /// 1 when all of them have value
+    /// 1 when all of them have value.
     int CheckEventValue(int status, int number, int value);
     /// The same over status alone.
     int CheckEventValue(int status, int value);
@@ -594,7 +594,7 @@ public:
     /// Notes and note ons of channel (-1: all) by semitones, folded into 0..127 by
     /// octaves; a channel outside 0..15 is refused, reported.
     void ShiftNote(int channel, int semitones);  ///< folded into 0..127 by octaves
-    /// ShiftNote(-1, semitones)
+    /// ShiftNote(-1, semitones).
     void ShiftNote(int semitones);
     void ShitfOctave(int octaves);  ///< Q2; clamped
     /// Q2; a Note that had a velocity keeps at least 1 (velocity 0 is no note).
@@ -602,11 +602,11 @@ public:
     void ChangeDuration(int percent);                  ///< never below 1 tick
     int UnifyNoteDuration(int channel, int duration);  ///< Q2; Notes changed
     void SetNoteNo(int note, int duration);            ///< Q2; duration -1 keeps it
-    /// Q2: every Note to note
+    /// Q2: every Note to note.
     void SetNoteNo(int note);
     /// Channels 0..15; GS part messages get their part byte and checksum too.
     void UnifyChanel(int channel);
-    /// To 16..31 (the B port of a two-port module) is stored as to - 16.
+    /// to 16..31 (the B port of a two-port module) is stored as to - 16.
     void ChangeChanelOfExclusive(MidiEvent* event, int from, int to);
     /// Events of channel from (16..31: the B port, when an instrument name says so)
     /// move to to; GS part messages too.
