@@ -118,10 +118,12 @@ public:
     int GetVariable();
     /// Decodes the message at position into event and moves past it.
     void GetEvent(MidiEvent* event);
-    /// Decodes the rest of a message of status into event; the bytes read, 0
-    /// for a status that starts no message (event becomes kEvNone).
+    /// Decodes the message of status whose status byte stands (or, under running
+    /// status, would stand) at position; the bytes it takes, position unmoved. 0 for
+    /// a status that starts no message (event becomes kEvNone).
     int SpecifyEvent(int status, MidiEvent* event);
-    /// Decodes a meta event (after its FF) into event; the bytes read, 0 at the end.
+    /// Decodes the meta event whose FF stands at position; the bytes it takes,
+    /// position unmoved; 0 at the end of the buffer.
     int SetMetaEvent(MidiEvent* event);
     int SetMetaEventFixedLen(MidiEvent* event);     ///< SetMetaEvent
     int SetMetaEventVariableLen(MidiEvent* event);  ///< SetMetaEvent
