@@ -12,7 +12,7 @@ packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
           qt6-base-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
           jackd2 python3 python3-mido midicsv xvfb xauth gettext
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev doxygen
           fonts-vlgothic)  # the library's messages are Japanese: the window needs a font for them
 missing=()
 for p in "${packages[@]}"; do
@@ -47,6 +47,7 @@ test)
     ./tests/tsan.sh         # playback and window under ThreadSanitizer
     ./tests/fuzz.sh         # each libFuzzer target for half a minute
     ./tests/package.sh      # installed, shared and static; the examples built against it
+    ./tests/docs.sh         # the API reference, failing on any Doxygen warning
     ;;
 *)
     echo "usage: ./build.sh [build|demo|test]" >&2

@@ -1,5 +1,6 @@
-// The format-1 song: a list of tracks, the form in which the song-level
-// editing works, with the conversions from and to a format-0 song.
+/// @file
+/// The format-1 song: a list of tracks, the form in which the song-level
+/// editing works, with the conversions from and to a format-0 song.
 #pragma once
 
 #include <array>
@@ -10,109 +11,142 @@
 #include "midi/song/MidiF1TrackData.h"
 
 // Error codes of MidiF1Data (top byte 0x02).
+/// Fewer track chunks than the header announced.
 inline constexpr int kErrF1Track = 0x2000001;
+/// The file is not format 1.
 inline constexpr int kErrF1NotFormat1 = 0x2000002;
+/// MidiF1Data's general failure: a wrong form or argument, refused.
 inline constexpr int kErrF1Internal = 0x2000003;
+/// No Standard MIDI File.
 inline constexpr int kErrF1NotMidi = 0x2000004;
+/// The file could not be read.
 inline constexpr int kErrF1OpenFile = 0x2000005;
+/// Several master volumes are set.
 inline constexpr int kErrF1MasterVolume = 0x2000006;
+/// A drum track has a program change, or an exclusive makes a channel other than 10 drums.
 inline constexpr int kErrF1DrumProgram = 0x2000007;
+/// A time signature not understood.
 inline constexpr int kErrF1TimeSignUnknown = 0x2000008;
+/// Too many tempos.
 inline constexpr int kErrF1TooManyTempo = 0x2000009;
+/// Several exclusive-only tracks.
 inline constexpr int kErrF1SysExTracks = 0x200000a;
+/// Two system tracks share a channel.
 inline constexpr int kErrF1SystemChannel = 0x200000b;
+/// Two tracks share a channel.
 inline constexpr int kErrF1Channel = 0x200000c;
-inline constexpr int kErrF1TimeSign = 0x200000d;      // ErrorMsgOnce, flag time_sign
-inline constexpr int kErrF1DrumTone = 0x200000e;      // ErrorMsgOnce, flag drum_tone
-inline constexpr int kErrF1DrumCombine = 0x200000f;   // ErrorMsgOnce, flag drum_combine
-inline constexpr int kErrF1TrackCombine = 0x2000010;  // ErrorMsgOnce, flag track_combine
+inline constexpr int kErrF1TimeSign = 0x200000d;      ///< ErrorMsgOnce, flag time_sign
+inline constexpr int kErrF1DrumTone = 0x200000e;      ///< ErrorMsgOnce, flag drum_tone
+inline constexpr int kErrF1DrumCombine = 0x200000f;   ///< ErrorMsgOnce, flag drum_combine
+inline constexpr int kErrF1TrackCombine = 0x2000010;  ///< ErrorMsgOnce, flag track_combine
+/// No channel is left for splitting a track of several programs.
 inline constexpr int kErrF1NoFreeChannel = 0x2000011;
+/// The song has no drum track.
 inline constexpr int kErrF1NoDrumTrack = 0x2000012;
 
-// Tracks made from a format-0 song: the meta events, then one per channel.
+/// Tracks made from a format-0 song: the meta events, then one per channel.
 inline constexpr int kF1TracksFromF0 = 17;
 
 class MidiF0Data;
 
+/// A format-1 song: up to kMaxTracks tracks. Operations on the wrong form are
+/// refused and reported (kErrF1Internal).
 class MidiF1Data : public MidiData {
 public:
-    int track_count = 0;
-    // The tracks in file order; entries from track_count on hold none.
+    int track_count = 0;  ///< tracks held
+    /// The tracks in file order; entries from track_count on hold none.
     std::array<std::unique_ptr<MidiF1TrackData>, kMaxTracks> tracks;
 
     // ---- construction, forms, conversion and saving (MidiF1Data.cpp) ----
-    MidiF1Data();                           // through the open panel
-    explicit MidiF1Data(const char* name);  // a format-0 file is split into 17 tracks
+    MidiF1Data();                           ///< through the open panel
+    explicit MidiF1Data(const char* name);  ///< a format-0 file is split into 17 tracks
+    /// A file image, read as MidiF1Data(name) reads a file.
+    ///@{
     MidiF1Data(const unsigned char* bytes, long size);
     MidiF1Data(long size, const unsigned char* bytes);
-    explicit MidiF1Data(MidiF0Data* song);  // FromMidiF0Data
+    ///@}
+    explicit MidiF1Data(MidiF0Data* song);  ///< FromMidiF0Data
+    /// Deep copy.
     explicit MidiF1Data(MidiF1Data* other);
-    MidiF1Data(MidiF1Data* other, int from, int to);  // Q1 only
+    MidiF1Data(MidiF1Data* other, int from, int to);  ///< Q1 only
+    /// Copies of the tracks.
     MidiF1Data(MidiTrackData** tracks, int count, int division);
+    /// No tracks, form Q2.
     explicit MidiF1Data(int division);
     ~MidiF1Data();
     MidiF1Data(const MidiF1Data&) = delete;
     MidiF1Data& operator=(const MidiF1Data&) = delete;
 
+    /// The track at index; nullptr out of range.
     MidiF1TrackData* GetTrack(int index) const {
         return index >= 0 && index < track_count ? tracks[index].get() : nullptr;
     }
-    int GetTrackCount() const { return track_count; }
+    int GetTrackCount() const { return track_count; }  ///< track_count
 
-    void ClearData();
-    // Adopts track; 1, or 0 when all kMaxTracks places are taken (the track is
-    // then destroyed after a message).
+    void ClearData();  ///< destroys every track
+    /// Adopts track; 1, or 0 when all kMaxTracks places are taken (the track is
+    /// then destroyed after a message).
     int AddTrack(MidiF1TrackData* track);
-    int AddTrack();
-    int InsertTrack(MidiF1TrackData* track, int index);  // adopts track; 1 or 0 as AddTrack
+    int AddTrack();  ///< an empty track; 1 or 0 as AddTrack(track)
+    int InsertTrack(MidiF1TrackData* track, int index);  ///< adopts track; 1 or 0 as AddTrack
 
-    int GetHeaderInfo();  // 1 accepted, 0 refused (with a message)
+    int GetHeaderInfo();  ///< 1 accepted, 0 refused (with a message)
+    /// Writes the 14-byte format-1 header for track_count tracks.
     void SetHeaderInfo();
+    /// Raw -> Q1: reads every track chunk; fewer chunks than announced are reported.
     void SetQ1();
-    void Q1toQ2();
-    void Q2toQ1();
-    // Q1 -> Raw. 1 when written; 0 when refused (wrong form, or the file would
-    // not fit the buffer: the song then stays in Q1 as it was).
+    void Q1toQ2();  ///< every track to Q2
+    void Q2toQ1();  ///< every track to Q1
+    /// Q1 -> Raw. 1 when written; 0 when refused (wrong form, or the file would
+    /// not fit the buffer: the song then stays in Q1 as it was).
     int Q1toRaw();
+    /// Q2 song: split into kF1TracksFromF0 tracks (meta events, then one per channel).
     void FromMidiF0Data(MidiF0Data* song);
+    /// Q2: copies of every track merged into song's track (the n-way MergeTrack);
+    /// song takes the division and form Q2.
     void SetMidiF0Data(MidiF0Data* song);
+    /// The same track by track (MidiF0Data::AddTrack), channel tracks' names left out.
     void SetMidiF0DataWithoutTrackTitle(MidiF0Data* song);
+    /// The tracks become those of the split Q2 song.
     void ReplaceData(MidiF0Data* song);
-    int SaveFile(const char* name);  // writes a format-1 file; the form is kept
-    int SaveFile();                  // writes the buffer through the save panel
+    int SaveFile(const char* name);  ///< writes a format-1 file; the form is kept
+    int SaveFile();                  ///< writes the buffer through the save panel
 
+    /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
-    int ErrorMsgOnce(int code);  // code 0 clears every flag but drum_tone
+    int ErrorMsgOnce(int code);  ///< code 0 clears every flag but drum_tone
 
     // ---- measure, beat and tempo (MidiF0Data_Measure.cpp / MidiF1Data_Measure.cpp) ----
-    // The position of tick under the time signatures of the first track,
-    // beats in quarter notes (or in the denominator's note value). 1, or 0
-    // (all 0) without tracks or a positive division.
+    /// The position of tick under the time signatures of the first track,
+    /// beats in quarter notes (or in the denominator's note value). 1, or 0
+    /// (all 0) without tracks or a positive division.
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat);
+    /// See GetMeasureBeatTick(tick, measure, beat, tickInBeat).
     int GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickInBeat, bool byDenominator);
-    int GetTick(int measure, int beat, int tick);  // the inverse of GetMeasureBeatTick
-    int GetNumBeat();                              // the longest track in quarter notes, rounded up
-    int GetNextMeasureDelta(int tick);  // Q2: the first measure boundary at or after tick
-    int GetNumMeasure();                // Q2: measures of the merged song
-    long GetTuneLength();               // ticks of the longest track; 0 without tracks
+    int GetTick(int measure, int beat, int tick);  ///< the inverse of GetMeasureBeatTick
+    int GetNumBeat();                              ///< longest track in quarter notes, rounded up
+    int GetNextMeasureDelta(int tick);  ///< Q2: the first measure boundary at or after tick
+    int GetNumMeasure();                ///< Q2: measures of the merged song
+    long GetTuneLength();               ///< ticks of the longest track; 0 without tracks
 
-    // FromMidiF0Data that takes the song's records over instead of copying
-    // them, for a song thrown away next; the song is left with an empty track.
+    /// FromMidiF0Data that takes the song's records over instead of copying
+    /// them, for a song thrown away next; the song is left with an empty track.
     void FromMidiF0DataMoving(MidiF0Data* song);
-    // SetMidiF0Data that takes this song's records over, for a song thrown
-    // away next; its tracks are left empty.
+    /// SetMidiF0Data that takes this song's records over, for a song thrown
+    /// away next; its tracks are left empty.
     void SetMidiF0DataMoving(MidiF0Data* song);
 
     // ---- polyphony of the whole song (MidiF1Data_Poly.cpp) ----
-    // The song merged into one track, in form Q2 (else 0x2000003). That track
-    // in Q1 must fit the table (all events plus one note off per Note at most
-    // kMaxEvents): otherwise reported, the song unchanged, and GetNumPoly 0.
-    // The reductions rebuild the song from the reduced track, one track per
-    // channel (as a format-0 song is split), the track names kept by channel.
+    /// The song merged into one track, in form Q2 (else 0x2000003). That track
+    /// in Q1 must fit the table (all events plus one note off per Note at most
+    /// kMaxEvents): otherwise reported, the song unchanged, and GetNumPoly 0.
+    /// The reductions rebuild the song from the reduced track, one track per
+    /// channel (as a format-0 song is split), the track names kept by channel.
     void ReduceNumPoly(int maxPoly);
+    /// The same with the choices of MidiTrackData::ReduceNumPoly.
     void ReduceNumPoly(int maxPoly, int* excluded, int excludedCount, int method,
                        int (*priority)[12], bool keepTopNote);
-    int GetNumPoly();
+    int GetNumPoly();  ///< most notes sounding at once in the merged song
 
 private:
     void LoadImage(const unsigned char* bytes, long size);

@@ -1,5 +1,6 @@
-// The General MIDI drum sounds: their names and the groups of sounds that can
-// stand in for one another (used when a track's drum set is packed).
+/// @file
+/// The General MIDI drum sounds: their names and the groups of sounds that can
+/// stand in for one another (used when a track's drum set is packed).
 #pragma once
 
 #include <array>
@@ -8,9 +9,9 @@
 
 #include "midi/event/MidiConstants.h"
 
-inline constexpr int kMidiDrumSetCount = kDrumHighestNote - kDrumLowestNote + 1;
+inline constexpr int kMidiDrumSetCount = kDrumHighestNote - kDrumLowestNote + 1;  ///< 47 names
 
-// Indexed by note number - 35, for the drum notes 35..81.
+/// Indexed by note number - 35, for the drum notes 35..81.
 inline constexpr std::array<std::string_view, kMidiDrumSetCount> MidiDrumSet = {
     "ﾊﾞｽﾄﾞﾗ",        "ｴﾚｸﾄﾘｯｸﾊﾞｽﾄﾞﾗ", "ｻｲﾄﾞｷｯｸ",       "ｽﾈｱ",
     "ﾊﾝﾄﾞｸﾗｯﾌﾟ",     "ｴﾚｸﾄﾘｯｸｽﾈｱ",    "ﾛｰﾌﾛｱﾀﾑ",       "ﾊｲﾊｯﾄ",  // notes 35-42
@@ -26,11 +27,12 @@ inline constexpr std::array<std::string_view, kMidiDrumSetCount> MidiDrumSet = {
     "ｵｰﾌﾟﾝｸｲｶ",      "ﾐｭｰﾄﾄﾗｲｱﾝｸﾞﾙ",  "ｵｰﾌﾟﾝﾄﾗｲｱﾝｸﾞﾙ",  // notes 75-81
 };
 
-// The name of the drum sound on note (35..81); empty for any other note.
+/// The name of the drum sound on note (35..81); empty for any other note.
 std::string_view GetMidiDrumSetName(int note);
 
-// Groups of drum notes that can replace one another; the places after a
-// group's last note hold 0. The users keep each group's note count themselves.
+/// Groups of drum notes that can replace one another; the places after a
+/// group's last note hold 0. The users keep each group's note count themselves.
+///@{
 inline constexpr int kInstGroupCount = 17;
 inline constexpr int kInstGroupWidth = 10;
 inline constexpr std::array<std::array<std::int32_t, kInstGroupWidth>, kInstGroupCount> InstGroup =
@@ -53,3 +55,4 @@ inline constexpr std::array<std::array<std::int32_t, kInstGroupWidth>, kInstGrou
         {69, 70},                  // cabasa, maracas
         {80, 81},                  // triangles
     }};
+///@}

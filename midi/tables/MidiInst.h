@@ -1,13 +1,14 @@
-// The names of the 128 General MIDI programs, as the library shows them
-// (UTF-8, half-width katakana as in the original Shift-JIS texts).
+/// @file
+/// The names of the 128 General MIDI programs, as the library shows them
+/// (UTF-8, half-width katakana as in the original Shift-JIS texts).
 #pragma once
 
 #include <array>
 #include <string_view>
 
-inline constexpr int kMidiInstCount = 128;
+inline constexpr int kMidiInstCount = 128;  ///< General MIDI programs
 
-// Indexed by General MIDI program number 0..127.
+/// Indexed by General MIDI program number 0..127.
 inline constexpr std::array<std::string_view, kMidiInstCount> MidiInst = {
     "ｸﾞﾗﾝﾄﾞ ﾋﾟｱﾉ",
     "ﾌﾞﾗｲﾄ ﾋﾟｱﾉ",
@@ -139,5 +140,5 @@ inline constexpr std::array<std::string_view, kMidiInstCount> MidiInst = {
     "銃声",  // 120-127
 };
 
-// The name of program (0..127); empty for any other number.
+/// The name of program (0..127); empty for any other number.
 std::string_view GetMidiInstName(int program);
