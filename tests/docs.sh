@@ -9,6 +9,6 @@ if ! command -v doxygen >/dev/null; then
 fi
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja >/dev/null
 # A build directory configured before doxygen was installed lacks the target.
-cmake --build build --target help | grep -q '^docs:' || cmake build >/dev/null
+cmake --build build --target help | grep '^docs:' >/dev/null || cmake build >/dev/null
 cmake --build build --target docs
 test -f build/docs/html/index.html
