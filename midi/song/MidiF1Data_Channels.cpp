@@ -38,7 +38,8 @@ int MidiF1Data::GetNumChanel(bool* secondPort) {
     std::bitset<kExtendedChannels> used;
     for (int t = 0; t < track_count; ++t) {
         const int channel = tracks[static_cast<std::size_t>(t)]->GetChanelWithInstName();
-        if (channel >= 0 && channel < kExtendedChannels) used.set(static_cast<std::size_t>(channel));
+        if (channel >= 0 && channel < kExtendedChannels)
+            used.set(static_cast<std::size_t>(channel));
     }
     if (secondPort != nullptr) *secondPort = (used >> kMidiChannels).any();
     return static_cast<int>(used.count());

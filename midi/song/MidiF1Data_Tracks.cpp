@@ -128,7 +128,8 @@ void MidiF1Data::DeleteChanelData(int channel) {
 }
 
 void MidiF1Data::DeleteNoNoteTrack() {
-    DeleteTracksIf(*this, [](MidiF1TrackData& t) { return t.GetNumNoteEvent() == 0; }, true);
+    DeleteTracksIf(
+        *this, [](MidiF1TrackData& t) { return t.GetNumNoteEvent() == 0; }, true);
 }
 
 void MidiF1Data::DeleteNoNoteSysExTrack() {

@@ -18,7 +18,8 @@ DrumChannelTable::DrumChannelTable(const MidiF1Data& song) {
         for (int i = 0; i < track.event_count && open > 0; ++i) {
             const MidiEvent& e = *track.event_table[i];
             if (e.status != kEvSysEx || e.number != kExTypeGsRhythmPart) continue;
-            if (e.channel < 0 || e.channel >= kMidiChannels || e.length <= kRhythmValueByte) continue;
+            if (e.channel < 0 || e.channel >= kMidiChannels || e.length <= kRhythmValueByte)
+                continue;
             const auto ch = static_cast<unsigned>(e.channel);
             if (decided[ch]) continue;
             decided[ch] = true;
