@@ -65,7 +65,7 @@ inline void SongLevelOperations(MidiF1Data& song) {
     song.SwapTrack(0, song.track_count - 1);
     song.SwapTrack(-1, 70);
     song.SortTrack();
-    song.InsertEventToChanelWithDelta(3, retrograde::detail::NewControl(3, 10, 64), INT_MAX / 2);
+    song.InsertEventToChanelWithDelta(3, retrograde::detail::NewControl(3, 10, 64), 1 << 20);
     song.InsertEventToChanelWithDelta(99, new MidiEvent(0), 0);
     (void)song.ChangeDivision(song.division * 2 > 0x7FFF ? 96 : song.division * 2);
     (void)song.ChangeDivision(0x8000);
