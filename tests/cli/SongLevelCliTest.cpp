@@ -39,11 +39,12 @@ TEST(SongLevelCli, InfoSectionsAndJson) {
         EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
     const RunResult json = Retrograde("info --json " + Quote(in) + " " + Quote(in));
     ASSERT_EQ(json.status, 0) << json.err;
-    const RunResult parsed =
-        RunShell("printf '%s' " + Quote(json.out) +
-                 " | /usr/bin/python3 -c 'import json,sys\n"
-                 "for l in sys.stdin: d=json.loads(l); print(d[\"by_channel\"][1][\"volume\"], "
-                 "d[\"tempos\"][1][\"bpm\"], d[\"first_free_channel\"], d[\"division\"])'");
+    WriteBytes(dir.File("info.json"), Bytes(json.out.begin(), json.out.end()));
+    const RunResult parsed = RunShell(
+        "/usr/bin/python3 -c 'import json\n"
+        "for l in open(\"info.json\"): d = json.loads(l); print(d[\"by_channel\"][1][\"volume\"], "
+        "d[\"tempos\"][1][\"bpm\"], d[\"first_free_channel\"], d[\"division\"])'",
+        dir.Path());
     EXPECT_EQ(parsed.out, "90 150.0 1 480\n90 150.0 1 480\n") << json.out << parsed.err;
 }
 
