@@ -173,11 +173,12 @@ TEST(SongTracks, DeletionsOfAKind) {
 
 TEST(SongTracks, OneTrackPerChannel) {
     CaptureSink sink;
-    auto song = Song({On(0), {Note(0, 0, 62, 10), Eot(10)}, On(5), kConductor});
+    auto song = Song({On(0), {Note(0, 0, 62, 10), Eot(10)}, On(5), kConductor, On(20)});
     song->AssignSameNumberToTrackAndChanel();
     ASSERT_EQ(song->track_count, 16);
     EXPECT_EQ(song->GetTrack(0)->GetNumNoteEvent(), 2);
     EXPECT_EQ(song->GetTrack(1)->GetNumMetaEvent(kMetaTempo), 1);
+    EXPECT_EQ(song->GetTrack(1)->GetNumNoteEvent(), 1);  // channel 21 joins the conductor
     EXPECT_EQ(song->GetTrack(5)->GetChanel(), 5);
     EXPECT_TRUE(song->GetTrack(7)->IsEmpty());
     // A Q1 song gets Q1 tracks and can be saved.
@@ -204,6 +205,11 @@ TEST(SongTracks, SortSwapAndChecks) {
     EXPECT_TRUE(song->CheckDuplicateChanelTrack());
     song->SwapTrack(0, 9);
     EXPECT_EQ(sink.Messages(), Lines{"Track Error"});
+    auto cc = Song({{Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Eot(0)}, {Cc(0, 1, 7, 3), Eot(0)}});
+    EXPECT_TRUE(cc->DeleteControlChange(7));  // the first of each track
+    EXPECT_EQ(cc->GetTrack(0)->event_count + cc->GetTrack(1)->event_count, 3);
+    cc->fixed_time_sign = 0x304;  // not an event: not asked
+    EXPECT_FALSE(cc->GetTimeSign(nullptr));
     char message[MidiF1Data::kCheckTrackVolumeMessageSize];
     auto volume = Song({kConductor, {Cc(0, 0, 7, 90), Eot(0)}, On(2)});
     EXPECT_FALSE(volume->CheckDuplicateChanelTrack());
