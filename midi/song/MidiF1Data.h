@@ -128,7 +128,8 @@ public:
     // nothing changes. ====
 
     // -- channels --
-    int GetUnusedChanel();                  // lowest channel 0..15 no track uses; -1; 0 without tracks
+    // The lowest channel 0..15 no track uses; -1 when all are; 0 without tracks.
+    int GetUnusedChanel();
     int GetNumChanel(bool* secondPort);     // distinct channels 0..31 (second port + 16)
     void DeleteChanel(int channel);         // deletes the non-master tracks of channel
     int IsDontMove(int channel, int* keep, int count);  // 1 when channel is among keep[0..count)
@@ -193,7 +194,7 @@ public:
     void InsertEventToChanelWithDelta(int channel, MidiEvent* event, int tick);
     int DeleteMetaEvent(unsigned char type);  // Q2; 1 or 0
     int GetTempo(long* tempo);                // 1 and the first tempo; 0
-    int GetTempo(long* tempo, int n);         // the n-th tempo (from 1) of the first track having it
+    int GetTempo(long* tempo, int n);         // n-th tempo (from 1) of the first track with one
     int GetChanelVolume(int channel);         // -1 when none
     int GetChanelProgramChange(int channel);  // -1 when none
     int GetTrackNumberOfChanel(int channel);  // -1 when none
