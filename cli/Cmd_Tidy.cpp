@@ -45,6 +45,36 @@ const std::vector<Step>& Steps() {
     return steps;
 }
 
+// ---- the track pass (--tracks) ----
+
+// Whether a note-less track holds nothing but names (track and instrument
+// names) and its end of track: nothing that sounds or sets anything up.
+bool OnlyNames(const MidiF1TrackData& track) {
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (!e.IsMeta(kMetaTrackName) && !e.IsMeta(kMetaInstrument) && !e.IsEndOfTrack())
+            return false;
+    }
+    return true;
+}
+
+// Deletes empty and name-only tracks and sorts the rest by channel (tracks
+// without one first, equal channels in their order); the tracks kept keep
+// their titles. Returns the tracks deleted.
+int TidyTracks(MidiF1Data& song) {
+    const int before = song.GetTrackCount();
+    // Back to front, so the indexes still to look at do not move. The first
+    // track stays when it holds a name: in a format-1 file that is the
+    // song's title.
+    for (int n = song.GetTrackCount() - 1; n >= 0; --n) {
+        MidiF1TrackData& track = *song.GetTrack(n);
+        const bool named = !track.IsEmpty() && OnlyNames(track);
+        if (track.IsEmpty() || (named && n > 0)) song.DeleteTrack(n);
+    }
+    song.SortTrack();
+    return before - song.GetTrackCount();
+}
+
 }  // namespace
 
 CliCommand AddTidyCommand(CLI::App& parent) {
@@ -59,9 +89,13 @@ CliCommand AddTidyCommand(CLI::App& parent) {
         "changes and pitch bends no note heard. Bank selects, pedals, RPN/NRPN and "
         "channel-mode messages are always kept; program clean-ups skip tracks that hold "
         "several channels. INPUT is never overwritten.");
+    auto track_pass = std::make_shared<bool>(false);
+    app->add_flag("--tracks", *track_pass,
+                  "Also delete empty and name-only tracks and sort the tracks by channel "
+                  "(a track with tempos, exclusives or controllers always stays)");
     AddEditOptions(app, *options, true);
-    return {app, [options] {
-                return RunEdit(*options, [](EditJob& job) {
+    return {app, [options, track_pass] {
+                return RunEdit(*options, [track_pass](EditJob& job) {
                     std::vector<long> removed(Steps().size(), 0);
                     for (int n : job.tracks) {
                         MidiF1TrackData& track = *job.song->GetTrack(n);
@@ -77,6 +111,10 @@ CliCommand AddTidyCommand(CLI::App& parent) {
                     for (std::size_t s = 0; s < Steps().size(); ++s)
                         summary +=
                             (s ? ", " : " ") + std::to_string(removed[s]) + " " + Steps()[s].what;
+                    if (*track_pass) {
+                        summary += "; " + std::to_string(TidyTracks(*job.song)) +
+                                   " empty or name-only tracks, tracks sorted by channel";
+                    }
                     job.summary = summary;
                 });
             }};

@@ -46,6 +46,8 @@ CliCommand AddExtractCommand(CLI::App& parent);
 CliCommand AddTidyCommand(CLI::App& parent);
 CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
+// Song level I: the whole song's resolution (tidy --tracks lives with tidy).
+CliCommand AddDivisionCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

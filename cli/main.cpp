@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
     commands.push_back(AddTidyCommand(app));
     commands.push_back(AddMergeTracksCommand(app));
     commands.push_back(AddBendRangeCommand(app));
+    // Song level I.
+    commands.push_back(AddDivisionCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

@@ -16,6 +16,7 @@
 
 #include "General/GeneralMac.h"
 #include "fuzz/F1TrackOperations.h"
+#include "fuzz/SongLevelOperations.h"
 #include "fuzz/TrackOperations.h"
 #include "midi/song/MidiData.h"
 #include "midi/song/MidiF0Data.h"
@@ -349,6 +350,15 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     MidiFileLoader loader(path.c_str());
     if (!loader.GetMidiF1Data() || loader.GetMidiF1Data()->GetTrackCount() == 0) return;
     EXPECT_GE(loader.GetMidiF1Data()->GetNumBeat(), 0);
+    {
+        // The song-level operations on a copy: what is left still saves, or says why not.
+        CaptureSink levels_sink;
+        MidiF1Data levels(loader.GetMidiF1Data());
+        SongLevelOperations(levels);
+        levels_sink.Clear();
+        levels.Q2toQ1();
+        EXPECT_TRUE(levels.Q1toRaw() == 1 || !levels_sink.Messages().empty());
+    }
     loader.SetMidiF0Data();
     MidiF0Data* song = loader.GetMidiF0Data();
     if (!song || !song->GetTrack()) return;

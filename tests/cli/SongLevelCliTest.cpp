@@ -1,0 +1,80 @@
+// `info` with its song-level sections and --json, `tidy --tracks` and
+// `division`, end to end; files read back by the library and by mido.
+#include <gtest/gtest.h>
+
+#include "CliFixture.h"
+
+using namespace cli_test;
+
+namespace {
+
+// Format 1: a conductor track with two tempos, channel 4 with volume and
+// program, an empty track, a name-only track, channel 2.
+Bytes Layout() {
+    const auto chunk = [](const Bytes& body) { return TrackChunk(Concat({body, smf::Eot(0)})); };
+    return Concat(
+        {HeaderChunk(1, 5, 480),
+         chunk(Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000), smf::Tempo(1920, 400000)})),
+         chunk(Concat({smf::Text(0, 3, "Bass"), smf::Cc(0, 3, 7, 90), smf::Program(0, 3, 32),
+                       smf::On(0, 3, 40), smf::Off(480, 3, 40), smf::On(0, 3, 52),
+                       smf::Off(480, 3, 52)})),
+         chunk({}), chunk(smf::Text(0, 3, "Notes to self")),
+         chunk(Concat({smf::Text(0, 3, "Lead"), smf::On(0, 1, 72), smf::Off(960, 1, 72)}))});
+}
+
+}  // namespace
+
+TEST(SongLevelCli, InfoSectionsAndJson) {
+    TempDir dir;
+    const std::string in = dir.File("in.mid");
+    WriteBytes(in, Layout());
+    const RunResult text = Retrograde("info " + Quote(in));
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (const char* line :
+         {"tempos:\n  1:1:0  120.0 bpm\n  2:1:0  150.0 bpm\n",
+          "by channel:\n  2: no volume, no program, notes C5 to C5\n"
+          "  4: volume 90, program 33, notes E2 to E3\n",
+          "voices:    2\n",
+          "channel report: 2 channels used, first free 1, one track per channel\n"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    const RunResult json = Retrograde("info --json " + Quote(in) + " " + Quote(in));
+    ASSERT_EQ(json.status, 0) << json.err;
+    WriteBytes(dir.File("info.json"), Bytes(json.out.begin(), json.out.end()));
+    const RunResult parsed = RunShell(
+        "/usr/bin/python3 -c 'import json\n"
+        "for l in open(\"info.json\"): d = json.loads(l); print(d[\"by_channel\"][1][\"volume\"], "
+        "d[\"tempos\"][1][\"bpm\"], d[\"first_free_channel\"], d[\"division\"])'",
+        dir.Path());
+    EXPECT_EQ(parsed.out, "90 150.0 1 480\n90 150.0 1 480\n") << json.out << parsed.err;
+}
+
+TEST(SongLevelCli, TidyTracksAndDivision) {
+    TempDir dir;
+    const std::string in = dir.File("in.mid");
+    WriteBytes(in, Layout());
+    const RunResult tidy =
+        Retrograde("tidy --tracks " + Quote(in) + " -o " + Quote(dir.File("t.mid")));
+    ASSERT_EQ(tidy.status, 0) << tidy.err;
+    EXPECT_NE(tidy.out.find("; 2 empty or name-only tracks"), std::string::npos) << tidy.out;
+    MidiF1Data tidied(dir.File("t.mid").c_str());
+    ASSERT_EQ(tidied.track_count, 3);
+    std::vector<std::string> firsts;
+    for (int t = 0; t < 3; ++t) firsts.push_back(Dump(*tidied.GetTrack(t))[0]);
+    EXPECT_EQ(firsts, (Lines{"0 META3 Song", "0 META3 Lead", "0 META3 Bass"}));
+
+    const RunResult division =
+        Retrograde("division --set 960 " + Quote(in) + " -o " + Quote(dir.File("d.mid")));
+    ASSERT_EQ(division.status, 0) << division.err;
+    const auto views = ReadWithMido({in, dir.File("d.mid")});
+    const MidoView& before = views.at(in);
+    const MidoView& after = views.at(dir.File("d.mid"));
+    EXPECT_EQ(after.division, 960);
+    ASSERT_EQ(after.notes.size(), before.notes.size());
+    for (std::size_t k = 0; k < before.notes.size(); ++k) {
+        EXPECT_EQ(after.notes[k].start, 2 * before.notes[k].start);
+        EXPECT_EQ(after.notes[k].duration, 2 * before.notes[k].duration);
+    }
+    EXPECT_EQ(
+        Retrograde("division --set 40000 " + Quote(in) + " -o " + Quote(dir.File("x.mid"))).status,
+        2);
+}
