@@ -249,3 +249,211 @@ TEST(AreaRule, RandomTracksKeepSetupAndNotes) {
 }
 
 }  // namespace
+
+namespace {
+
+Track1 Q1(const std::vector<Ev>& events) {
+    return Track<MidiF1TrackData>(kFormQ1, events);
+}
+
+TEST(AreaEdit, ClearEvents) {
+    // The note struck in the span goes with its note off; the controller
+    // goes to the span's start; what follows keeps its time.
+    auto t = Q1({Tag(240, 1), On(240, 0, 60), Cc(120, 0, 7, 90), Off(300, 0, 60), On(60, 0, 62),
+                 Off(480, 0, 62), Eot(0)});
+    t->ClearEvents(480, 960);
+    EXPECT_EQ(Dump(*t), (Lines{"240 CC c0 #20=1", "480 CC c0 #7=90", "960 ON c0 n62",
+                               "1440 OFF c0 n62", "1440 EOT"}));
+    // A note sounding into the span ends at its start; the removed note's
+    // later note off stays away from the next note of its key.
+    t = Q1({On(0, 1, 50), On(500, 0, 60), Off(500, 1, 50), Off(100, 0, 60), On(100, 0, 60),
+            Off(100, 0, 60), Eot(0)});
+    t->ClearEvents(480, 960);
+    EXPECT_EQ(Dump(*t), (Lines{"0 ON c1 n50", "480 OFF c1 n50", "1200 ON c0 n60", "1300 OFF c0 n60",
+                               "1300 EOT"}));
+    // Q2: the note crossing the start ends there; the end of track stays
+    // even when the span reaches it; 300 controllers are all kept.
+    std::vector<Ev> many{Note(0, 0, 60, 900), Note(480, 0, 62, 100)};
+    for (int k = 0; k < 300; ++k) many.push_back(Tag(1, k % 128));
+    many.push_back(Eot(0));
+    auto q2 = Track<MidiF1TrackData>(kFormQ2, many);
+    q2->ClearEvents(480, 5000);
+    const Lines cleared = Dump(*q2);
+    EXPECT_EQ(cleared.size(), 302u);
+    EXPECT_EQ(cleared[0], "0 N c0 n60 d480");
+    EXPECT_EQ(cleared[301], "780 EOT");
+}
+
+TEST(AreaEdit, ExtractEventCopiesAtMostItsLimit) {
+    std::vector<Ev> events;
+    for (int k = 0; k < 1025; ++k) events.push_back(Tag(1, k % 128));
+    events.push_back(Eot(0));
+    auto t = Q1(events);
+    std::vector<MidiEvent*> out(kAreaExtractLimit, nullptr);
+    CaptureSink sink;
+    EXPECT_EQ(t->ExtractEvent(600, 600, out.data()), 0);
+    EXPECT_EQ(t->ExtractEvent(1, 1025, out.data()), 1024);
+    EXPECT_TRUE(sink.Alerts().empty());  // exactly 1,024: nothing lost
+    EXPECT_EQ(out[0]->delta, 0);
+    EXPECT_EQ(out[1]->delta, 1);
+    for (MidiEvent* e : out) delete e;
+    EXPECT_EQ(t->ExtractEvent(0, 2000, out.data()), 1024);
+    EXPECT_EQ(sink.Alerts().size(), 1u);
+    for (MidiEvent* e : out) delete e;
+    EXPECT_EQ(t->ExtractEvent(0, 2000, nullptr), 0);
+}
+
+TEST(AreaEdit, InsertEvents) {
+    auto t = Q1({On(0, 0, 60), Off(480, 0, 60), Eot(480)});
+    MidiEvent* block[] = {Tag(0, 1), Tag(960, 2), nullptr};
+    t->InsertEvents(480, 600, block);
+    EXPECT_EQ(Dump(*t), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 CC c0 #20=1",
+                               "1440 CC c0 #20=2", "1440 EOT"}));
+    MidiEvent* inside[] = {Tag(10, 3), nullptr};
+    t->InsertEvents(0, 100, inside);
+    EXPECT_EQ(Dump(*t)[1], "10 CC c0 #20=3");
+    EXPECT_EQ(Dump(*t).back(), "1440 EOT");
+    auto empty = Q1({Eot(0)});
+    MidiEvent* one[] = {Tag(5, 4), nullptr};
+    empty->InsertEvents(960, 0, one);  // an empty track takes the block from 0
+    EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 EOT"}));
+}
+
+TEST(AreaEdit, DeleteAreaDataKeepsNotesAndState) {
+    auto t = Q1({Meta(0, kMetaTrackName, "t"), On(240, 2, 60, 90), On(360, 3, 64, 70),
+                 Off(0, 2, 60), Cc(100, 3, 7, 80), Meta(0, kMetaMarker, "m"), GsSysEx(0, 3),
+                 Meta(0, kMetaTrackName, "u"), Off(500, 3, 64), Eot(240)});
+    t->DeleteAreaData(480, 960);
+    // Cut notes end and start again on their own channel with their own
+    // velocity; the exclusive and the name move to the end ahead of the state.
+    EXPECT_EQ(Dump(*t),
+              (Lines{"0 META3 t", "240 ON c2 n60", "480 OFF c2 n60", "960 F0 t0 c3", "960 META3 u",
+                     "960 CC c3 #7=80", "960 ON c3 n64", "1200 OFF c3 n64", "1440 EOT"}));
+    EXPECT_EQ(Events(*t)[6].velocity, 70);
+    // A bend range set through RPN 0/0 is sent again whole, with the NRPN
+    // chosen after it still chosen last.
+    t = Q1({On(0, 0, 60), Cc(600, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 12), Cc(0, 0, 99, 1),
+            Cc(0, 0, 98, 8), Cc(0, 0, 6, 5), Off(600, 0, 60), Eot(0)});
+    t->DeleteAreaData(480, 960);
+    EXPECT_EQ(Dump(*t),
+              (Lines{"0 ON c0 n60", "480 OFF c0 n60", "960 CC c0 #101=0", "960 CC c0 #100=0",
+                     "960 CC c0 #6=12", "960 CC c0 #99=1", "960 CC c0 #98=8", "960 CC c0 #6=5",
+                     "960 CC c0 #101=0", "960 CC c0 #100=0", "960 CC c0 #99=1", "960 CC c0 #98=8",
+                     "960 ON c0 n60", "1200 OFF c0 n60", "1200 EOT"}));
+}
+
+TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
+    auto t = Q1({Tag(600, 1), Tag(360, 2), Tag(240, 3), Eot(0)});
+    t->DeleteAreaTime(480, 960);
+    EXPECT_EQ(TimesOf(*t), (std::vector<long>{480, 480, 720, 720}));
+    t = Q1({On(0, 0, 60), Off(480, 0, 60), On(0, 0, 62), Off(480, 0, 62), Eot(480)});
+    int first[][2] = {{0, 960}};
+    t->ExtractArea(first, 1);
+    EXPECT_EQ(Dump(*t), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 ON c0 n62", "960 OFF c0 n62",
+                               "960 EOT"}));
+    // Refused, with a message and no change: unsorted, overlapping, empty,
+    // negative areas, no areas.
+    int unsorted[][2] = {{480, 600}, {0, 100}}, overlapping[][2] = {{0, 500}, {400, 600}},
+        empty[][2] = {{100, 100}}, negative[][2] = {{-10, 100}};
+    CaptureSink sink;
+    for (auto [areas, count] : {std::pair{unsorted, 2},
+                                {overlapping, 2},
+                                {empty, 1},
+                                {negative, 1},
+                                {first, 0},
+                                {static_cast<int(*)[2]>(nullptr), 1}}) {
+        t->ExtractArea(areas, count);
+    }
+    EXPECT_EQ(sink.Messages().size(), 6u);
+    EXPECT_EQ(Dump(*t).back(), "960 EOT");
+}
+
+TEST(AreaEdit, DivideMeasureByTimeSign) {
+    struct Case {
+        int division, time;
+        std::vector<Ev> before;
+        Lines signs;  // the time signatures afterwards, "tick n/d"
+        bool refused;
+    };
+    const std::vector<Case> cases{
+        {480, 2880, {}, {"1920 8/16", "2880 8/16", "3840 4/4"}, false},
+        {480, 3840, {}, {}, false},  // a bar line
+        {480, 2880, {TimeSign(3840, 3, 2)}, {"1920 8/16", "2880 8/16", "3840 3/4"}, false},
+        {480, 2000, {}, {}, true},    // not whole sixteenths
+        {3, 2, {}, {}, true},         // division below 4
+        {480, 130000, {}, {}, true},  // past the end
+        {480,
+         600,
+         {TimeSign(0, 0, 2)},
+         {"0 0/4", "0 5/16", "600 11/16", "1920 4/4"},
+         false},  // 0/4 skipped
+        {16,
+         16 * 4 * 70 + 4,
+         {TimeSign(0, 70, 0)},
+         {"0 70/1"},
+         true},  // 1,119 sixteenths: no byte holds
+    };
+    for (const Case& c : cases) {
+        std::vector<Ev> events = c.before;
+        events.push_back(Eot(64 * 4 * 480 - (c.before.empty() ? 0 : c.before[0].delta)));
+        auto t = Q1(events);
+        CaptureSink sink;
+        t->DivideMeasureByTimeSign(c.division, c.time);
+        Lines signs;
+        for (const Ev& e : Events(*t)) {
+            if (e.status == kEvMeta && e.number == kMetaTimeSignature)
+                signs.push_back(std::to_string(e.tick) + " " + std::to_string(e.value / 256) + "/" +
+                                std::to_string(e.value % 256));
+        }
+        EXPECT_EQ(signs, c.signs) << c.time;
+        EXPECT_EQ(sink.Messages().size(), c.refused ? 1u : 0u) << c.time;
+    }
+}
+
+TEST(AreaEdit, NotesBendsSecondsAndQ2) {
+    auto t = Track<MidiF1TrackData>(
+        kFormQ2, {Note(0, 0, 60, 480), Bend(100, 0, 1), Bend(300, 0, 2), Note(0, 0, 62, 10),
+                  Bend(100, 0, 3), Note(0, 0, 60, 1), Eot(0)});
+    t->DeletePitchBendWithNote(0);
+    t->DeletePitchBendWithNote(-1);
+    t->DeletePitchBendWithNote(99);
+    EXPECT_EQ(Dump(*t), (Lines{"0 N c0 n60 d480", "400 N c0 n62 d10", "500 PB c0 3",
+                               "500 N c0 n60 d1", "500 EOT"}));
+    t->DeleteNote(60, false);
+    t->DeleteNote(500);
+    EXPECT_EQ(Dump(*t), (Lines{"0 N c0 n60 d480", "500 PB c0 3", "500 EOT"}));
+    // Seconds: 960 ticks at 120 bpm, then twice as fast, the last tempo
+    // going on past the last event.
+    auto s = Q1({Tempo(960, 250000), Eot(0)});
+    EXPECT_DOUBLE_EQ(s->DeltaTimeToSecond(0, 960, 480), 1.0);
+    EXPECT_DOUBLE_EQ(s->DeltaTimeToSecond(480, 1920, 480), 1.0);
+    CaptureSink sink;
+    EXPECT_EQ(s->DeltaTimeToSecond(0, 960, 0), 0.0);
+    EXPECT_EQ(sink.Messages().size(), 1u);
+    // A note on of velocity 0 ends the oldest open note, whatever its key.
+    auto q =
+        Q1({On(0, 0, 60), On(10, 0, 64), On(10, 0, 60, 0), Off(10, 0, 64), On(0, 0, 67), Eot(5)});
+    q->SetQ2Data();
+    EXPECT_EQ(q->form, kFormQ2);
+    EXPECT_EQ(Dump(*q), (Lines{"0 N c0 n60 d20", "10 N c0 n64 d20", "35 EOT"}));
+}
+
+TEST(FormatZeroPassThrough, ReachesTheTrackOrSaysThereIsNone) {
+    MidiF0Data song(kFormQ1);
+    for (const Ev& e : {Cc(0, 0, 7, 1), Cc(10, 1, 7, 2), Cc(10, 0, 10, 3), Cc(10, 0, 7, 4), Eot(0)})
+        song.track->AddEvent(e);
+    EXPECT_EQ(song.DeleteControlChange(7), 0);
+    EXPECT_EQ(Dump(*song.track), (Lines{"20 CC c0 #10=3", "30 EOT"}));
+    EXPECT_EQ(song.GetNumEvent(0, 100), song.track->GetNumEvent(0, 100));
+    EXPECT_EQ(song.IsEventExist(kEvControl, 0, 30), 1);
+    MidiF0Data raw(kFormRaw);
+    raw.track.reset();
+    CaptureSink sink;
+    EXPECT_EQ(raw.DeleteControlChange(7) + raw.PackDrumSet() + raw.CheckDoubleNote() +
+                  raw.IsEventExist(kEvControl, 0, 1) + raw.GetNumEvent(0, 1),
+              0);
+    raw.ExtractChanelData(0);
+    EXPECT_EQ(sink.Messages().size(), 6u);
+}
+
+}  // namespace
