@@ -46,6 +46,9 @@ CliCommand AddExtractCommand(CLI::App& parent);
 CliCommand AddTidyCommand(CLI::App& parent);
 CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
+// Area editing.
+CliCommand AddClearCommand(CLI::App& parent);
+CliCommand AddLengthCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);
