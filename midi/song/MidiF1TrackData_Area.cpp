@@ -604,9 +604,10 @@ void MidiF1TrackData::DivideMeasureByTimeSign(int division, int time) try {
     std::int64_t position = 0, tick = 0;
     for (int i = 0; i < event_count; ++i) {
         const MidiEvent& e = *event_table[i];
-        if (tick + e.delta > time) break;
-        tick += e.delta;
-        position = (position + e.delta) % measure;
+        const int delta = std::max(e.delta, 0);
+        if (tick + delta > time) break;
+        tick += delta;
+        position = (position + delta) % measure;
         if (!e.IsMeta(kMetaTimeSignature)) continue;
         const auto ticks = static_cast<std::int64_t>(GneGetTimeSignValue(e.value) * division);
         if (ticks < 1) continue;  // a measure under one tick cannot be counted
