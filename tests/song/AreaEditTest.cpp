@@ -271,8 +271,10 @@ TEST(AreaEdit, InsertEvents) {
     EXPECT_EQ(Dump(*t).back(), "1440 EOT");
     auto empty = Q1({Eot(0)});
     MidiEvent* one[] = {Tag(5, 4), nullptr};
-    empty->InsertEvents(960, 0, one);  // an empty track takes the block from 0
-    EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 EOT"}));
+    empty->InsertEvents(960, 0, one);                    // an empty track takes the block from 0
+    MidiEvent* ended[] = {Tag(5, 5), Eot(20), nullptr};  // its end of track only says where it ends
+    empty->InsertEvents(0, 0, ended);
+    EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 CC c0 #20=5", "25 EOT"}));
 }
 
 TEST(AreaEdit, DeleteAreaDataKeepsNotesAndState) {
@@ -392,6 +394,10 @@ TEST(AreaEdit, NotesBendsSecondsAndQ2) {
     q->SetQ2Data();
     EXPECT_EQ(q->form, kFormQ2);
     EXPECT_EQ(Dump(*q), (Lines{"0 N c0 n60 d20", "10 N c0 n64 d20", "35 EOT"}));
+    MidiF1TrackData raw(kFormRaw);  // its chunk bytes are not events yet: refused
+    raw.SetQ2Data();
+    EXPECT_EQ(raw.form, kFormRaw);
+    EXPECT_EQ(sink.Messages().size(), 2u);
 }
 
 TEST(FormatZeroPassThrough, ReachesTheTrackOrSaysThereIsNone) {
