@@ -48,6 +48,9 @@ CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
 // Song level I: the whole song's resolution (tidy --tracks lives with tidy).
 CliCommand AddDivisionCommand(CLI::App& parent);
+// Area editing.
+CliCommand AddClearCommand(CLI::App& parent);
+CliCommand AddLengthCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
     commands.push_back(AddBendRangeCommand(app));
     // Song level I.
     commands.push_back(AddDivisionCommand(app));
+    // Area editing.
+    commands.push_back(AddClearCommand(app));
+    commands.push_back(AddLengthCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

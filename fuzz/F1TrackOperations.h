@@ -58,3 +58,34 @@ inline void F1Edits(MidiF1TrackData& t, MidiF1TrackData& other, const TrackOpArg
     t.AdjustDrumDuration();
     t.EraseNoteEvent(0, 0);
 }
+
+// Area and measure editing, with spans and indexes the caller picks (empty,
+// reversed, negative and past the end included). Takes the track through
+// Q1 and Q2; every note stays paired and no event is lost to a full table.
+inline void F1AreaEdits(MidiF1TrackData& t, const TrackOpArgs& a) {
+    MidiEvent* copies[kAreaExtractLimit];
+    const int copied = t.ExtractEvent(a.from, a.to, copies);
+    MidiEvent* block[3] = {nullptr, nullptr, nullptr};
+    if (copied > 0) block[0] = copies[0];
+    if (copied > 1) block[1] = copies[copied - 1];
+    for (int k = 1; k < copied - 1; ++k) delete copies[k];
+    t.InsertEvents(a.to, a.to + a.grid, block);
+    t.DeltaTimeToSecond(a.from, a.to, a.division);
+    t.DeltaTimeToSecond(a.from, a.to, a.pick % 3 - 1);
+    t.DivideMeasureByTimeSign(a.division, a.to);
+    t.DivideMeasureByTimeSign(a.pick % 8, a.from);
+    if (t.form == kFormQ2) t.Q2toQ1();
+    t.ClearEvents(a.from, a.from + a.grid);
+    t.DeleteAreaData(a.to, a.to + a.grid * 2);
+    t.DeleteAreaTime(a.from, a.from + a.grid);
+    int areas[3][2] = {
+        {a.from, a.from + a.grid}, {a.to, a.to + a.division}, {a.value, a.value + 1}};
+    t.ExtractArea(areas, a.pick % 4);
+    t.ExtractArea(areas, 2);
+    t.ExtractArea(nullptr, 1);
+    t.DeletePitchBendWithNote(a.pick % (t.event_count + 2) - 1);
+    t.SetQ2Data();
+    t.DeletePitchBendWithNote(a.pick % (t.event_count + 2) - 1);
+    t.DeleteNote(a.number, a.pick % 2 == 0);
+    t.DeleteNote(a.to);
+}

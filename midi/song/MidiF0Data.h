@@ -155,6 +155,16 @@ public:
     ///@}
     void ChangeMarker(const char* from, const char* to);  ///< Q2: marker texts from -> to
 
+    // ---- track operations passed through to the one track (MidiF0Data_PassThrough.cpp) ----
+    // Each gives the track's result; a song without a track (form Raw) is
+    // reported and gives 0.
+    int DeleteControlChange(unsigned char controller);  // every one of controller; 0
+    void ExtractChanelData(int channel);
+    int PackDrumSet();
+    int IsEventExist(int status, int from, int to);
+    int CheckDoubleNote();
+    int GetNumEvent(int from, int to);
+
 private:
     void LoadByName(const char* name, bool allowFallback);
     void LoadImage(const unsigned char* bytes, long size, bool report);

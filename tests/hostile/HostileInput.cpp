@@ -254,6 +254,14 @@ void EditEverything(MidiTrackData& loaded, int division) {
     MidiF1TrackData other(&loaded);
     F1Edits(f1, other, a);
     for (int i = 0; i < f1.event_count; ++i) ASSERT_GE(f1.event_table[i]->delta, 0) << i;
+
+    // Area editing on a copy: valid deltas, and the result saves.
+    CaptureSink area_sink;
+    MidiF1TrackData area(&loaded);
+    F1AreaEdits(area, a);
+    for (int i = 0; i < area.event_count; ++i) ASSERT_GE(area.event_table[i]->delta, 0) << i;
+    area.Q2toQ1();
+    EXPECT_TRUE(area.Q1toRaw() == 1 || !area_sink.Messages().empty());
 }
 
 // The controller, program, exclusive, meta, note, channel, time-span and
@@ -366,6 +374,16 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     EditEverything(*song->GetTrack(), song->division);
     CheckEventEdits(*song->GetTrack(), song->division);
     CheckPolyAndRange(*song->GetTrack(), song->division, *song);
+    {
+        // The format-0 song's pass-through operations.
+        MidiF0Data passed(song);
+        passed.IsEventExist(kEvControl, 0, 1 << 30);
+        passed.GetNumEvent(0, 1 << 30);
+        passed.CheckDoubleNote();
+        passed.PackDrumSet();
+        EXPECT_EQ(passed.DeleteControlChange(kCcVolume), 0);
+        passed.ExtractChanelData(0);
+    }
     {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);
