@@ -3,6 +3,7 @@
 // hands the copy to the player or to the file writer.
 #include "app/MainPanel.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QCheckBox>
@@ -16,6 +17,8 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -26,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include "General/GeneralMac.h"
+#include "General/GneHooks.h"
 #include "app/AppGlobals.h"
 #include "app/GuiHooks.h"
 #include "app/PianoRollView.h"
@@ -79,6 +83,36 @@ void Guarded(Action action) {
     }
 }
 
+// A text of the window through the catalogues, %1 replaced by argument.
+QString Tell(const char* text, const QString& argument) {
+    return QString::fromStdString(GneTranslate(text)).arg(argument);
+}
+
+void WriteInformation(const QString& text) {
+    GneWriteInformationMsg(text.toStdString().c_str());
+}
+
+// The window's icon: the theme's once installed, else drawn here (a note,
+// its mirror image and the axis between them), which needs no image plugin.
+QIcon WindowIcon() {
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("retrograde-gui"));
+    if (!themed.isNull()) return themed;
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2e, 0x5c, 0x8a));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    p.fillRect(QRectF(31, 8, 2, 48), QColor(255, 255, 255, 140));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(8, 38, 15, 11));
+    p.fillRect(QRectF(20, 12, 3, 31), Qt::white);
+    p.drawEllipse(QRectF(41, 15, 15, 11));
+    p.fillRect(QRectF(41, 21, 3, 31), Qt::white);
+    return QIcon(pixmap);
+}
+
 }  // namespace
 
 MainPanel::MainPanel(QWidget* parent) : QWidget(parent) {
@@ -100,6 +134,7 @@ MainPanel::~MainPanel() {
 
 void MainPanel::BuildLayout() {
     setWindowTitle(QStringLiteral("Retrograde"));
+    setWindowIcon(WindowIcon());
 
     // The song: what is loaded, how long it plays, and the way to load another.
     auto* song_box = new QGroupBox(QStringLiteral("Song"));
@@ -186,6 +221,12 @@ void MainPanel::BuildLayout() {
     transport->addWidget(endpointlist, 1);
     transport->addWidget(reload_button_);
     transport->addSpacing(16);
+    play_time_ = new QLabel;
+    play_time_->setToolTip(QStringLiteral("Time played and the length of the song"));
+    play_time_->setMinimumWidth(
+        play_time_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 / 00:00:00")));
+    play_time_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    transport->addWidget(play_time_);
     transport->addWidget(PlayBtn);
     transport->addWidget(save_button_);
 
@@ -272,28 +313,54 @@ void MainPanel::SelectDevice() {
 
 void MainPanel::HorizontalSw() {
     reloadEndpoint();
+    const long long point = ResumePoint(true);
     Flip(horizontal);
     horizontal_switch_->setChecked(horizontal == 1);
     // Keeping each passage's sound is a way of reversing.
     carry_state_switch_->setEnabled(horizontal == 1);
     ShowSong();
     ShowMusic(false);
+    Resume(point);
 }
 
 void MainPanel::VerticalSw() {
     reloadEndpoint();
+    const long long point = ResumePoint(false);
     Flip(vertical);
     vertical_switch_->setChecked(vertical == 1);
     ShowSong();
     ShowMusic(false);
+    Resume(point);
 }
 
 void MainPanel::CarryStateSw() {
     reloadEndpoint();
+    // Only the sound of each passage changes, not where the passages lie.
+    const long long point = ResumePoint(false);
     Flip(carry_state);
     carry_state_switch_->setChecked(carry_state == 1);
     ShowSong();
     ShowMusic(false);
+    Resume(point);
+}
+
+long long MainPanel::ResumePoint(bool timeSwitch) {
+    if (MidiPlayData == nullptr || played_loader_ != midi_file_loader.get() ||
+        played_switches_ != SwitchedMirror() || PlayBtn->text() != QLatin1String(kStopTitle) ||
+        !IsSequencerRunning()) {
+        return -1;
+    }
+    const long long tick = PlayPositionTick();
+    if (tick < 0) return -1;
+    if (!timeSwitch) return tick;
+    const long long total = MidiPlayData->GetSongDuration();
+    return std::clamp(total - tick, 0LL, total);
+}
+
+void MainPanel::Resume(long long point) {
+    // PlayFromTick rebuilds the copy with the switches as they are now and
+    // sends the channel state of that point before the notes go on.
+    if (point >= 0) PlayFromTick(static_cast<int>(std::min<long long>(point, 0x7FFFFFFF)));
 }
 
 void MainPanel::GMSw() {
@@ -330,9 +397,23 @@ void MainPanel::AfterLoad(std::unique_ptr<MidiFileLoader> loader) {
     // The playing copy is independent of the loader: a running song plays on.
     midi_file_loader = std::move(loader);
     loaded_path_ = QFile::decodeName(midi_file_loader->name);
+    // What could not be read is said, never passed over: the song is what
+    // could be read of the file.
+    if (midi_file_loader->damage.IsDamaged()) {
+        WriteInformation(Tell("%1: damaged, only what could be read was loaded: %2",
+                              QFileInfo(loaded_path_).fileName())
+                             .arg(QString::fromStdString(midi_file_loader->damage.Summary())));
+    }
+    ShowTitle();
     ShowSong();
     ShowMusic(true);
     UpdateButtons();
+}
+
+void MainPanel::ShowTitle() {
+    setWindowTitle(loaded_path_.isEmpty()
+                       ? QStringLiteral("Retrograde")
+                       : QFileInfo(loaded_path_).fileName() + QStringLiteral(" — Retrograde"));
 }
 
 void MainPanel::PlayFile() {
@@ -386,7 +467,36 @@ void MainPanel::PlayStarted() {
     UpdateButtons();
     played_loader_ = midi_file_loader.get();
     played_switches_ = SwitchedMirror();
+    // The clock of the play: the copy's tempo map, read once here.
+    play_tempos_.clear();
+    play_division_ = MidiPlayData->division;
+    play_total_seconds_ = SongSeconds(*MidiPlayData);
+    if (const MidiTrackData* track = MidiPlayData->GetTrack()) {
+        std::int64_t tick = 0;
+        for (int i = 0; i < track->GetEventCount(); ++i) {
+            const MidiEvent* event = track->GetEvent(i);
+            tick += std::max(event->delta, 0);
+            if (event->IsMeta(kMetaTempo) && event->value > 0) {
+                play_tempos_.emplace_back(tick, static_cast<int>(event->value));
+            }
+        }
+    }
     cursor_timer_->start();
+}
+
+double MainPanel::PlayedSecondsAt(long long tick) const {
+    if (play_division_ <= 0) return 0.0;
+    double microseconds = 0.0;
+    std::int64_t at = 0;
+    int tempo = kDefaultTempo;
+    for (const auto& [change, value] : play_tempos_) {
+        if (change >= tick) break;
+        microseconds += static_cast<double>(change - at) * tempo;
+        at = change;
+        tempo = value;
+    }
+    microseconds += static_cast<double>(tick - at) * tempo;
+    return microseconds / play_division_ / 1e6;
 }
 
 void MainPanel::FollowPlayback() {
@@ -395,6 +505,13 @@ void MainPanel::FollowPlayback() {
     const bool shown =
         played_loader_ == midi_file_loader.get() && played_switches_ == SwitchedMirror();
     piano_roll_->Canvas()->SetCursor(shown ? tick : -1);
+    if (tick >= 0 && shown) {
+        const double elapsed = std::min(PlayedSecondsAt(tick), play_total_seconds_);
+        play_time_->setText(QString::fromStdString(SongTimeText(elapsed) + " / " +
+                                                   SongTimeText(play_total_seconds_)));
+    } else if (PlayBtn->text() == QLatin1String(kPlayTitle)) {
+        play_time_->clear();
+    }
     // A play still starting has no sequencer yet; the title says when it ended.
     if (tick < 0 && PlayBtn->text() == QLatin1String(kPlayTitle)) cursor_timer_->stop();
 }
@@ -406,7 +523,12 @@ void MainPanel::SaveFile() {
         auto copy = MirroredCopy(song);
         // A refused encoding has said why; its buffer holds no file to write.
         if (copy->Q1toRaw() != 1) return;
-        copy->SaveFile();
+        // The panel as the song's own save would show it; the name is kept
+        // to say where the song went.
+        char name[kGneNameSize] = {};
+        if (!GneGetSaveFileName(name, "mid", "midi files|*.mid|")) return;
+        if (copy->SaveFile(name) == 1)
+            WriteInformation(Tell("Saved to %1", QFile::decodeName(name)));
     });
 }
 
@@ -420,6 +542,8 @@ void MainPanel::windowWillClose() {
     loaded_path_.clear();
     cursor_timer_->stop();
     piano_roll_->Clear();
+    play_time_->clear();
+    ShowTitle();
 }
 
 void MainPanel::closeEvent(QCloseEvent* event) {
@@ -429,25 +553,35 @@ void MainPanel::closeEvent(QCloseEvent* event) {
 
 namespace {
 
-QString DroppedFile(const QMimeData* mime) {
-    if (mime == nullptr || !mime->hasUrls()) return {};
+// The files of a drop, in the order given.
+QStringList DroppedFiles(const QMimeData* mime) {
+    QStringList files;
+    if (mime == nullptr || !mime->hasUrls()) return files;
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+            files.append(url.toLocalFile());
+        }
     }
-    return {};
+    return files;
 }
 
 }  // namespace
 
 void MainPanel::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void MainPanel::dropEvent(QDropEvent* event) {
-    const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty()) return;
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
     event->acceptProposedAction();
-    LoadPath(path);
+    // The window holds one song: the first file is taken, and the person told.
+    if (files.size() > 1) {
+        WriteInformation(Tell("%1 files were dropped; only the first is opened: %2",
+                              QString::number(files.size()))
+                             .arg(QFileInfo(files.front()).fileName()));
+    }
+    LoadPath(files.front());
 }
 
 void MainPanel::ShowSong() {
@@ -469,6 +603,10 @@ void MainPanel::ShowSong() {
         details += QStringLiteral("  ·  format %1").arg(midi_file_loader->file_format);
     if (song->division > 0)
         details += QStringLiteral("  ·  %1 ticks per quarter note").arg(song->division);
+    if (midi_file_loader->damage.IsDamaged())
+        details +=
+            QStringLiteral("  ·  ") +
+            QString::fromStdString(GneTranslate("damaged: what could be read (see Messages)"));
     song_details_->setText(details);
 }
 

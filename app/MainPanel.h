@@ -2,8 +2,11 @@
 // buttons, the switches, the song line and the message area.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QString>
 #include <QWidget>
@@ -46,6 +49,7 @@ public:
     QPushButton* SaveButton() const { return save_button_; }
     QLabel* SongName() const { return song_name_; }
     QLabel* SongDetails() const { return song_details_; }
+    QLabel* PlayTime() const { return play_time_; }  // "elapsed / total" while playing
     PianoRollView* PianoRoll() const { return piano_roll_; }
 
 public slots:
@@ -81,6 +85,17 @@ private:
     void PlayStarted();
     void UpdateButtons();
     std::string SuggestedSaveName() const;
+    // ---- what the window tells ----
+    // The file name in the title, when a song is loaded.
+    void ShowTitle();
+    // While this song plays, the point of the music it has reached, as a
+    // tick of the song mirrored otherwise: the same tick, or with the time
+    // switch changed the mirrored one (total - tick). -1 when it does not play.
+    long long ResumePoint(bool timeSwitch);
+    // Goes on playing from point (ResumePoint), the copy rebuilt.
+    void Resume(long long point);
+    // Seconds from the start of the play copy to tick, by its tempo changes.
+    double PlayedSecondsAt(long long tick) const;
 
     QCheckBox* horizontal_switch_ = nullptr;
     QCheckBox* vertical_switch_ = nullptr;
@@ -99,6 +114,12 @@ private:
     const MidiFileLoader* played_loader_ = nullptr;
     int played_switches_ = 0;
     QString loaded_path_;
+    QLabel* play_time_ = nullptr;
+    // The tempo changes of the play copy (tick, microseconds per quarter),
+    // its division and length, taken when the play starts.
+    std::vector<std::pair<std::int64_t, int>> play_tempos_;
+    int play_division_ = 0;
+    double play_total_seconds_ = 0.0;
     std::unique_ptr<GuiHooks> hooks_;
     void (*previous_title_hook_)(void*, const char*) = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -229,4 +230,25 @@ int CountNotes(const MidiF0Data* song) {
         if (track->event_table[k]->status == kEvNote) ++notes;
     }
     return notes;
+}
+
+std::string DamageLine(const std::string& input, const MidiDamage& damage) {
+    return (input == "-" ? std::string("standard input") : input) +
+           ": damaged: " + damage.Summary();
+}
+
+bool CheckDamage(const std::string& input, const MidiDamage& damage, bool salvage) {
+    if (!damage.IsDamaged()) return false;
+    // What would be written is not what the file held: only on request.
+    if (!salvage) {
+        throw CliFailure(DamageLine(input, damage) + " (--salvage writes what could be read)");
+    }
+    std::fprintf(stderr, "retrograde: %s\n", DamageLine(input, damage).c_str());
+    return true;
+}
+
+int WrittenFromDamage(const std::string& output) {
+    std::fprintf(stderr, "retrograde: %s: written from a damaged file\n",
+                 output == "-" ? "standard output" : output.c_str());
+    return kExitWrittenFromDamage;
 }

@@ -39,6 +39,18 @@ void CheckOutput(const std::string& input, const std::string& output, bool force
 // standard output.
 void WriteOutput(const std::string& path, const std::vector<unsigned char>& bytes);
 
+// ---- damaged input ----
+// Exit status of a command that wrote from a damaged file (--salvage).
+inline constexpr int kExitWrittenFromDamage = 3;
+// The damage of a loaded song, one line for people ("INPUT: damaged: ...").
+std::string DamageLine(const std::string& input, const MidiDamage& damage);
+// For the commands that write: a damaged input is refused (CliFailure) unless
+// salvage; returns whether it is damaged.
+bool CheckDamage(const std::string& input, const MidiDamage& damage, bool salvage);
+// Tells on stderr that output was written from a damaged file; returns
+// kExitWrittenFromDamage.
+int WrittenFromDamage(const std::string& output);
+
 // A text taken from a MIDI file, shown as UTF-8.
 std::string FileText(const unsigned char* data, int length);
 // The number of notes of a song in Q2 form.

@@ -17,6 +17,7 @@ namespace {
 struct ConvertOptions {
     int format = 0;
     bool force = false;
+    bool salvage = false;
     std::string input;
     std::string output;
 };
@@ -47,6 +48,10 @@ int Run(const ConvertOptions& options) {
     if (MidiGetFormat(image.data(), length) < 0) {
         throw CliFailure(options.input + ": not a Standard MIDI File of format 0 or 1");
     }
+    // The song is read once as the other commands read it, to learn whether
+    // the file is damaged; the conversion below reads it again.
+    const bool damaged =
+        CheckDamage(options.input, LoadSong(options.input)->damage, options.salvage);
     if (MidiChangeFormat(image.data(), &length, options.format) != 1 || length <= 0 ||
         MidiGetFormat(image.data(), length) != options.format) {
         throw CliFailure(options.input + ": could not be converted to format " +
@@ -55,7 +60,7 @@ int Run(const ConvertOptions& options) {
     image.resize(static_cast<std::size_t>(length));
     WriteOutput(options.output, image);
     std::printf("%s: format %d, %ld bytes\n", options.output.c_str(), options.format, length);
-    return 0;
+    return damaged ? WrittenFromDamage(options.output) : 0;
 }
 
 }  // namespace
@@ -74,5 +79,7 @@ CliCommand AddConvertCommand(CLI::App& parent) {
     app->add_option("-o,--output", options->output, "The file to write (never the input)")
         ->required();
     app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
+    app->add_flag("--salvage", options->salvage,
+                  "Write what could be read of a damaged input (exit status 3)");
     return {app, [options] { return Run(*options); }};
 }

@@ -67,17 +67,25 @@ void PrintJson(const std::string& input, MidiF0Data* song,
     std::printf("\n]}");
 }
 
+// Read only: the events that could be read are dumped; what could not is
+// said on stderr, so that the listing stays what scripts read.
+void ReportDamage(const std::string& input, const MidiDamage& damage) {
+    if (damage.IsDamaged())
+        std::fprintf(stderr, "retrograde: %s\n", DamageLine(input, damage).c_str());
+}
+
 int DumpOne(const std::string& input, const DumpOptions& options) {
     if (options.csv) {
         // Loaded first so that a file the program cannot use is refused in
         // the same words as everywhere.
-        LoadSong(input);
+        ReportDamage(input, LoadSong(input)->damage);
         const std::string csv = FileCsv(ReadInput(input));
         if (csv.empty()) throw CliFailure(input + ": not a readable Standard MIDI File");
         std::fwrite(csv.data(), 1, csv.size(), stdout);
         return 0;
     }
     const auto loader = LoadFormat0Song(input);
+    ReportDamage(input, loader->damage);
     MidiF0Data* song = loader->GetMidiF0Data();
     std::vector<MidiMeasurePosition> positions;
     song->GetEventPositions(&positions, true);

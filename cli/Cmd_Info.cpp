@@ -288,6 +288,10 @@ int Run(const std::string& input, bool json) {
                 empty > 0 ? (" (" + std::to_string(empty) + " empty tracks)").c_str() : "");
     for (const std::string& role : roles) std::printf("%s\n", role.c_str());
     PrintSongLevel(song_level);
+    // Read only: a damaged file is described, with what could not be read.
+    const std::vector<std::string> damage = loader->damage.Lines();
+    if (!damage.empty()) std::printf("damaged:\n");
+    for (const std::string& line : damage) std::printf("  %s\n", line.c_str());
     return 0;
 }
 

@@ -12,6 +12,7 @@ namespace {
 struct MirrorOptions {
     MirrorChoice choice;
     bool force = false;
+    bool salvage = false;
     std::string input;
     std::string output;
 };
@@ -51,15 +52,18 @@ CliCommand AddMirrorCommand(CLI::App& parent) {
                     "The file to write (never the input; '-': standard output)")
         ->required();
     app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
+    app->add_flag("--salvage", options->salvage,
+                  "Write what could be read of a damaged input (exit status 3)");
     return {app, [options] {
                 CheckOutput(options->input, options->output, options->force);
                 const auto loader = LoadFormat0Song(options->input);
+                const bool damaged = CheckDamage(options->input, loader->damage, options->salvage);
                 MidiF0Data* song = loader->GetMidiF0Data();
                 WriteOutput(options->output, MirrorToImage(song, options->choice));
                 // With the song on standard output the summary goes to stderr.
                 std::fprintf(options->output == "-" ? stderr : stdout, "%s: %d notes, %s\n",
                              options->output.c_str(), CountNotes(song),
                              Describe(options->choice.horizontal, options->choice.vertical));
-                return 0;
+                return damaged ? WrittenFromDamage(options->output) : 0;
             }};
 }

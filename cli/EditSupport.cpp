@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -59,55 +58,17 @@ int ToTicks(long long ticks, std::string_view text) {
     return static_cast<int>(ticks);
 }
 
-// Counts what the library reports while it lives (messages and alerts),
-// passing every text on.
-class ReportCounter {
-public:
-    ReportCounter() {
-        previous_sink_ = GneSetMessageSink([this](std::string_view text) {
-            ++count_;
-            if (previous_sink_) return previous_sink_(text);
-            std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-        });
-        previous_alert_ = GneSetAlertHook([this](std::string_view title, std::string_view text) {
-            ++count_;
-            if (previous_alert_) return previous_alert_(title, text);
-            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-                         static_cast<int>(text.size()), text.data());
-        });
-    }
-    ~ReportCounter() {
-        GneSetMessageSink(previous_sink_);
-        GneSetAlertHook(previous_alert_);
-    }
-    ReportCounter(const ReportCounter&) = delete;
-    ReportCounter& operator=(const ReportCounter&) = delete;
-    int Count() const { return count_; }
-
-private:
-    GneMessageSink previous_sink_;
-    GneAlertHook previous_alert_;
-    std::atomic<int> count_{0};
-};
-
 struct LoadedSong {
     std::unique_ptr<MidiFileLoader> loader;
     bool damaged = false;
 };
 
-// A song the reader reported problems in was repaired on the way in: what is
-// written from it is not what the file held, so it takes --salvage.
+// A damaged song is not what the file held: what is written from it, or
+// checked in it, takes --salvage.
 LoadedSong Load(const std::string& input, bool salvage) {
     LoadedSong loaded;
-    const std::string path = Readable(input);
-    ReportCounter reports;
-    loaded.loader = LoadSong(path);
-    loaded.damaged = reports.Count() > 0;
-    if (loaded.damaged && !salvage) {
-        throw CliFailure(input + ": damaged (the reader reported " +
-                         std::to_string(reports.Count()) +
-                         " problems); --salvage uses what could be read");
-    }
+    loaded.loader = LoadSong(Readable(input));
+    loaded.damaged = CheckDamage(input, loaded.loader->damage, salvage);
     return loaded;
 }
 
@@ -320,6 +281,7 @@ int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edi
         } else {
             std::fprintf(ReportStream(options), "%s: %s\n", output.c_str(), job.summary.c_str());
         }
+        if (loaded.damaged) WrittenFromDamage(output);
     }
     return salvaged ? kExitSalvaged : kExitOk;
 }

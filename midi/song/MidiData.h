@@ -4,6 +4,7 @@
 /// whole file image (format detection, MacBinary removal, format 0 <-> 1).
 #pragma once
 
+#include "midi/song/MidiDamage.h"
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/MusicData.h"
 
@@ -13,6 +14,7 @@ public:
     int division = 0;         ///< ticks per quarter note
     int form = kFormRaw;      ///< 0 Raw (the buffer holds the whole file), 1 Q1, 2 Q2
     int fixed_time_sign = 0;  ///< 0 none; else returned by GetTimeSign in place of the track's
+    MidiDamage damage;        ///< what the last reading of a file could not take in
 
     MidiData() = default;
     ~MidiData() = default;

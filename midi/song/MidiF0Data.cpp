@@ -163,6 +163,7 @@ bool MidiF0Data::MergeFormat1Image() {
     auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk,
                                                               count, &pairings);
     if (read.missing) GneWriteErrorMsg(retrograde::detail::kTextF1Track);
+    damage = read.damage;
     if (read.tracks.empty()) return false;
     std::vector<MidiTrackData*> sources;
     for (std::size_t i = 0; i < read.tracks.size(); ++i) {
@@ -227,6 +228,7 @@ bool MidiF0Data::ReadTrackChunk(std::vector<retrograde::detail::NotePairing>* pa
     form = kFormQ1;
     auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairings);
     position = static_cast<int>(read.end);
+    damage = read.damage;
     if (read.tracks.empty()) {
         // The header promised a track that is not there, or the reader
         // refused the chunk and has said why.

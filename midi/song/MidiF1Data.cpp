@@ -156,6 +156,7 @@ void MidiF1Data::ReadBuffer() {
             return;
         }
         if (read.body.missing) MidiTrackData().ErrorMsg(kErrTrackNotMidi);
+        damage = read.body.damage;
         if (read.body.tracks.empty()) return;
         MidiTrackData* track = read.body.tracks.front().get();
         track->Q1toQ2(pairings.front());
@@ -270,6 +271,11 @@ void MidiF1Data::SetQ1(std::vector<retrograde::detail::NotePairing>* pairings) {
     auto read = retrograde::detail::ReadTracks<MidiF1TrackData>(buffer, size, position,
                                                                 header_tracks_, pairings);
     position = static_cast<int>(read.end);
+    damage = read.damage;
+    // Beyond the tracks read on a header's error, the rest are lost too.
+    if (const auto header = retrograde::detail::ParseHeader(buffer, size)) {
+        damage.announced = std::max(damage.announced, header->track_count);
+    }
     for (auto& track : read.tracks) {
         if (!AddTrack(track.release())) break;
     }
@@ -366,6 +372,7 @@ void MidiF1Data::FromMidiF0Data(MidiF0Data* song) {
         return;
     }
     SplitTrack(song->track.get(), song->division, false);
+    damage = song->damage;
 }
 
 void MidiF1Data::FromMidiF0DataMoving(MidiF0Data* song) {
@@ -374,6 +381,7 @@ void MidiF1Data::FromMidiF0DataMoving(MidiF0Data* song) {
         return;
     }
     SplitTrack(song->track.get(), song->division, true);
+    damage = song->damage;
 }
 
 void MidiF1Data::SplitTrack(MidiTrackData* source, int songDivision, bool move) {

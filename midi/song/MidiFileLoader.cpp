@@ -48,6 +48,7 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
         midi_f0_data.reset();
         data.reset();
         size = 0;
+        damage = MidiDamage{};
 
         const long fileSize = GneGetFileSize(path);
         if (fileSize > kGneMaxFileSize) {
@@ -74,12 +75,14 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
                 size = 0;
                 return;
             }
+            damage = song->damage;
             midi_f1_data = std::make_unique<MidiF1Data>(0);
             // The format-0 song is discarded: its records move into the tracks.
             midi_f1_data->FromMidiF0DataMoving(song.get());
             format = 1;
         } else if (format == 1) {
             midi_f1_data = std::make_unique<MidiF1Data>(path);
+            damage = midi_f1_data->damage;
             if (midi_f1_data->track_count == 0) {  // the header was rejected
                 midi_f1_data.reset();
                 size = 0;
@@ -120,6 +123,7 @@ void MidiFileLoader::SetMidiF0Data(bool withTitle) {
             tracks[static_cast<std::size_t>(i)] = midi_f1_data->GetTrack(i);
         }
         song->track->MergeTrackInTurn(midi_f1_data->track_count, tracks.data(), withTitle);
+        song->damage = damage;
         midi_f0_data = std::move(song);
         midi_f1_data.reset();
     } catch (const std::exception&) {
@@ -135,6 +139,7 @@ void MidiFileLoader::SetMidiF1Data() {
     try {
         auto song = std::make_unique<MidiF1Data>(0);
         song->FromMidiF0DataMoving(midi_f0_data.get());
+        song->damage = damage;
         midi_f1_data = std::move(song);
         midi_f0_data.reset();
     } catch (const std::exception&) {

@@ -28,6 +28,7 @@ public:
     int format = -1;                  ///< MidiGetFormat's result; 1 once a format-0 file is split
     int file_format = -1;             ///< MidiGetFormat's result for the file: 0, 1 or -1
     char name[kLoaderNameSize] = {};  ///< the loaded file
+    MidiDamage damage;  ///< what the reading could not take in (see MidiDamage.h)
 
     MidiFileLoader();  ///< asks for a file in the open panel
     /// A name containing '*' is a pattern for the open panel; otherwise the file.

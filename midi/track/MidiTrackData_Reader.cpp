@@ -355,6 +355,7 @@ bool ReadMessage(MidiTrackData& track, MidiEvent& event) {
             MakeNone(event);
             const int left = track.size - at;
             track.position += std::min(SystemMessageSize(byte), left);
+            track.skipped_bytes += std::min(SystemMessageSize(byte), left);
             return false;
         }
         track.event_id = static_cast<unsigned char>(byte);
@@ -371,6 +372,7 @@ bool ReadMessage(MidiTrackData& track, MidiEvent& event) {
         track.ErrorMsg(kErrTrackUndefinedEvent);
         MakeNone(event);
         ++track.position;
+        ++track.skipped_bytes;
         return false;
     }
     if (result.stop) {
@@ -395,9 +397,12 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
     if (track.event_count >= kMaxEvents) {
         // The table is full: the rest of the track is dropped.
         track.ErrorMsg(kErrTrackTooMuchData);
+        track.skipped_bytes += track.size - track.position;
         state.cut = true;
         return false;
     }
+    // Where the event starts: a damaged event is skipped from here on.
+    const int start = track.position;
     ByteReader in(track.buffer, static_cast<std::size_t>(track.size),
                   static_cast<std::size_t>(track.position));
     std::uint32_t delta = 0;
@@ -405,6 +410,7 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
     if (in.ReadVlq(delta, vlq_bytes) != ByteReader::Vlq::kOk) {
         // A delta cut off by the chunk's end, or longer than 4 bytes.
         track.ErrorMsg(kErrTrackInternal);
+        track.skipped_bytes += track.size - start;
         track.position = track.size;
         state.cut = true;
         return false;
@@ -427,6 +433,7 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
     if (ReadMessage(track, *event)) {
         // The damaged message is lost with the rest of the chunk; its delta
         // is not, as an end of track is put there.
+        track.skipped_bytes += track.size - start;
         state.cut = true;
         if (event->delta > 0) {
             event->status = kEvMeta;
@@ -493,6 +500,7 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
     track.ErrorMsgOnce(kErrClearOnce);
     track.ex_event = 0;
     track.event_id = 0;
+    track.skipped_bytes = 0;
     if (image == nullptr || offset < 0 || total < offset || track.buffer == nullptr) {
         track.ErrorMsg(kErrTrackInternal);
         return;

@@ -59,7 +59,8 @@ TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
         {"info " + Quote(dir.Path()), 1, dir.Path() + ": is a folder, not a file"},
         {"dump " + Quote(dir.File("none.mid")), 1, dir.File("none.mid") + ": no such file"},
         {"info " + Quote(damaged), 0, ""},
-        {"mirror " + Quote(damaged) + " -o " + Quote(dir.File("m.mid")), 0, ""},
+        {"mirror " + Quote(damaged) + " -o " + Quote(dir.File("m.mid")), 1,
+         damaged + ": damaged: "},
         {"mirror " + Quote(good) + " -o " + Quote(dir.File("no/m.mid")), 1,
          "cannot write " + dir.File("no/m.mid") + ": No such file or directory"},
     };

@@ -357,6 +357,12 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     // The loader by name, then the save path, as the window does it.
     MidiFileLoader loader(path.c_str());
     if (!loader.GetMidiF1Data() || loader.GetMidiF1Data()->GetTrackCount() == 0) return;
+    // What could not be read is told consistently: a line for each fault.
+    const MidiDamage& damage = loader.damage;
+    EXPECT_EQ(damage.Lines().size(),
+              damage.cut.size() + damage.skipped.size() + (damage.found < damage.announced));
+    EXPECT_EQ(damage.IsDamaged(), !damage.Summary().empty());
+    for (const MidiDamage::CutTrack& c : damage.cut) EXPECT_LT(c.read, c.declared);
     EXPECT_GE(loader.GetMidiF1Data()->GetNumBeat(), 0);
     {
         // The song-level operations on a copy: what is left still saves, or says why not.

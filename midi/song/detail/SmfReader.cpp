@@ -42,11 +42,27 @@ const char* HeaderFaultText(HeaderFault fault, int format) {
     return nullptr;
 }
 
+namespace {
+
+// A chunk read shorter than its header declares was cut off (by the end of
+// the file, or by the room a track has).
+void NoteDamage(MidiDamage& damage, int index, const unsigned char* chunk,
+                const MidiTrackData& track) {
+    const long declared =
+        (static_cast<long>(chunk[4]) << 24) | (chunk[5] << 16) | (chunk[6] << 8) | chunk[7];
+    const long read = track.size - kSmfChunkHeaderSize;
+    if (read < declared) damage.cut.push_back({index, read, declared});
+    if (track.skipped_bytes > 0) damage.skipped.push_back({index, track.skipped_bytes});
+}
+
+}  // namespace
+
 template <class Track>
 SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int count,
                             std::vector<NotePairing>* pairings) {
     SmfTracks<Track> read;
     read.end = offset;
+    read.damage.announced = count;
     for (int i = 0; i < count; ++i) {
         read.end = SkipForeignChunks(image, size, read.end);
         if (read.end > size - 8) {
@@ -62,10 +78,12 @@ SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int co
             if (pairings != nullptr) pairings->pop_back();
             break;
         }
+        NoteDamage(read.damage, static_cast<int>(read.tracks.size()), image + read.end, *track);
         read.end += track->size;
         RepairEndOfTrack(track.get());
         read.tracks.push_back(std::move(track));
     }
+    read.damage.found = static_cast<int>(read.tracks.size());
     return read;
 }
 
@@ -79,6 +97,8 @@ SmfRead<Track> ReadSmf(unsigned char* image, long size, int format,
     const int count =
         read.fault == HeaderFault::TooManyTracks ? kSmfTracksReadOnError : read.header->track_count;
     read.body = ReadTracks<Track>(image, size, read.header->first_chunk, count, pairings);
+    // Tracks beyond those read on a header's error are lost as well.
+    read.body.damage.announced = read.header->track_count;
     return read;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "midi/song/MidiDamage.h"
 #include "midi/track/detail/NotePairing.h"
 
 // Tracks a header may announce; beyond that only kTracksReadOnError are read.
@@ -58,6 +59,7 @@ struct SmfTracks {
     std::vector<std::unique_ptr<Track>> tracks;
     long end = 0;          // where reading stopped
     bool missing = false;  // the image ended before every announced chunk was found
+    MidiDamage damage;     // chunks cut off or missing, bytes skipped
 };
 
 // Reads up to count chunks from offset, skipping vendors' chunks between

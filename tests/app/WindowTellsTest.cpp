@@ -1,0 +1,141 @@
+// The window tells what it did: its title, damaged files, saves, drops of
+// several files, the time played, and switches that act while the song plays.
+// Pictures of it go to the build folder (window-*.png) for the documentation.
+#include <QCheckBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+#include <cstdlib>
+#include <string>
+
+#include "General/GneHooks.h"
+
+#include "WindowFixture.h"
+
+namespace {
+
+void Shot(MainPanel& panel, const char* name) {
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel.grab().save(
+        QString::fromStdString(std::string(RETROGRADE_BINARY_DIR) + "/window-" + name + ".png")));
+}
+
+// Messages in lang for as long as it lives; the other tests read the
+// library's own texts again afterwards.
+struct Language {
+    explicit Language(const char* lang) : was(std::getenv("LANG") ? std::getenv("LANG") : "") {
+        setenv("LANG", lang, 1);
+        GneSetUpLanguage(RETROGRADE_TEST_LOCALE_DIR);
+    }
+    ~Language() {
+        GneSetUpLanguage("/nonexistent");
+        setenv("LANG", was.c_str(), 1);
+    }
+    std::string was;
+};
+
+}  // namespace
+
+TEST_F(WindowTest, TitleDamageSaveAndDropAreTold) {
+    const Language english("en_US.UTF-8");
+    EXPECT_FALSE(panel->windowIcon().isNull());
+    EXPECT_TRUE(panel->GMSwitch()->toolTip().contains(QStringLiteral("compatibility")));
+    const QPlainTextEdit& area = *panel->MessageArea();
+    QCoreApplication::processEvents();
+    panel->MessageArea()->clear();
+
+    Load("notes.txt.mid", Bytes{'h', 'e', 'l', 'l', 'o'});
+    EXPECT_TRUE(WaitFor([&] { return !area.toPlainText().isEmpty(); }));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Retrograde"));
+    Shot(*panel, "failed-load");
+
+    Load("demo.mid", DemoSong());
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("demo.mid — Retrograde"));
+    EXPECT_FALSE(panel->SongDetails()->text().contains(QStringLiteral("damaged")));
+    panel->MessageArea()->clear();
+    Shot(*panel, "loaded");
+
+    const std::string saved = dir.File("demo-copy.mid");
+    save_answers.push_back(saved);
+    panel->SaveFile();
+    EXPECT_TRUE(WaitFor(
+        [&] { return area.toPlainText().contains(QString::fromStdString("Saved to " + saved)); }));
+    Shot(*panel, "saved");
+
+    // Cut short: what could be read is loaded, and the window says so.
+    Bytes cut = DemoSong();
+    cut.resize(cut.size() / 2);
+    Load("cut.mid", cut);
+    ASSERT_NE(LoadedSong(), nullptr);
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("cut.mid — Retrograde"));
+    EXPECT_TRUE(panel->SongDetails()->text().contains(QStringLiteral("damaged")));
+    EXPECT_TRUE(WaitFor([&] {
+        return area.toPlainText().contains(
+            QStringLiteral("cut.mid: damaged, only what could be read was loaded: track "));
+    })) << area.toPlainText().toStdString();
+
+    // Several files dropped: the first is opened, and the person told.
+    WriteBytes(dir.File("a.mid"), ShortSong());
+    WriteBytes(dir.File("b.mid"), DemoSong());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("a.mid"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.File("b.mid")))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &drop);
+    EXPECT_EQ(panel->SongName()->text(), QStringLiteral("a.mid"));
+    EXPECT_TRUE(WaitFor([&] {
+        return area.toPlainText().contains(
+            QStringLiteral("2 files were dropped; only the first is opened: a.mid"));
+    }));
+}
+
+TEST_F(WindowTest, SwitchesActWhileTheSongPlaysAndTheTimeIsShown) {
+    Load("demo.mid", DemoSong());
+    panel->PlayFile();
+    ASSERT_TRUE(WaitFor([] { return PlayPositionTick() > 960; }, 10000));
+    EXPECT_TRUE(WaitFor([&] {
+        return panel->PlayTime()->text().endsWith(QStringLiteral(" / 0:29")) &&
+               !panel->PlayTime()->text().startsWith(QStringLiteral("0:00"));
+    })) << panel->PlayTime()->text().toStdString();
+    Shot(*panel, "playing");
+
+    // Upside down: the same tick; backwards: the mirrored one. The play goes on.
+    const int division = LoadedSong()->division;
+    long long before = PlayPositionTick();
+    panel->VerticalSwitch()->click();
+    ASSERT_TRUE(WaitFor([] { return PlayPositionTick() >= 0; }));
+    EXPECT_NEAR(static_cast<double>(PlayPositionTick()), static_cast<double>(before), division);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+
+    const long long total = MidiPlayData->GetSongDuration();
+    before = PlayPositionTick();
+    panel->HorizontalSwitch()->click();
+    ASSERT_TRUE(WaitFor([] { return PlayPositionTick() >= 0; }));
+    EXPECT_NEAR(static_cast<double>(PlayPositionTick()), static_cast<double>(total - before),
+                division);
+    EXPECT_EQ(Title(), QStringLiteral("Stop"));
+    EXPECT_TRUE(IsSequencerRunning());
+
+    panel->PlayFile();  // stop
+    EXPECT_TRUE(WaitFor([&] { return panel->PlayTime()->text().isEmpty(); }));
+    // Stopped, a switch only changes what the next play plays.
+    panel->VerticalSwitch()->click();
+    QTest::qWait(100);
+    EXPECT_FALSE(IsSequencerRunning());
+}
+
+TEST_F(WindowTest, TheWindowsOwnSentencesInJapanese) {
+    const Language japanese("ja_JP.UTF-8");
+    EXPECT_EQ(GneTranslate("Saved to %1"), "%1 に保存しました。");
+    Bytes cut = DemoSong();
+    cut.resize(cut.size() / 2);
+    Load("cut.mid", cut);
+    EXPECT_TRUE(WaitFor([&] {
+        return panel->MessageArea()->toPlainText().contains(
+            QStringLiteral("cut.mid は壊れています。読めた部分だけを読み込みました: track "));
+    })) << panel->MessageArea()->toPlainText().toStdString();
+}

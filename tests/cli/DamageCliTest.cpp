@@ -1,0 +1,87 @@
+// Damaged input is never passed off as whole: the commands that read say what
+// could not be read, the commands that write refuse unless --salvage.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "CliFixture.h"
+
+using namespace cli_test;
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(DamageCli, ReadersTellWritersRefuseUnlessSalvage) {
+    REQUIRE_REAL_FILES(files);
+    TempDir dir;
+    // A real file cut short at 5,000 bytes, as a broken download leaves it.
+    std::string real;
+    for (const std::string& f : files) {
+        if (std::filesystem::file_size(f) > 8000 && ReadWithMido(f).tracks > 1) {
+            real = f;
+            break;
+        }
+    }
+    ASSERT_FALSE(real.empty());
+    Bytes cut = ReadBytes(real);
+    cut.resize(5000);
+    WriteBytes(dir.File("cut.mid"), cut);
+    const Bytes note = Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60), smf::Eot(0)});
+    // Three tracks announced, two there; a stray system byte (F1 and its data
+    // byte) in the second; and a whole file without an end of track.
+    WriteBytes(dir.File("few.mid"), Concat({HeaderChunk(1, 3, 96), TrackChunk(note),
+                                            TrackChunk(Concat({Bytes{0, 0xF1, 5}, note}))}));
+    WriteBytes(dir.File("noeot.mid"),
+               Concat({HeaderChunk(0, 1, 96),
+                       TrackChunk(Concat({smf::On(0, 0, 60), smf::Off(96, 0, 60)}))}));
+
+    RunResult run = Retrograde("info cut.mid", dir.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "damaged:\n  track ")) << run.out;
+    EXPECT_TRUE(Has(run.out, " bytes read\n")) << run.out;
+    run = Retrograde("info few.mid", dir.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.out,
+                    "damaged:\n  1 of 3 announced tracks missing\n"
+                    "  track 2: 2 bytes skipped as unreadable\n"))
+        << run.out;
+    run = Retrograde("dump few.mid", dir.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "few.mid: damaged: 1 of 3 announced tracks missing; track 2: 2"))
+        << run.err;
+
+    struct Case {
+        std::string command;  // with IN and OUT to fill in
+        std::string input;
+        int status;
+    };
+    const Case cases[] = {
+        {"mirror -H IN -o OUT", "cut.mid", 1},
+        {"mirror -H IN -o OUT --salvage", "cut.mid", 3},
+        {"convert --format 1 IN -o OUT", "cut.mid", 1},
+        {"convert --format 0 IN -o OUT --salvage", "few.mid", 3},
+        {"transpose --semitones 2 IN -o OUT", "few.mid", 1},
+        {"transpose --semitones 2 IN -o OUT --salvage", "cut.mid", 3},
+        {"mirror IN -o OUT", "noeot.mid", 0},  // repaired quietly: no damage
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(dir.File("out.mid"));
+        std::string command = c.command;
+        command.replace(command.find("IN"), 2, c.input);
+        command.replace(command.find("OUT"), 3, "out.mid");
+        run = Retrograde(command, dir.Path());
+        EXPECT_EQ(run.status, c.status) << command << "\n" << run.err;
+        EXPECT_EQ(Has(run.err, c.input + ": damaged: "), c.status != 0) << command << run.err;
+        EXPECT_EQ(Has(run.err, "out.mid: written from a damaged file"), c.status == 3) << run.err;
+        EXPECT_EQ(std::filesystem::exists(dir.File("out.mid")), c.status != 1) << command;
+        if (c.status != 1) {
+            EXPECT_TRUE(ReadWithMido(dir.File("out.mid")).ok) << command;
+        }
+    }
+}
