@@ -156,14 +156,16 @@ public:
     void ChangeMarker(const char* from, const char* to);  ///< Q2: marker texts from -> to
 
     // ---- track operations passed through to the one track (MidiF0Data_PassThrough.cpp) ----
-    // Each gives the track's result; a song without a track (form Raw) is
-    // reported and gives 0.
-    int DeleteControlChange(unsigned char controller);  // every one of controller; 0
-    void ExtractChanelData(int channel);
-    int PackDrumSet();
-    int IsEventExist(int status, int from, int to);
-    int CheckDoubleNote();
-    int GetNumEvent(int from, int to);
+    /// Each gives the track's result; a song without a track (form Raw) is
+    /// reported and gives 0.
+    ///@{
+    int DeleteControlChange(unsigned char controller);  ///< every one of controller; 0
+    void ExtractChanelData(int channel);                ///< keeps the events of channel only
+    int PackDrumSet();                                  ///< the drum notes packed to one kit
+    int IsEventExist(int status, int from, int to);     ///< 1 when an event of status is in [from, to)
+    int CheckDoubleNote();                              ///< 1 when a note is struck while sounding
+    int GetNumEvent(int from, int to);                  ///< events in [from, to)
+    ///@}
 
 private:
     void LoadByName(const char* name, bool allowFallback);

@@ -49,10 +49,10 @@ inline constexpr int kF1TracksFromF0 = 17;
 
 class MidiF0Data;
 
-// One entry of a song's tempo table (ExtractTempoData).
+/// One entry of a song's tempo table (ExtractTempoData).
 struct _TempoData {
-    int tick;   // absolute tick
-    int tempo;  // microseconds per quarter note
+    int tick;   ///< absolute tick
+    int tempo;  ///< microseconds per quarter note
 };
 
 /// A format-1 song: up to kMaxTracks tracks. Operations on the wrong form are
@@ -162,90 +162,92 @@ public:
     // nothing changes. ====
 
     // -- channels --
-    // The lowest channel 0..15 no track uses; -1 when all are; 0 without tracks.
+    /// The lowest channel 0..15 no track uses; -1 when all are; 0 without tracks.
     int GetUnusedChanel();
-    int GetNumChanel(bool* secondPort);     // distinct channels 0..31 (second port + 16)
-    void DeleteChanel(int channel);         // deletes the non-master tracks of channel
-    int IsDontMove(int channel, int* keep, int count);  // 1 when channel is among keep[0..count)
-    // velocity * 9 / 10, steps times (negative steps count as 0); velocity
-    // itself once that falls below velocity / 2.
+    int GetNumChanel(bool* secondPort);     ///< distinct channels 0..31 (second port + 16)
+    void DeleteChanel(int channel);         ///< deletes the non-master tracks of channel
+    int IsDontMove(int channel, int* keep, int count);  ///< 1 when channel is among keep[0..count)
+    /// velocity * 9 / 10, steps times (negative steps count as 0); velocity
+    /// itself once that falls below velocity / 2.
     int GetOffsetVelocity(int velocity, int steps);
-    // Delete the first matching exclusive of the song, asking track by track;
-    // 1 when one was deleted, 0 when no track had one.
-    int DeleteSysExF0();
-    int DeleteSysExF7();
-    int DeleteSysExF0(unsigned char type);
-    int DeleteSysExF0(int channel, unsigned char type);
+    /// Delete the first matching exclusive of the song, asking track by track;
+    /// 1 when one was deleted, 0 when no track had one.
+    ///@{
+    int DeleteSysExF0();                                 ///< any F0 exclusive
+    int DeleteSysExF7();                                 ///< any F7 message
+    int DeleteSysExF0(unsigned char type);               ///< an F0 exclusive of type
+    int DeleteSysExF0(int channel, unsigned char type);  ///< of type, addressed to channel
+    ///@}
 
     // -- voices, drums, track classification and order --
-    int GetNumVoice();    // sum of the tracks' voices (drum tracks: distinct drum notes)
-    int CheckNumVoice();  // the same sum
-    // Channel 9, or a channel a GS rhythm-part exclusive switches to drums.
-    // Channels 16..254 are reported and false; 255 (no channel) is false.
+    int GetNumVoice();    ///< sum of the tracks' voices (drum tracks: distinct drum notes)
+    int CheckNumVoice();  ///< the same sum
+    /// Channel 9, or a channel a GS rhythm-part exclusive switches to drums.
+    /// Channels 16..254 are reported and false; 255 (no channel) is false.
     bool IsDrumTrack(int track);
-    bool IsDrumProgramChangeSet();
-    void DeleteDrumProgramChange();
-    void AdjustDrumDuration();
-    void DeleteTrack(int track);  // frees the track; the later ones move down
-    void DeleteNoNoteTrack();     // track 0 stays when it is a master track
-    void DeleteNoNoteSysExTrack();
-    void DeleteChanelSysExOnlyTrack();
-    void DeleteEmptyTrack();
-    void DeleteDuplicateSongTitle();  // one song title in the whole song
-    // Rebuilds the song as 16 tracks, track n holding channel n (tracks
-    // without a channel, or with one above 15, go to track 1). Refused with a
-    // message when a merged track would not fit kMaxEvents.
+    bool IsDrumProgramChangeSet();   ///< true when a drum track holds a program change
+    void DeleteDrumProgramChange();  ///< the program changes of every drum track
+    void AdjustDrumDuration();       ///< Q2: each drum track's notes end at its next hit
+    void DeleteTrack(int track);  ///< frees the track; the later ones move down
+    void DeleteNoNoteTrack();     ///< track 0 stays when it is a master track
+    void DeleteNoNoteSysExTrack();      ///< tracks without notes and exclusives; a master track 0 stays
+    void DeleteChanelSysExOnlyTrack();  ///< tracks of part exclusives only (IsChanelSysExOnlyTrack)
+    void DeleteEmptyTrack();            ///< tracks holding only an end of track
+    void DeleteDuplicateSongTitle();  ///< one song title in the whole song
+    /// Rebuilds the song as 16 tracks, track n holding channel n (tracks
+    /// without a channel, or with one above 15, go to track 1). Refused with a
+    /// message when a merged track would not fit kMaxEvents.
     void AssignSameNumberToTrackAndChanel();
-    void SortTrack();  // by channel, tracks without one first; stable
-    void SwapTrack(int a, int b);
-    bool DeleteControlChange(int controller);  // the first per track; true when any
-    bool GetMetaData(int type, char* text);    // text: room for 256 bytes
-    int GetNumEvent(int from, int to);         // events between two ticks, all tracks
-    int GetNumMetaEvent(int type);
-    int GetNumNoteEvent();
-    bool GetTimeSign(int* value);  // the first time signature of the tracks
-    bool CheckDoubleNote();
-    bool CheckMiltiProgramChange();
-    bool CheckDuplicateChanelTrack();  // two non-master tracks on one channel
-    // Gives volume 100 to every channel track without one. message: room for
-    // kCheckTrackVolumeMessageSize bytes; it always ends with the closing sentence.
+    void SortTrack();  ///< by channel, tracks without one first; stable
+    void SwapTrack(int a, int b);  ///< exchanges two tracks (bad indexes reported)
+    bool DeleteControlChange(int controller);  ///< the first per track; true when any
+    bool GetMetaData(int type, char* text);    ///< text: room for 256 bytes
+    int GetNumEvent(int from, int to);         ///< events between two ticks, all tracks
+    int GetNumMetaEvent(int type);  ///< meta events of type, all tracks
+    int GetNumNoteEvent();          ///< notes, all tracks
+    bool GetTimeSign(int* value);  ///< the first time signature of the tracks
+    bool CheckDoubleNote();          ///< true when a track has a note struck again while sounding
+    bool CheckMiltiProgramChange();  ///< true when a track holds two program changes or more
+    bool CheckDuplicateChanelTrack();  ///< two non-master tracks on one channel
+    /// Gives volume 100 to every channel track without one. message: room for
+    /// kCheckTrackVolumeMessageSize bytes; it always ends with the closing sentence.
     bool CheckTrackVolume(char* message);
-    static constexpr int kCheckTrackVolumeMessageSize = 2048;
+    static constexpr int kCheckTrackVolumeMessageSize = 2048;  ///< bytes of CheckTrackVolume's text
 
     // -- every track / first answer --
-    void InsertBlankArea(int tick, int length);
-    void DeleteAreaNoteAndPitchBend(int from, int to);
-    void ChangeDuration(int percent);  // Q2
-    void ShortenData(long ticks);      // Q2
-    void ConvertExpressionToVolume();  // Q1 or Q2
-    // Q2 and 1..0x7FFF only (else 0x2000003 and no change); 1 or 0.
+    void InsertBlankArea(int tick, int length);         ///< every track: length ticks of silence at tick
+    void DeleteAreaNoteAndPitchBend(int from, int to);  ///< every track: notes and bends of [from, to)
+    void ChangeDuration(int percent);  ///< Q2
+    void ShortenData(long ticks);      ///< Q2
+    void ConvertExpressionToVolume();  ///< Q1 or Q2
+    /// Q2 and 1..0x7FFF only (else 0x2000003 and no change); 1 or 0.
     int ChangeDivision(int newDivision);
-    void DeleteChanelData(int channel);  // every track of channel (255: conductor tracks)
-    void InsertMetaEvent(unsigned char type, char* text);
-    void InsertMetaEventWithDelta(int tick, unsigned char type, char* text);
-    // Takes event over. The first track holding channel's events and none of
-    // another channel gets it at tick; without one a new track is appended.
+    void DeleteChanelData(int channel);  ///< every track of channel (255: conductor tracks)
+    void InsertMetaEvent(unsigned char type, char* text);  ///< into track 0, at its start
+    void InsertMetaEventWithDelta(int tick, unsigned char type, char* text);  ///< into track 0, at tick
+    /// Takes event over. The first track holding channel's events and none of
+    /// another channel gets it at tick; without one a new track is appended.
     void InsertEventToChanelWithDelta(int channel, MidiEvent* event, int tick);
-    int DeleteMetaEvent(unsigned char type);  // Q2; 1 or 0
-    int GetTempo(long* tempo);                // 1 and the first tempo; 0
-    int GetTempo(long* tempo, int n);         // n-th tempo (from 1) of the first track with one
-    int GetChanelVolume(int channel);         // -1 when none
-    int GetChanelProgramChange(int channel);  // -1 when none
-    int GetTrackNumberOfChanel(int channel);  // -1 when none
-    int GetTrackNoOfSequenceName(char* pattern);  // wildcards; -1 when none
-    int GetMasterVolume();                    // the first; each further one reported; -1
-    int GetCenterNote(int channel);           // of the last track of channel; 64
-    void GetNoteRange(int channel, int* low, int* high);  // 127 and 0 without notes
-    // table: room for kMaxTempoData entries. Returns the entries stored; a
-    // 513th tempo is reported (the result stays 512).
+    int DeleteMetaEvent(unsigned char type);  ///< Q2; 1 or 0
+    int GetTempo(long* tempo);                ///< 1 and the first tempo; 0
+    int GetTempo(long* tempo, int n);         ///< n-th tempo (from 1) of the first track with one
+    int GetChanelVolume(int channel);         ///< -1 when none
+    int GetChanelProgramChange(int channel);  ///< -1 when none
+    int GetTrackNumberOfChanel(int channel);  ///< -1 when none
+    int GetTrackNoOfSequenceName(char* pattern);  ///< wildcards; -1 when none
+    int GetMasterVolume();                    ///< the first; each further one reported; -1
+    int GetCenterNote(int channel);           ///< of the last track of channel; 64
+    void GetNoteRange(int channel, int* low, int* high);  ///< 127 and 0 without notes
+    /// table: room for kMaxTempoData entries. Returns the entries stored; a
+    /// 513th tempo is reported (the result stays 512).
     int ExtractTempoData(_TempoData* table);
-    static constexpr int kMaxTempoData = 512;
-    // slots: 17 buffers of kTitleSlotSize bytes (channels 0..15, then tracks
-    // without a channel); at most 255 bytes and a zero are written to each.
+    static constexpr int kMaxTempoData = 512;  ///< entries ExtractTempoData writes at most
+    /// slots: 17 buffers of kTitleSlotSize bytes (channels 0..15, then tracks
+    /// without a channel); at most 255 bytes and a zero are written to each.
     void BackupTrackTitle(char** slots);
-    void RestoreTrackTitle(char** slots);  // empty slots add nothing
-    static constexpr int kTitleSlots = 17;
-    static constexpr int kTitleSlotSize = 256;
+    void RestoreTrackTitle(char** slots);  ///< empty slots add nothing
+    static constexpr int kTitleSlots = 17;      ///< slots BackupTrackTitle fills
+    static constexpr int kTitleSlotSize = 256;  ///< bytes of each slot
     // ==== end of song level I ====
 
 private:

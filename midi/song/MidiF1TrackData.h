@@ -10,7 +10,7 @@
 inline constexpr int kErrF1TrackZeroVoices = 0x200000C;  ///< the same number as kErrF1Channel
 inline constexpr int kErrF1TrackInternal = 0xD000001;    ///< shows the class's general text
 
-// The most copies ExtractEvent stores.
+/// The most copies ExtractEvent stores.
 inline constexpr int kAreaExtractLimit = 1024;
 
 /// One track of a format-1 song.
@@ -121,54 +121,54 @@ public:
     bool IsSC88BPort();  ///< an instrument name names the B port of an SC-88
 
     // ---- area and measure editing (MidiF1TrackData_Area.cpp) ----
-    // Times are absolute ticks; a span [from, to) holds from <= t < to. None
-    // of these loses the song's setup or leaves a note sounding: a note cut
-    // at an edge gets its note off there, and where a span's state is
-    // removed the state is re-established after it.
-    //
-    // Copies of the events of [from, to) into out (at most
-    // kAreaExtractLimit places; the caller owns the copies, no terminating
-    // null). Returns how many; a span with more is reported.
+    /// Times are absolute ticks; a span [from, to) holds from <= t < to. None
+    /// of these loses the song's setup or leaves a note sounding: a note cut
+    /// at an edge gets its note off there, and where a span's state is
+    /// removed the state is re-established after it.
+    ///
+    /// Copies of the events of [from, to) into out (at most
+    /// kAreaExtractLimit places; the caller owns the copies, no terminating
+    /// null). Returns how many; a span with more is reported.
     int ExtractEvent(int from, int to, MidiEvent** out);
-    // Removes the notes and other events of [from, to); the span keeps its
-    // length. Controller, program, pitch-bend, tempo, time and key signature
-    // changes, exclusives and the names and other metas that hold for the
-    // whole song move to from, in order. Notes sounding at from end there.
+    /// Removes the notes and other events of [from, to); the span keeps its
+    /// length. Controller, program, pitch-bend, tempo, time and key signature
+    /// changes, exclusives and the names and other metas that hold for the
+    /// whole song move to from, in order. Notes sounding at from end there.
     void ClearEvents(int from, int to);
-    // Takes over the null-terminated block events (deltas from one another,
-    // the first from time; a track of at most its end of track takes it
-    // from 0) and merges it in. The end of track moves to the block's end
-    // or to end when later. A block past the event table is refused,
-    // reported, and destroyed.
+    /// Takes over the null-terminated block events (deltas from one another,
+    /// the first from time; a track of at most its end of track takes it
+    /// from 0) and merges it in. The end of track moves to the block's end
+    /// or to end when later. A block past the event table is refused,
+    /// reported, and destroyed.
     void InsertEvents(int time, int end, MidiEvent** events);
-    // Q1: removes the contents of [from, to). Notes sounding at from end
-    // there, notes sounding at to are struck again there with their own
-    // velocity; the state the span changed (controllers, programs, bends,
-    // RPN and NRPN parameters, tempo, time and key signature) is re-made at
-    // to, after the span's exclusives and song-wide metas, which move there.
+    /// Q1: removes the contents of [from, to). Notes sounding at from end
+    /// there, notes sounding at to are struck again there with their own
+    /// velocity; the state the span changed (controllers, programs, bends,
+    /// RPN and NRPN parameters, tempo, time and key signature) is re-made at
+    /// to, after the span's exclusives and song-wide metas, which move there.
     void DeleteAreaData(int from, int to);
-    void DeleteAreaTime(int from, int to);  // Q1: later events move earlier by to - from
+    void DeleteAreaTime(int from, int to);  ///< Q1: later events move earlier by to - from
     using MidiTrackData::ExtractArea;
-    // Q1: keeps only the count areas [begin, end) (ascending, not
-    // overlapping, not empty), joined end to end as DeleteAreaData leaves
-    // each gap; the end of track stands at the sum of their lengths. Other
-    // areas are refused with a message and no change.
+    /// Q1: keeps only the count areas [begin, end) (ascending, not
+    /// overlapping, not empty), joined end to end as DeleteAreaData leaves
+    /// each gap; the end of track stands at the sum of their lengths. Other
+    /// areas are refused with a message and no change.
     void ExtractArea(int (*areas)[2], int count);
-    // Splits the measure holding time at time with two time signatures in
-    // sixteenths and restores the running one at the next bar line (unless
-    // one stands there). Refused, with a message and no change, for a
-    // division below 4, a part that is not a whole number of sixteenths from
-    // 1 to 255, or a time outside the track.
+    /// Splits the measure holding time at time with two time signatures in
+    /// sixteenths and restores the running one at the next bar line (unless
+    /// one stands there). Refused, with a message and no change, for a
+    /// division below 4, a part that is not a whole number of sixteenths from
+    /// 1 to 255, or a time outside the track.
     void DivideMeasureByTimeSign(int division, int time);
-    void DeleteNote(int time);                // Q2: every note starting at or after time
-    void DeleteNote(int note, bool same);     // Q2: the notes of note (same) or of every other
-    void DeletePitchBendWithNote(int index);  // Q1 or Q2: the bends under the note at index
-    // Seconds from tick from to tick to (to - from may be negative); ticks
-    // past the last event go at the last tempo. 0, reported, for a division
-    // of 0 or less.
+    void DeleteNote(int time);                ///< Q2: every note starting at or after time
+    void DeleteNote(int note, bool same);     ///< Q2: the notes of note (same) or of every other
+    void DeletePitchBendWithNote(int index);  ///< Q1 or Q2: the bends under the note at index
+    /// Seconds from tick from to tick to (to - from may be negative); ticks
+    /// past the last event go at the last tempo. 0, reported, for a division
+    /// of 0 or less.
     double DeltaTimeToSecond(int from, int to, int division);
-    // Note ons (a note on of velocity 0 is a note off) become Notes ending at
-    // the first unused note off, whatever its key; notes of no length go.
-    // Form Q2 afterwards. A Raw track is refused.
+    /// Note ons (a note on of velocity 0 is a note off) become Notes ending at
+    /// the first unused note off, whatever its key; notes of no length go.
+    /// Form Q2 afterwards. A Raw track is refused.
     void SetQ2Data();
 };

@@ -695,9 +695,9 @@ public:
                                         int volume, int expression);
 
     // ---- what the reader skipped (MidiTrackData_Reader.cpp) ----
-    // Bytes of the chunk that could not be read as events when the track was
-    // read from a file: stray system bytes, data bytes without a status, and
-    // the rest of the chunk from a damaged event on.
+    /// Bytes of the chunk that could not be read as events when the track was
+    /// read from a file: stray system bytes, data bytes without a status, and
+    /// the rest of the chunk from a damaged event on.
     long skipped_bytes = 0;
 
 private:
