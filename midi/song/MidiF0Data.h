@@ -161,7 +161,7 @@ public:
     ///@{
     int DeleteControlChange(unsigned char controller);  ///< every one of controller; 0
     void ExtractChanelData(int channel);                ///< keeps the events of channel only
-    int PackDrumSet();                                  ///< the drum notes packed to one kit
+    int PackDrumSet();                                  ///< each drum group to its most used sound
     int IsEventExist(int status, int from, int to);     ///< 1 when an event of status is in [from, to)
     int CheckDoubleNote();                              ///< 1 when a note is struck while sounding
     int GetNumEvent(int from, int to);                  ///< events in [from, to)
