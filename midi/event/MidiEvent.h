@@ -27,6 +27,8 @@ public:
 
     MidiEvent() = default;
     explicit MidiEvent(int delta) : MusicEvent(delta) {}
+    MidiEvent(int delta, Compact compact) : MusicEvent(delta, compact) {}
+    // A copy of source, compact when source is.
     explicit MidiEvent(MidiEvent* source);
 
     void Copy(MidiEvent* source);

@@ -1,5 +1,6 @@
 // The generic event record: kind, timing, note and value fields and an owned
-// data area (256 zeroed bytes when created, larger only on demand).
+// data area (256 zeroed bytes when created, larger only on demand; records of
+// short messages made by the library hold a small area inside the record).
 #pragma once
 
 #include <array>
@@ -56,8 +57,17 @@ public:
     int length = 0;                 // bytes of the event kept in the data area
     unsigned char* data = nullptr;  // the owned data area, at least DataCapacity() bytes
 
+    // The area of a compact record: room for any channel message and any
+    // fixed-length meta event, inside the record itself.
+    static constexpr int kCompactSize = 12;
+    // Asks for a compact record: its area holds kCompactSize bytes (see
+    // DataCapacity) until ResizeData gives it a larger one. Readers and copies
+    // make their short records so, as a song holds tens of thousands of them.
+    struct Compact {};
+
     MusicEvent();
     explicit MusicEvent(int delta);
+    MusicEvent(int delta, Compact);
     ~MusicEvent();
     MusicEvent(const MusicEvent&) = delete;
     MusicEvent& operator=(const MusicEvent&) = delete;
@@ -69,20 +79,29 @@ public:
     // every value field.
     void Copy(MusicEvent* source);
     int DataCapacity() const { return capacity_; }
+    bool IsCompact() const { return capacity_ < kDataSize; }
     int ErrorMsg(int code);
 
     // Records are made and destroyed in great numbers; they come from a pool.
     static void* operator new(std::size_t size);
     static void operator delete(void* memory, std::size_t size) noexcept;
 
+protected:
+    // A record whose area is of the same kind as like's: compact when like is.
+    explicit MusicEvent(const MusicEvent* like);
+
 private:
-    void ReleaseHeapArea();
+    // The 256-byte areas come from a pool of their own (MusicEvent_Pool.cpp).
+    static unsigned char* TakeArea();
+    static void GiveArea(unsigned char* area) noexcept;
+    void TakeFreshArea();
+    void MakeCompact();
+    void ReleaseArea() noexcept;
 
     // Next to the public fields, in the cache line that every walk reads.
     int capacity_ = kDataSize;
-    // The area while it is 256 bytes; cleared by the constructors themselves
-    // (as one block, with wide stores).
-    std::array<unsigned char, kDataSize> area_;
+    // The area of a compact record; a record and its fields fill one cache line.
+    std::array<unsigned char, kCompactSize> inline_;
 };
 
 inline constexpr int kErrMusicEventDataSize = 0x6000001;
