@@ -1,0 +1,22 @@
+// `retrograde mirror` on many files at once: a list of inputs or a folder
+// tree, mirrored by a pool of worker processes into an output folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "midi/song/SongPipeline.h"
+
+struct MirrorBatch {
+    std::vector<std::string> inputs;  // files, or with recursive one folder
+    std::string output;               // the folder written into (made when missing)
+    bool recursive = false;           // inputs[0] is a folder whose tree is kept under output
+    bool force = false;
+    int jobs = 0;  // worker processes; 0: one per processor
+    MirrorChoice choice;
+};
+
+// Mirrors every file; a file that cannot be read or written is refused with
+// its reason and the others go on. Prints the refusals, a progress bar on a
+// terminal and a summary line. Returns 0 when every file was written, else 1.
+int RunMirrorBatch(const MirrorBatch& batch);
