@@ -146,13 +146,6 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     const bool allMoved =
         std::all_of(sources, sources + count, [](const MergeSource& s) { return s.move; });
     if (allMoved) discarded.reserve(total);
-    // The records of many sources would lie interleaved in memory once merged:
-    // compact moved records are copied into fresh slots in the merged order
-    // instead (the originals go at the end), so every later walk over the song
-    // reads memory in order.
-    const bool relocate = count > 2;
-    std::vector<MidiEvent*> relocated;  // originals of the copies made so; destroyed at the end
-    if (relocate) relocated.reserve(total);
     long long lastTick = 0;
     Placed pendingEnd{nullptr, 0, false};
     bool overflow = false;
@@ -182,9 +175,9 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
         placed.push_back(p);
     };
     auto take = [&](int s, MidiEvent* source, long long tick) -> Placed {
-        if (sources[s].move && !(relocate && source->IsCompact())) return {source, tick, false};
-        auto copy = std::make_unique<MidiEvent>(source);
-        if (sources[s].move) relocated.push_back(source);
+        if (sources[s].move) return {source, tick, false};
+        auto copy = std::make_unique<MidiEvent>();
+        copy->Copy(source);
         return {copy.release(), tick, true};
     };
 
@@ -253,7 +246,6 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     }
     event_count = static_cast<int>(placed.size());
     for (MidiEvent* record : discarded) DestroyEvent(record);
-    for (MidiEvent* record : relocated) DestroyEvent(record);
     if (singleEndOfTrack && pendingEnd.record == nullptr) AddEndOfTrack(0);
     if (overflow) ErrorMsg(kErrTrackTooMuchData);
 }
