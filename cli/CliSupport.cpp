@@ -137,14 +137,18 @@ std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path) {
 
 std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& choice) {
     const auto copy = MirroredCopy(song, choice);
-    if (copy->Q1toRaw() != 1 || copy->size <= 0) {
+    return EncodeImage(*copy);
+}
+
+std::vector<unsigned char> EncodeImage(MidiF0Data& mirrored) {
+    if (mirrored.Q1toRaw() != 1 || mirrored.size <= 0) {
         // The image may be as large as it needs: only a track beyond the
         // event table refuses (every note takes a note on and a note off).
         throw CliFailure(
             "the song could not be encoded (a track holds at most 131,072 events, "
             "a note counting as two)");
     }
-    return std::vector<unsigned char>(copy->buffer, copy->buffer + copy->size);
+    return std::vector<unsigned char>(mirrored.buffer, mirrored.buffer + mirrored.size);
 }
 
 void CheckOutput(const std::string& input, const std::string& output, bool force) {

@@ -32,6 +32,8 @@ std::unique_ptr<MidiFileLoader> LoadFormat0Song(const std::string& path);
 // The save action: the mirrored copy of song as chosen, encoded by Q1toRaw.
 // Returns the format-0 file.
 std::vector<unsigned char> MirrorToImage(MidiF0Data* song, const MirrorChoice& choice);
+// The format-0 file of a song mirrored already (form Q1), encoded by Q1toRaw.
+std::vector<unsigned char> EncodeImage(MidiF0Data& mirrored);
 
 // Refuses an output that is the input, or that exists while force is off.
 void CheckOutput(const std::string& input, const std::string& output, bool force);

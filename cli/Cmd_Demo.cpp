@@ -63,7 +63,8 @@ CliCommand AddDemoCommand(CLI::App& parent) {
     app->add_flag("-V,--vertical", options->vertical, "Turn the melodic channels upside down");
     app->add_option("-o,--output", options->output, "The file to write")->capture_default_str();
     app->add_flag("--force", options->force, "Replace OUTPUT when it exists");
-#ifdef RETROGRADE_HAVE_PLAYBACK
+// Shown by both programs; `retrograde` hands a demo with --play on before parsing.
+#if defined(RETROGRADE_HAVE_PLAYBACK) || defined(RETROGRADE_PLAYBACK_HANDOFF)
     app->add_flag("--play", options->play,
                   "Then play the mirrored song on the built-in synthesizer (Ctrl-C stops it)");
 #endif

@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
@@ -67,9 +70,55 @@ void CheckPlaybackEnvironment() {
     }
 }
 
+#ifdef RETROGRADE_PLAYBACK_HANDOFF
+// The verbs that play, list ports or render live in retrograde-playback; they
+// are listed here for --help, and handed on before anything is parsed.
+struct PlaybackVerb {
+    const char* name;
+    const char* description;
+};
+constexpr PlaybackVerb kPlaybackVerbs[] = {
+    {"ports", "List the outputs a song can be played on"},
+    {"play", "Play a song, backwards (-H) and/or upside down (-V), until it ends"},
+    {"render", "Render a song, mirrored as asked, to a WAV file (44.1 kHz stereo)"},
+};
+
+bool NeedsPlayback(int argc, char** argv) {
+    if (argc < 2) return false;
+    const std::string_view verb = argv[1];
+    for (const PlaybackVerb& known : kPlaybackVerbs) {
+        if (verb == known.name) return true;
+    }
+    if (verb != "demo") return false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--play") return true;
+    }
+    return false;
+}
+
+// Runs retrograde-playback with the same arguments: next to this program (the
+// build tree) or where it is installed. Returns only when it could not be run.
+int HandOnToPlayback(char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path folder = error ? std::filesystem::path(".") : self.parent_path();
+    for (const std::filesystem::path& program :
+         {folder / "retrograde-playback", folder / RETROGRADE_PLAYBACK_PROGRAM}) {
+        execv(program.c_str(), argv);
+    }
+    std::fprintf(stderr,
+                 "retrograde: %s: the playback program (retrograde-playback) is not installed\n",
+                 argv[1]);
+    return 1;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef RETROGRADE_PLAYBACK_HANDOFF
+    if (NeedsPlayback(argc, argv)) return HandOnToPlayback(argv);
+#endif
     // Past a file size limit a write should fail and be reported, not kill the
     // program halfway with a temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -116,6 +165,11 @@ int main(int argc, char** argv) {
     // Area editing.
     commands.push_back(AddClearCommand(app));
     commands.push_back(AddLengthCommand(app));
+#ifdef RETROGRADE_PLAYBACK_HANDOFF
+    for (const PlaybackVerb& verb : kPlaybackVerbs) {
+        app.add_subcommand(verb.name, verb.description)->allow_extras();
+    }
+#endif
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

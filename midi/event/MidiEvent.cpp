@@ -30,7 +30,7 @@ bool SameExceptChannelAndDelta(const MidiEvent& a, const MidiEvent& b) {
 
 }  // namespace
 
-MidiEvent::MidiEvent(MidiEvent* source) {
+MidiEvent::MidiEvent(MidiEvent* source) : MusicEvent(static_cast<const MusicEvent*>(source)) {
     Copy(source);
 }
 

@@ -28,7 +28,9 @@ public:
 
     MidiEvent() = default;
     explicit MidiEvent(int delta) : MusicEvent(delta) {}  ///< an empty record at delta
-    explicit MidiEvent(MidiEvent* source);                ///< a copy of source, channel included
+    /// An empty compact record at delta (see MusicEvent::Compact).
+    MidiEvent(int delta, Compact compact) : MusicEvent(delta, compact) {}
+    explicit MidiEvent(MidiEvent* source);  ///< a copy of source, channel included; compact when source is
 
     void Copy(MidiEvent* source);  ///< MusicEvent::Copy and the channel
     /// The Set forms make the record that event; the other fields stay as they were.

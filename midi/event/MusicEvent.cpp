@@ -12,46 +12,82 @@
 using retrograde::detail::MessageTable;
 using retrograde::detail::MessageText;
 
-// The area is a member declared after data, so data is pointed at it once it exists.
+// The areas are members or pool slots made after data, so data is pointed at
+// them in the constructor bodies.
 MusicEvent::MusicEvent() {
-    area_.fill(0);
-    data = area_.data();
+    TakeFreshArea();
 }
 
 MusicEvent::MusicEvent(int delta) : delta(delta) {
-    area_.fill(0);
-    data = area_.data();
+    TakeFreshArea();
+}
+
+MusicEvent::MusicEvent(int delta, Compact) : delta(delta) {
+    MakeCompact();
+}
+
+MusicEvent::MusicEvent(const MusicEvent* like) {
+    if (like != nullptr && like->IsCompact()) {
+        MakeCompact();
+    } else {
+        TakeFreshArea();
+    }
 }
 
 MusicEvent::~MusicEvent() {
     // An area is enlarged for long meta and exclusive data, so only a length
     // beyond the area's real size means the record was written past its end.
     if (length > capacity_) ErrorMsg(kErrMusicEventDataSize);
-    ReleaseHeapArea();
+    ReleaseArea();
 }
 
-void MusicEvent::ReleaseHeapArea() {
-    if (data != area_.data()) GneMemFree(data);
-    data = area_.data();
+void MusicEvent::TakeFreshArea() {
+    data = TakeArea();
+    std::memset(data, 0, kDataSize);
     capacity_ = kDataSize;
 }
 
+void MusicEvent::MakeCompact() {
+    inline_.fill(0);
+    data = inline_.data();
+    capacity_ = kCompactSize;
+}
+
+void MusicEvent::ReleaseArea() noexcept {
+    if (capacity_ == kDataSize) {
+        GiveArea(data);
+    } else if (capacity_ > kDataSize) {
+        GneMemFree(data);
+    }
+    data = inline_.data();
+    capacity_ = kCompactSize;
+}
+
 unsigned char* MusicEvent::ResizeData(int size) {
-    ReleaseHeapArea();
-    area_.fill(0);
-    if (size <= kDataSize) return data;
-    auto* area = static_cast<unsigned char*>(GneMemAlloc(static_cast<unsigned long>(size)));
-    if (area == nullptr) return nullptr;  // reported; the record keeps a valid 256-byte area
-    data = area;
-    capacity_ = size;
-    return data;
+    if (size > kDataSize) {
+        auto* area = static_cast<unsigned char*>(GneMemAlloc(static_cast<unsigned long>(size)));
+        if (area != nullptr) {  // zeroed by the allocator
+            ReleaseArea();
+            data = area;
+            capacity_ = size;
+            return data;
+        }
+        // Reported; the record keeps a valid area of at least 256 bytes.
+    }
+    if (capacity_ != kDataSize) {
+        ReleaseArea();
+        TakeFreshArea();
+    } else {
+        std::memset(data, 0, kDataSize);
+    }
+    return size > kDataSize ? nullptr : data;
 }
 
 void MusicEvent::Copy(MusicEvent* source) {
     if (source == nullptr || source == this) return;
     delta = source->delta;
     const int count = std::clamp(source->length, 0, source->capacity_);
-    if (count > kDataSize - 1 && count + 1 > capacity_) {
+    if (count + 1 > capacity_) {
         // One byte more than the length, so a long text stays zero-terminated.
         if (ResizeData(count + 1) == nullptr) return;
     }

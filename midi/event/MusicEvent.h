@@ -1,6 +1,7 @@
 /// @file
 /// The generic event record: kind, timing, note and value fields and an owned
-/// data area (256 zeroed bytes when created, larger only on demand).
+/// data area (256 zeroed bytes when created, larger only on demand; records of
+/// short messages made by the library hold a small area inside the record).
 #pragma once
 
 #include <array>
@@ -65,8 +66,17 @@ public:
     int length = 0;                 ///< bytes of the event kept in the data area
     unsigned char* data = nullptr;  ///< the owned data area, at least DataCapacity() bytes
 
-    MusicEvent();                    ///< an empty record (status 0, delta 0)
-    explicit MusicEvent(int delta);  ///< an empty record at delta
+    /// The area of a compact record: room for any channel message and any
+    /// fixed-length meta event, inside the record itself.
+    static constexpr int kCompactSize = 12;
+    /// Asks for a compact record: its area holds kCompactSize bytes (see
+    /// DataCapacity) until ResizeData gives it a larger one. Readers and copies
+    /// make their short records so, as a song holds tens of thousands of them.
+    struct Compact {};
+
+    MusicEvent();                    ///< an empty record (status 0, delta 0), 256-byte area
+    explicit MusicEvent(int delta);  ///< an empty record at delta, 256-byte area
+    MusicEvent(int delta, Compact);  ///< an empty compact record at delta
     ~MusicEvent();
     MusicEvent(const MusicEvent&) = delete;
     MusicEvent& operator=(const MusicEvent&) = delete;
@@ -79,6 +89,8 @@ public:
     void Copy(MusicEvent* source);
     /// Bytes of the data area.
     int DataCapacity() const { return capacity_; }
+    /// True while the area is the small one inside the record.
+    bool IsCompact() const { return capacity_ < kDataSize; }
     /// The text of code to the message sink; 0.
     int ErrorMsg(int code);
 
@@ -88,14 +100,22 @@ public:
     static void operator delete(void* memory, std::size_t size) noexcept;
     ///@}
 
+protected:
+    /// A record whose area is of the same kind as like's: compact when like is.
+    explicit MusicEvent(const MusicEvent* like);
+
 private:
-    void ReleaseHeapArea();
+    // The 256-byte areas come from a pool of their own (MusicEvent_Pool.cpp).
+    static unsigned char* TakeArea();
+    static void GiveArea(unsigned char* area) noexcept;
+    void TakeFreshArea();
+    void MakeCompact();
+    void ReleaseArea() noexcept;
 
     // Next to the public fields, in the cache line that every walk reads.
     int capacity_ = kDataSize;
-    // The area while it is 256 bytes; cleared by the constructors themselves
-    // (as one block, with wide stores).
-    std::array<unsigned char, kDataSize> area_;
+    // The area of a compact record; a record and its fields fill one cache line.
+    std::array<unsigned char, kCompactSize> inline_;
 };
 
 inline constexpr int kErrMusicEventDataSize = 0x6000001;  ///< data that does not fit the area

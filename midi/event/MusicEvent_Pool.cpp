@@ -1,5 +1,6 @@
 // Where event records live: tracks make and destroy them by the hundred
-// thousand, so records come from a pool of equal slots instead of the heap.
+// thousand, so records come from a pool of equal slots instead of the heap,
+// and the 256-byte areas of records that are not compact from another.
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -37,11 +38,13 @@ constexpr std::size_t kCacheLine = 64;
 constexpr std::size_t kSlotSize =
     (std::max(sizeof(MusicEvent), sizeof(MidiEvent)) + kCacheLine - 1) / kCacheLine * kCacheLine;
 static_assert(kCacheLine % alignof(std::max_align_t) == 0);
+// The 256-byte areas of records that are not compact have a pool of their own.
+constexpr std::size_t kAreaSize = MusicEvent::kDataSize;
+static_assert(kAreaSize % kCacheLine == 0);
 // Blocks of one huge page: where the system gives them on request, a block
 // costs one page fault instead of 512, which is most of the time a short
 // program spends on its records.
 constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
-constexpr std::size_t kSlotsPerBlock = kBlockBytes / kSlotSize;
 constexpr std::size_t kCacheSlots = 512;  // free slots a thread keeps at hand
 constexpr std::size_t kBatch = kCacheSlots / 2;
 
@@ -51,8 +54,11 @@ constexpr std::size_t kBatch = kCacheSlots / 2;
 // so handing one out does not read the slot (a cache miss per record when
 // hundreds of thousands are made at once). Threads take and give slots in
 // batches, so the mutex is taken once per batch, not once per record.
-class EventPool {
+template <std::size_t SlotSize>
+class SlotPool {
 public:
+    static constexpr std::size_t kSlotsPerBlock = kBlockBytes / SlotSize;
+
     // Moves up to count free slots to out, growing when there are none; the
     // slot taken first (out[n - 1]) has the lowest address. Returns n (>= 1).
     std::size_t TakeBatch(void** out, std::size_t count) {
@@ -81,7 +87,9 @@ private:
         Block block(static_cast<std::byte*>(std::aligned_alloc(kBlockBytes, kBlockBytes)));
         if (block == nullptr) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-        madvise(block.get(), kBlockBytes, MADV_HUGEPAGE);  // a request; fine when refused
+        // Records only: the areas are few in most songs, and a huge page
+        // would make the whole block resident at the first one.
+        if (SlotSize == kSlotSize) madvise(block.get(), kBlockBytes, MADV_HUGEPAGE);
 #endif
         return block;
     }
@@ -93,7 +101,7 @@ private:
         std::byte* base = block.get();
         blocks_.push_back(std::move(block));
         // From the end, so slots are handed out in address order.
-        for (std::size_t i = kSlotsPerBlock; i-- > 0;) free_.push_back(base + i * kSlotSize);
+        for (std::size_t i = kSlotsPerBlock; i-- > 0;) free_.push_back(base + i * SlotSize);
     }
 
     std::mutex mutex_;
@@ -103,16 +111,17 @@ private:
 
 // Never destroyed: records held by other static objects may outlive any
 // destructor order, and the blocks stay reachable for leak checkers.
-EventPool& Pool() {
-    static EventPool* pool = new EventPool;
+template <std::size_t SlotSize>
+SlotPool<SlotSize>& Pool() {
+    static auto* pool = new SlotPool<SlotSize>;
     return *pool;
 }
 
 // The free slots at hand of one thread (the window, the play thread, the
-// timer ...). A record freed on another thread than the one that made it
+// timer ...). A slot freed on another thread than the one that took it
 // simply joins that thread's slots. Trivially destructible, so it can be
 // used to the thread's very end; the slots go back to the pool when the
-// thread ends, and records destroyed after that go to the pool directly.
+// thread ends, and slots freed after that go to the pool directly.
 struct ThreadCache {
     void* slots[kCacheSlots];
     std::size_t count;
@@ -120,85 +129,111 @@ struct ThreadCache {
     bool closed;
 };
 
+template <std::size_t SlotSize>
 thread_local ThreadCache cache{};
 
+template <std::size_t SlotSize>
 struct CacheCloser {
     ~CacheCloser() {
-        Pool().GiveBatch(cache.slots, cache.count);
-        cache.count = 0;
-        cache.limit = 0;
-        cache.closed = true;
+        ThreadCache& mine = cache<SlotSize>;
+        Pool<SlotSize>().GiveBatch(mine.slots, mine.count);
+        mine.count = 0;
+        mine.limit = 0;
+        mine.closed = true;
     }
 };
 
 // Registers the closing of the cache at the thread's end; false when the
 // thread is ending already.
+template <std::size_t SlotSize>
 bool OpenCache() {
-    if (cache.closed) return false;
-    if (cache.limit == 0) {
-        static thread_local CacheCloser closer;
-        cache.limit = kCacheSlots;
+    ThreadCache& mine = cache<SlotSize>;
+    if (mine.closed) return false;
+    if (mine.limit == 0) {
+        static thread_local CacheCloser<SlotSize> closer;
+        mine.limit = kCacheSlots;
     }
     return true;
 }
 
 // The slot handed out next is asked for now, so that the record made in it
 // finds its cache lines at hand: a track reader makes one after the other.
-[[gnu::always_inline]] inline void PrefetchNextSlot() {
-    if (cache.count == 0) return;
-    const auto* next = static_cast<const std::byte*>(cache.slots[cache.count - 1]);
-    for (std::size_t line = 0; line < kSlotSize; line += kCacheLine) {
+template <std::size_t SlotSize>
+[[gnu::always_inline]] inline void PrefetchNextSlot(const ThreadCache& mine) {
+    if (mine.count == 0) return;
+    const auto* next = static_cast<const std::byte*>(mine.slots[mine.count - 1]);
+    for (std::size_t line = 0; line < SlotSize; line += kCacheLine) {
         __builtin_prefetch(next + line, 1);
     }
 }
 
+template <std::size_t SlotSize>
 void* TakeSlot() {
-    if (cache.count > 0) {
-        void* slot = cache.slots[--cache.count];
-        PrefetchNextSlot();
+    ThreadCache& mine = cache<SlotSize>;
+    if (mine.count > 0) {
+        void* slot = mine.slots[--mine.count];
+        PrefetchNextSlot<SlotSize>(mine);
         return slot;
     }
-    if (!OpenCache()) {
+    if (!OpenCache<SlotSize>()) {
         void* slot = nullptr;
-        Pool().TakeBatch(&slot, 1);
+        Pool<SlotSize>().TakeBatch(&slot, 1);
         return slot;
     }
-    cache.count = Pool().TakeBatch(cache.slots, kBatch);
-    return cache.slots[--cache.count];
+    mine.count = Pool<SlotSize>().TakeBatch(mine.slots, kBatch);
+    return mine.slots[--mine.count];
 }
 
+template <std::size_t SlotSize>
 void GiveSlot(void* slot) noexcept {
-    if (cache.count < cache.limit) {
-        cache.slots[cache.count++] = slot;
+    ThreadCache& mine = cache<SlotSize>;
+    if (mine.count < mine.limit) {
+        mine.slots[mine.count++] = slot;
         return;
     }
     bool open = false;
     try {
-        open = OpenCache();
+        open = OpenCache<SlotSize>();
     } catch (...) {
         open = false;  // the closing could not be registered: no cache for this thread
     }
-    if (!open || cache.limit == 0) {
-        Pool().GiveBatch(&slot, 1);
+    if (!open || mine.limit == 0) {
+        Pool<SlotSize>().GiveBatch(&slot, 1);
         return;
     }
-    if (cache.count == kCacheSlots) {
+    if (mine.count == kCacheSlots) {
         // The oldest half goes back; the recently freed slots, likely still
         // in the processor's cache, stay at hand.
-        Pool().GiveBatch(cache.slots, kBatch);
-        std::copy(cache.slots + kBatch, cache.slots + kCacheSlots, cache.slots);
-        cache.count -= kBatch;
+        Pool<SlotSize>().GiveBatch(mine.slots, kBatch);
+        std::copy(mine.slots + kBatch, mine.slots + kCacheSlots, mine.slots);
+        mine.count -= kBatch;
     }
-    cache.slots[cache.count++] = slot;
+    mine.slots[mine.count++] = slot;
 }
 
 #endif
 
 }  // namespace
 
+unsigned char* MusicEvent::TakeArea() {
+#if RETROGRADE_EVENT_POOL
+    return static_cast<unsigned char*>(TakeSlot<kAreaSize>());
+#else
+    return static_cast<unsigned char*>(::operator new(kDataSize));
+#endif
+}
+
+void MusicEvent::GiveArea(unsigned char* area) noexcept {
+#if RETROGRADE_EVENT_POOL
+    GiveSlot<kAreaSize>(area);
+#else
+    ::operator delete(area);
+#endif
+}
+
 void* MusicEvent::operator new(std::size_t size) {
 #if RETROGRADE_EVENT_POOL
-    if (size <= kSlotSize) return TakeSlot();
+    if (size <= kSlotSize) return TakeSlot<kSlotSize>();
 #endif
     return ::operator new(size);
 }
@@ -207,7 +242,7 @@ void MusicEvent::operator delete(void* memory, [[maybe_unused]] std::size_t size
     if (memory == nullptr) return;
 #if RETROGRADE_EVENT_POOL
     if (size <= kSlotSize) {
-        GiveSlot(memory);
+        GiveSlot<kSlotSize>(memory);
         return;
     }
 #endif

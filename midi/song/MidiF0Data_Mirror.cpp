@@ -104,7 +104,7 @@ void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const
 // A tempo, time or key signature meta event at time 0 with the default value:
 // what a song without one at its start plays by.
 MidiEvent* DefaultMeta(int type) {
-    auto* e = new MidiEvent();
+    auto* e = new MidiEvent(0, MusicEvent::Compact{});
     e->status = kEvMeta;
     e->number = type;
     e->channel = kNoChannel;
@@ -373,7 +373,7 @@ std::vector<std::pair<int, int>> ChangesOf(const MidiEvent* e, const StateMap& s
 }
 
 MidiEvent* NewControl(int channel, int number, int value) {
-    auto* e = new MidiEvent();
+    auto* e = new MidiEvent(0, MusicEvent::Compact{});
     e->SetControlChange(channel, number, value);
     e->data[0] = static_cast<unsigned char>(kEvControl | channel);
     e->data[1] = static_cast<unsigned char>(number);
@@ -383,7 +383,7 @@ MidiEvent* NewControl(int channel, int number, int value) {
 }
 
 MidiEvent* NewChannelPressure(int channel, int value) {
-    auto* e = new MidiEvent();
+    auto* e = new MidiEvent(0, MusicEvent::Compact{});
     e->status = kEvChannelPressure;
     e->channel = channel;
     e->value = value;
@@ -675,7 +675,7 @@ void MidiF0Data::HoldPedalToNote() {
                 // descending note order.
                 for (int n = kMidiNotes - 1; n >= 0; --n) {
                     if (!held[n] || !room()) continue;
-                    auto off = std::make_unique<MidiEvent>();
+                    auto off = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
                     off->SetNoteOffEvent(c, n);
                     off->delta = 0;
                     off->velocity = 0;
@@ -699,7 +699,7 @@ void MidiF0Data::HoldPedalToNote() {
         // track; Q1toQ2 folds them into the notes' lengths.
         for (int n = 0; n < kMidiNotes; ++n) {
             if (!held[n] || !room()) continue;
-            auto off = std::make_unique<MidiEvent>();
+            auto off = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
             off->SetNoteOffEvent(c, n);
             off->delta = 0;
             off->velocity = 0;

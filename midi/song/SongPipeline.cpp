@@ -37,20 +37,24 @@ std::unique_ptr<MidiFileLoader> LoadSongByName(const char* path) {
 
 std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, const MirrorChoice& choice,
                                          int* setupKept) {
-    if (setupKept != nullptr) *setupKept = 0;
     auto copy = std::make_unique<MidiF0Data>(song);
-    copy->Q2toQ1();
+    MirrorInPlace(*copy, choice, setupKept);
+    return copy;
+}
+
+void MirrorInPlace(MidiF0Data& song, const MirrorChoice& choice, int* setupKept) {
+    if (setupKept != nullptr) *setupKept = 0;
+    song.Q2toQ1();
     if (choice.horizontal) {
-        const MidiTrackData* track = copy->form == kFormQ1 ? copy->GetTrack() : nullptr;
+        const MidiTrackData* track = song.form == kFormQ1 ? song.GetTrack() : nullptr;
         // A song the reverse refuses (no end of track) keeps its order.
         if (setupKept != nullptr && track != nullptr && track->event_count > 0 &&
             track->event_table[track->event_count - 1]->IsEndOfTrack()) {
             *setupKept = CountSetup(*track, choice.carry_state);
         }
-        copy->HorizontalReverse(choice.carry_state);
+        song.HorizontalReverse(choice.carry_state);
     }
-    if (choice.vertical) copy->VerticalReverse();
-    return copy;
+    if (choice.vertical) song.VerticalReverse();
 }
 
 double SongSeconds(const MidiF0Data& song) {

@@ -29,6 +29,9 @@ std::unique_ptr<MidiFileLoader> LoadSongByName(const char* path);
 /// texts) that the backwards mirror kept at the front.
 std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, const MirrorChoice& choice,
                                          int* setupKept = nullptr);
+/// The same transforms on song itself (Q2 in, Q1 out), for a caller that has
+/// no further use for the song as it was: no copy is made.
+void MirrorInPlace(MidiF0Data& song, const MirrorChoice& choice, int* setupKept = nullptr);
 
 /// Seconds from the start to the end of the last sounding note or event,
 /// following the song's tempo changes (120 beats per minute before the

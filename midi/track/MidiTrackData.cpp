@@ -109,7 +109,7 @@ namespace {
 
 // A note off (velocity 0) as the reader would have made it.
 MidiEvent* NewNoteOff(int channel, int note) {
-    auto* off = new MidiEvent(0);
+    auto* off = new MidiEvent(0, MusicEvent::Compact{});
     off->SetNoteOffEvent(channel, note);
     off->velocity = 0;
     off->data[0] = static_cast<unsigned char>(kEvNoteOff + channel);
@@ -193,7 +193,7 @@ MidiTrackData::MidiTrackData(MidiTrackData* source, int from, int to)
     }
     if (event_count == 0 || !event_table[event_count - 1]->IsEndOfTrack()) {
         if (event_count < kMaxEvents) {
-            auto* end = new MidiEvent(0);
+            auto* end = new MidiEvent(0, MusicEvent::Compact{});
             end->status = kEvMeta;
             end->number = kMetaEndOfTrack;
             event_table[event_count++] = end;

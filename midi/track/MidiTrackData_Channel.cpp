@@ -166,6 +166,11 @@ void MidiTrackData::ReplaceSysExF0Data(unsigned char /*unused*/, char* pattern,
             !SameExclusive(event->data, event->DataCapacity(), wanted)) {
             continue;
         }
+        // A short message read from a file sits in a compact area: it takes
+        // the room of a fresh record first.
+        if (event->IsCompact() && length + 1 > event->DataCapacity()) {
+            event->ResizeData(MusicEvent::kDataSize);
+        }
         const int room = exclusive ? event->DataCapacity() : event->DataCapacity() - 1;
         const int kept = std::min(length, room);
         if (kept < length) ErrorMsgOnce(kErrTrackEventTooLarge);

@@ -20,7 +20,7 @@ using retrograde::detail::RemoveEvents;
 
 std::unique_ptr<MidiEvent> NewChannelEvent(int status, int channel, int first, int second,
                                            int length) {
-    auto event = std::make_unique<MidiEvent>(0);
+    auto event = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
     event->status = status;
     event->channel = channel;
     // The area holds the status without its channel and the data bytes.
@@ -75,7 +75,7 @@ void MidiTrackData::AddTempo(unsigned long tempo) try {
         ErrorMsg(kErrTrackTempoData);
         tempo = kDefaultTempo;
     }
-    auto event = std::make_unique<MidiEvent>(0);
+    auto event = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
     event->SetTempo(tempo);
     AddEvent(event.release());
 } catch (const std::bad_alloc&) {
@@ -88,7 +88,7 @@ void MidiTrackData::AddEndOfTrack() {
 
 void MidiTrackData::AddEndOfTrack(int delta) try {
     if (event_count > 0 && event_table[event_count - 1]->IsEndOfTrack()) return;
-    auto event = std::make_unique<MidiEvent>(delta);
+    auto event = std::make_unique<MidiEvent>(delta, MusicEvent::Compact{});
     event->status = kEvMeta;
     event->number = kMetaEndOfTrack;
     event->data[0] = kEvMeta;
@@ -113,7 +113,7 @@ void MidiTrackData::AddProgramChange(int channel, int program) try {
 }
 
 void MidiTrackData::AddNote(int channel, int delta, int note, int velocity, int duration) try {
-    auto event = std::make_unique<MidiEvent>(delta);
+    auto event = std::make_unique<MidiEvent>(delta, MusicEvent::Compact{});
     event->status = kEvNote;
     event->channel = channel;
     event->note = note;
@@ -275,7 +275,7 @@ void MidiTrackData::InsertTempo(int index, unsigned long tempo) try {
         ErrorMsg(kErrTrackTempoData);
         tempo = kDefaultTempo;
     }
-    auto event = std::make_unique<MidiEvent>(0);
+    auto event = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
     event->SetTempo(tempo);
     InsertEvent(index, kInsertBefore, event.release());
 } catch (const std::bad_alloc&) {

@@ -428,7 +428,7 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
     }
     state.ticks = ticks;
     std::unique_ptr<MidiEvent> event = std::move(state.spare);
-    if (event == nullptr) event = std::make_unique<MidiEvent>();
+    if (event == nullptr) event = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
     event->delta = static_cast<int>(delta);
     if (ReadMessage(track, *event)) {
         // The damaged message is lost with the rest of the chunk; its delta
@@ -445,7 +445,7 @@ bool ReadEvent(MidiTrackData& track, ReadState& state) {
         return false;
     }
     if (state.pairing != nullptr && event->status == kEvNoteOff && event->length == 3 &&
-        event->DataCapacity() == MusicEvent::kDataSize) {
+        event->DataCapacity() <= MusicEvent::kDataSize) {
         // A note off goes to the pairing only; its record serves the next event.
         state.pairing->Add(*event, state.read++, state.ticks);
         state.carry += event->delta;
@@ -471,7 +471,7 @@ void MakeEndOfTrack(MidiEvent& event) {
 void CloseCutTrack(MidiTrackData& track) {
     if (track.event_count > 0 && track.event_table[track.event_count - 1]->IsEndOfTrack()) return;
     if (track.event_count < kMaxEvents) {
-        track.event_table[track.event_count++] = new MidiEvent(0);
+        track.event_table[track.event_count++] = new MidiEvent(0, MusicEvent::Compact{});
         MakeEndOfTrack(*track.event_table[track.event_count - 1]);
         return;
     }
@@ -548,7 +548,7 @@ void ReadChunk(MidiTrackData& track, long total, long offset, unsigned char* ima
         // bytes stands where they stood, with their deltas, so the end of
         // track goes behind them as it would behind the note offs; Q1toQ2
         // removes it.
-        Keep(track, state, std::make_unique<MidiEvent>(0));
+        Keep(track, state, std::make_unique<MidiEvent>(0, MusicEvent::Compact{}));
     }
     if (state.cut) CloseCutTrack(track);
     if (pairing != nullptr) pairing->Finish();

@@ -23,6 +23,7 @@
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/MidiFileLoader.h"
 #include "midi/song/MidiStatus.h"
+#include "midi/song/SongPipeline.h"
 #include "midi/track/detail/NotePairing.h"
 #include "support/TestEvents.h"
 #ifdef RETROGRADE_HOSTILE_WINDOW
@@ -436,6 +437,13 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
 #endif
 
     const Bytes mirrored = MirrorAndEncode(song, true, true);
+    {
+        // The command line mirrors the loaded song itself: the same file.
+        MidiF0Data own(song);
+        MirrorInPlace(own, {true, true, false});
+        EXPECT_EQ(own.Q1toRaw() == 1 ? Bytes(own.buffer, own.buffer + own.size) : Bytes{},
+                  mirrored);
+    }
     if (mirrored.empty()) {
         EXPECT_FALSE(sink.Messages().empty()) << "a refused encode must say why";
         return;

@@ -60,7 +60,7 @@ void Reserve(MidiEvent& event, int count) {
 }  // namespace
 
 std::unique_ptr<MidiEvent> ChannelRecord(int kind, int channel, int first, int second) {
-    auto event = std::make_unique<MidiEvent>(0);
+    auto event = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
     event->status = kind;
     event->channel = channel;
     const bool one_byte = kind == kEvProgram || kind == kEvChannelPressure;

@@ -1,0 +1,76 @@
+// `retrograde mirror` on many files (workers, a folder tree, refusals that
+// do not stop the run), and the start-up program that hands playing on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/CliFixture.h"
+
+using namespace cli_test;
+namespace fs = std::filesystem;
+
+TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
+    REQUIRE_REAL_FILES(files);
+    TempDir dir;
+    const std::string in = dir.File("in"), out = dir.File("out"), one = dir.File("one");
+    fs::create_directories(in + "/a/b");
+    fs::create_directories(one);
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < 12 && i < files.size(); ++i) {
+        const std::string rel = (i % 3 == 0   ? "a/b/"
+                                 : i % 3 == 1 ? "a/"
+                                              : "") +
+                                std::to_string(i) + ".mid";
+        fs::copy_file(files[i], in + "/" + rel);
+        kept.push_back(rel);
+    }
+    WriteBytes(in + "/a/broken.mid", Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    WriteBytes(in + "/notes.txt", Bytes{'x'});  // no MIDI name: not read
+
+    const RunResult run = Retrograde("mirror -H -V -j 2 -r " + Quote(in) + " -o " + Quote(out));
+    EXPECT_EQ(run.status, 1) << run.err;  // one file refused
+    EXPECT_EQ(run.out, "13 files: 12 written, 0 written from damaged files, 1 refused\n");
+    EXPECT_NE(run.err.find("broken.mid: refused: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);  // no progress bar off a terminal
+    EXPECT_FALSE(fs::exists(out + "/a/broken.mid"));
+    EXPECT_FALSE(fs::exists(out + "/notes.txt"));
+    for (const std::string& rel : kept) {
+        const std::string single = one + "/" + fs::path(rel).filename().string();
+        ASSERT_EQ(
+            Retrograde("mirror -H -V " + Quote(in + "/" + rel) + " -o " + Quote(single)).status, 0);
+        EXPECT_EQ(ReadBytes(out + "/" + rel), ReadBytes(single)) << rel;
+    }
+
+    // A list of files into a folder: an existing output and a second file of
+    // the same name are refused, the rest is written.
+    fs::create_directories(dir.File("x"));
+    fs::create_directories(dir.File("y"));
+    fs::copy_file(files[0], dir.File("x/new.mid"));
+    fs::copy_file(files[1], dir.File("y/new.mid"));
+    const RunResult again =
+        Retrograde("mirror -V " + Quote(in + "/a/1.mid") + " " + Quote(dir.File("x/new.mid")) +
+                   " " + Quote(dir.File("y/new.mid")) + " -o " + Quote(one));
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.out, "3 files: 1 written, 0 written from damaged files, 2 refused\n");
+    EXPECT_TRUE(fs::exists(one + "/new.mid"));
+    EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
+    EXPECT_NE(again.err.find("has the same name as"), std::string::npos) << again.err;
+    EXPECT_EQ(Retrograde("mirror -r " + Quote(in) + " " + Quote(in) + " -o " + Quote(out)).status,
+              2);
+}
+
+TEST(BatchCli, OnlyThePlayingVerbsLoadThePlaybackLibraries) {
+    const RunResult libraries = RunShell("ldd " + Quote(RETROGRADE_CLI));
+    ASSERT_EQ(libraries.status, 0);
+    for (const char* name : {"fluidsynth", "rtmidi", "Qt", "jack", "asound"}) {
+        EXPECT_EQ(libraries.out.find(name), std::string::npos) << name << "\n" << libraries.out;
+    }
+    const RunResult help = Retrograde("--help");
+    for (const char* verb : {"mirror", "ports", "play", "render"}) {
+        EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+    }
+    // The verbs are handed on with their arguments: their own help and usage errors.
+    EXPECT_NE(Retrograde("play --help").out.find("--horizontal"), std::string::npos);
+    EXPECT_NE(Retrograde("demo --help").out.find("--play"), std::string::npos);
+    EXPECT_EQ(Retrograde("render --bogus").status, 2);
+}
