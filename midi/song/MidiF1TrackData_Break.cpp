@@ -237,8 +237,10 @@ int MidiF1TrackData::SearchBreakBackword(int index, bool, int minGap, bool varia
             }
         }
         if (found < 0 || variant) return found;
-        const int off = SearchEventBeforeIdx(found, kEvNoteOff);
-        return off >= 0 ? off : found;
+        for (int k = found - 1; k >= 0; --k) {
+            if (EndsNote(event_table[k])) return k;  // where the phrase before ends
+        }
+        return found;
     } catch (const std::exception&) {
         ErrorMsg(kErrGeneral);
         return kGneNone;

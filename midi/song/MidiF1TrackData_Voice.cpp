@@ -148,6 +148,7 @@ bool CutVoicesInto(MidiTrackData& t, int maxVoices, std::vector<std::pair<int, i
     listTicks.reserve(static_cast<std::size_t>(count));
     Keys sounding;
     std::array<int, kKeys> channelOf{};
+    std::array<int, kKeys> onIndex{};
     for (int i = 0; i < count; ++i) {
         MidiEvent* e = t.event_table[i];
         const std::int64_t now = ticks[static_cast<std::size_t>(i)];
@@ -174,16 +175,25 @@ bool CutVoicesInto(MidiTrackData& t, int maxVoices, std::vector<std::pair<int, i
                             MarkNone(victimOff);
                         }
                     }
-                    auto off = std::make_unique<MidiEvent>();
-                    off->SetNoteOffEvent(channel, victim);
-                    list.push_back(off.get());
-                    listTicks.push_back(now);
-                    made.push_back(std::move(off));
+                    // A note cut where it began goes whole; otherwise a
+                    // note off ends it where the new note starts.
+                    const int on = onIndex[static_cast<std::size_t>(victim)];
+                    if (ticks[static_cast<std::size_t>(on)] == now) {
+                        cut.emplace_back(on, t.event_table[on]->status);
+                        MarkNone(t.event_table[on]);
+                    } else {
+                        auto off = std::make_unique<MidiEvent>();
+                        off->SetNoteOffEvent(channel, victim);
+                        list.push_back(off.get());
+                        listTicks.push_back(now);
+                        made.push_back(std::move(off));
+                    }
                     sounding.Set(victim, false);
                 }
             }
             sounding.Set(e->note, true);
             channelOf[static_cast<std::size_t>(e->note)] = e->channel;
+            onIndex[static_cast<std::size_t>(e->note)] = i;
         }
         // Cut note offs stay in the list, marked, until DeleteNop frees them.
         list.push_back(e);
@@ -227,13 +237,6 @@ int MidiF1TrackData::ReduceVoice(int maxVoices) {
     DeleteNop();
     Q1toQ2();
     if (!cut) return 0;
-    // A note cut where it began is no note.
-    for (int k = 0; k < event_count; ++k) {
-        if (event_table[k]->status == kEvNote && event_table[k]->duration == 0) {
-            MarkNone(event_table[k]);
-        }
-    }
-    DeleteNop();
     const int after = GetNumVoice();
     return after <= maxVoices ? after : ErrorMsg(kErrF1TrackVoicesLeft);
 }
