@@ -53,6 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         F1CleanUpsAndQueries(f1, a);
         F1Edits(f1, other, a);
         Check(f1);
+        MidiF1TrackData analysed(&t);
+        F1Analysis(analysed, other, a);
+        Check(analysed);
     }
     // Each family again on the loaded tracks, with values out of range too.
     a.value = Pick(data, size, 8, -300, 300);

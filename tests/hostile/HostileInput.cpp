@@ -253,6 +253,10 @@ void EditEverything(MidiTrackData& loaded, int division) {
     MidiF1TrackData other(&loaded);
     F1Edits(f1, other, a);
     for (int i = 0; i < f1.event_count; ++i) ASSERT_GE(f1.event_table[i]->delta, 0) << i;
+    // Analysis and reduction of a song's track.
+    MidiF1TrackData analysed(&loaded);
+    F1Analysis(analysed, other, a);
+    for (int i = 0; i < analysed.event_count; ++i) ASSERT_GE(analysed.event_table[i]->delta, 0) << i;
 }
 
 // The controller, program, exclusive, meta, note, channel, time-span and
