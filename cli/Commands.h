@@ -46,6 +46,11 @@ CliCommand AddExtractCommand(CLI::App& parent);
 CliCommand AddTidyCommand(CLI::App& parent);
 CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
+// Track analysis.
+CliCommand AddRepeatsCommand(CLI::App& parent);
+CliCommand AddPhrasesCommand(CLI::App& parent);
+CliCommand AddMelodyCommand(CLI::App& parent);
+CliCommand AddThinCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

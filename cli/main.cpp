@@ -111,6 +111,11 @@ int main(int argc, char** argv) {
     commands.push_back(AddTidyCommand(app));
     commands.push_back(AddMergeTracksCommand(app));
     commands.push_back(AddBendRangeCommand(app));
+    // Track analysis.
+    commands.push_back(AddRepeatsCommand(app));
+    commands.push_back(AddPhrasesCommand(app));
+    commands.push_back(AddMelodyCommand(app));
+    commands.push_back(AddThinCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));
