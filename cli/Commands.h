@@ -51,6 +51,11 @@ CliCommand AddDivisionCommand(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);
+// Track analysis.
+CliCommand AddRepeatsCommand(CLI::App& parent);
+CliCommand AddPhrasesCommand(CLI::App& parent);
+CliCommand AddMelodyCommand(CLI::App& parent);
+CliCommand AddThinCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

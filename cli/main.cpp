@@ -170,6 +170,11 @@ int main(int argc, char** argv) {
         app.add_subcommand(verb.name, verb.description)->allow_extras();
     }
 #endif
+    // Track analysis.
+    commands.push_back(AddRepeatsCommand(app));
+    commands.push_back(AddPhrasesCommand(app));
+    commands.push_back(AddMelodyCommand(app));
+    commands.push_back(AddThinCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

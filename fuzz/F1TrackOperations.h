@@ -88,4 +88,58 @@ inline void F1AreaEdits(MidiF1TrackData& t, const TrackOpArgs& a) {
     t.DeletePitchBendWithNote(a.pick % (t.event_count + 2) - 1);
     t.DeleteNote(a.number, a.pick % 2 == 0);
     t.DeleteNote(a.to);
+// Repeats, phrase breaks and voice reduction, with indexes, gaps, grids and
+// voice counts from a (out of range and negative too). The repeat search is
+// cubic, so it runs on tracks of moderate size only.
+inline void F1Analysis(MidiF1TrackData& t, MidiF1TrackData& other, const TrackOpArgs& a) {
+    const int index = a.pick % (t.event_count + 3) - 2;
+    int begin = 0, end = 0;
+    bool flags[128] = {};
+    if (t.event_count <= 300) {
+        t.DetectLongestRepeat(0, &begin, &end, a.grid);
+        t.DetectLongestRepeat(0, nullptr, nullptr, -a.grid);
+    }
+    t.GetSimilarity(&other, a.value);
+    t.GetSimilarity(nullptr, a.value);
+    t.GetSimilarity(&t, -a.value);
+    t.IsNoteEventExist(a.from, a.to, t.GetEvent(index));
+    t.IsNoteEventExist(a.from, a.to, nullptr);
+    t.GetNoteOfDeltaTime(flags, a.from);
+    t.GetNoteOfDeltaTime(nullptr, a.to);
+    t.GetTopNoteOfDeltaTime(a.to);
+    t.GetNumPolyAttack();
+    t.GetNumNote(a.from, a.to);
+    MidiF1TrackData q1(&t);
+    q1.Q2toQ1();
+    for (int i : {index, -1, 0, q1.event_count - 1, q1.event_count, a.value}) {
+        q1.SearchBreak(i, a.pick % 2 == 0, a.grid);
+        q1.SearchBreak(i, a.pick % 3 == 0, -a.grid, a.pick % 5 == 0);
+        q1.SearchBreakForword(i, true, a.grid, a.pick % 2 == 0);
+        q1.SearchBreakBackword(i, false, a.grid, a.pick % 2 == 1);
+        q1.SearchBreakForwordOld(i, a.grid);
+        q1.IsAlreadyInBreak(i, a.grid);
+        q1.GetDeltaTimeToNextNote(i);
+        q1.GetDeltaTimeToPreviousNote(i);
+        q1.GetDeltaTimeToPreviousEvent(i, kEvNoteOff);
+        q1.SearchEventAfterIdx(i, kEvNoteOn);
+        q1.SearchEventBeforeIdx(i, kEvNoteOff);
+        q1.SearchEventAtSameDelta(i, kEvNoteOff, a.pick % 2 == 0);
+    }
+    q1.GetLastEventIndex(kEvNoteOn);
+    q1.GetClosestIndex(a.from);
+    q1.GetLastIndex(kEvNoteOn, a.from, a.to);
+    q1.GetLastIndex(a.to, a.from);
+    if (q1.form == kFormQ1) q1.DetectLongestRepeat(0, &begin, &end, a.grid);  // refused
+    q1.ReduceVoice(1);
+    t.ReduceVoice(a.value % 6);
+    t.ReduceVoice(1);
+    t.ReduceDrumVoice(a.value % 5);
+    t.ReduceDrumVoiceOne();
+    t.SetMonophonic();
+    t.DeleteOctaveNote();
+    t.DeleteDecorationNote(a.grid);
+    t.CompareTrackAndDeleteDuplicateNote(&other);
+    t.CompareTrackAndDeleteDuplicateNote(&t);
+    t.CompareTrackAndDeleteDuplicateNote(nullptr);
+    t.FilterEvent(a.pick % 2 == 0 ? kEvNote : a.number, a.pick % 3 == 0);
 }

@@ -56,6 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MidiF1TrackData area(&t);
         F1AreaEdits(area, a);
         Check(area);
+        MidiF1TrackData analysed(&t);
+        F1Analysis(analysed, other, a);
+        Check(analysed);
     }
     // Each family again on the loaded tracks, with values out of range too.
     a.value = Pick(data, size, 8, -300, 300);

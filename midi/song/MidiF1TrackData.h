@@ -9,6 +9,7 @@
 /// Polyphony cannot be reduced to 0 voices.
 inline constexpr int kErrF1TrackZeroVoices = 0x200000C;  ///< the same number as kErrF1Channel
 inline constexpr int kErrF1TrackInternal = 0xD000001;    ///< shows the class's general text
+inline constexpr int kErrF1TrackVoicesLeft = 0x2000003;  ///< a reduction fell short; general text
 
 /// The most copies ExtractEvent stores.
 inline constexpr int kAreaExtractLimit = 1024;
@@ -171,4 +172,86 @@ public:
     /// the first unused note off, whatever its key; notes of no length go.
     /// Form Q2 afterwards. A Raw track is refused.
     void SetQ2Data();
+
+    // ---- repeats, similarity and decoration notes (MidiF1TrackData_Repeat.cpp) ----
+    /// Q2. The most notes of a passage that come again later, in time and
+    /// pitch, on a notes-only copy with decoration notes absorbed and times
+    /// quantised to unit/2 (no quantising below 1 tick). Matches are counted
+    /// note by note along the passage, so the measure suits melody tracks;
+    /// chords in the repeat make it fall behind. *begin and *end get the ticks
+    /// where the passage starts and its last note ends (both 0 without notes).
+    /// The search is cubic in the number of notes. 0 on the wrong form.
+    int DetectLongestRepeat(int, int* begin, int* end, int unit);
+    /// Q2: percentage (0..100) of this track's notes that other has with the
+    /// same note number, duration and velocity within tolerance ticks.
+    int GetSimilarity(MidiF1TrackData* other, int tolerance);
+    /// Q2: 1 when a note like note (number, duration, velocity) starts in the
+    /// ticks [from, to], else 0.
+    int IsNoteEventExist(int from, int to, MidiEvent* note);
+    /// Removes every event whose status differs from status (keep) or equals it.
+    void FilterEvent(int status, bool keep);
+    /// Q2: a note of at most unit/2 ticks a semitone below the next note of its
+    /// channel, which starts within unit/2 and lasts longer, becomes that note.
+    void DeleteDecorationNote(int unit);
+
+    // ---- phrase breaks and index queries (MidiF1TrackData_Break.cpp) ----
+    /// A break is an event where no note sounds and a silence of at least
+    /// minGap ticks follows (forward) or precedes (backward). Indexes outside
+    /// the table give -1 from searches and 0 from times. A note on with
+    /// velocity 0 counts as a note off.
+    /// Q1. The break nearest to index in the direction searched, or -1. Both
+    /// SearchBreak forms first move note offs ahead of note ons at each tick
+    /// (MoveNoteOffFront): the track is reordered.
+    int SearchBreak(int index, bool forward, int minGap);
+    /// variant true: forward, the first note on after the break; backward,
+    /// the break itself. variant false: forward the break, backward the last
+    /// note off before it.
+    int SearchBreak(int index, bool forward, int minGap, bool variant);
+    int SearchBreakForword(int index, bool, int minGap, bool variant);   ///< never before index
+    int SearchBreakBackword(int index, bool, int minGap, bool variant);  ///< never after index
+    /// Q1: the first note on after index that follows minGap ticks without
+    /// a note since the latest note off; -1 when none.
+    int SearchBreakForwordOld(int index, int minGap);
+    bool IsAlreadyInBreak(int index, int minGap);  ///< minGap ticks or more to the next note
+    int GetDeltaTimeToNextNote(int index);      ///< to the next later note event; -1 when none
+    int GetDeltaTimeToPreviousNote(int index);  ///< from the last earlier note event, or the tick
+    /// T(index) - T(k) for the last k before index with status at an earlier
+    /// tick; T(index) when none; 0 for index 0.
+    int GetDeltaTimeToPreviousEvent(int index, int status);
+    int SearchEventAfterIdx(int index, int status);   ///< first index after index with status; -1
+    int SearchEventBeforeIdx(int index, int status);  ///< last index before index with status; -1
+    /// An event of status at the tick of event index (index itself only with
+    /// includeSelf); -1 when none.
+    int SearchEventAtSameDelta(int index, int status, bool includeSelf);
+    int GetLastEventIndex(int status);                ///< -1 when none
+    int GetClosestIndex(int time);                    ///< first index after tick time; -1
+    int GetLastIndex(int status, int from, int to);   ///< last with status in ticks [from, to]; -1
+    int GetLastIndex(int from, int to);               ///< last in ticks [from, to]; -1
+
+    // ---- voice and melody reduction (MidiF1TrackData_Voice.cpp) ----
+    /// Q2. Ends notes early so that at most maxVoices note numbers sound at
+    /// once: a new note cuts the highest sounding note (one voice) or the one
+    /// below the highest (more voices), so the top line and new entries
+    /// survive. Returns the voice count reached; 255 when the track has no
+    /// channel; the message's result (0) when maxVoices < 1, the form is wrong
+    /// or the count cannot be reached.
+    int ReduceVoice(int maxVoices);
+    void ReduceDrumVoiceOne();            ///< Q2: removes the least used note number (highest on ties)
+    void ReduceDrumVoice(int maxVoices);  ///< Q2: at most maxVoices note numbers remain
+    /// Q2: keeps the highest note of each group struck together and shortens
+    /// notes so that none sounds past the start of the next.
+    void SetMonophonic();
+    /// Q2: of two notes struck together an octave apart, removes the lower. A
+    /// note removed early no longer removes others (C5 C4 C3 leaves C5 C3).
+    void DeleteOctaveNote();
+    /// Q2: removes the notes whose pitch class sounds in other when they start,
+    /// unless they are this track's top note then. other may be this track.
+    void CompareTrackAndDeleteDuplicateNote(MidiF1TrackData* other);
+    /// Q2: flags[128] set for the notes sounding at tick time: a note number
+    /// sounds when its latest start at or before time is not before its latest
+    /// end at or before time (Notes with velocity and duration above 0).
+    void GetNoteOfDeltaTime(bool* flags, int time);
+    int GetTopNoteOfDeltaTime(int time);  ///< Q2: -1 when none sounds
+    int GetNumPolyAttack();               ///< most Notes starting at one tick
+    int GetNumNote(int from, int to);     ///< Notes starting in ticks [from, to)
 };

@@ -263,6 +263,10 @@ void EditEverything(MidiTrackData& loaded, int division) {
     for (int i = 0; i < area.event_count; ++i) ASSERT_GE(area.event_table[i]->delta, 0) << i;
     area.Q2toQ1();
     EXPECT_TRUE(area.Q1toRaw() == 1 || !area_sink.Messages().empty());
+    // Analysis and reduction of a song's track.
+    MidiF1TrackData analysed(&loaded);
+    F1Analysis(analysed, other, a);
+    for (int i = 0; i < analysed.event_count; ++i) ASSERT_GE(analysed.event_table[i]->delta, 0) << i;
 }
 
 // The controller, program, exclusive, meta, note, channel, time-span and
