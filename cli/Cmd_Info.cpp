@@ -130,7 +130,8 @@ void PrintSongLevel(const SongLevelInfo& info) {
     std::printf("by channel:%s\n", info.channels.empty() ? " none" : "");
     for (const ChannelEntry& c : info.channels) std::printf("%s\n", ChannelLine(c).c_str());
     std::printf("voices:    %d\n", info.voices);
-    std::printf("channel report: %d channels used%s, %s, %s\n", info.channels_used,
+    std::printf("channel report: %d channel%s used%s, %s, %s\n", info.channels_used,
+                info.channels_used == 1 ? "" : "s",
                 info.second_port ? " (second port too)" : "",
                 info.first_free < 0 ? "no channel free"
                                     : ("first free " + std::to_string(info.first_free + 1)).c_str(),
