@@ -176,13 +176,6 @@ TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
     q2->HorizontalReverse();
     EXPECT_EQ(sink.Count(kSongInternal), 1);
 
-    // Without its end of track the song is left alone.
-    sink.Clear();
-    auto open = MakeSong(kFormQ1, 480, {On(0, 0, 60), Off(480, 0, 60)});
-    open->HorizontalReverse();
-    EXPECT_EQ(sink.Count(kGeneral), 1);
-    EXPECT_EQ(TimesOf(*open->GetTrack()), (std::vector<long>{0, 480}));
-
     // Only an end of track: its delta becomes 0, nothing else happens.
     sink.Clear();
     auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
@@ -190,33 +183,6 @@ TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
     EXPECT_TRUE(sink.Messages().empty());
     ASSERT_EQ(empty->GetTrack()->event_count, 1);
     EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
-}
-
-TEST(HorizontalReverse, NotesKeepLengthsAndTheLeadInGoes) {
-    auto song = MakeSong(kFormQ2, 480,
-                         {Meta(100, kMetaTrackName, "x"), Note(200, 0, 60, 480, 90),
-                          Note(680, 1, 64, 240, 80), Note(680, 0, 67, 960, 70), Eot(2000)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    song->Q1toQ2();
-    // The last event before the end of track is the note off at 1640: it
-    // becomes time 0. The gap before the end of track stays at the end.
-    EXPECT_EQ(NotesOf(*song->GetTrack()),
-              (Notes{{0, 0, 67, 960, 70}, {720, 1, 64, 240, 80}, {960, 0, 60, 480, 90}}));
-    const std::vector<long> times = TimesOf(*song->GetTrack());
-    EXPECT_EQ(times.back(), 1540 + 360);
-    EXPECT_EQ(times[times.size() - 2], 1540);  // the name, once at 100, now last
-}
-
-TEST(HorizontalReverse, OverlappingNotesOfOnePitch) {
-    // Two notes of one pitch overlap: each keeps its length and its velocity
-    // (the note off pairs with the note it ends), none is lost.
-    auto song =
-        MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480, 100), Note(240, 0, 60, 720, 50), Eot(960)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    song->Q1toQ2();
-    EXPECT_EQ(NotesOf(*song->GetTrack()), (Notes{{0, 0, 60, 720, 50}, {480, 0, 60, 480, 100}}));
 }
 
 TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
@@ -266,19 +232,6 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
     open->HorizontalReverse(true);
     EXPECT_EQ(Image(*open->GetTrack()), before);
     EXPECT_EQ(sink.Count(kGeneral), 2);
-}
-
-TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
-    // Program 1 governs the first passage, program 2 the second. Backwards,
-    // the second passage comes first and must be preceded by program 2.
-    auto song = MakeSong(kFormQ2, 480,
-                         {Pc(0, 0, 1), Note(0, 0, 60, 480), Pc(960, 0, 2), Note(960, 0, 62, 480),
-                          Cc(960, 0, 7, 90), Eot(1440)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    EXPECT_EQ(Dump(*song->GetTrack()),
-              (Lines{"0 PC c0 2", "0 ON c0 n62", "480 CC c0 #7=90", "480 OFF c0 n62", "480 PC c0 1",
-                     "960 ON c0 n60", "1440 OFF c0 n60", "1440 EOT"}));
 }
 
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {

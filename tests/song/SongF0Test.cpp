@@ -1,7 +1,5 @@
 // The format-0 song: reading files and images, the forms, writing, and
 // copies.
-#include <cerrno>
-
 #include <gtest/gtest.h>
 
 #include "General/GeneralMac.h"
@@ -194,14 +192,4 @@ TEST(SongF0, ChannelDeletionAndDivision) {
     MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from
     EXPECT_EQ(empty.ChangeDivision(96), 0);
     EXPECT_TRUE(sink.Saw("MidiF0Dataで内部エラーが発生しました。"));
-}
-
-TEST(SongF0, WithoutAPlayerNothingPlays) {
-    // The song layer alone has no player: a play is refused, a stop is done.
-    const Bytes file = SmallFormat0();
-    MidiF0Data song(file.data(), long(file.size()));
-    EXPECT_EQ(song.Play(), ENODEV);
-    EXPECT_EQ(song.play_data, nullptr);
-    EXPECT_EQ(song.Stop(), 1);
-    EXPECT_EQ(MidiF0Data::PlayThread(nullptr), nullptr);
 }

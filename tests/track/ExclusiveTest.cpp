@@ -120,11 +120,3 @@ TEST(Exclusive, PartByteForEveryChannel) {
     SetSysExF0Chanel(-1, &untouched, 0x10);
     EXPECT_EQ(untouched, 0x55);
 }
-
-TEST(Exclusive, GsCheckSum) {
-    Bytes even = Gs(0x40, 0x00, 0x40, 0x00);
-    even[10] = 9;
-    SetGSCheckSum(even.data());  // 40 + 00 + 40 + 00 = 128
-    EXPECT_EQ(even[10], 0x00);
-    EXPECT_EQ(even[11], 0xF7);
-}

@@ -1,11 +1,10 @@
-// Deep copies of tracks, the once-only messages and the data-file container.
+// Deep copies of tracks and the once-only messages.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "General/GeneralMac.h"
 #include "support/TestEvents.h"
 
 namespace {
@@ -88,26 +87,4 @@ TEST(TrackConstruction, OnceMessages) {
     track.ErrorMsgOnce(kErrTrackTempo);
     EXPECT_EQ(sink.Count(kTempo), 2);
     track.ErrorMsgOnce(0);
-}
-
-TEST(MusicDataContainer, LoadSaveAndLimits) {
-    CaptureSink sink;
-    TempDir dir;
-    MusicData data;
-    // The largest file a container can hold.
-    Bytes bytes(kMusicDataBufferSize);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
-    WriteBytes(dir.File("big.mid"), bytes);
-    ASSERT_EQ(data.LoadFile(dir.File("big.mid").c_str()), 1);
-    EXPECT_EQ(data.size, kMusicDataBufferSize);
-    EXPECT_EQ(Bytes(data.buffer, data.buffer + data.size), bytes);
-
-    data.size = 1000;
-    EXPECT_NE(data.SaveFile(dir.File("out.mid").c_str()), 0);
-    EXPECT_EQ(ReadBytes(dir.File("out.mid")), Bytes(bytes.begin(), bytes.begin() + 1000));
-
-    EXPECT_EQ(data.CheckSize(1000, "too big"), 1);
-    EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_EQ(data.CheckSize(999, "too big"), 0);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"too big"});
 }
