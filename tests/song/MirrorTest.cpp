@@ -170,21 +170,6 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
 
 }  // namespace
 
-TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
-    CaptureSink sink;
-    auto q2 = MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480), Eot(480)});
-    q2->HorizontalReverse();
-    EXPECT_EQ(sink.Count(kSongInternal), 1);
-
-    // Only an end of track: its delta becomes 0, nothing else happens.
-    sink.Clear();
-    auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
-    empty->HorizontalReverse();
-    EXPECT_TRUE(sink.Messages().empty());
-    ASSERT_EQ(empty->GetTrack()->event_count, 1);
-    EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
-}
-
 TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
     std::mt19937 random(20240607);
     for (int round = 0; round < 300; ++round) {
@@ -209,7 +194,7 @@ TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
     }
 }
 
-TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
+TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     std::mt19937 random(4242);
     for (int round = 0; round < 400; ++round) {
         auto fast = RandomQ1Song(random);
@@ -232,6 +217,19 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
     open->HorizontalReverse(true);
     EXPECT_EQ(Image(*open->GetTrack()), before);
     EXPECT_EQ(sink.Count(kGeneral), 2);
+
+    sink.Clear();
+    auto q2 = MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480), Eot(480)});
+    q2->HorizontalReverse();
+    EXPECT_EQ(sink.Count(kSongInternal), 1);
+
+    // Only an end of track: its delta becomes 0, nothing else happens.
+    sink.Clear();
+    auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
+    empty->HorizontalReverse();
+    EXPECT_TRUE(sink.Messages().empty());
+    ASSERT_EQ(empty->GetTrack()->event_count, 1);
+    EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
 }
 
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
@@ -294,7 +292,7 @@ TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
     }
 }
 
-TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
+TEST(SongShape, HoldPedalBeginAndDeltaZero) {
     CaptureSink sink;
     auto song =
         MakeSong(kFormQ2, 480,
@@ -315,9 +313,7 @@ TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
         kFormQ2, 480, {Cc(0, 2, 64, 100), Note(0, 2, 50, 100), Note(300, 2, 50, 100), Eot(960)});
     again->HoldPedalToNote();
     EXPECT_EQ(NotesOf(*again->GetTrack()), (Notes{{0, 2, 50, 300, 100}, {300, 2, 50, 660, 100}}));
-}
 
-TEST(SongStart, BeginImmidiatelyAndMakeDeltaZero) {
     auto far = MakeSong(kFormQ2, 480,
                         {TimeSign(0, 4, 2), Cc(100, 0, 7, 1), Note(4000, 0, 60, 10), Eot(5000)});
     EXPECT_EQ(far->BeginImmidiately(), 3840);

@@ -75,7 +75,7 @@ TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(SongF1, BadFormatZeroFileIsReadOnce) {
+TEST(SongF1, TrackCountsAndWrongFormats) {
     CaptureSink sink;
     TempDir dir;
     // A format-0 file that is no good either way: one reading, its message.
@@ -83,10 +83,8 @@ TEST(SongF1, BadFormatZeroFileIsReadOnce) {
     MidiF1Data bad(dir.File("bad.mid").c_str());
     EXPECT_EQ(bad.track_count, 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"トラック数に誤りがあります。"});
-}
 
-TEST(SongF1, TrackCountsAndWrongFormat) {
-    CaptureSink sink;
+    sink.Clear();
     {
         const Bytes bytes = Concat({HeaderChunk(1, 64, 96), ChunkTracks(64)});
         MidiF1Data song(bytes.data(), long(bytes.size()));
@@ -105,6 +103,23 @@ TEST(SongF1, TrackCountsAndWrongFormat) {
     MidiF1Data song(notOne.data(), long(notOne.size()));
     EXPECT_EQ(song.track_count, 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"フォーマット１ではありません。"});
+
+    sink.Clear();
+    // Announced and present tracks: what is read is merged into one track.
+    for (const auto& [announced, present, notes] :
+         std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
+        sink.Clear();
+        WriteBytes(dir.File("f1.mid"),
+                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
+        MidiF0Data song(dir.File("f1.mid").c_str());
+        ASSERT_EQ(song.form, kFormQ2);
+        int count = 0;
+        for (int i = 0; i < song.track->event_count; ++i) {
+            count += song.track->event_table[i]->status == kEvNote;
+        }
+        EXPECT_EQ(count, notes) << announced;
+        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
+    }
 }
 
 // The image grows past the buffer the song started with, and loads again.
@@ -145,24 +160,4 @@ TEST(SongF1, TrackLimitAndOnceMessages) {
     next.ErrorMsgOnce(kErrF1TrackCombine);
     EXPECT_EQ(sink.Messages().size(), 3u);
     EXPECT_EQ(sink.Count("複数のプログラムチェンジのトラックを結合しようとしました。"), 2);
-}
-
-TEST(SongF1, FormatZeroSongReadsAFormatOneFileAsTheFormatOneSongDoes) {
-    CaptureSink sink;
-    TempDir dir;
-    // Announced and present tracks: what is read is merged into one track.
-    for (const auto& [announced, present, notes] :
-         std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
-        sink.Clear();
-        WriteBytes(dir.File("f1.mid"),
-                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
-        MidiF0Data song(dir.File("f1.mid").c_str());
-        ASSERT_EQ(song.form, kFormQ2);
-        int count = 0;
-        for (int i = 0; i < song.track->event_count; ++i) {
-            count += song.track->event_table[i]->status == kEvNote;
-        }
-        EXPECT_EQ(count, notes) << announced;
-        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
-    }
 }
