@@ -6,7 +6,7 @@
 
 #include "support/TestEvents.h"
 
-TEST(Check, LocationsValuesOrderAndTimeSignatures) {
+TEST(Check, LocationsValuesOrderAndEdits) {
     CaptureSink sink;
     auto t = Track(kFormQ2, {Pc(0, 0, 5), Cc(0, 0, 7, 127), Tempo(10, 500000), Cc(0, 0, 7, 5),
                              Tempo(50, 499999), Cc(0, 0, 7, 64), Eot(0)});
@@ -52,15 +52,13 @@ TEST(Check, LocationsValuesOrderAndTimeSignatures) {
     EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 0, 2), Tag(1000000, 1)})->CheckTimeSingLocation(96), 0);
     EXPECT_EQ(Track(kFormQ2, {Tag(5, 1)})->CheckTimeSingLocation(0), 0);
     EXPECT_EQ(sink.Count(kGeneric), 2);
-}
 
-TEST(Check, ValueEditsRewriteKnownLayoutsAndRefuseTheRest) {
-    CaptureSink sink;
+    sink.Clear();
     const Bytes volume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
     const Bytes gs = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x11, 0x19, 0x40, 0x56, 0xF7};
-    auto t = Track(kFormQ2, {SysEx(0, volume, kExTypeMasterVolume, kNoChannel, 100),
-                             SysEx(0, gs, 25), TimeSign(0, 4, 2), Tempo(0, 500000),
-                             Meta(0, kMetaText, "x"), Cc(0, 0, 7, 3), Eot(0)});
+    t = Track(kFormQ2, {SysEx(0, volume, kExTypeMasterVolume, kNoChannel, 100), SysEx(0, gs, 25),
+                        TimeSign(0, 4, 2), Tempo(0, 500000), Meta(0, kMetaText, "x"),
+                        Cc(0, 0, 7, 3), Eot(0)});
     t->ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 50);
     EXPECT_EQ(DataOf(*t->event_table[0], 9)[7], 50);
     t->ModifyEventValue(kEvSysEx, 25, 0x20);

@@ -249,7 +249,7 @@ TEST(PolyOracle, FastReductionsMatchTheLiteralOnes) {
 
 // The cuts themselves are held to the literal reductions above; here what
 // they do not see: the message, and the drum voices.
-TEST(Poly, Cases) {
+TEST(Poly, CasesAndRefusals) {
     CaptureSink sink;
     // Keeping the top note is not offered by method 1: said once for the
     // whole reduction.
@@ -263,10 +263,8 @@ TEST(Poly, Cases) {
     // One note number on two channels is one voice.
     auto unison = Track(kFormQ2, {Note(0, 0, 60, 100), Note(0, 1, 60, 100), Eot(100)});
     EXPECT_EQ(unison->GetNumDrumVoice(), 1);
-}
 
-TEST(Poly, RefusalsChangeNothing) {
-    CaptureSink sink;
+    sink.Clear();
     const std::vector<Ev> events{On(0, 0, 60),  On(0, 0, 64),  Off(10, 0, 60),
                                  Off(0, 0, 64), On(0, 20, 60), Eot(0)};
     int priority[4][12] = {};

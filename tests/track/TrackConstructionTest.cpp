@@ -22,7 +22,7 @@ MidiEvent* Put(MidiTrackData& track, int delta, int status, int note = 0, int du
 
 }  // namespace
 
-TEST(TrackConstruction, DeepCopies) {
+TEST(TrackConstruction, DeepCopiesAndOnceMessages) {
     CaptureSink sink;
     MidiTrackData source(kFormQ2);
     Put(source, 0, kEvNote, 60, 480)->velocity = 100;
@@ -60,10 +60,8 @@ TEST(TrackConstruction, DeepCopies) {
     EXPECT_EQ(q1copy.event_count, 0);
     q1copy.SetQ1TrackData(nullptr);
     EXPECT_EQ(sink.Count(kInternal), 2);
-}
 
-TEST(TrackConstruction, OnceMessages) {
-    CaptureSink sink;
+    sink.Clear();
     MidiTrackData track;
     track.ErrorMsgOnce(0);
     track.ErrorMsgOnce(kErrTrackMultiVolume);
