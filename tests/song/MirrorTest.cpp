@@ -258,7 +258,8 @@ TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
     }
 }
 
-TEST(VerticalReverse, PivotsClampsAndDrums) {
+TEST(VerticalReverse, PivotsClampsDrumsHoldPedalAndStart) {
+    CaptureSink sink;
     // Channel 0 spans 60..72 (pivot 60), channel 1 spans 61..62 (pivot 60),
     // channel 2 spans 5..10 (pivot 0: 10 would go below 0), channel 9 is
     // drums, channel 3 is drums by a rhythm-part message.
@@ -276,28 +277,11 @@ TEST(VerticalReverse, PivotsClampsAndDrums) {
         pitches += std::to_string(n.channel) + ":" + std::to_string(n.note) + " ";
     }
     EXPECT_EQ(pitches, "0:48 0:60 1:58 1:59 2:0 2:0 3:40 3:70 9:36 9:80 ");
-}
 
-TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
-    std::mt19937 random(5);
-    for (int round = 0; round < 100; ++round) {
-        auto song = RandomSong(random, 50, 12, 6);
-        Normalise(*song);
-        const Notes expected =
-            Mirrored(NotesOf(*song->GetTrack()), *song->GetTrack(), 0, false, true);
-        song->Q2toQ1();
-        song->VerticalReverse();
-        song->Q1toQ2();
-        ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
-    }
-}
-
-TEST(SongShape, HoldPedalBeginAndDeltaZero) {
-    CaptureSink sink;
-    auto song =
-        MakeSong(kFormQ2, 480,
-                 {Cc(0, 0, 64, 127), Note(0, 0, 60, 100), Note(0, 1, 62, 100),
-                  Note(200, 0, 64, 100), Cc(480, 0, 64, 0), Note(600, 0, 60, 100), Eot(960)});
+    sink.Clear();
+    song = MakeSong(kFormQ2, 480,
+                    {Cc(0, 0, 64, 127), Note(0, 0, 60, 100), Note(0, 1, 62, 100),
+                     Note(200, 0, 64, 100), Cc(480, 0, 64, 0), Note(600, 0, 60, 100), Eot(960)});
     song->HoldPedalToNote();
     // Channel 1 has no pedal; the pedal events are gone.
     EXPECT_EQ(NotesOf(*song->GetTrack()), (Notes{{0, 0, 60, 480, 100},
@@ -328,4 +312,18 @@ TEST(SongShape, HoldPedalBeginAndDeltaZero) {
     auto same = MakeSong(kFormQ2, 480, {Note(10, 0, 60, 10), Eot(20)});
     same->MakeDeltaZero(15);
     EXPECT_EQ(TimesOf(*same->GetTrack()), (std::vector<long>{0, 5}));
+}
+
+TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 100; ++round) {
+        auto song = RandomSong(random, 50, 12, 6);
+        Normalise(*song);
+        const Notes expected =
+            Mirrored(NotesOf(*song->GetTrack()), *song->GetTrack(), 0, false, true);
+        song->Q2toQ1();
+        song->VerticalReverse();
+        song->Q1toQ2();
+        ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
+    }
 }

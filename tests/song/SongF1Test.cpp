@@ -123,7 +123,7 @@ TEST(SongF1, TrackCountsAndWrongFormats) {
 }
 
 // The image grows past the buffer the song started with, and loads again.
-TEST(SongF1, LargerThanTheFirstBufferIsWritten) {
+TEST(SongF1, LargeImagesTrackLimitAndOnceMessages) {
     CaptureSink sink;
     MidiF1Data song(96);
     for (int t = 0; t < 3; ++t) {
@@ -143,18 +143,16 @@ TEST(SongF1, LargerThanTheFirstBufferIsWritten) {
     song.form = kFormQ1;
     EXPECT_EQ(song.Q1toRaw(), 1);  // an empty song is a header
     EXPECT_EQ(song.size, 14);
-}
 
-TEST(SongF1, TrackLimitAndOnceMessages) {
-    CaptureSink sink;
-    MidiF1Data song(96);
-    for (int i = 0; i < kMaxTracks; ++i) EXPECT_EQ(song.AddTrack(), 1);
-    EXPECT_EQ(song.AddTrack(), 0);
+    sink.Clear();
+    MidiF1Data full(96);
+    for (int i = 0; i < kMaxTracks; ++i) EXPECT_EQ(full.AddTrack(), 1);
+    EXPECT_EQ(full.AddTrack(), 0);
     EXPECT_TRUE(sink.Saw("Track Error"));
 
     sink.Clear();
-    song.ErrorMsgOnce(kErrF1DrumTone);
-    song.ErrorMsgOnce(kErrF1TrackCombine);
+    full.ErrorMsgOnce(kErrF1DrumTone);
+    full.ErrorMsgOnce(kErrF1TrackCombine);
     MidiF1Data next(96);  // clears every flag but the drum-to-tone one
     next.ErrorMsgOnce(kErrF1DrumTone);
     next.ErrorMsgOnce(kErrF1TrackCombine);
