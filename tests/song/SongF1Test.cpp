@@ -33,7 +33,9 @@ Bytes ChunkTracks(int count) {
 
 }  // namespace
 
-TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
+TEST(SongF1, SplitsFormatZeroAndSavesFormatOne) {
+    TempDir dir;
+    CaptureSink sink;
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
     song.track->InsertEvent(1, 2, GsSysEx(0, 3));           // an exclusive message for channel 3
@@ -58,20 +60,17 @@ TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
     for (int t = 0; t < 17; ++t) EXPECT_EQ(Events(*split.GetTrack(t)).back().tick, 960);
     EXPECT_EQ(Events(*split.GetTrack(1))[3].tick, 480);
     EXPECT_EQ(Events(*split.GetTrack(10))[0].duration, 240);
-}
 
-TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
-    CaptureSink sink;
-    TempDir dir;
-    const Bytes file = SmallFormat1();
-    MidiF1Data song(file.data(), long(file.size()));
-    ASSERT_EQ(song.track_count, 3);
-    const auto piano = Events(*song.GetTrack(1));
-    EXPECT_EQ(song.SaveFile(dir.File("out.mid").c_str()), 1);
-    EXPECT_EQ(ReadBytes(dir.File("out.mid")), file);  // byte for byte
-    EXPECT_EQ(song.form, kFormQ2);
-    ASSERT_EQ(song.track_count, 3);
-    EXPECT_EQ(Events(*song.GetTrack(1)), piano);
+    sink.Clear();
+    const Bytes format1 = SmallFormat1();
+    MidiF1Data saved(format1.data(), long(format1.size()));
+    ASSERT_EQ(saved.track_count, 3);
+    const auto piano = Events(*saved.GetTrack(1));
+    EXPECT_EQ(saved.SaveFile(dir.File("out.mid").c_str()), 1);
+    EXPECT_EQ(ReadBytes(dir.File("out.mid")), format1);  // byte for byte
+    EXPECT_EQ(saved.form, kFormQ2);
+    ASSERT_EQ(saved.track_count, 3);
+    EXPECT_EQ(Events(*saved.GetTrack(1)), piano);
     EXPECT_TRUE(sink.Messages().empty());
 }
 
