@@ -24,7 +24,7 @@ std::unique_ptr<MidiEvent> Text(int type, const std::string& text) {
 
 }  // namespace
 
-TEST(MidiEvent, SetTempoAppendsThreeBytesWhileThereIsRoom) {
+TEST(MidiEvent, ValuesPortNamesAndComparisons) {
     MidiEvent event;
     event.SetTempo(500000);
     EXPECT_EQ(event.length, 3);
@@ -39,26 +39,20 @@ TEST(MidiEvent, SetTempoAppendsThreeBytesWhileThereIsRoom) {
     EXPECT_EQ(event.length, 254);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"イベントのデータサイズが大きすぎます。"});
     event.length = 0;
-}
 
-TEST(MidiEvent, PitchBendRoundTrips) {
-    MidiEvent event;
+    MidiEvent bend_event;
     for (int bend : {0, 1, 127, 128, 8191, 16383}) {
-        event.SetPitchBendValue(bend);
-        EXPECT_EQ(event.GetPitchBendValue(), bend);
+        bend_event.SetPitchBendValue(bend);
+        EXPECT_EQ(bend_event.GetPitchBendValue(), bend);
     }
-}
 
-TEST(MidiEvent, PortNameIsReadNoFurtherThanTheArea) {
     EXPECT_EQ(Text(kMetaDeviceName, "SC-88 B")->IsSC88BPort(), 1);
     const auto other = Text(kMetaDeviceName, "SC-88 A");
     EXPECT_EQ(other->IsSC88BPort(), 0);
     // An area without any zero byte is read no further than its end.
     std::memset(other->data, 'A', other->DataCapacity());
     EXPECT_EQ(other->IsSC88BPort(), 0);
-}
 
-TEST(MidiEvent, Comparisons) {
     MidiEvent a(10), b(10);
     a.SetControlChange(1, 7, 100);
     b.SetControlChange(1, 7, 100);
@@ -115,7 +109,7 @@ TEST(MidiEvent, MobileConversions) {
     EXPECT_EQ(sink.Count("MidiEventでエラーが発生しました。"), 2);
 }
 
-TEST(MidiEvent, DescriptionsOfTheOddShapes) {
+TEST(MidiEvent, DescriptionsOfOddShapesAndLongTexts) {
     MidiEvent event;
     event.status = kEvProgram;
     EXPECT_EQ(Describe(event), "プログラムチェンジ 1");                    // counted from 1
@@ -125,9 +119,7 @@ TEST(MidiEvent, DescriptionsOfTheOddShapes) {
     EXPECT_EQ(Describe(tempo), "テンポ 120");
     tempo.value = 0;  // a broken tempo is described, not divided by
     EXPECT_EQ(Describe(tempo), "テンポ 0");
-}
 
-TEST(MidiEvent, MetaTextIsBoundedByLengthAndArea) {
     const auto text = Text(kMetaText, "abcdef");
     text->length = 3;
     EXPECT_EQ(Describe(*text), "テキスト　abc");

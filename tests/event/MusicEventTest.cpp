@@ -23,7 +23,7 @@ bool AreaIsZero(const MusicEvent& event) {
 
 }  // namespace
 
-TEST(MusicEvent, ResizeDataGivesAFreshZeroedArea) {
+TEST(MusicEvent, DataAreaAndCopies) {
     MusicEvent event;
     event.data[0] = 9;
     EXPECT_EQ(event.ResizeData(1000), event.data);
@@ -40,10 +40,8 @@ TEST(MusicEvent, ResizeDataGivesAFreshZeroedArea) {
         enlarged.length = 1000;
     }
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(MusicEvent, CopyEnlargesForLongDataAndKeepsTheArea) {
-    CaptureSink sink;
+    sink.Clear();
     MidiEvent source(12);
     source.status = kEvMeta;
     source.ResizeData(301);
@@ -64,10 +62,8 @@ TEST(MusicEvent, CopyEnlargesForLongDataAndKeepsTheArea) {
     EXPECT_EQ(copy.DataCapacity(), 301);
     EXPECT_EQ(Bytes(copy.data, copy.data + 4), (Bytes{0xB0, 0, 0, 0}));
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(MusicEvent, CopyNeverReadsPastTheSourceArea) {
-    CaptureSink sink;
+    sink.Clear();
     {
         MidiEvent broken;
         broken.length = 5000;  // claims more than its 256-byte area

@@ -27,7 +27,8 @@ Bytes OrderedFormat0() {
 
 }  // namespace
 
-TEST(Format, ClassifiesImagesAndDropsMacBinary) {
+TEST(Format, ClassifiesAndChangesImages) {
+    CaptureSink sink;
     const std::vector<std::pair<Bytes, int>> cases = {
         {SmallFormat0(), 0},        {HeaderChunk(1, 2, 96), 1},         {HeaderChunk(2, 1, 96), -1},
         {HeaderChunk(0, 5, 96), 0}, {Bytes{'M', 'T', 'h', 'd', 0}, -1},
@@ -48,35 +49,33 @@ TEST(Format, ClassifiesImagesAndDropsMacBinary) {
     EXPECT_EQ(size, long(mac.size()));
     EXPECT_EQ(GneDeleteMacBinary(mac.data(), magic, &size), 1);
     EXPECT_EQ(Bytes(mac.begin(), mac.begin() + size), SmallFormat0());
-}
 
-TEST(Format, ChangesFormatBothWays) {
-    CaptureSink sink;
+    sink.Clear();
     const Bytes original = OrderedFormat0();
     Bytes image = InBuffer(original);
-    long size = long(original.size());
+    long image_size = long(original.size());
 
-    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 0), 1);  // already format 0
-    EXPECT_EQ(size, long(original.size()));
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + size), original);
+    EXPECT_EQ(MidiChangeFormat(image.data(), &image_size, 0), 1);  // already format 0
+    EXPECT_EQ(image_size, long(original.size()));
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + image_size), original);
 
-    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 1), 1);
-    EXPECT_EQ(MidiGetFormat(image.data(), size), 1);
+    EXPECT_EQ(MidiChangeFormat(image.data(), &image_size, 1), 1);
+    EXPECT_EQ(MidiGetFormat(image.data(), image_size), 1);
     EXPECT_EQ(image[10] * 256 + image[11], 17);  // meta track and one per channel
 
-    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 0), 1);
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + size), original);  // back, byte for byte
+    EXPECT_EQ(MidiChangeFormat(image.data(), &image_size, 0), 1);
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + image_size), original);  // back, byte for byte
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_TRUE(sink.Alerts().empty());
 
     // A MacBinary image: the wrapper goes, and the size says so.
-    Bytes mac = InBuffer(smf::WithMacBinary(original));
+    Bytes mac_image = InBuffer(smf::WithMacBinary(original));
     long macSize = long(original.size()) + 128;
-    EXPECT_EQ(MidiChangeFormat(mac.data(), &macSize, 0), 1);
-    EXPECT_EQ(Bytes(mac.begin(), mac.begin() + macSize), original);
+    EXPECT_EQ(MidiChangeFormat(mac_image.data(), &macSize, 0), 1);
+    EXPECT_EQ(Bytes(mac_image.begin(), mac_image.begin() + macSize), original);
 
     // Only formats 0 and 1 are known; an unreadable image stays as it was.
-    EXPECT_EQ(MidiChangeFormat(image.data(), &size, 2), 0);
+    EXPECT_EQ(MidiChangeFormat(image.data(), &image_size, 2), 0);
     EXPECT_EQ(sink.Alerts().size(), 1u);
     Bytes text = InBuffer(Bytes(64, 'x'));
     long textSize = 64;

@@ -32,7 +32,8 @@ std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
 
 }  // namespace
 
-TEST(Measure, WithoutTimeSignatureAndDivisionZero) {
+TEST(Measure, PositionsCountsAndBoundaries) {
+    CaptureSink sink;
     auto song = MakeSong(kFormQ1, 480, {On(0, 0, 60), Off(480, 0, 60), Eot(1920)});
     EXPECT_EQ(song->GetOneMeasureTick(), 384);     // not 4 x 480
     EXPECT_EQ(song->GetTickFromMeasure(3), 5760);  // past the end: counting on in 4/4
@@ -47,9 +48,7 @@ TEST(Measure, WithoutTimeSignatureAndDivisionZero) {
     // The fixed time signature of the song wins over the track's.
     song->fixed_time_sign = 3 * 256 + 4;
     EXPECT_EQ(song->GetOneMeasureTick(), 1440);
-}
 
-TEST(Measure, SixEightAndAChangeOfSignature) {
     auto six = MakeSong(kFormQ2, 480, {TimeSign(0, 6, 3), Eot(3000)});
     EXPECT_EQ(At0(*six, 1500, false), (Position{1, 0, 60}));
     EXPECT_EQ(At0(*six, 1300, true), (Position{0, 5, 100}));  // beats of 240
@@ -60,22 +59,17 @@ TEST(Measure, SixEightAndAChangeOfSignature) {
     EXPECT_EQ(At0(*change, 3840 + 1440 + 500, false), (Position{3, 1, 20}));
     EXPECT_EQ(change->GetTickFromMeasure(5), 3840 + 3 * 1440);
     EXPECT_EQ(change->GetNumMeasure(), 3);
-}
 
-TEST(Measure, MisplacedTimeSignatureIsShownOncePerSong) {
-    CaptureSink sink;
-    auto song = MakeSong(kFormQ1, 480, {TimeSign(100, 3, 2), Eot(3000)});
+    sink.Clear();
+    song = MakeSong(kFormQ1, 480, {TimeSign(100, 3, 2), Eot(3000)});
     At0(*song, 2000, false);
     At0(*song, 2500, true);
     EXPECT_EQ(sink.Count(kMisplaced), 1);
     auto next = MakeSong(kFormQ1, 480, {TimeSign(100, 3, 2), Eot(3000)});
     At0(*next, 2000, false);
     EXPECT_EQ(sink.Count(kMisplaced), 2);
-}
 
-TEST(Measure, BoundariesAndCounts) {
-    auto song =
-        MakeSong(kFormQ1, 480, {TimeSign(0, 4, 2), On(10, 0, 60), Off(1921, 0, 60), Eot(1921)});
+    song = MakeSong(kFormQ1, 480, {TimeSign(0, 4, 2), On(10, 0, 60), Off(1921, 0, 60), Eot(1921)});
     EXPECT_EQ(song->GetNextMeasureDelta(1920), 1920);  // on a boundary: that tick
     EXPECT_EQ(song->GetNextMeasureDelta(1921), 3840);
     EXPECT_EQ(song->GetNextMeasureDelta(9000), 9600);
@@ -123,7 +117,7 @@ TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
     }
 }
 
-TEST(Tempo, StartTempoAndTempoOrder) {
+TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
     auto song = MakeSong(kFormQ2, 480,
                          {Cc(0, 0, 7, 100), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
     EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
@@ -148,20 +142,18 @@ TEST(Tempo, StartTempoAndTempoOrder) {
     EXPECT_EQ(u.event_table[1]->value, 700000);
     EXPECT_EQ(u.event_table[2]->status, kEvNote);
     EXPECT_EQ(TimesOf(u), (std::vector<long>{0, 100, 100, 960}));
-}
 
-TEST(Tempo, UnnecessaryTemposGo) {
-    auto song = MakeSong(kFormQ2, 480,
-                         {Tempo(0, 300000), Tempo(50, 400000), Note(100, 0, 60, 10),
-                          Tempo(100, 500000), Tempo(200, 600000), Eot(960)});
-    song->DeleteUnnecessaryTempo();
+    auto unneeded = MakeSong(kFormQ2, 480,
+                             {Tempo(0, 300000), Tempo(50, 400000), Note(100, 0, 60, 10),
+                              Tempo(100, 500000), Tempo(200, 600000), Eot(960)});
+    unneeded->DeleteUnnecessaryTempo();
     // The tempo at the first note's instant is the last before it; later
     // tempos stay.
-    const MidiTrackData& t = *song->GetTrack();
-    ASSERT_EQ(t.event_count, 4);
-    EXPECT_EQ(t.event_table[1]->value, 500000);
-    EXPECT_EQ(t.event_table[2]->value, 600000);
-    EXPECT_EQ(TimesOf(t), (std::vector<long>{100, 100, 200, 960}));
+    const MidiTrackData& w = *unneeded->GetTrack();
+    ASSERT_EQ(w.event_count, 4);
+    EXPECT_EQ(w.event_table[1]->value, 500000);
+    EXPECT_EQ(w.event_table[2]->value, 600000);
+    EXPECT_EQ(TimesOf(w), (std::vector<long>{100, 100, 200, 960}));
 
     auto range = MakeSong(kFormQ2, 480,
                           {Tempo(0, 1), Note(0, 0, 60, 10), Tempo(10, 2), Tempo(20, 3), Eot(30)});
@@ -169,7 +161,7 @@ TEST(Tempo, UnnecessaryTemposGo) {
     EXPECT_EQ(range->GetTrack()->event_count, 3);
 }
 
-TEST(Markers, StartAndStop) {
+TEST(Markers, StartStopAndFormat1Twins) {
     auto start = MakeSong(kFormQ2, 480,
                           {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(960, 0, 62, 10),
                            Meta(960, kMetaMarker, "START"), Eot(1920)});
@@ -186,20 +178,18 @@ TEST(Markers, StartAndStop) {
     ASSERT_EQ(t.event_count, 3);
     EXPECT_TRUE(t.event_table[2]->IsEndOfTrack());
     EXPECT_EQ(TimesOf(t), (std::vector<long>{0, 480, 480}));
-}
 
-TEST(MeasureFormat1, TwinsOnTheFirstTrack) {
     MidiF1Data song(480);
     song.AddTrack(F1Track({TimeSign(0, 3, 2), Eot(2880)}).release());
     song.AddTrack(F1Track({Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(4100)}).release());
-    int m = 0, b = 0, t = 0;
-    EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &t), 1);
-    EXPECT_EQ((Position{m, b, t}), (Position{1, 0, 60}));
+    int m = 0, b = 0, k = 0;
+    EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &k), 1);
+    EXPECT_EQ((Position{m, b, k}), (Position{1, 0, 60}));
     EXPECT_EQ(song.GetTick(3, 2, 5), 3 * 1440 + 960 + 5);  // past the first track's end
     EXPECT_EQ(song.GetNumBeat(), 9);                       // 4100 / 480 rounded up
     EXPECT_EQ(song.GetNumMeasure(), 3);                    // 4100 ticks of 3/4
 
     MidiF1Data empty(480);
-    EXPECT_EQ(empty.GetMeasureBeatTick(10, &m, &b, &t), 0);
+    EXPECT_EQ(empty.GetMeasureBeatTick(10, &m, &b, &k), 0);
     EXPECT_EQ(empty.GetTuneLength(), 0);
 }

@@ -212,21 +212,3 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
         ASSERT_EQ(NotesOf(*reversed.GetTrack()), NotesOf(*notes_plain.GetTrack())) << round;
     }
 }
-
-TEST(CarryState, AFadeOutBecomesAFadeInAndThePedalHoldsItsPassage) {
-    auto song = MakeSong(kFormQ1, 96,
-                         {Cc(0, 0, 7, 100), On(0, 0, 60), Cc(0, 0, 64, 127), Cc(96, 0, 7, 60),
-                          Cc(192, 0, 7, 20), Cc(192, 0, 64, 0), Off(288, 0, 60), Eot(288)});
-    song->HorizontalReverse(true);
-    std::vector<std::pair<long, int>> volume, pedal;
-    for (const Placed& e : Walk(*song->GetTrack())) {
-        if (e.event->status != kEvControl) continue;
-        (e.event->number == 7 ? volume : pedal).emplace_back(e.tick, e.event->value);
-    }
-    // The final 20 first, then at 288-192 the 60, at 288-96 the 100 (and at
-    // the axis the default before the first value).
-    EXPECT_EQ(volume,
-              (std::vector<std::pair<long, int>>{{0, 20}, {96, 60}, {192, 100}, {288, 100}}));
-    // Up at the start, down over the mirrored passage it held (96 to 288).
-    EXPECT_EQ(pedal, (std::vector<std::pair<long, int>>{{0, 0}, {96, 127}, {288, 0}}));
-}

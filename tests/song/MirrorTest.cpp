@@ -170,55 +170,6 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
 
 }  // namespace
 
-TEST(HorizontalReverse, RefusalsAndTheEmptySong) {
-    CaptureSink sink;
-    auto q2 = MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480), Eot(480)});
-    q2->HorizontalReverse();
-    EXPECT_EQ(sink.Count(kSongInternal), 1);
-
-    // Without its end of track the song is left alone.
-    sink.Clear();
-    auto open = MakeSong(kFormQ1, 480, {On(0, 0, 60), Off(480, 0, 60)});
-    open->HorizontalReverse();
-    EXPECT_EQ(sink.Count(kGeneral), 1);
-    EXPECT_EQ(TimesOf(*open->GetTrack()), (std::vector<long>{0, 480}));
-
-    // Only an end of track: its delta becomes 0, nothing else happens.
-    sink.Clear();
-    auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
-    empty->HorizontalReverse();
-    EXPECT_TRUE(sink.Messages().empty());
-    ASSERT_EQ(empty->GetTrack()->event_count, 1);
-    EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
-}
-
-TEST(HorizontalReverse, NotesKeepLengthsAndTheLeadInGoes) {
-    auto song = MakeSong(kFormQ2, 480,
-                         {Meta(100, kMetaTrackName, "x"), Note(200, 0, 60, 480, 90),
-                          Note(680, 1, 64, 240, 80), Note(680, 0, 67, 960, 70), Eot(2000)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    song->Q1toQ2();
-    // The last event before the end of track is the note off at 1640: it
-    // becomes time 0. The gap before the end of track stays at the end.
-    EXPECT_EQ(NotesOf(*song->GetTrack()),
-              (Notes{{0, 0, 67, 960, 70}, {720, 1, 64, 240, 80}, {960, 0, 60, 480, 90}}));
-    const std::vector<long> times = TimesOf(*song->GetTrack());
-    EXPECT_EQ(times.back(), 1540 + 360);
-    EXPECT_EQ(times[times.size() - 2], 1540);  // the name, once at 100, now last
-}
-
-TEST(HorizontalReverse, OverlappingNotesOfOnePitch) {
-    // Two notes of one pitch overlap: each keeps its length and its velocity
-    // (the note off pairs with the note it ends), none is lost.
-    auto song =
-        MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480, 100), Note(240, 0, 60, 720, 50), Eot(960)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    song->Q1toQ2();
-    EXPECT_EQ(NotesOf(*song->GetTrack()), (Notes{{0, 0, 60, 720, 50}, {480, 0, 60, 480, 100}}));
-}
-
 TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
     std::mt19937 random(20240607);
     for (int round = 0; round < 300; ++round) {
@@ -243,7 +194,7 @@ TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
     }
 }
 
-TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
+TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     std::mt19937 random(4242);
     for (int round = 0; round < 400; ++round) {
         auto fast = RandomQ1Song(random);
@@ -266,19 +217,19 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsOnRandomSongs) {
     open->HorizontalReverse(true);
     EXPECT_EQ(Image(*open->GetTrack()), before);
     EXPECT_EQ(sink.Count(kGeneral), 2);
-}
 
-TEST(HorizontalReverse, ProgramChangesLeadTheirPassage) {
-    // Program 1 governs the first passage, program 2 the second. Backwards,
-    // the second passage comes first and must be preceded by program 2.
-    auto song = MakeSong(kFormQ2, 480,
-                         {Pc(0, 0, 1), Note(0, 0, 60, 480), Pc(960, 0, 2), Note(960, 0, 62, 480),
-                          Cc(960, 0, 7, 90), Eot(1440)});
-    song->Q2toQ1();
-    song->HorizontalReverse();
-    EXPECT_EQ(Dump(*song->GetTrack()),
-              (Lines{"0 PC c0 2", "0 ON c0 n62", "480 CC c0 #7=90", "480 OFF c0 n62", "480 PC c0 1",
-                     "960 ON c0 n60", "1440 OFF c0 n60", "1440 EOT"}));
+    sink.Clear();
+    auto q2 = MakeSong(kFormQ2, 480, {Note(0, 0, 60, 480), Eot(480)});
+    q2->HorizontalReverse();
+    EXPECT_EQ(sink.Count(kSongInternal), 1);
+
+    // Only an end of track: its delta becomes 0, nothing else happens.
+    sink.Clear();
+    auto empty = MakeSong(kFormQ1, 480, {Eot(960)});
+    empty->HorizontalReverse();
+    EXPECT_TRUE(sink.Messages().empty());
+    ASSERT_EQ(empty->GetTrack()->event_count, 1);
+    EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
 }
 
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
@@ -307,7 +258,8 @@ TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
     }
 }
 
-TEST(VerticalReverse, PivotsClampsAndDrums) {
+TEST(VerticalReverse, PivotsClampsDrumsHoldPedalAndStart) {
+    CaptureSink sink;
     // Channel 0 spans 60..72 (pivot 60), channel 1 spans 61..62 (pivot 60),
     // channel 2 spans 5..10 (pivot 0: 10 would go below 0), channel 9 is
     // drums, channel 3 is drums by a rhythm-part message.
@@ -325,28 +277,11 @@ TEST(VerticalReverse, PivotsClampsAndDrums) {
         pitches += std::to_string(n.channel) + ":" + std::to_string(n.note) + " ";
     }
     EXPECT_EQ(pitches, "0:48 0:60 1:58 1:59 2:0 2:0 3:40 3:70 9:36 9:80 ");
-}
 
-TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
-    std::mt19937 random(5);
-    for (int round = 0; round < 100; ++round) {
-        auto song = RandomSong(random, 50, 12, 6);
-        Normalise(*song);
-        const Notes expected =
-            Mirrored(NotesOf(*song->GetTrack()), *song->GetTrack(), 0, false, true);
-        song->Q2toQ1();
-        song->VerticalReverse();
-        song->Q1toQ2();
-        ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
-    }
-}
-
-TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
-    CaptureSink sink;
-    auto song =
-        MakeSong(kFormQ2, 480,
-                 {Cc(0, 0, 64, 127), Note(0, 0, 60, 100), Note(0, 1, 62, 100),
-                  Note(200, 0, 64, 100), Cc(480, 0, 64, 0), Note(600, 0, 60, 100), Eot(960)});
+    sink.Clear();
+    song = MakeSong(kFormQ2, 480,
+                    {Cc(0, 0, 64, 127), Note(0, 0, 60, 100), Note(0, 1, 62, 100),
+                     Note(200, 0, 64, 100), Cc(480, 0, 64, 0), Note(600, 0, 60, 100), Eot(960)});
     song->HoldPedalToNote();
     // Channel 1 has no pedal; the pedal events are gone.
     EXPECT_EQ(NotesOf(*song->GetTrack()), (Notes{{0, 0, 60, 480, 100},
@@ -362,9 +297,7 @@ TEST(HoldPedalToNote, NotesLastUntilThePedalIsReleased) {
         kFormQ2, 480, {Cc(0, 2, 64, 100), Note(0, 2, 50, 100), Note(300, 2, 50, 100), Eot(960)});
     again->HoldPedalToNote();
     EXPECT_EQ(NotesOf(*again->GetTrack()), (Notes{{0, 2, 50, 300, 100}, {300, 2, 50, 660, 100}}));
-}
 
-TEST(SongStart, BeginImmidiatelyAndMakeDeltaZero) {
     auto far = MakeSong(kFormQ2, 480,
                         {TimeSign(0, 4, 2), Cc(100, 0, 7, 1), Note(4000, 0, 60, 10), Eot(5000)});
     EXPECT_EQ(far->BeginImmidiately(), 3840);
@@ -379,4 +312,18 @@ TEST(SongStart, BeginImmidiatelyAndMakeDeltaZero) {
     auto same = MakeSong(kFormQ2, 480, {Note(10, 0, 60, 10), Eot(20)});
     same->MakeDeltaZero(15);
     EXPECT_EQ(TimesOf(*same->GetTrack()), (std::vector<long>{0, 5}));
+}
+
+TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 100; ++round) {
+        auto song = RandomSong(random, 50, 12, 6);
+        Normalise(*song);
+        const Notes expected =
+            Mirrored(NotesOf(*song->GetTrack()), *song->GetTrack(), 0, false, true);
+        song->Q2toQ1();
+        song->VerticalReverse();
+        song->Q1toQ2();
+        ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
+    }
 }

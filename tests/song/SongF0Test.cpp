@@ -1,7 +1,5 @@
 // The format-0 song: reading files and images, the forms, writing, and
 // copies.
-#include <cerrno>
-
 #include <gtest/gtest.h>
 
 #include "General/GeneralMac.h"
@@ -19,7 +17,7 @@ Bytes Written(MidiF0Data& song) {
 
 }  // namespace
 
-TEST(SongF0, ReadsPlainMacBinaryAndRmidFilesByteExact) {
+TEST(SongF0, ReadsGoodFilesByteExactAndRefusesBadOnes) {
     CaptureSink sink;
     TempDir dir;
     const Bytes file = SmallFormat0();
@@ -36,11 +34,8 @@ TEST(SongF0, ReadsPlainMacBinaryAndRmidFilesByteExact) {
     MidiF0Data image(file.data(), long(file.size()));
     EXPECT_EQ(Written(image), file);
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(SongF0, RefusedFilesLeaveAnEmptySong) {
-    CaptureSink sink;
-    TempDir dir;
+    sink.Clear();
     // Format 0 with two tracks: the format-0 check is silent, the format-1
     // reading says why, and nothing is retried after that.
     WriteBytes(dir.File("bad.mid"),
@@ -58,25 +53,8 @@ TEST(SongF0, RefusedFilesLeaveAnEmptySong) {
     EXPECT_EQ(sink.Messages(),
               std::vector<std::string>{
                   "Midiファイルではないか、ファイルにマックバイナリがついています。"});
-}
 
-TEST(SongF0, WrongFormsAreRefusedWithNothingLost) {
-    CaptureSink sink;
-    const Bytes file = SmallFormat0();
-    MidiF0Data song(file.data(), long(file.size()));
-    song.Q2toQ1();
-    song.Q2toQ1();  // already Q1
-    EXPECT_EQ(sink.Count("MidiF0Dataで内部エラーが発生しました。"), 1);
-    EXPECT_EQ(song.form, kFormQ1);
-    song.Q1toQ2();
-    const int events = song.track->event_count;
-    EXPECT_EQ(song.Q1toRaw(), 0);  // Q2: refused, nothing lost
-    EXPECT_EQ(song.form, kFormQ2);
-    EXPECT_EQ(song.track->event_count, events);
-}
-
-TEST(SongF0, DamagedFilesAreReadSafely) {
-    CaptureSink sink;
+    sink.Clear();
     // Division 0 and SMPTE divisions become usable ticks per quarter note.
     Bytes zero = SmallFormat0();
     zero[12] = 0;
@@ -102,6 +80,36 @@ TEST(SongF0, DamagedFilesAreReadSafely) {
         EXPECT_EQ(song.track->event_count, 0);
         EXPECT_FALSE(sink.Messages().empty());
     }
+}
+
+TEST(SongF0, WrongFormsAndRefusingTracksLoseNothing) {
+    CaptureSink sink;
+    const Bytes file = SmallFormat0();
+    MidiF0Data song(file.data(), long(file.size()));
+    song.Q2toQ1();
+    song.Q2toQ1();  // already Q1
+    EXPECT_EQ(sink.Count("MidiF0Dataで内部エラーが発生しました。"), 1);
+    EXPECT_EQ(song.form, kFormQ1);
+    song.Q1toQ2();
+    const int events = song.track->event_count;
+    EXPECT_EQ(song.Q1toRaw(), 0);  // Q2: refused, nothing lost
+    EXPECT_EQ(song.form, kFormQ2);
+    EXPECT_EQ(song.track->event_count, events);
+
+    // A track that cannot take its note offs stays in Q2, and so does its song.
+    sink.Clear();
+    MidiF0Data f0(kFormQ2, 96);
+    for (int i = 0; i < kMaxEvents / 2; ++i) f0.track->AddNote(0, 1, 60, 100, 1);
+    f0.track->AddEndOfTrack(0);
+    MidiF1Data f1(96);
+    f1.AddTrack(new MidiF1TrackData(kFormQ2, 0));
+    f1.AddTrack(new MidiF1TrackData(f0.track.get()));
+    f0.Q2toQ1();
+    f1.Q2toQ1();
+    EXPECT_EQ(f0.form, kFormQ2);
+    EXPECT_EQ(f1.form, kFormQ2);
+    EXPECT_EQ(f1.GetTrack(0)->form, kFormQ2);  // all tracks or none
+    EXPECT_EQ(sink.Count("データの量が多すぎます。"), 2);
 }
 
 namespace {
@@ -145,24 +153,8 @@ TEST(SongF0, LargeSongsSaveAndLoadAgain) {
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"データの量が多すぎます。"});
 }
 
-// A track that cannot take its note offs stays in Q2, and so does its song.
-TEST(SongF0, SongKeepsTheFormOfARefusingTrack) {
+TEST(SongF0, CopiesChannelDeletionAndDivision) {
     CaptureSink sink;
-    MidiF0Data f0(kFormQ2, 96);
-    for (int i = 0; i < kMaxEvents / 2; ++i) f0.track->AddNote(0, 1, 60, 100, 1);
-    f0.track->AddEndOfTrack(0);
-    MidiF1Data f1(96);
-    f1.AddTrack(new MidiF1TrackData(kFormQ2, 0));
-    f1.AddTrack(new MidiF1TrackData(f0.track.get()));
-    f0.Q2toQ1();
-    f1.Q2toQ1();
-    EXPECT_EQ(f0.form, kFormQ2);
-    EXPECT_EQ(f1.form, kFormQ2);
-    EXPECT_EQ(f1.GetTrack(0)->form, kFormQ2);  // all tracks or none
-    EXPECT_EQ(sink.Count("データの量が多すぎます。"), 2);
-}
-
-TEST(SongF0, CopiesAreIndependent) {
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
     const auto before = Events(*song.track);
@@ -179,29 +171,15 @@ TEST(SongF0, CopiesAreIndependent) {
 
     MidiF0Data part(&song, 480, 960);
     for (const Ev& e : Events(*part.track)) EXPECT_LE(e.tick, 480);
-}
 
-TEST(SongF0, ChannelDeletionAndDivision) {
-    const Bytes file = SmallFormat0();
-    MidiF0Data song(file.data(), long(file.size()));
     song.DeleteChanelData(9);
     for (const Ev& e : Events(*song.track)) EXPECT_NE(e.channel, 9);
     EXPECT_EQ(Events(*song.track).back().tick, 960);  // times stay
     EXPECT_EQ(song.ChangeDivision(96), 0);
     EXPECT_EQ(Events(*song.track).back().tick, 192);
 
-    CaptureSink sink;
+    sink.Clear();
     MidiF0Data empty(kFormQ2);  // division 0: nothing to rescale from
     EXPECT_EQ(empty.ChangeDivision(96), 0);
     EXPECT_TRUE(sink.Saw("MidiF0Dataで内部エラーが発生しました。"));
-}
-
-TEST(SongF0, WithoutAPlayerNothingPlays) {
-    // The song layer alone has no player: a play is refused, a stop is done.
-    const Bytes file = SmallFormat0();
-    MidiF0Data song(file.data(), long(file.size()));
-    EXPECT_EQ(song.Play(), ENODEV);
-    EXPECT_EQ(song.play_data, nullptr);
-    EXPECT_EQ(song.Stop(), 1);
-    EXPECT_EQ(MidiF0Data::PlayThread(nullptr), nullptr);
 }

@@ -33,7 +33,9 @@ Bytes ChunkTracks(int count) {
 
 }  // namespace
 
-TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
+TEST(SongF1, SplitsFormatZeroAndSavesFormatOne) {
+    TempDir dir;
+    CaptureSink sink;
     const Bytes file = SmallFormat0();
     MidiF0Data song(file.data(), long(file.size()));
     song.track->InsertEvent(1, 2, GsSysEx(0, 3));           // an exclusive message for channel 3
@@ -58,24 +60,21 @@ TEST(SongF1, SplitsAFormatZeroSongIntoSeventeenTracks) {
     for (int t = 0; t < 17; ++t) EXPECT_EQ(Events(*split.GetTrack(t)).back().tick, 960);
     EXPECT_EQ(Events(*split.GetTrack(1))[3].tick, 480);
     EXPECT_EQ(Events(*split.GetTrack(10))[0].duration, 240);
-}
 
-TEST(SongF1, SaveWritesAFormatOneFileAndKeepsTheForm) {
-    CaptureSink sink;
-    TempDir dir;
-    const Bytes file = SmallFormat1();
-    MidiF1Data song(file.data(), long(file.size()));
-    ASSERT_EQ(song.track_count, 3);
-    const auto piano = Events(*song.GetTrack(1));
-    EXPECT_EQ(song.SaveFile(dir.File("out.mid").c_str()), 1);
-    EXPECT_EQ(ReadBytes(dir.File("out.mid")), file);  // byte for byte
-    EXPECT_EQ(song.form, kFormQ2);
-    ASSERT_EQ(song.track_count, 3);
-    EXPECT_EQ(Events(*song.GetTrack(1)), piano);
+    sink.Clear();
+    const Bytes format1 = SmallFormat1();
+    MidiF1Data saved(format1.data(), long(format1.size()));
+    ASSERT_EQ(saved.track_count, 3);
+    const auto piano = Events(*saved.GetTrack(1));
+    EXPECT_EQ(saved.SaveFile(dir.File("out.mid").c_str()), 1);
+    EXPECT_EQ(ReadBytes(dir.File("out.mid")), format1);  // byte for byte
+    EXPECT_EQ(saved.form, kFormQ2);
+    ASSERT_EQ(saved.track_count, 3);
+    EXPECT_EQ(Events(*saved.GetTrack(1)), piano);
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(SongF1, BadFormatZeroFileIsReadOnce) {
+TEST(SongF1, TrackCountsAndWrongFormats) {
     CaptureSink sink;
     TempDir dir;
     // A format-0 file that is no good either way: one reading, its message.
@@ -83,10 +82,8 @@ TEST(SongF1, BadFormatZeroFileIsReadOnce) {
     MidiF1Data bad(dir.File("bad.mid").c_str());
     EXPECT_EQ(bad.track_count, 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"トラック数に誤りがあります。"});
-}
 
-TEST(SongF1, TrackCountsAndWrongFormat) {
-    CaptureSink sink;
+    sink.Clear();
     {
         const Bytes bytes = Concat({HeaderChunk(1, 64, 96), ChunkTracks(64)});
         MidiF1Data song(bytes.data(), long(bytes.size()));
@@ -105,10 +102,27 @@ TEST(SongF1, TrackCountsAndWrongFormat) {
     MidiF1Data song(notOne.data(), long(notOne.size()));
     EXPECT_EQ(song.track_count, 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"フォーマット１ではありません。"});
+
+    sink.Clear();
+    // Announced and present tracks: what is read is merged into one track.
+    for (const auto& [announced, present, notes] :
+         std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
+        sink.Clear();
+        WriteBytes(dir.File("f1.mid"),
+                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
+        MidiF0Data song(dir.File("f1.mid").c_str());
+        ASSERT_EQ(song.form, kFormQ2);
+        int count = 0;
+        for (int i = 0; i < song.track->event_count; ++i) {
+            count += song.track->event_table[i]->status == kEvNote;
+        }
+        EXPECT_EQ(count, notes) << announced;
+        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
+    }
 }
 
 // The image grows past the buffer the song started with, and loads again.
-TEST(SongF1, LargerThanTheFirstBufferIsWritten) {
+TEST(SongF1, LargeImagesTrackLimitAndOnceMessages) {
     CaptureSink sink;
     MidiF1Data song(96);
     for (int t = 0; t < 3; ++t) {
@@ -128,41 +142,19 @@ TEST(SongF1, LargerThanTheFirstBufferIsWritten) {
     song.form = kFormQ1;
     EXPECT_EQ(song.Q1toRaw(), 1);  // an empty song is a header
     EXPECT_EQ(song.size, 14);
-}
 
-TEST(SongF1, TrackLimitAndOnceMessages) {
-    CaptureSink sink;
-    MidiF1Data song(96);
-    for (int i = 0; i < kMaxTracks; ++i) EXPECT_EQ(song.AddTrack(), 1);
-    EXPECT_EQ(song.AddTrack(), 0);
+    sink.Clear();
+    MidiF1Data full(96);
+    for (int i = 0; i < kMaxTracks; ++i) EXPECT_EQ(full.AddTrack(), 1);
+    EXPECT_EQ(full.AddTrack(), 0);
     EXPECT_TRUE(sink.Saw("Track Error"));
 
     sink.Clear();
-    song.ErrorMsgOnce(kErrF1DrumTone);
-    song.ErrorMsgOnce(kErrF1TrackCombine);
+    full.ErrorMsgOnce(kErrF1DrumTone);
+    full.ErrorMsgOnce(kErrF1TrackCombine);
     MidiF1Data next(96);  // clears every flag but the drum-to-tone one
     next.ErrorMsgOnce(kErrF1DrumTone);
     next.ErrorMsgOnce(kErrF1TrackCombine);
     EXPECT_EQ(sink.Messages().size(), 3u);
     EXPECT_EQ(sink.Count("複数のプログラムチェンジのトラックを結合しようとしました。"), 2);
-}
-
-TEST(SongF1, FormatZeroSongReadsAFormatOneFileAsTheFormatOneSongDoes) {
-    CaptureSink sink;
-    TempDir dir;
-    // Announced and present tracks: what is read is merged into one track.
-    for (const auto& [announced, present, notes] :
-         std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
-        sink.Clear();
-        WriteBytes(dir.File("f1.mid"),
-                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
-        MidiF0Data song(dir.File("f1.mid").c_str());
-        ASSERT_EQ(song.form, kFormQ2);
-        int count = 0;
-        for (int i = 0; i < song.track->event_count; ++i) {
-            count += song.track->event_table[i]->status == kEvNote;
-        }
-        EXPECT_EQ(count, notes) << announced;
-        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
-    }
 }

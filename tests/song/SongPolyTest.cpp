@@ -27,7 +27,7 @@ Lines SongDump(const MidiF1Data& song) {
 
 }  // namespace
 
-TEST(SongPoly, ReducesTheMergedSongAndKeepsTitlesByChannel) {
+TEST(SongPoly, ReducesAndRefuses) {
     CaptureSink sink;
     auto song = ThreeTracks();
     EXPECT_EQ(song->GetNumPoly(), 4);
@@ -41,10 +41,8 @@ TEST(SongPoly, ReducesTheMergedSongAndKeepsTitlesByChannel) {
     for (int t = 2; t < kF1TracksFromF0; ++t) expected.push_back(std::to_string(t) + ": 960 EOT");
     EXPECT_EQ(SongDump(*song), expected);
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(SongPoly, RefusalsChangeNothing) {
-    CaptureSink sink;
+    sink.Clear();
     int priority[4][12] = {};
     // 15 events and Notes, and two for each filler: the most that fit, and one more.
     const int fill = (kMaxEvents - 15) / 2;
@@ -56,7 +54,7 @@ TEST(SongPoly, RefusalsChangeNothing) {
     bigger->ReduceNumPoly(2);
     bigger->ReduceNumPoly(2, nullptr, 0, 1, nullptr, false);
     EXPECT_EQ(sink.Count(kTooMuch), 3);
-    auto song = ThreeTracks();
+    song = ThreeTracks();
     song->ReduceNumPoly(0);
     song->ReduceNumPoly(2, nullptr, 0, 2, nullptr, false);
     song->ReduceNumPoly(2, nullptr, 1, 1, priority, false);

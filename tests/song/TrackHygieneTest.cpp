@@ -288,7 +288,7 @@ TEST(TrackHygiene, CleanUpCases) {
     EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
 }
 
-TEST(TrackHygiene, ClassificationAndQueries) {
+TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
     const Ev tempo = Tempo(0, 500000), eot = Eot(0);
     EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
     EXPECT_FALSE(Q2({eot})->IsMasterTrack());
@@ -320,10 +320,8 @@ TEST(TrackHygiene, ClassificationAndQueries) {
                                                          "０ボイスには間引けません。", kTooMuch}));
     t->SetMaxVolume();
     EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
-}
 
-TEST(TrackHygiene, NoteTouchUps) {
-    auto t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
+    t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
     t->SetMaxVelocity();
     EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
     for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
@@ -346,7 +344,7 @@ TEST(TrackHygiene, NoteTouchUps) {
     scale->InsertDrumScale(true, 9);
     EXPECT_EQ(DataOf(*scale->event_table[0], 12),
               (Bytes{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x15, 0x01, 0x1A, 0xF7}));
-    CaptureSink sink;
+    sink.Clear();
     scale->InsertDrumScale(true, 16);
     EXPECT_EQ(scale->event_count, 2);
     EXPECT_TRUE(sink.Saw(kF1Generic));

@@ -69,7 +69,7 @@ TEST(TrackMerge, EachNoteKeepsVelocityTimesVolumeTimesExpression) {
     }
 }
 
-TEST(TrackMerge, Cases) {
+TEST(TrackMerge, CasesProgramsAndBendRange) {
     const auto merged = [](std::vector<Ev> a, std::vector<Ev> b, bool title) {
         auto t = Q2(a);
         t->MergeTrack(Q2(b).get(), title);
@@ -120,9 +120,7 @@ TEST(TrackMerge, Cases) {
     big.MergeTrack(&other, false);
     EXPECT_EQ(big.event_count, 70000);
     EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kTooMuch}));
-}
 
-TEST(TrackMerge, ProgramsAndBendRange) {
     auto bends = Q2(
         {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 2), Bend(5, 0, 16383), Bend(5, 0, 8192)});
     bends->UnifyPitchBendSensitivity(12);
@@ -162,7 +160,7 @@ TEST(TrackMerge, ProgramsAndBendRange) {
     EXPECT_EQ(index, 5);
     EXPECT_EQ(rpn->GetRpnDataEntry(nullptr, 0, 0), -1);
     EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 4), 1);
-    CaptureSink sink;
+    sink.Clear();
     EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 128), 0);
     EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 1, 0, 0, 4), 0);
     rpn->UnifyPitchBendSensitivity(0);

@@ -240,9 +240,7 @@ inline Ev Nop(int delta) {
     return Event(delta, kEvNone);
 }
 inline Ev Note(int delta, int channel, int note, int duration, int velocity = 100) {
-    Ev e{delta, kEvNote, channel, note, velocity, duration};
-    e.data = {kEvNote};
-    return e;
+    return {delta, kEvNote, channel, note, velocity, duration, 0, 0, kAny, kAny, {}, {kEvNote}};
 }
 inline Ev On(int delta, int channel, int note, int velocity = 100) {
     return {delta, kEvNoteOn, channel, note, velocity};
@@ -252,38 +250,34 @@ inline Ev Off(int delta, int channel, int note, int velocity = 0) {
 }
 // Channel messages carry their bytes in the data area.
 inline Ev Cc(int delta, int channel, int number, int value) {
-    Ev e{delta, kEvControl, channel, 0, 0, 0, number, value};
-    e.data = {std::uint8_t(kEvControl | channel), std::uint8_t(number), std::uint8_t(value)};
-    return e;
+    const Bytes data{std::uint8_t(kEvControl | channel), std::uint8_t(number), std::uint8_t(value)};
+    return {delta, kEvControl, channel, 0, 0, 0, number, value, kAny, kAny, {}, data};
 }
 // A control change whose value tells events apart in order tests.
 inline Ev Tag(int delta, int tag) {
     return Cc(delta, 0, 20, tag);
 }
 inline Ev Pc(int delta, int channel, int program) {
-    Ev e{delta, kEvProgram, channel, 0, 0, 0, 0, program};
-    e.data = {std::uint8_t(kEvProgram | channel), std::uint8_t(program)};
-    return e;
+    const Bytes data{std::uint8_t(kEvProgram | channel), std::uint8_t(program)};
+    return {delta, kEvProgram, channel, 0, 0, 0, 0, program, kAny, kAny, {}, data};
 }
 inline Ev Bend(int delta, int channel, int bend) {
     return {delta, kEvPitchBend, channel, bend & 127, 0, 0, 0, bend >> 7};
 }
 // A meta event holding text (zero-terminated, however long).
 inline Ev Meta(int delta, int type, const std::string& text = "") {
-    Ev e{delta, kEvMeta, kNoChannel, 0, 0, 0, type};
-    e.data.assign(text.begin(), text.end());
-    return e;
+    const Bytes data(text.begin(), text.end());
+    return {delta, kEvMeta, kNoChannel, 0, 0, 0, type, 0, kAny, kAny, {}, data};
 }
 inline Ev Tempo(int delta, int tempo) {
-    Ev e{delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaTempo, tempo};
-    e.data = {std::uint8_t(tempo >> 16), std::uint8_t(tempo >> 8), std::uint8_t(tempo)};
-    return e;
+    const Bytes data{std::uint8_t(tempo >> 16), std::uint8_t(tempo >> 8), std::uint8_t(tempo)};
+    return {delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaTempo, tempo, kAny, kAny, {}, data};
 }
 // numerator/2^power, as the reader stores it.
 inline Ev TimeSign(int delta, int numerator, int power) {
-    Ev e{delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaTimeSignature, numerator * 256 + (1 << power)};
-    e.data = {std::uint8_t(numerator), std::uint8_t(power), 24, 8};
-    return e;
+    const Bytes data{std::uint8_t(numerator), std::uint8_t(power), 24, 8};
+    const int value = numerator * 256 + (1 << power);
+    return {delta, kEvMeta, kNoChannel, 0, 0, 0, kMetaTimeSignature, value, kAny, kAny, {}, data};
 }
 inline Ev Eot(int delta) {
     return Meta(delta, kMetaEndOfTrack);
@@ -292,9 +286,7 @@ inline Ev Eot(int delta) {
 // classification.
 inline Ev SysEx(int delta, const Bytes& bytes, int type = 0, int channel = kNoChannel,
                 int value = 0) {
-    Ev e{delta, kEvSysEx, channel, 0, 0, 0, type, value};
-    e.data = bytes;
-    return e;
+    return {delta, kEvSysEx, channel, 0, 0, 0, type, value, kAny, kAny, {}, bytes};
 }
 // A GS rhythm-part assignment of the part on channel (exclusive type 18).
 inline Ev RhythmPart(int delta, int channel) {
@@ -359,35 +351,22 @@ inline std::vector<long> TimesOf(const MidiTrackData& track) {
 // "960 EOT".
 inline std::string Describe(long tick, const MidiEvent* e) {
     const auto n = [](int v) { return std::to_string(v); };
-    const std::string s = n(int(tick)) + " ";
-    const std::string ch = "c" + n(e->channel);
-    switch (e->status) {
-        case kEvNone:
-            return s + "NONE";
-        case kEvNote:
-            return s + "N " + ch + " n" + n(e->note) + " d" + n(e->duration);
-        case kEvNoteOn:
-            return s + "ON " + ch + " n" + n(e->note);
-        case kEvNoteOff:
-            return s + "OFF " + ch + " n" + n(e->note);
-        case kEvControl:
-            return s + "CC " + ch + " #" + n(e->number) + "=" + n(e->value);
-        case kEvProgram:
-            return s + "PC " + ch + " " + n(e->value);
-        case kEvPitchBend:
-            return s + "PB " + ch + " " + n(e->value * 128 + e->note);
-        case kEvSysEx:
-            return s + "F0 t" + n(e->number) + " " + ch;
-        case kEvSysExEscape:
-            return s + "F7";
-        case kEvMeta:
-            if (e->number == kMetaEndOfTrack) return s + "EOT";
-            if (e->number == kMetaTempo) return s + "TEMPO " + n(e->value);
-            return s + "META" + n(e->number) + " " +
-                   std::string(reinterpret_cast<const char*>(e->data), std::size_t(e->length));
-        default:
-            return s + "?" + n(e->status);
-    }
+    const std::string s = n(int(tick)) + " ", ch = "c" + n(e->channel);
+    const int k = e->status;
+    if (k == kEvNone) return s + "NONE";
+    if (k == kEvNote) return s + "N " + ch + " n" + n(e->note) + " d" + n(e->duration);
+    if (k == kEvNoteOn) return s + "ON " + ch + " n" + n(e->note);
+    if (k == kEvNoteOff) return s + "OFF " + ch + " n" + n(e->note);
+    if (k == kEvControl) return s + "CC " + ch + " #" + n(e->number) + "=" + n(e->value);
+    if (k == kEvProgram) return s + "PC " + ch + " " + n(e->value);
+    if (k == kEvPitchBend) return s + "PB " + ch + " " + n(e->value * 128 + e->note);
+    if (k == kEvSysEx) return s + "F0 t" + n(e->number) + " " + ch;
+    if (k == kEvSysExEscape) return s + "F7";
+    if (k != kEvMeta) return s + "?" + n(k);
+    if (e->number == kMetaEndOfTrack) return s + "EOT";
+    if (e->number == kMetaTempo) return s + "TEMPO " + n(e->value);
+    return s + "META" + n(e->number) + " " +
+           std::string(reinterpret_cast<const char*>(e->data), std::size_t(e->length));
 }
 using Lines = std::vector<std::string>;
 inline Lines Dump(const MidiTrackData& track) {

@@ -11,7 +11,7 @@ std::string Text(const MidiEvent* e) {
 
 }  // namespace
 
-TEST(Channel, TrackChannel) {
+TEST(Channel, TrackChannelAndBendDirection) {
     CaptureSink sink;
     auto t =
         Track(kFormQ2, {RhythmPart(0, 9), Meta(0, kMetaTrackName, "Bass"),
@@ -32,12 +32,10 @@ TEST(Channel, TrackChannel) {
     auto b = Track(kFormQ2, {Meta(0, kMetaInstrument, "SC-88 A"),
                              Meta(0, kMetaInstrument, "SC-88 B"), Cc(0, 2, 7, 1), Eot(0)});
     EXPECT_EQ(b->GetChanelWithInstName(), 18);
-}
 
-TEST(Channel, PitchBendDirection) {
-    CaptureSink sink;
-    auto t = Track(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000),
-                             Bend(10, 0, 9000 + 5), Bend(10, 0, 100), Eot(0)});
+    sink.Clear();
+    t = Track(kFormQ1, {Bend(0, 0, 8192), Cc(0, 0, 7, 1), Bend(10, 1, 9000), Bend(10, 0, 9000 + 5),
+                        Bend(10, 0, 100), Eot(0)});
     EXPECT_EQ(t->GetPitchBendDirection(0), 0);  // no earlier bend
     EXPECT_EQ(t->GetPitchBendDirection(2), 1);  // any channel counts
     EXPECT_EQ(t->GetPitchBendDirection(3), 0);  // only the high 7 bits are compared
@@ -48,7 +46,7 @@ TEST(Channel, PitchBendDirection) {
     EXPECT_EQ(sink.Count(kGeneric), 2);
 }
 
-TEST(Channel, ExclusiveReplacedByTextOrMessage) {
+TEST(Channel, ExclusiveReplacedAndTextsNarrowed) {
     CaptureSink sink;
     const Bytes start = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x00, 0xF7};
     const Bytes other = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x01, 0xF7};
@@ -79,15 +77,13 @@ TEST(Channel, ExclusiveReplacedByTextOrMessage) {
     EXPECT_EQ(u->event_table[0]->data[255], 0);
     EXPECT_TRUE(sink.Saw(kTooLarge));
     clear.ErrorMsgOnce(0);
-}
 
-TEST(Channel, FullWidthTextsNarrowed) {
-    CaptureSink sink;
+    sink.Clear();
     // ＰＩＡＮＯ ８ and ピアノ in Shift-JIS; a lyric that must stay as it is.
     const std::string piano = "\x82\x6F\x82\x68\x82\x60\x82\x6D\x82\x6E \x82\x57";
     const std::string pianoKana = "\x83\x73\x83\x41\x83\x6D";
-    auto t = Track(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
-                             Meta(0, kMetaLyric, piano), Eot(0)});
+    t = Track(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
+                        Meta(0, kMetaLyric, piano), Eot(0)});
     t->DbcsToSbcs(true, true, kEvMeta, kMetaTrackName);
     EXPECT_EQ(Text(t->event_table[0]), "PIANO 8");
     // The semi-voiced ピ is in neither katakana table; ア and ノ narrow.

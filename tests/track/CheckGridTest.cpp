@@ -6,9 +6,10 @@
 
 #include "support/TestEvents.h"
 
-TEST(Check, LocationsValuesAndOrder) {
+TEST(Check, LocationsValuesOrderAndEdits) {
+    CaptureSink sink;
     auto t = Track(kFormQ2, {Pc(0, 0, 5), Cc(0, 0, 7, 127), Tempo(10, 500000), Cc(0, 0, 7, 5),
-                                 Tempo(50, 499999), Cc(0, 0, 7, 64), Eot(0)});
+                             Tempo(50, 499999), Cc(0, 0, 7, 64), Eot(0)});
     auto late = Track(kFormQ2, {Pc(1, 0, 5), Eot(0)});
     EXPECT_EQ(t->CheckEventLocation(0, kEvProgram), 1);
     EXPECT_EQ(late->CheckProgramChangeLocation(0), 0);
@@ -19,8 +20,7 @@ TEST(Check, LocationsValuesAndOrder) {
               (std::vector{0, 1}));
     EXPECT_EQ(t->CheckAreaTempoRange(0, 60, 60, 120), 1);
     EXPECT_EQ(t->CheckTempoRange(60, 120), 0);  // 499999 is faster than 120
-    EXPECT_EQ(Track(kFormQ2, {Tempo(0, 500000), Tempo(9, 1000000)})->CheckTempoRange(60, 120),
-              1);
+    EXPECT_EQ(Track(kFormQ2, {Tempo(0, 500000), Tempo(9, 1000000)})->CheckTempoRange(60, 120), 1);
     EXPECT_EQ(t->CheckAreaTempoRange(0, 61, 60, 119), 0);
     EXPECT_EQ(t->CheckEventValueRange(kEvControl, 7, 5, 127), 1);
     t->ModifyEventValueRange(kEvControl, 7, 20, 100);
@@ -40,18 +40,25 @@ TEST(Check, LocationsValuesAndOrder) {
              {{Pc(0, 0, 3), Cc(0, 0, 0, 1), Cc(0, 0, 32, 0)}, 0},
              {{Cc(0, 0, 0, 1), Pc(0, 0, 3)}, 0},
          }) {
-        EXPECT_EQ(Track(kFormQ1, o.events)->CheckOrderOfBankSelectAndProgramChange(),
-                  o.expected);
+        EXPECT_EQ(Track(kFormQ1, o.events)->CheckOrderOfBankSelectAndProgramChange(), o.expected);
     }
-}
 
-TEST(Check, ValueEditsRewriteKnownLayoutsAndRefuseTheRest) {
-    CaptureSink sink;
+    sink.Clear();
+    EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 3, 2), TimeSign(288, 3, 2)})->CheckTimeSingLocation(96),
+              1);
+    EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 3, 2), TimeSign(300, 3, 2)})->CheckTimeSingLocation(96),
+              0);
+    // A measure of no ticks would never end: refused.
+    EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 0, 2), Tag(1000000, 1)})->CheckTimeSingLocation(96), 0);
+    EXPECT_EQ(Track(kFormQ2, {Tag(5, 1)})->CheckTimeSingLocation(0), 0);
+    EXPECT_EQ(sink.Count(kGeneric), 2);
+
+    sink.Clear();
     const Bytes volume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
     const Bytes gs = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x11, 0x19, 0x40, 0x56, 0xF7};
-    auto t = Track(kFormQ2, {SysEx(0, volume, kExTypeMasterVolume, kNoChannel, 100),
-                                 SysEx(0, gs, 25), TimeSign(0, 4, 2), Tempo(0, 500000),
-                                 Meta(0, kMetaText, "x"), Cc(0, 0, 7, 3), Eot(0)});
+    t = Track(kFormQ2, {SysEx(0, volume, kExTypeMasterVolume, kNoChannel, 100), SysEx(0, gs, 25),
+                        TimeSign(0, 4, 2), Tempo(0, 500000), Meta(0, kMetaText, "x"),
+                        Cc(0, 0, 7, 3), Eot(0)});
     t->ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 50);
     EXPECT_EQ(DataOf(*t->event_table[0], 9)[7], 50);
     t->ModifyEventValue(kEvSysEx, 25, 0x20);
@@ -76,19 +83,6 @@ TEST(Check, ValueEditsRewriteKnownLayoutsAndRefuseTheRest) {
     EXPECT_EQ(sink.Count(kGeneric), 8);
 }
 
-TEST(Check, TimeSignaturesOnMeasureStarts) {
-    CaptureSink sink;
-    EXPECT_EQ(
-        Track(kFormQ2, {TimeSign(0, 3, 2), TimeSign(288, 3, 2)})->CheckTimeSingLocation(96), 1);
-    EXPECT_EQ(
-        Track(kFormQ2, {TimeSign(0, 3, 2), TimeSign(300, 3, 2)})->CheckTimeSingLocation(96), 0);
-    // A measure of no ticks would never end: refused.
-    EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 0, 2), Tag(1000000, 1)})->CheckTimeSingLocation(96),
-              0);
-    EXPECT_EQ(Track(kFormQ2, {Tag(5, 1)})->CheckTimeSingLocation(0), 0);
-    EXPECT_EQ(sink.Count(kGeneric), 2);
-}
-
 TEST(Grid, EditsAndChecks) {
     auto t = Track(kFormQ2, {Tag(35, 1), Tag(1, 2), Tag(1, 3), Tag(3, 4), Tag(20, 5)});
     t->ModifyDeltaTime(24);  // 35 36 37 40 60
@@ -104,7 +98,7 @@ TEST(Grid, EditsAndChecks) {
 
     auto notes = [] {
         return Track(kFormQ2,
-                         {Note(0, 0, 60, 10), Note(24, 0, 62, 36), Note(24, 0, 64, 47), Eot(100)});
+                     {Note(0, 0, 60, 10), Note(24, 0, 62, 36), Note(24, 0, 64, 47), Eot(100)});
     };
     struct Case {
         const char* what;

@@ -28,7 +28,7 @@ std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int>
 
 }  // namespace
 
-TEST(Drum, DrumChannels) {
+TEST(Drum, ChannelsNamesAndPacking) {
     auto plain = DrumTrack(3, {36});
     EXPECT_EQ(plain->IsDrumChanel(9), 1);
     EXPECT_EQ(plain->IsDrumChanel(3), 0);
@@ -54,17 +54,13 @@ TEST(Drum, DrumChannels) {
     EXPECT_EQ(assigned->IsDrumChanel(4), 0);
     EXPECT_EQ(assigned->GetNumNoteOfDrumSet(36), 2);
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(Drum, NamesOutsideTheTablesAreEmpty) {
     EXPECT_EQ(GetMidiDrumSetName(81), MidiDrumSet[46]);
     EXPECT_EQ(GetMidiDrumSetName(34), "");
     EXPECT_EQ(GetMidiDrumSetName(82), "");
     EXPECT_EQ(GetMidiInstName(-1), "");
     EXPECT_EQ(GetMidiInstName(128), "");
-}
 
-TEST(Drum, MostUsedSoundOfAGroup) {
     auto t = DrumTrack(9, {36, 36, 36, 36, 35, 35, 38, 40});
     int kicks[] = {35, 36};
     int snares[] = {38, 40};
@@ -73,13 +69,11 @@ TEST(Drum, MostUsedSoundOfAGroup) {
     EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(snares, 2), 38);  // a tie: the earlier entry
     EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(toms, 2), 41);    // none used: the first
     EXPECT_EQ(t->GetMostUsedDrumSetOfGroup(nullptr, 2), -1);
-}
 
-TEST(Drum, PackingChoosesTheMostUsedSound) {
-    CaptureSink sink;
+    sink.Clear();
     // Channel 3 is packed once a rhythm-part message names it (the random
     // tracks below check the choice at large).
-    auto assigned = DrumTrack(3, {36, 35, 35}, {RhythmPart(0, 3)});
+    assigned = DrumTrack(3, {36, 35, 35}, {RhythmPart(0, 3)});
     assigned->PackDrumSet();
     EXPECT_EQ(Pitches(*assigned), (std::vector<int>{35, 35, 35}));
 

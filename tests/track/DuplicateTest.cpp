@@ -6,7 +6,7 @@
 
 #include "support/TestEvents.h"
 
-TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
+TEST(Duplicate, ProgramBankAndNoteOnChains) {
     CaptureSink sink;
     // A program change after a note is never merged into one before the note;
     // 5, 7, 5 without a note between ends on 5.
@@ -22,10 +22,8 @@ TEST(Duplicate, ProgramChangeChainsCollapseIntoTheFirst) {
     raw->CleanUpDuplicateProgramChange();
     EXPECT_EQ(raw->event_count, 2);
     EXPECT_TRUE(sink.Saw(kInternal));
-}
 
-TEST(Duplicate, BankSelectAndProgramBeforeOneNote) {
-    CaptureSink sink;
+    sink.Clear();
     auto t = Track(kFormQ2,
                    {Cc(0, 0, 0, 0), Cc(0, 0, 32, 0), Pc(0, 0, 10), Cc(10, 0, 0, 0), Cc(0, 0, 32, 1),
                     Pc(0, 0, 11), Note(10, 0, 60, 10), Cc(10, 0, 0, 2), Cc(0, 0, 0, 3), Eot(0)});
@@ -37,10 +35,8 @@ TEST(Duplicate, BankSelectAndProgramBeforeOneNote) {
                                "30 CC c0 #0=2", "30 CC c0 #0=3", "30 EOT"}));
     EXPECT_EQ(t->event_table[1]->data[2], 1);
     EXPECT_TRUE(sink.Messages().empty());
-}
 
-TEST(Duplicate, RepeatedNoteOnSplitOrDropped) {
-    CaptureSink sink;
+    sink.Clear();
     // Two overlapping notes of one pitch, and an unrelated note on channel 1.
     auto make = [] {
         return Track(kFormQ2,

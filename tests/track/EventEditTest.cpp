@@ -149,7 +149,7 @@ TEST(EventEdit, EveryEditSurvivesSavingAndReading) {
     EXPECT_EQ(SavedAndRead(*gs), Records(*gs));
 }
 
-TEST(EventEdit, DocumentedCases) {
+TEST(EventEdit, DocumentedCasesAndRefusals) {
     CaptureSink sink;
     auto cc = Track(kFormQ2, {Cc(0, 0, 7, 100), Cc(480, 1, 7, 101), Cc(480, 0, 7, 5)});
     cc->AdditionControlChange(0, 7, 40);
@@ -252,12 +252,10 @@ TEST(EventEdit, DocumentedCases) {
     texts->AddXGDisplay(0, long_text.data() + 170);
     EXPECT_EQ(DataOf(*texts->event_table[texts->event_count - 1], 3), (Bytes{0xF0, 0x81, 0x09}));
     EXPECT_EQ(sink.Count(kGeneric), 2);
-}
 
-// Each refusal is reported once and leaves the track as it was.
-TEST(EventEdit, RefusalsChangeNothing) {
-    static char map[128][128] = {};
-    std::string text = "abc", end_type = "e", high = "\xC3\xA9";
+    // Each refusal is reported once and leaves the track as it was.
+    static char empty_map[128][128] = {};
+    std::string abc_text = "abc", end_type = "e", high = "\xC3\xA9";
     char unclosed[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01'};  // looked at whole
     const std::vector<std::pair<std::string, Op>> refusals = {
         {"cc channel", [](auto& t) { t.ReplaceControlChange(16, 7, 1); }},
@@ -279,10 +277,10 @@ TEST(EventEdit, RefusalsChangeNothing) {
         {"end of track type", [](auto& t) { t.ReplaceMetaEvent(1, (unsigned char)0x2F); }},
         {"end of track made", [&](auto& t) { t.InsertMetaEvent(0x2F, end_type.data()); }},
         {"unclosed exclusive",
-         [&](auto& t) { t.ReplaceMetaEventData(1, text.data(), 1, unclosed); }},
+         [&](auto& t) { t.ReplaceMetaEventData(1, abc_text.data(), 1, unclosed); }},
         {"display byte", [&](auto& t) { t.AddGSDisplay(0, high.data()); }},
         {"drum map", [](auto& t) { t.DrumDrumMapping(0, nullptr, false); }},
-        {"drum bank", [](auto& t) { t.DrumDrumMapping(128, map, false); }},
+        {"drum bank", [](auto& t) { t.DrumDrumMapping(128, empty_map, false); }},
         {"cut in Q1", [](auto& t) { t.form = kFormQ1, t.DeleteAreaNoteAndPitchBend(0, 10); }},
     };
     for (const auto& [name, op] : refusals) {

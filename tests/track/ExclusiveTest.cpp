@@ -40,7 +40,7 @@ const Bytes kMasterVolume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF
 
 }  // namespace
 
-TEST(Exclusive, UniversalMessages) {
+TEST(Exclusive, UniversalAndShortMessages) {
     CaptureSink sink;
     EXPECT_EQ(Classify(kMasterVolume), (Classified{1, 100, kNoChannel}));
     EXPECT_EQ(Classify({0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x02, 0x00, 0x30, 0xF7}),
@@ -53,9 +53,23 @@ TEST(Exclusive, UniversalMessages) {
     EXPECT_EQ(Classify({0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}),
               (Classified{0, -7, kNoChannel}));
     EXPECT_TRUE(sink.Messages().empty());
+
+    // Bytes past the message's length that would complete a known message must
+    // not count.
+    EXPECT_EQ(Classify({0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, 4).number, 0);
+    for (int length = 0; length < 10; ++length) {
+        EXPECT_EQ(Classify(Gs(0x40, 0x1A, 0x15, 2), length), (Classified{0, -7, kNoChannel}))
+            << length;
+    }
+    EXPECT_EQ(Classify({0xF0, 0x03, 0x41, 0x10, 0xF7}), (Classified{0, -7, kNoChannel}));
+    EXPECT_EQ(Classify({0xF0, 0xF7}), (Classified{0, -7, kNoChannel}));
+
+    sink.Clear();
+    EXPECT_EQ(Classify(kMasterVolume, -1, kEvMeta).number, 1);
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
 }
 
-TEST(Exclusive, GsMessages) {
+TEST(Exclusive, GsMessagesAndPartBytes) {
     struct Row {
         int a1, a2, a3;
         Classified expected;
@@ -84,28 +98,8 @@ TEST(Exclusive, GsMessages) {
         EXPECT_EQ(Classify(Gs(row.a1, row.a2, row.a3, 9)), row.expected)
             << std::hex << row.a1 << " " << row.a2 << " " << row.a3;
     }
-}
 
-// Bytes past the message's length that would complete a known message must
-// not count.
-TEST(Exclusive, ShortMessagesNeverMatchBeyondTheirBytes) {
-    EXPECT_EQ(Classify({0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, 4).number, 0);
-    for (int length = 0; length < 10; ++length) {
-        EXPECT_EQ(Classify(Gs(0x40, 0x1A, 0x15, 2), length), (Classified{0, -7, kNoChannel}))
-            << length;
-    }
-    EXPECT_EQ(Classify({0xF0, 0x03, 0x41, 0x10, 0xF7}), (Classified{0, -7, kNoChannel}));
-    EXPECT_EQ(Classify({0xF0, 0xF7}), (Classified{0, -7, kNoChannel}));
-}
-
-TEST(Exclusive, WrongStatusIsReportedButClassified) {
-    CaptureSink sink;
-    EXPECT_EQ(Classify(kMasterVolume, -1, kEvMeta).number, 1);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
-}
-
-// Channel -> part byte -> channel for every channel, on both bases.
-TEST(Exclusive, PartByteForEveryChannel) {
+    // Channel -> part byte -> channel for every channel, on both bases.
     for (int channel = 0; channel < 16; ++channel) {
         unsigned char part = 0;
         SetSysExF0Chanel(channel, &part, 0x10);
@@ -119,12 +113,4 @@ TEST(Exclusive, PartByteForEveryChannel) {
     SetSysExF0Chanel(16, &untouched, 0x10);
     SetSysExF0Chanel(-1, &untouched, 0x10);
     EXPECT_EQ(untouched, 0x55);
-}
-
-TEST(Exclusive, GsCheckSum) {
-    Bytes even = Gs(0x40, 0x00, 0x40, 0x00);
-    even[10] = 9;
-    SetGSCheckSum(even.data());  // 40 + 00 + 40 + 00 = 128
-    EXPECT_EQ(even[10], 0x00);
-    EXPECT_EQ(even[11], 0xF7);
 }

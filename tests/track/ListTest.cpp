@@ -29,29 +29,27 @@ std::vector<Ev> InsertAtTick(std::vector<Ev> events, int tick, int mode) {
 
 }  // namespace
 
-TEST(TrackList, AppendedEvents) {
+TEST(TrackList, AppendAndInsert) {
     CaptureSink sink;
-    MidiTrackData track(kFormQ2);
-    track.AddNote(5, 30, 60, 90, 240);
-    track.AddTempo(0);  // reported, and the default tempo instead
-    track.AddEndOfTrack(15);
-    track.AddEndOfTrack();  // already there: nothing
-    EXPECT_EQ(Events(track),
+    MidiTrackData appended(kFormQ2);
+    appended.AddNote(5, 30, 60, 90, 240);
+    appended.AddTempo(0);  // reported, and the default tempo instead
+    appended.AddEndOfTrack(15);
+    appended.AddEndOfTrack();  // already there: nothing
+    EXPECT_EQ(Events(appended),
               (std::vector<Ev>{Note(30, 5, 60, 240, 90), Tempo(0, 500000), Eot(15)}));
-    EXPECT_EQ(Bytes(track.event_table[1]->data, track.event_table[1]->data + 3),
+    EXPECT_EQ(Bytes(appended.event_table[1]->data, appended.event_table[1]->data + 3),
               (Bytes{0x07, 0xA1, 0x20}));
     EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kTempoData}));
 
-    // A copy belongs to the track; the caller keeps its own record.
+    // A copy belongs to the appended; the caller keeps its own record.
     MidiEvent own(40);
-    ASSERT_EQ(track.AddCopyEvent(&own), 1);
+    ASSERT_EQ(appended.AddCopyEvent(&own), 1);
     own.delta = 0;
-    EXPECT_EQ(track.event_table[3]->delta, 40);
-    EXPECT_NE(track.event_table[3], &own);
-}
+    EXPECT_EQ(appended.event_table[3]->delta, 40);
+    EXPECT_NE(appended.event_table[3], &own);
 
-TEST(TrackList, InsertAtIndex) {
-    CaptureSink sink;
+    sink.Clear();
     auto track = Track(kFormQ1, {P(0), Q(10), R(20)});
     track->InsertEvent(1, 2, Make(E(5)));        // before index 1
     track->InsertEvent(3, 1, Make(Tag(6, 7)));   // after index 3: appended
@@ -63,9 +61,7 @@ TEST(TrackList, InsertAtIndex) {
     track->InsertEvent(-3, 1, Make(E(1)));
     EXPECT_EQ(track->event_count, 6);
     EXPECT_EQ(sink.Count(kInternal), 2);
-}
 
-TEST(TrackList, InsertAtTick) {
     const std::vector<Ev> group = {P(0), Q(480), R(0), Eot(0)};
     // Mode 2: before everything already at the tick.
     EXPECT_EQ(InsertAtTick(group, 480, 2), (std::vector<Ev>{P(0), E(480), Q(0), R(0), Eot(0)}));
@@ -79,19 +75,19 @@ TEST(TrackList, InsertAtTick) {
     EXPECT_EQ(InsertAtTick(short_track, -1, 1), (std::vector<Ev>{P(0), E(480), Eot(0)}));
 
     // An end of track inserted into a track that has one moves it.
-    auto track = Track(kFormQ1, {P(0), Q(100), Eot(50)});
+    track = Track(kFormQ1, {P(0), Q(100), Eot(50)});
     track->InsertEvent(900, Make(Eot(0)));
     EXPECT_EQ(Events(*track), (std::vector<Ev>{P(0), Q(100), Eot(800)}));
     // Into a track without one it goes at the end's tick when it would lie
     // before the last event.
-    CaptureSink sink;
+    sink.Clear();
     track = Track(kFormQ1, {P(0), Q(100), R(500)});
     track->InsertEvent(200, Make(Eot(0)));
     EXPECT_EQ(Events(*track), (std::vector<Ev>{P(0), Q(100), R(500), Eot(0)}));
     EXPECT_EQ(sink.Count(kGeneric), 1);
 }
 
-TEST(TrackList, DeleteKeepsAbsoluteTimes) {
+TEST(TrackList, DeleteAndEndOfTrack) {
     CaptureSink sink;
     auto track = Track(kFormQ1, {P(5), Q(100), R(20), Eot(0)});
     track->DeleteEvent(1);
@@ -103,10 +99,8 @@ TEST(TrackList, DeleteKeepsAbsoluteTimes) {
     track->DeleteNop();
     // A none event at the end takes its delta with it.
     EXPECT_EQ(Events(*track), (std::vector<Ev>{P(15), Q(16), R(2)}));
-}
 
-TEST(TrackList, EndOfTrackHelpers) {
-    auto track = Track(kFormQ1, {Eot(10), P(5)});
+    track = Track(kFormQ1, {Eot(10), P(5)});
     track->DeleteDuplicateEndOfTrack();
     EXPECT_EQ(Events(*track), (std::vector<Ev>{P(15), Eot(0)}));
 

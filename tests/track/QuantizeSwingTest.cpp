@@ -106,7 +106,7 @@ TEST(Swing, WindowPlacements) {
     }
 }
 
-TEST(Swing, RefusalsLeaveTheTrackAlone) {
+TEST(Swing, RefusalsAndFixPostion) {
     CaptureSink sink;
     std::vector<int> crowd(65);
     for (int i = 0; i < 65; ++i) crowd[i] = i;
@@ -127,9 +127,7 @@ TEST(Swing, RefusalsLeaveTheTrackAlone) {
     small->SetSwingPositionMany(0, 3, 3, 4);  // a step of 3 / 6 is no step
     EXPECT_EQ(NoteTimes(*small), (std::vector<long>{1, 2}));
     EXPECT_EQ(sink.Count(kGeneric), 5);
-}
 
-TEST(Swing, FixPostionSweepsThePassedEventsOnly) {
     // Moving the Note at 50 to offset 10: the tag at 40 lies on its way.
     auto t = Track(kFormQ2, {Tag(5, 1), Tag(35, 2), Note(10, 0, 60, 5), Tag(30, 3), Eot(0)});
     EXPECT_EQ(t->FixPostion(2, 50, 50, 10), 10);

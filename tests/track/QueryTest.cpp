@@ -6,7 +6,7 @@
 
 #include "support/TestEvents.h"
 
-TEST(Query, ValueInForceJustBeforeATick) {
+TEST(Query, ValuesProgramsAndTexts) {
     CaptureSink sink;
     auto t =
         Track(kFormQ1,
@@ -26,15 +26,13 @@ TEST(Query, ValueInForceJustBeforeATick) {
     auto q2 = Track(kFormQ2, {Cc(0, 0, 7, 100), Eot(0)});
     EXPECT_EQ(q2->GetControlChangeValueWithDelta(7, 0, 10), -1);
     EXPECT_EQ(sink.Count(kInternal), 1);
-}
 
-TEST(Query, TimeSignatureAndTempoAtATick) {
     MidiTrackData empty(kFormQ2);
     EXPECT_EQ(empty.GetTimeSign(0), 0x404);
     EXPECT_EQ(empty.GetTempo(0), 60000);
 
-    auto t = Track(kFormQ2, {TimeSign(0, 3, 2), Tempo(0, 600000), TimeSign(1440, 6, 3),
-                             Tempo(0, 400000), Eot(960)});
+    t = Track(kFormQ2, {TimeSign(0, 3, 2), Tempo(0, 600000), TimeSign(1440, 6, 3), Tempo(0, 400000),
+                        Eot(960)});
     EXPECT_EQ(t->GetTimeSign(1439), 0x304);
     EXPECT_EQ(t->GetTimeSign(1440), 0x608);
     EXPECT_EQ(t->GetTempo(1439), 600000);
@@ -46,31 +44,26 @@ TEST(Query, TimeSignatureAndTempoAtATick) {
     EXPECT_EQ(t->GetTempo(&tempo, 3), 0);
     EXPECT_EQ(t->ReplaceTempo(100), 1);
     EXPECT_EQ(t->GetTempo(0), 600000);  // nothing was replaced
-}
 
-TEST(Query, ProgramsAndInstruments) {
     auto zeros = Track(kFormQ2, {Pc(0, 0, 0), Pc(0, 0, 0), Pc(0, 0, 5), Eot(0)});
     EXPECT_EQ(zeros->GetProgramChange(), 5);
-    MidiTrackData empty(kFormQ2);
     EXPECT_EQ(empty.GetProgramChange(), -1);
 
     const auto xg = [](int program) {
         return SysEx(0, {0xF0, 0x08, 0x43, 0x10, 0x4C, 0x08, 0x02, 0x03,
                          static_cast<std::uint8_t>(program), 0xF7});
     };
-    auto t = Track(kFormQ2, {Pc(0, 1, 0), Pc(0, 0, 7), Pc(0, 1, 9), Pc(0, 1, 12), xg(40), xg(41),
-                             Cc(0, 2, 7, 3), Cc(0, 2, 7, 4), Eot(0)});
+    t = Track(kFormQ2, {Pc(0, 1, 0), Pc(0, 0, 7), Pc(0, 1, 9), Pc(0, 1, 12), xg(40), xg(41),
+                        Cc(0, 2, 7, 3), Cc(0, 2, 7, 4), Eot(0)});
     EXPECT_EQ(t->GetProgramChange(1), 0);
     EXPECT_EQ(t->GetChanelProgramChange(1), 9);
     EXPECT_EQ(t->GetInst(2), 41);
     EXPECT_EQ(t->IsBendableInst(1), 0);  // programs 0..15 are not bent
     EXPECT_EQ(t->IsBendableInst(2), 1);
     EXPECT_EQ(t->GetControlChange(7, 2), 3);  // the first one
-}
 
-TEST(Query, MetaTexts) {
-    auto t = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Meta(10, kMetaMarker, "A"),
-                             Meta(10, kMetaMarker, "B"), Meta(0, kMetaTrackName, "Two"), Eot(0)});
+    t = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Meta(10, kMetaMarker, "A"),
+                        Meta(10, kMetaMarker, "B"), Meta(0, kMetaTrackName, "Two"), Eot(0)});
     char text[64] = "junk";
     EXPECT_EQ(t->GetMetaData(kMetaTrackName, text), 1);
     EXPECT_STREQ(text, "Piano");
@@ -82,7 +75,7 @@ TEST(Query, MetaTexts) {
     EXPECT_EQ(t->GetDeltaOfMetaEvent(kMetaMarker, c), -1);
 }
 
-TEST(Query, Positions) {
+TEST(Query, PositionsCountsAndExclusives) {
     CaptureSink sink;
     auto t =
         Track(kFormQ2, {Cc(0, 3, 7, 1), Cc(100, 4, 10, 1), Note(380, 0, 60, 10), Bend(0, 5, 100),
@@ -109,12 +102,9 @@ TEST(Query, Positions) {
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(quiet->GetIndexOfFirsthNote(), 0);
     EXPECT_EQ(sink.Count(kInternal), 1);
-}
 
-TEST(Query, CountsAndLengths) {
-    CaptureSink sink;
-    auto t =
-        Track(kFormQ2, {Note(0, 0, 60, 960), Note(0, 1, 60, 10), Note(10, 1, 62, 10), Eot(470)});
+    sink.Clear();
+    t = Track(kFormQ2, {Note(0, 0, 60, 960), Note(0, 1, 60, 10), Note(10, 1, 62, 10), Eot(470)});
     EXPECT_EQ(t->GetTrackDuration(), 960);  // the long note outlasts the end of track
     EXPECT_EQ(t->GetNumNoteEventWithNoteNumber(60), 2);
     EXPECT_TRUE(sink.Messages().empty());
@@ -123,6 +113,18 @@ TEST(Query, CountsAndLengths) {
     EXPECT_EQ(q1->GetNumNoteEvent(), 1);  // velocity 0 is no note start
     EXPECT_EQ(q1->GetTrackDuration(), 0);
     EXPECT_EQ(sink.Count(kInternal), 1);
+
+    char a[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01', '\xF7', '\x33'};
+    char b[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01', '\xF7', '\x44'};
+    EXPECT_EQ(empty.CompareSysExF0(a, b), 0);  // bytes after the F7 do not count
+    b[4] = 0x08;
+    EXPECT_EQ(empty.CompareSysExF0(a, b), -1);
+    // Without an F7 in reach there is no message.
+    char c[256];
+    std::fill(std::begin(c), std::end(c), 0x11);
+    EXPECT_EQ(empty.GetLengthOfSysExF0(reinterpret_cast<unsigned char*>(c)), 0);
+    EXPECT_EQ(empty.CompareSysExF0(c, c), -1);
+    EXPECT_EQ(empty.CompareSysExF0(nullptr, a), -1);
 }
 
 TEST(Query, AverageNoteDistanceMatchesACopyReducedToNotes) {
@@ -157,19 +159,4 @@ TEST(Query, AverageNoteDistanceMatchesACopyReducedToNotes) {
         }
     }
     EXPECT_TRUE(sink.Messages().empty());
-}
-
-TEST(Query, ExclusiveComparison) {
-    MidiTrackData t;
-    char a[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01', '\xF7', '\x33'};
-    char b[256] = {'\xF0', '\x05', '\x7E', '\x7F', '\x09', '\x01', '\xF7', '\x44'};
-    EXPECT_EQ(t.CompareSysExF0(a, b), 0);  // bytes after the F7 do not count
-    b[4] = 0x08;
-    EXPECT_EQ(t.CompareSysExF0(a, b), -1);
-    // Without an F7 in reach there is no message.
-    char c[256];
-    std::fill(std::begin(c), std::end(c), 0x11);
-    EXPECT_EQ(t.GetLengthOfSysExF0(reinterpret_cast<unsigned char*>(c)), 0);
-    EXPECT_EQ(t.CompareSysExF0(c, c), -1);
-    EXPECT_EQ(t.CompareSysExF0(nullptr, a), -1);
 }

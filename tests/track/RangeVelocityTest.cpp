@@ -2,7 +2,8 @@
 // the seconds of a stretch.
 #include "support/TestEvents.h"
 
-TEST(NoteRange, FoldsOrDeletes) {
+TEST(NoteRange, FoldsDeletesAndDoubleNotes) {
+    CaptureSink sink;
     auto fold = Track(kFormQ2, {Note(0, 0, 100, 10), Note(0, 1, 20, 10), Note(0, 0, 120, 10),
                                 Note(0, 0, 60, 10), Eot(10)});
     EXPECT_EQ(fold->AdjustNoteRange(-1, 36, 96, 1), 1);
@@ -15,10 +16,8 @@ TEST(NoteRange, FoldsOrDeletes) {
     EXPECT_EQ(cut->AdjustNoteRange(0, 36, 96, 0), 1);
     EXPECT_EQ(Dump(*cut), (Lines{"0 N c1 n20 d10", "5 N c0 n60 d10", "15 EOT"}));
     EXPECT_EQ(cut->AdjustNoteRange(0, 36, 96, 0), 0);
-}
 
-TEST(NoteRange, DoubleNotes) {
-    CaptureSink sink;
+    sink.Clear();
     const struct {
         std::vector<Ev> events;
         int doubled;
@@ -68,7 +67,7 @@ TEST(Velocity, ScaleAndFade) {
     EXPECT_EQ(Events(*none), Events(*Track(kFormQ2, notes)));
 }
 
-TEST(TimeSpan, Seconds) {
+TEST(TimeSpan, SecondsChannelAndArea) {
     CaptureSink sink;
     auto plain = Track(kFormQ2, {Note(0, 0, 60, 10), Eot(960)});
     auto fast = Track(kFormQ2, {Note(0, 0, 60, 10), Tempo(480, 250000), Eot(480)});
@@ -88,10 +87,8 @@ TEST(TimeSpan, Seconds) {
             << c.from << "-" << c.to;
     }
     EXPECT_EQ(sink.Messages(), Lines{kGeneric});
-}
 
-TEST(TimeSpan, ChannelAndArea) {
-    CaptureSink sink;
+    sink.Clear();
     auto mixed = Track(kFormQ2, {Meta(0, kMetaTrackName, "t"), Cc(0, 2, 7, 90), Note(0, 1, 60, 10),
                                  Note(10, 2, 62, 10), Tempo(5, 500000), Eot(20)});
     mixed->ExtractChanelData(2);

@@ -227,17 +227,6 @@ TEST(TrackReader, ChunkTagLengthAndOffset) {
     }
 }
 
-// The buffer grows to hold a chunk larger than it starts with.
-TEST(TrackReader, ChunkLargerThanTheBuffer) {
-    CaptureSink sink;
-    Bytes body;
-    while (body.size() < 300000) body.insert(body.end(), {0x00, 0x90, 60, 100});
-    const auto track = Read(TrackChunk(body));
-    EXPECT_EQ(track->size, long(body.size()) + 8);
-    EXPECT_EQ(track->event_count, int(body.size() / 4));
-    EXPECT_TRUE(sink.Messages().empty());
-}
-
 TEST(TrackReader, EventsCutByTheChunkEnd) {
     const std::tuple<const char*, Bytes, int> cases[] = {
         // what, the tail, delta of the closing end of track

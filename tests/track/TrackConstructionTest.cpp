@@ -1,11 +1,10 @@
-// Deep copies of tracks, the once-only messages and the data-file container.
+// Deep copies of tracks and the once-only messages.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "General/GeneralMac.h"
 #include "support/TestEvents.h"
 
 namespace {
@@ -23,7 +22,7 @@ MidiEvent* Put(MidiTrackData& track, int delta, int status, int note = 0, int du
 
 }  // namespace
 
-TEST(TrackConstruction, DeepCopies) {
+TEST(TrackConstruction, DeepCopiesAndOnceMessages) {
     CaptureSink sink;
     MidiTrackData source(kFormQ2);
     Put(source, 0, kEvNote, 60, 480)->velocity = 100;
@@ -61,10 +60,8 @@ TEST(TrackConstruction, DeepCopies) {
     EXPECT_EQ(q1copy.event_count, 0);
     q1copy.SetQ1TrackData(nullptr);
     EXPECT_EQ(sink.Count(kInternal), 2);
-}
 
-TEST(TrackConstruction, OnceMessages) {
-    CaptureSink sink;
+    sink.Clear();
     MidiTrackData track;
     track.ErrorMsgOnce(0);
     track.ErrorMsgOnce(kErrTrackMultiVolume);
@@ -88,26 +85,4 @@ TEST(TrackConstruction, OnceMessages) {
     track.ErrorMsgOnce(kErrTrackTempo);
     EXPECT_EQ(sink.Count(kTempo), 2);
     track.ErrorMsgOnce(0);
-}
-
-TEST(MusicDataContainer, LoadSaveAndLimits) {
-    CaptureSink sink;
-    TempDir dir;
-    MusicData data;
-    // The largest file a container can hold.
-    Bytes bytes(kMusicDataBufferSize);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
-    WriteBytes(dir.File("big.mid"), bytes);
-    ASSERT_EQ(data.LoadFile(dir.File("big.mid").c_str()), 1);
-    EXPECT_EQ(data.size, kMusicDataBufferSize);
-    EXPECT_EQ(Bytes(data.buffer, data.buffer + data.size), bytes);
-
-    data.size = 1000;
-    EXPECT_NE(data.SaveFile(dir.File("out.mid").c_str()), 0);
-    EXPECT_EQ(ReadBytes(dir.File("out.mid")), Bytes(bytes.begin(), bytes.begin() + 1000));
-
-    EXPECT_EQ(data.CheckSize(1000, "too big"), 1);
-    EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_EQ(data.CheckSize(999, "too big"), 0);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"too big"});
 }

@@ -31,7 +31,7 @@ Bytes Q1Source() {
 
 }  // namespace
 
-TEST(TrackRangeCopy, Q1Range) {
+TEST(TrackRangeCopy, Q1AndQ2Ranges) {
     CaptureSink sink;
     const auto source = Read(Q1Source());
     ASSERT_EQ(source->event_count, 12);
@@ -48,16 +48,14 @@ TEST(TrackRangeCopy, Q1Range) {
     // The source is untouched.
     EXPECT_EQ(source->event_count, 12);
     EXPECT_EQ(source->event_table[1]->status, kEvPitchBend);
-}
 
-TEST(TrackRangeCopy, Q2Range) {
-    CaptureSink sink;
-    auto source = Track(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
-                                  Note(400, 2, 64, 100), Eot(1000)});
+    sink.Clear();
+    auto q2source = Track(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
+                                    Note(400, 2, 64, 100), Eot(1000)});
     // Notes keep their length.
-    MidiTrackData copy(source.get(), 480, 1000);
-    EXPECT_EQ(copy.form, kFormQ2);
-    EXPECT_EQ(Dump(copy), (Lines{"0 N c2 n62 d960", "120 CC c2 #0=0", "120 EOT"}));
+    MidiTrackData q2copy(q2source.get(), 480, 1000);
+    EXPECT_EQ(q2copy.form, kFormQ2);
+    EXPECT_EQ(Dump(q2copy), (Lines{"0 N c2 n62 d960", "120 CC c2 #0=0", "120 EOT"}));
     EXPECT_TRUE(sink.Messages().empty());
 
     // A source in no form gives an empty copy and a message.

@@ -39,7 +39,7 @@ Bytes Variable(int value) {
 
 }  // namespace
 
-TEST(TrackWriter, VariableLengthQuantities) {
+TEST(TrackWriter, QuantitiesEventsWithoutBytesAndRefusals) {
     CaptureSink sink;
     // Up to the 28-bit limit; beyond it the largest quantity, reported, and a
     // negative value as 0, reported.
@@ -60,10 +60,8 @@ TEST(TrackWriter, VariableLengthQuantities) {
     unsigned char four[4];
     GneLongToChar(four, 0x12345678);
     EXPECT_EQ(Bytes(four, four + 4), (Bytes{0x12, 0x34, 0x56, 0x78}));
-}
 
-TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
-    CaptureSink sink;
+    sink.Clear();
     auto track = Track(kFormQ1, {On(5, 0, 60), Nop(7), Note(3, 0, 62, 10, 90), Eot(2)});
     ASSERT_EQ(track->Q1toRaw(), 1);
     // The deltas of the none event and the Note go on to the end of track.
@@ -78,10 +76,8 @@ TEST(TrackWriter, EventsWithoutBytesKeepTheirTime) {
     EXPECT_EQ(ChunkBytes(*track),
               TrackChunk({0x00, 0xBF, 0x07, 0x01, 0x00, 0xE1, 0x00, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
     EXPECT_EQ(sink.Count(kChannelError), 2);
-}
 
-TEST(TrackWriter, Refusals) {
-    CaptureSink sink;
+    sink.Clear();
     // No events, no end of track, and a Q2 track: refused, form kept.
     std::vector<std::unique_ptr<MidiTrackData>> refused;
     refused.push_back(std::make_unique<MidiTrackData>(kFormQ1));
@@ -96,18 +92,18 @@ TEST(TrackWriter, Refusals) {
 
     // The buffer grows to what the track needs: 8 + 65,536 note ons of 4
     // bytes + the end of track (4), and one event larger than the buffer was.
-    MidiTrackData track(kFormQ1);
-    for (int i = 0; i < kMusicDataBufferSize / 4; ++i) track.AddEvent(Make(On(0, 0, 60)));
-    track.AddEndOfTrack();
-    EXPECT_EQ(track.Q1toRaw(), 1);
-    EXPECT_EQ(track.size, kMusicDataBufferSize + 12);
-    EXPECT_EQ(Read(ChunkBytes(track))->event_count, kMusicDataBufferSize / 4 + 1);
-    track.form = kFormQ1;
-    track.DeleteAllEvent();
-    track.AddEvent(Meta(0, kMetaSequencerSpecific, std::string(kMusicDataBufferSize, 'x')));
-    track.AddEndOfTrack();
-    EXPECT_EQ(track.Q1toRaw(), 1);
-    EXPECT_EQ(track.size, 8 + 3 + 3 + kMusicDataBufferSize + 4);
+    MidiTrackData big(kFormQ1);
+    for (int i = 0; i < kMusicDataBufferSize / 4; ++i) big.AddEvent(Make(On(0, 0, 60)));
+    big.AddEndOfTrack();
+    EXPECT_EQ(big.Q1toRaw(), 1);
+    EXPECT_EQ(big.size, kMusicDataBufferSize + 12);
+    EXPECT_EQ(Read(ChunkBytes(big))->event_count, kMusicDataBufferSize / 4 + 1);
+    big.form = kFormQ1;
+    big.DeleteAllEvent();
+    big.AddEvent(Meta(0, kMetaSequencerSpecific, std::string(kMusicDataBufferSize, 'x')));
+    big.AddEndOfTrack();
+    EXPECT_EQ(big.Q1toRaw(), 1);
+    EXPECT_EQ(big.size, 8 + 3 + 3 + kMusicDataBufferSize + 4);
     EXPECT_EQ(sink.Count(kInternal), 3);
 }
 
