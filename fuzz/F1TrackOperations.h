@@ -88,6 +88,8 @@ inline void F1AreaEdits(MidiF1TrackData& t, const TrackOpArgs& a) {
     t.DeletePitchBendWithNote(a.pick % (t.event_count + 2) - 1);
     t.DeleteNote(a.number, a.pick % 2 == 0);
     t.DeleteNote(a.to);
+}
+
 // Repeats, phrase breaks and voice reduction, with indexes, gaps, grids and
 // voice counts from a (out of range and negative too). The repeat search is
 // cubic, so it runs on tracks of moderate size only.
