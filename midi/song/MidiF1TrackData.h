@@ -180,7 +180,8 @@ public:
     /// note by note along the passage, so the measure suits melody tracks;
     /// chords in the repeat make it fall behind. *begin and *end get the ticks
     /// where the passage starts and its last note ends (both 0 without notes).
-    /// The search is cubic in the number of notes. 0 on the wrong form.
+    /// The search takes a table of n(n-1)/2 entries (4 bytes each) for n notes;
+    /// above 8,192 notes it is refused. 0 on the wrong form or a refusal.
     int DetectLongestRepeat(int, int* begin, int* end, int unit);
     /// Q2: percentage (0..100) of this track's notes that other has with the
     /// same note number, duration and velocity within tolerance ticks.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -14,36 +15,92 @@
 
 namespace retrograde::detail {
 
+namespace {
+
+// Where the walks of the search come into step: from two notes a < b in step
+// (as far from a as b is from its passage's start), the walk goes on note by
+// note in the first passage, the second following its timing and moving on
+// by at most one note for each, until both stand at the same time again. A
+// match can only be where they are in step, and a walk that comes into step
+// at (k, m) goes on exactly as the walk from (k, m) does: so the next matching
+// pair in step is worked out once per pair, from the later pairs, and each
+// walk jumps from match to match. kNone: no later match (or the second
+// passage runs out, or the first would reach the second).
+class MatchChains {
+public:
+    static constexpr std::int32_t kNone = -1;
+
+    explicit MatchChains(const RepeatNotes& notes, int n) : n_(n), next_(Slots(n), kNone) {
+        const int* d = notes.delta.data();
+        const int* p = notes.note.data();
+        for (int a = n - 2; a >= 0; --a) {
+            for (int b = a + 1; b < n; ++b) {
+                std::int64_t ahead = 0;  // time of the first passage less the second's
+                int m = b;
+                std::int32_t next = kNone;
+                for (int k = a + 1; k < m; ++k) {
+                    ahead += d[k];
+                    if (ahead > 0) {
+                        if (++m == n) break;
+                        ahead -= d[m];
+                    }
+                    if (ahead == 0 && k < m) {
+                        next = p[k] == p[m] ? Pair(k, m) : next_[Slot(k, m)];
+                        break;
+                    }
+                }
+                next_[Slot(a, b)] = next;
+            }
+        }
+    }
+
+    // The next match in step after the pair (a, b), as Pair(k, m), or kNone.
+    std::int32_t Next(int a, int b) const { return next_[Slot(a, b)]; }
+    std::int32_t Next(std::int32_t pair) const { return Next(First(pair), Second(pair)); }
+    std::int32_t Pair(int a, int b) const { return a * n_ + b; }
+    int First(std::int32_t pair) const { return pair / n_; }
+    int Second(std::int32_t pair) const { return pair % n_; }
+
+private:
+    static std::size_t Slots(int n) {
+        return n < 2 ? 0 : static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2;
+    }
+    // Pairs a < b, row by row.
+    std::size_t Slot(int a, int b) const {
+        const auto row = static_cast<std::size_t>(a);
+        return row * static_cast<std::size_t>(2 * n_ - a - 1) / 2 +
+               static_cast<std::size_t>(b - a - 1);
+    }
+
+    int n_;
+    std::vector<std::int32_t> next_;
+};
+
+}  // namespace
+
 // For one pair of starts (i, j) the matches only grow with the passage's
 // length, so a single walk from i gives every length at once: the best length
-// is the one ending at the last match. Pairs and walks that cannot beat the
-// best so far are skipped; ties therefore keep the first pair and the
-// shortest passage, as a search over every length would.
+// is the one ending at the last match. Pairs that cannot beat the best so far
+// are skipped; ties therefore keep the first pair and the shortest passage,
+// as a search over every length would. The walks go from match to match
+// (MatchChains): the table takes n * (n - 1) / 2 entries of 4 bytes, 50 MB
+// for the command line's 5,000 notes at most; above kMaxRepeatNotes the
+// search is refused (length_error) rather than taking gigabytes and hours.
 RepeatFound FindLongestRepeat(const RepeatNotes& notes) {
     const int n = static_cast<int>(std::min(notes.delta.size(), notes.note.size()));
-    const int* d = notes.delta.data();
+    if (n > kMaxRepeatNotes) throw std::length_error("too many notes for the repeat search");
     const int* p = notes.note.data();
+    const MatchChains chains(notes, n);
     RepeatFound best;
     for (int i = 0; i < n - 1 && n - 1 - i > best.matches; ++i) {
         for (int j = i + best.matches + 1; j < n; ++j) {
-            std::int64_t t1 = 0;
-            std::int64_t t2 = 0;
-            int m = j;
-            int matches = 0;
+            int matches = p[i] == p[j] ? 1 : 0;
             int last = i;
-            // The first passage ends before j; the second follows its timing
-            // and moves on by at most one note for each of its notes.
-            for (int k = i; k < j; ++k) {
-                if (k != i) t1 += d[k];
-                if (t1 > t2) {
-                    if (++m == n) break;
-                    t2 += d[m];
-                }
-                if (t1 == t2 && p[k] == p[m]) {
-                    ++matches;
-                    last = k;
-                }
-                if (matches + (j - 1 - k) <= best.matches) break;
+            // The first passage ends before j.
+            for (std::int32_t at = chains.Next(i, j);
+                 at != MatchChains::kNone && chains.First(at) < j; at = chains.Next(at)) {
+                ++matches;
+                last = chains.First(at);
             }
             if (matches > best.matches) best = {matches, i, last, j};
         }

@@ -23,8 +23,12 @@ struct RepeatFound {
     int again = -1;  // -1 when nothing repeats
 };
 
+// The most notes the search takes (its table grows with the square).
+inline constexpr int kMaxRepeatNotes = 8192;
+
 // The search itself. Of passages with as many matches, the earliest start
-// wins, then the earliest repeat, then the shortest passage.
+// wins, then the earliest repeat, then the shortest passage. Throws
+// std::length_error above kMaxRepeatNotes notes.
 RepeatFound FindLongestRepeat(const RepeatNotes& notes);
 
 // DetectLongestRepeat with the tick where the repeat starts in *again (-1
