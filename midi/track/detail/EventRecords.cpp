@@ -85,6 +85,12 @@ std::unique_ptr<MidiEvent> ChannelRecord(int kind, int channel, int first, int s
 }
 
 void SetChannelValue(MidiEvent& event, int value) {
+    if (event.status == kEvPitchBend) {
+        event.SetPitchBendValue(value);
+        event.data[1] = static_cast<unsigned char>(event.note);
+        event.data[2] = static_cast<unsigned char>(event.value);
+        return;
+    }
     event.value = value;
     if (event.status == kEvControl) {
         event.data[2] = static_cast<unsigned char>(value);

@@ -36,7 +36,8 @@ inline int ClampDataByte(std::int64_t value) {
 // Control change, program change or pitch bend (first is the LSB, second the
 // MSB); the arguments must already be valid.
 std::unique_ptr<MidiEvent> ChannelRecord(int kind, int channel, int first, int second);
-// The value of a control change or program change, in its fields and bytes.
+// The value of a control change or program change, or a pitch bend's 14 bits,
+// in its fields and bytes.
 void SetChannelValue(MidiEvent& event, int value);
 // The channel of an event; a GS part message gets the part byte and checksum.
 void SetEventChannel(MidiEvent& event, int channel);
