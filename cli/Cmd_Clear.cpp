@@ -35,12 +35,7 @@ CliCommand AddClearCommand(CLI::App& parent) {
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;
-                    const int from = ParsePosition(options->from, song);
-                    const int to = ParsePosition(options->to, song);
-                    if (to <= from) {
-                        throw CliUsage("--to " + options->to + ": must come after --from " +
-                                       options->from);
-                    }
+                    const auto [from, to] = ParseSpan(options->from, options->to, song);
                     for (int n : job.tracks) song.GetTrack(n)->ClearEvents(from, to);
                     job.summary = std::to_string(to - from) + " ticks cleared from " +
                                   PositionText(song, from) + " in " +

@@ -48,12 +48,7 @@ CliCommand AddCutCommand(CLI::App& parent) {
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;
-                    const int from = ParsePosition(options->from, song);
-                    const int to = ParsePosition(options->to, song);
-                    if (to <= from) {
-                        throw CliUsage("--to " + options->to + ": must come after --from " +
-                                       options->from);
-                    }
+                    const auto [from, to] = ParseSpan(options->from, options->to, song);
                     for (int n : job.tracks) {
                         MidiTrackData& track = *song.GetTrack(n);
                         EndNotesAt(track, from);

@@ -334,3 +334,10 @@ std::string JsonString(std::string_view text) {
     }
     return out + "\"";
 }
+
+std::pair<int, int> ParseSpan(const std::string& from, const std::string& to, MidiF1Data& song) {
+    const int start = ParsePosition(from, song);
+    const int end = ParsePosition(to, song);
+    if (end <= start) throw CliUsage("--to " + to + ": must come after --from " + from);
+    return {start, end};
+}

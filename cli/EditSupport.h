@@ -38,6 +38,8 @@ int BarTicks(MidiF1Data& song);
 int ParseLength(std::string_view text, int division, int barTicks);
 // "BAR:BEAT[:TICK]" counted from 1:1 under the song's time signatures, or "480t".
 int ParsePosition(std::string_view text, MidiF1Data& song);
+// The span [--from, --to) in ticks; a usage error unless to comes after from.
+std::pair<int, int> ParseSpan(const std::string& from, const std::string& to, MidiF1Data& song);
 // "9-16" or "9": bars from 1, both ends included, as ticks [from, to).
 std::pair<int, int> ParseBars(std::string_view text, MidiF1Data& song);
 // "60-180" or "90": numbers low..high, both within [min, max].

@@ -14,6 +14,7 @@
 
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF1TrackData.h"
+#include "midi/track/detail/EventRecords.h"
 #include "midi/song/MidiStatus.h"
 #include "midi/track/detail/NotePairing.h"
 #include "midi/track/detail/TrackEdits.h"
@@ -148,13 +149,7 @@ bool IsStateEvent(const MidiEvent& e) {
 }
 
 std::unique_ptr<MidiEvent> NewControl(int channel, int number, int value) {
-    auto e = std::make_unique<MidiEvent>();
-    e->SetControlChange(channel, number, value);
-    e->data[0] = static_cast<unsigned char>(kEvControl | channel);
-    e->data[1] = static_cast<unsigned char>(number);
-    e->data[2] = static_cast<unsigned char>(value);
-    e->length = 3;
-    return e;
+    return retrograde::detail::ChannelRecord(kEvControl, channel, number, value);
 }
 
 std::unique_ptr<MidiEvent> NewNote(int status, const MidiEvent& like, int velocity) {

@@ -8,16 +8,7 @@
 namespace retrograde::detail {
 
 inline MidiEvent* NewControl(int channel, int number, int value) {
-    auto* e = new MidiEvent(0);
-    e->status = kEvControl;
-    e->channel = channel;
-    e->number = number;
-    e->value = value;
-    e->data[0] = static_cast<unsigned char>(kEvControl | channel);
-    e->data[1] = static_cast<unsigned char>(number);
-    e->data[2] = static_cast<unsigned char>(value);
-    e->length = 3;
-    return e;
+    return ChannelRecord(kEvControl, channel, number, value).release();
 }
 
 }  // namespace retrograde::detail
