@@ -433,6 +433,7 @@ int MidiF1TrackData::ExtractEvent(int from, int to, MidiEvent** out) try {
 }
 
 void MidiF1TrackData::ClearEvents(int from, int to) try {
+    from = std::max(from, 0);  // no time passes before the track starts
     if (from >= to || event_count < 2) return;
     std::vector<Timed> line = TimelineOf(*this);
     const std::vector<int> partner = form == kFormQ1 ? PairNotes(line) : std::vector<int>{};
@@ -528,6 +529,7 @@ void MidiF1TrackData::DeleteAreaData(int from, int to) try {
 }
 
 void MidiF1TrackData::DeleteAreaTime(int from, int to) {
+    from = std::max(from, 0);  // a span before the start removes only what lies after 0
     if (from >= to || event_count == 0) return;
     if (form != kFormQ1) {
         ErrorMsg(kErrGeneral);

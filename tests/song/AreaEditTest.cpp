@@ -227,6 +227,8 @@ TEST(AreaEdit, ClearEvents) {
     t->ClearEvents(480, 960);
     EXPECT_EQ(Dump(*t), (Lines{"0 ON c1 n50", "480 OFF c1 n50", "1200 ON c0 n60", "1300 OFF c0 n60",
                                "1300 EOT"}));
+    t->ClearEvents(-50, 1250);  // a span from before the start clears from 0
+    EXPECT_EQ(Dump(*t), (Lines{"1300 EOT"}));
     // Q2: the note crossing the start ends there; the end of track stays
     // even when the span reaches it; 300 controllers are all kept.
     std::vector<Ev> many{Note(0, 0, 60, 900), Note(480, 0, 62, 100)};
@@ -304,6 +306,10 @@ TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
     auto t = Q1({Tag(600, 1), Tag(360, 2), Tag(240, 3), Eot(0)});
     t->DeleteAreaTime(480, 960);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{480, 480, 720, 720}));
+    t->DeleteAreaTime(-100, 240);  // the span before the start holds no time
+    EXPECT_EQ(TimesOf(*t), (std::vector<long>{240, 240, 480, 480}));
+    t->DeleteAreaTime(-100, -50);
+    EXPECT_EQ(TimesOf(*t), (std::vector<long>{240, 240, 480, 480}));
     t = Q1({On(0, 0, 60), Off(480, 0, 60), On(0, 0, 62), Off(480, 0, 62), Eot(480)});
     int first[][2] = {{0, 960}};
     t->ExtractArea(first, 1);
