@@ -14,8 +14,8 @@
 
 #include "General/GeneralMac.h"
 #include "midi/song/MidiF1TrackData.h"
-#include "midi/track/detail/EventRecords.h"
 #include "midi/song/MidiStatus.h"
+#include "midi/track/detail/EventRecords.h"
 #include "midi/track/detail/NotePairing.h"
 #include "midi/track/detail/TrackEdits.h"
 
