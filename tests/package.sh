@@ -12,14 +12,19 @@ mkdir -p "$scratch"
 build/cli/retrograde demo -o "$scratch/demo.mid" --force >/dev/null
 
 for kind in shared static; do
-    shared=OFF; [ "$kind" = shared ] && shared=ON
     prefix=$scratch/prefix-$kind
-    cmake -S . -B "$scratch/lib-$kind" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DBUILD_SHARED_LIBS=$shared -DRETROGRADE_TESTS=OFF -DRETROGRADE_BENCH=OFF \
-          -DRETROGRADE_GUI=OFF -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
-    cmake --build "$scratch/lib-$kind" -j "$jobs" --target retrograde_core retrograde_playback_package
-    cmake --install "$scratch/lib-$kind" --component core >/dev/null
-    cmake --install "$scratch/lib-$kind" --component playback >/dev/null
+    # The static libraries are those of the main build; the shared ones need
+    # their own.
+    built=build
+    if [ "$kind" = shared ]; then
+        built=$scratch/lib-shared
+        cmake -S . -B "$built" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+              -DBUILD_SHARED_LIBS=ON -DRETROGRADE_TESTS=OFF -DRETROGRADE_BENCH=OFF \
+              -DRETROGRADE_GUI=OFF -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+        cmake --build "$built" -j "$jobs" --target retrograde_core retrograde_playback_package
+    fi
+    cmake --install "$built" --component core --prefix "$prefix" >/dev/null
+    cmake --install "$built" --component playback --prefix "$prefix" >/dev/null
     if find "$prefix/include" -path '*/detail/*' ! -name PlaybackState.h | grep .; then
         echo "package: detail headers installed"; exit 1
     fi

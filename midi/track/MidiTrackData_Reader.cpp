@@ -11,9 +11,11 @@
 
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/ByteReader.h"
+#include "midi/track/detail/EventRecords.h"
 #include "midi/track/detail/NotePairing.h"
 
 using retrograde::detail::ByteReader;
+using retrograde::detail::FixedMetaLength;
 
 namespace {
 
@@ -40,28 +42,6 @@ int SystemMessageSize(int status) {
             return 3;
         default:
             return 1;
-    }
-}
-
-// Fixed-length meta types and the data bytes they carry.
-int FixedMetaLength(int type) {
-    switch (type) {
-        case kMetaSequenceNumber:
-            return 2;
-        case kMetaChannelPrefix:
-            return 1;
-        case kMetaEndOfTrack:
-            return 0;
-        case kMetaTempo:
-            return 3;
-        case kMetaSmpteOffset:
-            return 5;
-        case kMetaTimeSignature:
-            return 4;
-        case kMetaKeySignature:
-            return 2;
-        default:
-            return -1;
     }
 }
 

@@ -11,26 +11,6 @@ constexpr int kPartByte = 7;        // the part of a GS part message
 constexpr int kGsChecksumEnd = 12;  // F0 .. checksum F7 of a one-byte GS parameter
 constexpr int kMaxVlqBytes = 4;
 
-// Fixed-length meta types and their data bytes, as the reader knows them.
-int FixedMetaLength(int type) {
-    switch (type) {
-        case kMetaSequenceNumber:
-            return 2;
-        case kMetaChannelPrefix:
-            return 1;
-        case kMetaTempo:
-            return 3;
-        case kMetaSmpteOffset:
-            return 5;
-        case kMetaTimeSignature:
-            return 4;
-        case kMetaKeySignature:
-            return 2;
-        default:
-            return -1;
-    }
-}
-
 bool IsTextMeta(int type) {
     return (type >= kMetaText && type <= kMetaCuePoint) || type == kMetaDeviceName ||
            type == kMetaSequencerSpecific;
@@ -117,8 +97,29 @@ void SetEventChannel(MidiEvent& event, int channel) {
     }
 }
 
+int FixedMetaLength(int type) {
+    switch (type) {
+        case kMetaSequenceNumber:
+            return 2;
+        case kMetaChannelPrefix:
+            return 1;
+        case kMetaEndOfTrack:
+            return 0;
+        case kMetaTempo:
+            return 3;
+        case kMetaSmpteOffset:
+            return 5;
+        case kMetaTimeSignature:
+            return 4;
+        case kMetaKeySignature:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
 bool IsEditableMeta(int type) {
-    return FixedMetaLength(type) >= 0 || IsTextMeta(type);
+    return type != kMetaEndOfTrack && (FixedMetaLength(type) >= 0 || IsTextMeta(type));
 }
 
 void SetMetaBytes(MidiTrackData& track, MidiEvent& event, int type, const unsigned char* bytes,

@@ -42,6 +42,9 @@ void SetChannelValue(MidiEvent& event, int value);
 // The channel of an event; a GS part message gets the part byte and checksum.
 void SetEventChannel(MidiEvent& event, int channel);
 
+// The data bytes of a fixed-length meta type (end of track: 0); -1 for the
+// types whose length the event declares.
+int FixedMetaLength(int type);
 // Whether the reader keeps a meta event of type (end of track is never made
 // by an edit: it belongs at the end alone).
 bool IsEditableMeta(int type);
