@@ -4,6 +4,7 @@
 // scaling and the encoded size do their own work.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -247,7 +248,7 @@ void MidiF1Data::SetFadeOut(int length) {
         ErrorMsg(kErrF1Internal);
         return;
     }
-    const long end = GetTuneLength();
+    const long end = std::min<long>(GetTuneLength(), INT_MAX);
     // A fade longer than the tune starts at its beginning.
     const int from = static_cast<int>(std::max<long>(end - length, 0));
     EveryTrack(*this, [&](MidiF1TrackData& t) { t.SetFadeOut(from, static_cast<int>(end)); });
