@@ -17,6 +17,9 @@ struct CheckOptions {
     std::string grid;
     std::string tempo;
     bool bank_order = false;
+    // song level III: song-wide checks
+    bool skip_drums = false;
+    std::string marker;
 };
 
 struct Problem {
@@ -118,6 +121,14 @@ void CheckTimeSignatures(MidiTrackData& track, int n, int division, std::vector<
     });
 }
 
+// song level III: the marker a device waits for (an end marker, say).
+void CheckMarker(MidiF1Data& song, const std::string& marker, std::vector<Problem>& out) {
+    std::vector<char> text(marker.begin(), marker.end());
+    text.push_back('\0');
+    if (song.GetEndMarkerDelta(text.data()) == -1)
+        out.push_back({"marker", 0, 0, "no marker \"" + marker + "\""});
+}
+
 bool Report(const CheckOptions& options, EditJob& job, const std::vector<Problem>& problems) {
     if (options.edit.json) {
         std::string line = "{\"input\":" + JsonString(job.input) +
@@ -161,6 +172,9 @@ CliCommand AddCheckCommand(CLI::App& parent) {
     app->add_option("--tempo", options->tempo, "Every tempo within LOW-HIGH beats per minute");
     app->add_flag("--bank-order", options->bank_order,
                   "Bank select MSB, then LSB, before every program change, in every track");
+    // song level III: song-wide checks
+    app->add_flag("--skip-drums", options->skip_drums, "With --grid: drum tracks are not checked");
+    app->add_option("--marker", options->marker, "The song must hold a marker reading this text");
     AddEditOptions(app, options->edit, false);
     return {app, [options] {
                 return RunCheck(options->edit, [&](EditJob& job) {
@@ -176,11 +190,13 @@ CliCommand AddCheckCommand(CLI::App& parent) {
                     for (int n : job.tracks) {
                         MidiTrackData& track = *song.GetTrack(n);
                         CheckTimeSignatures(track, n, song.division, problems);
-                        if (grid > 0) CheckGrid(track, n, grid, options->grid, problems);
+                        const bool skip = options->skip_drums && IsDrumTrack(song, n);
+                        if (grid > 0 && !skip) CheckGrid(track, n, grid, options->grid, problems);
                         if (tempo.first > 0)
                             CheckTempo(track, n, tempo.first, tempo.second, problems);
                         if (options->bank_order) CheckBankOrder(track, n, problems);
                     }
+                    if (!options->marker.empty()) CheckMarker(song, options->marker, problems);
                     return Report(*options, job, problems);
                 });
             }};

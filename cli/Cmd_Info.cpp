@@ -2,6 +2,7 @@
 // channels, drums, tempos and track names.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -174,6 +175,27 @@ struct SummaryJson {
     }
 };
 
+// ---- song level III: the encoded size and how long notes sound ----
+struct SongTimeInfo {
+    unsigned file_size = 0;         // bytes as a format-1 file
+    double sounding_seconds = 0.0;  // to the end of the last note
+};
+
+SongTimeInfo GatherSongTime(MidiF1Data& song) {
+    SongTimeInfo info;
+    info.file_size = song.GetFileSize();
+    const long last = song.GetLastNotePos();
+    info.sounding_seconds =
+        song.DeltaTimeToSecond(0, static_cast<int>(std::min<long>(last, INT_MAX)));
+    return info;
+}
+
+void PrintSongTime(const SongTimeInfo& info) {
+    std::printf("file size: %u bytes as a format-1 file\n", info.file_size);
+    std::printf("sounding:  %.1f seconds to the end of the last note\n", info.sounding_seconds);
+}
+// ---- end of song level III ----
+
 std::string JsonList(const std::vector<std::string>& items) {
     std::string list = "[";
     for (std::size_t k = 0; k < items.size(); ++k) list += (k ? "," : "") + JsonString(items[k]);
@@ -213,6 +235,7 @@ int Run(const std::string& input, bool json) {
         }
     }
     const SongLevelInfo song_level = GatherSongLevel(*tracks);
+    const SongTimeInfo song_time = GatherSongTime(*tracks);
     loader->SetMidiF0Data();
     MidiF0Data* song = loader->GetMidiF0Data();
     if (!song || !song->GetTrack()) throw CliFailure(input + ": the tracks could not be merged");
@@ -260,6 +283,9 @@ int Run(const std::string& input, bool json) {
         out.Add("names", JsonList(names));
         out.Add("roles", JsonList(roles));
         out.Add("empty_tracks", std::to_string(empty));
+        out.Add("file_size", std::to_string(song_time.file_size));
+        std::snprintf(text, sizeof text, "%.3f", song_time.sounding_seconds);
+        out.Add("sounding_seconds", text);
         std::printf("{%s,%s}\n", out.fields.c_str(), SongLevelJson(song_level).c_str());
         return 0;
     }
@@ -289,6 +315,7 @@ int Run(const std::string& input, bool json) {
                 empty > 0 ? (" (" + std::to_string(empty) + " empty tracks)").c_str() : "");
     for (const std::string& role : roles) std::printf("%s\n", role.c_str());
     PrintSongLevel(song_level);
+    PrintSongTime(song_time);
     // Read only: a damaged file is described, with what could not be read.
     const std::vector<std::string> damage = loader->damage.Lines();
     if (!damage.empty()) std::printf("damaged:\n");

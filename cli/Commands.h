@@ -56,6 +56,11 @@ CliCommand AddRepeatsCommand(CLI::App& parent);
 CliCommand AddPhrasesCommand(CLI::App& parent);
 CliCommand AddMelodyCommand(CLI::App& parent);
 CliCommand AddThinCommand(CLI::App& parent);
+// Song level III: time edits and texts.
+CliCommand AddKeepCommand(CLI::App& parent);
+CliCommand AddTrimCommand(CLI::App& parent);
+CliCommand AddTitleCommand(CLI::App& parent);
+CliCommand AddTextCommand(CLI::App& parent);
 #ifdef RETROGRADE_HAVE_PLAYBACK
 CliCommand AddPortsCommand(CLI::App& parent);
 CliCommand AddPlayCommand(CLI::App& parent);

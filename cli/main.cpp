@@ -175,6 +175,11 @@ int main(int argc, char** argv) {
     commands.push_back(AddPhrasesCommand(app));
     commands.push_back(AddMelodyCommand(app));
     commands.push_back(AddThinCommand(app));
+    // Song level III: time edits and texts.
+    commands.push_back(AddKeepCommand(app));
+    commands.push_back(AddTrimCommand(app));
+    commands.push_back(AddTitleCommand(app));
+    commands.push_back(AddTextCommand(app));
 #ifdef RETROGRADE_HAVE_PLAYBACK
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddPlayCommand(app));

@@ -77,4 +77,59 @@ inline void SongLevelOperations(MidiF1Data& song) {
     song.DeleteTrack(song.track_count);
     song.DeleteChanel(9);
     song.DeleteChanelData(255);
+
+    // -- song level III: time edits, checks and texts --
+    (void)song.GetFileSize();
+    (void)song.AdjustNoteRange(24, 108);
+    (void)song.AdjustNoteRange(100, 20);
+    for (int grid : {-1, 0, 1, 120, INT_MAX}) {
+        song.ModifyEventTime(grid);
+        song.ModifyEventTime(0, INT_MAX, grid, false);
+        (void)song.CheckEventTime(INT_MIN, INT_MAX, grid, true);
+        (void)song.CheckEventTime(0, 960, 9, grid, false);
+    }
+    int failing = -1;
+    (void)song.CheckOrderOfBankSelectAndProgramChange(&failing);
+    (void)song.CheckOrderOfBankSelectAndProgramChange(nullptr);
+    (void)song.GetLastNotePos();
+    char marker[] = "end";
+    (void)song.GetEndMarkerDelta(marker);
+    (void)song.GetMarkerLocation(marker);
+    (void)song.GetEndCuePointDelta(nullptr);
+    (void)song.CheckMetaEventLocation(0, 0x51);
+    (void)song.CheckMetaEventLocation(INT_MAX, 0x58, -1);
+    (void)song.CheckTempoRange(30, 300);
+    (void)song.CheckAreaTempoRange(INT_MIN, INT_MAX, 300, 30);
+    (void)song.GetDurationTime(0, INT_MAX);
+    (void)song.DeltaTimeToSecond(INT_MAX, INT_MIN);
+    std::array<char, MidiF1Data::kLocationTextSize> location{};
+    (void)song.GetLocationString(INT_MAX, location.data());
+    (void)song.GetLocationString(-5, location.data());
+    for (int channel : {-1, 0, 9, 255}) (void)song.IsChanelUsed(channel);
+    char title[] = "title";
+    song.ReplaceSongTitle(title);
+    song.ReplaceSongTitle(nullptr);
+    song.ReplaceMetaEvent(6, 1);
+    song.DbcsToSbcs(true, true, 0xFF, 3);
+    song.SetControlChangeRelativelyMaxValue(7);
+    song.SetControlChangeRelativelyMaxValue(-1);
+    for (int length : {INT_MIN, 0, 480, INT_MAX}) song.SetFadeOut(length);
+    for (int t : {-1, 0, song.track_count - 1, 99}) {
+        for (int divisor : {INT_MIN, 0, 4, song.division, INT_MAX}) song.QuantizeData(t, divisor);
+        song.SetBegin(t, 480);
+        song.SetBegin(t, INT_MIN);
+        song.SetDuration(t, 1 << 20);
+    }
+    song.ShortenNoteAfterSpecifiedDelta(1 << 22);
+    song.DeleteEventAfterSpecifiedDelta(1 << 22, 0xB0);
+    song.Q2toQ1();
+    std::vector<std::array<int, 2>> areas{{0, 480}, {960, 1920}, {1920, INT_MAX}};
+    song.ExtractArea(reinterpret_cast<int(*)[2]>(areas.data()), 3);
+    song.ExtractArea(reinterpret_cast<int(*)[2]>(areas.data()), -3);
+    areas[1] = {100, 50};
+    song.ExtractArea(reinterpret_cast<int(*)[2]>(areas.data()), 3);
+    song.SetDuration(INT_MAX);
+    song.SetBegin(1);
+    song.Q1toQ2();
+    song.SetDuration(0);
 }

@@ -250,6 +250,87 @@ public:
     static constexpr int kTitleSlotSize = 256;  ///< bytes of each slot
     // ==== end of song level I ====
 
+    // ==== song level III: time edits, checks and texts (MidiF1Data_SongTime.cpp).
+    // Track indexes are checked as in song level I. Arguments only passed on
+    // mean what they mean to the track-level operation of the same name. ====
+
+    /// Every track: AdjustNoteRange(-1, low, high, 1); true when any Note was outside.
+    bool AdjustNoteRange(int low, int high);
+    /// Tracks with a channel that are not drum tracks: ModifyDeltaTime(grid)
+    /// and ModifyDuration(grid). A grid of 0 or less is refused (0x2000003).
+    void ModifyEventTime(int grid);
+    void ModifyEventTime(int from, int to, int grid);  ///< drum tracks skipped
+    /// Tracks with a channel: the ranged ModifyDeltaTime and ModifyDuration,
+    /// drum tracks skipped when skipDrums. A grid of 0 or less is refused.
+    void ModifyEventTime(int from, int to, int grid, bool skipDrums);
+    void ShortenNoteAfterSpecifiedDelta(long tick);          ///< every track, Q2
+    void DeleteEventAfterSpecifiedDelta(long tick, int status);  ///< every track, Q2
+    /// Every track: MidiTrackData::ReplaceSysExF0Data with the same arguments.
+    void ReplaceSysExF0Data(unsigned char unused, char* pattern, unsigned char number,
+                            char* replacement);
+    /// Every track: MidiTrackData::ReplaceMetaEventData with the same arguments.
+    void ReplaceMetaEventData(unsigned char type, char* text, unsigned char newType, char* bytes);
+    void ReplaceMetaEvent(unsigned char type, unsigned char newType);  ///< every track
+    /// Every track: full-width Shift-JIS letters and digits (letters) and
+    /// katakana (kana) to one byte, in the texts of events of status and number.
+    void DbcsToSbcs(bool letters, bool kana, int status, int number);
+    /// Q2: the velocities of the last length ticks of the tune fade to 0;
+    /// a length of 0 or less is refused (0x2000003).
+    void SetFadeOut(int length);
+    double DeltaTimeToSecond(int from, int to);  ///< the first track's tempos; 0.0 without tracks
+    /// false at the first checked track with an event off the grid; drum
+    /// tracks skipped when skipDrums. A grid of 0 or less is refused: false.
+    bool CheckEventTime(int from, int to, int grid, bool skipDrums);
+    /// The same over the tracks of channel.
+    bool CheckEventTime(int from, int to, int channel, int grid, bool skipDrums);
+    /// Every track but master tracks; false at the first out of order.
+    bool CheckOrderOfBankSelectAndProgramChange();
+    /// The same; Q1 or Q2 (else 0x2000003 and false); the failing index into *track.
+    bool CheckOrderOfBankSelectAndProgramChange(int* track);
+    long GetLastNotePos();  ///< the latest track's; 0 without tracks
+    /// The tick of the first marker reading text; -1 when none.
+    long GetEndMarkerDelta(char* text);
+    long GetMarkerLocation(char* text);    ///< as GetEndMarkerDelta; 0 without tracks
+    long GetEndCuePointDelta(char* text);  ///< the same for cue points; 0 without tracks
+    /// Every song title of the master track becomes title; a song without one
+    /// is left as it is.
+    void ReplaceSongTitle(char* title);
+    bool CheckMetaEventLocation(int t, int type);  ///< master track; true without one
+    bool CheckMetaEventLocation(int t, int type, int value);  ///< master track; true without one
+    bool CheckAreaTempoRange(int from, int to, int minBpm, int maxBpm);  ///< master track
+    bool CheckTempoRange(int minBpm, int maxBpm);                        ///< master track
+    double GetDurationTime(int from, int to);  ///< master track's seconds; 0.0 without one
+    /// Q1: keeps the count areas [begin, end) of every track, joined end to
+    /// end; the first master track's measures are split at the cuts first so
+    /// each cut falls on a bar line. At most kMaxAreas ascending, disjoint,
+    /// non-empty, non-negative areas; anything else is refused (0x2000003).
+    void ExtractArea(int (*areas)[2], int count);
+    static constexpr int kMaxAreas = 1024;  ///< areas ExtractArea takes at most
+    /// Every event of track moves ticks earlier; notes before that tick go,
+    /// other events before it move to the start. 0 or less: no change.
+    void SetBegin(int track, int ticks);
+    /// track ends at its first event at or after ticks: later events go, and
+    /// notes sounding there end there (Q1: note offs added; Q2: cut).
+    void SetDuration(int track, int ticks);
+    void SetBegin(int ticks);     ///< SetBegin on every track, without the channel check
+    /// Every track ends at ticks exactly: later events go, notes sounding
+    /// there end there (Q1: note offs added; Q2: cut).
+    void SetDuration(int ticks);
+    /// MidiTrackData::QuantizeData(divisor, division) on track; a divisor
+    /// outside 1..division is refused (0x2000003).
+    void QuantizeData(int track, int divisor);
+    /// Every change of controller scaled so the song's largest becomes 127;
+    /// when all are 0 every one becomes 127.
+    void SetControlChangeRelativelyMaxValue(int controller);
+    bool IsChanelUsed(int channel);  ///< true when a Q2 Note of some track is on channel
+    /// Q2: bytes of the song written as a format-1 file (0x2000003 and 0
+    /// otherwise); the song itself is not touched.
+    unsigned GetFileSize();
+    /// "mmmm:bb:ttt" of time into text (room for kLocationTextSize bytes); text.
+    char* GetLocationString(int time, char* text);
+    static constexpr int kLocationTextSize = 40;  ///< bytes GetLocationString may write
+    // ==== end of song level III: time edits ====
+
 private:
     void LoadImage(const unsigned char* bytes, long size);
     // Reads the file in the buffer: a format-1 file directly, a format-0 file
