@@ -48,6 +48,9 @@ CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
 // Song level I: the whole song's resolution (tidy --tracks lives with tidy).
 CliCommand AddDivisionCommand(CLI::App& parent);
+// Song level II: combining tracks and channels.
+CliCommand AddCombineCommand(CLI::App& parent);
+CliCommand AddFit16Command(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);

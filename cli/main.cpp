@@ -162,6 +162,9 @@ int main(int argc, char** argv) {
     commands.push_back(AddBendRangeCommand(app));
     // Song level I.
     commands.push_back(AddDivisionCommand(app));
+    // Song level II: combining tracks and channels.
+    commands.push_back(AddCombineCommand(app));
+    commands.push_back(AddFit16Command(app));
     // Area editing.
     commands.push_back(AddClearCommand(app));
     commands.push_back(AddLengthCommand(app));

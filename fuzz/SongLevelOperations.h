@@ -5,6 +5,7 @@
 
 #include <array>
 #include <climits>
+#include <memory>
 #include <vector>
 
 #include "midi/song/MidiF1Data.h"
@@ -131,5 +132,26 @@ inline void SongLevelOperations(MidiF1Data& song) {
     song.SetDuration(INT_MAX);
     song.SetBegin(1);
     song.Q1toQ2();
+    // Combining tracks.
+    std::array<char, MidiF1Data::kCombineReportSize> report{};
+    (void)song.CombineSameChanelTrack(report.data());
+    int unsorted[] = {1, 0}, outside[] = {0, 99}, pair[] = {0, song.track_count - 1};
+    (void)song.CombineTrack(2, unsorted, true);
+    (void)song.CombineTrack(2, outside, false);
+    (void)song.CombineTrack(song.track_count > 1 ? 2 : 1, pair, true);
+    (void)song.CombineTrack(0, nullptr, true);
+    (void)song.IsDrumProgramChangeSame(song.GetTrack(0), song.GetTrack(1));
+    (void)song.IsDrumProgramChangeSame(nullptr, song.GetTrack(0));
+    song.CombineSameToneTrack(3, keep);
+    song.CombineSameToneTrack(-1, nullptr);
+    song.CombineDrumTrack();
+    song.CombineSameGroupToneTrack(-5);
+    song.ConvChanel32To16();
+    const auto names = std::make_unique<char[][MidiF1Data::kInstNameSize]>(kMaxTracks);
+    (void)song.GetInstNameList(names.get());
+    int controllers[] = {7, -1, 300};
+    song.CleanUpDuplicateControlChangeExceptSpecifiedCmd(controllers, 3);
+    song.CleanUpDuplicateBankSelectAndProgramChange();
+    song.CleanUpPan();
     song.SetDuration(0);
 }

@@ -330,6 +330,68 @@ public:
     char* GetLocationString(int time, char* text);
     static constexpr int kLocationTextSize = 40;  ///< bytes GetLocationString may write
     // ==== end of song level III: time edits ====
+    // ==== channel moves and splits (MidiF1Data_ChangeChanel.cpp) ====
+    /// Moves the given track's channel to channel (0..15) in every track whose
+    /// instrument name (meta type 4) equals the given track's; tracks without
+    /// one all match. The last track's result of the track-level move (0
+    /// applied, 1 not); -1, reported, for a bad index, a track without a
+    /// channel or a channel outside 0..15.
+    int ChangeChanel(int track, int channel);
+    /// Gives every track on the second port a first-port channel: its own
+    /// number when free (its second-port name is then deleted), else the
+    /// lowest free channel, with the drum switch a move to or from channel 10
+    /// needs. Tracks for which no channel is free keep theirs.
+    void SetChanelOrder();
+
+    // ==== song level II, combining tracks (MidiF1Data_Combine.cpp). Track
+    // lists are ascending indexes, the first the target; a bad list is
+    // refused (0x2000003). A merge that would not fit kMaxEvents is refused
+    // before anything changes. ====
+    /// Q2: moves tracks indices[1..count) to the channel of indices[0], merges
+    /// them into it in that order (names joined " / ") and deletes them; with
+    /// cleanNotes then CleanUpDuplicateNoteOnOff(). 1 when done (one index
+    /// changes nothing), 0 when refused.
+    int CombineTrack(int count, int* indices, bool cleanNotes);
+    int CombineSameChanelTrack();  ///< CombineSameChanelTrack(nullptr)
+    /// Q2: merges the non-drum tracks sharing a channel and a port. report:
+    /// kCombineReportSize bytes or nullptr; one line per shared channel, as
+    /// many as fit. 1 when any channel had several tracks, else 0.
+    int CombineSameChanelTrack(char* report);
+    static constexpr int kCombineReportSize = 4096;  ///< bytes of CombineSameChanelTrack's report
+    void CombineSameToneTrack();  ///< CombineSameToneTrack(0, nullptr)
+    /// Q2: merges the channel tracks (neither drums nor on a keepChannels
+    /// channel, at most one program change) of the same instrument name, bank
+    /// (none counts as 0) and program.
+    void CombineSameToneTrack(int count, int* keepChannels);
+    /// Q2: every drum track merged into the first (one on channel 10 preferred).
+    void CombineDrumTrack();
+    /// 1 when a uses at most one program and every program change of b has it
+    /// (a without any: b must have none); else 0.
+    int IsDrumProgramChangeSame(MidiF1TrackData* a, MidiF1TrackData* b);
+    /// Q2: merges the channel tracks of each family of eight programs (neither
+    /// master nor drums) under the program of the member with the most Notes,
+    /// then merges the tracks with the fewest Notes while more than
+    /// maxChannels channels are used; ends with SetChanelOrder().
+    void CombineSameGroupToneTrack(int maxChannels);
+    /// Q2: two ports brought down to 16 channels: drums combined, then tracks
+    /// of one sound, then of one family, until 16 channels or fewer remain.
+    void ConvChanel32To16();
+    /// The different instrument names (meta type 4) of the tracks in order of
+    /// first appearance, "" for tracks without one; names: kMaxTracks rows of
+    /// kInstNameSize bytes, at most 255 bytes of a name copied. Their number.
+    int GetInstNameList(char (*names)[256]);
+    static constexpr int kInstNameSize = 256;  ///< bytes of a GetInstNameList row
+    /// Each track's clean-up of the same name (Q2, else 0x2000003).
+    void CleanUpDuplicateNoteOnOff();
+    void CleanUpDuplicateProgramChange();  ///< every track; Q1 or Q2, else 0x2000003
+    /// Every track; Q1 or Q2, else 0x2000003.
+    void CleanUpDuplicateBankSelectAndProgramChange();
+    /// Every track, with the controllers kept; Q1 or Q2, else 0x2000003.
+    void CleanUpDuplicateControlChangeExceptSpecifiedCmd(int* controllers, int count);
+    void CleanUpDuplicateVolumeExpressionOfSameTiming();  ///< every track; Q1 or Q2
+    void CleanUpDuplicatePitchBend();                     ///< every track
+    void CleanUpPan();                                    ///< every track
+    // ==== end of combining tracks ====
 
 private:
     void LoadImage(const unsigned char* bytes, long size);

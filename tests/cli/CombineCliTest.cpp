@@ -1,0 +1,81 @@
+// `fit16` and `combine` end to end: files read back by the library and by mido.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "CliFixture.h"
+
+using namespace cli_test;
+
+namespace {
+
+// Format 1 on two ports, 21 channels: port A's 16 (drums on 10, programs
+// repeating 0..7), and port B's channels 1..4 and 10.
+Bytes TwoPorts() {
+    std::vector<Bytes> chunks;
+    const auto part = [&](int channel, int program, bool portB, int note) {
+        Bytes body = smf::Text(0, 3, "T" + std::to_string(chunks.size()));
+        if (portB) body = Concat({body, smf::Text(0, 4, "SC88B")});
+        if (channel != 9) body = Concat({body, smf::Program(0, channel, program)});
+        chunks.push_back(TrackChunk(Concat(
+            {body, smf::On(note, channel, note), smf::Off(240, channel, note), smf::Eot(0)})));
+    };
+    for (int c = 0; c < 16; ++c) part(c, c % 8, false, 40 + c);
+    for (int c : {0, 1, 2, 3, 9}) part(c, 20 + c, true, 70 + c);
+    Bytes file = HeaderChunk(1, int(chunks.size()), 480);
+    for (const Bytes& chunk : chunks) file = Concat({file, chunk});
+    return file;
+}
+
+// (start, note, duration, velocity) of every note, channels left out.
+std::multiset<std::array<long long, 4>> Sounds(const MidoView& view) {
+    std::multiset<std::array<long long, 4>> sounds;
+    for (const NoteValue& n : view.notes) sounds.insert({n.start, n.note, n.duration, n.velocity});
+    return sounds;
+}
+
+}  // namespace
+
+TEST(CombineCli, Fit16KeepsNotesDrumsAndChannels) {
+    TempDir dir;
+    const std::string in = dir.File("in.mid"), out = dir.File("out.mid");
+    WriteBytes(in, TwoPorts());
+    const RunResult run = Retrograde("fit16 " + Quote(in) + " -o " + Quote(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("21 -> 13 tracks, 21 -> 13 channels"), std::string::npos) << run.out;
+    const auto views = ReadWithMido({in, out});
+    ASSERT_TRUE(views.at(out).ok) << views.at(out).error;
+    EXPECT_EQ(Sounds(views.at(out)), Sounds(views.at(in)));
+    MidiF1Data song(out.c_str());
+    bool second = true;
+    EXPECT_LE(song.GetNumChanel(&second), 16);
+    EXPECT_FALSE(second);
+    std::set<int> channels;
+    int drumNotes = 0;
+    for (int t = 0; t < song.track_count; ++t) {
+        const int channel = song.GetTrack(t)->GetChanel();
+        EXPECT_TRUE(channels.insert(channel).second) << "channel " << channel << " twice";
+        if (song.IsDrumTrack(t)) drumNotes += song.GetTrack(t)->GetNumNoteEvent();
+    }
+    EXPECT_EQ(drumNotes, 2);  // both kits, on channel 10
+}
+
+TEST(CombineCli, CombineModes) {
+    TempDir dir;
+    const std::string in = dir.File("in.mid");
+    WriteBytes(in, TwoPorts());
+    const auto combine = [&](const std::string& mode) {
+        return Retrograde("combine " + mode + " " + Quote(in) + " -o " + Quote(dir.File("o.mid")) +
+                          " --force");
+    };
+    EXPECT_NE(combine("--same-channel").out.find("; no channel had several"), std::string::npos);
+    EXPECT_NE(combine("--drums").out.find("21 -> 20 tracks, 21 -> 20 channels"), std::string::npos);
+    const RunResult tone = combine("--same-tone");
+    EXPECT_NE(tone.out.find("21 -> 14 tracks"), std::string::npos) << tone.out;
+    const RunResult families = combine("--families 8");
+    EXPECT_NE(families.out.find("channels"), std::string::npos) << families.err;
+    MidiF1Data song(dir.File("o.mid").c_str());
+    EXPECT_LE(song.GetNumChanel(nullptr), 8);
+    EXPECT_EQ(combine("--drums --same-tone").status, 2);
+}
