@@ -48,6 +48,11 @@ CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
 // Song level I: the whole song's resolution (tidy --tracks lives with tidy).
 CliCommand AddDivisionCommand(CLI::App& parent);
+// Song level III: drums and pitch bends.
+CliCommand AddDrumsCleanCommand(CLI::App& parent);
+CliCommand AddDrumsRemoveCommand(CLI::App& parent);
+CliCommand AddDrumsMapCommand(CLI::App& parent);
+CliCommand AddUnbendCommand(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);

@@ -162,6 +162,11 @@ int main(int argc, char** argv) {
     commands.push_back(AddBendRangeCommand(app));
     // Song level I.
     commands.push_back(AddDivisionCommand(app));
+    // Song level III: drums and pitch bends.
+    commands.push_back(AddDrumsCleanCommand(app));
+    commands.push_back(AddDrumsRemoveCommand(app));
+    commands.push_back(AddDrumsMapCommand(app));
+    commands.push_back(AddUnbendCommand(app));
     // Area editing.
     commands.push_back(AddClearCommand(app));
     commands.push_back(AddLengthCommand(app));
