@@ -37,7 +37,8 @@ void ReadEntry(std::string_view line, ToneMap& map) {
     const int program = ParseNumberRange(fields[2], 0, 127).first;
     const int tone = ParseNote(fields[3]);
     auto& entry = map[static_cast<std::size_t>(kit)][static_cast<std::size_t>(drum)];
-    if (static_cast<signed char>(entry[0]) >= 0) throw CliUsage("kit " + fields[0] + ", note " + fields[1] + " mapped twice");
+    if (static_cast<signed char>(entry[0]) >= 0)
+        throw CliUsage("kit " + fields[0] + ", note " + fields[1] + " mapped twice");
     entry = {static_cast<char>(program), static_cast<char>(tone)};
 }
 
