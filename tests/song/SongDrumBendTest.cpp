@@ -65,6 +65,13 @@ TEST(SongDrums, ToneMappingMovesOneSoundToTheLowestFreeChannel) {
     EXPECT_EQ(unnamed->track_count, 1);
     EXPECT_EQ(unnamed->DrumToneMapping(0, Rows(*map), true), 1);
     EXPECT_EQ(Dump(*unnamed->GetTrack(1))[3], "0 META3 DrumToneMapping ");
+    // Channel 10 plays drums even unused: a tone track there would be heard as drums.
+    Tracks nine{{RhythmPart(0, 3), Note(0, 3, 38, 10), Eot(10)}};
+    for (int c : {0, 1, 2, 4, 5, 6, 7, 8}) nine.push_back({Note(0, c, 60, 10), Eot(10)});
+    auto gs = Song(nine);
+    EXPECT_EQ(gs->GetUnusedChanel(), 9);
+    EXPECT_EQ(gs->DrumToneMapping(0, Rows(*map), false), 1);
+    EXPECT_EQ(gs->GetTrack(9)->GetChanel(), 10);
     EXPECT_EQ(song->GetNumDrumTrack(), 1);
     EXPECT_EQ(Song({{Note(0, 0, 60, 10)}})->GetNumDrumTrack(), 0);
 }
