@@ -51,6 +51,11 @@ CliCommand AddDivisionCommand(CLI::App& parent);
 // Song level II: combining tracks and channels.
 CliCommand AddCombineCommand(CLI::App& parent);
 CliCommand AddFit16Command(CLI::App& parent);
+// Song level III: drums and pitch bends.
+CliCommand AddDrumsCleanCommand(CLI::App& parent);
+CliCommand AddDrumsRemoveCommand(CLI::App& parent);
+CliCommand AddDrumsMapCommand(CLI::App& parent);
+CliCommand AddUnbendCommand(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);

@@ -165,6 +165,11 @@ int main(int argc, char** argv) {
     // Song level II: combining tracks and channels.
     commands.push_back(AddCombineCommand(app));
     commands.push_back(AddFit16Command(app));
+    // Song level III: drums and pitch bends.
+    commands.push_back(AddDrumsCleanCommand(app));
+    commands.push_back(AddDrumsRemoveCommand(app));
+    commands.push_back(AddDrumsMapCommand(app));
+    commands.push_back(AddUnbendCommand(app));
     // Area editing.
     commands.push_back(AddClearCommand(app));
     commands.push_back(AddLengthCommand(app));

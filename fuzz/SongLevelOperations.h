@@ -11,6 +11,34 @@
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/ChannelValue.h"
 
+// ---- drums and pitch bends ----
+// The drum mappings, drum clean-ups and bend conversion with maps of odd
+// entries and out-of-range arguments.
+inline void SongLevelDrumBendOperations(MidiF1Data& song) {
+    (void)song.GetNumDrumTrack();
+    std::vector<std::array<char, 128>> drumMap(128);
+    std::vector<std::array<std::array<char, 2>, 128>> toneMap(128);
+    for (std::size_t kit = 0; kit < 128; ++kit) {
+        for (std::size_t n = 0; n < 128; ++n) {
+            drumMap[kit][n] = static_cast<char>((kit * 7 + n * 13) % 256);
+            toneMap[kit][n] = {static_cast<char>(n % 3 == 0 ? -1 : (n * 5) % 256),
+                               static_cast<char>((n * 11 + kit) % 256)};
+        }
+    }
+    for (int bank : {0, -1, 300}) {
+        song.DrumDrumMapping(bank, reinterpret_cast<char (*)[128]>(drumMap.data()), bank == 0);
+        (void)song.DrumToneMapping(bank, reinterpret_cast<char (*)[128][2]>(toneMap.data()),
+                                   bank != 0);
+        song.DeleteDrumNote(bank, bank, bank, bank == 0);
+    }
+    song.DrumDrumMapping(0, nullptr, true);
+    (void)song.DrumToneMapping(0, nullptr, true);
+    song.DeleteInvalidDrum();
+    song.DeleteInvalidDrum(false);
+    for (int sensitivity : {song.GetPitchBendSensitivity(), 0, -3, 8192, INT_MIN, 1, 8191})
+        song.ConvPitchBendToNote(sensitivity);
+}
+
 // Runs every operation on song, which is edited in place.
 inline void SongLevelOperations(MidiF1Data& song) {
     bool port = false;
@@ -153,5 +181,6 @@ inline void SongLevelOperations(MidiF1Data& song) {
     song.CleanUpDuplicateControlChangeExceptSpecifiedCmd(controllers, 3);
     song.CleanUpDuplicateBankSelectAndProgramChange();
     song.CleanUpPan();
+    SongLevelDrumBendOperations(song);
     song.SetDuration(0);
 }

@@ -392,6 +392,51 @@ public:
     void CleanUpDuplicatePitchBend();                     ///< every track
     void CleanUpPan();                                    ///< every track
     // ==== end of combining tracks ====
+    // ==== song level III: drums (MidiF1Data_Drums.cpp) and pitch bends to
+    // notes (MidiF1Data_Bend.cpp). Master tracks are left alone by the
+    // mappings. ====
+
+    int GetNumDrumTrack();  ///< tracks that play drums
+    /// Every drum track that is not a master track, from the last to the first:
+    /// its MidiTrackData::DrumDrumMapping(bank, map, flag). map: 128 rows.
+    void DrumDrumMapping(int bank, char (*map)[128], bool flag);
+    /// Q2 (else 0x2000003). Moves drum sounds to tone tracks: for every drum
+    /// track (not a master track, the last first) whose bank (the first control
+    /// change 32, 0 without one) equals bank, each drum note n that it plays
+    /// and whose map[kit][n] (kit: the track's program, 0 without one) holds a
+    /// program 0..127 leaves the track for a new one: a copy holding only those
+    /// notes, renamed "DrumToneMapping " plus the old name, on the lowest free
+    /// channel that does not play drums, the notes changed to the entry's note,
+    /// with bank selects 0 and the entry's program, and without the drum
+    /// track's exclusives. A negative program leaves the note alone; a note
+    /// outside 0..127 is skipped with a message. Without a free channel
+    /// (reported once per process) or a free track slot the notes stay.
+    /// resetKit: every such drum track's bank selects and program become 0.
+    /// map: 128 kits of 128 entries. 1 when any sound moved, else 0.
+    int DrumToneMapping(int bank, char (*map)[128][2], bool resetKit);
+    void DeleteInvalidDrum();  ///< DeleteInvalidDrum(true)
+    /// Q2 (else 0x2000003): every drum track's MidiTrackData::DeleteInvalidDrum(report);
+    /// with report, each drum track with a program of 1 or more is reported.
+    void DeleteInvalidDrum(bool report);
+    /// Q2 (else 0x2000003): on every drum track whose bank (the first control
+    /// change 0, 0 without one) and program (0 without one) are bank and
+    /// program, MidiF1TrackData::DeleteNote(note, same).
+    void DeleteDrumNote(int bank, int program, int note, bool same);
+
+    /// The bend range the song sets in semitones: a data entry (control change
+    /// 6) on a channel whose registered parameter (controls 101 and 100) is 0/0,
+    /// over the tracks that do not play drums, the last one winning; 2 (the
+    /// receivers' default) when there is none.
+    int GetPitchBendSensitivity();
+    /// Q2 (else 0x2000003); sensitivity 1..8191 (else reported, no change).
+    /// On every track that does not play drums, each note sounding under a bend
+    /// is shifted by the bend's whole semitones (clamped to 0..127) and split
+    /// at each later bend it sounds under, softer for larger shifts
+    /// (GetOffsetVelocity); then the track holds no pitch bends and no
+    /// modulation. Meant for melodic lines: the notes that sound together with
+    /// a note being split (chords) are neither split nor shifted.
+    void ConvPitchBendToNote(int sensitivity);
+    // ==== end of song level III: drums and pitch bends ====
 
 private:
     void LoadImage(const unsigned char* bytes, long size);
