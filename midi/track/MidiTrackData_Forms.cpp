@@ -188,7 +188,7 @@ void MidiTrackData::Q2toQ1() try {
         order.push_back(event);
         ticks.push_back(t);
         if (event->status != kEvNote) continue;
-        auto off = std::make_unique<MidiEvent>(0);
+        auto off = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
         off->SetNoteOffEvent(event->channel, event->note);
         off->velocity = kNoteOffVelocity;
         pending.push({t + event->duration, static_cast<int>(offs.size())});
