@@ -250,6 +250,14 @@ public:
     static constexpr int kTitleSlotSize = 256;  ///< bytes of each slot
     // ==== end of song level I ====
 
+    // ==== channel moves and splits (MidiF1Data_ChangeChanel.cpp) ====
+    /// Moves the given track's channel to channel (0..15) in every track whose
+    /// instrument name (meta type 4) equals the given track's; tracks without
+    /// one all match. The last track's result of the track-level move (0
+    /// applied, 1 not); -1, reported, for a bad index, a track without a
+    /// channel or a channel outside 0..15.
+    int ChangeChanel(int track, int channel);
+
 private:
     void LoadImage(const unsigned char* bytes, long size);
     // Reads the file in the buffer: a format-1 file directly, a format-0 file

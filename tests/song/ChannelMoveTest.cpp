@@ -1,0 +1,51 @@
+// Moving, renumbering and splitting channels across a format-1 song.
+#include "midi/song/MidiF1Data.h"
+#include "support/TestEvents.h"
+
+namespace {
+
+using Tracks = std::vector<std::vector<Ev>>;
+
+std::unique_ptr<MidiF1Data> Song(const Tracks& spec) {
+    std::vector<std::unique_ptr<MidiF1TrackData>> owned;
+    std::vector<MidiTrackData*> raw;
+    for (const auto& events : spec) {
+        owned.push_back(Track<MidiF1TrackData>(kFormQ2, events));
+        raw.push_back(owned.back().get());
+    }
+    auto song = std::make_unique<MidiF1Data>(raw.data(), int(raw.size()), 480);
+    song->form = kFormQ2;
+    return song;
+}
+
+std::vector<Ev> On(int channel, const std::string& name = "") {
+    std::vector<Ev> t;
+    if (!name.empty()) t.push_back(Meta(0, kMetaInstrument, name));
+    t.push_back(Note(0, channel, 60, 10));
+    t.push_back(Eot(10));
+    return t;
+}
+
+std::vector<int> Channels(MidiF1Data& song) {
+    std::vector<int> out;
+    for (int t = 0; t < song.track_count; ++t)
+        out.push_back(song.GetTrack(t)->GetChanelWithInstName());
+    return out;
+}
+
+const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
+
+}  // namespace
+
+TEST(ChannelMove, MovesTracksOfTheSamePortAndRefusesBadArguments) {
+    auto song = Song({kConductor, On(3), On(3, "SC88B"), On(3), On(5)});
+    EXPECT_EQ(song->ChangeChanel(1, 7), 0);
+    EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 19, 7, 5}));
+    EXPECT_EQ(song->ChangeChanel(2, 4), 1);  // named: only its namesakes; the last track not
+    EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 20, 7, 5}));
+    CaptureSink sink;
+    for (auto [track, channel] : std::vector<std::pair<int, int>>{{0, 1}, {1, 16}, {1, -1}, {5, 1}})
+        EXPECT_EQ(song->ChangeChanel(track, channel), -1) << track << " " << channel;
+    EXPECT_EQ(sink.Messages().size(), 4u);
+    EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 20, 7, 5}));
+}
