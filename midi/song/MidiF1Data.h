@@ -257,6 +257,11 @@ public:
     /// applied, 1 not); -1, reported, for a bad index, a track without a
     /// channel or a channel outside 0..15.
     int ChangeChanel(int track, int channel);
+    /// Gives every track on the second port a first-port channel: its own
+    /// number when free (its second-port name is then deleted), else the
+    /// lowest free channel, with the drum switch a move to or from channel 10
+    /// needs. Tracks for which no channel is free keep theirs.
+    void SetChanelOrder();
 
 private:
     void LoadImage(const unsigned char* bytes, long size);

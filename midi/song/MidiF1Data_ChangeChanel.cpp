@@ -1,9 +1,12 @@
 // Moving one track's channel through the whole song.
+#include <bitset>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
+#include "midi/song/detail/DrumChannels.h"
 #include "midi/track/detail/EventRecords.h"
 
 namespace {
@@ -17,6 +20,29 @@ std::optional<std::string> InstrumentName(const MidiTrackData& track) {
     }
     return std::nullopt;
 }
+
+constexpr int kExtendedChannels = 2 * kMidiChannels;
+
+// Deletes the instrument names that put the track on the second port.
+void DeleteSecondPortNames(MidiTrackData& track) {
+    bool any = false;
+    for (int i = 0; i < track.event_count; ++i) {
+        MidiEvent& e = *track.event_table[i];
+        if (e.IsMeta(kMetaInstrument) && e.IsSC88BPort() != 0) {
+            e.status = kEvNone;
+            any = true;
+        }
+    }
+    if (any) track.DeleteNop();
+}
+
+// What a track is before a reordering moves anything.
+struct TrackPlace {
+    int channel;  // extended channel, 0..31 or 255
+    bool drum;
+    std::optional<std::string> name;
+    bool done;
+};
 
 }  // namespace
 
@@ -48,4 +74,50 @@ int MidiF1Data::ChangeChanel(int track, int channel) {
         }
     }
     return result;
+}
+
+void MidiF1Data::SetChanelOrder() {
+    const retrograde::detail::DrumChannelTable drums(*this);
+    std::vector<TrackPlace> places;
+    std::bitset<kMidiChannels> used;
+    for (int t = 0; t < track_count; ++t) {
+        MidiF1TrackData& track = *tracks[static_cast<std::size_t>(t)];
+        const int channel = track.GetChanelWithInstName();
+        const bool first_port = channel >= 0 && channel < kMidiChannels;
+        if (first_port) used.set(static_cast<std::size_t>(channel));
+        places.push_back({channel, drums.IsDrumTrack(track), InstrumentName(track),
+                          first_port || channel < 0 || channel >= kExtendedChannels});
+    }
+    // A second-port track whose number is free on the first port keeps it.
+    for (int t = 0; t < track_count; ++t) {
+        TrackPlace& place = places[static_cast<std::size_t>(t)];
+        if (place.done) continue;
+        const auto own = static_cast<std::size_t>(place.channel - kMidiChannels);
+        if (used.test(own)) continue;
+        used.set(own);
+        place.done = true;
+        DeleteSecondPortNames(*tracks[static_cast<std::size_t>(t)]);
+    }
+    for (int t = 0; t < track_count; ++t) {
+        const TrackPlace place = places[static_cast<std::size_t>(t)];
+        if (place.done) continue;
+        int free = 0;
+        while (free < kMidiChannels && used.test(static_cast<std::size_t>(free))) ++free;
+        if (free == kMidiChannels) break;  // nothing left: the rest keep their channels
+        const int old = place.channel % kMidiChannels;
+        ChangeChanel(t, free);
+        // Every track that moved with it is placed too, on the first port.
+        for (int u = t; u < track_count; ++u) {
+            TrackPlace& other = places[static_cast<std::size_t>(u)];
+            if (other.done || other.channel % kMidiChannels != old || other.name != place.name)
+                continue;
+            other.done = true;
+            DeleteSecondPortNames(*tracks[static_cast<std::size_t>(u)]);
+        }
+        MidiF1TrackData& track = *tracks[static_cast<std::size_t>(t)];
+        if (free == kMidiDrumChannel && !place.drum) track.InsertDrumScale(false, kMidiDrumChannel);
+        if (free != kMidiDrumChannel && old == kMidiDrumChannel && place.drum)
+            track.InsertDrumScale(true, free);
+        used.set(static_cast<std::size_t>(free));
+    }
 }

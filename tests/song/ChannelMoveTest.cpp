@@ -49,3 +49,27 @@ TEST(ChannelMove, MovesTracksOfTheSamePortAndRefusesBadArguments) {
     EXPECT_EQ(sink.Messages().size(), 4u);
     EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 20, 7, 5}));
 }
+
+TEST(ChannelMove, SecondPortTracksFindFirstPortChannels) {
+    auto taken = Song({On(0), On(1), On(1, "SC88B")});
+    taken->SetChanelOrder();
+    EXPECT_EQ(Channels(*taken), (std::vector<int>{0, 1, 2}));
+    // Its own number free: kept, and now counted as used.
+    auto own = Song({On(0), On(1, "SC88B"), On(0, "SC88B")});
+    own->SetChanelOrder();
+    EXPECT_EQ(Channels(*own), (std::vector<int>{0, 1, 2}));
+    // Drums moved off channel 10 take their switch along; a melodic part
+    // landing on channel 10 switches it off.
+    auto moved = Song({On(9), On(0), On(9, "SC88B"), On(1, "SC88B")});
+    moved->SetChanelOrder();
+    EXPECT_EQ(Channels(*moved), (std::vector<int>{9, 0, 2, 1}));
+    EXPECT_TRUE(moved->IsDrumTrack(2));
+    EXPECT_FALSE(moved->IsDrumTrack(3));
+    auto lands = Song(
+        {On(0), On(1), On(2), On(3), On(4), On(5), On(6), On(7), On(8), On(10), On(3, "SC88B")});
+    lands->SetChanelOrder();
+    const MidiEvent& sw = *lands->GetTrack(10)->event_table[0];
+    EXPECT_EQ(Channels(*lands).back(), 9);
+    EXPECT_EQ(std::vector<int>({sw.status, sw.number, sw.channel, sw.data[9]}),
+              std::vector<int>({kEvSysEx, 18, 9, 0}));
+}
