@@ -262,6 +262,17 @@ public:
     /// lowest free channel, with the drum switch a move to or from channel 10
     /// needs. Tracks for which no channel is free keep theirs.
     void SetChanelOrder();
+    /// Numbers the channels 0, 1, ... in the order of their first track,
+    /// skipping and keeping the channels of keep[0..count) (entries outside
+    /// 0..15 ignored, a null list empty). Drum tracks get the drum switch of
+    /// their new channel, a melodic track landing on channel 10 the switch
+    /// off; instrument names are deleted. 1; 0, reported and nothing changed,
+    /// when more than 16 channels would be needed. Duplicates left are reported.
+    int ReNumberChanel(int* keep, int count);
+    /// For each non-master track of channel: a drum track keeps at most
+    /// maxVoices note numbers (ReduceDrumVoice), another at most maxVoices
+    /// notes sounding at once (ReduceVoice). Q2.
+    void ReduceChanelVoice(int channel, int maxVoices);
 
 private:
     void LoadImage(const unsigned char* bytes, long size);

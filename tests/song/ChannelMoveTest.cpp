@@ -73,3 +73,58 @@ TEST(ChannelMove, SecondPortTracksFindFirstPortChannels) {
     EXPECT_EQ(std::vector<int>({sw.status, sw.number, sw.channel, sw.data[9]}),
               std::vector<int>({kEvSysEx, 18, 9, 0}));
 }
+
+namespace {
+
+// (channel, on) of each rhythm-part switch of the track.
+std::vector<std::pair<int, int>> Switches(const MidiTrackData& track) {
+    std::vector<std::pair<int, int>> out;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (e.status == kEvSysEx && e.number == 18) out.emplace_back(e.channel, e.data[9]);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ChannelRenumber, NumbersInTrackOrderKeepingListedChannels) {
+    auto song = Song({kConductor, On(4, "SC88B"), On(9), On(3)});
+    int keep[] = {-1, 40, 9};  // not channels: ignored
+    EXPECT_EQ(song->ReNumberChanel(keep, 3), 1);
+    EXPECT_EQ(Channels(*song), (std::vector<int>{255, 0, 9, 1}));
+    EXPECT_EQ(song->GetTrack(1)->GetNumMetaEvent(kMetaInstrument), 0);
+
+    Tracks many;
+    for (int c = 0; c < 17; ++c) many.push_back(On(c % 16, c < 16 ? "" : "SC88B"));
+    auto full = Song(many);
+    CaptureSink sink;
+    EXPECT_EQ(full->ReNumberChanel(nullptr, 4), 0);
+    EXPECT_EQ(sink.Messages(), (Lines{"MidiF1Dataでエラーが発生しました。"}));
+    EXPECT_EQ(Channels(*full).back(), 16);
+}
+
+TEST(ChannelRenumber, DrumsStayDrumsAndChannelTenMadeMelodic) {
+    // Drums on channel 10 and on a second-port part: both moved off 10 with
+    // their switch; the piano that takes channel 1 stays a piano.
+    auto song =
+        Song({{RhythmPart(0, 4), Meta(0, kMetaInstrument, "SC88B"), Note(0, 4, 36, 10), Eot(10)},
+              On(9),
+              On(0),
+              On(6),
+              On(7),
+              On(8),
+              On(10),
+              On(11),
+              On(12),
+              On(13),
+              On(14)});
+    EXPECT_EQ(song->ReNumberChanel(nullptr, 0), 1);
+    EXPECT_EQ(Channels(*song), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Switches(*song->GetTrack(0)), (std::vector<std::pair<int, int>>{{0, 1}}));
+    EXPECT_EQ(Switches(*song->GetTrack(1)), (std::vector<std::pair<int, int>>{{1, 1}}));
+    EXPECT_EQ(Switches(*song->GetTrack(2)), (std::vector<std::pair<int, int>>{}));
+    EXPECT_EQ(Switches(*song->GetTrack(9)), (std::vector<std::pair<int, int>>{{9, 0}}));
+    EXPECT_TRUE(song->IsDrumTrack(0) && song->IsDrumTrack(1));
+    EXPECT_FALSE(song->IsDrumTrack(2));
+}
