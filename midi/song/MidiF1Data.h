@@ -273,6 +273,26 @@ public:
     /// maxVoices note numbers (ReduceDrumVoice), another at most maxVoices
     /// notes sounding at once (ReduceVoice). Q2.
     void ReduceChanelVoice(int channel, int maxVoices);
+    /// Q1 or Q2. Gathers the exclusive-only tracks (several are reported)
+    /// and moves each part exclusive into the track of its channel at its
+    /// tick (a new track when none holds that channel alone). Exclusives
+    /// without a channel, F7 messages and the metas stay in one track at the
+    /// first gathered track's place. Refused, reported and nothing changed
+    /// when the result would not fit. Running it again changes nothing.
+    void SysExToChanel();
+    /// Q2, channel 0..15, criterion 1 (note number), 2 (duration) or 3
+    /// (velocity): every track of channel becomes two, the first with the
+    /// notes whose key is at least threshold, the one after it with the
+    /// others; both keep every other event. Refused and reported when the
+    /// tracks would not fit.
+    void SplitChanel(int channel, int threshold, int criterion);
+    /// Q2: a track playing several instruments (bank MSB, LSB, program; notes
+    /// before the first program change play 0, 0, 0) becomes one track per
+    /// instrument, appended on the lowest free channels (second-port channels
+    /// get the instrument name "SC88B"); fewer than two instruments change
+    /// nothing. 0; -1, reported and nothing changed, for a bad index or form,
+    /// a drum track, or too few channels or track places (0x2000011).
+    int SplitProgramChange(int track);
 
 private:
     void LoadImage(const unsigned char* bytes, long size);

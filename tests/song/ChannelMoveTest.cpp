@@ -128,3 +128,89 @@ TEST(ChannelRenumber, DrumsStayDrumsAndChannelTenMadeMelodic) {
     EXPECT_TRUE(song->IsDrumTrack(0) && song->IsDrumTrack(1));
     EXPECT_FALSE(song->IsDrumTrack(2));
 }
+
+namespace {
+
+Lines SongDump(const MidiF1Data& song) {
+    Lines out;
+    for (int t = 0; t < song.track_count; ++t)
+        for (const auto& line : Dump(*song.GetTrack(t)))
+            out.push_back(std::to_string(t) + ": " + line);
+    return out;
+}
+
+Ev Program(int delta, int channel, int program) {
+    return Pc(delta, channel, program);
+}
+
+}  // namespace
+
+TEST(ChannelExclusives, PartExclusivesJoinTheirChannelsOthersStay) {
+    const Ev reset = SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
+    auto song = Song({kConductor,
+                      {Meta(0, kMetaTrackName, "Setup"), reset, GsSysEx(960, 3), Eot(0)},
+                      {Note(0, 3, 60, 10), Eot(2000)},
+                      {GsSysEx(0, 5), Eot(0)}});
+    CaptureSink sink;
+    song->SysExToChanel();
+    EXPECT_EQ(sink.Messages(), (Lines{"複数のSysExTrackがあります。"}));
+    EXPECT_EQ(SongDump(*song),
+              (Lines{"0: 0 META3 Song", "0: 0 TEMPO 500000", "0: 0 EOT", "1: 0 META3 Setup",
+                     "1: 0 F0 t0 c255", "1: 960 EOT", "2: 0 N c3 n60 d10", "2: 960 F0 t0 c3",
+                     "2: 2000 EOT", "3: 0 F0 t0 c5", "3: 0 EOT"}));
+    const Lines once = SongDump(*song);
+    song->SysExToChanel();
+    EXPECT_EQ(SongDump(*song), once);
+}
+
+TEST(ChannelSplit, ByKeyIntoTwoTracks) {
+    auto song = Song(
+        {kConductor, {Program(0, 0, 5), Note(0, 0, 48, 10, 30), Note(0, 0, 72, 20, 90), Eot(20)}});
+    CaptureSink sink;
+    song->SplitChanel(0, 60, 4);
+    EXPECT_EQ(song->track_count, 2);
+    song->SplitChanel(0, 60, 1);
+    EXPECT_EQ(SongDump(*song), (Lines{"0: 0 META3 Song", "0: 0 TEMPO 500000", "0: 0 EOT",
+                                      "1: 0 PC c0 5", "1: 0 N c0 n72 d20", "1: 20 EOT",
+                                      "2: 0 PC c0 5", "2: 0 N c0 n48 d10", "2: 20 EOT"}));
+    song->SplitChanel(0, 15, 2);  // the long note stays in the first
+    EXPECT_EQ(song->GetTrack(1)->GetNumNoteEvent(), 1);
+    EXPECT_EQ(song->GetTrack(2)->GetNumNoteEvent(), 0);
+    EXPECT_EQ(sink.Messages().size(), 1u);
+}
+
+TEST(ChannelSplit, ProgramsOntoFreeChannels) {
+    auto song = Song({On(0),
+                      On(1),
+                      On(2),
+                      {Note(0, 3, 40, 10), Program(10, 3, 0), Note(0, 3, 60, 10),
+                       Program(10, 3, 48), Note(0, 3, 62, 10), Eot(10)}});
+    EXPECT_EQ(song->SplitProgramChange(3), 0);
+    EXPECT_EQ(Channels(*song), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(song->GetTrack(3)->GetNumNoteEvent(), 2);  // (0,0,0): before and after program 0
+    EXPECT_EQ(song->GetTrack(4)->GetNumNoteEvent(), 1);
+    auto single = Song({{Program(0, 2, 7), Note(0, 2, 60, 10), Eot(10)}});
+    EXPECT_EQ(single->SplitProgramChange(0), 0);
+    EXPECT_EQ(single->track_count, 1);
+
+    // Channels 0..19 taken (9 never chosen): the copies go to 20 ("SC88B",
+    // channel 4) and 21; with nothing free the song stays.
+    Tracks busy;
+    for (int c = 0; c < 20; ++c) busy.push_back(On(c % 16, c < 16 ? "" : "SC88B"));
+    busy.push_back({Meta(0, kMetaInstrument, "SC88B"), Program(0, 5, 1), Note(0, 5, 60, 1),
+                    Program(0, 5, 2), Note(0, 5, 60, 1), Eot(1)});
+    auto two = Song(busy);
+    EXPECT_EQ(two->SplitProgramChange(20), 0);
+    EXPECT_EQ(Channels(*two).back(), 21);
+    EXPECT_EQ(two->GetTrack(20)->GetNumMetaEvent(kMetaInstrument), 1);
+    EXPECT_EQ(two->GetTrack(20)->GetChanel(), 4);
+    for (int c = 20; c < 32; ++c) busy.insert(busy.begin(), On(c % 16, "SC88B"));
+    auto full = Song(busy);
+    const Lines before = SongDump(*full);
+    CaptureSink sink;
+    EXPECT_EQ(full->SplitProgramChange(full->track_count - 1), -1);
+    EXPECT_EQ(sink.Messages(),
+              (Lines{"複数プログラムチェンジのトラックを分割しようとしましたが、使用できる"
+                     "チャネルがありませんでした。"}));
+    EXPECT_EQ(SongDump(*full), before);
+}
