@@ -176,7 +176,24 @@ TEST(ChannelSplit, ByKeyIntoTwoTracks) {
     song->SplitChanel(0, 15, 2);  // the long note stays in the first
     EXPECT_EQ(song->GetTrack(1)->GetNumNoteEvent(), 1);
     EXPECT_EQ(song->GetTrack(2)->GetNumNoteEvent(), 0);
-    EXPECT_EQ(sink.Messages().size(), 1u);
+    Tracks crowd(63, On(1));
+    crowd.push_back(On(0));
+    crowd.push_back(On(0));
+    auto packed = Song(crowd);  // 65 tracks: no room for two more
+    packed->SplitChanel(0, 60, 1);
+    EXPECT_EQ(packed->track_count, 65);
+    EXPECT_EQ(sink.Messages().size(), 2u);
+}
+
+TEST(ChannelSplit, VoicesOfOneChannelThinnedDrumsByNoteNumbers) {
+    auto song = Song({{Note(0, 0, 60, 10), Note(0, 0, 64, 10), Note(0, 0, 67, 10), Eot(10)},
+                      {Note(0, 9, 36, 5), Note(5, 9, 38, 5), Note(5, 9, 42, 5), Eot(5)},
+                      {Note(0, 1, 60, 10), Note(0, 1, 64, 10), Eot(10)}});
+    song->ReduceChanelVoice(0, 1);
+    song->ReduceChanelVoice(9, 2);
+    EXPECT_EQ(song->GetTrack(0)->GetNumVoice(), 1);
+    EXPECT_EQ(song->GetTrack(1)->GetNumDrumVoice(), 2);
+    EXPECT_EQ(song->GetTrack(2)->GetNumVoice(), 2);
 }
 
 TEST(ChannelSplit, ProgramsOntoFreeChannels) {
