@@ -48,6 +48,10 @@ CliCommand AddMergeTracksCommand(CLI::App& parent);
 CliCommand AddBendRangeCommand(CLI::App& parent);
 // Song level I: the whole song's resolution (tidy --tracks lives with tidy).
 CliCommand AddDivisionCommand(CLI::App& parent);
+// Channel renumbering and splitting.
+CliCommand AddRenumberCommand(CLI::App& parent);
+CliCommand AddSplitCommand(CLI::App& parent);
+CliCommand AddSplitProgramsCommand(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);
