@@ -56,6 +56,10 @@ CliCommand AddDrumsCleanCommand(CLI::App& parent);
 CliCommand AddDrumsRemoveCommand(CLI::App& parent);
 CliCommand AddDrumsMapCommand(CLI::App& parent);
 CliCommand AddUnbendCommand(CLI::App& parent);
+// Channel renumbering and splitting.
+CliCommand AddRenumberCommand(CLI::App& parent);
+CliCommand AddSplitCommand(CLI::App& parent);
+CliCommand AddSplitProgramsCommand(CLI::App& parent);
 // Area editing.
 CliCommand AddClearCommand(CLI::App& parent);
 CliCommand AddLengthCommand(CLI::App& parent);

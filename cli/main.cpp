@@ -170,6 +170,10 @@ int main(int argc, char** argv) {
     commands.push_back(AddDrumsRemoveCommand(app));
     commands.push_back(AddDrumsMapCommand(app));
     commands.push_back(AddUnbendCommand(app));
+    // Channel renumbering and splitting.
+    commands.push_back(AddRenumberCommand(app));
+    commands.push_back(AddSplitCommand(app));
+    commands.push_back(AddSplitProgramsCommand(app));
     // Area editing.
     commands.push_back(AddClearCommand(app));
     commands.push_back(AddLengthCommand(app));

@@ -182,5 +182,20 @@ inline void SongLevelOperations(MidiF1Data& song) {
     song.CleanUpDuplicateBankSelectAndProgramChange();
     song.CleanUpPan();
     SongLevelDrumBendOperations(song);
+    // channel moves and splits
+    for (auto [track, channel] : {std::array<int, 2>{0, 3}, {1, 9}, {-1, 0}, {0, 16}, {99, 1}})
+        (void)song.ChangeChanel(track, channel);
+    song.SetChanelOrder();
+    int renumber_keep[] = {9, -4, 70};
+    (void)song.ReNumberChanel(renumber_keep, 3);
+    (void)song.ReNumberChanel(nullptr, 2);
+    song.ReduceChanelVoice(0, 2);
+    song.ReduceChanelVoice(9, 0);
+    song.SysExToChanel();
+    song.SplitChanel(0, 60, 1);
+    song.SplitChanel(1, INT_MAX, 2);
+    song.SplitChanel(2, 64, 0);
+    song.SplitChanel(-1, 64, 3);
+    for (int t : {-1, 0, 1, song.track_count - 1, 99}) (void)song.SplitProgramChange(t);
     song.SetDuration(0);
 }

@@ -342,6 +342,37 @@ public:
     /// lowest free channel, with the drum switch a move to or from channel 10
     /// needs. Tracks for which no channel is free keep theirs.
     void SetChanelOrder();
+    /// Numbers the channels 0, 1, ... in the order of their first track,
+    /// skipping and keeping the channels of keep[0..count) (entries outside
+    /// 0..15 ignored, a null list empty). Drum tracks get the drum switch of
+    /// their new channel, a melodic track landing on channel 10 the switch
+    /// off; instrument names are deleted. 1; 0, reported and nothing changed,
+    /// when more than 16 channels would be needed. Duplicates left are reported.
+    int ReNumberChanel(int* keep, int count);
+    /// For each non-master track of channel: a drum track keeps at most
+    /// maxVoices note numbers (ReduceDrumVoice), another at most maxVoices
+    /// notes sounding at once (ReduceVoice). Q2.
+    void ReduceChanelVoice(int channel, int maxVoices);
+    /// Q1 or Q2. Gathers the exclusive-only tracks (several are reported)
+    /// and moves each part exclusive into the track of its channel at its
+    /// tick (a new track when none holds that channel alone). Exclusives
+    /// without a channel, F7 messages and the metas stay in one track at the
+    /// first gathered track's place. Refused, reported and nothing changed
+    /// when the result would not fit. Running it again changes nothing.
+    void SysExToChanel();
+    /// Q2, channel 0..15, criterion 1 (note number), 2 (duration) or 3
+    /// (velocity): every track of channel becomes two, the first with the
+    /// notes whose key is at least threshold, the one after it with the
+    /// others; both keep every other event. Refused and reported when the
+    /// tracks would not fit.
+    void SplitChanel(int channel, int threshold, int criterion);
+    /// Q2: a track playing several instruments (bank MSB, LSB, program; notes
+    /// before the first program change play 0, 0, 0) becomes one track per
+    /// instrument, appended on the lowest free channels (second-port channels
+    /// get the instrument name "SC88B"); fewer than two instruments change
+    /// nothing. 0; -1, reported and nothing changed, for a bad index or form,
+    /// a drum track, or too few channels or track places (0x2000011).
+    int SplitProgramChange(int track);
 
     // ==== song level II, combining tracks (MidiF1Data_Combine.cpp). Track
     // lists are ascending indexes, the first the target; a bad list is
