@@ -1,13 +1,8 @@
 // The piano roll: its bars against the song's measure arithmetic, its lookup
 // against a plain filter, the mirror after a switch, the cursor on the
 // virtual-clock sequencer, a click on the ruler, and screenshots to look at.
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <random>
-#include <tuple>
 #include <utility>
-#include <vector>
 
 #include <QCheckBox>
 #include <QScrollBar>

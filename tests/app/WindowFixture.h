@@ -4,14 +4,12 @@
 
 #include <deque>
 #include <functional>
-#include <memory>
 #include <ostream>
-#include <string>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "app/AppGlobals.h"
 #include "app/MainPanel.h"
@@ -30,6 +28,15 @@ inline Bytes ShortSong() {
     return Concat({HeaderChunk(0, 1, 96),
                    TrackChunk(Concat({smf::Tempo(0, 500000), smf::On(0, 0, 62), smf::Off(24, 0, 62),
                                       smf::On(0, 0, 65), smf::Off(24, 0, 65), smf::Eot(0)}))});
+}
+
+// The visible alert box of that title, if any.
+inline QMessageBox* FindAlert(const QString& title) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->windowTitle() == title) return box;
+    }
+    return nullptr;
 }
 
 // Shows a QString in a failure message as text.

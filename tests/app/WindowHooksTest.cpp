@@ -4,11 +4,9 @@
 #include <filesystem>
 #include <thread>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 
 #include "General/GeneralMac.h"
@@ -17,18 +15,6 @@
 #include "app/GuiHooks.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/SongPipeline.h"
-
-namespace {
-
-QMessageBox* FindAlert(const QString& title) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box != nullptr && box->isVisible() && box->windowTitle() == title) return box;
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 TEST_F(WindowTest, MessagesAppearNewestLastAndAlertsNeverBlockAnyThread) {
     QCoreApplication::processEvents();  // what the start reported (no MIDI system, say)

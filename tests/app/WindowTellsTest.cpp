@@ -1,6 +1,7 @@
-// The window tells what it did: its title, damaged files, saves, drops of
-// several files, the time played, and switches that act while the song plays.
-// Pictures of it go to the build folder (window-*.png) for the documentation.
+// The window tells what it did, in the reader's language: its title, damaged
+// files, saves, drops of several files, the time played, and switches that
+// act while the song plays. Pictures of it go to the build folder (window-*.png)
+// for the documentation.
 #include <QCheckBox>
 #include <QLabel>
 #include <QMimeData>
@@ -8,8 +9,8 @@
 #include <QUrl>
 
 #include <cstdlib>
-#include <string>
 
+#include "General/GeneralMac.h"
 #include "General/GneHooks.h"
 
 #include "WindowFixture.h"
@@ -44,6 +45,18 @@ TEST_F(WindowTest, TitleDamageSaveAndDropAreTold) {
     EXPECT_TRUE(panel->GMSwitch()->toolTip().contains(QStringLiteral("compatibility")));
     const QPlainTextEdit& area = *panel->MessageArea();
     QCoreApplication::processEvents();
+    panel->MessageArea()->clear();
+    // The library's messages and alerts in the reader's language, in the area and the box.
+    GneWriteErrorMsg("Midiファイルではありません。");
+    GneErrorMsg(kGneErrOpenFile);
+    const QString sentence = QStringLiteral("The file could not be opened or written.");
+    ASSERT_TRUE(WaitFor([&] { return area.blockCount() >= 2; }));
+    EXPECT_EQ(area.toPlainText(), "Not a MIDI file.\n" + sentence);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (box = FindAlert(QStringLiteral("GeneralMac"))) != nullptr; }));
+    EXPECT_EQ(box->text(), sentence);
+    box->buttons().front()->click();
     panel->MessageArea()->clear();
 
     Load("notes.txt.mid", Bytes{'h', 'e', 'l', 'l', 'o'});

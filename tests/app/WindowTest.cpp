@@ -1,6 +1,5 @@
 // The window from end to end: load (by panel and by dropping), play and stop
 // (by mouse and keys), save, the switches, closing and the keyboard shortcuts.
-#include <string>
 
 #include <QCheckBox>
 #include <QDragEnterEvent>

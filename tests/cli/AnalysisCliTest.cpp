@@ -1,5 +1,4 @@
 // The track analysis verbs end to end: repeats, phrases, melody and thin.
-#include <gtest/gtest.h>
 
 #include "CliFixture.h"
 
@@ -46,7 +45,8 @@ TEST(AnalysisCli, RepeatsPhrasesMelodyAndThin) {
         ASSERT_EQ(notes.size(), 7U) << verb;
         EXPECT_EQ(notes.back(), (NoteValue{2400, 0, 64, 480, 100})) << verb;
     }
-    EXPECT_EQ(Retrograde("thin in.mid -o out.mid --voices 2", dir.Path()).status, 2);  // wrong usage
+    EXPECT_EQ(Retrograde("thin in.mid -o out.mid --voices 2", dir.Path()).status,
+              2);  // wrong usage
     const RunResult refused = Retrograde("repeats in.mid --track 2 --max-notes 8", dir.Path());
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("more than --max-notes 8"), std::string::npos) << refused.err;

@@ -1,6 +1,5 @@
 // `retrograde mirror` on many files (workers, a folder tree, refusals that
 // do not stop the run), and the start-up program that hands playing on.
-#include <gtest/gtest.h>
 
 #include <filesystem>
 

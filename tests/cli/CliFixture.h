@@ -47,6 +47,17 @@ inline RealFiles FetchRealFiles() {
     std::vector<std::string> files = real_files.files;                                \
     ASSERT_GE(files.size(), 50u) << "fewer MIDI files than those packages ship"
 
+// Runs one of the Python scripts beside these tests over the files.
+inline RunResult RunScript(const std::string& script, const std::vector<std::string>& paths) {
+    std::string arguments;
+    for (const std::string& path : paths) arguments += " " + Quote(path);
+    const RunResult run =
+        RunShell("/usr/bin/python3 " +
+                 Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/" + script) + arguments);
+    EXPECT_EQ(run.status, 0) << script << " could not run (python3-mido missing?): " << run.err;
+    return run;
+}
+
 // What mido saw in one file.
 struct MidoView {
     bool ok = false;
@@ -57,6 +68,7 @@ struct MidoView {
     int note_ons = 0;
     Notes notes;                                    // sorted
     std::vector<std::pair<long long, int>> tempos;  // tick and tempo, in effect order
+    double seconds = 0;  // from the first note's start to the last note's end
 };
 
 // Reads every file with mido in one run of the system's Python (where
@@ -64,12 +76,7 @@ struct MidoView {
 inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::string>& paths) {
     std::map<std::string, MidoView> views;
     if (paths.empty()) return views;
-    std::string arguments;
-    for (const std::string& path : paths) arguments += " " + Quote(path);
-    const RunResult run = RunShell(
-        "/usr/bin/python3 " +
-        Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_notes.py") + arguments);
-    EXPECT_EQ(run.status, 0) << "mido could not run (python3-mido missing?): " << run.err;
+    const RunResult run = RunScript("midi_notes.py", paths);
     MidoView* current = nullptr;
     for (const std::string& line : SplitLines(run.out)) {
         std::istringstream in(line);
@@ -94,6 +101,8 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
             current->tempos.push_back(tempo);
         } else if (word == "ONS") {
             in >> current->note_ons;
+        } else if (word == "SPAN") {
+            in >> current->seconds;
         }
     }
     return views;

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
-#include <tuple>
 
 #include "CliFixture.h"
 #include "midi/song/DemoSong.h"
@@ -31,7 +29,6 @@ TEST(Cli, HelpOnEverySubcommandAndFailuresAreOneLineAndNonZero) {
         EXPECT_EQ(run.status, 0) << sub;
         EXPECT_NE(run.out.find("Usage:"), std::string::npos) << sub;
     }
-    EXPECT_NE(Retrograde("--help").out.find("mirror"), std::string::npos);
 
     TempDir dir;
     WriteBytes(dir.File("text.mid"), Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
@@ -247,15 +244,8 @@ TEST(Cli, DumpAndInfo) {
     RunResult run = Retrograde("dump " + Quote(path));
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> lines = SplitLines(run.out);
-    ASSERT_EQ(lines.size(), 6u) << run.out;  // the header, then one line an event
-    // Meta events of one tick come in the order the track merge gives them.
-    const std::vector<std::string> metas = {
-        "        0  0001:01:000  --  Track name          \"ドラム\"",
-        "        0  0001:01:000  --  Tempo               120.00 bpm (500000 us a quarter note)",
-        "        0  0001:01:000  --  Time signature      3/4, 24 clocks a click, 8 32nds a "
-        "quarter"};
-    EXPECT_TRUE(std::is_permutation(lines.begin() + 1, lines.begin() + 4, metas.begin()))
-        << run.out;
+    // The header, then one line an event (the names and values are checked in DumpTest).
+    ASSERT_EQ(lines.size(), 6u) << run.out;
     EXPECT_EQ(lines[4],
               "      480  0001:02:000  10  Note                C2 (36)  length 480  velocity 100");
     EXPECT_EQ(lines[5], "      960  0001:03:000  --  End of track");

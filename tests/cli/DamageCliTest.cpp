@@ -1,9 +1,7 @@
 // Damaged input is never passed off as whole: the commands that read say what
 // could not be read, the commands that write refuse unless --salvage.
-#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "CliFixture.h"
 

@@ -1,10 +1,6 @@
 // `dump` for people and for scripts: English names and values, texts in their
 // encodings, JSON a parser takes, and midicsv's columns that csvmidi turns
 // back into the same events (checked with mido).
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "CliFixture.h"
 
@@ -14,12 +10,7 @@ namespace {
 
 // Pairs of files compared by mido: the lines of those whose events differ.
 std::vector<std::string> DifferentEvents(const std::vector<std::string>& pairs) {
-    std::string arguments;
-    for (const std::string& path : pairs) arguments += " " + Quote(path);
-    const RunResult run = RunShell(
-        "/usr/bin/python3 " +
-        Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_compare.py") + arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
+    const RunResult run = RunScript("midi_compare.py", pairs);
     std::vector<std::string> different;
     for (const std::string& line : SplitLines(run.out)) {
         if (line.rfind("SAME ", 0) != 0) different.push_back(line);

@@ -1,6 +1,5 @@
 // The editing verbs end to end (quantize, swing, check), their files read
 // back by mido, and the argument parsers they share.
-#include <cstdlib>
 #include <filesystem>
 
 #include "CliFixture.h"
@@ -84,7 +83,7 @@ TEST(EditCli, SwingTurnsStraightEighthsLongShort) {
               (std::vector<long>{0, 0, 480, 480, 960, 960, 1440, 1440}));  // half way: earlier
 }
 
-TEST(EditCli, CheckReportsWhereSomethingFails) {
+TEST(EditCli, CheckReportsWhereSomethingFailsAndDamageTakesSalvage) {
     TempDir dir;
     // Bar 3, beat 2, 7 ticks past it: 2 * 1920 + 480 + 7.
     WriteBytes(dir.File("off.mid"), NoteLine({0, 480, 4327}));
@@ -102,14 +101,12 @@ TEST(EditCli, CheckReportsWhereSomethingFails) {
     EXPECT_EQ(Retrograde("check on.mid --grid 40t --tempo 60-180", dir.Path()).status, 0);
     EXPECT_EQ(Retrograde("check on.mid --tempo 130-180", dir.Path()).status, 4);
     EXPECT_EQ(Retrograde("check on.mid --tempo 180-130", dir.Path()).status, 2);
-}
 
-TEST(EditCli, DamagedInputTakesSalvage) {
-    TempDir dir;
+    // Damaged input: refused unless --salvage.
     Bytes cut = NoteLine({0, 480});
     cut[21] = 0x7F;  // the track chunk claims more bytes than the file holds
     WriteBytes(dir.File("cut.mid"), cut);
-    RunResult run = Retrograde("quantize --grid 1/4 cut.mid -o out.mid", dir.Path());
+    run = Retrograde("quantize --grid 1/4 cut.mid -o out.mid", dir.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cut.mid: damaged"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));

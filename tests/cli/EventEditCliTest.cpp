@@ -1,11 +1,7 @@
 // The event-edit verbs end to end on real files: each output is read back by
 // mido (which refuses any data byte of 0x80 or more) and shows the edit.
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <map>
-#include <sstream>
 
 #include "CliFixture.h"
 
@@ -38,12 +34,7 @@ struct Summary {
 };
 
 std::map<std::string, Summary> Summaries(const std::vector<std::string>& paths) {
-    std::string arguments;
-    for (const std::string& path : paths) arguments += " " + Quote(path);
-    const RunResult run = RunShell(
-        "/usr/bin/python3 " +
-        Quote(std::string(RETROGRADE_SOURCE_DIR) + "/tests/cli/midi_events.py") + arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
+    const RunResult run = RunScript("midi_events.py", paths);
     std::map<std::string, Summary> out;
     Summary* current = nullptr;
     for (const std::string& line : SplitLines(run.out)) {

@@ -1,10 +1,8 @@
 // What people read when something fails: the file and the reason, in their
 // language (English under every locale but Japanese, the library's own texts
 // under Japanese).
-#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "CliFixture.h"
 #include "midi/song/DemoSong.h"

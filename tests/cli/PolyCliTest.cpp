@@ -1,9 +1,6 @@
 // The chord and polyphony verbs end to end, their files read back by mido.
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 
 #include "CliFixture.h"
 

@@ -1,6 +1,5 @@
 // `info` with its song-level sections and --json, `tidy --tracks` and
 // `division`, end to end; files read back by the library and by mido.
-#include <gtest/gtest.h>
 
 #include "CliFixture.h"
 
@@ -24,7 +23,7 @@ Bytes Layout() {
 
 }  // namespace
 
-TEST(SongLevelCli, InfoSectionsAndJson) {
+TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
     TempDir dir;
     const std::string in = dir.File("in.mid");
     WriteBytes(in, Layout());
@@ -46,12 +45,7 @@ TEST(SongLevelCli, InfoSectionsAndJson) {
         "d[\"tempos\"][1][\"bpm\"], d[\"first_free_channel\"], d[\"division\"])'",
         dir.Path());
     EXPECT_EQ(parsed.out, "90 150.0 1 480\n90 150.0 1 480\n") << json.out << parsed.err;
-}
 
-TEST(SongLevelCli, TidyTracksAndDivision) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid");
-    WriteBytes(in, Layout());
     const RunResult tidy =
         Retrograde("tidy --tracks " + Quote(in) + " -o " + Quote(dir.File("t.mid")));
     ASSERT_EQ(tidy.status, 0) << tidy.err;

@@ -2,9 +2,6 @@
 // end and stopped by Ctrl-C) and render.
 #include <unistd.h>
 
-#include <chrono>
-#include <string>
-
 #include "PlaybackTestSupport.h"
 
 using namespace std::chrono_literals;

@@ -4,12 +4,9 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <mutex>
 #include <ostream>
-#include <vector>
 
 #include "midi/song/MidiF0Data.h"
 #include "playback/MidiBackend.h"

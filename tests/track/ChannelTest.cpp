@@ -1,5 +1,4 @@
 // Channel, search and text operations.
-#include <gtest/gtest.h>
 
 #include "support/TestEvents.h"
 

@@ -1,8 +1,5 @@
 // Event checks and grid edits: the queries, the value edits with the bytes
 // they rewrite, and the grid moves, against their definitions.
-#include <gtest/gtest.h>
-
-#include <random>
 
 #include "support/TestEvents.h"
 

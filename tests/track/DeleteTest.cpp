@@ -1,6 +1,5 @@
 // Deletion and truncation: removal by kind, number, channel, text and time,
 // cuts at a tick, and expression folded into volume.
-#include <gtest/gtest.h>
 
 #include "support/TestEvents.h"
 

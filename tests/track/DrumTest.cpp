@@ -1,8 +1,6 @@
 // Drum channels, drum-set packing and the drum and instrument names.
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 
 #include "midi/tables/MidiDrumSet.h"
 #include "midi/tables/MidiInst.h"

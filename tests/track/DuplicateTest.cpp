@@ -1,8 +1,5 @@
 // Duplicate clean-up: program and bank-select chains, repeated note ons and
 // offs, notes doubled at one tick, and the gathering of Notes in a tick group.
-#include <gtest/gtest.h>
-
-#include <random>
 
 #include "support/TestEvents.h"
 

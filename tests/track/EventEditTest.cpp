@@ -1,10 +1,8 @@
 // Controller, program, exclusive, meta, note, channel, time-span and setup
 // edits: every made or rewritten record survives saving and reading, the
 // documented cases, and refusals that change nothing.
-#include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 
 #include "support/TestEvents.h"
 

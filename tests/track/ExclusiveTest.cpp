@@ -1,5 +1,4 @@
 // Classification of exclusive messages and the GS part and checksum helpers.
-#include <gtest/gtest.h>
 
 #include <cstring>
 

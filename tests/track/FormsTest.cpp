@@ -1,8 +1,5 @@
 // The Q1 and Q2 forms on hand-made tracks: what is refused and reported (the
 // random tracks of FormsOracleTest check the conversions at large).
-#include <gtest/gtest.h>
-
-#include <vector>
 
 #include "support/TestEvents.h"
 

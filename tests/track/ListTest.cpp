@@ -1,25 +1,14 @@
 // Appending, inserting and deleting events: delta folding, insertion at a
 // tick, the end-of-track helpers and the table limit.
-#include <gtest/gtest.h>
-
-#include <vector>
 
 #include "support/TestEvents.h"
 
 namespace {
 
-Ev P(int delta) {
-    return Tag(delta, 1);
-}
-Ev Q(int delta) {
-    return Tag(delta, 2);
-}
-Ev R(int delta) {
-    return Tag(delta, 3);
-}
-Ev E(int delta) {
-    return Tag(delta, 99);  // the event being inserted
-}
+const auto P = [](int delta) { return Tag(delta, 1); };
+const auto Q = [](int delta) { return Tag(delta, 2); };
+const auto R = [](int delta) { return Tag(delta, 3); };
+const auto E = [](int delta) { return Tag(delta, 99); };  // the event being inserted
 
 std::vector<Ev> InsertAtTick(std::vector<Ev> events, int tick, int mode) {
     auto track = Track(kFormQ1, events);

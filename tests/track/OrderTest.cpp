@@ -1,8 +1,5 @@
 // Exchanges of events, the refusals of the move-to-front walks and the
 // rescaling of times to another division.
-#include <gtest/gtest.h>
-
-#include <vector>
 
 #include "support/TestEvents.h"
 

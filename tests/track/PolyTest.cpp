@@ -1,8 +1,6 @@
 // Polyphony counting and reduction: the Q1-order walk and the fast
 // reductions against literal versions on seeded random tracks, and cases.
 #include <functional>
-#include <memory>
-#include <random>
 #include <span>
 
 #include "midi/track/detail/Q1Order.h"
@@ -179,19 +177,17 @@ TEST(PolyOracle, WalkInQ1OrderIsTheOrderOfTheConversion) {
             MidiTrackData copy(track.get());
             copy.Q2toQ1();
             if (passes == 1) copy.MoveNoteOffFront();
-            Lines expected;
-            for (const Ev& e : Events(copy)) {
-                expected.push_back(std::to_string(e.tick) + (e.delta != 0 ? "* " : " ") +
-                                   std::to_string(e.status) + " c" + std::to_string(e.channel) +
-                                   " n" + std::to_string(e.note) + " v" +
-                                   std::to_string(e.velocity));
-            }
-            Lines walked;
+            const auto line = [](long tick, bool opens, int status, int ch, int note, int v) {
+                return std::to_string(tick) + (opens ? "* " : " ") + std::to_string(status) + " c" +
+                       std::to_string(ch) + " n" + std::to_string(note) + " v" + std::to_string(v);
+            };
+            Lines expected, walked;
+            for (const Ev& e : Events(copy))
+                expected.push_back(
+                    line(e.tick, e.delta != 0, e.status, e.channel, e.note, e.velocity));
             retrograde::detail::ForEachInQ1Order(*track, passes, [&](const auto& s) {
-                walked.push_back(std::to_string(s.tick) + (s.opens_tick ? "* " : " ") +
-                                 std::to_string(s.status) + " c" + std::to_string(s.Channel()) +
-                                 " n" + std::to_string(s.Note()) + " v" +
-                                 std::to_string(s.Velocity()));
+                walked.push_back(
+                    line(s.tick, s.opens_tick, s.status, s.Channel(), s.Note(), s.Velocity()));
             });
             ASSERT_EQ(walked, expected) << "round " << round << " passes " << passes;
         }

@@ -1,8 +1,5 @@
 // Quantize and swing: the track length without a copy, grid snapping and the
 // swing placements, held to their definitions on seeded random tracks.
-#include <gtest/gtest.h>
-
-#include <random>
 
 #include "support/TestEvents.h"
 

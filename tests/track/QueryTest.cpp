@@ -1,8 +1,5 @@
 // Track queries: values in force at a tick, first and last occurrences,
 // positions, counts and lengths.
-#include <gtest/gtest.h>
-
-#include <random>
 
 #include "support/TestEvents.h"
 

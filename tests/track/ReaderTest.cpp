@@ -1,10 +1,8 @@
 // The track reader on hand-built chunks: channel messages and running status,
 // meta and exclusive events, the reader's messages, and damaged chunks (the
 // song up to the damage is kept, and nothing is read past the chunk).
-#include <gtest/gtest.h>
 
 #include <climits>
-#include <string>
 
 #include "support/TestEvents.h"
 

@@ -1,37 +1,12 @@
 // Deep copies of tracks and the once-only messages.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "support/TestEvents.h"
 
-namespace {
-
-// Appends a record to a track's table directly.
-MidiEvent* Put(MidiTrackData& track, int delta, int status, int note = 0, int duration = 0) {
-    auto* e = new MidiEvent(delta);
-    e->status = status;
-    e->note = note;
-    e->duration = duration;
-    e->channel = status == kEvMeta ? kNoChannel : 1;
-    track.event_table[track.event_count++] = e;
-    return e;
-}
-
-}  // namespace
-
 TEST(TrackConstruction, DeepCopiesAndOnceMessages) {
     CaptureSink sink;
-    MidiTrackData source(kFormQ2);
-    Put(source, 0, kEvNote, 60, 480)->velocity = 100;
-    MidiEvent* text = Put(source, 10, kEvMeta);
-    text->number = kMetaText;
-    text->ResizeData(301);
-    std::memset(text->data, 'x', 300);
-    text->length = 300;
-    Put(source, 470, kEvMeta)->number = kMetaEndOfTrack;
+    auto owned =
+        Track(kFormQ2, {Note(0, 1, 60, 480), Meta(10, kMetaText, std::string(300, 'x')), Eot(470)});
+    MidiTrackData& source = *owned;
 
     MidiTrackData copy(&source);
     EXPECT_EQ(copy.form, kFormQ2);

@@ -1,17 +1,13 @@
 // The range copy of a track: events before the range gathered at its start,
 // notes cut at both ends, one bend per channel left at the start.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "support/TestEvents.h"
 
 namespace {
 
-Ev BendRead(int delta, int ch, int lsb, int msb) {
-    return {delta, kEvPitchBend, ch, lsb, 0, 0, 0, msb, 3};
-}
+const auto BendRead = [](int delta, int ch, int lsb, int msb) {
+    return Ev{delta, kEvPitchBend, ch, lsb, 0, 0, 0, msb, 3};
+};
 
 // A Q1 track: abs ticks in the comments.
 Bytes Q1Source() {
