@@ -304,17 +304,3 @@ TEST(SongQueries, DivisionAndFormChecks) {
     EXPECT_EQ(song->division, 960);
     EXPECT_EQ(sink.Count(kF1Internal), 6);
 }
-
-TEST(SongMessagesDeathTest, OncePerProcessMessageStaysShownAfterAClear) {
-    EXPECT_EXIT(
-        {
-            CaptureSink sink;
-            MidiF1Data song(480);
-            song.ErrorMsgOnce(kErrF1DrumTone);
-            song.ErrorMsgOnce(0);
-            MidiF1Data other(480);
-            other.ErrorMsgOnce(kErrF1DrumTone);
-            std::exit(static_cast<int>(sink.Messages().size()));
-        },
-        ::testing::ExitedWithCode(1), "");
-}

@@ -328,14 +328,6 @@ TEST(TrackAnalysis, ReductionEdges) {
     EXPECT_EQ(Events(same), Events(*chord));
     EXPECT_EQ(same.ReduceVoice(0), 0);
     EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
-    auto two = Q2({Note(0, 0, 64, 480), Note(0, 0, 72, 480), Note(240, 0, 55, 480), Eot(0)});
-    EXPECT_EQ(two->ReduceVoice(2), 2);
-    EXPECT_EQ(notes(*two), (N{{0, 64, 240}, {0, 72, 480}, {240, 55, 480}}));
-    // On two channels the cut note's own channel ends it.
-    auto chans = Q2({Note(0, 1, 60, 480), Note(0, 2, 60, 960), Note(0, 2, 67, 960),
-                     Note(240, 2, 70, 100), Eot(0)});
-    EXPECT_EQ(chans->ReduceVoice(2), 2);
-    EXPECT_EQ(notes(*chans), (N{{0, 60, 480}, {0, 60, 240}, {0, 67, 960}, {240, 70, 100}}));
 
     std::vector<Ev> drums;
     for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}}) {

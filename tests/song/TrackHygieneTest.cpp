@@ -218,9 +218,9 @@ TEST(TrackHygiene, CleanUpCases) {
         std::vector<Ev> in;
         Lines out;
     };
-    const auto volume = kCleanUps[0].second, controllers = kCleanUps[1].second,
-               except = kCleanUps[2].second, pan = kCleanUps[3].second, value = kCleanUps[4].second,
-               timing = kCleanUps[5].second, bend = kCleanUps[6].second;
+    const auto volume = kCleanUps[0].second, except = kCleanUps[2].second,
+               pan = kCleanUps[3].second, value = kCleanUps[4].second, timing = kCleanUps[5].second,
+               bend = kCleanUps[6].second;
     const std::vector<Case> cases = {
         {"volume set twice in silence",
          volume,
@@ -234,22 +234,10 @@ TEST(TrackHygiene, CleanUpCases) {
          volume,
          {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
-        {"a released note the pedal holds hears",
-         controllers,
-         {Cc(0, 0, 64, 127), Note(0, 0, 60, 5), Cc(10, 0, 1, 30), Cc(10, 0, 1, 90)},
-         {"0 CC c0 #64=127", "0 N c0 n60 d5", "10 CC c0 #1=30", "20 CC c0 #1=90"}},
         {"volume list left alone, modulation 0 then 64",
          except,
          {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
          {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
-        {"bank, RPN and pedal never go",
-         controllers,
-         {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 12), Cc(0, 0, 101, 0), Cc(0, 0, 100, 1),
-          Cc(0, 0, 6, 64), Cc(0, 0, 0, 1), Cc(0, 0, 0, 2), Cc(0, 0, 64, 127), Cc(0, 0, 64, 0),
-          Cc(0, 0, 64, 127)},
-         {"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12", "0 CC c0 #101=0", "0 CC c0 #100=1",
-          "0 CC c0 #6=64", "0 CC c0 #0=1", "0 CC c0 #0=2", "0 CC c0 #64=127", "0 CC c0 #64=0",
-          "0 CC c0 #64=127"}},
         {"repeated value goes at any time",
          value,
          {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
