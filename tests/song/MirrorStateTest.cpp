@@ -4,14 +4,14 @@
 // The channel-state record behind it, filled, compared and made into events.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <tuple>
 #include <vector>
 
-#include <array>
-#include <memory>
 #include "MirrorFixture.h"
 #include "midi/song/MidiStatus.h"
 
