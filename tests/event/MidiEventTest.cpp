@@ -25,6 +25,13 @@ std::unique_ptr<MidiEvent> Text(int type, const std::string& text) {
     return std::unique_ptr<MidiEvent>(Meta(0, type, text));
 }
 
+bool AreaIsZero(const MusicEvent& event) {
+    for (int i = 0; i < event.DataCapacity(); ++i) {
+        if (event.data[i] != 0) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TEST(MidiEvent, ValuesPortNamesAndComparisons) {
@@ -139,17 +146,6 @@ TEST(MidiEvent, DescriptionsOfOddShapesAndLongTexts) {
     std::memset(long_text.data, 'L', 1000);
     EXPECT_EQ(Describe(long_text), "歌詞　" + std::string(1000, 'L'));
 }
-
-namespace {
-
-bool AreaIsZero(const MusicEvent& event) {
-    for (int i = 0; i < event.DataCapacity(); ++i) {
-        if (event.data[i] != 0) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 TEST(MusicEvent, DataAreaAndCopies) {
     MusicEvent event;

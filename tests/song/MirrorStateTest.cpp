@@ -174,6 +174,22 @@ std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& r) {
     return MakeSong(kFormQ1, 96, std::move(events));
 }
 
+// The events a record makes, owned, in the order made.
+struct Made {
+    std::vector<std::unique_ptr<MidiEvent>> events;
+    explicit Made(MidiStatus& status, bool sendOrder = false) {
+        std::array<MidiEvent*, kMidiStatusMaxEvents> raw{};
+        const int n = sendOrder ? status.CreateStatusEventInSendOrder(raw.data())
+                                : status.CreateStatusEvent(raw.data());
+        for (int i = 0; i < n; ++i) events.emplace_back(raw[i]);
+    }
+};
+
+bool SameRecord(const MidiStatus& a, const MidiStatus& b) {
+    return a.program == b.program && a.pitch_bend == b.pitch_bend && a.controller == b.controller &&
+           a.tempo == b.tempo && a.time_sign == b.time_sign;
+}
+
 }  // namespace
 
 TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
@@ -216,26 +232,6 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
         ASSERT_EQ(NotesOf(*reversed.GetTrack()), NotesOf(*notes_plain.GetTrack())) << round;
     }
 }
-
-namespace {
-
-// The events a record makes, owned, in the order made.
-struct Made {
-    std::vector<std::unique_ptr<MidiEvent>> events;
-    explicit Made(MidiStatus& status, bool sendOrder = false) {
-        std::array<MidiEvent*, kMidiStatusMaxEvents> raw{};
-        const int n = sendOrder ? status.CreateStatusEventInSendOrder(raw.data())
-                                : status.CreateStatusEvent(raw.data());
-        for (int i = 0; i < n; ++i) events.emplace_back(raw[i]);
-    }
-};
-
-bool SameRecord(const MidiStatus& a, const MidiStatus& b) {
-    return a.program == b.program && a.pitch_bend == b.pitch_bend && a.controller == b.controller &&
-           a.tempo == b.tempo && a.time_sign == b.time_sign;
-}
-
-}  // namespace
 
 TEST(MidiStatus, EdgeCasesAndAFullRecordBackAndForth) {
     CaptureSink sink;

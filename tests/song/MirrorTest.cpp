@@ -171,6 +171,23 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
     return MakeSong(kFormQ1, 480, std::move(events));
 }
 
+const std::string kMisplaced = "拍子記号の位置が異常です。";
+
+// Measure, beat and tick in the measure.
+using Position = std::tuple<int, int, int>;
+
+Position At0(MidiF0Data& song, int tick, bool byDenominator) {
+    int measure = 0, beat = 0, in_beat = 0;
+    song.GetMeasureBeatTick(tick, &measure, &beat, &in_beat, byDenominator);
+    return {measure, beat, in_beat};
+}
+
+std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
+    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
+    for (const Ev& e : Timed(std::move(events))) track->AddEvent(e);
+    return track;
+}
+
 }  // namespace
 
 TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
@@ -330,27 +347,6 @@ TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
         ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
     }
 }
-
-namespace {
-
-const std::string kMisplaced = "拍子記号の位置が異常です。";
-
-// Measure, beat and tick in the measure.
-using Position = std::tuple<int, int, int>;
-
-Position At0(MidiF0Data& song, int tick, bool byDenominator) {
-    int measure = 0, beat = 0, in_beat = 0;
-    song.GetMeasureBeatTick(tick, &measure, &beat, &in_beat, byDenominator);
-    return {measure, beat, in_beat};
-}
-
-std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
-    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
-    for (const Ev& e : Timed(std::move(events))) track->AddEvent(e);
-    return track;
-}
-
-}  // namespace
 
 TEST(Measure, PositionsCountsAndBoundaries) {
     CaptureSink sink;

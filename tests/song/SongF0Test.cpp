@@ -15,6 +15,34 @@ Bytes Written(MidiF0Data& song) {
     return Bytes(song.buffer, song.buffer + song.size);
 }
 
+// A format-0 file of notes under running status (3 bytes an event), events
+// long (an even count): a note on and its velocity-0 note on, 1 tick apart.
+Bytes RunningStatusFile(int events) {
+    Bytes body = {0x00, 0x90, 40, 100};
+    for (int i = 1; i < events; ++i) {
+        const std::uint8_t key = std::uint8_t(40 + (i / 2) % 40);
+        body.insert(body.end(), {0x01, key, std::uint8_t(i % 2 == 0 ? 100 : 0)});
+    }
+    return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, smf::Eot(0)}))});
+}
+
+Bytes InBuffer(const Bytes& file) {
+    Bytes image(kMusicDataBufferSize, 0);
+    std::copy(file.begin(), file.end(), image.begin());
+    return image;
+}
+
+// A format-0 file whose events already stand in the order the conversion
+// gives at one tick (the first event of the meta track, then of each channel
+// in ascending order; one event per track and pass).
+Bytes OrderedFormat0() {
+    return Concat({HeaderChunk(0, 1, 96),
+                   TrackChunk(Concat({smf::Text(0, 3, "Song"), smf::Program(0, 0, 5),
+                                      smf::Cc(0, 3, 10, 64), smf::On(10, 0, 60), smf::On(10, 9, 36),
+                                      smf::Off(48, 9, 36), smf::Off(20, 0, 60), smf::On(0, 3, 70),
+                                      smf::Off(96, 3, 70), smf::Eot(0)}))});
+}
+
 }  // namespace
 
 TEST(SongF0, ReadsGoodFilesByteExactAndRefusesBadOnes) {
@@ -112,21 +140,6 @@ TEST(SongF0, WrongFormsAndRefusingTracksLoseNothing) {
     EXPECT_EQ(sink.Count("データの量が多すぎます。"), 2);
 }
 
-namespace {
-
-// A format-0 file of notes under running status (3 bytes an event), events
-// long (an even count): a note on and its velocity-0 note on, 1 tick apart.
-Bytes RunningStatusFile(int events) {
-    Bytes body = {0x00, 0x90, 40, 100};
-    for (int i = 1; i < events; ++i) {
-        const std::uint8_t key = std::uint8_t(40 + (i / 2) % 40);
-        body.insert(body.end(), {0x01, key, std::uint8_t(i % 2 == 0 ? 100 : 0)});
-    }
-    return Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({body, smf::Eot(0)}))});
-}
-
-}  // namespace
-
 // What loaded can be saved, however large its image grows without running
 // status, and what was saved loads again; images up to 1 MiB are read, and a
 // track beyond its event table says so.
@@ -183,27 +196,6 @@ TEST(SongF0, CopiesChannelDeletionAndDivision) {
     EXPECT_EQ(empty.ChangeDivision(96), 0);
     EXPECT_TRUE(sink.Saw("MidiF0Dataで内部エラーが発生しました。"));
 }
-
-namespace {
-
-Bytes InBuffer(const Bytes& file) {
-    Bytes image(kMusicDataBufferSize, 0);
-    std::copy(file.begin(), file.end(), image.begin());
-    return image;
-}
-
-// A format-0 file whose events already stand in the order the conversion
-// gives at one tick (the first event of the meta track, then of each channel
-// in ascending order; one event per track and pass).
-Bytes OrderedFormat0() {
-    return Concat({HeaderChunk(0, 1, 96),
-                   TrackChunk(Concat({smf::Text(0, 3, "Song"), smf::Program(0, 0, 5),
-                                      smf::Cc(0, 3, 10, 64), smf::On(10, 0, 60), smf::On(10, 9, 36),
-                                      smf::Off(48, 9, 36), smf::Off(20, 0, 60), smf::On(0, 3, 70),
-                                      smf::Off(96, 3, 70), smf::Eot(0)}))});
-}
-
-}  // namespace
 
 TEST(Format, ClassifiesAndChangesImages) {
     CaptureSink sink;

@@ -60,6 +60,17 @@ bool SlowIsDrum(MidiF1Data& song, int t) {
     return false;
 }
 
+std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
+    auto conductor = Track(kFormQ2, {Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)});
+    auto piano = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Note(0, 0, 60, 480),
+                                 Note(0, 0, 64, 480), Note(0, 0, 67, 480), Eot(480)});
+    auto bass = Track(kFormQ2, {Meta(0, kMetaTrackName, "Bass"), Note(0, 1, 36, 960)});
+    for (int i = 0; i < fill; ++i) bass->AddEvent(Note(1, 1, 40, 1));
+    bass->AddEvent(Eot(0));
+    MidiTrackData* tracks[] = {conductor.get(), piano.get(), bass.get()};
+    return std::make_unique<MidiF1Data>(tracks, 3, 480);
+}
+
 }  // namespace
 
 TEST(SongChannels, FreeUsedAndVelocitySteps) {
@@ -305,21 +316,6 @@ TEST(SongQueries, DivisionAndFormChecks) {
     EXPECT_EQ(song->division, 960);
     EXPECT_EQ(sink.Count(kF1Internal), 6);
 }
-
-namespace {
-
-std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
-    auto conductor = Track(kFormQ2, {Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)});
-    auto piano = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Note(0, 0, 60, 480),
-                                 Note(0, 0, 64, 480), Note(0, 0, 67, 480), Eot(480)});
-    auto bass = Track(kFormQ2, {Meta(0, kMetaTrackName, "Bass"), Note(0, 1, 36, 960)});
-    for (int i = 0; i < fill; ++i) bass->AddEvent(Note(1, 1, 40, 1));
-    bass->AddEvent(Eot(0));
-    MidiTrackData* tracks[] = {conductor.get(), piano.get(), bass.get()};
-    return std::make_unique<MidiF1Data>(tracks, 3, 480);
-}
-
-}  // namespace
 
 TEST(SongPoly, ReducesAndRefuses) {
     CaptureSink sink;

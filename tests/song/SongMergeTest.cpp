@@ -108,40 +108,6 @@ TEST(SongMerge, LongestTitleAndConnect) {
     EXPECT_EQ(joined[2].tick, 45);
 }
 
-namespace {
-
-// Installs an open panel that records its calls and answers with a name.
-class PanelAnswer {
-public:
-    explicit PanelAnswer(std::string answer) {
-        GnePanelHooks hooks;
-        hooks.open_file = [this, answer](const std::string&, std::string& chosen) {
-            ++calls;
-            if (answer.empty()) return false;
-            chosen = answer;
-            return true;
-        };
-        previous_ = GneSetPanelHooks(hooks);
-    }
-    ~PanelAnswer() { GneSetPanelHooks(previous_); }
-    int calls = 0;
-
-private:
-    GnePanelHooks previous_;
-};
-
-Bytes ThreeTrackFile() {
-    return Concat(
-        {HeaderChunk(1, 3, 120),
-         TrackChunk(Concat({smf::Text(0, 3, "Tune"), smf::Tempo(0, 500000), smf::Eot(0)})),
-         TrackChunk(Concat(
-             {smf::Text(0, 3, "Lead"), smf::On(0, 0, 72), smf::Off(120, 0, 72), smf::Eot(0)})),
-         TrackChunk(Concat(
-             {smf::Text(0, 3, "Bass"), smf::On(0, 1, 36), smf::Off(240, 1, 36), smf::Eot(0)}))});
-}
-
-}  // namespace
-
 TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     CaptureSink sink;
     TempDir dir;
@@ -207,21 +173,22 @@ TEST(Loader, RefusedFilesLeaveNoSong) {
 TEST(Loader, PanelAndPattern) {
     TempDir dir;
     const std::string path = dir.File("tune.mid");
-    WriteBytes(path, ThreeTrackFile());
-    {
-        PanelAnswer panel("");  // cancelled
-        MidiFileLoader loader;
-        EXPECT_EQ(panel.calls, 1);
-        EXPECT_EQ(loader.midi_f1_data, nullptr);
-    }
-    PanelAnswer panel(path);
-    MidiFileLoader chosen;
-    EXPECT_NE(chosen.midi_f1_data, nullptr);
+    WriteBytes(path, SmallFormat0());
+    int calls = 0;
+    std::string answer;  // empty: cancelled
+    GnePanelHooks hooks;
+    hooks.open_file = [&](const std::string&, std::string& chosen) {
+        ++calls;
+        chosen = answer;
+        return !answer.empty();
+    };
+    const GnePanelHooks previous = GneSetPanelHooks(hooks);
+    EXPECT_EQ(MidiFileLoader().midi_f1_data, nullptr);
+    answer = path;
+    EXPECT_NE(MidiFileLoader().midi_f1_data, nullptr);
     EXPECT_STREQ(file_name, path.c_str());  // the last name chosen in the panel
-    MidiFileLoader loader("*.mid");
-    EXPECT_EQ(panel.calls, 2);
-    EXPECT_NE(loader.midi_f1_data, nullptr);
-    MidiFileLoader direct(path.c_str());  // a plain name asks nothing
-    EXPECT_EQ(panel.calls, 2);
-    EXPECT_NE(direct.midi_f1_data, nullptr);
+    EXPECT_NE(MidiFileLoader("*.mid").midi_f1_data, nullptr);
+    EXPECT_NE(MidiFileLoader(path.c_str()).midi_f1_data, nullptr);  // a plain name asks nothing
+    EXPECT_EQ(calls, 3);
+    GneSetPanelHooks(previous);
 }

@@ -176,175 +176,6 @@ std::set<int> LiteralControllerRemovals(const std::vector<Ev>& ev) {
     return removed;
 }
 
-}  // namespace
-
-TEST(TrackHygiene, EveryCleanUpKeepsWhatIsHeardOnRandomTracks) {
-    std::mt19937 rng(15);
-    int removed = 0;
-    for (int round = 0; round < 150; ++round) {
-        const auto original = RandomSoundTrack(rng, 20 + int(rng() % 60), 1 + int(rng() % 3));
-        const auto heard = Heard(*original, *original);
-        for (const auto& [name, clean] : kCleanUps) {
-            F1 copy(static_cast<MidiTrackData*>(original.get()));
-            clean(copy);
-            removed += original->event_count - copy.event_count;
-            ASSERT_EQ(Heard(copy, *original), heard) << name << " round " << round;
-            ASSERT_EQ(NotesOf(copy), NotesOf(*original)) << name;
-        }
-    }
-    EXPECT_GT(removed, 500);  // the walks do remove what no one hears
-}
-
-TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
-    std::mt19937 rng(1515);
-    for (int round = 0; round < 200; ++round) {
-        const auto original = RandomSoundTrack(rng, 10 + int(rng() % 50), 1);
-        const auto ev = Events(*original);
-        const auto removed = LiteralControllerRemovals(ev);
-        std::vector<Ev> expected;
-        for (std::size_t i = 0; i < ev.size(); ++i)
-            if (!removed.count(int(i))) expected.push_back(ev[i]);
-        F1 copy(static_cast<MidiTrackData*>(original.get()));
-        copy.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 0);
-        const auto got = Events(copy);
-        ASSERT_EQ(got.size(), expected.size()) << "round " << round;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            ASSERT_EQ(got[i].tick, expected[i].tick) << round;
-            const std::unique_ptr<MidiEvent> want(Make(expected[i]));
-            ASSERT_EQ(Describe(0, want.get()), Describe(0, copy.event_table[i])) << round;
-        }
-    }
-}
-
-TEST(TrackHygiene, CleanUpCases) {
-    struct Case {
-        const char* what;
-        CleanUp clean;
-        std::vector<Ev> in;
-        Lines out;
-    };
-    const auto volume = kCleanUps[0].second, except = kCleanUps[2].second,
-               pan = kCleanUps[3].second, value = kCleanUps[4].second, timing = kCleanUps[5].second,
-               bend = kCleanUps[6].second;
-    const std::vector<Case> cases = {
-        {"volume set twice in silence",
-         volume,
-         {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
-         {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
-        {"volume under a note stays",
-         volume,
-         {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
-         {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
-        {"a note on another channel hears nothing here",
-         volume,
-         {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
-         {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
-        {"volume list left alone, modulation 0 then 64",
-         except,
-         {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
-         {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
-        {"repeated value goes at any time",
-         value,
-         {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
-         {"0 CC c0 #7=100", "0 N c0 n60 d9", "10 CC c1 #7=100"}},
-        {"at one tick the last counts",
-         timing,
-         {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), Note(0, 0, 60, 9)},
-         {"0 CC c0 #7=90", "0 N c0 n60 d9"}},
-        {"... and goes when it repeats what was in force",
-         timing,
-         {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
-         {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
-        {"pan changed under a held note stays",
-         pan,
-         {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
-          Cc(1, 0, 10, 64)},
-         {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
-        {"bends inside one note stay",
-         bend,
-         {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
-         {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
-        {"a bend heard, then reset after the note",
-         bend,
-         {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
-          Note(0, 0, 60, 10)},
-         {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
-    };
-    for (const Case& c : cases) {
-        auto t = Q2(c.in);
-        c.clean(*t);
-        EXPECT_EQ(Dump(*t), c.out) << c.what;
-    }
-    CaptureSink sink;
-    F1 raw(kFormRaw);
-    for (const auto& [name, clean] : kCleanUps) clean(raw);
-    EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
-}
-
-TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
-    const Ev tempo = Tempo(0, 500000), eot = Eot(0);
-    EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
-    EXPECT_FALSE(Q2({eot})->IsMasterTrack());
-    EXPECT_TRUE(Q2({})->IsMasterTrack());
-    EXPECT_TRUE(Q2({eot})->IsEmpty());
-    EXPECT_TRUE(Q2({RhythmPart(0, 9), eot})->IsChanelSysExOnlyTrack());
-    EXPECT_FALSE(Q2({GsSysEx(0, 1), eot})->IsChanelSysExOnlyTrack());
-    EXPECT_TRUE(Q2({GsSysEx(0, 1), eot})->IsSysExTrack());
-    EXPECT_TRUE(Q2({Pc(0, 0, 1), Pc(5, 0, 2)})->CheckMiltiProgramChange());
-    CaptureSink sink;
-    int low = 1, high = 1;
-    Q2({eot})->GetNoteRange(&low, &high);
-    EXPECT_EQ(std::make_pair(low, high), std::make_pair(127, 0));
-    Q2({eot})->GetNoteRange(nullptr, nullptr);  // guarded
-    EXPECT_EQ(Q2({eot})->GetCenterNote(), 64);
-    // Sums of note x duration pass 32 bits.
-    EXPECT_EQ(Q2({Note(0, 0, 100, 2000000000), Note(0, 0, 50, 2000000000)})->GetCenterNote(), 75);
-    auto t = Q2({Cc(0, 0, 7, 50), Tempo(0, 400000), Note(0, 0, 60, 5), Cc(10, 0, 7, 90)});
-    EXPECT_EQ(t->GetNumControlChange(0, 10, 7), 1);
-    EXPECT_EQ(t->GetControlChangeMaxValue(7), 90);
-    sink.Clear();
-    t->SetControlChangeValue(7, 128);
-    t->SetEventValue(kEvMeta, 5);  // a tempo's value is not what is written
-    EXPECT_EQ(t->GetEventValue(kEvMeta), 400000);
-    F1 plain(kFormQ2);
-    plain.ErrorMsg(kErrF1TrackZeroVoices);
-    plain.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);  // the base text, qualified
-    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic,
-                                                         "０ボイスには間引けません。", kTooMuch}));
-    t->SetMaxVolume();
-    EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
-
-    t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
-    t->SetMaxVelocity();
-    EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
-    for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
-        auto one = Q2({Note(0, 0, 60, 10, m), Note(0, 0, 61, 10, 1)});
-        one->SetMaxVelocity();
-        ASSERT_EQ(NotesOf(*one)[0].velocity, 127) << m;
-    }
-    auto silent = Q2({Note(0, 0, 60, 10, 0)});
-    silent->SetMaxVelocity();
-    EXPECT_EQ(NotesOf(*silent)[0].velocity, 0);
-
-    // Drums end at their next hit; a bend whose low bits equal the note is no hit.
-    auto drums = Q2({Note(0, 9, 36, 100), Bend(10, 9, 36), Note(20, 9, 36, 100), Note(0, 9, 36, 5),
-                     Note(0, 9, 38, 100)});
-    drums->AdjustDrumDuration();
-    EXPECT_EQ(Dump(*drums),
-              (Lines{"0 N c9 n36 d30", "10 PB c9 36", "30 N c9 n36 d5", "30 N c9 n38 d100"}));
-
-    auto scale = Q2({Eot(0)});
-    scale->InsertDrumScale(true, 9);
-    EXPECT_EQ(DataOf(*scale->event_table[0], 12),
-              (Bytes{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x15, 0x01, 0x1A, 0xF7}));
-    sink.Clear();
-    scale->InsertDrumScale(true, 16);
-    EXPECT_EQ(scale->event_count, 2);
-    EXPECT_TRUE(sink.Saw(kF1Generic));
-}
-
-namespace {
-
 // Notes of distinct numbers from `first` with volume and expression changes
 // of 0..127 on channel 0.
 std::unique_ptr<F1> RandomLevels(std::mt19937& rng, int first) {
@@ -368,136 +199,6 @@ long LevelAt(const MidiTrackData& t, long tick) {
     }
     return v * x;
 }
-
-}  // namespace
-
-TEST(TrackMerge, EachNoteKeepsVelocityTimesVolumeTimesExpression) {
-    std::mt19937 rng(6);
-    for (int round = 0; round < 200; ++round) {
-        auto a = RandomLevels(rng, 30);
-        const auto b = RandomLevels(rng, 60);
-        std::map<int, std::pair<NoteValue, long>> before;  // by note number
-        for (const MidiTrackData* t :
-             {static_cast<MidiTrackData*>(a.get()), static_cast<MidiTrackData*>(b.get())})
-            for (const NoteValue& n : NotesOf(*t)) before[n.note] = {n, LevelAt(*t, n.start)};
-        a->MergeTrack(b.get(), false);
-        ASSERT_EQ(NotesOf(*a).size(), before.size());
-        for (const NoteValue& n : NotesOf(*a)) {
-            const auto [old, level] = before.at(n.note);
-            const long merged = LevelAt(*a, n.start);
-            const long heard = old.velocity * level;
-            if (merged == 0) {
-                ASSERT_EQ(n.velocity, old.velocity);
-            } else if (n.velocity == 127 || n.velocity == 1) {
-                ASSERT_TRUE(heard >= 127 * merged || heard < 2 * merged) << round;
-            } else {  // truncated: within one step of the merged level
-                ASSERT_LE(long(n.velocity) * merged, heard) << round;
-                ASSERT_GT(long(n.velocity + 1) * merged, heard) << round;
-            }
-        }
-    }
-}
-
-TEST(TrackMerge, CasesProgramsAndBendRange) {
-    const auto merged = [](std::vector<Ev> a, std::vector<Ev> b, bool title) {
-        auto t = Q2(a);
-        t->MergeTrack(Q2(b).get(), title);
-        return Dump(*t);
-    };
-    EXPECT_EQ(merged({Meta(0, 3, "Piano"), Meta(0, 1, "a"), Eot(0)},
-                     {Meta(0, 3, "Strings"), Meta(0, 1, "b"), Eot(0)}, true),
-              (Lines{"0 META1 b", "0 META3 Piano / Strings", "0 META1 a", "0 EOT"}));
-    EXPECT_EQ(merged({Eot(0)}, {Meta(0, 3, "Strings"), Eot(0)}, true),
-              (Lines{"0 META3 Strings", "0 EOT"}));
-    EXPECT_EQ(merged({Meta(0, 3, std::string(100, 'a'))}, {Meta(0, 3, std::string(30, 'b'))}, true),
-              (Lines{"0 META3 long name", "0 EOT"}));
-    // A bend range of 1 in one track: the other's bends are rescaled, and
-    // clamped as the range shrinks.
-    EXPECT_EQ(merged({Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 1), Bend(5, 0, 16383)},
-                     {Bend(10, 0, 100), Bend(5, 0, 8292)}, false),
-              (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=1", "5 PB c0 16383",
-                     "10 PB c0 0", "15 PB c0 8392", "15 EOT"}));
-    struct Velocity {
-        std::vector<Ev> a, b;
-        int velocity;
-    };
-    const std::vector<Velocity> velocities = {
-        {{Cc(0, 0, 7, 1), Note(1, 0, 60, 5, 1)}, {Cc(0, 0, 7, 127)}, 1},  // 0.008 keeps 1
-        {{Cc(0, 0, 7, 0), Note(1, 0, 60, 5, 50)}, {}, 50},                // merged volume 0
-        {{Cc(0, 0, 11, 50), Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 11, 100)}, 50},
-        // the level at the end of the note's tick counts
-        {{Note(1, 0, 60, 5, 100), Cc(0, 0, 7, 50)}, {Cc(1, 0, 7, 100)}, 100},
-        {{Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 7, 50)}, 127},
-    };
-    for (const Velocity& v : velocities) {
-        auto t = Q2(v.a);
-        t->MergeTrack(Q2(v.b).get(), false);
-        EXPECT_EQ(NotesOf(*t).at(0).velocity, v.velocity) << Dump(*t).size();
-    }
-
-    CaptureSink sink;
-    auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(5, 0, 60), Eot(0)});
-    q1->MergeTrack(Track<F1>(kFormQ1, {On(0, 0, 62), Off(5, 0, 62)}).get(), true);
-    EXPECT_EQ(q1->event_count, 6);
-    q1->MergeTrack(Q2({Eot(0)}).get(), true);  // forms differ: refused
-    EXPECT_EQ(q1->event_count, 6);
-    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic}));
-    sink.Clear();
-    F1 big(kFormQ2);
-    for (int i = 0; i < 70000; ++i) big.AddEvent(Cc(1, 0, 1, i % 2));
-    F1 other(static_cast<MidiTrackData*>(&big));
-    big.MergeTrack(&other, false);
-    EXPECT_EQ(big.event_count, 70000);
-    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kTooMuch}));
-
-    auto bends = Q2(
-        {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 2), Bend(5, 0, 16383), Bend(5, 0, 8192)});
-    bends->UnifyPitchBendSensitivity(12);
-    EXPECT_EQ(Dump(*bends), (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12",
-                                   "5 PB c0 9557", "10 PB c0 8192"}));
-    // A track that never told its range gets it before its first bend.
-    auto untold = Q2({Note(0, 0, 60, 5), Bend(5, 0, 16383)});
-    untold->UnifyPitchBendSensitivity(12);
-    EXPECT_EQ(Dump(*untold), (Lines{"0 N c0 n60 d5", "5 CC c0 #101=0", "5 CC c0 #100=0",
-                                    "5 CC c0 #6=12", "5 PB c0 9557"}));
-    auto twice = Q2(
-        {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 12)});
-    twice->CleanUpDuplicatePitchBendSensitivity();
-    EXPECT_EQ(Dump(*twice), (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12"}));
-
-    auto programs = Q2({Pc(0, 0, 2), Note(0, 0, 60, 5)});
-    programs->UnifyProgramChange(1, 2);
-    EXPECT_EQ(programs->GetEventValue(kEvProgram), 2);
-    programs->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 2);
-    EXPECT_EQ(programs->event_count, 2);
-    auto plain = Q2({Note(0, 0, 60, 5), Note(5, 0, 62, 5)});
-    plain->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 0);
-    EXPECT_EQ(plain->event_count, 2);
-    // The bank select of a rewritten instrument is given back to a later
-    // program change that relied on it.
-    auto banks = Q2({Cc(0, 0, 0, 8), Cc(0, 0, 32, 0), Pc(0, 0, 5), Note(0, 0, 60, 5), Pc(10, 0, 7),
-                     Cc(10, 0, 0, 1), Cc(0, 0, 32, 2), Pc(0, 0, 9)});
-    banks->UnifyProgramChange(1, 2, 9, 8, 0, 5);
-    EXPECT_EQ(Dump(*banks), (Lines{"0 CC c0 #0=1", "0 CC c0 #32=2", "0 PC c0 9", "0 N c0 n60 d5",
-                                   "10 CC c0 #0=8", "10 CC c0 #32=0", "10 PC c0 7", "20 CC c0 #0=1",
-                                   "20 CC c0 #32=2", "20 PC c0 9"}));
-
-    auto rpn = Q2({Note(0, 0, 60, 5), Note(0, 0, 61, 5), Note(0, 0, 62, 5), Cc(0, 0, 101, 0),
-                   Cc(0, 0, 100, 0), Cc(0, 0, 6, 7)});
-    int index = 0;
-    EXPECT_EQ(rpn->GetRpnDataEntry(&index, 0, 0), 7);
-    EXPECT_EQ(index, 5);
-    EXPECT_EQ(rpn->GetRpnDataEntry(nullptr, 0, 0), -1);
-    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 4), 1);
-    sink.Clear();
-    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 128), 0);
-    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 1, 0, 0, 4), 0);
-    rpn->UnifyPitchBendSensitivity(0);
-    EXPECT_EQ(sink.Count(kF1Generic), 3);
-    EXPECT_EQ(rpn->event_count, 9);
-}
-
-namespace {
 
 using retrograde::detail::RepeatFound;
 using retrograde::detail::RepeatNotes;
@@ -848,3 +549,294 @@ TEST(TrackAnalysis, ReductionEdges) {
 }
 
 }  // namespace
+
+TEST(TrackHygiene, EveryCleanUpKeepsWhatIsHeardOnRandomTracks) {
+    std::mt19937 rng(15);
+    int removed = 0;
+    for (int round = 0; round < 150; ++round) {
+        const auto original = RandomSoundTrack(rng, 20 + int(rng() % 60), 1 + int(rng() % 3));
+        const auto heard = Heard(*original, *original);
+        for (const auto& [name, clean] : kCleanUps) {
+            F1 copy(static_cast<MidiTrackData*>(original.get()));
+            clean(copy);
+            removed += original->event_count - copy.event_count;
+            ASSERT_EQ(Heard(copy, *original), heard) << name << " round " << round;
+            ASSERT_EQ(NotesOf(copy), NotesOf(*original)) << name;
+        }
+    }
+    EXPECT_GT(removed, 500);  // the walks do remove what no one hears
+}
+
+TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
+    std::mt19937 rng(1515);
+    for (int round = 0; round < 200; ++round) {
+        const auto original = RandomSoundTrack(rng, 10 + int(rng() % 50), 1);
+        const auto ev = Events(*original);
+        const auto removed = LiteralControllerRemovals(ev);
+        std::vector<Ev> expected;
+        for (std::size_t i = 0; i < ev.size(); ++i)
+            if (!removed.count(int(i))) expected.push_back(ev[i]);
+        F1 copy(static_cast<MidiTrackData*>(original.get()));
+        copy.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 0);
+        const auto got = Events(copy);
+        ASSERT_EQ(got.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(got[i].tick, expected[i].tick) << round;
+            const std::unique_ptr<MidiEvent> want(Make(expected[i]));
+            ASSERT_EQ(Describe(0, want.get()), Describe(0, copy.event_table[i])) << round;
+        }
+    }
+}
+
+TEST(TrackHygiene, CleanUpCases) {
+    struct Case {
+        const char* what;
+        CleanUp clean;
+        std::vector<Ev> in;
+        Lines out;
+    };
+    const auto volume = kCleanUps[0].second, except = kCleanUps[2].second,
+               pan = kCleanUps[3].second, value = kCleanUps[4].second, timing = kCleanUps[5].second,
+               bend = kCleanUps[6].second;
+    const std::vector<Case> cases = {
+        {"volume set twice in silence",
+         volume,
+         {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
+         {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
+        {"volume under a note stays",
+         volume,
+         {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
+         {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
+        {"a note on another channel hears nothing here",
+         volume,
+         {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
+         {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
+        {"volume list left alone, modulation 0 then 64",
+         except,
+         {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
+         {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
+        {"repeated value goes at any time",
+         value,
+         {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
+         {"0 CC c0 #7=100", "0 N c0 n60 d9", "10 CC c1 #7=100"}},
+        {"at one tick the last counts",
+         timing,
+         {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), Note(0, 0, 60, 9)},
+         {"0 CC c0 #7=90", "0 N c0 n60 d9"}},
+        {"... and goes when it repeats what was in force",
+         timing,
+         {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
+         {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
+        {"pan changed under a held note stays",
+         pan,
+         {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
+          Cc(1, 0, 10, 64)},
+         {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
+        {"bends inside one note stay",
+         bend,
+         {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
+         {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
+        {"a bend heard, then reset after the note",
+         bend,
+         {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
+          Note(0, 0, 60, 10)},
+         {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
+    };
+    for (const Case& c : cases) {
+        auto t = Q2(c.in);
+        c.clean(*t);
+        EXPECT_EQ(Dump(*t), c.out) << c.what;
+    }
+    CaptureSink sink;
+    F1 raw(kFormRaw);
+    for (const auto& [name, clean] : kCleanUps) clean(raw);
+    EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
+}
+
+TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
+    const Ev tempo = Tempo(0, 500000), eot = Eot(0);
+    EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
+    EXPECT_FALSE(Q2({eot})->IsMasterTrack());
+    EXPECT_TRUE(Q2({})->IsMasterTrack());
+    EXPECT_TRUE(Q2({eot})->IsEmpty());
+    EXPECT_TRUE(Q2({RhythmPart(0, 9), eot})->IsChanelSysExOnlyTrack());
+    EXPECT_FALSE(Q2({GsSysEx(0, 1), eot})->IsChanelSysExOnlyTrack());
+    EXPECT_TRUE(Q2({GsSysEx(0, 1), eot})->IsSysExTrack());
+    EXPECT_TRUE(Q2({Pc(0, 0, 1), Pc(5, 0, 2)})->CheckMiltiProgramChange());
+    CaptureSink sink;
+    int low = 1, high = 1;
+    Q2({eot})->GetNoteRange(&low, &high);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(127, 0));
+    Q2({eot})->GetNoteRange(nullptr, nullptr);  // guarded
+    EXPECT_EQ(Q2({eot})->GetCenterNote(), 64);
+    // Sums of note x duration pass 32 bits.
+    EXPECT_EQ(Q2({Note(0, 0, 100, 2000000000), Note(0, 0, 50, 2000000000)})->GetCenterNote(), 75);
+    auto t = Q2({Cc(0, 0, 7, 50), Tempo(0, 400000), Note(0, 0, 60, 5), Cc(10, 0, 7, 90)});
+    EXPECT_EQ(t->GetNumControlChange(0, 10, 7), 1);
+    EXPECT_EQ(t->GetControlChangeMaxValue(7), 90);
+    sink.Clear();
+    t->SetControlChangeValue(7, 128);
+    t->SetEventValue(kEvMeta, 5);  // a tempo's value is not what is written
+    EXPECT_EQ(t->GetEventValue(kEvMeta), 400000);
+    F1 plain(kFormQ2);
+    plain.ErrorMsg(kErrF1TrackZeroVoices);
+    plain.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);  // the base text, qualified
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic,
+                                                         "０ボイスには間引けません。", kTooMuch}));
+    t->SetMaxVolume();
+    EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
+
+    t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
+    t->SetMaxVelocity();
+    EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
+    for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
+        auto one = Q2({Note(0, 0, 60, 10, m), Note(0, 0, 61, 10, 1)});
+        one->SetMaxVelocity();
+        ASSERT_EQ(NotesOf(*one)[0].velocity, 127) << m;
+    }
+    auto silent = Q2({Note(0, 0, 60, 10, 0)});
+    silent->SetMaxVelocity();
+    EXPECT_EQ(NotesOf(*silent)[0].velocity, 0);
+
+    // Drums end at their next hit; a bend whose low bits equal the note is no hit.
+    auto drums = Q2({Note(0, 9, 36, 100), Bend(10, 9, 36), Note(20, 9, 36, 100), Note(0, 9, 36, 5),
+                     Note(0, 9, 38, 100)});
+    drums->AdjustDrumDuration();
+    EXPECT_EQ(Dump(*drums),
+              (Lines{"0 N c9 n36 d30", "10 PB c9 36", "30 N c9 n36 d5", "30 N c9 n38 d100"}));
+
+    auto scale = Q2({Eot(0)});
+    scale->InsertDrumScale(true, 9);
+    EXPECT_EQ(DataOf(*scale->event_table[0], 12),
+              (Bytes{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x10, 0x15, 0x01, 0x1A, 0xF7}));
+    sink.Clear();
+    scale->InsertDrumScale(true, 16);
+    EXPECT_EQ(scale->event_count, 2);
+    EXPECT_TRUE(sink.Saw(kF1Generic));
+}
+
+TEST(TrackMerge, EachNoteKeepsVelocityTimesVolumeTimesExpression) {
+    std::mt19937 rng(6);
+    for (int round = 0; round < 200; ++round) {
+        auto a = RandomLevels(rng, 30);
+        const auto b = RandomLevels(rng, 60);
+        std::map<int, std::pair<NoteValue, long>> before;  // by note number
+        for (const MidiTrackData* t :
+             {static_cast<MidiTrackData*>(a.get()), static_cast<MidiTrackData*>(b.get())})
+            for (const NoteValue& n : NotesOf(*t)) before[n.note] = {n, LevelAt(*t, n.start)};
+        a->MergeTrack(b.get(), false);
+        ASSERT_EQ(NotesOf(*a).size(), before.size());
+        for (const NoteValue& n : NotesOf(*a)) {
+            const auto [old, level] = before.at(n.note);
+            const long merged = LevelAt(*a, n.start);
+            const long heard = old.velocity * level;
+            if (merged == 0) {
+                ASSERT_EQ(n.velocity, old.velocity);
+            } else if (n.velocity == 127 || n.velocity == 1) {
+                ASSERT_TRUE(heard >= 127 * merged || heard < 2 * merged) << round;
+            } else {  // truncated: within one step of the merged level
+                ASSERT_LE(long(n.velocity) * merged, heard) << round;
+                ASSERT_GT(long(n.velocity + 1) * merged, heard) << round;
+            }
+        }
+    }
+}
+
+TEST(TrackMerge, CasesProgramsAndBendRange) {
+    const auto merged = [](std::vector<Ev> a, std::vector<Ev> b, bool title) {
+        auto t = Q2(a);
+        t->MergeTrack(Q2(b).get(), title);
+        return Dump(*t);
+    };
+    EXPECT_EQ(merged({Meta(0, 3, "Piano"), Meta(0, 1, "a"), Eot(0)},
+                     {Meta(0, 3, "Strings"), Meta(0, 1, "b"), Eot(0)}, true),
+              (Lines{"0 META1 b", "0 META3 Piano / Strings", "0 META1 a", "0 EOT"}));
+    EXPECT_EQ(merged({Eot(0)}, {Meta(0, 3, "Strings"), Eot(0)}, true),
+              (Lines{"0 META3 Strings", "0 EOT"}));
+    EXPECT_EQ(merged({Meta(0, 3, std::string(100, 'a'))}, {Meta(0, 3, std::string(30, 'b'))}, true),
+              (Lines{"0 META3 long name", "0 EOT"}));
+    // A bend range of 1 in one track: the other's bends are rescaled, and
+    // clamped as the range shrinks.
+    EXPECT_EQ(merged({Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 1), Bend(5, 0, 16383)},
+                     {Bend(10, 0, 100), Bend(5, 0, 8292)}, false),
+              (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=1", "5 PB c0 16383",
+                     "10 PB c0 0", "15 PB c0 8392", "15 EOT"}));
+    struct Velocity {
+        std::vector<Ev> a, b;
+        int velocity;
+    };
+    const std::vector<Velocity> velocities = {
+        {{Cc(0, 0, 7, 1), Note(1, 0, 60, 5, 1)}, {Cc(0, 0, 7, 127)}, 1},  // 0.008 keeps 1
+        {{Cc(0, 0, 7, 0), Note(1, 0, 60, 5, 50)}, {}, 50},                // merged volume 0
+        {{Cc(0, 0, 11, 50), Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 11, 100)}, 50},
+        // the level at the end of the note's tick counts
+        {{Note(1, 0, 60, 5, 100), Cc(0, 0, 7, 50)}, {Cc(1, 0, 7, 100)}, 100},
+        {{Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 7, 50)}, 127},
+    };
+    for (const Velocity& v : velocities) {
+        auto t = Q2(v.a);
+        t->MergeTrack(Q2(v.b).get(), false);
+        EXPECT_EQ(NotesOf(*t).at(0).velocity, v.velocity) << Dump(*t).size();
+    }
+
+    CaptureSink sink;
+    auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(5, 0, 60), Eot(0)});
+    q1->MergeTrack(Track<F1>(kFormQ1, {On(0, 0, 62), Off(5, 0, 62)}).get(), true);
+    EXPECT_EQ(q1->event_count, 6);
+    q1->MergeTrack(Q2({Eot(0)}).get(), true);  // forms differ: refused
+    EXPECT_EQ(q1->event_count, 6);
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic}));
+    sink.Clear();
+    F1 big(kFormQ2);
+    for (int i = 0; i < 70000; ++i) big.AddEvent(Cc(1, 0, 1, i % 2));
+    F1 other(static_cast<MidiTrackData*>(&big));
+    big.MergeTrack(&other, false);
+    EXPECT_EQ(big.event_count, 70000);
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kTooMuch}));
+
+    auto bends = Q2(
+        {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 2), Bend(5, 0, 16383), Bend(5, 0, 8192)});
+    bends->UnifyPitchBendSensitivity(12);
+    EXPECT_EQ(Dump(*bends), (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12",
+                                   "5 PB c0 9557", "10 PB c0 8192"}));
+    // A track that never told its range gets it before its first bend.
+    auto untold = Q2({Note(0, 0, 60, 5), Bend(5, 0, 16383)});
+    untold->UnifyPitchBendSensitivity(12);
+    EXPECT_EQ(Dump(*untold), (Lines{"0 N c0 n60 d5", "5 CC c0 #101=0", "5 CC c0 #100=0",
+                                    "5 CC c0 #6=12", "5 PB c0 9557"}));
+    auto twice = Q2(
+        {Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 101, 0), Cc(0, 0, 100, 0), Cc(0, 0, 6, 12)});
+    twice->CleanUpDuplicatePitchBendSensitivity();
+    EXPECT_EQ(Dump(*twice), (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=12"}));
+
+    auto programs = Q2({Pc(0, 0, 2), Note(0, 0, 60, 5)});
+    programs->UnifyProgramChange(1, 2);
+    EXPECT_EQ(programs->GetEventValue(kEvProgram), 2);
+    programs->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 2);
+    EXPECT_EQ(programs->event_count, 2);
+    auto plain = Q2({Note(0, 0, 60, 5), Note(5, 0, 62, 5)});
+    plain->ExtractEventOfSpecifiedBankSelectAndProgramChange(0, 0, 0);
+    EXPECT_EQ(plain->event_count, 2);
+    // The bank select of a rewritten instrument is given back to a later
+    // program change that relied on it.
+    auto banks = Q2({Cc(0, 0, 0, 8), Cc(0, 0, 32, 0), Pc(0, 0, 5), Note(0, 0, 60, 5), Pc(10, 0, 7),
+                     Cc(10, 0, 0, 1), Cc(0, 0, 32, 2), Pc(0, 0, 9)});
+    banks->UnifyProgramChange(1, 2, 9, 8, 0, 5);
+    EXPECT_EQ(Dump(*banks), (Lines{"0 CC c0 #0=1", "0 CC c0 #32=2", "0 PC c0 9", "0 N c0 n60 d5",
+                                   "10 CC c0 #0=8", "10 CC c0 #32=0", "10 PC c0 7", "20 CC c0 #0=1",
+                                   "20 CC c0 #32=2", "20 PC c0 9"}));
+
+    auto rpn = Q2({Note(0, 0, 60, 5), Note(0, 0, 61, 5), Note(0, 0, 62, 5), Cc(0, 0, 101, 0),
+                   Cc(0, 0, 100, 0), Cc(0, 0, 6, 7)});
+    int index = 0;
+    EXPECT_EQ(rpn->GetRpnDataEntry(&index, 0, 0), 7);
+    EXPECT_EQ(index, 5);
+    EXPECT_EQ(rpn->GetRpnDataEntry(nullptr, 0, 0), -1);
+    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 4), 1);
+    sink.Clear();
+    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 2, 0, 0, 128), 0);
+    EXPECT_EQ(rpn->InsertRpnAndDataEntry(0, 1, 0, 0, 4), 0);
+    rpn->UnifyPitchBendSensitivity(0);
+    EXPECT_EQ(sink.Count(kF1Generic), 3);
+    EXPECT_EQ(rpn->event_count, 9);
+}
