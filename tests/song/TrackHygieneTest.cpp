@@ -761,24 +761,6 @@ TEST(TrackMerge, CasesProgramsAndBendRange) {
                      {Bend(10, 0, 100), Bend(5, 0, 8292)}, false),
               (Lines{"0 CC c0 #101=0", "0 CC c0 #100=0", "0 CC c0 #6=1", "5 PB c0 16383",
                      "10 PB c0 0", "15 PB c0 8392", "15 EOT"}));
-    struct Velocity {
-        std::vector<Ev> a, b;
-        int velocity;
-    };
-    const std::vector<Velocity> velocities = {
-        {{Cc(0, 0, 7, 1), Note(1, 0, 60, 5, 1)}, {Cc(0, 0, 7, 127)}, 1},  // 0.008 keeps 1
-        {{Cc(0, 0, 7, 0), Note(1, 0, 60, 5, 50)}, {}, 50},                // merged volume 0
-        {{Cc(0, 0, 11, 50), Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 11, 100)}, 50},
-        // the level at the end of the note's tick counts
-        {{Note(1, 0, 60, 5, 100), Cc(0, 0, 7, 50)}, {Cc(1, 0, 7, 100)}, 100},
-        {{Note(1, 0, 60, 5, 100)}, {Cc(1, 0, 7, 50)}, 127},
-    };
-    for (const Velocity& v : velocities) {
-        auto t = Q2(v.a);
-        t->MergeTrack(Q2(v.b).get(), false);
-        EXPECT_EQ(NotesOf(*t).at(0).velocity, v.velocity) << Dump(*t).size();
-    }
-
     CaptureSink sink;
     auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(5, 0, 60), Eot(0)});
     q1->MergeTrack(Track<F1>(kFormQ1, {On(0, 0, 62), Off(5, 0, 62)}).get(), true);
