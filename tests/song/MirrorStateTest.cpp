@@ -31,24 +31,11 @@ using State = std::map<Key, int>;
 
 // What a General MIDI device holds before it is told otherwise.
 int Default(const Key& key) {
-    const auto [channel, kind, number] = key;
-    switch (kind) {
-        case kCc:
-            if (number == 7) return 100;
-            if (number == 8 || number == 10) return 64;
-            if (number == 11) return 127;
-            return number >= 98 && number <= 101 ? 127 : 0;
-        case kBend:
-            return 8192;
-        case kTempoKind:
-            return 500000;
-        case kMeter:
-            return 0x0404;
-        case kRpn:
-            return number == 0 ? 2 : number <= 2 ? 64 : 0;
-        default:
-            return 0;
-    }
+    const auto [channel, kind, n] = key;
+    if (kind == kCc)
+        return n == 7 ? 100 : n == 8 || n == 10 ? 64 : n == 11 || (n >= 98 && n <= 101) ? 127 : 0;
+    if (kind == kRpn) return n == 0 ? 2 : n <= 2 ? 64 : 0;
+    return kind == kBend ? 8192 : kind == kTempoKind ? 500000 : kind == kMeter ? 0x0404 : 0;
 }
 
 int Get(const State& s, const Key& key) {
@@ -57,27 +44,15 @@ int Get(const State& s, const Key& key) {
 }
 
 void Apply(State& s, const MidiEvent* e) {
-    const int c = e->channel;
-    switch (e->status) {
-        case kEvProgram:
-            s[{c, kProgram, 0}] = e->value;
-            return;
-        case kEvPitchBend:
-            s[{c, kBend, 0}] = e->value * 128 + e->note;
-            return;
-        case kEvChannelPressure:
-            s[{c, kPressure, 0}] = e->value;
-            return;
-        case kEvMeta:
-            if (e->number == kMetaTempo) s[{-1, kTempoKind, 0}] = e->value;
-            if (e->number == kMetaTimeSignature) s[{-1, kMeter, 0}] = e->value;
-            if (e->number == kMetaKeySignature) s[{-1, kKey, 0}] = e->data[0] * 256 + e->data[1];
-            return;
-        case kEvControl:
-            break;
-        default:
-            return;
-    }
+    const int c = e->channel, status = e->status;
+    if (status == kEvProgram) s[{c, kProgram, 0}] = e->value;
+    if (status == kEvPitchBend) s[{c, kBend, 0}] = e->value * 128 + e->note;
+    if (status == kEvChannelPressure) s[{c, kPressure, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaTempo) s[{-1, kTempoKind, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaTimeSignature) s[{-1, kMeter, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaKeySignature)
+        s[{-1, kKey, 0}] = e->data[0] * 256 + e->data[1];
+    if (status != kEvControl) return;
     const int n = e->number;
     if (n == 96 || n == 97 || n >= 120) return;
     if (n == 6 || n == 38) {

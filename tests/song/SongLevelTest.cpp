@@ -61,14 +61,13 @@ bool SlowIsDrum(MidiF1Data& song, int t) {
 }
 
 std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
-    auto conductor = Track(kFormQ2, {Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)});
-    auto piano = Track(kFormQ2, {Meta(0, kMetaTrackName, "Piano"), Note(0, 0, 60, 480),
-                                 Note(0, 0, 64, 480), Note(0, 0, 67, 480), Eot(480)});
-    auto bass = Track(kFormQ2, {Meta(0, kMetaTrackName, "Bass"), Note(0, 1, 36, 960)});
-    for (int i = 0; i < fill; ++i) bass->AddEvent(Note(1, 1, 40, 1));
-    bass->AddEvent(Eot(0));
-    MidiTrackData* tracks[] = {conductor.get(), piano.get(), bass.get()};
-    return std::make_unique<MidiF1Data>(tracks, 3, 480);
+    std::vector<Ev> bass{Meta(0, kMetaTrackName, "Bass"), Note(0, 1, 36, 960)};
+    for (int i = 0; i < fill; ++i) bass.push_back(Note(1, 1, 40, 1));
+    bass.push_back(Eot(0));
+    return Song({kConductor,
+                 {Meta(0, kMetaTrackName, "Piano"), Note(0, 0, 60, 480), Note(0, 0, 64, 480),
+                  Note(0, 0, 67, 480), Eot(480)},
+                 bass});
 }
 
 }  // namespace
