@@ -131,41 +131,21 @@ std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
     std::vector<Ev> events;
     long tick = 0;
     if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
-        events.push_back(Meta(0, kMetaTrackName, "song"));
-        events.push_back(Tempo(0, 400000));
-        events.push_back(Cc(0, 1, 7, 90));
-        events.push_back(Pc(0, 1, 5));
-        events.push_back(SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}));
+        events = {Meta(0, kMetaTrackName, "song"), Tempo(0, 400000), Cc(0, 1, 7, 90), Pc(0, 1, 5),
+                  SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
     }
     for (int i = 0, n = 1 + int(random() % 40); i < n; ++i) {
         tick += (random() % 3) * 30;
         const int c = channel(random);
-        switch (pick(random)) {
-            case 0:
-                events.push_back(Tempo(tick, 300000 + value(random) * 1000));
-                break;
-            case 1:
-                events.push_back(TimeSign(tick, 3, 2));
-                break;
-            case 2:
-                events.push_back(KeySign(tick, int(random() % 3)));
-                break;
-            case 3:
-                events.push_back(Pc(tick, c, value(random)));
-                break;
-            case 4:
-                events.push_back(Cc(tick, c, 7, value(random)));
-                break;
-            case 5:
-                events.push_back(Off(tick, c, note(random)));
-                break;
-            case 6:
-                events.push_back(On(tick, c, note(random), 0));
-                break;  // an off
-            default:
-                events.push_back(On(tick, c, note(random), value(random)));
-                break;
-        }
+        const int kind = pick(random);
+        events.push_back(kind == 0   ? Tempo(tick, 300000 + value(random) * 1000)
+                         : kind == 1 ? TimeSign(tick, 3, 2)
+                         : kind == 2 ? KeySign(tick, int(random() % 3))
+                         : kind == 3 ? Pc(tick, c, value(random))
+                         : kind == 4 ? Cc(tick, c, 7, value(random))
+                         : kind == 5 ? Off(tick, c, note(random))
+                         : kind == 6 ? On(tick, c, note(random), 0)  // an off
+                                     : On(tick, c, note(random), value(random)));
     }
     events.push_back(Eot(tick + long(random() % 50)));
     return MakeSong(kFormQ1, 480, std::move(events));

@@ -36,15 +36,11 @@ std::unique_ptr<F1> RandomSoundTrack(std::mt19937& rng, int events, int channels
         const int delta = pick(rng) < 50 ? 0 : 1 + pick(rng) % 30;
         const int ch = pick(rng) % channels;
         const int kind = pick(rng);
-        if (kind < 30) {
-            track->AddEvent(Note(delta, ch, 60 + pick(rng) % 4, pick(rng) % 50, 1 + pick(rng)));
-        } else if (kind < 80) {
-            track->AddEvent(Cc(delta, ch, kControllers[pick(rng) % 11], kValues[pick(rng) % 4]));
-        } else if (kind < 88) {
-            track->AddEvent(Pc(delta, ch, pick(rng) % 3));
-        } else {
-            track->AddEvent(Bend(delta, ch, 8192 + (pick(rng) % 3 - 1) * 4000));
-        }
+        track->AddEvent(
+            kind < 30   ? Note(delta, ch, 60 + pick(rng) % 4, pick(rng) % 50, 1 + pick(rng))
+            : kind < 80 ? Cc(delta, ch, kControllers[pick(rng) % 11], kValues[pick(rng) % 4])
+            : kind < 88 ? Pc(delta, ch, pick(rng) % 3)
+                        : Bend(delta, ch, 8192 + (pick(rng) % 3 - 1) * 4000));
     }
     track->AddEvent(Eot(0));
     return track;
