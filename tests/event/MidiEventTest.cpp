@@ -26,9 +26,8 @@ std::unique_ptr<MidiEvent> Text(int type, const std::string& text) {
 }
 
 bool AreaIsZero(const MusicEvent& event) {
-    for (int i = 0; i < event.DataCapacity(); ++i) {
+    for (int i = 0; i < event.DataCapacity(); ++i)
         if (event.data[i] != 0) return false;
-    }
     return true;
 }
 
@@ -216,9 +215,8 @@ TEST(MusicEvent, RecordsFreedOnAnotherThreadAreHandedOutOnce) {
     };
     std::vector<std::vector<std::unique_ptr<MidiEvent>>> made(4), remade(4);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&made, &make, t] { made[t] = make(3000 + 77 * t, t + 1); });
-    }
     for (auto& thread : threads) thread.join();
     threads.clear();
     // Each thread drops the records of another one and makes some of its own,
@@ -232,9 +230,8 @@ TEST(MusicEvent, RecordsFreedOnAnotherThreadAreHandedOutOnce) {
     for (auto& thread : threads) thread.join();
     std::vector<std::unique_ptr<MidiEvent>> kept;
     for (auto* lists : {&made, &remade}) {
-        for (auto& list : *lists) {
+        for (auto& list : *lists)
             for (auto& event : list) kept.push_back(std::move(event));
-        }
     }
     // The main thread now takes slots the ended threads gave back.
     std::vector<std::unique_ptr<MidiEvent>> fresh;

@@ -114,9 +114,8 @@ Track1 RandomTrack(std::mt19937& rng, long len) {
     });
     auto t = std::make_unique<MidiF1TrackData>(kFormQ1);
     long tick = 0;
-    for (auto& [when, group] : at) {
+    for (auto& [when, group] : at)
         for (Ev e : group) e.delta = int(when - tick), tick = when, t->AddEvent(e);
-    }
     t->AddEvent(Eot(int(len - tick)));
     return t;
 }

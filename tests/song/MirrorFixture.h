@@ -94,9 +94,8 @@ inline long LastEventTime(const MidiTrackData& track) {
 // below the middle of its range, held within 0..127.
 inline Notes Mirrored(Notes notes, MidiTrackData& track, long last, bool horizontal,
                       bool vertical) {
-    if (horizontal) {
+    if (horizontal)
         for (NoteValue& n : notes) n.start = last - (n.start + n.duration);
-    }
     if (vertical) {
         std::array<int, 16> low;
         std::array<int, 16> high;

@@ -70,9 +70,8 @@ void Apply(State& s, const MidiEvent* e) {
 
 bool Same(const State& a, const State& b) {
     for (const State* s : {&a, &b}) {
-        for (const auto& [key, value] : *s) {
+        for (const auto& [key, value] : *s)
             if (Get(a, key) != Get(b, key)) return false;
-        }
     }
     return true;
 }
@@ -185,9 +184,8 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
             const MidiEvent* e = after[i].event;
             if (e->status == kEvNoteOn && e->velocity > 0) {
                 State then;
-                for (const Placed& o : before) {
+                for (const Placed& o : before)
                     if (o.tick < axis - after[i].tick) Apply(then, o.event);
-                }
                 ASSERT_TRUE(Same(now, then)) << "round " << round << " event " << i;
                 // The tempo map mirrored: the time to here is the original's
                 // time from the mirrored tick to the axis.

@@ -108,9 +108,8 @@ void LiteralReverse(MidiTrackData& t) {
             }
         }
     }
-    for (int i = 0, j = count - 2; i < count - 1; ++i, --j) {
+    for (int i = 0, j = count - 2; i < count - 1; ++i, --j)
         if (i < j) t.SwapEventWithDelta(i, j);
-    }
     for (int k = count - 2; k >= 1; --k) t.event_table[k]->delta = t.event_table[k - 1]->delta;
     t.event_table[0]->delta = 0;
     LiteralReverseSub(t);
@@ -273,9 +272,8 @@ TEST(VerticalReverse, PivotsClampsDrumsHoldPedalAndStart) {
     song->VerticalReverse();
     song->Q1toQ2();
     std::string pitches;
-    for (const NoteValue& n : NotesOf(*song->GetTrack())) {
+    for (const NoteValue& n : NotesOf(*song->GetTrack()))
         pitches += std::to_string(n.channel) + ":" + std::to_string(n.note) + " ";
-    }
     EXPECT_EQ(pitches, "0:48 0:60 1:58 1:59 2:0 2:0 3:40 3:70 9:36 9:80 ");
 
     sink.Clear();

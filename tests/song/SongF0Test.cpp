@@ -203,9 +203,8 @@ TEST(Format, ClassifiesAndChangesImages) {
         {SmallFormat0(), 0},        {HeaderChunk(1, 2, 96), 1},         {HeaderChunk(2, 1, 96), -1},
         {HeaderChunk(0, 5, 96), 0}, {Bytes{'M', 'T', 'h', 'd', 0}, -1},
     };
-    for (auto [bytes, format] : cases) {
+    for (auto [bytes, format] : cases)
         EXPECT_EQ(MidiGetFormat(bytes.data(), long(bytes.size())), format);
-    }
     EXPECT_EQ(MidiGetFormat(nullptr, 0), -1);
     Bytes mac = smf::WithMacBinary(SmallFormat0());
     EXPECT_EQ(MidiGetFormat(mac.data(), long(mac.size())), 0);

@@ -12,9 +12,8 @@ namespace {
 
 std::vector<std::unique_ptr<MidiTrackData>> RandomTracks(std::mt19937& rng, int count) {
     std::vector<std::unique_ptr<MidiTrackData>> tracks;
-    for (int t = 0; t < count; ++t) {
+    for (int t = 0; t < count; ++t)
         tracks.push_back(RandomTrack(rng, int(rng() % 40), int(rng() % 16)));
-    }
     return tracks;
 }
 
@@ -76,9 +75,8 @@ TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
         auto own =
             round % 3 == 0 ? RandomTrack(rng, 5, 3) : std::make_unique<MidiTrackData>(kFormQ2);
         EvList expected = Events(*own);
-        for (int i = int(tracks.size()) - 1; i >= 0; --i) {
+        for (int i = int(tracks.size()) - 1; i >= 0; --i)
             expected = LiteralMerge2(expected, Events(*tracks[std::size_t(i)]), withTitle);
-        }
         auto pointers = Pointers(tracks);
         own->MergeTrackInTurn(int(pointers.size()), pointers.data(), withTitle);
         ASSERT_EQ(Events(*own), Absolute(expected)) << "round " << round;
@@ -120,9 +118,8 @@ TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     EXPECT_EQ(loader.size, int(SmallFormat0().size()) + 128);
 
     EvList expected;  // the oracle: the tracks merged one by one, last to first
-    for (int i = 16; i >= 0; --i) {
+    for (int i = 16; i >= 0; --i)
         expected = LiteralMerge2(expected, Events(*loader.midi_f1_data->GetTrack(i)), true);
-    }
     loader.SetMidiF0Data();
     EXPECT_EQ(loader.midi_f1_data, nullptr);
     ASSERT_NE(loader.midi_f0_data, nullptr);

@@ -433,9 +433,8 @@ std::array<bool, 128> LiteralSounding(const F1& t, int time) {
 }
 int LiteralTop(const F1& t, int time) {
     const auto on = LiteralSounding(t, time);
-    for (int n = 127; n >= 0; --n) {
+    for (int n = 127; n >= 0; --n)
         if (on[n]) return n;
-    }
     return -1;
 }
 
@@ -491,9 +490,8 @@ TEST(TrackAnalysis, ReductionEdges) {
     CaptureSink sink;
     const auto notes = [](const F1& t) {
         std::vector<std::array<long, 3>> out;  // tick, note, duration
-        for (const Ev& e : Events(t)) {
+        for (const Ev& e : Events(t))
             if (e.status == kEvNote) out.push_back({e.tick, e.note, e.duration});
-        }
         return out;
     };
     using N = std::vector<std::array<long, 3>>;
@@ -509,9 +507,8 @@ TEST(TrackAnalysis, ReductionEdges) {
     EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
 
     std::vector<Ev> drums;
-    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}}) {
+    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}})
         for (int i = 0; i < times; ++i) drums.push_back(Note(10, 9, n, 10));
-    }
     drums.push_back(Eot(0));
     auto kit = Q2(drums);
     kit->ReduceDrumVoiceOne();

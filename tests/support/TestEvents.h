@@ -492,9 +492,8 @@ inline EvList LiteralMergeN(std::vector<EvList> copies) {
     std::vector<std::size_t> next(copies.size(), 0);
     for (;;) {
         std::vector<std::size_t> left;
-        for (std::size_t c = 0; c < copies.size(); ++c) {
+        for (std::size_t c = 0; c < copies.size(); ++c)
             if (next[c] < copies[c].size()) left.push_back(c);
-        }
         if (left.empty()) break;
         int d = copies[left[0]][next[left[0]]].delta;
         for (auto c : left) d = std::min(d, copies[c][next[c]].delta);
