@@ -123,10 +123,7 @@ void LiteralReverse(MidiTrackData& t) {
 // at tick 0 or none, programs and controllers, notes struck again before
 // their release, notes of no length and notes never released.
 std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
-    std::uniform_int_distribution<int> pick(0, 11);
-    std::uniform_int_distribution<int> channel(0, 3);
-    std::uniform_int_distribution<int> note(60, 62);
-    std::uniform_int_distribution<int> value(1, 127);
+    std::uniform_int_distribution<int> pick(0, 11), channel(0, 3), note(60, 62), value(1, 127);
     std::vector<Ev> events;
     long tick = 0;
     if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
@@ -234,8 +231,7 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
 TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
     // Random songs: the same result as the sixteen insertions and exchanges.
     std::mt19937 random(77);
-    std::uniform_int_distribution<int> pick(0, 5);
-    std::uniform_int_distribution<int> channel(0, 15);
+    std::uniform_int_distribution<int> pick(0, 5), channel(0, 15);
     for (int round = 0; round < 200; ++round) {
         std::vector<Ev> events;
         long tick = 0;
@@ -378,10 +374,7 @@ TEST(Measure, PositionsCountsAndBoundaries) {
 
 TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
     std::mt19937 random(99);
-    std::uniform_int_distribution<int> gap(0, 700);
-    std::uniform_int_distribution<int> numerator(1, 7);
-    std::uniform_int_distribution<int> power(1, 4);
-    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<int> gap(0, 700), numerator(1, 7), power(1, 4), kind(0, 9);
     CaptureSink quiet;
     for (int round = 0; round < 100; ++round) {
         std::vector<Ev> events;

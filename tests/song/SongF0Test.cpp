@@ -85,8 +85,7 @@ TEST(SongF0, ReadsGoodFilesByteExactAndRefusesBadOnes) {
     sink.Clear();
     // Division 0 and SMPTE divisions become usable ticks per quarter note.
     Bytes zero = SmallFormat0();
-    zero[12] = 0;
-    zero[13] = 0;
+    zero[12] = zero[13] = 0;
     MidiF0Data zeroDivision(zero.data(), long(zero.size()));
     EXPECT_EQ(zeroDivision.division, 480);
     Bytes smpte = SmallFormat0();
