@@ -51,12 +51,8 @@ inline Notes Shifted(Notes notes, long by) {
 // silence and an end of track after the last note.
 inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, int channels = 4,
                                               int pitches = 3) {
-    std::uniform_int_distribution<int> gap(0, 3);
-    std::uniform_int_distribution<int> length(1, 6);
-    std::uniform_int_distribution<int> channel(0, channels - 1);
-    std::uniform_int_distribution<int> pitch(0, pitches - 1);
-    std::uniform_int_distribution<int> velocity(1, 127);
-    std::uniform_int_distribution<int> other(0, 9);
+    std::uniform_int_distribution<int> gap(0, 3), length(1, 6), channel(0, channels - 1),
+        pitch(0, pitches - 1), velocity(1, 127), other(0, 9);
     std::vector<Ev> events;
     long tick = std::uniform_int_distribution<long>(0, 500)(random);
     long end = tick;
@@ -94,14 +90,11 @@ inline long LastEventTime(const MidiTrackData& track) {
 // below the middle of its range, held within 0..127.
 inline Notes Mirrored(Notes notes, MidiTrackData& track, long last, bool horizontal,
                       bool vertical) {
-    if (horizontal) {
+    if (horizontal)
         for (NoteValue& n : notes) n.start = last - (n.start + n.duration);
-    }
     if (vertical) {
-        std::array<int, 16> low;
-        std::array<int, 16> high;
-        low.fill(127);
-        high.fill(0);
+        std::array<int, 16> low, high;
+        low.fill(127), high.fill(0);
         for (const NoteValue& n : notes) {
             low[n.channel] = std::min(low[n.channel], n.note);
             high[n.channel] = std::max(high[n.channel], n.note);

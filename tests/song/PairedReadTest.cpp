@@ -27,37 +27,27 @@ Bytes RandomBody(std::mt19937& rng) {
         const Bytes vlq = smf::Vlq(delta & 0x0FFFFFFF);
         body.insert(body.end(), vlq.begin(), vlq.end());
         const int ch = pick(rng) % 3;
-        const int note = 60 + pick(rng) % 4;
+        const auto key = std::uint8_t(60 + pick(rng) % 4);
         const int kind = pick(rng);
-        if (kind < 30) {
-            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 100});
-        } else if (kind < 45) {
-            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 0});
-        } else if (kind < 60) {
-            body.insert(body.end(), {std::uint8_t(0x80 | ch), std::uint8_t(note), 64});
-        } else if (kind < 75) {
-            // Running status: two data bytes of whatever channel status went before.
-            body.insert(body.end(), {std::uint8_t(note), std::uint8_t(pick(rng) % 2 ? 90 : 0)});
-        } else if (kind < 80) {
-            body.insert(body.end(), {std::uint8_t(0xB0 | ch), 7, std::uint8_t(pick(rng))});
-        } else if (kind < 83) {
-            body.insert(body.end(), {std::uint8_t(0xC0 | ch), std::uint8_t(pick(rng))});
-        } else if (kind < 86) {
-            body.insert(body.end(), {0xFF, 0x2F, 0x00});  // an end of track amid the events
-        } else if (kind < 89) {
-            body.insert(body.end(), {0xFF, 0x03, 0x02, 'T', 'n'});
-        } else if (kind < 91) {
-            body.insert(body.end(), {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-        } else if (kind < 93) {
-            body.push_back(0xF8);  // a real-time byte: no file event
-        } else if (kind < 95) {
-            // A data byte with bit 7 set: the message is dropped.
-            body.insert(body.end(), {std::uint8_t(0x90 | ch), std::uint8_t(note), 0x91});
-        } else if (kind < 97) {
-            body.insert(body.end(), {0xE0, 0x00, 0x40});
-        } else {
-            body.insert(body.end(), {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
-        }
+        const auto on = std::uint8_t(0x90 | ch);
+        // Running status: two data bytes of whatever channel status went
+        // before; a real-time byte makes no file event; a data byte with bit
+        // 7 set drops its message.
+        const Bytes message =
+            kind < 30   ? Bytes{on, key, 100}
+            : kind < 45 ? Bytes{on, key, 0}
+            : kind < 60 ? Bytes{std::uint8_t(0x80 | ch), key, 64}
+            : kind < 75 ? Bytes{key, std::uint8_t(pick(rng) % 2 ? 90 : 0)}
+            : kind < 80 ? Bytes{std::uint8_t(0xB0 | ch), 7, std::uint8_t(pick(rng))}
+            : kind < 83 ? Bytes{std::uint8_t(0xC0 | ch), std::uint8_t(pick(rng))}
+            : kind < 86 ? Bytes{0xFF, 0x2F, 0x00}  // an end of track amid the events
+            : kind < 89 ? Bytes{0xFF, 0x03, 0x02, 'T', 'n'}
+            : kind < 91 ? Bytes{0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}
+            : kind < 93 ? Bytes{0xF8}
+            : kind < 95 ? Bytes{on, key, 0x91}
+            : kind < 97 ? Bytes{0xE0, 0x00, 0x40}
+                        : Bytes{0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+        body.insert(body.end(), message.begin(), message.end());
     }
     if (pick(rng) < 80) body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
     if (pick(rng) < 10 && !body.empty()) body.resize(rng() % body.size());  // cut mid-event

@@ -113,9 +113,8 @@ TEST(SongF1, TrackCountsAndWrongFormats) {
         MidiF0Data song(dir.File("f1.mid").c_str());
         ASSERT_EQ(song.form, kFormQ2);
         int count = 0;
-        for (int i = 0; i < song.track->event_count; ++i) {
+        for (int i = 0; i < song.track->event_count; ++i)
             count += song.track->event_table[i]->status == kEvNote;
-        }
         EXPECT_EQ(count, notes) << announced;
         EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
     }

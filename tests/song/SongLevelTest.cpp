@@ -1,5 +1,6 @@
 // Song-level channel queries, track classification and order, and song-wide
-// queries; the drum-channel table against a literal whole-song search.
+// queries; the drum-channel table against a literal whole-song search;
+// polyphony of a whole song, reduced by channel or refused whole.
 #include <random>
 
 #include "midi/song/MidiF1Data.h"
@@ -57,6 +58,16 @@ bool SlowIsDrum(MidiF1Data& song, int t) {
         }
     }
     return false;
+}
+
+std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
+    std::vector<Ev> bass{Meta(0, kMetaTrackName, "Bass"), Note(0, 1, 36, 960)};
+    for (int i = 0; i < fill; ++i) bass.push_back(Note(1, 1, 40, 1));
+    bass.push_back(Eot(0));
+    return Song({kConductor,
+                 {Meta(0, kMetaTrackName, "Piano"), Note(0, 0, 60, 480), Note(0, 0, 64, 480),
+                  Note(0, 0, 67, 480), Eot(480)},
+                 bass});
 }
 
 }  // namespace
@@ -305,16 +316,38 @@ TEST(SongQueries, DivisionAndFormChecks) {
     EXPECT_EQ(sink.Count(kF1Internal), 6);
 }
 
-TEST(SongMessagesDeathTest, OncePerProcessMessageStaysShownAfterAClear) {
-    EXPECT_EXIT(
-        {
-            CaptureSink sink;
-            MidiF1Data song(480);
-            song.ErrorMsgOnce(kErrF1DrumTone);
-            song.ErrorMsgOnce(0);
-            MidiF1Data other(480);
-            other.ErrorMsgOnce(kErrF1DrumTone);
-            std::exit(static_cast<int>(sink.Messages().size()));
-        },
-        ::testing::ExitedWithCode(1), "");
+TEST(SongPoly, ReducesAndRefuses) {
+    CaptureSink sink;
+    auto song = ThreeTracks();
+    EXPECT_EQ(song->GetNumPoly(), 4);
+    song->ReduceNumPoly(2);
+    EXPECT_EQ(song->GetNumPoly(), 2);
+    ASSERT_EQ(song->track_count, kF1TracksFromF0);
+    // The bass, on the highest channel, goes first, then the piano's lowest
+    // note; the bass track, left without a channel, gets no title back.
+    Lines expected{"0: 0 META3 Song",    "0: 0 TEMPO 500000",  "0: 960 EOT", "1: 0 META3 Piano",
+                   "1: 0 N c0 n64 d480", "1: 0 N c0 n67 d480", "1: 960 EOT"};
+    for (int t = 2; t < kF1TracksFromF0; ++t) expected.push_back(std::to_string(t) + ": 960 EOT");
+    EXPECT_EQ(SongDump(*song), expected);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    sink.Clear();
+    int priority[4][12] = {};
+    // 15 events and Notes, and two for each filler: the most that fit, and one more.
+    const int fill = (kMaxEvents - 15) / 2;
+    auto big = ThreeTracks(fill);
+    EXPECT_EQ(big->GetNumPoly(), 5);
+    auto bigger = ThreeTracks(fill + 1);
+    const Lines before = SongDump(*bigger);
+    EXPECT_EQ(bigger->GetNumPoly(), 0);
+    bigger->ReduceNumPoly(2);
+    bigger->ReduceNumPoly(2, nullptr, 0, 1, nullptr, false);
+    EXPECT_EQ(sink.Count(kTooMuch), 3);
+    song = ThreeTracks();
+    song->ReduceNumPoly(0);
+    song->ReduceNumPoly(2, nullptr, 0, 2, nullptr, false);
+    song->ReduceNumPoly(2, nullptr, 1, 1, priority, false);
+    EXPECT_EQ(sink.Count(kGeneric), 3);
+    EXPECT_EQ(SongDump(*bigger), before);
+    EXPECT_EQ(SongDump(*song), SongDump(*ThreeTracks()));
 }

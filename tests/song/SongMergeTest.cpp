@@ -1,18 +1,19 @@
 // The track merges behind the format conversions and the loader, checked
-// against literal step-by-step versions on random tracks.
+// against literal step-by-step versions on random tracks; the file loader
+// by name and through the open panel, refused files.
 #include <gtest/gtest.h>
 
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
+#include "midi/song/MidiFileLoader.h"
 #include "support/TestEvents.h"
 
 namespace {
 
 std::vector<std::unique_ptr<MidiTrackData>> RandomTracks(std::mt19937& rng, int count) {
     std::vector<std::unique_ptr<MidiTrackData>> tracks;
-    for (int t = 0; t < count; ++t) {
+    for (int t = 0; t < count; ++t)
         tracks.push_back(RandomTrack(rng, int(rng() % 40), int(rng() % 16)));
-    }
     return tracks;
 }
 
@@ -74,9 +75,8 @@ TEST(SongMerge, InTurnEqualsSuccessiveTwoWayMerges) {
         auto own =
             round % 3 == 0 ? RandomTrack(rng, 5, 3) : std::make_unique<MidiTrackData>(kFormQ2);
         EvList expected = Events(*own);
-        for (int i = int(tracks.size()) - 1; i >= 0; --i) {
+        for (int i = int(tracks.size()) - 1; i >= 0; --i)
             expected = LiteralMerge2(expected, Events(*tracks[std::size_t(i)]), withTitle);
-        }
         auto pointers = Pointers(tracks);
         own->MergeTrackInTurn(int(pointers.size()), pointers.data(), withTitle);
         ASSERT_EQ(Events(*own), Absolute(expected)) << "round " << round;
@@ -104,4 +104,88 @@ TEST(SongMerge, LongestTitleAndConnect) {
     EXPECT_EQ(joined[1].note, 64);
     EXPECT_EQ(joined[1].tick, 35);  // the second song starts where the first ended
     EXPECT_EQ(joined[2].tick, 45);
+}
+
+TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
+    CaptureSink sink;
+    TempDir dir;
+    const std::string path = dir.File("song.mid");
+    WriteBytes(path, smf::WithMacBinary(SmallFormat0()));
+    MidiFileLoader loader(path.c_str());
+    ASSERT_NE(loader.midi_f1_data, nullptr);
+    EXPECT_EQ(loader.midi_f1_data->track_count, 17);
+    EXPECT_EQ(loader.file_format, 0);
+    EXPECT_EQ(loader.size, int(SmallFormat0().size()) + 128);
+
+    EvList expected;  // the oracle: the tracks merged one by one, last to first
+    for (int i = 16; i >= 0; --i)
+        expected = LiteralMerge2(expected, Events(*loader.midi_f1_data->GetTrack(i)), true);
+    loader.SetMidiF0Data();
+    EXPECT_EQ(loader.midi_f1_data, nullptr);
+    ASSERT_NE(loader.midi_f0_data, nullptr);
+    EXPECT_EQ(loader.midi_f0_data->division, 480);
+    EXPECT_EQ(Events(*loader.midi_f0_data->track), Absolute(expected));
+
+    loader.SetMidiF1Data();
+    ASSERT_NE(loader.midi_f1_data, nullptr);
+    EXPECT_EQ(loader.midi_f0_data, nullptr);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(Loader, RefusedFilesLeaveNoSong) {
+    CaptureSink sink;
+    TempDir dir;
+    auto refused = [&](const Bytes& bytes, const std::string& message) {
+        sink.Clear();
+        WriteBytes(dir.File("x.mid"), bytes);
+        MidiFileLoader loader(dir.File("x.mid").c_str());
+        EXPECT_EQ(loader.midi_f1_data, nullptr);
+        EXPECT_EQ(loader.midi_f0_data, nullptr);
+        EXPECT_EQ(loader.size, 0);
+        EXPECT_TRUE(sink.Saw(message)) << message;
+        loader.SetMidiF0Data();  // nothing to merge
+        EXPECT_TRUE(sink.Saw("MidiFileLoaderで内部エラーが発生しました。"));
+    };
+    refused(Concat({HeaderChunk(2, 1, 96), TrackChunk(smf::Eot(0))}),
+            "Midiファイルではありません。");
+    refused(Bytes(1048577, 0), "MidiFileLoaderでエラーが発生しました。");
+    refused(Bytes(), "Midiファイルではありません。");
+    refused(Concat({HeaderChunk(1, 0, 96)}), "Track Error");
+    refused(Concat({HeaderChunk(0, 1, 96), Bytes{'J', 'U', 'N', 'K', 0, 0, 0}}),
+            "MIDIファイルではないか、マックバイナリがついているファイルです。");
+
+    // The largest file that fits is read.
+    Bytes big = Concat({HeaderChunk(0, 1, 96), TrackChunk(Concat({smf::Eot(0)}))});
+    big.resize(262143, 0);
+    WriteBytes(dir.File("big.mid"), big);
+    MidiFileLoader loader(dir.File("big.mid").c_str());
+    EXPECT_NE(loader.midi_f1_data, nullptr);
+
+    sink.Clear();
+    MidiFileLoader missing(dir.File("none.mid").c_str());
+    EXPECT_EQ(missing.midi_f1_data, nullptr);
+    EXPECT_EQ(sink.Alerts().size(), 1u);  // the platform says so, once
+}
+
+TEST(Loader, PanelAndPattern) {
+    TempDir dir;
+    const std::string path = dir.File("tune.mid");
+    WriteBytes(path, SmallFormat0());
+    int calls = 0;
+    std::string answer;  // empty: cancelled
+    GnePanelHooks hooks;
+    hooks.open_file = [&](const std::string&, std::string& chosen) {
+        ++calls;
+        chosen = answer;
+        return !answer.empty();
+    };
+    const GnePanelHooks previous = GneSetPanelHooks(hooks);
+    EXPECT_EQ(MidiFileLoader().midi_f1_data, nullptr);
+    answer = path;
+    EXPECT_NE(MidiFileLoader().midi_f1_data, nullptr);
+    EXPECT_STREQ(file_name, path.c_str());  // the last name chosen in the panel
+    EXPECT_NE(MidiFileLoader("*.mid").midi_f1_data, nullptr);
+    EXPECT_NE(MidiFileLoader(path.c_str()).midi_f1_data, nullptr);  // a plain name asks nothing
+    EXPECT_EQ(calls, 3);
+    GneSetPanelHooks(previous);
 }

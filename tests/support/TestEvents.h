@@ -435,20 +435,16 @@ inline std::unique_ptr<MidiTrackData> RandomTrack(std::mt19937& rng, int events,
     for (int i = 0; i < events; ++i) {
         const int delta = pick(rng) < 45 ? 0 : 1 + pick(rng) % 40;
         const int kind = pick(rng);
-        Ev e;
-        if (kind < 55) {
-            e = Note(delta, channel, 30 + pick(rng) % 60, 1 + pick(rng) % 100);
-        } else if (kind < 75) {
-            e = Cc(delta, pick(rng) < 90 ? channel : pick(rng) % 16, pick(rng) % 120, pick(rng));
-        } else if (kind < 83) {
-            e = Meta(delta, kMetaTrackName, std::string(pick(rng) % 70, char('a' + kind % 26)));
-        } else if (kind < 90) {
-            e = Meta(delta, kMetaText, "text" + std::to_string(i));
-        } else if (kind < 95) {
-            e = GsSysEx(delta, pick(rng) < 50 ? kNoChannel : channel);
-        } else {
-            e = Eot(delta);  // an end of track in the middle
-        }
+        // An end of track in the middle, now and then.
+        const Ev e =
+            kind < 55 ? Note(delta, channel, 30 + pick(rng) % 60, 1 + pick(rng) % 100)
+            : kind < 75
+                ? Cc(delta, pick(rng) < 90 ? channel : pick(rng) % 16, pick(rng) % 120, pick(rng))
+            : kind < 83
+                ? Meta(delta, kMetaTrackName, std::string(pick(rng) % 70, char('a' + kind % 26)))
+            : kind < 90 ? Meta(delta, kMetaText, "text" + std::to_string(i))
+            : kind < 95 ? GsSysEx(delta, pick(rng) < 50 ? kNoChannel : channel)
+                        : Eot(delta);
         track->AddEvent(e);
     }
     if (pick(rng) < 85) track->AddEvent(Eot(pick(rng) % 30));
@@ -496,9 +492,8 @@ inline EvList LiteralMergeN(std::vector<EvList> copies) {
     std::vector<std::size_t> next(copies.size(), 0);
     for (;;) {
         std::vector<std::size_t> left;
-        for (std::size_t c = 0; c < copies.size(); ++c) {
+        for (std::size_t c = 0; c < copies.size(); ++c)
             if (next[c] < copies[c].size()) left.push_back(c);
-        }
         if (left.empty()) break;
         int d = copies[left[0]][next[left[0]]].delta;
         for (auto c : left) d = std::min(d, copies[c][next[c]].delta);
