@@ -46,7 +46,7 @@ CliCommand AddRenumberCommand(CLI::App& parent) {
         "normal part. Second-port tracks come to the first port. More than 16 channels "
         "cannot be renumbered: the song is left as it was. INPUT is never overwritten.");
     app->add_option("--keep", options->keep, "Channels that keep their numbers, e.g. 10 or 1,10");
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     std::vector<int> keep;
@@ -78,7 +78,7 @@ CliCommand AddSplitCommand(CLI::App& parent) {
         ->required()
         ->check(CLI::IsMember({"pitch", "length", "velocity"}));
     app->add_option("--at", options->at, "Where the notes divide")->required();
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {
         app, [options] {
             return RunEdit(options->edit, [&](EditJob& job) {

@@ -66,7 +66,7 @@ CliCommand AddCombineCommand(CLI::App& parent) {
                      "Families of programs, then the quietest tracks, down to N channels")
         ->check(CLI::Range(1, 32));
     modes->require_option(1);
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;
@@ -101,7 +101,7 @@ CliCommand AddFit16Command(CLI::App& parent) {
         "tracks of one sound, then of one family of sounds, until 16 channels or fewer "
         "remain; then tracks of the second port move to free channels of the first. Every "
         "note stays. INPUT is never overwritten.");
-    AddEditOptions(app, *options, true);
+    AddEditOptions(app, *options, true, EditReach::kSong);
     return {app, [options] {
                 return RunEdit(*options, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;

@@ -32,7 +32,7 @@ CliCommand AddDivisionCommand(CLI::App& parent) {
     app->add_option("--set", options->division, "The new division, 1..32767 ticks")
         ->required()
         ->check(CLI::Range(1, kMaxDivision));
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     const int old = job.song->division;

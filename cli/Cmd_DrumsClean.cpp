@@ -78,7 +78,7 @@ CliCommand AddDrumsCleanCommand(CLI::App& parent) {
         "and a hit struck again while the same sound still rings is removed. Each note "
         "moved or removed is printed with its track and BAR:BEAT:TICK. Works on the whole "
         "song. INPUT is never overwritten.");
-    AddEditOptions(app, *options, true);
+    AddEditOptions(app, *options, true, EditReach::kSong);
     return {app, [options] {
                 if (options->track != 0)
                     throw CliUsage("--track: drums-clean works on every drum track");

@@ -83,10 +83,8 @@ CliCommand AddDrumsMapCommand(CLI::App& parent) {
     app->add_option("--to-tone", options->file, "The map file")->required();
     app->add_option("--bank", options->bank, "The drum tracks' bank select LSB (default 0)")
         ->check(CLI::Range(0, 127));
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
-                if (options->edit.track != 0)
-                    throw CliUsage("--track: drums-map works on every drum track");
                 const auto map = ReadToneMap(options->file);
                 auto* rows = reinterpret_cast<char(*)[128][2]>(map->data());
                 return RunEdit(options->edit, [&](EditJob& job) {

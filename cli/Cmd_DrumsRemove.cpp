@@ -32,10 +32,8 @@ CliCommand AddDrumsRemoveCommand(CLI::App& parent) {
     app->add_option("--kit", options->kit, "The kit, 0-127 (default 0)")->check(CLI::Range(0, 127));
     app->add_option("--bank", options->bank, "The bank select MSB, 0-127 (default 0)")
         ->check(CLI::Range(0, 127));
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
-                if (options->edit.track != 0)
-                    throw CliUsage("--track: drums-remove works on every drum track");
                 const int note = ParseNote(options->note);
                 return RunEdit(options->edit, [&](EditJob& job) {
                     const int before = job.song->GetNumNoteEvent();

@@ -32,7 +32,7 @@ CliCommand AddKeepCommand(CLI::App& parent) {
         "Bars count from 1, both ends included, ascending and not overlapping. INPUT is "
         "never overwritten.");
     app->add_option("--bars", options->bars, "Bars to keep: 9-16 or 9-16,25-32")->required();
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 return RunEdit(options->edit, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;

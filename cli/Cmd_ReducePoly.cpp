@@ -83,11 +83,10 @@ CliCommand AddReducePolyCommand(CLI::App& parent) {
     app->add_flag("--keep-top", options->keep_top,
                   "With --by chord: spare each channel's highest note while others can go");
     app->add_option("--priority", options->priority, "With --by chord: the table from FILE");
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {
         app, [options] {
             const ReduceOptions& o = *options;
-            if (o.edit.track != 0) throw CliUsage("--track: the whole song is reduced");
             if (o.by != "chord" && (o.keep_top || !o.priority.empty())) {
                 throw CliUsage("--keep-top and --priority go with --by chord");
             }

@@ -74,7 +74,7 @@ CliCommand AddTextCommand(CLI::App& parent) {
     app->add_flag("--halfwidth", options->halfwidth, "Convert to half-width forms")->required();
     app->add_flag("--letters", options->letters, "Letters and digits only (with --kana: both)");
     app->add_flag("--kana", options->kana, "Katakana only (with --letters: both)");
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {
         app, [options] {
             const bool both = !options->letters && !options->kana;

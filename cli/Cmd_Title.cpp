@@ -45,7 +45,7 @@ CliCommand AddTitleCommand(CLI::App& parent) {
         "song without a title gets one at its start. Other tracks' names stay. INPUT is "
         "never overwritten.");
     app->add_option("--set", options->title, "The new title (at most 255 bytes)")->required();
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 if (options->title.size() > kMaxTitle) throw CliUsage("--set: at most 255 bytes");
                 return RunEdit(options->edit, [&](EditJob& job) {

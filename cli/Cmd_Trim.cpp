@@ -29,7 +29,7 @@ CliCommand AddTrimCommand(CLI::App& parent) {
         "Every track is cut alike. INPUT is never overwritten.");
     app->add_option("--start", options->start, "The new start: BAR:BEAT[:TICK] or 480t");
     app->add_option("--end", options->end, "The new end: BAR:BEAT[:TICK] or 480t");
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
                 if (options->start.empty() && options->end.empty())
                     throw CliUsage("trim: give --start, --end or both");

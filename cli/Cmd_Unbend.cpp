@@ -44,10 +44,8 @@ CliCommand AddUnbendCommand(CLI::App& parent) {
         "INPUT is never overwritten.");
     app->add_option("--range", options->range, "The bend range in semitones, 1-8191")
         ->check(CLI::Range(1, kMaxRange));
-    AddEditOptions(app, options->edit, true);
+    AddEditOptions(app, options->edit, true, EditReach::kSong);
     return {app, [options] {
-                if (options->edit.track != 0)
-                    throw CliUsage("--track: unbend works on every track but the drums");
                 return RunEdit(options->edit, [&](EditJob& job) {
                     const int range =
                         options->range > 0 ? options->range : job.song->GetPitchBendSensitivity();

@@ -241,13 +241,15 @@ int ParseIndex(std::string_view text, int count, std::string_view what) {
     return static_cast<int>(*value - 1);
 }
 
-void AddEditOptions(CLI::App* app, EditOptions& options, bool writes) {
+void AddEditOptions(CLI::App* app, EditOptions& options, bool writes, EditReach reach) {
     app->add_option("INPUT", options.inputs, "The songs to read ('-': standard input)")->required();
     app->add_flag("--json", options.json, "Report as JSON, one object per input and line");
     app->add_flag("--salvage", options.salvage,
                   "Use what could be read of a damaged input (exit status 3 when written)");
-    app->add_option("--track", options.track, "Work on this track only (from 1)")
-        ->check(CLI::Range(1, kMaxTracks));
+    if (reach == EditReach::kTracks) {
+        app->add_option("--track", options.track, "Work on this track only (from 1)")
+            ->check(CLI::Range(1, kMaxTracks));
+    }
     if (!writes) return;
     app->add_option("-o,--output", options.output,
                     "The file to write ('-': standard output); with several inputs a folder")

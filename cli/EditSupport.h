@@ -73,8 +73,13 @@ struct EditOptions {
     int track = 0;         // from 1; 0: every track
 };
 
-// INPUT..., --json, --track, --salvage and unless the verb only reads: -o, --force.
-void AddEditOptions(CLI::App* app, EditOptions& options, bool writes);
+// What a verb works on: a song-wide edit takes no --track.
+enum class EditReach { kTracks, kSong };
+
+// INPUT..., --json, --salvage, --track unless the verb works on the whole song,
+// and unless the verb only reads: -o, --force.
+void AddEditOptions(CLI::App* app, EditOptions& options, bool writes,
+                    EditReach reach = EditReach::kTracks);
 
 // One song being edited: the tracks to work on and what to tell.
 struct EditJob {

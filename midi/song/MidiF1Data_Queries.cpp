@@ -10,6 +10,9 @@
 #include "General/GeneralMac.h"
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
+#include "midi/song/detail/DrumChannels.h"
+
+using retrograde::detail::HoldsOnlyChannel;
 
 namespace {
 
@@ -44,19 +47,6 @@ std::string_view SequenceName(const MidiTrackData& track) {
         return {reinterpret_cast<const char*>(e.data), static_cast<std::size_t>(length)};
     }
     return {};
-}
-
-// Whether track carries channel and no other: a track holding one exclusive
-// of the part qualifies, a conductor track never does.
-bool HoldsOnlyChannel(const MidiTrackData& track, int channel) {
-    bool found = false;
-    for (int i = 0; i < track.event_count; ++i) {
-        const MidiEvent& e = *track.event_table[i];
-        if (e.status == kEvNone || e.status == kEvMeta || e.channel == kNoChannel) continue;
-        if (e.channel != channel) return false;
-        found = true;
-    }
-    return found;
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
 
+using retrograde::detail::HoldsOnlyChannel;
+
 namespace {
 
 constexpr int kExtendedChannels = 2 * kMidiChannels;
@@ -28,19 +30,6 @@ MidiF1TrackData& At(MidiF1Data& song, int t) {
 
 bool IsPartExclusive(const MidiEvent& e) {
     return e.status == kEvSysEx && e.channel >= 0 && e.channel < kMidiChannels;
-}
-
-// Whether the track holds events of channel and of no other (metas and
-// exclusives without a channel aside): the track a part exclusive joins.
-bool HoldsOnlyChannel(const MidiTrackData& track, int channel) {
-    bool found = false;
-    for (int i = 0; i < track.event_count; ++i) {
-        const MidiEvent& e = *track.event_table[i];
-        if (e.status == kEvNone || e.status == kEvMeta || e.channel == kNoChannel) continue;
-        if (e.channel != channel) return false;
-        found = true;
-    }
-    return found;
 }
 
 // Inserts the events (in tick order) into the track in one pass: each after

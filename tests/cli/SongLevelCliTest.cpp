@@ -71,4 +71,11 @@ TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
     EXPECT_EQ(
         Retrograde("division --set 40000 " + Quote(in) + " -o " + Quote(dir.File("x.mid"))).status,
         2);
+    // The verbs that work on the whole song take no --track.
+    for (const char* verb : {"division --set 96", "unbend", "fit16", "keep --bars 1-2"}) {
+        const RunResult r = Retrograde(std::string(verb) + " --track 2 " + Quote(in) + " -o " +
+                                       Quote(dir.File("x.mid")));
+        EXPECT_EQ(r.status, 2) << verb;
+        EXPECT_NE(r.err.find("--track"), std::string::npos) << r.err;
+    }
 }

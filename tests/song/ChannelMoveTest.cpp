@@ -1,22 +1,8 @@
 // Moving, renumbering and splitting channels across a format-1 song.
 #include "midi/song/MidiF1Data.h"
-#include "support/TestEvents.h"
+#include "support/TestSongs.h"
 
 namespace {
-
-using Tracks = std::vector<std::vector<Ev>>;
-
-std::unique_ptr<MidiF1Data> Song(const Tracks& spec) {
-    std::vector<std::unique_ptr<MidiF1TrackData>> owned;
-    std::vector<MidiTrackData*> raw;
-    for (const auto& events : spec) {
-        owned.push_back(Track<MidiF1TrackData>(kFormQ2, events));
-        raw.push_back(owned.back().get());
-    }
-    auto song = std::make_unique<MidiF1Data>(raw.data(), int(raw.size()), 480);
-    song->form = kFormQ2;
-    return song;
-}
 
 std::vector<Ev> On(int channel, const std::string& name = "") {
     std::vector<Ev> t;
@@ -130,14 +116,6 @@ TEST(ChannelRenumber, DrumsStayDrumsAndChannelTenMadeMelodic) {
 }
 
 namespace {
-
-Lines SongDump(const MidiF1Data& song) {
-    Lines out;
-    for (int t = 0; t < song.track_count; ++t)
-        for (const auto& line : Dump(*song.GetTrack(t)))
-            out.push_back(std::to_string(t) + ": " + line);
-    return out;
-}
 
 Ev Program(int delta, int channel, int program) {
     return Pc(delta, channel, program);

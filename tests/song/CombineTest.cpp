@@ -4,31 +4,9 @@
 
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
-#include "support/TestEvents.h"
+#include "support/TestSongs.h"
 
 namespace {
-
-const std::string kF1Internal = "MidiF1Dataで内部エラーが発生しました。";
-using Tracks = std::vector<std::vector<Ev>>;
-
-std::unique_ptr<MidiF1Data> Song(const Tracks& spec) {
-    std::vector<std::unique_ptr<MidiF1TrackData>> owned;
-    std::vector<MidiTrackData*> raw;
-    for (const auto& events : spec) {
-        owned.push_back(Track<MidiF1TrackData>(kFormQ2, events));
-        raw.push_back(owned.back().get());
-    }
-    auto song = std::make_unique<MidiF1Data>(raw.data(), int(raw.size()), 480);
-    song->form = kFormQ2;
-    return song;
-}
-
-Lines SongDump(const MidiF1Data& song) {
-    Lines out;
-    for (int t = 0; t < song.track_count; ++t)
-        for (const auto& line : Dump(*song.GetTrack(t))) out.push_back(std::to_string(t) + line);
-    return out;
-}
 
 // A named track playing program (none when < 0) on channel.
 std::vector<Ev> Part(const std::string& name, int channel, int program, int note = 60) {

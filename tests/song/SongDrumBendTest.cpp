@@ -3,28 +3,13 @@
 #include <random>
 
 #include "midi/song/MidiF1Data.h"
-#include "support/TestEvents.h"
+#include "support/TestSongs.h"
 
 namespace {
 
-const std::string kF1Internal = "MidiF1Dataで内部エラーが発生しました。";
 const std::string kNoToneChannel =
     "ドラムからトーンにマッピングしようとしましたが、マッピングのためのあきチャネルがありませんでし"
     "た。";
-
-using Tracks = std::vector<std::vector<Ev>>;
-
-std::unique_ptr<MidiF1Data> Song(const Tracks& spec, int form = kFormQ2) {
-    std::vector<std::unique_ptr<MidiF1TrackData>> owned;
-    std::vector<MidiTrackData*> raw;
-    for (const auto& events : spec) {
-        owned.push_back(Track<MidiF1TrackData>(form, events));
-        raw.push_back(owned.back().get());
-    }
-    auto song = std::make_unique<MidiF1Data>(raw.data(), int(raw.size()), 480);
-    song->form = form;
-    return song;
-}
 
 using ToneMap = std::array<std::array<std::array<char, 2>, 128>, 128>;
 std::unique_ptr<ToneMap> EmptyToneMap() {

@@ -3,32 +3,9 @@
 #include <climits>
 
 #include "midi/song/MidiF1Data.h"
-#include "support/TestEvents.h"
+#include "support/TestSongs.h"
 
 namespace {
-
-const std::string kF1Internal = "MidiF1Dataで内部エラーが発生しました。";
-const std::string kF1Generic = "MidiF1Dataでエラーが発生しました。";
-
-std::unique_ptr<MidiF1Data> Song(const std::vector<std::vector<Ev>>& spec, int form = kFormQ2) {
-    std::vector<std::unique_ptr<MidiF1TrackData>> owned;
-    std::vector<MidiTrackData*> raw;
-    for (const auto& events : spec) {
-        owned.push_back(Track<MidiF1TrackData>(form, events));
-        raw.push_back(owned.back().get());
-    }
-    auto song = std::make_unique<MidiF1Data>(raw.data(), int(raw.size()), 480);
-    song->form = form;
-    return song;
-}
-
-Lines SongDump(const MidiF1Data& song) {
-    Lines out;
-    for (int t = 0; t < song.track_count; ++t)
-        for (const auto& line : Dump(*song.GetTrack(t)))
-            out.push_back(std::to_string(t) + ": " + line);
-    return out;
-}
 
 const std::vector<Ev> kMaster{Meta(0, kMetaTrackName, "Song"), TimeSign(0, 4, 2), Tempo(0, 500000),
                               Eot(3840)};

@@ -34,4 +34,15 @@ bool DrumChannelTable::IsDrumTrack(MidiTrackData& track) const {
     return IsDrumChannel(track.GetChanel());
 }
 
+bool HoldsOnlyChannel(const MidiTrackData& track, int channel) {
+    bool found = false;
+    for (int i = 0; i < track.event_count; ++i) {
+        const MidiEvent& e = *track.event_table[i];
+        if (e.status == kEvNone || e.status == kEvMeta || e.channel == kNoChannel) continue;
+        if (e.channel != channel) return false;
+        found = true;
+    }
+    return found;
+}
+
 }  // namespace retrograde::detail

@@ -35,4 +35,9 @@ private:
     std::array<bool, kMidiChannels> drum_{};
 };
 
+// Whether track carries channel and no other (metas and exclusives without a
+// channel aside): a track holding one exclusive of the part qualifies, a
+// conductor track never does.
+bool HoldsOnlyChannel(const MidiTrackData& track, int channel);
+
 }  // namespace retrograde::detail
