@@ -7,7 +7,10 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 #include "midi/track/detail/EventRecords.h"
+
+using retrograde::detail::DeleteSecondPortNames;
 
 namespace {
 
@@ -22,19 +25,6 @@ std::optional<std::string> InstrumentName(const MidiTrackData& track) {
 }
 
 constexpr int kExtendedChannels = 2 * kMidiChannels;
-
-// Deletes the instrument names that put the track on the second port.
-void DeleteSecondPortNames(MidiTrackData& track) {
-    bool any = false;
-    for (int i = 0; i < track.event_count; ++i) {
-        MidiEvent& e = *track.event_table[i];
-        if (e.IsMeta(kMetaInstrument) && e.IsSC88BPort() != 0) {
-            e.status = kEvNone;
-            any = true;
-        }
-    }
-    if (any) track.DeleteNop();
-}
 
 // What a track is before a reordering moves anything.
 struct TrackPlace {

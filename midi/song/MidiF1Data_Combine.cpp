@@ -18,7 +18,10 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 #include "midi/track/detail/EventRecords.h"
+
+using retrograde::detail::At;
 
 namespace {
 
@@ -34,10 +37,6 @@ constexpr int kFamilies = 128 / kProgramsPerFamily;
 constexpr std::array<int, 8> kKeptAfterChannelMerge{7, 11, 39, 43, 10, 6, 99, 98};
 constexpr std::array<int, 5> kKeptAfterToneMerge{7, 11, 39, 43, 10};
 constexpr char kReportHead[] = "問題のあるトラック ";
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
 
 bool IsChannel(int channel) {
     return channel >= 0 && channel < kMidiChannels;

@@ -11,8 +11,12 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 
 using retrograde::detail::HoldsOnlyChannel;
+
+using retrograde::detail::At;
+using retrograde::detail::EveryTrack;
 
 namespace {
 
@@ -20,15 +24,6 @@ namespace {
 constexpr int kMaxDivision = 0x7FFF;
 constexpr int kNoteCentre = 64;
 constexpr int kNoChannelSlot = kMidiChannels;  // slot 16 of the title slots
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
-
-template <class Edit>
-void EveryTrack(MidiF1Data& song, Edit&& edit) {
-    for (int t = 0; t < song.track_count; ++t) edit(At(song, t));
-}
 
 bool AllInForm(MidiF1Data& song, int form) {
     if (song.form != form) return false;

@@ -7,16 +7,15 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 #include "midi/track/detail/EventRecords.h"
+
+using retrograde::detail::At;
 
 namespace {
 
 constexpr int kExtendedChannels = 2 * kMidiChannels;
 constexpr int kUnmapped = -1;
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
 
 bool IsExtended(int channel) {
     return channel >= 0 && channel < kExtendedChannels;

@@ -14,9 +14,13 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 #include "midi/track/detail/EventRecords.h"
 
 using retrograde::detail::DrumChannelTable;
+
+using retrograde::detail::At;
+using retrograde::detail::EveryTrack;
 
 namespace {
 
@@ -24,15 +28,6 @@ namespace {
 // running signature at each cut.
 constexpr int kEventsPerCut = 3;
 constexpr int kMaxValue = 127;
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
-
-template <class Edit>
-void EveryTrack(MidiF1Data& song, Edit&& edit) {
-    for (int t = 0; t < song.track_count; ++t) edit(At(song, t));
-}
 
 MidiF1TrackData* FirstMasterTrack(MidiF1Data& song) {
     for (int t = 0; t < song.track_count; ++t) {

@@ -15,18 +15,18 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
 
 using retrograde::detail::HoldsOnlyChannel;
+
+using retrograde::detail::At;
+using retrograde::detail::DeleteSecondPortNames;
 
 namespace {
 
 constexpr int kExtendedChannels = 2 * kMidiChannels;
 constexpr int kMaxInstruments = 128;
 constexpr int kSecondPortDrums = kMidiDrumChannel + kMidiChannels;
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
 
 bool IsPartExclusive(const MidiEvent& e) {
     return e.status == kEvSysEx && e.channel >= 0 && e.channel < kMidiChannels;
@@ -60,17 +60,6 @@ void InsertSorted(MidiTrackData& track, std::vector<std::pair<std::int64_t, Midi
     }
     track.event_count = static_cast<int>(merged.size());
     events.clear();
-}
-
-void DeleteSecondPortNames(MidiTrackData& track) {
-    bool any = false;
-    for (int i = 0; i < track.event_count; ++i) {
-        MidiEvent& e = *track.event_table[i];
-        if (!e.IsMeta(kMetaInstrument) || e.IsSC88BPort() == 0) continue;
-        e.status = kEvNone;
-        any = true;
-    }
-    if (any) track.DeleteNop();
 }
 
 // Removes the Notes whose key (1 note number, 2 duration, 3 velocity) is below

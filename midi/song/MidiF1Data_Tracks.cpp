@@ -14,6 +14,9 @@
 #include "General/GneStatus.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/DrumChannels.h"
+#include "midi/song/detail/SongTracks.h"
+
+using retrograde::detail::At;
 
 namespace {
 
@@ -24,10 +27,6 @@ constexpr int kDefaultVolume = 100;
 // Tracks without a channel (and channels past 15, which no 16-entry store
 // can hold) go to track 1.
 constexpr int kNoChannelSlot = 1;
-
-MidiF1TrackData& At(MidiF1Data& song, int t) {
-    return *song.tracks[static_cast<std::size_t>(t)];
-}
 
 // Deletes every track for which remove holds, compacting in one pass; the
 // order of the others stays. keep_master_first spares track 0 when it is a
