@@ -5,16 +5,10 @@
 
 #include <memory>
 
+#include "BenchEvents.h"
 #include "midi/song/MidiF1Data.h"
 
 namespace {
-
-MidiEvent* NewEvent(int status, int delta) {
-    auto* e = new MidiEvent(delta);
-    e->status = status;
-    e->channel = 0;
-    return e;
-}
 
 // A legato line: every fourth event a note of 480 ticks, between them three
 // bends 120 ticks apart, and now and then a note of no length.
@@ -24,14 +18,14 @@ std::unique_ptr<MidiF1Data> BentLine(int events) {
     for (int i = 0; i < events; ++i) {
         MidiEvent* e = nullptr;
         if (i % 4 == 0) {
-            e = NewEvent(kEvNote, 120);
+            e = BenchEvent(kEvNote, 0, 120);
             e->note = 40 + i % 50;
             e->velocity = 100;
             e->duration = i % 64 == 0 ? 0 : 480;
             e->data[0] = kEvNote;
             e->length = 1;
         } else {
-            e = NewEvent(kEvPitchBend, 120);
+            e = BenchEvent(kEvPitchBend, 0, 120);
             const int bend = (i * 2731) % 16384;
             e->note = bend & 127;
             e->value = bend >> 7;

@@ -5,17 +5,10 @@
 
 #include <memory>
 
+#include "BenchEvents.h"
 #include "midi/song/MidiF1Data.h"
 
 namespace {
-
-MidiEvent* Record(int status, int channel, int delta) {
-    auto* e = new MidiEvent(0);
-    e->status = status;
-    e->channel = channel;
-    e->delta = delta;
-    return e;
-}
 
 // 16 channel tracks of 2,000 notes, and one exclusive-only track holding
 // `exclusives` part exclusives spread over the channels.
@@ -24,24 +17,24 @@ std::unique_ptr<MidiF1Data> SongWithExclusives(int exclusives) {
     song->form = kFormQ2;
     auto setup = std::make_unique<MidiF1TrackData>(kFormQ2);
     for (int i = 0; i < exclusives; ++i) {
-        MidiEvent* part = Record(kEvSysEx, i % kMidiChannels, 10);
+        MidiEvent* part = BenchEvent(kEvSysEx, i % kMidiChannels, 10);
         part->length = 11;
         setup->AddEvent(part);
     }
-    MidiEvent* end = Record(kEvMeta, kNoChannel, 0);
+    MidiEvent* end = BenchEvent(kEvMeta, kNoChannel, 0);
     end->number = kMetaEndOfTrack;
     setup->AddEvent(end);
     song->AddTrack(setup.release());
     for (int c = 0; c < kMidiChannels; ++c) {
         auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
         for (int i = 0; i < 2000; ++i) {
-            MidiEvent* note = Record(kEvNote, c, 10);
+            MidiEvent* note = BenchEvent(kEvNote, c, 10);
             note->note = 60;
             note->velocity = 100;
             note->duration = 5;
             track->AddEvent(note);
         }
-        MidiEvent* last = Record(kEvMeta, kNoChannel, 0);
+        MidiEvent* last = BenchEvent(kEvMeta, kNoChannel, 0);
         last->number = kMetaEndOfTrack;
         track->AddEvent(last);
         song->AddTrack(track.release());

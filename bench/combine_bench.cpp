@@ -5,17 +5,10 @@
 
 #include <memory>
 
+#include "BenchEvents.h"
 #include "midi/song/MidiF1Data.h"
 
 namespace {
-
-MidiEvent* Event(int status, int channel, int delta) {
-    auto* event = new MidiEvent(0);
-    event->status = status;
-    event->channel = channel;
-    event->delta = delta;
-    return event;
-}
 
 // A conductor track and 64 tracks on the 15 melodic channels, eight
 // programs among them, the notes spread evenly.
@@ -25,11 +18,11 @@ std::unique_ptr<MidiF1Data> SixtyFiveTracks(int events) {
     for (int t = 0; t < kMaxTracks - 1; ++t) {
         auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
         const int channel = t % 15 < 9 ? t % 15 : t % 15 + 1;
-        MidiEvent* program = Event(kEvProgram, channel, 0);
+        MidiEvent* program = BenchEvent(kEvProgram, channel, 0);
         program->value = t % 8;
         track->AddEvent(program);
         for (int i = 0; i < events / kMaxTracks; ++i) {
-            MidiEvent* note = Event(kEvNote, channel, 10);
+            MidiEvent* note = BenchEvent(kEvNote, channel, 10);
             note->note = 36 + (i + t) % 40;
             note->velocity = 100;
             note->duration = 10;
