@@ -26,6 +26,7 @@ using retrograde::detail::PlayMessageOnSynth;
 using retrograde::detail::ProbeMidiSystem;
 using retrograde::detail::ReportNoMidiSystem;
 using retrograde::detail::SynthDevice;
+using retrograde::detail::WaitTwoJackCycles;
 
 static_assert(MidiControler::kNoEndpoint == retrograde::detail::kNoOutputEndpoint);
 
@@ -89,6 +90,8 @@ void MidiControler::Open(int index) {
                 if (out->getPortName(i) != destination.name) continue;
                 out->openPort(i, "outputport");
                 if (out->isPortOpen()) {
+                    if (api == MidiSystemKind::Jack)
+                        WaitTwoJackCycles();  // else the first messages are lost
                     m_outport = std::move(out);
                     m_endpoint = index;
                 }
@@ -112,6 +115,8 @@ MidiControler::~MidiControler() {
 void MidiControler::Close() {
     // The port and the virtual destination go first: no message may reach
     // the synthesizer while it is being destroyed.
+    if (m_outport && m_outport->getCurrentApi() == RtMidi::UNIX_JACK)
+        WaitTwoJackCycles();  // the last messages leave
     m_outport.reset();
     m_midi_mapper.reset();
     m_endpoint = kNoEndpoint;

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <semaphore>
 #include <string_view>
 
 #include "General/GeneralMac.h"
@@ -95,6 +97,32 @@ std::vector<std::string> ListDestinations(MidiSystemKind api) {
         names.clear();
     }
     return names;
+}
+
+void WaitTwoJackCycles() {
+    struct Cycles {
+        std::atomic<int> count{0};
+        std::binary_semaphore second{0};
+    } cycles;
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("retrograde-sync", JackNoStartServer, &status);
+    if (!client) return;
+    // Our client joins the graph after the connection was made, so by its
+    // second cycle the server runs the graph that holds the connection, and
+    // every other client has had a cycle to send what it held.
+    jack_set_process_callback(
+        client,
+        [](jack_nframes_t, void* arg) {
+            auto& seen = *static_cast<Cycles*>(arg);
+            if (seen.count.fetch_add(1) == 1) seen.second.release();
+            return 0;
+        },
+        &cycles);
+    if (jack_activate(client) == 0) {
+        (void)cycles.second.try_acquire_for(std::chrono::seconds(2));
+        jack_deactivate(client);
+    }
+    jack_client_close(client);
 }
 
 void ReportNoMidiSystem() {

@@ -24,6 +24,12 @@ std::unique_ptr<RtMidiIn> NewMidiIn(MidiSystemKind api);
 // The names of the destinations (ports that accept messages) of the system.
 std::vector<std::string> ListDestinations(MidiSystemKind api);
 
+// A JACK server applies a new connection from its next cycle on, and an
+// output port sends what it was given at its next cycle: messages sent to a
+// port just connected, or left when it closes, are lost. Returns once the
+// server has run two cycles after the call (at most two seconds).
+void WaitTwoJackCycles();
+
 // Tells the user, once per process, that no MIDI system was found.
 void ReportNoMidiSystem();
 

@@ -8,6 +8,7 @@
 #include "JackServer.h"
 #include "PlaybackTestSupport.h"
 #include "playback/MidiDestinations.h"
+#include "playback/detail/MidiSystem.h"
 
 using namespace std::chrono_literals;
 
@@ -81,6 +82,7 @@ TEST(JackPorts, PlaysASongToAnotherProgramsPortAndQZTakesMessagesFromOthers) {
     ASSERT_GE(qz, 0) << "\"QZ\" is not a destination of the MIDI system";
     EXPECT_GE(IndexOf(MidiDeviceList(), "client:QZ"), 1);
     sender.openPort(static_cast<unsigned>(qz), "out");
+    retrograde::detail::WaitTwoJackCycles();
     const unsigned char volume[] = {0xB3, 0x07, 0x21};
     const unsigned char program[] = {0xC3, 0x28};
     const unsigned char short_sysex[] = {0xF0, 0x7E, 0xF7};  // three bytes: a channel message

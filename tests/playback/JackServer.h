@@ -28,8 +28,10 @@ public:
             dup2(null, 0);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                   "48000", "-p", "256", static_cast<char*>(nullptr));
+            // Synchronous, with a long client timeout: on a loaded machine (the
+            // sanitizer runs) a late client's messages would otherwise be dropped.
+            execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "--sync", "-t", "5000",
+                   "-d", "dummy", "-r", "48000", "-p", "256", static_cast<char*>(nullptr));
             _exit(127);
         }
         if (pid_ < 0) return;
