@@ -11,11 +11,10 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "EditSupport.h"
+#include "midi/event/MidiConstants.h"
 #include "midi/song/MidiF0Data.h"
 
 namespace {
-
-constexpr int kChannels = 16;
 
 // The text of the first track name of a track, as UTF-8.
 std::string TrackName(const MidiTrackData* track) {
@@ -28,9 +27,9 @@ std::string TrackName(const MidiTrackData* track) {
     return {};
 }
 
-std::string ChannelList(const std::array<bool, kChannels>& channels) {
+std::string ChannelList(const std::array<bool, kMidiChannels>& channels) {
     std::string list;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         if (!channels[c]) continue;
         if (!list.empty()) list += ' ';
         list += std::to_string(c + 1);
@@ -91,13 +90,13 @@ SongLevelInfo GatherSongLevel(MidiF1Data& song) {
         info.tempos.push_back({PositionText(song, table[static_cast<std::size_t>(k)].tick),
                                Bpm(table[static_cast<std::size_t>(k)].tempo)});
     }
-    std::array<bool, kChannels> seen{};
+    std::array<bool, kMidiChannels> seen{};
     for (int n = 0; n < song.GetTrackCount(); ++n) {
         const int channel = song.GetTrack(n)->GetChanel();
-        if (channel < 0 || channel >= kChannels || seen[channel]) continue;
+        if (channel < 0 || channel >= kMidiChannels || seen[channel]) continue;
         seen[channel] = true;
     }
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         if (!seen[c]) continue;
         ChannelEntry entry{c,
                            song.GetChanelVolume(c),
@@ -132,8 +131,7 @@ void PrintSongLevel(const SongLevelInfo& info) {
     for (const ChannelEntry& c : info.channels) std::printf("%s\n", ChannelLine(c).c_str());
     std::printf("voices:    %d\n", info.voices);
     std::printf("channel report: %d channel%s used%s, %s, %s\n", info.channels_used,
-                info.channels_used == 1 ? "" : "s",
-                info.second_port ? " (second port too)" : "",
+                info.channels_used == 1 ? "" : "s", info.second_port ? " (second port too)" : "",
                 info.first_free < 0 ? "no channel free"
                                     : ("first free " + std::to_string(info.first_free + 1)).c_str(),
                 info.shared ? "some tracks share a channel" : "one track per channel");
@@ -202,9 +200,9 @@ std::string JsonList(const std::vector<std::string>& items) {
     return list + "]";
 }
 
-std::string JsonChannels(const std::array<bool, kChannels>& channels) {
+std::string JsonChannels(const std::array<bool, kMidiChannels>& channels) {
     std::string list = "[";
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         if (channels[c]) list += (list.size() > 1 ? "," : "") + std::to_string(c + 1);
     }
     return list + "]";
@@ -241,8 +239,8 @@ int Run(const std::string& input, bool json) {
     if (!song || !song->GetTrack()) throw CliFailure(input + ": the tracks could not be merged");
     MidiTrackData* track = song->GetTrack();
 
-    std::array<bool, kChannels> used{};
-    std::array<bool, kChannels> drums{};
+    std::array<bool, kMidiChannels> used{};
+    std::array<bool, kMidiChannels> drums{};
     int notes = 0;
     long slowest = 0;
     long fastest = 0;
@@ -250,7 +248,7 @@ int Run(const std::string& input, bool json) {
     const double seconds = SongSeconds(*song);
     for (int k = 0; k < track->event_count; ++k) {
         const MidiEvent* e = track->event_table[k];
-        if (e->status == kEvNote && e->channel >= 0 && e->channel < kChannels) {
+        if (e->status == kEvNote && e->channel >= 0 && e->channel < kMidiChannels) {
             used[e->channel] = true;
             ++notes;
         }
@@ -260,7 +258,7 @@ int Run(const std::string& input, bool json) {
             fastest = fastest == 0 ? tempo : std::min(fastest, tempo);
         }
     }
-    for (int c = 0; c < kChannels; ++c) drums[c] = used[c] && track->IsDrumChanel(c) != 0;
+    for (int c = 0; c < kMidiChannels; ++c) drums[c] = used[c] && track->IsDrumChanel(c) != 0;
 
     MidiF0Data measured(song);
     measured.Q2toQ1();

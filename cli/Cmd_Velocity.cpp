@@ -6,10 +6,10 @@
 
 #include "Commands.h"
 #include "EditSupport.h"
+#include "midi/event/MidiConstants.h"
 
 namespace {
 
-constexpr int kChannels = 16;
 constexpr int kMaxVelocity = 127;
 
 struct VelocityOptions {
@@ -53,7 +53,7 @@ CliCommand AddVelocityCommand(CLI::App& parent) {
                 int channel = -1;
                 if (!options->channel.empty()) {
                     if (fade->count() > 0) throw CliUsage("--channel: the fade takes the song");
-                    channel = ParseIndex(options->channel, kChannels, "--channel");
+                    channel = ParseIndex(options->channel, kMidiChannels, "--channel");
                 }
                 return RunEdit(options->edit, [&](EditJob& job) {
                     MidiF1Data& song = *job.song;
@@ -80,7 +80,7 @@ CliCommand AddVelocityCommand(CLI::App& parent) {
                             }
                         }
                         if (options->normalize) {
-                            for (int c = 0; c < kChannels; ++c) {
+                            for (int c = 0; c < kMidiChannels; ++c) {
                                 if (channel < 0 || c == channel) track.SetMaxVelocity(c);
                             }
                         }

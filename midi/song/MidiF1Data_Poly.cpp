@@ -11,13 +11,13 @@
 
 #include "General/GeneralMac.h"
 #include "General/GneStatus.h"
+#include "midi/event/MidiConstants.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/track/detail/TrackMessages.h"
 
 namespace {
 
-constexpr int kChannels = 16;
 constexpr int kNoChannelSlot = 16;
 constexpr std::size_t kMaxTitle = 255;
 
@@ -37,13 +37,14 @@ bool FitsOneTrack(const MidiF1Data& song) {
 
 // Track names by channel (slot 16: tracks without one); a later track of a
 // channel wins.
-using TitleSlots = std::array<std::string, kChannels + 1>;
+using TitleSlots = std::array<std::string, kMidiChannels + 1>;
 TitleSlots SaveTitles(MidiF1Data& song) {
     TitleSlots slots;
     for (int t = 0; t < song.track_count; ++t) {
         MidiF1TrackData& track = *song.tracks[static_cast<std::size_t>(t)];
         const int channel = track.GetChanel();
-        const auto slot = static_cast<std::size_t>(channel < kChannels ? channel : kNoChannelSlot);
+        const auto slot =
+            static_cast<std::size_t>(channel < kMidiChannels ? channel : kNoChannelSlot);
         for (int i = 0; i < track.event_count; ++i) {
             const MidiEvent& e = *track.event_table[i];
             if (!e.IsMeta(kMetaTrackName)) continue;
@@ -70,7 +71,7 @@ void RestoreTitles(MidiF1Data& song, const TitleSlots& slots) {
     for (int t = 0; t < song.track_count; ++t) {
         MidiF1TrackData& track = *song.tracks[static_cast<std::size_t>(t)];
         const int channel = track.GetChanel();
-        if (channel < kChannels) {
+        if (channel < kMidiChannels) {
             AddTitle(track, slots[static_cast<std::size_t>(channel)]);
         } else if (t == 0) {
             AddTitle(track, slots[kNoChannelSlot]);

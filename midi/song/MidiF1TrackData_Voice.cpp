@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "General/GneStatus.h"
+#include "midi/event/MidiConstants.h"
 #include "midi/song/MidiF1TrackData.h"
 #include "midi/track/detail/TrackEdits.h"
 
@@ -23,7 +24,6 @@ using retrograde::detail::ClampToInt;
 using retrograde::detail::MarkNone;
 
 constexpr int kKeys = 128;
-constexpr int kChannels = 16;
 constexpr int kOctave = 12;
 
 bool IsKey(int note) {
@@ -131,10 +131,10 @@ bool CutVoicesInto(MidiTrackData& t, int maxVoices, std::vector<std::pair<int, i
     const int count = t.event_count;
     const std::vector<std::int64_t> ticks = Ticks(t);
     // The note offs of each channel and note number, in order.
-    std::vector<std::vector<int>> offs(kChannels * kKeys);
+    std::vector<std::vector<int>> offs(kMidiChannels * kKeys);
     std::vector<std::size_t> head(offs.size(), 0);
     auto keyOf = [](int channel, int note) {
-        return channel >= 0 && channel < kChannels && IsKey(note) ? channel * kKeys + note : -1;
+        return channel >= 0 && channel < kMidiChannels && IsKey(note) ? channel * kKeys + note : -1;
     };
     for (int k = 0; k < count; ++k) {
         const MidiEvent* e = t.event_table[k];

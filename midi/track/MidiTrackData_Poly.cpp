@@ -11,6 +11,7 @@
 
 #include "General/GeneralMac.h"
 #include "General/GneStatus.h"
+#include "midi/event/MidiConstants.h"
 #include "midi/track/MidiTrackData.h"
 #include "midi/track/detail/NotePairing.h"
 #include "midi/track/detail/Q1Order.h"
@@ -25,13 +26,12 @@ using retrograde::detail::IsSoundingNoteOn;
 using retrograde::detail::NoteQueue;
 using retrograde::detail::Q1Step;
 
-constexpr int kChannels = 16;
 constexpr int kKeys = 128;
 constexpr int kPitchClasses = 12;
 constexpr int kOtherChordRow = 3;  // neither major, minor nor diminished, or no chord
 
 bool InTables(int channel, int note) {
-    return channel >= 0 && channel < kChannels && note >= 0 && note < kKeys;
+    return channel >= 0 && channel < kMidiChannels && note >= 0 && note < kKeys;
 }
 int KeyOf(int channel, int note) {
     return channel * kKeys + note;
@@ -88,8 +88,8 @@ public:
     const Mask& Row(int c) const { return rows_[static_cast<std::size_t>(c)]; }
 
 private:
-    std::array<Mask, kChannels> rows_{};
-    std::array<int, kChannels> counts_{};
+    std::array<Mask, kMidiChannels> rows_{};
+    std::array<int, kMidiChannels> counts_{};
     int total_ = 0;
 };
 
@@ -99,12 +99,12 @@ struct Victim {
     bool Found() const { return channel >= 0 && note >= 0; }
 };
 
-using Excluded = std::array<bool, kChannels>;
+using Excluded = std::array<bool, kMidiChannels>;
 
 Excluded ExcludedChannels(const int* list, int count) {
     Excluded out{};
     for (int i = 0; list != nullptr && i < count; ++i) {
-        if (list[i] >= 0 && list[i] < kChannels) out[static_cast<std::size_t>(list[i])] = true;
+        if (list[i] >= 0 && list[i] < kMidiChannels) out[static_cast<std::size_t>(list[i])] = true;
     }
     return out;
 }
@@ -112,7 +112,7 @@ Excluded ExcludedChannels(const int* list, int count) {
 // The channel with the most sounding notes; ties go to the lowest.
 int BusiestChannel(const Sounding& s, const Excluded& excluded) {
     int best = -1;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         if (excluded[static_cast<std::size_t>(c)] || s.Count(c) == 0) continue;
         if (best < 0 || s.Count(c) > s.Count(best)) best = c;
     }
@@ -158,12 +158,12 @@ struct Rule {
 Victim Choose(MidiTrackData& track, const Sounding& s, const Rule& rule, const Chord& chord) {
     switch (rule.policy) {
         case Policy::kFromTop:
-            for (int c = kChannels - 1; c >= 0; --c) {
+            for (int c = kMidiChannels - 1; c >= 0; --c) {
                 if (s.Count(c) > 0) return {c, LowestIn(s.Row(c))};
             }
             return {};
         case Policy::kFromBottom:
-            for (int c = 0; c < kChannels; ++c) {
+            for (int c = 0; c < kMidiChannels; ++c) {
                 if (s.Count(c) > 0) return {c, LowestIn(s.Row(c))};
             }
             return {};
@@ -205,7 +205,7 @@ struct OutOfTables {
     bool channel = false;
     bool note = false;
     bool Check(const MidiEvent& e) {
-        if (e.channel < 0 || e.channel >= kChannels) return channel = true, false;
+        if (e.channel < 0 || e.channel >= kMidiChannels) return channel = true, false;
         if (e.note < 0 || e.note >= kKeys) return note = true, false;
         return true;
     }
@@ -299,7 +299,7 @@ void Reduce(MidiTrackData& track, const Rule& rule) {
 
     OutOfTables bad;
     std::vector<int> next_off(n, -1);
-    std::vector<NoteQueue> offs(kChannels * kKeys);
+    std::vector<NoteQueue> offs(kMidiChannels * kKeys);
     for (std::size_t i = 0; i < n; ++i) {
         const MidiEvent& e = *order[i];
         if (IsNoteEvent(e) && !IsSoundingNoteOn(e) && InTables(e.channel, e.note)) {
@@ -312,7 +312,7 @@ void Reduce(MidiTrackData& track, const Rule& rule) {
         std::size_t group = 0;
         int index = -1;
     };
-    std::vector<LastOn> last_on(kChannels * kKeys);
+    std::vector<LastOn> last_on(kMidiChannels * kKeys);
     std::vector<char> dropped(n, 0);
     std::vector<Cut> cuts;
     Sounding sounding;
@@ -410,7 +410,7 @@ void CutAtNoteOn(MidiTrackData& track, int limit) {
 
 int MidiTrackData::GetNumPolyCountTrue(bool (*flags)[128]) {
     int count = 0;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         count += static_cast<int>(std::count(flags[c], flags[c] + kKeys, true));
     }
     return count;
@@ -555,7 +555,7 @@ int MidiTrackData::ReduceNumPolyGetMaxUsedChanel(bool (*flags)[128], int* exclud
     const Excluded skip = ExcludedChannels(excluded, excludedCount);
     int best = -1;
     int best_count = 0;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kMidiChannels; ++c) {
         if (skip[static_cast<std::size_t>(c)]) continue;
         const auto count = static_cast<int>(std::count(flags[c], flags[c] + kKeys, true));
         if (count > best_count) {
