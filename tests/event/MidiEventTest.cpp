@@ -26,14 +26,12 @@ std::unique_ptr<MidiEvent> Text(int type, const std::string& text) {
 }
 
 bool AreaIsZero(const MusicEvent& event) {
-    for (int i = 0; i < event.DataCapacity(); ++i)
-        if (event.data[i] != 0) return false;
-    return true;
+    return std::all_of(event.data, event.data + event.DataCapacity(), [](int b) { return b == 0; });
 }
 
 }  // namespace
 
-TEST(MidiEvent, ValuesPortNamesAndComparisons) {
+TEST(MidiEvent, ValuesPortNamesComparisonsMobileFormsAndDescriptions) {
     MidiEvent event;
     event.SetTempo(500000);
     EXPECT_EQ(event.length, 3);
@@ -84,18 +82,15 @@ TEST(MidiEvent, ValuesPortNamesAndComparisons) {
         EXPECT_EQ(a.CompareEventExceptChanelAndDeltaTime(&c), 0) << field;
         c.length = 0;
     }
-}
-
-TEST(MidiEvent, MobileConversions) {
-    CaptureSink sink;
+    sink.Clear();
     MusicEvent note(99);
     note.status = kEvNote;
     note.note = 60;
-    MidiEvent event;
-    event.SetMobileChanelEvent(&note, 2, 1);
-    EXPECT_EQ(event.status, kEvNote);
-    EXPECT_EQ(event.channel, 9);  // drums
-    EXPECT_EQ(event.delta, 0);    // delta is not taken over
+    MidiEvent mobile;
+    mobile.SetMobileChanelEvent(&note, 2, 1);
+    EXPECT_EQ(mobile.status, kEvNote);
+    EXPECT_EQ(mobile.channel, 9);  // drums
+    EXPECT_EQ(mobile.delta, 0);    // delta is not taken over
 
     MusicEvent system;
     system.status = kEvMeta;
@@ -108,20 +103,16 @@ TEST(MidiEvent, MobileConversions) {
     };
     EXPECT_EQ(convert(33, 1)->status, kEvNone);  // no program change on drums
     const auto master = convert(65, 0);
-    EXPECT_EQ(Bytes(master->data, master->data + master->length),
-              (Bytes{0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 100, 0xF7}));
+    EXPECT_EQ(Bytes(master->data, master->data + master->length), kMasterVolume);
     EXPECT_TRUE(sink.Messages().empty());
 
     EXPECT_EQ(convert(50, 0)->status, kEvNone);
     system.value = 200;
     EXPECT_EQ(convert(39, 0)->value, 200);  // reported, kept
     EXPECT_EQ(sink.Count("MidiEventでエラーが発生しました。"), 2);
-}
-
-TEST(MidiEvent, DescriptionsOfOddShapesAndLongTexts) {
-    MidiEvent event;
-    event.status = kEvProgram;
-    EXPECT_EQ(Describe(event), "プログラムチェンジ 1");                    // counted from 1
+    MidiEvent program;
+    program.status = kEvProgram;
+    EXPECT_EQ(Describe(program), "プログラムチェンジ 1");                  // counted from 1
     EXPECT_EQ(Describe(*Text(kMetaLyric, "\x82\xA0")), "歌詞　\x82\xA0");  // Shift-JIS kept
     MidiEvent tempo;
     tempo.SetTempo(500000);
@@ -146,7 +137,7 @@ TEST(MidiEvent, DescriptionsOfOddShapesAndLongTexts) {
     EXPECT_EQ(Describe(long_text), "歌詞　" + std::string(1000, 'L'));
 }
 
-TEST(MusicEvent, DataAreaAndCopies) {
+TEST(MusicEvent, DataAreaCopiesAndRecordsFreedOnAnotherThreadHandedOutOnce) {
     MusicEvent event;
     event.data[0] = 9;
     EXPECT_EQ(event.ResizeData(1000), event.data);
@@ -197,58 +188,50 @@ TEST(MusicEvent, DataAreaAndCopies) {
     }
     // The broken record reports its size when it goes.
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"イベントのデータサイズが大きすぎます。"});
-}
-
-TEST(MusicEvent, RecordsFreedOnAnotherThreadAreHandedOutOnce) {
     // Records made on one thread are dropped on another (the play thread drops
     // what the window made, and the other way round), and threads end with
     // freed slots still at hand. No slot may then be given to two live records,
     // and every fresh record must start zeroed.
+    using Records = std::vector<std::unique_ptr<MidiEvent>>;
     auto make = [](int count, int tag) {
-        std::vector<std::unique_ptr<MidiEvent>> events;
+        Records events;
         for (int i = 0; i < count; ++i) {
             events.push_back(std::make_unique<MidiEvent>(i));
-            events.back()->data[0] = static_cast<unsigned char>(tag);
-            events.back()->data[255] = static_cast<unsigned char>(tag);
+            events.back()->data[0] = events.back()->data[255] = static_cast<unsigned char>(tag);
         }
         return events;
     };
-    std::vector<std::vector<std::unique_ptr<MidiEvent>>> made(4), remade(4);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&made, &make, t] { made[t] = make(3000 + 77 * t, t + 1); });
-    for (auto& thread : threads) thread.join();
-    threads.clear();
+    const auto on_four_threads = [](auto body) {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < 4; ++t) threads.emplace_back(body, t);
+    };
+    std::vector<Records> made(4), remade(4);
+    on_four_threads([&](int t) { made[t] = make(3000 + 77 * t, t + 1); });
     // Each thread drops the records of another one and makes some of its own,
     // which may reuse those slots, then ends.
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&made, &remade, &make, t] {
-            made[(t + 1) % 4].resize(made[(t + 1) % 4].size() / 3);
-            remade[t] = make(2000, t + 11);
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    std::vector<std::unique_ptr<MidiEvent>> kept;
-    for (auto* lists : {&made, &remade}) {
-        for (auto& list : *lists)
-            for (auto& event : list) kept.push_back(std::move(event));
-    }
+    on_four_threads([&](int t) {
+        made[(t + 1) % 4].resize(made[(t + 1) % 4].size() / 3);
+        remade[t] = make(2000, t + 11);
+    });
     // The main thread now takes slots the ended threads gave back.
-    std::vector<std::unique_ptr<MidiEvent>> fresh;
-    int dirty = 0;
+    Records fresh;
+    int dirty = 0, damaged = 0;
     for (int i = 0; i < 20000; ++i) {
         fresh.push_back(std::make_unique<MidiEvent>(i));
         if (!AreaIsZero(*fresh.back()) || fresh.back()->channel != kNoChannel) ++dirty;
     }
     EXPECT_EQ(dirty, 0);
-    int damaged = 0;
     std::vector<const void*> addresses;
-    for (const auto& event : kept) {
-        if (event->data[0] != event->data[255] || event->data[0] == 0) ++damaged;
-        addresses.push_back(event.get());
+    for (const auto& event : fresh) addresses.push_back(event.get());
+    for (auto* lists : {&made, &remade}) {
+        for (const Records& list : *lists) {
+            for (const auto& event : list) {
+                if (event->data[0] != event->data[255] || event->data[0] == 0) ++damaged;
+                addresses.push_back(event.get());
+            }
+        }
     }
     EXPECT_EQ(damaged, 0);
-    for (const auto& event : fresh) addresses.push_back(event.get());
     std::sort(addresses.begin(), addresses.end());
     EXPECT_EQ(std::adjacent_find(addresses.begin(), addresses.end()), addresses.end());
 }

@@ -192,7 +192,7 @@ TEST(GnePanels, BlocksAreZeroFilledAndDialogsGoThroughTheHooks) {
 }
 
 // Integer and text settings in the key=value file under the XDG config folder.
-TEST(GneSettings, RoundTripThroughTheSettingsFileTextsBesideIntegers) {
+TEST(GneSettings, RoundTripThroughTheSettingsFileUnderXdgOrHome) {
     TempDir dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
     const std::string file = dir.Path() + "/retrograde/settings";
@@ -228,13 +228,11 @@ TEST(GneSettings, RoundTripThroughTheSettingsFileTextsBesideIntegers) {
     EXPECT_EQ(GneGetProfileInt("a", "b", 11), 11);  // not a number
     EXPECT_EQ(GneGetProfileInt("a", "c", 11), 2);   // the last line of a key wins
     EXPECT_EQ(GneGetProfileInt("a", "d", 11), 11);  // beyond int
-}
-
-TEST(GneSettings, WithoutXdgTheHomeConfigFolderIsUsed) {
-    TempDir dir;
-    ScopedEnv home("HOME", dir.Path());
-    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/is/ignored");
+    // Without a usable XDG folder the home's config folder is used.
+    TempDir home_dir;
+    ScopedEnv home("HOME", home_dir.Path());
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/is/ignored");
     ASSERT_EQ(GneWriteProfileInt("s", "k", 12), 1);
-    EXPECT_EQ(ReadText(dir.Path() + "/.config/retrograde/settings"), "s,k=12\n");
+    EXPECT_EQ(ReadText(home_dir.Path() + "/.config/retrograde/settings"), "s,k=12\n");
     EXPECT_EQ(GneGetProfileInt("s", "k", 0), 12);
 }

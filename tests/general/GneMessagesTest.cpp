@@ -5,7 +5,7 @@
 #include "General/GeneralMac.h"
 #include "support/TestEvents.h"
 
-TEST(GneMessages, WithoutHooksOneLineGoesToStderrElseTheSinkTakesItWhole) {
+TEST(GneMessages, StderrWithoutHooksSinksWholeNestedAndFromManyThreads) {
     testing::internal::CaptureStderr();
     GneErrorMsg(kGneErrOpenFile);
     GneWriteErrorMsg("イベントのデータサイズが大きすぎます。");
@@ -25,9 +25,6 @@ TEST(GneMessages, WithoutHooksOneLineGoesToStderrElseTheSinkTakesItWhole) {
               (std::vector<std::string>{"information", "option", long_text, "direct"}));
     GneMessageBox("Title", "Text");
     EXPECT_TRUE(sink.Saw("Title: Text"));
-}
-
-TEST(GneMessages, SinksNestReportFromInsideThemselvesAndFromManyThreads) {
     CaptureSink outer;
     {
         CaptureSink inner;

@@ -16,7 +16,7 @@ std::string Narrowed(std::string text) {
 
 }  // namespace
 
-TEST(GneText, ItoaEdgesAndKatakanaBecomesHalfWidth) {
+TEST(GneText, ItoaKatakanaFileTextsHexWildCardsAndCommandWords) {
     char text[16] = "untouched";
     EXPECT_STREQ(itoa(-2147483647 - 1, text, 10), "-2147483648");
     EXPECT_STREQ(itoa(-1, text, 16), "ffffffff");
@@ -34,9 +34,6 @@ TEST(GneText, ItoaEdgesAndKatakanaBecomesHalfWidth) {
     EXPECT_EQ(Narrowed("\xB1\x83\x41x"), "\xB1\xB1x");
     // A lead byte at the very end is left alone.
     EXPECT_EQ(Narrowed("\x83"), "\x83");
-}
-
-TEST(GneText, FileTextsShowAsUtf8OrElseAsShiftJis) {
     EXPECT_EQ(GneFileTextToUtf8("ピアノ"), "ピアノ");
     EXPECT_EQ(GneFileTextToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(GneFileTextToUtf8("Track \x82\xA0"), "Track あ");
@@ -56,9 +53,6 @@ TEST(GneText, FileTextsShowAsUtf8OrElseAsShiftJis) {
     // Overlong UTF-8 and surrogates are not taken for UTF-8.
     EXPECT_NE(GneFileTextToUtf8("\xC0\xAF"), "\xC0\xAF");
     EXPECT_NE(GneFileTextToUtf8("\xED\xA0\x80"), "\xED\xA0\x80");
-}
-
-TEST(GneText, HexIncludedTextsAndWildCards) {
     CaptureSink sink;
     EXPECT_EQ(GneHexToI("1F"), 31);
     EXPECT_TRUE(sink.Alerts().empty());
@@ -83,9 +77,6 @@ TEST(GneText, HexIncludedTextsAndWildCards) {
         EXPECT_EQ(GneCompareStringWithWildCard(c.pattern, c.text), c.matches)
             << c.pattern << " " << c.text;
     }
-}
-
-TEST(GneText, CommandLineWords) {
     char words[kGneMaxWords][kGneWordSize];
     EXPECT_EQ(GneExtractCommandParam("set  vol \"a b\"c", words), 3);
     EXPECT_STREQ(words[1], "");  // two spaces give an empty word
@@ -134,7 +125,7 @@ TEST(GneText, ParamsRangesAndOperators) {
     EXPECT_EQ(std::string(command) + "|" + op + "|" + param, "n|<|5");
 }
 
-TEST(GneMusicText, TempoNotesIntervalsAndPorts) {
+TEST(GneMusicText, TempoNotesIntervalsPortsTimeSignaturesAndPositions) {
     EXPECT_EQ(GneClockToBpm(500000), 120);
     EXPECT_EQ(GneClockToBpm(999), 0);  // no whole millisecond: guarded, not divided by 0
     EXPECT_EQ(GneClockToBpm(-500), 0);
@@ -155,9 +146,6 @@ TEST(GneMusicText, TempoNotesIntervalsAndPorts) {
     EXPECT_EQ(GneIsSC88BPort(""), 0);
     EXPECT_EQ(GneIsSC88APort("SC-88 B"), 0);
     EXPECT_EQ(GneIsSC88APort("SC-88 A"), 1);
-}
-
-TEST(GneMusicText, TimeSignaturesAndPositionTexts) {
     CaptureSink sink;
     EXPECT_DOUBLE_EQ(GneGetTimeSignValue(0x0608), 3.0);
     EXPECT_TRUE(sink.Alerts().empty());

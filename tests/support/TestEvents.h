@@ -288,6 +288,11 @@ inline Ev SysEx(int delta, const Bytes& bytes, int type = 0, int channel = kNoCh
                 int value = 0) {
     return {delta, kEvSysEx, channel, 0, 0, 0, type, value, kAny, kAny, {}, bytes};
 }
+// The universal master volume message at 100, and as a classified event.
+inline const Bytes kMasterVolume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
+inline Ev MasterVolume(int delta) {
+    return SysEx(delta, kMasterVolume, kExTypeMasterVolume, kNoChannel, 100);
+}
 // A GS rhythm-part assignment of the part on channel (exclusive type 18).
 inline Ev RhythmPart(int delta, int channel) {
     unsigned char part = 0;
@@ -322,13 +327,12 @@ inline Bytes DataOf(const MidiEvent& e, int count) {
 
 // ---- views ----
 
-inline bool IsText(const MidiEvent& e) {
-    return e.status == kEvMeta && ((e.number >= 1 && e.number <= 7) || e.number == 0x7F);
-}
 inline Ev View(const MidiEvent& e, long tick = kAny) {
     Ev v{e.delta,  e.status, e.channel, e.note, e.velocity, e.duration,
          e.number, e.value,  e.length,  tick,   "",         {}};
-    if (IsText(e)) v.text.assign(reinterpret_cast<const char*>(e.data), std::size_t(e.length));
+    // Text metas show their text.
+    if (e.status == kEvMeta && ((e.number >= 1 && e.number <= 7) || e.number == 0x7F))
+        v.text.assign(reinterpret_cast<const char*>(e.data), std::size_t(e.length));
     return v;
 }
 inline std::vector<Ev> Events(const MidiTrackData& track) {
@@ -345,6 +349,14 @@ inline std::vector<long> TimesOf(const MidiTrackData& track) {
     std::vector<long> times;
     for (const Ev& e : Events(track)) times.push_back(e.tick);
     return times;
+}
+
+// One field of every Note of a track, in track order.
+inline std::vector<int> OfNotes(const MidiTrackData& t, int MidiEvent::*field) {
+    std::vector<int> out;
+    for (int i = 0; i < t.event_count; ++i)
+        if (t.event_table[i]->status == kEvNote) out.push_back(t.event_table[i]->*field);
+    return out;
 }
 
 // "tick kind fields" per event, e.g. "480 N c0 n60 d240", "0 CC c1 #7=100",

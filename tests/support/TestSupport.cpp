@@ -124,11 +124,10 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (old_) {
+    if (old_)
         setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
+    else
         unsetenv(name_.c_str());
-    }
 }
 
 std::string Quote(const std::string& text) {

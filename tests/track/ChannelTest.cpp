@@ -1,16 +1,39 @@
-// Channel, search and text operations.
+// Channel, search and text operations, the classification of exclusive
+// messages and the GS part and checksum helpers.
+
+#include <cstring>
 
 #include "support/TestEvents.h"
 
 namespace {
 
-std::string Text(const MidiEvent* e) {
-    return std::string(reinterpret_cast<const char*>(e->data), static_cast<std::size_t>(e->length));
+// type, value, channel
+using Classified = std::tuple<int, int, int>;
+const Classified kNone{0, -7, kNoChannel};  // not classified, value untouched
+
+// Classifies bytes as an event of the status, holding the first length bytes
+// (all when negative); value starts at -7 so that an untouched value shows.
+Classified Classify(const Bytes& message, int length = -1, int status = kEvSysEx) {
+    MidiTrackData track;
+    MidiEvent event;
+    event.status = status;
+    event.value = -7;
+    std::memcpy(event.data, message.data(), message.size());
+    event.length = length < 0 ? static_cast<int>(message.size()) : length;
+    track.SpecifyExclusiveType(&event);
+    return {event.number, event.value, event.channel};
+}
+
+Bytes Gs(int a1, int a2, int a3, int value) {
+    Bytes m = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0, 0, 0, 0, 0x00, 0xF7};
+    int i = 6;
+    for (int byte : {a1, a2, a3, value}) m[i++] = static_cast<std::uint8_t>(byte);
+    return m;
 }
 
 }  // namespace
 
-TEST(Channel, TrackChannelAndBendDirection) {
+TEST(Channel, ChannelsBendsExclusivesClassifiedOrReplacedAndTextsNarrowed) {
     CaptureSink sink;
     auto t =
         Track(kFormQ2, {RhythmPart(0, 9), Meta(0, kMetaTrackName, "Bass"),
@@ -43,13 +66,10 @@ TEST(Channel, TrackChannelAndBendDirection) {
     EXPECT_EQ(t->GetPitchBendDirection(1), 0);
     EXPECT_EQ(t->GetPitchBendDirection(99), 0);
     EXPECT_EQ(sink.Count(kGeneric), 2);
-}
-
-TEST(Channel, ExclusiveReplacedAndTextsNarrowed) {
-    CaptureSink sink;
+    sink.Clear();
     const Bytes start = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x00, 0xF7};
     const Bytes other = {0xF0, 0x09, 0x59, 0x7F, 0x48, 0x4D, 0x02, 0x0D, 0x00, 0x01, 0xF7};
-    auto t = Track(kFormQ1, {SysEx(0, start, 0, 4), SysEx(10, other), SysEx(10, start), Eot(0)});
+    t = Track(kFormQ1, {SysEx(0, start, 0, 4), SysEx(10, other), SysEx(10, start), Eot(0)});
     char pattern[16] = {};
     std::copy(start.begin(), start.end(), pattern);
     char marker[] = "LOOP";
@@ -84,10 +104,9 @@ TEST(Channel, ExclusiveReplacedAndTextsNarrowed) {
     t = Track(kFormQ2, {Meta(0, kMetaTrackName, piano), Meta(0, kMetaTrackName, pianoKana),
                         Meta(0, kMetaLyric, piano), Eot(0)});
     t->DbcsToSbcs(true, true, kEvMeta, kMetaTrackName);
-    EXPECT_EQ(Text(t->event_table[0]), "PIANO 8");
     // The semi-voiced ピ is in neither katakana table; ア and ノ narrow.
-    EXPECT_EQ(Text(t->event_table[1]), "\x83\x73\xB1\xC9");
-    EXPECT_EQ(Text(t->event_table[2]), piano);
+    EXPECT_EQ(Dump(*t),
+              (Lines{"0 META3 PIANO 8", "0 META3 \x83\x73\xB1\xC9", "0 META5 " + piano, "0 EOT"}));
 
     // The trail byte 82 of the two-byte character 8A 82 followed by 60 is no
     // letter: 8A 82 60 must not become 8A 'A'.
@@ -105,4 +124,62 @@ TEST(Channel, ExclusiveReplacedAndTextsNarrowed) {
     full->DbcsToSbcs(true, true, kEvMeta, kMetaText);
     EXPECT_EQ(e->length, e->DataCapacity());
     EXPECT_TRUE(sink.Messages().empty());
+
+    sink.Clear();
+    EXPECT_EQ(Classify(kMasterVolume), (Classified{1, 100, kNoChannel}));
+    EXPECT_EQ(Classify({0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x02, 0x00, 0x30, 0xF7}),
+              (Classified{40, 0x30, kNoChannel}));
+    EXPECT_EQ(Classify({0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
+              (Classified{9, -7, kNoChannel}));
+    // Master volume with the F7 one byte late is not the universal message.
+    EXPECT_EQ(std::get<0>(Classify({0xF0, 0x08, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0x00, 0xF7})),
+              0);
+    // XG messages are carried through unclassified.
+    EXPECT_EQ(Classify({0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}), kNone);
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // Bytes past the message's length that would complete a known message must
+    // not count.
+    EXPECT_EQ(std::get<0>(Classify({0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, 4)), 0);
+    for (int length = 0; length < 10; ++length) {
+        EXPECT_EQ(Classify(Gs(0x40, 0x1A, 0x15, 2), length), kNone) << length;
+    }
+    EXPECT_EQ(Classify({0xF0, 0x03, 0x41, 0x10, 0xF7}), kNone);
+    EXPECT_EQ(Classify({0xF0, 0xF7}), kNone);
+
+    sink.Clear();
+    EXPECT_EQ(std::get<0>(Classify(kMasterVolume, -1, kEvMeta)), 1);
+    EXPECT_EQ(sink.Messages(), std::vector<std::string>{kInternal});
+    // {address after 40, type, value, channel}: master volume, GS reset (not
+    // classified), rhythm part (part byte 1A is channel 10), part equalizer
+    // switch, another 1x address (the value, no type), another middle byte;
+    // then the ends of the system effect (40 01) and equalizer (40 02) runs
+    // and the gaps between them.
+    constexpr int no = kNoChannel;
+    const int rows[][5] = {
+        {0x00, 0x04, 1, 9, no},  {0x00, 0x7F, 0, -7, no}, {0x1A, 0x15, 18, 9, 10},
+        {0x4F, 0x20, 69, 9, 15}, {0x12, 0x16, 0, 9, no},  {0x03, 0x00, 0, -7, no},
+        {0x01, 0x30, 20, 9, no}, {0x01, 0x35, 25, 9, no}, {0x01, 0x36, 0, 9, no},
+        {0x01, 0x37, 32, 9, no}, {0x01, 0x5A, 64, 9, no}, {0x01, 0x5B, 0, 9, no},
+        {0x01, 0x2F, 0, 9, no},  {0x02, 0x00, 65, 9, no}, {0x02, 0x03, 68, 9, no},
+        {0x02, 0x04, 0, 9, no}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(Classify(Gs(0x40, r[0], r[1], 9)), (Classified{r[2], r[3], r[4]}))
+            << std::hex << r[0] << " " << r[1];
+    }
+
+    // Channel -> part byte -> channel for every channel, on both bases.
+    for (int channel = 0; channel < 16; ++channel) {
+        unsigned char part = 0;
+        SetSysExF0Chanel(channel, &part, 0x10);
+        const unsigned char low = part;
+        SetSysExF0Chanel(channel, &part, 0x40);
+        EXPECT_EQ(part, low + 0x30) << channel;
+        // The classifier maps the part byte back to the channel.
+        EXPECT_EQ(std::get<2>(Classify(Gs(0x40, part, 0x20, 1))), channel);
+    }
+    unsigned char untouched = 0x55;
+    SetSysExF0Chanel(16, &untouched, 0x10);
+    SetSysExF0Chanel(-1, &untouched, 0x10);
+    EXPECT_EQ(untouched, 0x55);
 }

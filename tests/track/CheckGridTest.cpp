@@ -3,7 +3,7 @@
 
 #include "support/TestEvents.h"
 
-TEST(Check, LocationsValuesOrderAndEdits) {
+TEST(CheckGrid, LocationsValuesOrderEditsGridAndIntervalAgainstTheForwardWalk) {
     CaptureSink sink;
     auto t = Track(kFormQ2, {Pc(0, 0, 5), Cc(0, 0, 7, 127), Tempo(10, 500000), Cc(0, 0, 7, 5),
                              Tempo(50, 499999), Cc(0, 0, 7, 64), Eot(0)});
@@ -27,18 +27,13 @@ TEST(Check, LocationsValuesOrderAndEdits) {
     EXPECT_EQ(t->CheckEventValue(kEvControl, 7, 90), 1);
     EXPECT_EQ(t->event_table[1]->data[2], 90);  // the bytes agree with the value
 
-    struct Order {
-        std::vector<Ev> events;
-        int expected;
+    const auto order = [](const EvList& events) {
+        return Track(kFormQ1, events)->CheckOrderOfBankSelectAndProgramChange();
     };
-    for (const Order& o : std::vector<Order>{
-             {{Cc(0, 0, 0, 1), Cc(0, 0, 32, 0), Pc(0, 0, 3), Pc(5, 1, 4)}, 1},
-             {{Cc(0, 0, 32, 0), Cc(0, 0, 0, 1), Pc(0, 0, 3)}, 0},
-             {{Pc(0, 0, 3), Cc(0, 0, 0, 1), Cc(0, 0, 32, 0)}, 0},
-             {{Cc(0, 0, 0, 1), Pc(0, 0, 3)}, 0},
-         }) {
-        EXPECT_EQ(Track(kFormQ1, o.events)->CheckOrderOfBankSelectAndProgramChange(), o.expected);
-    }
+    EXPECT_EQ(order({Cc(0, 0, 0, 1), Cc(0, 0, 32, 0), Pc(0, 0, 3), Pc(5, 1, 4)}), 1);
+    EXPECT_EQ(order({Cc(0, 0, 32, 0), Cc(0, 0, 0, 1), Pc(0, 0, 3)}), 0);
+    EXPECT_EQ(order({Pc(0, 0, 3), Cc(0, 0, 0, 1), Cc(0, 0, 32, 0)}), 0);
+    EXPECT_EQ(order({Cc(0, 0, 0, 1), Pc(0, 0, 3)}), 0);
 
     sink.Clear();
     EXPECT_EQ(Track(kFormQ2, {TimeSign(0, 3, 2), TimeSign(288, 3, 2)})->CheckTimeSingLocation(96),
@@ -51,11 +46,9 @@ TEST(Check, LocationsValuesOrderAndEdits) {
     EXPECT_EQ(sink.Count(kGeneric), 2);
 
     sink.Clear();
-    const Bytes volume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
     const Bytes gs = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x11, 0x19, 0x40, 0x56, 0xF7};
-    t = Track(kFormQ2, {SysEx(0, volume, kExTypeMasterVolume, kNoChannel, 100), SysEx(0, gs, 25),
-                        TimeSign(0, 4, 2), Tempo(0, 500000), Meta(0, kMetaText, "x"),
-                        Cc(0, 0, 7, 3), Eot(0)});
+    t = Track(kFormQ2, {MasterVolume(0), SysEx(0, gs, 25), TimeSign(0, 4, 2), Tempo(0, 500000),
+                        Meta(0, kMetaText, "x"), Cc(0, 0, 7, 3), Eot(0)});
     t->ModifyEventValue(kEvSysEx, kExTypeMasterVolume, 50);
     EXPECT_EQ(DataOf(*t->event_table[0], 9)[7], 50);
     t->ModifyEventValue(kEvSysEx, 25, 0x20);
@@ -78,10 +71,7 @@ TEST(Check, LocationsValuesOrderAndEdits) {
     t->ModifyEventValue(kEvMeta, kMetaTimeSignature, 3 * 256 + 6);
     EXPECT_EQ(Dump(*t), unchanged);
     EXPECT_EQ(sink.Count(kGeneric), 8);
-}
-
-TEST(Grid, EditsAndChecks) {
-    auto t = Track(kFormQ2, {Tag(35, 1), Tag(1, 2), Tag(1, 3), Tag(3, 4), Tag(20, 5)});
+    t = Track(kFormQ2, {Tag(35, 1), Tag(1, 2), Tag(1, 3), Tag(3, 4), Tag(20, 5)});
     t->ModifyDeltaTime(24);  // 35 36 37 40 60
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{24, 48, 48, 48, 72}));
     auto r = Track(kFormQ2, {Tag(10, 1), Tag(26, 2), Tag(24, 3), Eot(10)});
@@ -113,14 +103,10 @@ TEST(Grid, EditsAndChecks) {
     for (const Case& c : cases) {
         auto m = notes();
         c.edit(*m);
-        std::vector<int> got;
-        for (const Ev& e : Events(*m)) {
-            if (e.status == kEvNote) got.push_back(e.duration);
-        }
-        EXPECT_EQ(got, c.durations) << c.what;
+        EXPECT_EQ(OfNotes(*m, &MidiEvent::duration), c.durations) << c.what;
     }
 
-    CaptureSink sink;
+    sink.Clear();
     auto m = notes();
     m->ModifyDuration(24, 3);
     m->ModifyDuration(0);
@@ -136,11 +122,8 @@ TEST(Grid, EditsAndChecks) {
     m->Q2toQ1();
     EXPECT_EQ(m->CheckEventTime(24), 0);
     EXPECT_EQ(sink.Count(kInternal), 1);
-}
-
-// The literal gap rule on random tracks: for each Note, the distance to the
-// next later onset found by walking forward.
-TEST(Grid, IntervalAgainstTheForwardWalk) {
+    // The literal gap rule on random tracks: for each Note, the distance to the
+    // next later onset found by walking forward.
     std::mt19937 rng(3);
     for (int round = 0; round < 100; ++round) {
         auto t = RandomTrack(rng, 120, 0);
@@ -160,10 +143,6 @@ TEST(Grid, IntervalAgainstTheForwardWalk) {
             expected.push_back(duration);
         }
         t->ModifyInterval(gap);
-        std::vector<int> got;
-        for (const Ev& e : Events(*t)) {
-            if (e.status == kEvNote) got.push_back(e.duration);
-        }
-        ASSERT_EQ(got, expected) << round;
+        ASSERT_EQ(OfNotes(*t, &MidiEvent::duration), expected) << round;
     }
 }

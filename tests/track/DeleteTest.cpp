@@ -3,13 +3,7 @@
 
 #include "support/TestEvents.h"
 
-namespace {
-
-const Bytes kMasterVolume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7};
-
-}  // namespace
-
-TEST(Delete, ByKindNumberChannelAndText) {
+TEST(Delete, ByKindNumberChannelAndTextCutsAndFolds) {
     auto t = Track(kFormQ1, {Cc(0, 0, 7, 100), Cc(0, 0, 10, 64), Cc(480, 0, 7, 90), Cc(0, 1, 7, 80),
                              Eot(480)});
     t->DeleteControlChange(7, 0, 0);
@@ -33,8 +27,8 @@ TEST(Delete, ByKindNumberChannelAndText) {
     // 255 is no channel: the events without one are never taken.
     EXPECT_EQ(t->DeleteChanel(kNoChannel), 0);
 
-    t = Track(kFormQ1, {SysEx(0, kMasterVolume, 1), RhythmPart(10, 3), RhythmPart(0, 9),
-                        SysEx(10, kMasterVolume, 1), Event(0, kEvSysExEscape), Eot(0)});
+    t = Track(kFormQ1, {MasterVolume(0), RhythmPart(10, 3), RhythmPart(0, 9), MasterVolume(10),
+                        Event(0, kEvSysExEscape), Eot(0)});
     EXPECT_EQ(t->DeleteSysExF0(9, 18), 1);
     EXPECT_EQ(t->DeleteSysExF0(9, 18), 0);
     // Repeating the first-match form removes every master volume.
@@ -59,16 +53,13 @@ TEST(Delete, ByKindNumberChannelAndText) {
     u = make();
     u->DeleteAllMetaEventExceptSeqName();
     EXPECT_EQ(Dump(*u), (Lines{"0 META3 Song", "20 N c0 n60 d10", "20 META3 Again", "30 EOT"}));
-}
-
-TEST(Delete, CutsAndFolds) {
     CaptureSink sink;
-    auto t = Track(kFormQ2, {Cc(0, 0, 7, 1), Note(10, 0, 60, 100), Pc(10, 0, 1),
-                             Note(10, 0, 62, 100), Eot(200)});
+    t = Track(kFormQ2,
+              {Cc(0, 0, 7, 1), Note(10, 0, 60, 100), Pc(10, 0, 1), Note(10, 0, 62, 100), Eot(200)});
     t->DeleteAllEventExceptNote();
     EXPECT_EQ(Dump(*t), (Lines{"10 N c0 n60 d100", "30 N c0 n62 d100"}));
 
-    auto u = Track(kFormQ1, {On(0, 0, 60), Off(100, 0, 60), Eot(380)});
+    u = Track(kFormQ1, {On(0, 0, 60), Off(100, 0, 60), Eot(380)});
     u->DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(Dump(*u), (Lines{"480 EOT"}));
     EXPECT_TRUE(sink.Messages().empty());
@@ -90,16 +81,16 @@ TEST(Delete, CutsAndFolds) {
     EXPECT_EQ(Dump(*t), (Lines{"0 N c9 n35 d100", "10 N c9 n36 d10", "210 EOT"}));
     EXPECT_EQ(sink.Messages().size(), 2u);  // and the one above
 
-    auto make = [] {
+    auto long_note = [] {
         return Track(kFormQ2,
                      {Note(0, 0, 60, 500), Cc(100, 0, 7, 1), Note(100, 0, 62, 50), Eot(300)});
     };
     // The end of track lands at the time of the last event before the cut.
-    auto a = make();
-    a->ShortenData(150);
-    EXPECT_EQ(Dump(*a), (Lines{"0 N c0 n60 d500", "100 CC c0 #7=1", "100 EOT"}));
+    auto a_cut = long_note();
+    a_cut->ShortenData(150);
+    EXPECT_EQ(Dump(*a_cut), (Lines{"0 N c0 n60 d500", "100 CC c0 #7=1", "100 EOT"}));
 
-    auto c = make();
+    auto c = long_note();
     c->ShortnTrackDuration(150);
     EXPECT_EQ(Dump(*c), (Lines{"0 N c0 n60 d500", "100 CC c0 #7=1", "150 N c0 n62 d50"}));
 

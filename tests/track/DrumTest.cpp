@@ -9,16 +9,8 @@
 
 namespace {
 
-std::vector<int> Pitches(const MidiTrackData& t) {
-    std::vector<int> notes;
-    for (int i = 0; i < t.event_count; ++i) {
-        if (t.event_table[i]->status == kEvNote) notes.push_back(t.event_table[i]->note);
-    }
-    return notes;
-}
-
 std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int> notes,
-                                         std::vector<Ev> events = {}) {
+                                         EvList events = {}) {
     for (int n : notes) events.push_back(Note(10, channel, n, 5));
     events.push_back(Eot(10));
     return Track(kFormQ2, events);
@@ -26,7 +18,7 @@ std::unique_ptr<MidiTrackData> DrumTrack(int channel, std::initializer_list<int>
 
 }  // namespace
 
-TEST(Drum, ChannelsNamesAndPacking) {
+TEST(Drum, ChannelsNamesAndPackingAsTheGroupByGroupChoice) {
     auto plain = DrumTrack(3, {36});
     EXPECT_EQ(plain->IsDrumChanel(9), 1);
     EXPECT_EQ(plain->IsDrumChanel(3), 0);
@@ -73,7 +65,7 @@ TEST(Drum, ChannelsNamesAndPacking) {
     // tracks below check the choice at large).
     assigned = DrumTrack(3, {36, 35, 35}, {RhythmPart(0, 3)});
     assigned->PackDrumSet();
-    EXPECT_EQ(Pitches(*assigned), (std::vector<int>{35, 35, 35}));
+    EXPECT_EQ(OfNotes(*assigned, &MidiEvent::note), (std::vector<int>{35, 35, 35}));
 
     // Only notes change: a bend on the drum channel keeps its low 7 bits.
     auto bend = DrumTrack(9, {36, 36, 35}, {Bend(0, 9, 64 * 128 + 35)});
@@ -85,17 +77,14 @@ TEST(Drum, ChannelsNamesAndPacking) {
     EXPECT_EQ(q1->PackDrumSet(), 0);
     EXPECT_EQ(q1->event_table[0]->note, 35);
     EXPECT_TRUE(sink.Saw(kInternal));
-}
-
-// The one-count packing agrees with choosing each group's sound through
-// GetMostUsedDrumSetOfGroup and replacing the note events of drum channels.
-TEST(Drum, PackingAgreesWithGroupByGroupChoice) {
+    // The one-count packing agrees with choosing each group's sound through
+    // GetMostUsedDrumSetOfGroup and replacing the note events of drum channels.
     constexpr std::array<int, kInstGroupCount> kSizes = {2, 2, 6, 1, 2, 6, 2, 3, 2,
                                                          2, 2, 2, 2, 4, 5, 2, 2};
     std::mt19937 rng(4242);
     std::uniform_int_distribution<int> note(30, 85), channel(0, 15), assign(0, 3);
     for (int round = 0; round < 20; ++round) {
-        std::vector<Ev> events;
+        EvList events;
         if (assign(rng) == 0) events.push_back(RhythmPart(0, channel(rng)));
         for (int i = 0; i < 300; ++i) events.push_back(Note(5, channel(rng), note(rng), 5));
         events.push_back(Eot(0));

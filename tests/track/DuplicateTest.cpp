@@ -3,7 +3,63 @@
 
 #include "support/TestEvents.h"
 
-TEST(Duplicate, ProgramBankAndNoteOnChains) {
+namespace {
+
+// The literal algorithms, quadratic in the group size, as oracles.
+int SlowDeleteDuplicate(MidiTrackData& t, bool octave) {
+    int removed = 0;
+    const int n = t.event_count;
+    int first = 0;
+    while (first < n && t.event_table[first]->delta == 0) ++first;
+    while (first < n) {
+        int end = first + 1;
+        while (end < n && t.event_table[end]->delta == 0) ++end;
+        for (int i = first; i < end; ++i) {
+            MidiEvent* a = t.event_table[i];
+            if (a->status != kEvNote) continue;
+            int high = -1, low = 1000;
+            for (int j = i + 1; j < end; ++j) {
+                if (t.event_table[j]->status != kEvNote) continue;
+                high = std::max(high, t.event_table[j]->note);
+                low = std::min(low, t.event_table[j]->note);
+            }
+            for (int j = i + 1; j < end; ++j) {
+                MidiEvent* b = t.event_table[j];
+                if (b->status != kEvNote || b->duration != a->duration) continue;
+                const bool hit =
+                    octave ? (b->note != high && b->note != low && b->note % 12 == a->note % 12)
+                           : b->note == a->note;
+                if (hit) {
+                    b->status = kEvNone;
+                    ++removed;
+                }
+            }
+        }
+        first = end;
+    }
+    t.DeleteNop();
+    return removed;
+}
+
+EvList RandomChords(std::mt19937& rng, int groups) {
+    EvList events;
+    std::uniform_int_distribution<int> size(1, 12), pitch(0, 47), kind(0, 9), gap(0, 3);
+    for (int g = 0; g < groups; ++g) {
+        int delta = gap(rng) == 0 ? 0 : 60;  // some groups merge with the previous one
+        for (int k = size(rng); k > 0; --k) {
+            events.push_back(kind(rng) == 0 ? Cc(delta, 0, 7, 100)
+                                            : Note(delta, kind(rng) % 2, 36 + pitch(rng),
+                                                   kind(rng) < 7 ? 120 : 240));
+            delta = 0;
+        }
+    }
+    events.push_back(Eot(480));
+    return events;
+}
+
+}  // namespace
+
+TEST(Duplicate, ChainsRandomChordsAgainstTheLiteralAndGathering) {
     CaptureSink sink;
     // A program change after a note is never merged into one before the note;
     // 5, 7, 5 without a note between ends on 5.
@@ -55,70 +111,6 @@ TEST(Duplicate, ProgramBankAndNoteOnChains) {
     odd->CleanUpDuplicateNoteOnOff(true);
     EXPECT_EQ(odd->event_count, 3);
     EXPECT_TRUE(sink.Messages().empty());
-}
-
-namespace {
-
-// The literal algorithms, quadratic in the group size, as oracles.
-int SlowDeleteDuplicate(MidiTrackData& t, bool octave) {
-    int removed = 0;
-    const int n = t.event_count;
-    int first = 0;
-    while (first < n && t.event_table[first]->delta == 0) ++first;
-    while (first < n) {
-        int end = first + 1;
-        while (end < n && t.event_table[end]->delta == 0) ++end;
-        for (int i = first; i < end; ++i) {
-            MidiEvent* a = t.event_table[i];
-            if (a->status != kEvNote) continue;
-            int high = -1;
-            int low = 1000;
-            for (int j = i + 1; j < end; ++j) {
-                if (t.event_table[j]->status != kEvNote) continue;
-                high = std::max(high, t.event_table[j]->note);
-                low = std::min(low, t.event_table[j]->note);
-            }
-            for (int j = i + 1; j < end; ++j) {
-                MidiEvent* b = t.event_table[j];
-                if (b->status != kEvNote || b->duration != a->duration) continue;
-                const bool hit =
-                    octave ? (b->note != high && b->note != low && b->note % 12 == a->note % 12)
-                           : b->note == a->note;
-                if (hit) {
-                    b->status = kEvNone;
-                    ++removed;
-                }
-            }
-        }
-        first = end;
-    }
-    t.DeleteNop();
-    return removed;
-}
-
-std::vector<Ev> RandomChords(std::mt19937& rng, int groups) {
-    std::vector<Ev> events;
-    std::uniform_int_distribution<int> size(1, 12), pitch(0, 47), kind(0, 9), gap(0, 3);
-    for (int g = 0; g < groups; ++g) {
-        int delta = gap(rng) == 0 ? 0 : 60;  // some groups merge with the previous one
-        for (int k = size(rng); k > 0; --k) {
-            if (kind(rng) == 0) {
-                events.push_back(Cc(delta, 0, 7, 100));
-            } else {
-                events.push_back(
-                    Note(delta, kind(rng) % 2, 36 + pitch(rng), kind(rng) < 7 ? 120 : 240));
-            }
-            delta = 0;
-        }
-    }
-    events.push_back(Eot(480));
-    return events;
-}
-
-}  // namespace
-
-TEST(Duplicate, FastAgreesWithLiteralOnRandomChords) {
-    CaptureSink sink;
     std::mt19937 rng(20240611);
     for (int round = 0; round < 40; ++round) {
         for (bool octave : {false, true}) {
@@ -133,12 +125,9 @@ TEST(Duplicate, FastAgreesWithLiteralOnRandomChords) {
         }
     }
     EXPECT_TRUE(sink.Messages().empty());
-}
-
-TEST(Duplicate, GatherMovesMetNotesToTheGroupEnd) {
-    auto t = Track(kFormQ2, {Note(0, 0, 50, 10), Pc(0, 0, 3),  // before the first group
-                             Note(10, 0, 60, 10), Cc(0, 0, 7, 1), Note(0, 0, 62, 10), Pc(0, 0, 4),
-                             Note(10, 0, 64, 10), Eot(10)});
+    t = Track(kFormQ2, {Note(0, 0, 50, 10), Pc(0, 0, 3),  // before the first group
+                        Note(10, 0, 60, 10), Cc(0, 0, 7, 1), Note(0, 0, 62, 10), Pc(0, 0, 4),
+                        Note(10, 0, 64, 10), Eot(10)});
     t->GatherNoteEvent();
     // 60 travels to the end; 62, moved behind the walk by the first exchange,
     // stays. The group's first place keeps its delta.

@@ -15,7 +15,7 @@ std::vector<long> NoteTimes(const MidiTrackData& t) {
 
 // Notes at the given ticks of channel 0, closed by an end of track at end.
 std::unique_ptr<MidiTrackData> NotesAt(const std::vector<int>& ticks, int end, int form = kFormQ2) {
-    std::vector<Ev> events;
+    EvList events;
     int last = 0;
     for (int tick : ticks) {
         events.push_back(Note(tick - last, 0, 60, 10));
@@ -27,7 +27,7 @@ std::unique_ptr<MidiTrackData> NotesAt(const std::vector<int>& ticks, int end, i
 
 }  // namespace
 
-TEST(TrackLen, EqualsTheLengthOfACopyInQ1) {
+TEST(QuantizeSwing, TrackLenNearestPointSwingPlacementsRefusalsAndRandomTracks) {
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         auto t = RandomTrack(rng, 1 + int(rng() % 60), 0);
@@ -45,9 +45,6 @@ TEST(TrackLen, EqualsTheLengthOfACopyInQ1) {
         ASSERT_EQ(t->GetTrackLen(), sum) << "round " << round;
         ASSERT_EQ(copy.GetTrackLen(), sum);  // Q1: the sum of its deltas
     }
-}
-
-TEST(Quantize, NearestGridPointHalfDownAndRefusals) {
     auto t = Track(kFormQ1, {Tag(36, 1), Tag(1, 2), Tag(13, 3), Tag(0, 4)});  // 36 37 50 50
     t->QuantizeData(4, 96);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{24, 48, 48, 48}));
@@ -61,7 +58,7 @@ TEST(Quantize, NearestGridPointHalfDownAndRefusals) {
     EXPECT_EQ(sink.Count(kGeneric), 3);
 
     // Every event of a random track to the nearest point of its own time.
-    std::mt19937 rng(5);
+    rng.seed(5);
     for (int round = 0; round < 100; ++round) {
         auto r = RandomTrack(rng, 80, 1);
         const std::vector<long> before = TimesOf(*r);
@@ -73,38 +70,27 @@ TEST(Quantize, NearestGridPointHalfDownAndRefusals) {
             ASSERT_EQ(after[i], before[i] % grid > grid / 2 ? down + grid : down);
         }
     }
-}
-
-TEST(Swing, WindowPlacements) {
-    struct Case {
-        const char* what;
-        std::vector<int> notes;
-        bool harmony;
-        std::vector<long> expected;
+    const auto swung = [](const std::vector<int>& notes, bool harmony) {
+        auto t = NotesAt(notes, 1000);
+        harmony ? t->SwingHarmonyAndDrumData(96) : t->SwingData(96);
+        EXPECT_EQ(TimesOf(*t).back(), 1000);
+        return NoteTimes(*t);
     };
-    const std::vector<Case> cases = {
-        {"one late note", {60}, false, {64}},
-        {"one early note", {40}, false, {0}},
-        {"a straight pair swung", {0, 48}, false, {0, 64}},
-        {"both late", {50, 70}, false, {32, 64}},
-        {"three", {10, 40, 90}, false, {0, 32, 64}},
-        {"four: a sixth of the unit each", {0, 20, 40, 60}, false, {0, 16, 32, 48}},
-        {"a unit after a silence swings too", {0, 48, 500, 530}, false, {0, 64, 480, 544}},
-        {"melody rule splits a chord", {0, 0, 48}, false, {0, 32, 64}},
-        {"harmony rule moves the chord whole", {0, 0, 48}, true, {0, 0, 64}},
-        {"harmony: a late chord alone", {60, 60}, true, {64, 64}},
-        {"harmony: an early chord after a late one", {10, 10, 20, 20}, true, {0, 0, 32, 32}},
-    };
-    for (const Case& c : cases) {
-        auto t = NotesAt(c.notes, 1000);
-        c.harmony ? t->SwingHarmonyAndDrumData(96) : t->SwingData(96);
-        EXPECT_EQ(NoteTimes(*t), c.expected) << c.what;
-        EXPECT_EQ(TimesOf(*t).back(), 1000) << c.what;
-    }
-}
-
-TEST(Swing, RefusalsAndFixPostion) {
-    CaptureSink sink;
+    using Ticks = std::vector<long>;
+    EXPECT_EQ(swung({60}, false), Ticks{64});            // one late note
+    EXPECT_EQ(swung({40}, false), Ticks{0});             // one early note
+    EXPECT_EQ(swung({0, 48}, false), (Ticks{0, 64}));    // a straight pair swung
+    EXPECT_EQ(swung({50, 70}, false), (Ticks{32, 64}));  // both late
+    EXPECT_EQ(swung({10, 40, 90}, false), (Ticks{0, 32, 64}));
+    EXPECT_EQ(swung({0, 20, 40, 60}, false), (Ticks{0, 16, 32, 48}));  // a sixth of the unit each
+    // A unit after a silence swings too.
+    EXPECT_EQ(swung({0, 48, 500, 530}, false), (Ticks{0, 64, 480, 544}));
+    // The melody rule splits a chord, the harmony rule moves it whole.
+    EXPECT_EQ(swung({0, 0, 48}, false), (Ticks{0, 32, 64}));
+    EXPECT_EQ(swung({0, 0, 48}, true), (Ticks{0, 0, 64}));
+    EXPECT_EQ(swung({60, 60}, true), (Ticks{64, 64}));                // a late chord alone
+    EXPECT_EQ(swung({10, 10, 20, 20}, true), (Ticks{0, 0, 32, 32}));  // early after late
+    sink.Clear();
     std::vector<int> crowd(65);
     for (int i = 0; i < 65; ++i) crowd[i] = i;
     auto many = NotesAt(crowd, 200);
@@ -126,7 +112,7 @@ TEST(Swing, RefusalsAndFixPostion) {
     EXPECT_EQ(sink.Count(kGeneric), 5);
 
     // Moving the Note at 50 to offset 10: the tag at 40 lies on its way.
-    auto t = Track(kFormQ2, {Tag(5, 1), Tag(35, 2), Note(10, 0, 60, 5), Tag(30, 3), Eot(0)});
+    t = Track(kFormQ2, {Tag(5, 1), Tag(35, 2), Note(10, 0, 60, 5), Tag(30, 3), Eot(0)});
     EXPECT_EQ(t->FixPostion(2, 50, 50, 10), 10);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{5, 10, 10, 80, 80}));
     EXPECT_EQ(t->FixPostion(2, 10, 10, 85), 85);  // later: the tag at 80 is passed, the track grows
@@ -139,13 +125,10 @@ TEST(Swing, RefusalsAndFixPostion) {
     EXPECT_EQ(q->GetFirstNotePos(101, 120), 150);
     EXPECT_EQ(q->GetSecondNotePos(0, 96), 95);
     EXPECT_EQ(q->GetSecondNotePos(40, 90), 0);
-}
-
-// Swing keeps the order of events and every Note inside its unit; an event
-// other than a Note keeps its time unless a Note passed it on its way, and
-// then it stands where that Note stands.
-TEST(Swing, PropertiesOnRandomTracks) {
-    std::mt19937 rng(7);
+    // Swing keeps the order of events and every Note inside its unit; an event
+    // other than a Note keeps its time unless a Note passed it on its way, and
+    // then it stands where that Note stands.
+    rng.seed(7);
     for (int round = 0; round < 200; ++round) {
         auto t = RandomTrack(rng, 20 + int(rng() % 150), 0);
         const int unit = 3 + int(rng() % 120);

@@ -3,13 +3,10 @@
 
 #include "support/TestEvents.h"
 
-TEST(Query, ValuesProgramsAndTexts) {
+TEST(Query, ValuesProgramsTextsPositionsCountsExclusivesAndAverageNoteDistance) {
     CaptureSink sink;
-    auto t =
-        Track(kFormQ1,
-              {Cc(0, 0, 7, 100), Pc(0, 0, 3), Bend(0, 2, 9000),
-               SysEx(0, {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7}, 1, kNoChannel, 100),
-               Cc(480, 0, 7, 50), Cc(0, 1, 7, 20), Pc(0, 0, 4), Eot(480)});
+    auto t = Track(kFormQ1, {Cc(0, 0, 7, 100), Pc(0, 0, 3), Bend(0, 2, 9000), MasterVolume(0),
+                             Cc(480, 0, 7, 50), Cc(0, 1, 7, 20), Pc(0, 0, 4), Eot(480)});
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 480), 100);
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 481), 50);
     EXPECT_EQ(t->GetControlChangeValueWithDelta(7, 0, 0), -1);  // nothing lies before tick 0
@@ -66,20 +63,15 @@ TEST(Query, ValuesProgramsAndTexts) {
     EXPECT_STREQ(text, "Piano");
     EXPECT_EQ(t->GetMetaData(kMetaLyric, text), 0);
     EXPECT_STREQ(text, "");
-    char b[] = "B";
-    char c[] = "C";
-    EXPECT_EQ(t->GetDeltaOfMetaEvent(kMetaMarker, b), 20);
-    EXPECT_EQ(t->GetDeltaOfMetaEvent(kMetaMarker, c), -1);
-}
-
-TEST(Query, PositionsCountsAndExclusives) {
-    CaptureSink sink;
-    auto t =
-        Track(kFormQ2, {Cc(0, 3, 7, 1), Cc(100, 4, 10, 1), Note(380, 0, 60, 10), Bend(0, 5, 100),
+    char marker_b[] = "B";
+    char marker_c[] = "C";
+    EXPECT_EQ(t->GetDeltaOfMetaEvent(kMetaMarker, marker_b), 20);
+    EXPECT_EQ(t->GetDeltaOfMetaEvent(kMetaMarker, marker_c), -1);
+    sink.Clear();
+    t = Track(kFormQ2, {Cc(0, 3, 7, 1), Cc(100, 4, 10, 1), Note(380, 0, 60, 10), Bend(0, 5, 100),
                         Cc(0, 6, 10, 2), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
     EXPECT_EQ(t->GetIndexOfDelta(50), 1);
     EXPECT_EQ(t->GetIndexOfDelta(1000), 7);  // past the last event: the last index
-    MidiTrackData empty(kFormQ2);
     EXPECT_EQ(empty.GetIndexOfDelta(0), -1);
     EXPECT_EQ(t->GetDeltaOfEventIndex(-3), 0);
     EXPECT_EQ(t->GetDeltaOfEventIndex(99), 960);
@@ -122,21 +114,14 @@ TEST(Query, PositionsCountsAndExclusives) {
     EXPECT_EQ(empty.GetLengthOfSysExF0(reinterpret_cast<unsigned char*>(c)), 0);
     EXPECT_EQ(empty.CompareSysExF0(c, c), -1);
     EXPECT_EQ(empty.CompareSysExF0(nullptr, a), -1);
-}
-
-TEST(Query, AverageNoteDistanceMatchesACopyReducedToNotes) {
-    CaptureSink sink;
+    sink.Clear();
     std::mt19937 rng(77);
-    std::uniform_int_distribution<int> delta(0, 3), kind(0, 4), channel(0, 2);
+    std::uniform_int_distribution<int> delta(0, 3), kind(0, 4), chan(0, 2);
     for (int round = 0; round < 30; ++round) {
-        std::vector<Ev> events;
+        EvList events;
         for (int i = 0; i < 200; ++i) {
             const int d = delta(rng) * 60;
-            if (kind(rng) == 0) {
-                events.push_back(Cc(d, channel(rng), 7, 1));
-            } else {
-                events.push_back(Note(d, channel(rng), 60, 30));
-            }
+            events.push_back(kind(rng) == 0 ? Cc(d, chan(rng), 7, 1) : Note(d, chan(rng), 60, 30));
         }
         events.push_back(Eot(100));
         auto t = Track(kFormQ2, events);

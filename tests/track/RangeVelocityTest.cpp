@@ -2,7 +2,7 @@
 // the seconds of a stretch.
 #include "support/TestEvents.h"
 
-TEST(NoteRange, FoldsDeletesAndDoubleNotes) {
+TEST(NoteRange, FoldsDeletesDoubleNotesVelocitiesFadesSecondsChannelAndArea) {
     CaptureSink sink;
     auto fold = Track(kFormQ2, {Note(0, 0, 100, 10), Note(0, 1, 20, 10), Note(0, 0, 120, 10),
                                 Note(0, 0, 60, 10), Eot(10)});
@@ -19,7 +19,7 @@ TEST(NoteRange, FoldsDeletesAndDoubleNotes) {
 
     sink.Clear();
     const struct {
-        std::vector<Ev> events;
+        EvList events;
         int doubled;
     } cases[] = {
         {{Note(0, 0, 60, 100), Note(50, 0, 60, 100), Eot(100)}, 1},
@@ -39,9 +39,6 @@ TEST(NoteRange, FoldsDeletesAndDoubleNotes) {
     auto high = Track(kFormQ1, {On(0, 0, 130), Eot(0)});
     EXPECT_EQ(high->CheckDoubleNote(), 0);
     EXPECT_EQ(sink.Messages(), Lines{"ノートナンバーの異常が検出されました。"});
-}
-
-TEST(Velocity, ScaleAndFade) {
     auto loud = Track(kFormQ2, {Note(0, 0, 60, 10, 100), Note(0, 0, 62, 10, 50),
                                 Note(0, 1, 64, 10, 10), Eot(10)});
     loud->SetMaxVelocity(0);
@@ -56,8 +53,8 @@ TEST(Velocity, ScaleAndFade) {
     silent->SetMaxVelocity(0);
     EXPECT_EQ(silent->event_table[0]->velocity, 0);
 
-    const std::vector<Ev> notes{Note(0, 0, 60, 10, 100), Note(480, 0, 60, 10, 100),
-                                Note(480, 0, 60, 10, 100), Eot(10)};
+    const EvList notes{Note(0, 0, 60, 10, 100), Note(480, 0, 60, 10, 100),
+                       Note(480, 0, 60, 10, 100), Eot(10)};
     auto fade = Track(kFormQ2, notes);
     fade->SetFadeOut(0, 960);
     EXPECT_EQ(NotesOf(*fade),
@@ -65,27 +62,16 @@ TEST(Velocity, ScaleAndFade) {
     auto none = Track(kFormQ2, notes);
     none->SetFadeOut(960, 960);
     EXPECT_EQ(Events(*none), Events(*Track(kFormQ2, notes)));
-}
-
-TEST(TimeSpan, SecondsChannelAndArea) {
-    CaptureSink sink;
+    sink.Clear();
     auto plain = Track(kFormQ2, {Note(0, 0, 60, 10), Eot(960)});
     auto fast = Track(kFormQ2, {Note(0, 0, 60, 10), Tempo(480, 250000), Eot(480)});
-    const struct {
-        MidiTrackData* track;
-        int from, to, division;
-        double seconds;
-    } cases[] = {
-        {plain.get(), 0, 960, 480, 1.0},    {fast.get(), 0, 960, 480, 0.75},
-        {fast.get(), 480, 960, 480, 0.25},   // the tempo in force at from
-        {fast.get(), 240, 720, 480, 0.375},  // clipped to both ends
-        {fast.get(), 0, 1920, 480, 1.25},    // past the last event at the last tempo
-        {fast.get(), 960, 960, 480, 0.0},   {plain.get(), 0, 960, 0, 0.0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(c.track->GetDurationTime(c.from, c.to, c.division), c.seconds)
-            << c.from << "-" << c.to;
-    }
+    EXPECT_DOUBLE_EQ(plain->GetDurationTime(0, 960, 480), 1.0);
+    EXPECT_DOUBLE_EQ(fast->GetDurationTime(0, 960, 480), 0.75);
+    EXPECT_DOUBLE_EQ(fast->GetDurationTime(480, 960, 480), 0.25);   // the tempo in force at from
+    EXPECT_DOUBLE_EQ(fast->GetDurationTime(240, 720, 480), 0.375);  // clipped to both ends
+    EXPECT_DOUBLE_EQ(fast->GetDurationTime(0, 1920, 480), 1.25);    // past the end: the last tempo
+    EXPECT_DOUBLE_EQ(fast->GetDurationTime(960, 960, 480), 0.0);
+    EXPECT_DOUBLE_EQ(plain->GetDurationTime(0, 960, 0), 0.0);
     EXPECT_EQ(sink.Messages(), Lines{kGeneric});
 
     sink.Clear();

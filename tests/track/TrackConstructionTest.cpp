@@ -1,8 +1,18 @@
-// Deep copies of tracks and the once-only messages.
+// Deep copies of tracks, the range copy (events before the range gathered at
+// its start, notes cut at both ends, one bend per channel left at the start)
+// and the once-only messages.
 
 #include "support/TestEvents.h"
 
-TEST(TrackConstruction, DeepCopiesAndOnceMessages) {
+namespace {
+
+const auto BendRead = [](int delta, int ch, int lsb, int msb) {
+    return Ev{delta, kEvPitchBend, ch, lsb, 0, 0, 0, msb, 3};
+};
+
+}  // namespace
+
+TEST(TrackConstruction, DeepCopiesRangeCopiesAndOnceMessages) {
     CaptureSink sink;
     auto owned =
         Track(kFormQ2, {Note(0, 1, 60, 480), Meta(10, kMetaText, std::string(300, 'x')), Eot(470)});
@@ -60,4 +70,43 @@ TEST(TrackConstruction, DeepCopiesAndOnceMessages) {
     track.ErrorMsgOnce(kErrTrackTempo);
     EXPECT_EQ(sink.Count(kTempo), 2);
     track.ErrorMsgOnce(0);
+
+    sink.Clear();
+    // A Q1 track: volume and bend of channel 0 at 0, bends of channels 1 and 0
+    // at 50 and 100, note 60 from 100 to 300, 62 from 400 to 600 and 64 from
+    // 500 to 900, a bend in range at 550, the end at 1000.
+    const auto q1source = Read(TrackChunk(Concat(
+        {smf::Cc(0, 0, 7, 100), smf::Msg(0, {0xE0, 0x00, 0x40}), smf::Msg(50, {0xE1, 0x00, 0x50}),
+         smf::Msg(50, {0xE0, 0x00, 0x30}), smf::On(0, 0, 60), smf::Off(200, 0, 60),
+         smf::On(100, 0, 62), smf::On(100, 0, 64), smf::Msg(50, {0xE0, 0x10, 0x41}),
+         smf::Off(50, 0, 62), smf::Off(300, 0, 64), smf::Eot(100)})));
+    ASSERT_EQ(q1source->event_count, 12);
+    MidiTrackData q1range(q1source.get(), 400, 700);
+    EXPECT_EQ(q1range.form, kFormQ1);
+    // Before the range: the volume and the last bend of each channel, at tick
+    // 0; note 60 is gone. Note 64 still sounds at 700 and is closed at 300,
+    // the end of the range in the q1range. The source's length is kept.
+    EXPECT_EQ(Events(q1range),
+              (EvList{Cc(0, 0, 7, 100), BendRead(0, 1, 0, 0x50), BendRead(0, 0, 0, 0x30),
+                      On(0, 0, 62, 100), On(100, 0, 64, 100), BendRead(50, 0, 0x10, 0x41),
+                      Off(50, 0, 62, 64), Off(100, 0, 64, 0), Eot(300)}));
+    EXPECT_TRUE(sink.Messages().empty());
+    // The source is untouched.
+    EXPECT_EQ(q1source->event_count, 12);
+    EXPECT_EQ(q1source->event_table[1]->status, kEvPitchBend);
+
+    sink.Clear();
+    auto q2source = Track(kFormQ2, {Note(0, 2, 60, 480), Note(480, 2, 62, 960), Cc(120, 2, 0, 0),
+                                    Note(400, 2, 64, 100), Eot(1000)});
+    // Notes keep their length.
+    MidiTrackData q2copy(q2source.get(), 480, 1000);
+    EXPECT_EQ(q2copy.form, kFormQ2);
+    EXPECT_EQ(Dump(q2copy), (Lines{"0 N c2 n62 d960", "120 CC c2 #0=0", "120 EOT"}));
+    EXPECT_TRUE(sink.Messages().empty());
+
+    // A q1source in no form gives an empty q1range and a message.
+    MidiTrackData fresh;
+    MidiTrackData empty(&fresh, 0, 100);
+    EXPECT_EQ(empty.event_count, 0);
+    EXPECT_EQ(sink.Count(kInternal), 1);
 }
