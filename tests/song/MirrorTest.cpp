@@ -194,14 +194,16 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     std::mt19937 random(4242);
     for (int round = 0; round < 400; ++round) {
         auto fast = RandomQ1Song(random);
+        // A copy made event by event, and a copied song (Q1 copies too).
+        MidiF0Data literal(kFormQ1, 480), moved(kFormQ1, 480), literal_move(fast.get());
+        for (int k = 0; k < fast->GetTrack()->event_count; ++k) {
+            literal.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
+            moved.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
+        }
         // The move alone: the same result as the insertions and exchanges.
-        MidiF0Data moved(fast.get()), literal_move(fast.get());
         moved.HorizontalReverseSub();
         LiteralReverseSub(*literal_move.GetTrack());
         ASSERT_EQ(Image(*moved.GetTrack()), Image(*literal_move.GetTrack())) << "round " << round;
-        MidiF0Data literal(kFormQ1, 480);
-        for (int k = 0; k < fast->GetTrack()->event_count; ++k)
-            literal.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
         fast->HorizontalReverse();
         LiteralReverse(*literal.GetTrack());
         ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
