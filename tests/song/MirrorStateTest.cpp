@@ -19,63 +19,6 @@ using namespace mirror_test;
 
 namespace {
 
-// A state value: (channel or -1, kind, number). Kinds: controller, program,
-// bend, pressure, tempo, time and key signature, RPN and NRPN parameter
-// coarse and fine (number = parameter), data entry goes to NRPN.
-// clang-format off
-enum Kind { kCc, kProgram, kBend, kPressure, kTempoKind, kMeter, kKey, kRpn, kRpnFine, kNrpn,
-            kNrpnFine, kNrpnOn };
-// clang-format on
-using Key = std::tuple<int, int, int>;
-using State = std::map<Key, int>;
-
-// What a General MIDI device holds before it is told otherwise.
-int Default(const Key& key) {
-    const auto [channel, kind, n] = key;
-    if (kind == kCc)
-        return n == 7 ? 100 : n == 8 || n == 10 ? 64 : n == 11 || (n >= 98 && n <= 101) ? 127 : 0;
-    if (kind == kRpn) return n == 0 ? 2 : n <= 2 ? 64 : 0;
-    return kind == kBend ? 8192 : kind == kTempoKind ? 500000 : kind == kMeter ? 0x0404 : 0;
-}
-
-int Get(const State& s, const Key& key) {
-    const auto it = s.find(key);
-    return it == s.end() ? Default(key) : it->second;
-}
-
-void Apply(State& s, const MidiEvent* e) {
-    const int c = e->channel, status = e->status;
-    if (status == kEvProgram) s[{c, kProgram, 0}] = e->value;
-    if (status == kEvPitchBend) s[{c, kBend, 0}] = e->value * 128 + e->note;
-    if (status == kEvChannelPressure) s[{c, kPressure, 0}] = e->value;
-    if (status == kEvMeta && e->number == kMetaTempo) s[{-1, kTempoKind, 0}] = e->value;
-    if (status == kEvMeta && e->number == kMetaTimeSignature) s[{-1, kMeter, 0}] = e->value;
-    if (status == kEvMeta && e->number == kMetaKeySignature)
-        s[{-1, kKey, 0}] = e->data[0] * 256 + e->data[1];
-    if (status != kEvControl) return;
-    const int n = e->number;
-    if (n == 96 || n == 97 || n >= 120) return;
-    if (n == 6 || n == 38) {
-        const bool nrpn = Get(s, {c, kNrpnOn, 0}) != 0;
-        const int msb = Get(s, {c, kCc, nrpn ? 99 : 101});
-        const int lsb = Get(s, {c, kCc, nrpn ? 98 : 100});
-        if (msb == 127 && lsb == 127) return;
-        const int kind = nrpn ? (n == 6 ? kNrpn : kNrpnFine) : (n == 6 ? kRpn : kRpnFine);
-        s[{c, kind, msb * 128 + lsb}] = e->value;
-        return;
-    }
-    s[{c, kCc, n}] = e->value;
-    if (n >= 98 && n <= 101) s[{c, kNrpnOn, 0}] = n <= 99 ? 1 : 0;
-}
-
-bool Same(const State& a, const State& b) {
-    for (const State* s : {&a, &b}) {
-        for (const auto& [key, value] : *s)
-            if (Get(a, key) != Get(b, key)) return false;
-    }
-    return true;
-}
-
 struct Placed {
     long tick;
     const MidiEvent* event;

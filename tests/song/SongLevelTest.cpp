@@ -62,13 +62,10 @@ TEST(SongChannels, FreeUsedAndVelocitySteps) {
     EXPECT_EQ(ports->IsDontMove(9, keep, 2), 1);
     EXPECT_EQ(ports->IsDontMove(9, keep, 1), 0);
     // (velocity, steps, result): below half of the velocity gives it back.
-    for (auto [v, steps, want] : std::vector<std::array<int, 3>>{{100, 2, 81},
-                                                                 {100, 6, 51},
-                                                                 {100, 7, 100},
-                                                                 {100, -4, 100},
-                                                                 {100, 2000000000, 100},
-                                                                 {0, 3, 0}})
-        EXPECT_EQ(ports->GetOffsetVelocity(v, steps), want) << v << " " << steps;
+    const int steps[][3] = {{100, 2, 81},   {100, 6, 51},           {100, 7, 100},
+                            {100, -4, 100}, {100, 2000000000, 100}, {0, 3, 0}};
+    for (auto [v, step, want] : steps)
+        EXPECT_EQ(ports->GetOffsetVelocity(v, step), want) << v << " " << step;
 }
 
 TEST(SongChannels, DeletesTracksAndFirstExclusives) {
