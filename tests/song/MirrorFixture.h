@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -70,6 +71,56 @@ inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, i
     }
     events.push_back(Eot(end + std::uniform_int_distribution<long>(0, 200)(random)));
     return MakeSong(kFormQ2, 480, std::move(events));
+}
+
+// A random Q1 song as files hold them: a setup at tick 0 or none; tempo,
+// time and key changes; programs, bends, pressure and controllers (RPN and
+// NRPN choices and data entries, the hold pedal, a momentary reset) among
+// notes on three channels, programs on any; notes struck again before their
+// release, notes of no length, notes never released, stray note offs.
+inline std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& r, int division, bool stray = true) {
+    using Make = std::function<Ev(int, int)>;
+    const std::vector<Make> makers = {
+        [&](int t, int) { return Tempo(t, 200000 + int(r() % 128) * 5000); },
+        [&](int t, int) { return TimeSign(t, 2 + int(r() % 4), 2); },
+        [&](int t, int) { return KeySign(t, int(r() % 4)); },
+        [&](int t, int c) { return Pc(t, r() % 2 ? c : int(r() % 16), int(r() % 128)); },
+        [&](int t, int c) { return Bend(t, c, int(r() % 16384)); },
+        [&](int t, int c) {
+            Ev e = Event(t, kEvChannelPressure, c);
+            e.value = int(r() % 128);
+            return e;
+        },
+        [&](int t, int c) { return Cc(t, c, 64, r() % 2 ? 127 : 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 101 : 99, 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
+        [&](int t, int c) { return Cc(t, c, 121, 0); },
+        [&](int t, int c) { return Cc(t, c, 7 + int(r() % 5), int(r() % 128)); },
+        [&](int t, int c) { return On(t, c, 60 + int(r() % 4), int(r() % 2) * 100); },
+        [&](int t, int c) { return Off(t, c, 60 + int(r() % 4)); }};
+    std::vector<Ev> events;
+    if (r() % 2 == 0 && stray) {  // a setup, its parts in any order among tick-0 events
+        events = {Meta(0, kMetaTrackName, "song"), Tempo(0, 400000), Cc(0, 1, 7, 90), Pc(0, 1, 5),
+                  SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
+    }
+    int tick = 0;
+    for (int i = 0, n = 1 + int(r() % 60); i < n; ++i) {
+        tick += int(r() % 3) * 40;
+        const int c = int(r() % 3);
+        const std::size_t used = makers.size() - (stray ? 0 : 2), kind = r() % (used + 4);
+        if (kind < used) {
+            events.push_back(makers[kind](tick, c));
+            continue;
+        }
+        const int note = 60 + int(r() % 4);
+        events.push_back(On(tick, c, note, 1 + int(r() % 127)));
+        events.push_back(Off(tick + 40 * int(r() % 4), c, note));
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Ev& a, const Ev& b) { return a.delta < b.delta; });
+    events.push_back(Eot(events.back().delta + int(r() % 50)));
+    return MakeSong(kFormQ1, division, std::move(events));
 }
 
 // The notes a song in Q2 form really holds once written: notes of one pitch

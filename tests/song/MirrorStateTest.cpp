@@ -48,49 +48,6 @@ double Seconds(const std::vector<Placed>& walk, long until, int division) {
     return seconds + double(until - at) * tempo / division / 1e6;
 }
 
-Ev Pressure(int tick, int channel, int value) {
-    Ev e = Event(tick, kEvChannelPressure, channel);
-    e.value = value;
-    return e;
-}
-
-// Random songs of every kind of state event (RPN and NRPN choices and data
-// entries, the hold pedal, a momentary reset) among notes on three channels.
-std::unique_ptr<MidiF0Data> RandomStateSong(std::mt19937& r) {
-    using Make = std::function<Ev(int, int)>;
-    const std::vector<Make> makers = {
-        [&](int t, int) { return Tempo(t, 200000 + int(r() % 128) * 5000); },
-        [&](int t, int) { return TimeSign(t, 2 + int(r() % 4), 2); },
-        [&](int t, int) { return KeySign(t, int(r() % 4)); },
-        [&](int t, int c) { return Pc(t, c, int(r() % 128)); },
-        [&](int t, int c) { return Bend(t, c, int(r() % 16384)); },
-        [&](int t, int c) { return Pressure(t, c, int(r() % 128)); },
-        [&](int t, int c) { return Cc(t, c, 64, r() % 2 ? 127 : 0); },
-        [&](int t, int c) { return Cc(t, c, r() % 2 ? 101 : 99, 0); },
-        [&](int t, int c) { return Cc(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
-        [&](int t, int c) { return Cc(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
-        [&](int t, int c) { return Cc(t, c, 121, 0); },
-        [&](int t, int c) { return Cc(t, c, 7 + int(r() % 5), int(r() % 128)); }};
-    std::vector<Ev> events;
-    int tick = 0;
-    for (int i = 0, n = 5 + int(r() % 60); i < n; ++i) {
-        tick += int(r() % 3) * 40;
-        const int c = int(r() % 3);
-        const std::size_t kind = r() % (makers.size() + 4);
-        if (kind < makers.size()) {
-            events.push_back(makers[kind](tick, c));
-            continue;
-        }
-        const int note = 60 + int(r() % 4);
-        events.push_back(On(tick, c, note, 1 + int(r() % 127)));
-        events.push_back(Off(tick + 40 * int(r() % 4), c, note));
-    }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const Ev& a, const Ev& b) { return a.delta < b.delta; });
-    events.push_back(Eot(events.back().delta + int(r() % 50)));
-    return MakeSong(kFormQ1, 96, std::move(events));
-}
-
 // The events a record makes, owned, in the order made.
 struct Made {
     std::vector<std::unique_ptr<MidiEvent>> events;
@@ -112,7 +69,7 @@ bool SameRecord(const MidiStatus& a, const MidiStatus& b) {
 TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
     std::mt19937 random(9001);
     for (int round = 0; round < 300; ++round) {
-        auto original = RandomStateSong(random);
+        auto original = RandomQ1Song(random, 96, false);
         MidiF0Data reversed(kFormQ1, 96);
         for (int k = 0; k < original->GetTrack()->event_count; ++k)
             reversed.GetTrack()->AddCopyEvent(original->GetTrack()->event_table[k]);

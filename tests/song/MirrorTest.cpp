@@ -119,34 +119,6 @@ void LiteralReverse(MidiTrackData& t) {
     }
 }
 
-// A random Q1 song as files hold them: tempo, time and key changes, a setup
-// at tick 0 or none, programs and controllers, notes struck again before
-// their release, notes of no length and notes never released.
-std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
-    std::uniform_int_distribution<int> pick(0, 11), channel(0, 3), note(60, 62), value(1, 127);
-    std::vector<Ev> events;
-    long tick = 0;
-    if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
-        events = {Meta(0, kMetaTrackName, "song"), Tempo(0, 400000), Cc(0, 1, 7, 90), Pc(0, 1, 5),
-                  SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
-    }
-    for (int i = 0, n = 1 + int(random() % 40); i < n; ++i) {
-        tick += (random() % 3) * 30;
-        const int c = channel(random);
-        const int kind = pick(random);
-        events.push_back(kind == 0   ? Tempo(tick, 300000 + value(random) * 1000)
-                         : kind == 1 ? TimeSign(tick, 3, 2)
-                         : kind == 2 ? KeySign(tick, int(random() % 3))
-                         : kind == 3 ? Pc(tick, int(random() % 16), value(random))
-                         : kind == 4 ? Cc(tick, c, 7, value(random))
-                         : kind == 5 ? Off(tick, c, note(random))
-                         : kind == 6 ? On(tick, c, note(random), 0)  // an off
-                                     : On(tick, c, note(random), value(random)));
-    }
-    events.push_back(Eot(tick + long(random() % 50)));
-    return MakeSong(kFormQ1, 480, std::move(events));
-}
-
 const std::string kMisplaced = "拍子記号の位置が異常です。";
 
 // Measure, beat and tick in the measure.
@@ -193,7 +165,7 @@ TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
 TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     std::mt19937 random(4242);
     for (int round = 0; round < 400; ++round) {
-        auto fast = RandomQ1Song(random);
+        auto fast = RandomQ1Song(random, 480);
         // A copy made event by event, and a copied song (Q1 copies too).
         MidiF0Data literal(kFormQ1, 480), moved(kFormQ1, 480), literal_move(fast.get());
         for (int k = 0; k < fast->GetTrack()->event_count; ++k) {
