@@ -562,63 +562,55 @@ TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
 }
 
 TEST(TrackHygiene, CleanUpCases) {
-    struct Case {
-        const char* what;
-        CleanUp clean;
-        std::vector<Ev> in;
-        Lines out;
-    };
-    const auto volume = kCleanUps[0].second, except = kCleanUps[2].second,
-               pan = kCleanUps[3].second, value = kCleanUps[4].second, timing = kCleanUps[5].second,
-               bend = kCleanUps[6].second;
-    const std::vector<Case> cases = {
-        {"volume set twice in silence",
-         volume,
+    // (clean-up, track, what is left), each with a what-for.
+    const std::vector<std::tuple<int, std::vector<Ev>, Lines>> cases = {
+        // volume set twice in silence
+        {0,
          {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
          {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
-        {"volume under a note stays",
-         volume,
+        // volume under a note stays
+        {0,
          {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
-        {"a note on another channel hears nothing here",
-         volume,
+        // a note on another channel hears nothing here
+        {0,
          {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
-        {"volume list left alone, modulation 0 then 64",
-         except,
+        // volume list left alone, modulation 0 then 64
+        {2,
          {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
          {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
-        {"repeated value goes at any time",
-         value,
+        // repeated value goes at any time
+        {4,
          {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
          {"0 CC c0 #7=100", "0 N c0 n60 d9", "10 CC c1 #7=100"}},
-        {"at one tick the last counts",
-         timing,
+        // at one tick the last counts
+        {5,
          {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), Note(0, 0, 60, 9)},
          {"0 CC c0 #7=90", "0 N c0 n60 d9"}},
-        {"... and goes when it repeats what was in force",
-         timing,
+        // ... and goes when it repeats what was in force
+        {5,
          {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
          {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
-        {"pan changed under a held note stays",
-         pan,
+        // pan changed under a held note stays
+        {3,
          {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
           Cc(1, 0, 10, 64)},
          {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
-        {"bends inside one note stay",
-         bend,
+        // bends inside one note stay
+        {6,
          {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
          {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
-        {"a bend heard, then reset after the note",
-         bend,
+        // a bend heard, then reset after the note
+        {6,
          {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
           Note(0, 0, 60, 10)},
          {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
     };
-    for (const Case& c : cases) {
-        auto t = Q2(c.in);
-        c.clean(*t);
-        EXPECT_EQ(Dump(*t), c.out) << c.what;
+    for (const auto& [clean, in, left] : cases) {
+        auto t = Q2(in);
+        kCleanUps[clean].second(*t);
+        EXPECT_EQ(Dump(*t), left) << kCleanUps[clean].first;
     }
     CaptureSink sink;
     F1 raw(kFormRaw);
