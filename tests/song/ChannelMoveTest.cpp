@@ -4,22 +4,12 @@
 
 namespace {
 
-std::vector<Ev> On(int channel, const std::string& name = "") {
-    std::vector<Ev> t;
-    if (!name.empty()) t.push_back(Meta(0, kMetaInstrument, name));
-    t.push_back(Note(0, channel, 60, 10));
-    t.push_back(Eot(10));
-    return t;
-}
-
 std::vector<int> Channels(MidiF1Data& song) {
     std::vector<int> out;
     for (int t = 0; t < song.track_count; ++t)
         out.push_back(song.GetTrack(t)->GetChanelWithInstName());
     return out;
 }
-
-const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
 
 }  // namespace
 

@@ -30,7 +30,7 @@ const std::vector<Ev> kDrums{
 
 TEST(SongDrums, ToneMappingMovesOneSoundToTheLowestFreeChannel) {
     CaptureSink sink;
-    auto song = Song({{Note(0, 0, 60, 10), Eot(10)}, kDrums, {Note(0, 2, 60, 10), Eot(10)}});
+    auto song = Song({On(0), kDrums, On(2)});
     auto map = EmptyToneMap();
     (*map)[0][38] = {0, 60};
     (*map)[0][36] = {5, char(-3)};  // a note that cannot be played: skipped
@@ -52,7 +52,7 @@ TEST(SongDrums, ToneMappingMovesOneSoundToTheLowestFreeChannel) {
     EXPECT_EQ(Dump(*unnamed->GetTrack(1))[3], "0 META3 DrumToneMapping ");
     // Channel 10 plays drums even unused: a tone track there would be heard as drums.
     Tracks nine{{RhythmPart(0, 3), Note(0, 3, 38, 10), Eot(10)}};
-    for (int c : {0, 1, 2, 4, 5, 6, 7, 8}) nine.push_back({Note(0, c, 60, 10), Eot(10)});
+    for (int c : {0, 1, 2, 4, 5, 6, 7, 8}) nine.push_back(On(c));
     auto gs = Song(nine);
     EXPECT_EQ(gs->GetUnusedChanel(), 9);
     EXPECT_EQ(gs->DrumToneMapping(0, Rows(*map), false), 1);
@@ -69,7 +69,7 @@ namespace {
     CaptureSink sink;
     Tracks full{kDrums};
     for (int c = 0; c < 16; ++c)
-        if (c != 9) full.push_back({Note(0, c, 60, 10), Eot(10)});
+        if (c != 9) full.push_back(On(c));
     auto map = EmptyToneMap();
     (*map)[0][38] = {0, 60};
     (*map)[0][36] = {0, 62};

@@ -9,10 +9,6 @@
 
 namespace {
 
-std::vector<Ev> On(int channel) {
-    return {Note(0, channel, 60, 10), Eot(10)};
-}
-const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
 Ev Rhythm(int channel, int value) {
     Ev e = RhythmPart(0, channel);
     e.data[9] = static_cast<unsigned char>(value);
