@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "MirrorFixture.h"
-#include "midi/song/MidiF1Data.h"
+#include "support/TestSongs.h"
 
 using namespace mirror_test;
 
@@ -128,12 +128,6 @@ Position At0(MidiF0Data& song, int tick, bool byDenominator) {
     int measure = 0, beat = 0, in_beat = 0;
     song.GetMeasureBeatTick(tick, &measure, &beat, &in_beat, byDenominator);
     return {measure, beat, in_beat};
-}
-
-std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
-    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
-    for (const Ev& e : Timed(std::move(events))) track->AddEvent(e);
-    return track;
 }
 
 }  // namespace
@@ -409,9 +403,9 @@ TEST(Markers, StartStopAndFormat1Twins) {
     EXPECT_EQ(stop->EndStopMarker(), 1);
     EXPECT_EQ(Dump(*stop->GetTrack()), (Lines{"0 N c0 n60 d10", "480 N c0 n61 d10", "480 EOT"}));
 
-    MidiF1Data song(480);
-    song.AddTrack(F1Track({TimeSign(0, 3, 2), Eot(2880)}).release());
-    song.AddTrack(F1Track({Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(4100)}).release());
+    auto f1 = Song(
+        {{TimeSign(0, 3, 2), Eot(2880)}, {Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(100)}});
+    MidiF1Data& song = *f1;
     int m = 0, b = 0, k = 0;
     EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &k), 1);
     EXPECT_EQ((Position{m, b, k}), (Position{1, 0, 60}));
@@ -419,7 +413,7 @@ TEST(Markers, StartStopAndFormat1Twins) {
     EXPECT_EQ(song.GetNumBeat(), 9);                       // 4100 / 480 rounded up
     EXPECT_EQ(song.GetNumMeasure(), 3);                    // 4100 ticks of 3/4
 
-    MidiF1Data empty(480);
-    EXPECT_EQ(empty.GetMeasureBeatTick(10, &m, &b, &k), 0);
-    EXPECT_EQ(empty.GetTuneLength(), 0);
+    auto empty = Song({});
+    EXPECT_EQ(empty->GetMeasureBeatTick(10, &m, &b, &k), 0);
+    EXPECT_EQ(empty->GetTuneLength(), 0);
 }
