@@ -70,9 +70,7 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
     std::mt19937 random(9001);
     for (int round = 0; round < 300; ++round) {
         auto original = RandomQ1Song(random, 96, false);
-        MidiF0Data reversed(kFormQ1, 96);
-        for (int k = 0; k < original->GetTrack()->event_count; ++k)
-            reversed.GetTrack()->AddCopyEvent(original->GetTrack()->event_table[k]);
+        MidiF0Data reversed(original.get()), notes_plain(original.get());
         reversed.HorizontalReverse(true);
         const auto before = Walk(*original->GetTrack());
         const auto after = Walk(*reversed.GetTrack());
@@ -96,9 +94,6 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
             Apply(now, e);
         }
         // The notes are those of the plain reverse.
-        MidiF0Data notes_plain(kFormQ1, 96);
-        for (int k = 0; k < original->GetTrack()->event_count; ++k)
-            notes_plain.GetTrack()->AddCopyEvent(original->GetTrack()->event_table[k]);
         notes_plain.HorizontalReverse();
         notes_plain.Q1toQ2();
         reversed.Q1toQ2();

@@ -78,11 +78,10 @@ TEST(SongChannels, DeletesTracksAndFirstExclusives) {
     EXPECT_EQ(sysex->DeleteSysExF0(4, 18), 1);
     EXPECT_EQ(sysex->GetTrack(1)->event_count, 2);
     EXPECT_EQ(sysex->GetTrack(2)->event_count, 2);  // the walk stopped at the first
-    EXPECT_EQ(sysex->DeleteSysExF0(18), 1);
-    EXPECT_EQ(sysex->DeleteSysExF0(18), 0);
-    EXPECT_EQ(sysex->DeleteSysExF7(), 0);
-    EXPECT_EQ(sysex->DeleteSysExF0(), 1);
-    EXPECT_EQ(sysex->DeleteSysExF0(), 0);
+    // Each call deletes the first it finds (evaluated left to right).
+    EXPECT_EQ((std::array{sysex->DeleteSysExF0(18), sysex->DeleteSysExF0(18),
+                          sysex->DeleteSysExF7(), sysex->DeleteSysExF0(), sysex->DeleteSysExF0()}),
+              (std::array{1, 0, 0, 1, 0}));
     EXPECT_TRUE(sink.Messages().empty());
 }
 
