@@ -19,31 +19,17 @@ using namespace mirror_test;
 
 namespace {
 
-struct Placed {
-    long tick;
-    const MidiEvent* event;
-};
-std::vector<Placed> Walk(const MidiTrackData& t) {
-    std::vector<Placed> out;
-    long tick = 0;
-    for (int k = 0; k < t.event_count; ++k) {
-        tick += t.event_table[k]->delta;
-        out.push_back({tick, t.event_table[k]});
-    }
-    return out;
-}
-
-// Seconds at each tick of a walk, following its tempos.
-double Seconds(const std::vector<Placed>& walk, long until, int division) {
+// Seconds at each tick of a track, following its tempos.
+double Seconds(const MidiTrackData& track, long until, int division) {
     double seconds = 0;
     long at = 0;
     int tempo = 500000;
-    for (const Placed& e : walk) {
+    for (const Ev& e : Events(track)) {
         if (e.tick >= until) break;
-        if (!e.event->IsMeta(kMetaTempo)) continue;
+        if (e.status != kEvMeta || e.number != kMetaTempo) continue;
         seconds += double(e.tick - at) * tempo / division / 1e6;
         at = e.tick;
-        tempo = e.event->value;
+        tempo = e.value;
     }
     return seconds + double(until - at) * tempo / division / 1e6;
 }
@@ -72,24 +58,22 @@ TEST(CarryState, EveryNoteHearsTheStateItHadBeforeTheMirroredTime) {
         auto original = RandomQ1Song(random, 96, false);
         MidiF0Data reversed(original.get()), notes_plain(original.get());
         reversed.HorizontalReverse(true);
-        const auto before = Walk(*original->GetTrack());
-        const auto after = Walk(*reversed.GetTrack());
-        const long axis = before.size() >= 2 ? before[before.size() - 2].tick : 0;
-        ASSERT_EQ(after.back().tick, before.back().tick) << "round " << round;
+        const MidiTrackData &before = *original->GetTrack(), &after = *reversed.GetTrack();
+        const auto ticks = TimesOf(before), times = TimesOf(after);
+        const long axis = LastEventTime(before);
+        ASSERT_EQ(times.back(), ticks.back()) << "round " << round;
 
         State now;
-        for (std::size_t i = 0; i < after.size(); ++i) {
-            const MidiEvent* e = after[i].event;
+        for (int i = 0; i < after.event_count; ++i) {
+            const MidiEvent* e = after.event_table[i];
             if (e->status == kEvNoteOn && e->velocity > 0) {
                 State then;
-                for (const Placed& o : before)
-                    if (o.tick < axis - after[i].tick) Apply(then, o.event);
+                for (int k = 0; ticks[k] < axis - times[i]; ++k) Apply(then, before.event_table[k]);
                 ASSERT_TRUE(Same(now, then)) << "round " << round << " event " << i;
                 // The tempo map mirrored: the time to here is the original's
                 // time from the mirrored tick to the axis.
-                ASSERT_NEAR(Seconds(after, after[i].tick, 96),
-                            Seconds(before, axis, 96) - Seconds(before, axis - after[i].tick, 96),
-                            1e-9);
+                ASSERT_NEAR(Seconds(after, times[i], 96),
+                            Seconds(before, axis, 96) - Seconds(before, axis - times[i], 96), 1e-9);
             }
             Apply(now, e);
         }
