@@ -78,6 +78,7 @@ inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, i
 // NRPN choices and data entries, the hold pedal, a momentary reset) among
 // notes on three channels, programs on any; notes struck again before their
 // release, notes of no length, notes never released, stray note offs.
+// Without strays: no setup and no note on or off without its partner.
 inline std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& r, int division, bool stray = true) {
     using Make = std::function<Ev(int, int)>;
     const std::vector<Make> makers = {
