@@ -82,17 +82,13 @@ TEST(SongF0, ReadsGoodFilesByteExactAndRefusesBadOnes) {
               std::vector<std::string>{
                   "Midiファイルではないか、ファイルにマックバイナリがついています。"});
 
-    sink.Clear();
-    // Division 0 and SMPTE divisions become usable ticks per quarter note.
-    Bytes zero = SmallFormat0();
-    zero[12] = zero[13] = 0;
-    MidiF0Data zeroDivision(zero.data(), long(zero.size()));
-    EXPECT_EQ(zeroDivision.division, 480);
-    Bytes smpte = SmallFormat0();
-    smpte[12] = 0xE7;  // -25 frames per second
-    smpte[13] = 40;    // 40 ticks per frame: 1000 ticks per second
-    MidiF0Data smpteDivision(smpte.data(), long(smpte.size()));
-    EXPECT_EQ(smpteDivision.division, 500);
+    // Division 0 and SMPTE divisions (-25 frames per second of 40 ticks:
+    // 1000 ticks a second) become usable ticks per quarter note.
+    for (auto [high, low, division] : {std::array{0, 0, 480}, {0xE7, 40, 500}}) {
+        Bytes bytes = SmallFormat0();
+        bytes[12] = std::uint8_t(high), bytes[13] = std::uint8_t(low);
+        EXPECT_EQ(MidiF0Data(bytes.data(), long(bytes.size())).division, division);
+    }
 
     // A header cut short, a MacBinary header in front of almost nothing, a
     // missing track, format 1, a wrong track count: refused with a message, never read beyond the
