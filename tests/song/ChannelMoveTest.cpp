@@ -4,22 +4,12 @@
 
 namespace {
 
-std::vector<Ev> On(int channel, const std::string& name = "") {
-    std::vector<Ev> t;
-    if (!name.empty()) t.push_back(Meta(0, kMetaInstrument, name));
-    t.push_back(Note(0, channel, 60, 10));
-    t.push_back(Eot(10));
-    return t;
-}
-
 std::vector<int> Channels(MidiF1Data& song) {
     std::vector<int> out;
     for (int t = 0; t < song.track_count; ++t)
         out.push_back(song.GetTrack(t)->GetChanelWithInstName());
     return out;
 }
-
-const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
 
 }  // namespace
 
@@ -115,14 +105,6 @@ TEST(ChannelRenumber, DrumsStayDrumsAndChannelTenMadeMelodic) {
     EXPECT_FALSE(song->IsDrumTrack(2));
 }
 
-namespace {
-
-Ev Program(int delta, int channel, int program) {
-    return Pc(delta, channel, program);
-}
-
-}  // namespace
-
 TEST(ChannelExclusives, PartExclusivesJoinTheirChannelsOthersStay) {
     const Ev reset = SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
     auto song = Song({kConductor,
@@ -142,8 +124,8 @@ TEST(ChannelExclusives, PartExclusivesJoinTheirChannelsOthersStay) {
 }
 
 TEST(ChannelSplit, ByKeyIntoTwoTracks) {
-    auto song = Song(
-        {kConductor, {Program(0, 0, 5), Note(0, 0, 48, 10, 30), Note(0, 0, 72, 20, 90), Eot(20)}});
+    auto song =
+        Song({kConductor, {Pc(0, 0, 5), Note(0, 0, 48, 10, 30), Note(0, 0, 72, 20, 90), Eot(20)}});
     CaptureSink sink;
     song->SplitChanel(0, 60, 4);
     EXPECT_EQ(song->track_count, 2);
@@ -178,13 +160,13 @@ TEST(ChannelSplit, ProgramsOntoFreeChannels) {
     auto song = Song({On(0),
                       On(1),
                       On(2),
-                      {Note(0, 3, 40, 10), Program(10, 3, 0), Note(0, 3, 60, 10),
-                       Program(10, 3, 48), Note(0, 3, 62, 10), Eot(10)}});
+                      {Note(0, 3, 40, 10), Pc(10, 3, 0), Note(0, 3, 60, 10), Pc(10, 3, 48),
+                       Note(0, 3, 62, 10), Eot(10)}});
     EXPECT_EQ(song->SplitProgramChange(3), 0);
     EXPECT_EQ(Channels(*song), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(song->GetTrack(3)->GetNumNoteEvent(), 2);  // (0,0,0): before and after program 0
     EXPECT_EQ(song->GetTrack(4)->GetNumNoteEvent(), 1);
-    auto single = Song({{Program(0, 2, 7), Note(0, 2, 60, 10), Eot(10)}});
+    auto single = Song({{Pc(0, 2, 7), Note(0, 2, 60, 10), Eot(10)}});
     EXPECT_EQ(single->SplitProgramChange(0), 0);
     EXPECT_EQ(single->track_count, 1);
 
@@ -192,8 +174,8 @@ TEST(ChannelSplit, ProgramsOntoFreeChannels) {
     // channel 4) and 21; with nothing free the song stays.
     Tracks busy;
     for (int c = 0; c < 20; ++c) busy.push_back(On(c % 16, c < 16 ? "" : "SC88B"));
-    busy.push_back({Meta(0, kMetaInstrument, "SC88B"), Program(0, 5, 1), Note(0, 5, 60, 1),
-                    Program(0, 5, 2), Note(0, 5, 60, 1), Eot(1)});
+    busy.push_back({Meta(0, kMetaInstrument, "SC88B"), Pc(0, 5, 1), Note(0, 5, 60, 1), Pc(0, 5, 2),
+                    Note(0, 5, 60, 1), Eot(1)});
     auto two = Song(busy);
     EXPECT_EQ(two->SplitProgramChange(20), 0);
     EXPECT_EQ(Channels(*two).back(), 21);

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "midi/song/MidiF0Data.h"
@@ -70,6 +73,57 @@ inline std::unique_ptr<MidiF0Data> RandomSong(std::mt19937& random, int notes, i
     return MakeSong(kFormQ2, 480, std::move(events));
 }
 
+// A random Q1 song as files hold them: a setup at tick 0 or none; tempo,
+// time and key changes; programs, bends, pressure and controllers (RPN and
+// NRPN choices and data entries, the hold pedal, a momentary reset) among
+// notes on three channels, programs on any; notes struck again before their
+// release, notes of no length, notes never released, stray note offs.
+// Without strays: no setup and no note on or off without its partner.
+inline std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& r, int division, bool stray = true) {
+    using Make = std::function<Ev(int, int)>;
+    const std::vector<Make> makers = {
+        [&](int t, int) { return Tempo(t, 200000 + int(r() % 128) * 5000); },
+        [&](int t, int) { return TimeSign(t, 2 + int(r() % 4), 2); },
+        [&](int t, int) { return KeySign(t, int(r() % 4)); },
+        [&](int t, int c) { return Pc(t, r() % 2 ? c : int(r() % 16), int(r() % 128)); },
+        [&](int t, int c) { return Bend(t, c, int(r() % 16384)); },
+        [&](int t, int c) {
+            Ev e = Event(t, kEvChannelPressure, c);
+            e.value = int(r() % 128);
+            return e;
+        },
+        [&](int t, int c) { return Cc(t, c, 64, r() % 2 ? 127 : 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 101 : 99, 0); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 100 : 98, int(r() % 3)); },
+        [&](int t, int c) { return Cc(t, c, r() % 2 ? 6 : 38, int(r() % 128)); },
+        [&](int t, int c) { return Cc(t, c, 121, 0); },
+        [&](int t, int c) { return Cc(t, c, 7 + int(r() % 5), int(r() % 128)); },
+        [&](int t, int c) { return On(t, c, 60 + int(r() % 4), int(r() % 2) * 100); },
+        [&](int t, int c) { return Off(t, c, 60 + int(r() % 4)); }};
+    std::vector<Ev> events;
+    if (r() % 2 == 0 && stray) {  // a setup, its parts in any order among tick-0 events
+        events = {Meta(0, kMetaTrackName, "song"), Tempo(0, 400000), Cc(0, 1, 7, 90), Pc(0, 1, 5),
+                  SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
+    }
+    int tick = 0;
+    for (int i = 0, n = 1 + int(r() % 60); i < n; ++i) {
+        tick += int(r() % 3) * 40;
+        const int c = int(r() % 3);
+        const std::size_t used = makers.size() - (stray ? 0 : 2), kind = r() % (used + 4);
+        if (kind < used) {
+            events.push_back(makers[kind](tick, c));
+            continue;
+        }
+        const int note = 60 + int(r() % 4);
+        events.push_back(On(tick, c, note, 1 + int(r() % 127)));
+        events.push_back(Off(tick + 40 * int(r() % 4), c, note));
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Ev& a, const Ev& b) { return a.delta < b.delta; });
+    events.push_back(Eot(events.back().delta + int(r() % 50)));
+    return MakeSong(kFormQ1, division, std::move(events));
+}
+
 // The notes a song in Q2 form really holds once written: notes of one pitch
 // pair first on with first off, as in any Standard MIDI File.
 inline void Normalise(MidiF0Data& song) {
@@ -107,6 +161,65 @@ inline Notes Mirrored(Notes notes, MidiTrackData& track, long last, bool horizon
     }
     std::sort(notes.begin(), notes.end());
     return notes;
+}
+
+// ---- what a device holds: the state a passage plays with ----
+
+// A state value: (channel or -1, kind, number). Kinds: controller, program,
+// bend, pressure, tempo, time and key signature, RPN and NRPN parameter
+// coarse and fine (number = parameter), data entry goes to NRPN.
+// clang-format off
+enum Kind { kCc, kProgram, kBend, kPressure, kTempoKind, kMeter, kKey, kRpn, kRpnFine, kNrpn,
+            kNrpnFine, kNrpnOn };
+// clang-format on
+using Key = std::tuple<int, int, int>;
+using State = std::map<Key, int>;
+
+// What a General MIDI device holds before it is told otherwise.
+inline int Default(const Key& key) {
+    const auto [channel, kind, n] = key;
+    if (kind == kCc)
+        return n == 7 ? 100 : n == 8 || n == 10 ? 64 : n == 11 || (n >= 98 && n <= 101) ? 127 : 0;
+    if (kind == kRpn) return n == 0 ? 2 : n <= 2 ? 64 : 0;
+    return kind == kBend ? 8192 : kind == kTempoKind ? 500000 : kind == kMeter ? 0x0404 : 0;
+}
+
+inline int Get(const State& s, const Key& key) {
+    const auto it = s.find(key);
+    return it == s.end() ? Default(key) : it->second;
+}
+
+inline void Apply(State& s, const MidiEvent* e) {
+    const int c = e->channel, status = e->status;
+    if (status == kEvProgram) s[{c, kProgram, 0}] = e->value;
+    if (status == kEvPitchBend) s[{c, kBend, 0}] = e->value * 128 + e->note;
+    if (status == kEvChannelPressure) s[{c, kPressure, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaTempo) s[{-1, kTempoKind, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaTimeSignature) s[{-1, kMeter, 0}] = e->value;
+    if (status == kEvMeta && e->number == kMetaKeySignature)
+        s[{-1, kKey, 0}] = e->data[0] * 256 + e->data[1];
+    if (status != kEvControl) return;
+    const int n = e->number;
+    if (n == 96 || n == 97 || n >= 120) return;
+    if (n == 6 || n == 38) {
+        const bool nrpn = Get(s, {c, kNrpnOn, 0}) != 0;
+        const int msb = Get(s, {c, kCc, nrpn ? 99 : 101});
+        const int lsb = Get(s, {c, kCc, nrpn ? 98 : 100});
+        if (msb == 127 && lsb == 127) return;
+        const int kind = nrpn ? (n == 6 ? kNrpn : kNrpnFine) : (n == 6 ? kRpn : kRpnFine);
+        s[{c, kind, msb * 128 + lsb}] = e->value;
+        return;
+    }
+    s[{c, kCc, n}] = e->value;
+    if (n >= 98 && n <= 101) s[{c, kNrpnOn, 0}] = n <= 99 ? 1 : 0;
+}
+
+inline bool Same(const State& a, const State& b) {
+    for (const State* s : {&a, &b}) {
+        for (const auto& [key, value] : *s)
+            if (Get(a, key) != Get(b, key)) return false;
+    }
+    return true;
 }
 
 }  // namespace mirror_test

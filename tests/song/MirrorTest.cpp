@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "MirrorFixture.h"
-#include "midi/song/MidiF1Data.h"
+#include "support/TestSongs.h"
 
 using namespace mirror_test;
 
@@ -119,34 +119,6 @@ void LiteralReverse(MidiTrackData& t) {
     }
 }
 
-// A random Q1 song as files hold them: tempo, time and key changes, a setup
-// at tick 0 or none, programs and controllers, notes struck again before
-// their release, notes of no length and notes never released.
-std::unique_ptr<MidiF0Data> RandomQ1Song(std::mt19937& random) {
-    std::uniform_int_distribution<int> pick(0, 11), channel(0, 3), note(60, 62), value(1, 127);
-    std::vector<Ev> events;
-    long tick = 0;
-    if (random() % 2 == 0) {  // a setup, its parts in any order among tick-0 events
-        events = {Meta(0, kMetaTrackName, "song"), Tempo(0, 400000), Cc(0, 1, 7, 90), Pc(0, 1, 5),
-                  SysEx(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})};
-    }
-    for (int i = 0, n = 1 + int(random() % 40); i < n; ++i) {
-        tick += (random() % 3) * 30;
-        const int c = channel(random);
-        const int kind = pick(random);
-        events.push_back(kind == 0   ? Tempo(tick, 300000 + value(random) * 1000)
-                         : kind == 1 ? TimeSign(tick, 3, 2)
-                         : kind == 2 ? KeySign(tick, int(random() % 3))
-                         : kind == 3 ? Pc(tick, c, value(random))
-                         : kind == 4 ? Cc(tick, c, 7, value(random))
-                         : kind == 5 ? Off(tick, c, note(random))
-                         : kind == 6 ? On(tick, c, note(random), 0)  // an off
-                                     : On(tick, c, note(random), value(random)));
-    }
-    events.push_back(Eot(tick + long(random() % 50)));
-    return MakeSong(kFormQ1, 480, std::move(events));
-}
-
 const std::string kMisplaced = "拍子記号の位置が異常です。";
 
 // Measure, beat and tick in the measure.
@@ -158,15 +130,9 @@ Position At0(MidiF0Data& song, int tick, bool byDenominator) {
     return {measure, beat, in_beat};
 }
 
-std::unique_ptr<MidiF1TrackData> F1Track(std::vector<Ev> events) {
-    auto track = std::make_unique<MidiF1TrackData>(kFormQ2);
-    for (const Ev& e : Timed(std::move(events))) track->AddEvent(e);
-    return track;
-}
-
 }  // namespace
 
-TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
+TEST(Mirror, RandomSongsAgainstTheMirrorOfTheirNotes) {
     std::mt19937 random(20240607);
     for (int round = 0; round < 300; ++round) {
         auto song = RandomSong(random, 1 + round % 60);
@@ -187,16 +153,34 @@ TEST(HorizontalReverse, RandomSongsAgainstTheMirrorOfTheirNotes) {
         once.HorizontalReverse();
         once.Q1toQ2();
         ASSERT_EQ(NotesOf(*once.GetTrack()), Shifted(notes, -lead_in)) << "round " << round;
+
+        // Upside down, on songs of more channels and pitches.
+        if (round % 3) continue;
+        auto wide = RandomSong(random, 50, 12, 6);
+        Normalise(*wide);
+        const Notes expected =
+            Mirrored(NotesOf(*wide->GetTrack()), *wide->GetTrack(), 0, false, true);
+        wide->Q2toQ1();
+        wide->VerticalReverse();
+        wide->Q1toQ2();
+        ASSERT_EQ(NotesOf(*wide->GetTrack()), expected) << "round " << round;
     }
 }
 
 TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     std::mt19937 random(4242);
     for (int round = 0; round < 400; ++round) {
-        auto fast = RandomQ1Song(random);
-        MidiF0Data literal(kFormQ1, 480);
-        for (int k = 0; k < fast->GetTrack()->event_count; ++k)
+        auto fast = RandomQ1Song(random, 480);
+        // A copy made event by event, and a copied song (Q1 copies too).
+        MidiF0Data literal(kFormQ1, 480), moved(kFormQ1, 480), literal_move(fast.get());
+        for (int k = 0; k < fast->GetTrack()->event_count; ++k) {
             literal.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
+            moved.GetTrack()->AddCopyEvent(fast->GetTrack()->event_table[k]);
+        }
+        // The move alone: the same result as the insertions and exchanges.
+        moved.HorizontalReverseSub();
+        LiteralReverseSub(*literal_move.GetTrack());
+        ASSERT_EQ(Image(*moved.GetTrack()), Image(*literal_move.GetTrack())) << "round " << round;
         fast->HorizontalReverse();
         LiteralReverse(*literal.GetTrack());
         ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
@@ -226,31 +210,6 @@ TEST(HorizontalReverse, MatchesTheLiteralStepsAndRefusals) {
     EXPECT_TRUE(sink.Messages().empty());
     ASSERT_EQ(empty->GetTrack()->event_count, 1);
     EXPECT_EQ(empty->GetTrack()->event_table[0]->delta, 0);
-}
-
-TEST(HorizontalReverseSub, MatchesTheLiteralMove) {
-    // Random songs: the same result as the sixteen insertions and exchanges.
-    std::mt19937 random(77);
-    std::uniform_int_distribution<int> pick(0, 5), channel(0, 15);
-    for (int round = 0; round < 200; ++round) {
-        std::vector<Ev> events;
-        long tick = 0;
-        for (int i = 0; i < 40; ++i) {
-            tick += pick(random) * 10;
-            const int c = channel(random);
-            const int kind = pick(random);
-            const int value = pick(random);
-            events.push_back(kind < 3    ? Pc(tick, c, value)
-                             : kind == 3 ? On(tick, c, 60 + value)
-                                         : Cc(tick, c, 7, value));
-        }
-        events.push_back(Eot(tick + 5));
-        auto fast = MakeSong(kFormQ1, 480, std::move(events));
-        MidiF0Data literal(fast.get());
-        fast->HorizontalReverseSub();
-        LiteralReverseSub(*literal.GetTrack());
-        ASSERT_EQ(Image(*fast->GetTrack()), Image(*literal.GetTrack())) << "round " << round;
-    }
 }
 
 TEST(VerticalReverse, PivotsClampsDrumsHoldPedalAndStart) {
@@ -306,20 +265,6 @@ TEST(VerticalReverse, PivotsClampsDrumsHoldPedalAndStart) {
     auto same = MakeSong(kFormQ2, 480, {Note(10, 0, 60, 10), Eot(20)});
     same->MakeDeltaZero(15);
     EXPECT_EQ(TimesOf(*same->GetTrack()), (std::vector<long>{0, 5}));
-}
-
-TEST(VerticalReverse, RandomSongsAgainstTheirRanges) {
-    std::mt19937 random(5);
-    for (int round = 0; round < 100; ++round) {
-        auto song = RandomSong(random, 50, 12, 6);
-        Normalise(*song);
-        const Notes expected =
-            Mirrored(NotesOf(*song->GetTrack()), *song->GetTrack(), 0, false, true);
-        song->Q2toQ1();
-        song->VerticalReverse();
-        song->Q1toQ2();
-        ASSERT_EQ(NotesOf(*song->GetTrack()), expected) << "round " << round;
-    }
 }
 
 TEST(Measure, PositionsCountsAndBoundaries) {
@@ -409,10 +354,8 @@ TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
                          {Cc(0, 0, 7, 100), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
     EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
     song->SetStartTempo();
-    const MidiTrackData& t = *song->GetTrack();
-    ASSERT_EQ(t.event_count, 5);
-    EXPECT_TRUE(t.event_table[0]->IsMeta(kMetaTempo));
-    EXPECT_EQ(song->GetClockTempo(), 600000);
+    EXPECT_EQ(Dump(*song->GetTrack()).front(), "0 TEMPO 600000");
+    EXPECT_EQ(song->GetTrack()->event_count, 5);
 
     // With a tempo before the first note nothing is added.
     auto early = MakeSong(kFormQ2, 480, {Tempo(0, 400000), Note(0, 0, 60, 10), Eot(960)});
@@ -424,11 +367,8 @@ TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
                         {Note(0, 0, 60, 10), Note(100, 0, 62, 10), Tempo(100, 300000),
                          Tempo(100, 700000), Eot(960)});
     two->MoveTempoBeforeNote();
-    const MidiTrackData& u = *two->GetTrack();
-    ASSERT_EQ(u.event_count, 4);
-    EXPECT_EQ(u.event_table[1]->value, 700000);
-    EXPECT_EQ(u.event_table[2]->status, kEvNote);
-    EXPECT_EQ(TimesOf(u), (std::vector<long>{0, 100, 100, 960}));
+    EXPECT_EQ(Dump(*two->GetTrack()),
+              (Lines{"0 N c0 n60 d10", "100 TEMPO 700000", "100 N c0 n62 d10", "960 EOT"}));
 
     auto unneeded = MakeSong(kFormQ2, 480,
                              {Tempo(0, 300000), Tempo(50, 400000), Note(100, 0, 60, 10),
@@ -436,11 +376,8 @@ TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
     unneeded->DeleteUnnecessaryTempo();
     // The tempo at the first note's instant is the last before it; later
     // tempos stay.
-    const MidiTrackData& w = *unneeded->GetTrack();
-    ASSERT_EQ(w.event_count, 4);
-    EXPECT_EQ(w.event_table[1]->value, 500000);
-    EXPECT_EQ(w.event_table[2]->value, 600000);
-    EXPECT_EQ(TimesOf(w), (std::vector<long>{100, 100, 200, 960}));
+    EXPECT_EQ(Dump(*unneeded->GetTrack()),
+              (Lines{"100 N c0 n60 d10", "100 TEMPO 500000", "200 TEMPO 600000", "960 EOT"}));
 
     auto range = MakeSong(kFormQ2, 480,
                           {Tempo(0, 1), Note(0, 0, 60, 10), Tempo(10, 2), Tempo(20, 3), Eot(30)});
@@ -453,22 +390,19 @@ TEST(Markers, StartStopAndFormat1Twins) {
                           {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(960, 0, 62, 10),
                            Meta(960, kMetaMarker, "START"), Eot(1920)});
     EXPECT_EQ(start->BeginStartMarker(), 1);
-    EXPECT_EQ(NotesOf(*start->GetTrack()), (Notes{{0, 0, 62, 10, 100}}));
-    EXPECT_EQ(start->GetTrack()->event_table[0]->status, kEvProgram);  // settings stay
+    EXPECT_EQ(Dump(*start->GetTrack()),
+              (Lines{"0 PC c0 5", "0 N c0 n62 d10", "960 EOT"}));  // settings stay
     EXPECT_EQ(start->BeginStartMarker(), 0);
 
     auto stop = MakeSong(kFormQ2, 480,
                          {Note(0, 0, 60, 10), Meta(480, kMetaText, "STOP"), Note(480, 0, 61, 10),
                           Note(960, 0, 62, 10), Eot(1920)});
     EXPECT_EQ(stop->EndStopMarker(), 1);
-    const MidiTrackData& t = *stop->GetTrack();
-    ASSERT_EQ(t.event_count, 3);
-    EXPECT_TRUE(t.event_table[2]->IsEndOfTrack());
-    EXPECT_EQ(TimesOf(t), (std::vector<long>{0, 480, 480}));
+    EXPECT_EQ(Dump(*stop->GetTrack()), (Lines{"0 N c0 n60 d10", "480 N c0 n61 d10", "480 EOT"}));
 
-    MidiF1Data song(480);
-    song.AddTrack(F1Track({TimeSign(0, 3, 2), Eot(2880)}).release());
-    song.AddTrack(F1Track({Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(4100)}).release());
+    auto f1 = Song(
+        {{TimeSign(0, 3, 2), Eot(2880)}, {Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(100)}});
+    MidiF1Data& song = *f1;
     int m = 0, b = 0, k = 0;
     EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &k), 1);
     EXPECT_EQ((Position{m, b, k}), (Position{1, 0, 60}));
@@ -476,7 +410,7 @@ TEST(Markers, StartStopAndFormat1Twins) {
     EXPECT_EQ(song.GetNumBeat(), 9);                       // 4100 / 480 rounded up
     EXPECT_EQ(song.GetNumMeasure(), 3);                    // 4100 ticks of 3/4
 
-    MidiF1Data empty(480);
-    EXPECT_EQ(empty.GetMeasureBeatTick(10, &m, &b, &k), 0);
-    EXPECT_EQ(empty.GetTuneLength(), 0);
+    auto empty = Song({});
+    EXPECT_EQ(empty->GetMeasureBeatTick(10, &m, &b, &k), 0);
+    EXPECT_EQ(empty->GetTuneLength(), 0);
 }

@@ -74,55 +74,40 @@ TEST(SongF1, SplitsFormatZeroAndSavesFormatOne) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(SongF1, TrackCountsAndWrongFormats) {
+TEST(SongF1, TrackCountsWrongFormatsLargeImagesAndOnceMessages) {
     CaptureSink sink;
     TempDir dir;
+    const std::string path = dir.File("f1.mid");
     // A format-0 file that is no good either way: one reading, its message.
-    WriteBytes(dir.File("bad.mid"), Concat({HeaderChunk(0, 3, 96), ChunkTracks(3)}));
-    MidiF1Data bad(dir.File("bad.mid").c_str());
-    EXPECT_EQ(bad.track_count, 0);
+    WriteBytes(path, Concat({HeaderChunk(0, 3, 96), ChunkTracks(3)}));
+    EXPECT_EQ(MidiF1Data(path.c_str()).track_count, 0);
     EXPECT_EQ(sink.Messages(), std::vector<std::string>{"トラック数に誤りがあります。"});
-
-    sink.Clear();
-    {
-        const Bytes bytes = Concat({HeaderChunk(1, 64, 96), ChunkTracks(64)});
-        MidiF1Data song(bytes.data(), long(bytes.size()));
-        EXPECT_EQ(song.track_count, 32);
-        EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"});
-    }
-    for (int announced : {0, 300}) {
+    // (header, tracks present, tracks read, message, how often): more tracks
+    // than fit, none or fewer than announced, format 2.
+    const std::tuple<Bytes, int, int, std::string, int> cases[] = {
+        {HeaderChunk(1, 64, 96), 64, 32, "Track Error", 1},
+        {HeaderChunk(1, 0, 96), 2, 0, "Track Error", 1},
+        {HeaderChunk(1, 300, 96), 2, 2, "Track Error", 2},
+        {HeaderChunk(2, 1, 96), 1, 0, "フォーマット１ではありません。", 1}};
+    for (const auto& [header, present, read, message, times] : cases) {
+        const Bytes bytes = Concat({header, ChunkTracks(present)});
         sink.Clear();
-        const Bytes bytes = Concat({HeaderChunk(1, announced, 96), ChunkTracks(2)});
-        MidiF1Data song(bytes.data(), long(bytes.size()));
-        EXPECT_EQ(song.track_count, announced == 0 ? 0 : 2) << announced;
-        EXPECT_TRUE(sink.Saw("Track Error")) << announced;
+        EXPECT_EQ(MidiF1Data(bytes.data(), long(bytes.size())).track_count, read) << message;
+        EXPECT_EQ(sink.Messages(), Lines(std::size_t(times), message)) << read;
     }
-    sink.Clear();
-    const Bytes notOne = Concat({HeaderChunk(2, 1, 96), ChunkTracks(1)});
-    MidiF1Data song(notOne.data(), long(notOne.size()));
-    EXPECT_EQ(song.track_count, 0);
-    EXPECT_EQ(sink.Messages(), std::vector<std::string>{"フォーマット１ではありません。"});
-
-    sink.Clear();
     // Announced and present tracks: what is read is merged into one track.
     for (const auto& [announced, present, notes] :
          std::vector<std::tuple<int, int, int>>{{64, 64, 32}, {3, 2, 2}}) {
         sink.Clear();
-        WriteBytes(dir.File("f1.mid"),
-                   Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
-        MidiF0Data song(dir.File("f1.mid").c_str());
+        WriteBytes(path, Concat({HeaderChunk(1, announced, 96), ChunkTracks(present)}));
+        MidiF0Data song(path.c_str());
         ASSERT_EQ(song.form, kFormQ2);
-        int count = 0;
-        for (int i = 0; i < song.track->event_count; ++i)
-            count += song.track->event_table[i]->status == kEvNote;
-        EXPECT_EQ(count, notes) << announced;
+        EXPECT_EQ(int(NotesOf(*song.track).size()), notes) << announced;
         EXPECT_EQ(sink.Messages(), std::vector<std::string>{"Track Error"}) << announced;
     }
-}
 
-// The image grows past the buffer the song started with, and loads again.
-TEST(SongF1, LargeImagesTrackLimitAndOnceMessages) {
-    CaptureSink sink;
+    // The image grows past the buffer the song started with, and loads again.
+    sink.Clear();
     MidiF1Data song(96);
     for (int t = 0; t < 3; ++t) {
         auto* track = new MidiF1TrackData(kFormQ2);

@@ -9,10 +9,6 @@
 
 namespace {
 
-std::vector<Ev> On(int channel) {
-    return {Note(0, channel, 60, 10), Eot(10)};
-}
-const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
 Ev Rhythm(int channel, int value) {
     Ev e = RhythmPart(0, channel);
     e.data[9] = static_cast<unsigned char>(value);
@@ -62,13 +58,10 @@ TEST(SongChannels, FreeUsedAndVelocitySteps) {
     EXPECT_EQ(ports->IsDontMove(9, keep, 2), 1);
     EXPECT_EQ(ports->IsDontMove(9, keep, 1), 0);
     // (velocity, steps, result): below half of the velocity gives it back.
-    for (auto [v, steps, want] : std::vector<std::array<int, 3>>{{100, 2, 81},
-                                                                 {100, 6, 51},
-                                                                 {100, 7, 100},
-                                                                 {100, -4, 100},
-                                                                 {100, 2000000000, 100},
-                                                                 {0, 3, 0}})
-        EXPECT_EQ(ports->GetOffsetVelocity(v, steps), want) << v << " " << steps;
+    const int steps[][3] = {{100, 2, 81},   {100, 6, 51},           {100, 7, 100},
+                            {100, -4, 100}, {100, 2000000000, 100}, {0, 3, 0}};
+    for (auto [v, step, want] : steps)
+        EXPECT_EQ(ports->GetOffsetVelocity(v, step), want) << v << " " << step;
 }
 
 TEST(SongChannels, DeletesTracksAndFirstExclusives) {
@@ -85,11 +78,10 @@ TEST(SongChannels, DeletesTracksAndFirstExclusives) {
     EXPECT_EQ(sysex->DeleteSysExF0(4, 18), 1);
     EXPECT_EQ(sysex->GetTrack(1)->event_count, 2);
     EXPECT_EQ(sysex->GetTrack(2)->event_count, 2);  // the walk stopped at the first
-    EXPECT_EQ(sysex->DeleteSysExF0(18), 1);
-    EXPECT_EQ(sysex->DeleteSysExF0(18), 0);
-    EXPECT_EQ(sysex->DeleteSysExF7(), 0);
-    EXPECT_EQ(sysex->DeleteSysExF0(), 1);
-    EXPECT_EQ(sysex->DeleteSysExF0(), 0);
+    // Each call deletes the first it finds (evaluated left to right).
+    EXPECT_EQ((std::array{sysex->DeleteSysExF0(18), sysex->DeleteSysExF0(18),
+                          sysex->DeleteSysExF7(), sysex->DeleteSysExF0(), sysex->DeleteSysExF0()}),
+              (std::array{1, 0, 0, 1, 0}));
     EXPECT_TRUE(sink.Messages().empty());
 }
 

@@ -253,13 +253,12 @@ TEST(TrackAnalysis, LongestRepeatMatchesTheLiteralSearch) {
     }
 }
 
-TEST(TrackAnalysis, LongestRepeatEdges) {
+TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
     CaptureSink sink;
     int begin = -5, end = -5, again = 0;
     auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(120, 0, 60), Eot(0)});
     EXPECT_EQ(q1->DetectLongestRepeat(0, &begin, &end, 120), 0);
     EXPECT_EQ(std::tie(begin, end), std::make_tuple(-5, -5));
-    EXPECT_EQ(sink.Count(kF1Generic), 1);
     // Never repeating: event 0 of the copy; no notes at all: 0 and 0.
     auto plain = Q2({Note(30, 0, 60, 100), Note(120, 0, 62, 100), Eot(0)});
     EXPECT_EQ(plain->DetectLongestRepeat(0, &begin, &end, 120), 0);
@@ -272,19 +271,15 @@ TEST(TrackAnalysis, LongestRepeatEdges) {
                      Note(360, 0, 60, 100), Note(120, 0, 64, 100), Note(120, 0, 67, 200), Eot(0)});
     EXPECT_EQ(retrograde::detail::DetectLongestRepeatWithAgain(*twice, &begin, &end, &again, 1), 3);
     EXPECT_EQ(std::tie(begin, end, again), std::make_tuple(0, 440, 600));
-}
 
-TEST(TrackAnalysis, SimilarityAndDecorationNotes) {
-    CaptureSink sink;
     auto a = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 90), Eot(0)});
     auto b = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 91), Eot(0)});
     auto none = Q2({Eot(0)});
     EXPECT_EQ(a->GetSimilarity(a.get(), 0), 100);
     EXPECT_EQ(a->GetSimilarity(b.get(), 1000), 50);  // velocity differs: missing
     EXPECT_EQ(none->GetSimilarity(a.get(), 0), 0);
-    auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(120, 0, 60), Eot(0)});
     EXPECT_EQ(a->GetSimilarity(q1.get(), 0), 0);
-    EXPECT_EQ(sink.Count(kF1Generic), 1);  // once, not once a note
+    EXPECT_EQ(sink.Count(kF1Generic), 2);  // once each, not once a note
     // A grace note a semitone below: absorbed; other neighbours, other
     // channels and notes too far from it (counted from the grace note) stay.
     for (auto [note, channel, ccGap, gap, absorbed] : {std::tuple{59, 0, 0, 60, true},
@@ -294,23 +289,15 @@ TEST(TrackAnalysis, SimilarityAndDecorationNotes) {
                                                        {59, 0, 60, 10, false}}) {
         auto t = Q2({Note(0, 0, note, 60), Cc(ccGap, 0, 7, 100), Note(gap, channel, 60, 480, 77)});
         t->DeleteDecorationNote(120);
-        const auto events = Events(*t);
+        EXPECT_EQ(Dump(*t).size(), absorbed ? 2u : 3u) << note << " " << channel << " " << gap;
         if (absorbed) {
-            ASSERT_EQ(events.size(), 2U);
-            EXPECT_EQ(
-                std::tie(events[0].note, events[0].duration, events[0].velocity, events[0].tick),
-                std::make_tuple(60, 540, 77, 0L));
-        } else {
-            EXPECT_EQ(events.size(), 3U) << note << " " << channel << " " << gap;
+            EXPECT_EQ(NotesOf(*t), (Notes{{0, 0, 60, 540, 77}}));
         }
     }
-}
 
-TEST(TrackAnalysis, PhraseBreaks) {
-    CaptureSink sink;
-    auto q2 = Q2({Note(0, 0, 60, 100), Eot(0)});
-    EXPECT_EQ(q2->SearchBreak(0, true, 10), -1);
-    EXPECT_EQ(sink.Count(kF1Generic), 1);
+    // Phrase breaks are searched in Q1 only.
+    EXPECT_EQ(a->SearchBreak(0, true, 10), -1);
+    EXPECT_EQ(sink.Count(kF1Generic), 3);
     // Two phrases with a rest of 240 between them; a velocity-0 note on ends a note.
     auto t = Track<F1>(
         kFormQ1, {On(0, 0, 60), Off(120, 0, 60), On(0, 0, 62), On(120, 0, 62, 0), On(240, 0, 64),
@@ -488,18 +475,9 @@ TEST(TrackAnalysis, ReductionsMatchTheirLiteralForms) {
 
 TEST(TrackAnalysis, ReductionEdges) {
     CaptureSink sink;
-    const auto notes = [](const F1& t) {
-        std::vector<std::array<long, 3>> out;  // tick, note, duration
-        for (const Ev& e : Events(t))
-            if (e.status == kEvNote) out.push_back({e.tick, e.note, e.duration});
-        return out;
-    };
-    using N = std::vector<std::array<long, 3>>;
     auto chord = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
                      Note(480, 0, 72, 240), Eot(0)});
-    F1 one(chord.get());
-    EXPECT_EQ(one.ReduceVoice(1), 1);
-    EXPECT_EQ(notes(one), (N{{0, 67, 480}, {480, 72, 240}}));
+    // (Thinning itself is held to its literal form above.)
     F1 same(chord.get());
     EXPECT_EQ(same.ReduceVoice(3), 3);
     EXPECT_EQ(Events(same), Events(*chord));
@@ -520,7 +498,7 @@ TEST(TrackAnalysis, ReductionEdges) {
     auto mono = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
                     Note(240, 0, 69, 480), Note(0, 0, 69, 100), Eot(480)});
     mono->SetMonophonic();
-    EXPECT_EQ(notes(*mono), (N{{0, 67, 240}, {240, 69, 100}}));
+    EXPECT_EQ(Dump(*mono), (Lines{"0 N c0 n67 d240", "240 N c0 n69 d100", "720 EOT"}));
 
     for (auto [group, left] : {std::pair{std::vector{48, 60}, std::vector{60}},
                                {std::vector{48, 72}, std::vector{48, 72}},
@@ -530,7 +508,7 @@ TEST(TrackAnalysis, ReductionEdges) {
         auto t = Q2(ev);
         t->DeleteOctaveNote();
         std::vector<int> kept;
-        for (const auto& n : notes(*t)) kept.push_back(int(n[1]));
+        for (const Ev& e : Events(*t)) kept.push_back(e.note);
         EXPECT_EQ(kept, left);
     }
     auto q = Q2({Note(0, 0, 60, 480), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
@@ -582,63 +560,55 @@ TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
 }
 
 TEST(TrackHygiene, CleanUpCases) {
-    struct Case {
-        const char* what;
-        CleanUp clean;
-        std::vector<Ev> in;
-        Lines out;
-    };
-    const auto volume = kCleanUps[0].second, except = kCleanUps[2].second,
-               pan = kCleanUps[3].second, value = kCleanUps[4].second, timing = kCleanUps[5].second,
-               bend = kCleanUps[6].second;
-    const std::vector<Case> cases = {
-        {"volume set twice in silence",
-         volume,
+    // (clean-up, track, what is left), each with a what-for.
+    const std::vector<std::tuple<int, std::vector<Ev>, Lines>> cases = {
+        // volume set twice in silence
+        {0,
          {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
          {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
-        {"volume under a note stays",
-         volume,
+        // volume under a note stays
+        {0,
          {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
-        {"a note on another channel hears nothing here",
-         volume,
+        // a note on another channel hears nothing here
+        {0,
          {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
-        {"volume list left alone, modulation 0 then 64",
-         except,
+        // volume list left alone, modulation 0 then 64
+        {2,
          {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
          {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
-        {"repeated value goes at any time",
-         value,
+        // repeated value goes at any time
+        {4,
          {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
          {"0 CC c0 #7=100", "0 N c0 n60 d9", "10 CC c1 #7=100"}},
-        {"at one tick the last counts",
-         timing,
+        // at one tick the last counts
+        {5,
          {Cc(0, 0, 7, 100), Cc(0, 0, 7, 90), Note(0, 0, 60, 9)},
          {"0 CC c0 #7=90", "0 N c0 n60 d9"}},
-        {"... and goes when it repeats what was in force",
-         timing,
+        // ... and goes when it repeats what was in force
+        {5,
          {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
          {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
-        {"pan changed under a held note stays",
-         pan,
+        // pan changed under a held note stays
+        {3,
          {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
           Cc(1, 0, 10, 64)},
          {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
-        {"bends inside one note stay",
-         bend,
+        // bends inside one note stay
+        {6,
          {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
          {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
-        {"a bend heard, then reset after the note",
-         bend,
+        // a bend heard, then reset after the note
+        {6,
          {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
           Note(0, 0, 60, 10)},
          {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
     };
-    for (const Case& c : cases) {
-        auto t = Q2(c.in);
-        c.clean(*t);
-        EXPECT_EQ(Dump(*t), c.out) << c.what;
+    for (const auto& [clean, in, left] : cases) {
+        auto t = Q2(in);
+        kCleanUps[clean].second(*t);
+        EXPECT_EQ(Dump(*t), left) << kCleanUps[clean].first;
     }
     CaptureSink sink;
     F1 raw(kFormRaw);
@@ -671,11 +641,7 @@ TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
     t->SetControlChangeValue(7, 128);
     t->SetEventValue(kEvMeta, 5);  // a tempo's value is not what is written
     EXPECT_EQ(t->GetEventValue(kEvMeta), 400000);
-    F1 plain(kFormQ2);
-    plain.ErrorMsg(kErrF1TrackZeroVoices);
-    plain.MidiTrackData::ErrorMsg(kErrTrackTooMuchData);  // the base text, qualified
-    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic,
-                                                         "０ボイスには間引けません。", kTooMuch}));
+    EXPECT_EQ(sink.Messages(), (std::vector<std::string>{kF1Generic, kF1Generic}));
     t->SetMaxVolume();
     EXPECT_EQ(t->GetControlChangeMaxValue(7) + t->GetNumControlChange(7), 129);
 

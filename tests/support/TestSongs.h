@@ -13,6 +13,15 @@ inline const std::string kF1Generic = "MidiF1Dataでエラーが発生しまし�
 
 using Tracks = std::vector<std::vector<Ev>>;
 
+// A track of one note on channel, after an instrument (port) name when given.
+inline std::vector<Ev> On(int channel, const std::string& instrument = "") {
+    std::vector<Ev> t{Note(0, channel, 60, 10), Eot(10)};
+    if (!instrument.empty()) t.insert(t.begin(), Meta(0, kMetaInstrument, instrument));
+    return t;
+}
+// A conductor track: title and tempo.
+inline const std::vector<Ev> kConductor{Meta(0, kMetaTrackName, "Song"), Tempo(0, 500000), Eot(0)};
+
 // A song of the tracks (480 ticks per quarter note), every track in form.
 inline std::unique_ptr<MidiF1Data> Song(const Tracks& spec, int form = kFormQ2) {
     std::vector<std::unique_ptr<MidiF1TrackData>> owned;
