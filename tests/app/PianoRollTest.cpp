@@ -53,16 +53,7 @@ Bytes BarsSong() {
         events.push_back({tick, {0x90, std::uint8_t(60 + bar), 100}});
         events.push_back({tick + 480, {0x80, std::uint8_t(60 + bar), 64}});
     }
-    auto image = SongAt(events);
-    return image;
-}
-
-std::unique_ptr<MidiFileLoader> Loaded(const TempDir& dir, const std::string& name,
-                                       const Bytes& bytes) {
-    WriteBytes(dir.File(name), bytes);
-    auto loader = LoadSongByName(dir.File(name).c_str());
-    loader->SetMidiF0Data();
-    return loader;
+    return SongAt(events);
 }
 
 // (start, pitch) of the notes of channel, in order.
@@ -71,6 +62,25 @@ std::vector<std::pair<int, int>> NotesOf(const PianoRollNotes& notes, int channe
     for (const auto& n : notes.All())
         if (n.channel == channel) out.emplace_back(n.start, n.pitch);
     return out;
+}
+
+// A format-1 song at division 96 and 120 beats per minute: a tempo track, a
+// melody on channel 0 climbing C4 E4 G4 C5 (a quarter each), a
+// bass line on channel 1 and a drum on channel 9. Two seconds long.
+Bytes MelodySong() {
+    const auto note = [](int channel, int pitch, int velocity, std::uint32_t length) {
+        return Concat({smf::On(0, channel, pitch, velocity), smf::Off(length, channel, pitch)});
+    };
+    const Bytes four_four = {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8};
+    return Concat({HeaderChunk(1, 4, 96),
+                   TrackChunk(Concat({smf::Tempo(0, 500000), four_four, smf::Eot(0)})),
+                   TrackChunk(Concat({smf::Text(0, 3, "Melody"), smf::Program(0, 0, 0),
+                                      note(0, 60, 100, 96), note(0, 64, 90, 96),
+                                      note(0, 67, 80, 96), note(0, 72, 110, 96), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::Program(0, 1, 0x20), note(1, 36, 100, 192),
+                                      note(1, 43, 100, 192), smf::Eot(0)})),
+                   TrackChunk(Concat({smf::On(0, 9, 36, 120), smf::Off(48, 9, 36),
+                                      smf::On(48, 9, 38), smf::Off(48, 9, 38), smf::Eot(0)}))});
 }
 
 }  // namespace
@@ -91,7 +101,9 @@ TEST(PianoRollModel, BarsFollowTheMeasureArithmeticAndTheLookupFindsEveryNote) {
                           {std::uint8_t(0x80 | channel), std::uint8_t(pitch), 64}});
     }
     for (const Bytes& image : {DemoSongImage(), SongAt(meters)}) {
-        auto loader = Loaded(dir, "song.mid", image);
+        WriteBytes(dir.File("song.mid"), image);
+        auto loader = LoadSongByName(dir.File("song.mid").c_str());
+        loader->SetMidiF0Data();
         MidiF0Data* song = loader->GetMidiF0Data();
         ASSERT_NE(song, nullptr);
         PianoRollModel model;
@@ -122,29 +134,6 @@ TEST(PianoRollModel, BarsFollowTheMeasureArithmeticAndTheLookupFindsEveryNote) {
     EXPECT_EQ(PianoRollModel::NoteName(60), "C4");
     EXPECT_EQ(PianoRollModel::NoteName(54), "F#3");
 }
-
-namespace {
-
-// A format-1 song at division 96 and 120 beats per minute: a tempo track, a
-// melody on channel 0 climbing C4 E4 G4 C5 (a quarter each), a
-// bass line on channel 1 and a drum on channel 9. Two seconds long.
-inline Bytes MelodySong() {
-    const auto note = [](int channel, int pitch, int velocity, std::uint32_t length) {
-        return Concat({smf::On(0, channel, pitch, velocity), smf::Off(length, channel, pitch)});
-    };
-    const Bytes four_four = {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8};
-    return Concat({HeaderChunk(1, 4, 96),
-                   TrackChunk(Concat({smf::Tempo(0, 500000), four_four, smf::Eot(0)})),
-                   TrackChunk(Concat({smf::Text(0, 3, "Melody"), smf::Program(0, 0, 0),
-                                      note(0, 60, 100, 96), note(0, 64, 90, 96),
-                                      note(0, 67, 80, 96), note(0, 72, 110, 96), smf::Eot(0)})),
-                   TrackChunk(Concat({smf::Program(0, 1, 0x20), note(1, 36, 100, 192),
-                                      note(1, 43, 100, 192), smf::Eot(0)})),
-                   TrackChunk(Concat({smf::On(0, 9, 36, 120), smf::Off(48, 9, 36),
-                                      smf::On(48, 9, 38), smf::Off(48, 9, 38), smf::Eot(0)}))});
-}
-
-}  // namespace
 
 TEST_F(WindowTest, PianoRollShowsTheMirrorAtOnceAndKeepsZoomAndHiddenChannels) {
     Load("melody.mid", MelodySong());

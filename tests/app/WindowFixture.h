@@ -17,12 +17,6 @@
 #include "midi/song/DemoSong.h"
 #include "support/TestEvents.h"
 
-// The demo song: format 1, five tracks at division 480, 29.7 seconds long.
-inline Bytes DemoSong() {
-    const std::vector<unsigned char> image = DemoSongImage();
-    return Bytes(image.begin(), image.end());
-}
-
 // A format-0 song of two short notes: a quarter of a second in all.
 inline Bytes ShortSong() {
     return Concat({HeaderChunk(0, 1, 96),

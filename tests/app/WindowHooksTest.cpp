@@ -1,8 +1,6 @@
-// The window's hooks (message area, alerts, remembered panel folder), the
-// song line and the window's layout at every size.
-#include <atomic>
+// The remembered panel folder, the song line and the window's layout at
+// every size (the message area and alerts: WindowTellsTest).
 #include <filesystem>
-#include <thread>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,38 +13,6 @@
 #include "app/GuiHooks.h"
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/SongPipeline.h"
-
-TEST_F(WindowTest, MessagesAppearNewestLastAndAlertsNeverBlockAnyThread) {
-    QCoreApplication::processEvents();  // what the start reported (no MIDI system, say)
-    panel->MessageArea()->clear();
-    GneWriteErrorMsg("一行目");
-    std::thread other([] {
-        GneWriteErrorMsg("from the timer");
-        GneWriteInformationMsg("third");
-    });
-    other.join();
-    ASSERT_TRUE(WaitFor([&] { return panel->MessageArea()->blockCount() >= 3; }));
-    EXPECT_EQ(panel->MessageArea()->toPlainText(), QStringLiteral("一行目\nfrom the timer\nthird"));
-
-    // Alerts are queued and never block the reporting thread.
-    std::atomic<bool> returned{false};
-    std::thread timer([&] {
-        GneErrorMsg(kGneErrOpenFile);
-        returned = true;
-    });
-    // The thread goes on before the GUI thread has even seen the alert.
-    timer.join();
-    EXPECT_TRUE(returned);
-    EXPECT_EQ(FindAlert(QStringLiteral("GeneralMac")), nullptr);
-
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(
-        WaitFor([&] { return (box = FindAlert(QStringLiteral("GeneralMac"))) != nullptr; }));
-    EXPECT_EQ(box->text(), QStringLiteral("ERR_GNE_OPEN_FILE"));
-    ASSERT_EQ(box->buttons().size(), 1);
-    box->buttons().front()->click();
-    EXPECT_TRUE(WaitFor([] { return FindAlert(QStringLiteral("GeneralMac")) == nullptr; }));
-}
 
 TEST(PanelFolder, PanelsStartWhereTheLastChoiceWasAndOnlyRealFoldersAreKept) {
     TempDir dir;
@@ -123,7 +89,7 @@ TEST(SongLength, FollowsTempoChangesAndTheLastNote) {
 // Tidy at the default size and when made smaller or larger: every part
 // stays inside the window, at least as large as it asks to be.
 TEST_F(WindowTest, LayoutAtEverySize) {
-    Load("Retrograde Demo.mid", DemoSong());
+    Load("Retrograde Demo.mid", DemoSongImage());
     panel->HorizontalSw();
     panel->CarryStateSw();
     panel->VerticalSw();

@@ -38,7 +38,7 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     EXPECT_TRUE(panel->MessageArea()->toPlainText().isEmpty());
     EXPECT_EQ(save_calls, 0);
 
-    Load("demo.mid", DemoSong());
+    Load("demo.mid", DemoSongImage());
     ASSERT_NE(LoadedSong(), nullptr);
     EXPECT_EQ(panel->SongName()->text(), QStringLiteral("demo.mid"));
     const QString details = panel->SongDetails()->text();
@@ -60,10 +60,12 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     EXPECT_TRUE(WaitFor([&] { return !panel->MessageArea()->toPlainText().isEmpty(); }));
 
     // A dropped file loads; a star in the name is part of it, not a pattern.
-    const std::string path = dir.File("dropped*.mid");
-    WriteBytes(path, ShortSong());
+    // Of several files dropped the first is opened, and the person told.
+    WriteBytes(dir.File("dropped*.mid"), ShortSong());
+    WriteBytes(dir.File("b.mid"), DemoSongImage());
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("dropped*.mid"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.File("b.mid")))});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(panel.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -72,6 +74,10 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     ASSERT_NE(LoadedSong(), nullptr);
     EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped*.mid"));
     EXPECT_EQ(open_calls, 3);  // no panel for a dropped file
+    EXPECT_TRUE(WaitFor([&] {
+        return panel->MessageArea()->toPlainText().contains(
+            QStringLiteral("2 files were dropped; only the first is opened: dropped*.mid"));
+    }));
 
     // Text that is no file is refused at the door.
     QMimeData text;
@@ -97,7 +103,7 @@ TEST_F(WindowTest, PlayAndStopByKeysAndMouseTheEndResetsTheTitleAndClosingStopsF
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
     open_answers.push_back(dir.File("keys.mid"));
-    WriteBytes(open_answers.back(), DemoSong());
+    WriteBytes(open_answers.back(), DemoSongImage());
     // A button's shortcut clicks it as the mouse would, press and release.
     QTest::keyClick(panel.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_TRUE(WaitFor([&] { return panel->SongName()->text() == QStringLiteral("keys.mid"); }));
@@ -126,7 +132,7 @@ TEST_F(WindowTest, PlayAndStopByKeysAndMouseTheEndResetsTheTitleAndClosingStopsF
 }
 
 TEST_F(WindowTest, SaveWritesWhatTheCommandLineWritesAndGMChangesNothing) {
-    const std::string path = Load("demo.mid", DemoSong());
+    const std::string path = Load("demo.mid", DemoSongImage());
     // Both switches off: the loaded song re-encoded, as a format-0 file with
     // one track at the song's division.
     const Bytes saved = Save("copy.mid");

@@ -1,6 +1,7 @@
 // `retrograde mirror` on many files (workers, a folder tree, refusals that
 // do not stop the run), and the start-up program that hands playing on.
 
+#include <array>
 #include <filesystem>
 
 #include "cli/CliFixture.h"
@@ -16,10 +17,7 @@ TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
     fs::create_directories(one);
     std::vector<std::string> kept;
     for (std::size_t i = 0; i < 12 && i < files.size(); ++i) {
-        const std::string rel = (i % 3 == 0   ? "a/b/"
-                                 : i % 3 == 1 ? "a/"
-                                              : "") +
-                                std::to_string(i) + ".mid";
+        const std::string rel = std::array{"a/b/", "a/", ""}[i % 3] + std::to_string(i) + ".mid";
         fs::copy_file(files[i], in + "/" + rel);
         kept.push_back(rel);
     }
@@ -58,7 +56,7 @@ TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
               2);
 }
 
-TEST(BatchCli, OnlyThePlayingVerbsLoadThePlaybackLibraries) {
+TEST(BatchCli, HelpOnEveryVerbAndOnlyThePlayingVerbsLoadThePlaybackLibraries) {
     const RunResult libraries = RunShell("ldd " + Quote(RETROGRADE_CLI));
     ASSERT_EQ(libraries.status, 0);
     for (const char* name : {"fluidsynth", "rtmidi", "Qt", "jack", "asound"}) {
@@ -67,6 +65,11 @@ TEST(BatchCli, OnlyThePlayingVerbsLoadThePlaybackLibraries) {
     const RunResult help = Retrograde("--help");
     for (const char* verb : {"mirror", "ports", "play", "render"}) {
         EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+    }
+    for (const std::string verb : {"mirror", "demo", "convert", "dump", "info"}) {
+        const RunResult run = Retrograde(verb + " --help");
+        EXPECT_EQ(run.status, 0) << verb;
+        EXPECT_NE(run.out.find("Usage:"), std::string::npos) << verb;
     }
     // The verbs are handed on with their arguments: their own help and usage errors.
     EXPECT_NE(Retrograde("play --help").out.find("--horizontal"), std::string::npos);

@@ -47,6 +47,14 @@ inline RealFiles FetchRealFiles() {
     std::vector<std::string> files = real_files.files;                                \
     ASSERT_GE(files.size(), 50u) << "fewer MIDI files than those packages ship"
 
+// A Standard MIDI File of the given track bodies, each ended there: format 0
+// for one track, else 1.
+inline Bytes SongFile(const std::vector<Bytes>& tracks, int division = 480) {
+    Bytes file = HeaderChunk(tracks.size() == 1 ? 0 : 1, int(tracks.size()), division);
+    for (const Bytes& body : tracks) file = Concat({file, TrackChunk(Concat({body, smf::Eot(0)}))});
+    return file;
+}
+
 // Runs one of the Python scripts beside these tests over the files.
 inline RunResult RunScript(const std::string& script, const std::vector<std::string>& paths) {
     std::string arguments;
@@ -58,7 +66,8 @@ inline RunResult RunScript(const std::string& script, const std::vector<std::str
     return run;
 }
 
-// What mido saw in one file.
+// What mido saw in one file: the header, notes and tempos midi_notes.py
+// prints, and every line a script printed, as words under their first word.
 struct MidoView {
     bool ok = false;
     std::string error;
@@ -69,41 +78,58 @@ struct MidoView {
     Notes notes;                                    // sorted
     std::vector<std::pair<long long, int>> tempos;  // tick and tempo, in effect order
     double seconds = 0;  // from the first note's start to the last note's end
+    long end = 0;        // midi_events.py: the tick of the last end of track
+    std::multimap<std::string, std::vector<std::string>> rows;
+
+    // The lines of a kind as numbers, sorted.
+    std::vector<std::vector<long>> Numbers(const std::string& kind) const {
+        std::vector<std::vector<long>> out;
+        for (auto [i, last] = rows.equal_range(kind); i != last; ++i) {
+            out.emplace_back();
+            for (const std::string& word : i->second) out.back().push_back(std::atol(word.c_str()));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    bool Has(const std::string& kind, const std::vector<std::string>& words) const {
+        for (auto [i, last] = rows.equal_range(kind); i != last; ++i)
+            if (i->second == words) return true;
+        return false;
+    }
 };
 
 // Reads every file with mido in one run of the system's Python (where
 // Debian's python3-mido lives; another python3 may come first on PATH).
-inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::string>& paths) {
+inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::string>& paths,
+                                                    const std::string& script = "midi_notes.py") {
     std::map<std::string, MidoView> views;
     if (paths.empty()) return views;
-    const RunResult run = RunScript("midi_notes.py", paths);
-    MidoView* current = nullptr;
-    for (const std::string& line : SplitLines(run.out)) {
+    MidoView* view = nullptr;
+    for (const std::string& line : SplitLines(RunScript(script, paths).out)) {
         std::istringstream in(line);
-        std::string word;
-        in >> word;
-        if (word == "FILE") {
-            current = &views[line.substr(5)];
-        } else if (!current) {
-            continue;
-        } else if (word == "ERROR") {
-            current->error = line;
-        } else if (word == "HEADER") {
-            in >> current->format >> current->tracks >> current->division;
-            current->ok = true;
-        } else if (word == "NOTE") {
-            NoteValue n{};
-            in >> n.start >> n.channel >> n.note >> n.duration >> n.velocity;
-            current->notes.push_back(n);
-        } else if (word == "TEMPO") {
-            std::pair<long long, int> tempo;
-            in >> tempo.first >> tempo.second;
-            current->tempos.push_back(tempo);
-        } else if (word == "ONS") {
-            in >> current->note_ons;
-        } else if (word == "SPAN") {
-            in >> current->seconds;
+        std::string kind, word;
+        std::vector<std::string> w;
+        in >> kind;
+        while (in >> word) w.push_back(word);
+        if (kind == "FILE") view = &views[line.substr(5)];
+        if (kind == "FILE" || view == nullptr) continue;
+        // midi_events.py: edited songs pass through Q2, where a note lasts a
+        // tick at least.
+        if (kind == "NOTE" && w.size() == 4 && w[3] == "0") w[3] = "1";
+        view->rows.insert({kind, w});
+        const auto n = [&](std::size_t k) { return std::atol(w.at(k).c_str()); };
+        if (kind == "ERROR") view->error = line;
+        if (kind == "HEADER") {
+            view->ok = true;
+            std::tie(view->format, view->tracks, view->division) = std::tuple(n(0), n(1), n(2));
         }
+        if (kind == "DIVISION") view->division = int(n(0));
+        if (kind == "END") view->end = n(0);
+        if (kind == "NOTE" && w.size() == 5)
+            view->notes.push_back({n(0), int(n(1)), int(n(2)), int(n(3)), int(n(4))});
+        if (kind == "TEMPO") view->tempos.push_back({n(0), int(n(1))});
+        if (kind == "ONS") view->note_ons = int(n(0));
+        if (kind == "SPAN") view->seconds = std::atof(w.at(0).c_str());
     }
     return views;
 }

@@ -1,4 +1,5 @@
-// `fit16` and `combine` end to end: files read back by the library and by mido.
+// `fit16`, `combine`, `renumber`, `split` and `split-programs` end to end:
+// files read back by the library and by mido.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,19 +14,17 @@ namespace {
 // Format 1 on two ports, 21 channels: port A's 16 (drums on 10, programs
 // repeating 0..7), and port B's channels 1..4 and 10.
 Bytes TwoPorts() {
-    std::vector<Bytes> chunks;
+    std::vector<Bytes> tracks;
     const auto part = [&](int channel, int program, bool portB, int note) {
-        Bytes body = smf::Text(0, 3, "T" + std::to_string(chunks.size()));
+        Bytes body = smf::Text(0, 3, "T" + std::to_string(tracks.size()));
         if (portB) body = Concat({body, smf::Text(0, 4, "SC88B")});
         if (channel != 9) body = Concat({body, smf::Program(0, channel, program)});
-        chunks.push_back(TrackChunk(Concat(
-            {body, smf::On(note, channel, note), smf::Off(240, channel, note), smf::Eot(0)})));
+        tracks.push_back(
+            Concat({body, smf::On(note, channel, note), smf::Off(240, channel, note)}));
     };
     for (int c = 0; c < 16; ++c) part(c, c % 8, false, 40 + c);
     for (int c : {0, 1, 2, 3, 9}) part(c, 20 + c, true, 70 + c);
-    Bytes file = HeaderChunk(1, int(chunks.size()), 480);
-    for (const Bytes& chunk : chunks) file = Concat({file, chunk});
-    return file;
+    return SongFile(tracks);
 }
 
 // (start, note, duration, velocity) of every note, channels left out.
@@ -37,7 +36,7 @@ std::multiset<std::array<long long, 4>> Sounds(const MidoView& view) {
 
 }  // namespace
 
-TEST(CombineCli, Fit16KeepsNotesDrumsAndChannels) {
+TEST(CombineCli, Fit16KeepsNotesDrumsAndChannelsAndTheCombineModes) {
     TempDir dir;
     const std::string in = dir.File("in.mid"), out = dir.File("out.mid");
     WriteBytes(in, TwoPorts());
@@ -59,12 +58,7 @@ TEST(CombineCli, Fit16KeepsNotesDrumsAndChannels) {
         if (song.IsDrumTrack(t)) drumNotes += song.GetTrack(t)->GetNumNoteEvent();
     }
     EXPECT_EQ(drumNotes, 2);  // both kits, on channel 10
-}
 
-TEST(CombineCli, CombineModes) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid");
-    WriteBytes(in, TwoPorts());
     const auto combine = [&](const std::string& mode) {
         return Retrograde("combine " + mode + " " + Quote(in) + " -o " + Quote(dir.File("o.mid")) +
                           " --force");
@@ -75,7 +69,34 @@ TEST(CombineCli, CombineModes) {
     EXPECT_NE(tone.out.find("21 -> 14 tracks"), std::string::npos) << tone.out;
     const RunResult families = combine("--families 8");
     EXPECT_NE(families.out.find("channels"), std::string::npos) << families.err;
-    MidiF1Data song(dir.File("o.mid").c_str());
-    EXPECT_LE(song.GetNumChanel(nullptr), 8);
-    EXPECT_EQ(combine("--drums --same-tone").status, 2);
+    MidiF1Data combined(dir.File("o.mid").c_str());
+    EXPECT_LE(combined.GetNumChanel(nullptr), 8);
+}
+
+TEST(ChannelsCli, RenumberSplitAndSplitPrograms) {
+    TempDir dir;
+    const std::string in = dir.File("in.mid");
+    WriteBytes(in,
+               SongFile({smf::Tempo(0, 500000),
+                         Concat({smf::Program(0, 5, 0), smf::On(0, 5, 48), smf::Off(480, 5, 48),
+                                 smf::Program(0, 5, 48), smf::On(0, 5, 72), smf::Off(480, 5, 72)}),
+                         Concat({smf::On(0, 9, 36), smf::Off(240, 9, 36)})}));
+    const auto run = [&](const std::string& verb, const std::string& out) {
+        const RunResult r = Retrograde(verb + " " + Quote(in) + " -o " + Quote(dir.File(out)));
+        EXPECT_EQ(r.status, 0) << verb << r.err;
+        return dir.File(out);
+    };
+    const auto views = ReadWithMido({run("renumber --keep 10", "r.mid"),
+                                     run("split --channel 6 --by pitch --at C4", "s.mid"),
+                                     run("split-programs --track 2", "p.mid")});
+    std::vector<std::string> seen;
+    for (const auto& [path, view] : views) {
+        ASSERT_TRUE(view.ok) << path << view.error;
+        std::string channels;
+        for (const auto& n : view.notes) channels += std::to_string(n.channel) + " ";
+        seen.push_back(std::to_string(view.tracks) + ": " + channels);
+    }
+    // p.mid: the two programs on channels 1 and 2; r.mid: 6 becomes 1, 10
+    // stays; s.mid: channel 6 in two tracks.
+    EXPECT_EQ(seen, (std::vector<std::string>{"4: 0 9 1 ", "3: 0 9 0 ", "4: 5 9 5 "}));
 }

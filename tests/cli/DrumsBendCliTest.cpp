@@ -14,15 +14,14 @@ namespace {
 // and drums on channel 10: a note below the drum map (20) that doubles the
 // bass drum (35) once moved, snares, a crash and a note above the map (90).
 Bytes Band() {
-    const auto chunk = [](const Bytes& body) { return TrackChunk(Concat({body, smf::Eot(0)})); };
-    return Concat(
-        {HeaderChunk(1, 3, 480), chunk(Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000)})),
-         chunk(Concat({smf::Text(0, 3, "Lead"), smf::On(0, 0, 60),
-                       smf::Msg(480, {0xE0, 0x7F, 0x5F}), smf::Off(480, 0, 60)})),
-         chunk(Concat({smf::Text(0, 3, "Kit"), smf::On(0, 9, 35), smf::On(0, 9, 20),
-                       smf::On(0, 9, 38), smf::Off(240, 9, 35), smf::Off(0, 9, 20),
-                       smf::Off(0, 9, 38), smf::On(0, 9, 49), smf::On(0, 9, 38), smf::On(0, 9, 90),
-                       smf::Off(240, 9, 49), smf::Off(0, 9, 38), smf::Off(0, 9, 90)}))});
+    return SongFile(
+        {Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000)}),
+         Concat({smf::Text(0, 3, "Lead"), smf::On(0, 0, 60), smf::Msg(480, {0xE0, 0x7F, 0x5F}),
+                 smf::Off(480, 0, 60)}),
+         Concat({smf::Text(0, 3, "Kit"), smf::On(0, 9, 35), smf::On(0, 9, 20), smf::On(0, 9, 38),
+                 smf::Off(240, 9, 35), smf::Off(0, 9, 20), smf::Off(0, 9, 38), smf::On(0, 9, 49),
+                 smf::On(0, 9, 38), smf::On(0, 9, 90), smf::Off(240, 9, 49), smf::Off(0, 9, 38),
+                 smf::Off(0, 9, 90)})});
 }
 
 Notes OnChannel(const MidoView& view, int channel) {
@@ -30,6 +29,12 @@ Notes OnChannel(const MidoView& view, int channel) {
     for (const NoteValue& n : view.notes)
         if (n.channel == channel) notes.push_back(n);
     return notes;
+}
+
+std::vector<int> Pitches(const MidoView& view, int channel) {
+    std::vector<int> out;
+    for (const NoteValue& n : OnChannel(view, channel)) out.push_back(n.note);
+    return out;
 }
 
 }  // namespace
@@ -59,22 +64,14 @@ TEST(DrumsBendCli, DrumVerbsAndUnbendWriteCleanFiles) {
               std::string::npos)
         << unbend.out;
 
-    auto views = ReadWithMido(std::vector<std::string>{
-        dir.File("clean.mid"), dir.File("remove.mid"), dir.File("kit1.mid"), dir.File("map.mid"),
-        dir.File("unbend.mid")});
+    auto views = ReadWithMido({dir.File("clean.mid"), dir.File("remove.mid"), dir.File("kit1.mid"),
+                               dir.File("map.mid"), dir.File("unbend.mid")});
     for (const auto& [path, view] : views) ASSERT_TRUE(view.ok) << path << ": " << view.error;
-    const auto notes = [](const Notes& list) {
-        std::vector<int> out;
-        for (const NoteValue& n : list) out.push_back(n.note);
-        return out;
-    };
-    EXPECT_EQ(notes(OnChannel(views[dir.File("clean.mid")], 9)),
-              (std::vector<int>{35, 38, 35, 38, 49}));
-    EXPECT_EQ(notes(OnChannel(views[dir.File("remove.mid")], 9)),
-              (std::vector<int>{20, 35, 38, 38, 90}));
-    EXPECT_EQ(notes(OnChannel(views[dir.File("kit1.mid")], 9)).size(), 6u);
-    EXPECT_EQ(notes(OnChannel(views[dir.File("map.mid")], 9)), (std::vector<int>{20, 35, 49, 90}));
-    EXPECT_EQ(notes(OnChannel(views[dir.File("map.mid")], 1)), (std::vector<int>{60, 60}));
+    EXPECT_EQ(Pitches(views[dir.File("clean.mid")], 9), (std::vector<int>{35, 38, 35, 38, 49}));
+    EXPECT_EQ(Pitches(views[dir.File("remove.mid")], 9), (std::vector<int>{20, 35, 38, 38, 90}));
+    EXPECT_EQ(Pitches(views[dir.File("kit1.mid")], 9).size(), 6u);
+    EXPECT_EQ(Pitches(views[dir.File("map.mid")], 9), (std::vector<int>{20, 35, 49, 90}));
+    EXPECT_EQ(Pitches(views[dir.File("map.mid")], 1), (std::vector<int>{60, 60}));
     EXPECT_EQ(OnChannel(views[dir.File("unbend.mid")], 0),
               (Notes{{0, 0, 60, 480, 100}, {480, 0, 61, 480, 90}}));
 

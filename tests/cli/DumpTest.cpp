@@ -28,7 +28,7 @@ std::string CsvRoundTrip(const std::string& input, const std::string& output) {
 
 }  // namespace
 
-TEST(Dump, NamesValuesAndTexts) {
+TEST(Dump, NamesValuesPositionsAndTexts) {
     TempDir dir;
     using smf::Msg;
     const Bytes body =
@@ -43,7 +43,7 @@ TEST(Dump, NamesValuesAndTexts) {
                 Msg(0, {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x64, 0xF7}),
                 Msg(0, {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x1A, 0x15, 0x02, 0x0F, 0xF7}),
                 smf::Program(0, 0, 40), smf::Cc(0, 0, 7, 90), Msg(0, {0xE0, 0x00, 0x50}),
-                smf::On(0, 0, 60, 99), smf::Off(240, 0, 60), smf::Eot(0)});
+                smf::On(1920, 0, 60, 99), smf::Off(240, 0, 60), smf::Eot(720)});
     const std::string path = dir.File("names.mid");
     WriteBytes(path, Concat({HeaderChunk(0, 1, 480), TrackChunk(body)}));
 
@@ -65,10 +65,16 @@ TEST(Dump, NamesValuesAndTexts) {
              "01  Program change      41\n",
              "01  Control change      volume (7) = 90\n",
              "01  Pitch bend          +2048\n",
-             "        0  0001:01:000  01  Note                C4 (60)  length 240  velocity 99\n",
+             "     1920  0002:03:000  01  Note                C4 (60)  length 240  velocity 99\n",
+             "     2880  0003:01:000  --  End of track\n",
          }) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << run.out;
     }
+    // The header, then one line an event.
+    EXPECT_EQ(SplitLines(run.out).size(), 17u) << run.out;
+    run = Retrograde("info " + Quote(path));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("names:     ドラム\n"), std::string::npos) << run.out;
 
     // JSON that Python reads, with the values as numbers.
     run = RunShell("(" + Quote(RETROGRADE_CLI) + " dump --json " + Quote(path) + " " + Quote(path) +

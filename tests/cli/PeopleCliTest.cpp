@@ -11,14 +11,12 @@ using namespace cli_test;
 
 namespace {
 
-// True when text holds a kana or kanji (or a full-width form).
+// True when text holds a kana or kanji (U+3000..U+9FFF) or a full-width form
+// (U+FF00..U+FFEF): their first bytes in UTF-8.
 bool HasJapanese(const std::string& text) {
-    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
-        const auto b0 = static_cast<unsigned char>(text[i]);
-        const auto b1 = static_cast<unsigned char>(text[i + 1]);
-        // U+3000..U+9FFF and U+FF00..U+FFEF in UTF-8.
-        if ((b0 >= 0xE3 && b0 <= 0xE9) || (b0 == 0xEF && b1 >= 0xBC && b1 <= 0xBF)) return true;
-    }
+    if (text.find_first_of("\xE3\xE4\xE5\xE6\xE7\xE8\xE9") != std::string::npos) return true;
+    for (const char* wide : {"\xEF\xBC", "\xEF\xBD", "\xEF\xBE", "\xEF\xBF"})
+        if (text.find(wide) != std::string::npos) return true;
     return false;
 }
 
@@ -61,6 +59,14 @@ TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
          damaged + ": damaged: "},
         {"mirror " + Quote(good) + " -o " + Quote(dir.File("no/m.mid")), 1,
          "cannot write " + dir.File("no/m.mid") + ": No such file or directory"},
+        {"mirror " + Quote(dir.File("none.mid")) + " -o " + Quote(dir.File("m.mid")), 1,
+         dir.File("none.mid") + ": no such file"},
+        {"mirror " + Quote(text) + " -o " + Quote(dir.File("m.mid")), 1, text + ": not a Standard"},
+        {"mirror " + Quote(format2) + " -o " + Quote(dir.File("m.mid")), 1, format2 + ": format 2"},
+        {"convert --format 2 " + Quote(text) + " -o " + Quote(dir.File("m.mid")), 2, ""},
+        {"", 2, ""},
+        {"mirror -H", 2, ""},
+        {"mirror --bogus x -o " + Quote(dir.File("m.mid")), 2, ""},
     };
     for (const char* lang : {"en_US.UTF-8", "C.UTF-8", "C"}) {
         for (const Case& c : cases) {
@@ -70,11 +76,21 @@ TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
             EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.arguments << "\n" << run.err;
             EXPECT_FALSE(HasJapanese(run.err + run.out)) << lang << " " << c.arguments << "\n"
                                                          << run.err << run.out;
+            if (c.status == 0) continue;
+            // Our own line comes last (library messages may stand before it),
+            // and nothing is written.
+            const std::vector<std::string> err = SplitLines(run.err);
+            EXPECT_TRUE(!err.empty() && err.back().starts_with("retrograde: ")) << run.err;
+            EXPECT_EQ(run.out, "") << c.arguments;
+            EXPECT_FALSE(std::filesystem::exists(dir.File("m.mid"))) << c.arguments;
         }
     }
     // Library messages in English; the same under Japanese in the original.
-    EXPECT_NE(Under("C.UTF-8", "info " + Quote(text)).err.find("Not a MIDI file.\n"),
-              std::string::npos);
+    for (const std::string& refused : {text, format2}) {
+        EXPECT_NE(Under("C.UTF-8", "info " + Quote(refused)).err.find("Not a MIDI file.\n"),
+                  std::string::npos)
+            << refused;
+    }
     EXPECT_NE(
         Under("ja_JP.UTF-8", "info " + Quote(text)).err.find("Midiファイルではありません。\n"),
         std::string::npos);
@@ -86,8 +102,7 @@ TEST(People, EveryFailureNamesTheFileAndTheReasonInTheReadersLanguage) {
 TEST(People, CommandLineAsPeopleExpectIt) {
     TempDir dir;
     const std::string song = dir.File("song.mid");
-    const std::vector<unsigned char> demo = DemoSongImage();
-    WriteBytes(song, Bytes(demo.begin(), demo.end()));
+    WriteBytes(song, DemoSongImage());
     const std::string copy = dir.File("copy.mid");
     // Standard input and output: the song read from a pipe, written to one.
     RunResult run = RunShell("(cat " + Quote(song) + " | " + Quote(RETROGRADE_CLI) +

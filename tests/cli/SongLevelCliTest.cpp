@@ -1,6 +1,8 @@
 // `info` with its song-level sections and --json, `tidy --tracks` and
 // `division`, end to end; files read back by the library and by mido.
 
+#include <filesystem>
+
 #include "CliFixture.h"
 
 using namespace cli_test;
@@ -10,15 +12,13 @@ namespace {
 // Format 1: a conductor track with two tempos, channel 4 with volume and
 // program, an empty track, a name-only track, channel 2.
 Bytes Layout() {
-    const auto chunk = [](const Bytes& body) { return TrackChunk(Concat({body, smf::Eot(0)})); };
-    return Concat(
-        {HeaderChunk(1, 5, 480),
-         chunk(Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000), smf::Tempo(1920, 400000)})),
-         chunk(Concat({smf::Text(0, 3, "Bass"), smf::Cc(0, 3, 7, 90), smf::Program(0, 3, 32),
-                       smf::On(0, 3, 40), smf::Off(480, 3, 40), smf::On(0, 3, 52),
-                       smf::Off(480, 3, 52)})),
-         chunk({}), chunk(smf::Text(0, 3, "Notes to self")),
-         chunk(Concat({smf::Text(0, 3, "Lead"), smf::On(0, 1, 72), smf::Off(960, 1, 72)}))});
+    return SongFile(
+        {Concat({smf::Text(0, 3, "Song"), smf::Tempo(0, 500000), smf::Tempo(1920, 400000)}),
+         Concat({smf::Text(0, 3, "Bass"), smf::Cc(0, 3, 7, 90), smf::Program(0, 3, 32),
+                 smf::On(0, 3, 40), smf::Off(480, 3, 40), smf::On(0, 3, 52), smf::Off(480, 3, 52)}),
+         {},
+         smf::Text(0, 3, "Notes to self"),
+         Concat({smf::Text(0, 3, "Lead"), smf::On(0, 1, 72), smf::Off(960, 1, 72)})});
 }
 
 }  // namespace
@@ -68,14 +68,19 @@ TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
         EXPECT_EQ(after.notes[k].start, 2 * before.notes[k].start);
         EXPECT_EQ(after.notes[k].duration, 2 * before.notes[k].duration);
     }
-    EXPECT_EQ(
-        Retrograde("division --set 40000 " + Quote(in) + " -o " + Quote(dir.File("x.mid"))).status,
-        2);
-    // The verbs that work on the whole song take no --track.
-    for (const char* verb : {"division --set 96", "unbend", "fit16", "keep --bars 1-2"}) {
-        const RunResult r = Retrograde(std::string(verb) + " --track 2 " + Quote(in) + " -o " +
-                                       Quote(dir.File("x.mid")));
-        EXPECT_EQ(r.status, 2) << verb;
-        EXPECT_NE(r.err.find("--track"), std::string::npos) << r.err;
+    // Usage errors write nothing. The verbs that work on the whole song take
+    // no --track.
+    for (const std::string usage :
+         {"division --set 40000", "thin --voices 2", "clear --from 3:1 --to 1:1", "split-programs",
+          "combine --drums --same-tone", "trim", "trim --start 3:1 --end 2:1", "swing",
+          "swing --unit 1/x", "swing --unit 1/8 --track 18", "bend-range --semitones 0",
+          "merge-tracks --tracks 2", "range --low C4 --high A4", "velocity --add 3 --normalize",
+          "reduce-poly --voices 2 --keep-top", "division --set 96 --track 2", "unbend --track 2",
+          "fit16 --track 2", "keep --bars 1-2 --track 2"}) {
+        const RunResult r = Retrograde(usage + " " + Quote(in) + " -o " + Quote(dir.File("x.mid")));
+        EXPECT_EQ(r.status, 2) << usage;
+        if (usage.ends_with("--track 2"))
+            EXPECT_NE(r.err.find("--track"), std::string::npos) << r.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.mid")));
 }

@@ -1,5 +1,7 @@
-// `keep`, `trim`, `title` and `text` end to end; every file written read
-// back strictly by mido (a data byte of 0x80 or more is refused there).
+// `keep`, `trim`, `title`, `text`, `clear` and `length` end to end; every
+// file written read back strictly by mido (a data byte of 0x80 or more is
+// refused there; midi_setup.py: the setup at tick 0, "HANGING n" and
+// "LENGTH s").
 #include <gtest/gtest.h>
 
 #include "CliFixture.h"
@@ -95,11 +97,6 @@ TEST(SongTimeCli, TrimTitleAndHalfWidthTexts) {
          {"0 program_change 2 c205", "480 note_on 2 923e64", "3840 end_of_track"})
         EXPECT_NE(trimmed.find(line), std::string::npos) << line << "\n" << trimmed;
     EXPECT_EQ(trimmed.find("note_on 2 923c"), std::string::npos) << trimmed;  // before the start
-    EXPECT_EQ(Retrograde("trim " + Quote(in) + " -o " + Quote(dir.File("x.mid"))).status, 2);
-    EXPECT_EQ(
-        Retrograde("trim --start 3:1 --end 2:1 " + Quote(in) + " -o " + Quote(dir.File("x.mid")))
-            .status,
-        2);
 
     const RunResult title = Retrograde("title --set 'New song' " + Quote(dir.File("t.mid")) +
                                        " -o " + Quote(dir.File("n.mid")));
@@ -121,4 +118,30 @@ TEST(SongTimeCli, TrimTitleAndHalfWidthTexts) {
         if (line.starts_with("0 META")) texts.push_back(line);
     EXPECT_EQ(texts, (Lines{"0 META5 AB0", "0 META1 " + utf8}));
     MidoLines(dir.File("h.mid"), dir.Path());
+}
+
+TEST(AreaCli, ClearKeepsSetupAndEndsNotesAndLengthAgreesWithMido) {
+    REQUIRE_REAL_FILES(files);
+    TempDir dir;
+    for (std::size_t k = 0; k < files.size(); k += files.size() / 4) {
+        SCOPED_TRACE(files[k]);
+        const std::string out = dir.File("cleared" + std::to_string(k) + ".mid");
+        const RunResult run =
+            Retrograde("clear --from 1:1 --to 3:1 " + Quote(files[k]) + " -o " + Quote(out));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto before = SplitLines(RunScript("midi_setup.py", {files[k]}).out);
+        const auto after = SplitLines(RunScript("midi_setup.py", {out}).out);
+        ASSERT_GE(after.size(), 2u);
+        EXPECT_EQ(after[after.size() - 2], "HANGING 0");
+        // The setup at the start stays, in order, ahead of what the span moved there.
+        const std::vector<std::string> setup(before.begin(), before.end() - 2);
+        std::size_t found = 0;
+        for (const std::string& line : after) found += found < setup.size() && line == setup[found];
+        EXPECT_EQ(found, setup.size());
+        // The cleared song plays as long as before.
+        const RunResult length = Retrograde("length " + Quote(out));
+        EXPECT_EQ(length.status, 0) << length.err;
+        EXPECT_NE(length.out.find(after.back().substr(7) + " seconds"), std::string::npos)
+            << length.out << after.back();
+    }
 }
