@@ -16,10 +16,11 @@
 #include "midi/song/detail/MirrorSetup.h"
 #include "midi/song/detail/VerticalTurn.h"
 #include "midi/track/detail/NotePairing.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
 
-constexpr int kAhead = 8;
+constexpr int kAhead = retrograde::detail::kPrefetchAhead;
 
 // Asks early for the record a walk will read kAhead places on: the records of
 // a song lie scattered in memory, and the waits for them overlap this way.
