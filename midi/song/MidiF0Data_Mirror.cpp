@@ -14,11 +14,13 @@
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiStatus.h"
 #include "midi/song/detail/MirrorSetup.h"
+#include "midi/song/detail/VerticalTurn.h"
 #include "midi/track/detail/NotePairing.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
 
-constexpr int kAhead = 8;
+constexpr int kAhead = retrograde::detail::kPrefetchAhead;
 
 // Asks early for the record a walk will read kAhead places on: the records of
 // a song lie scattered in memory, and the waits for them overlap this way.
@@ -589,49 +591,21 @@ void MidiF0Data::HorizontalReverse(bool carryState) {
 void MidiF0Data::VerticalReverse() {
     if (!track) return;
     MidiTrackData& t = *track;
-    std::array<int, kMidiChannels> low;
-    std::array<int, kMidiChannels> high;
-    low.fill(kMidiMaxDataByte);
-    high.fill(0);
-    std::array<bool, kMidiChannels> used{};
-    // Which channels are drums depends only on the exclusive messages: a
-    // track of copies of them answers IsDrumChanel without walking the whole
-    // song once per channel.
-    MidiTrackData exclusives(form);
+    retrograde::detail::VerticalTurn turn(form);
     for (int k = 0; k < t.event_count; ++k) {
         if (k + kAhead < t.event_count) Prefetch(t.event_table[k + kAhead]);
         MidiEvent* e = t.event_table[k];
         if (e->status == kEvSysEx) {
-            exclusives.AddCopyEvent(e);
-            continue;
+            turn.SeeExclusive(e);
+        } else if (e->status == kEvNoteOn || e->status == kEvNoteOff) {
+            turn.SeeNote(*e);
         }
-        if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
-            e->channel >= kMidiChannels) {
-            continue;
-        }
-        used[e->channel] = true;
-        low[e->channel] = std::min(low[e->channel], e->note);
-        high[e->channel] = std::max(high[e->channel], e->note);
     }
-    // The pivot is the bottom of the octave at or below the middle of the
-    // channel's range, so the mirrored part stays in a similar register.
-    std::array<int, kMidiChannels> pivot{};
-    std::array<bool, kMidiChannels> mirror{};
-    bool any = false;
-    for (int c = 0; c < kMidiChannels; ++c) {
-        mirror[c] = used[c] && !exclusives.IsDrumChanel(c);
-        pivot[c] = (low[c] + high[c]) / 2 / 12 * 12;
-        any = any || mirror[c];
-    }
-    if (!any) return;
+    if (!turn.Plan()) return;
     for (int k = 0; k < t.event_count; ++k) {
         if (k + kAhead < t.event_count) Prefetch(t.event_table[k + kAhead]);
         MidiEvent* e = t.event_table[k];
-        if ((e->status != kEvNoteOn && e->status != kEvNoteOff) || e->channel < 0 ||
-            e->channel >= kMidiChannels || !mirror[e->channel]) {
-            continue;
-        }
-        e->note = std::clamp(2 * pivot[e->channel] - e->note, 0, kMidiMaxDataByte);
+        if (e->status == kEvNoteOn || e->status == kEvNoteOff) turn.Apply(*e);
     }
 }
 

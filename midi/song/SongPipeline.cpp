@@ -6,12 +6,32 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "midi/song/detail/MirrorSetup.h"
+#include "midi/song/detail/VerticalTurn.h"
+#include "midi/track/detail/Prefetch.h"
 
 namespace {
+
+using retrograde::detail::VerticalTurn;
+
+// The notes that become a note on and a note off in form Q1 (Q2toQ1 drops
+// the others), and the note events kept as they are.
+bool IsKeptNote(const MidiEvent& e) {
+    if (e.status == kEvNote) return e.duration > 0 && e.velocity != 0;
+    return e.status == kEvNoteOn || e.status == kEvNoteOff;
+}
+
+void TurnNotes(MidiTrackData& track, const VerticalTurn& turn) {
+    for (int k = 0; k < track.event_count; ++k) {
+        retrograde::detail::PrefetchAheadForWriting(track.event_table.get(), k, track.event_count);
+        MidiEvent* e = track.event_table[k];
+        if (IsKeptNote(*e)) turn.Apply(*e);
+    }
+}
 
 // The events the backwards mirror keeps first: the tick-0 setup, which with
 // the carried state leaves out what the state itself re-establishes.
@@ -25,6 +45,34 @@ int CountSetup(const MidiTrackData& track, bool carryState) {
         if (setup) ++count;
     }
     return count;
+}
+
+// Turns a song of form Q2 upside down as VerticalReverse would turn it in
+// form Q1, with or without the backwards mirror in between, and gives back the
+// turn made (none when nothing is to turn). That holds when the turn is one to
+// one on every channel: the backwards mirror then pairs the same notes, and no
+// key or exclusive message comes or goes between the forms. Otherwise the
+// song is left as it was and the turn is refused (false).
+bool TurnBeforeNoteOffs(MidiF0Data& song, std::optional<VerticalTurn>& made) {
+    if (song.form != kFormQ2 || song.track == nullptr) return false;
+    MidiTrackData& track = *song.track;
+    VerticalTurn& turn = made.emplace(song.form);
+    for (int k = 0; k < track.event_count; ++k) {
+        retrograde::detail::PrefetchAhead(track.event_table.get(), k, track.event_count);
+        MidiEvent* e = track.event_table[k];
+        if (e->status == kEvSysEx) {
+            turn.SeeExclusive(e);
+        } else if (IsKeptNote(*e)) {
+            turn.SeeNote(*e);
+        }
+    }
+    const bool turning = turn.Plan();
+    if (!turning || !turn.OneToOne()) {
+        made.reset();
+        return !turning;
+    }
+    TurnNotes(track, turn);
+    return true;
 }
 
 }  // namespace
@@ -44,7 +92,20 @@ std::unique_ptr<MidiF0Data> MirroredCopy(MidiF0Data* song, const MirrorChoice& c
 
 void MirrorInPlace(MidiF0Data& song, const MirrorChoice& choice, int* setupKept) {
     if (setupKept != nullptr) *setupKept = 0;
+    // Upside down first, while each note is one record instead of two; not
+    // with the carried state, which the turn is not shown to leave alone.
+    std::optional<VerticalTurn> turned;
+    bool vertical = choice.vertical;
+    if (vertical && !(choice.horizontal && choice.carry_state)) {
+        vertical = !TurnBeforeNoteOffs(song, turned);
+    }
     song.Q2toQ1();
+    if (turned && song.form != kFormQ1) {
+        // The song stayed in form Q2: turned again, its keys are as they
+        // were, and the turn is made as in form Q1 after all.
+        TurnNotes(*song.track, *turned);
+        vertical = true;
+    }
     if (choice.horizontal) {
         const MidiTrackData* track = song.form == kFormQ1 ? song.GetTrack() : nullptr;
         // A song the reverse refuses (no end of track) keeps its order.
@@ -54,7 +115,7 @@ void MirrorInPlace(MidiF0Data& song, const MirrorChoice& choice, int* setupKept)
         }
         song.HorizontalReverse(choice.carry_state);
     }
-    if (choice.vertical) song.VerticalReverse();
+    if (vertical) song.VerticalReverse();
 }
 
 double SongSeconds(const MidiF0Data& song) {

@@ -315,9 +315,52 @@ void Keep(MidiTrackData& track, ReadState& state, std::unique_ptr<MidiEvent> eve
     track.event_table[track.event_count++] = event.release();
 }
 
+// The messages of nearly every event of a song: a note or a controller whose
+// two data bytes are whole and valid, with or without its status byte. Decoded
+// here as ChunkReader::Channel would; false leaves everything else to it.
+bool ReadCommonMessage(MidiTrackData& track, MidiEvent& event) {
+    const int at = track.position;
+    const unsigned char* bytes = track.buffer + at;
+    int status = bytes[0];
+    int size = 3;
+    if (status < 0x80) {
+        status = track.ex_event;
+        size = 2;
+        --bytes;  // where the status byte would stand
+    }
+    const int kind = status & 0xF0;
+    if ((kind != kEvNoteOn && kind != kEvNoteOff && kind != kEvControl) || status > 0xEF ||
+        at + size > track.size) {
+        return false;
+    }
+    const int b0 = bytes[1];
+    const int b1 = bytes[2];
+    if ((b0 | b1) >= 0x80) return false;
+    event.data[0] = static_cast<unsigned char>(status);
+    event.data[1] = static_cast<unsigned char>(b0);
+    event.data[2] = static_cast<unsigned char>(b1);
+    event.length = 3;
+    event.channel = status & 0x0F;
+    if (kind == kEvControl) {
+        event.status = kEvControl;
+        event.number = b0;
+        event.value = b1;
+    } else {
+        // A note on with velocity 0 is a note off.
+        event.status = kind == kEvNoteOn && b1 > 0 ? kEvNoteOn : kEvNoteOff;
+        event.note = b0;
+        event.velocity = b1;
+    }
+    track.event_id = static_cast<unsigned char>(status);
+    track.ex_event = track.event_id;
+    track.position += size;
+    return true;
+}
+
 // Decodes the message at position into event and advances position; on damage
 // that ends the chunk, the position is moved to its end and true returned.
 bool ReadMessage(MidiTrackData& track, MidiEvent& event) {
+    if (track.position < track.size && ReadCommonMessage(track, event)) return false;
     ChunkReader chunk(track);
     if (track.position >= track.size) {
         chunk.Damaged(event, track.size);

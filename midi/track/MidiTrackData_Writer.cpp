@@ -87,6 +87,11 @@ int EncodeVariable(std::uint32_t value, unsigned char* out) {
 // Values beyond 28 bits cannot be written as a quantity of 4 bytes: they are
 // reported and written as the largest one (a negative value as 0).
 void PutVariable(ByteSink& sink, std::int64_t value, Reports& reports) {
+    // Most deltas of a dense song take one byte.
+    if (value >= 0 && value < 0x80) [[likely]] {
+        sink.Put(static_cast<int>(value));
+        return;
+    }
     if (value < 0 || value > kMaxVariable) reports.Error(kErrTrackInternal);
     unsigned char bytes[4];
     const int count = EncodeVariable(

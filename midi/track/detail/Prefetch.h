@@ -8,7 +8,10 @@
 
 namespace retrograde::detail {
 
-inline constexpr int kPrefetchAhead = 8;
+// A walk does little with each record and a miss costs the time of a few
+// dozen of them: 32 places ahead measured fastest on a song of 65,000 events
+// (8 left most of the wait).
+inline constexpr int kPrefetchAhead = 32;
 
 // Always inlined: GCC finds that a function holding only a prefetch has no
 // effect and drops the calls before it would inline them.
