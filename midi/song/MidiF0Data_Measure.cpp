@@ -16,7 +16,7 @@ using retrograde::detail::TimeSignReports;
 
 namespace {
 
-constexpr int kDefaultMeasureTick = 384;       // a measure when the song says nothing
+constexpr int kDefaultMeasureTick = 384;  // a measure when the song says nothing
 // What SetStartTempo gives a song whose first tempo comes after its first note.
 constexpr unsigned long kLateSongStartTempo = 600000;  // 100 beats per minute
 constexpr std::string_view kStartMarker = "START";
@@ -74,9 +74,9 @@ int MidiF0Data::GetMeasureBeatTick(int tick, int* measure, int* beat, int* tickI
         ErrorMsg(kErrF0Internal);
         return 0;
     }
-    MeasureWalk walk(
-        track.get(), division,
-        TimeSignReports{[this] { ErrorMsgOnce(kErrF0TimeSign); }, [this] { ErrorMsg(kErrGeneral); }});
+    MeasureWalk walk(track.get(), division,
+                     TimeSignReports{[this] { ErrorMsgOnce(kErrF0TimeSign); },
+                                     [this] { ErrorMsg(kErrGeneral); }});
     walk.AdvanceTo(tick);
     return walk.Position(tick, byDenominator, measure, beat, tickInBeat) ? 1 : 0;
 }
@@ -87,9 +87,9 @@ int MidiF0Data::GetEventPositions(std::vector<MidiMeasurePosition>* positions, b
         ErrorMsg(kErrF0Internal);
         return 0;
     }
-    MeasureWalk walk(
-        track.get(), division,
-        TimeSignReports{[this] { ErrorMsgOnce(kErrF0TimeSign); }, [this] { ErrorMsg(kErrGeneral); }});
+    MeasureWalk walk(track.get(), division,
+                     TimeSignReports{[this] { ErrorMsgOnce(kErrF0TimeSign); },
+                                     [this] { ErrorMsg(kErrGeneral); }});
     positions->reserve(static_cast<std::size_t>(track->event_count));
     long long time = 0;
     bool valid = true;
@@ -233,10 +233,12 @@ void MidiF0Data::MoveTempoBeforeNote() {
         if (!IsTempo(t.event_table[i])) continue;
         int j = i;
         while (j > 0 && t.event_table[j]->delta == 0) --j;
-        t.SwapEventExceptDelta(j, i);
+        // To the front of its instant, the others keeping their order: a
+        // program change must stay ahead of the notes it sets up.
+        for (int k = i; k > j; --k) t.SwapEventExceptDelta(k - 1, k);
         // Two tempos at one instant: the later one wins.
-        if (j != i && IsTempo(t.event_table[i])) {
-            t.event_table[i]->status = kEvNone;
+        if (j != i && IsTempo(t.event_table[j + 1])) {
+            t.event_table[j + 1]->status = kEvNone;
             marked = true;
         }
         i = j;

@@ -350,12 +350,13 @@ TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
 }
 
 TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
-    auto song = MakeSong(kFormQ2, 480,
-                         {Cc(0, 0, 7, 100), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
+    auto song =
+        MakeSong(kFormQ2, 480, {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
     EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
     song->SetStartTempo();
-    EXPECT_EQ(Dump(*song->GetTrack()).front(), "0 TEMPO 600000");
-    EXPECT_EQ(song->GetTrack()->event_count, 5);
+    // The tempo leads; the program stays ahead of its notes.
+    EXPECT_EQ(Dump(*song->GetTrack()), (Lines{"0 TEMPO 600000", "0 PC c0 5", "0 N c0 n60 d10",
+                                              "0 N c1 n62 d10", "960 EOT"}));
 
     // With a tempo before the first note nothing is added.
     auto early = MakeSong(kFormQ2, 480, {Tempo(0, 400000), Note(0, 0, 60, 10), Eot(960)});
