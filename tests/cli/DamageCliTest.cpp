@@ -87,6 +87,8 @@ TEST(DamageCli, ReadersTellWritersRefuseUnlessSalvage) {
         // What could be read is all there: one note a track of few.mid.
         const MidoView view = ReadWithMido(dir.File("out.mid"));
         EXPECT_TRUE(view.ok) << command;
-        if (c.input != "cut.mid") EXPECT_EQ(view.notes.size(), c.input == "few.mid" ? 2u : 1u);
+        if (c.input != "cut.mid") {
+            EXPECT_EQ(view.notes.size(), c.input == "few.mid" ? 2u : 1u);
+        }
     }
 }

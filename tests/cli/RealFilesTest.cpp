@@ -89,7 +89,9 @@ TEST(RealFiles, MirroredEveryWayAndReadBackByMido) {
         const Notes& twice = views.at(saved(4)).notes;
         const Notes& plain = views.at(saved(0)).notes;
         EXPECT_EQ(FromFirstNote(twice), FromFirstNote(plain));
-        if (!plain.empty() && plain.front().start == 0) EXPECT_EQ(twice, plain);
+        if (!plain.empty() && plain.front().start == 0) {
+            EXPECT_EQ(twice, plain);
+        }
     }
     EXPECT_GT(total, 40000u) << "the files hold fewer notes than expected";
 }

@@ -79,8 +79,9 @@ TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
           "fit16 --track 2", "keep --bars 1-2 --track 2"}) {
         const RunResult r = Retrograde(usage + " " + Quote(in) + " -o " + Quote(dir.File("x.mid")));
         EXPECT_EQ(r.status, 2) << usage;
-        if (usage.ends_with("--track 2"))
+        if (usage.ends_with("--track 2")) {
             EXPECT_NE(r.err.find("--track"), std::string::npos) << r.err;
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("x.mid")));
 }
