@@ -205,8 +205,9 @@ int MidiTrackData::ChangeDivision(int from, int to) {
     return ChangeDivision(from, to, false);
 }
 
-// The carry holds what rounding left over, in source ticks, so rounding never
-// adds up along the track: the rescaled deltas sum to the rescaled total.
+// Each event's absolute time is rescaled and the deltas taken between those,
+// so rounding never adds up along the track: an event lands within one tick
+// of its exact new time.
 int MidiTrackData::ChangeDivision(int from, int to, bool removeZero) {
     if (form != kFormQ2) {
         ErrorMsg(kErrTrackInternal);
@@ -218,13 +219,13 @@ int MidiTrackData::ChangeDivision(int from, int to, bool removeZero) {
         return 0;
     }
     int flag = 0;
-    std::int64_t carry = 0;
+    std::int64_t source = 0, placed = 0;  // absolute ticks, before and after
     for (int i = 0; i < event_count; ++i) {
         MidiEvent* event = event_table[i];
-        const std::int64_t total = event->delta + carry;
-        const std::int64_t scaled = total * to / from;
-        carry = total - scaled * from / to;
-        event->delta = ClampToInt(scaled);
+        source += event->delta;
+        const std::int64_t at = source * to / from;
+        event->delta = ClampToInt(at - placed);
+        placed = at;
         if (event->status != kEvNote) continue;
         event->duration = ClampToInt(std::int64_t{event->duration} * to / from);
         if (event->duration != 0) continue;

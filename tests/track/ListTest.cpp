@@ -171,6 +171,10 @@ TEST(TrackList, AppendInsertDeleteExchangeRescaleAndAFullTable) {
     track = Track(kFormQ2, {Tag(5, 1), Note(3, 0, 60, 1000, 90), Tag(7, 3)});
     EXPECT_EQ(track->ChangeDivision(96, 480), 0);
     EXPECT_EQ(Events(*track), (EvList{Tag(25, 1), Note(15, 0, 60, 5000, 90), Tag(35, 3)}));
+    // Up by 5/2: each event within a tick of its exact time, no drift.
+    track = Track(kFormQ2, {Tag(1, 1), Tag(0, 2), Tag(1, 3), Tag(0, 4)});
+    EXPECT_EQ(track->ChangeDivision(192, 480), 0);
+    EXPECT_EQ(Events(*track), (EvList{Tag(2, 1), Tag(0, 2), Tag(3, 3), Tag(0, 4)}));
 
     // A Note that becomes too short is removed or lengthened to one tick.
     const EvList short_note = {Tag(0, 1), Note(480, 0, 60, 3, 90), Tag(480, 3)};
