@@ -593,7 +593,7 @@ void MidiF0Data::VerticalReverse() {
     MidiTrackData& t = *track;
     retrograde::detail::VerticalTurn turn(form);
     for (int k = 0; k < t.event_count; ++k) {
-        if (k + kAhead < t.event_count) Prefetch(t.event_table[k + kAhead]);
+        retrograde::detail::PrefetchAhead(t.event_table.get(), k, t.event_count);
         MidiEvent* e = t.event_table[k];
         if (e->status == kEvSysEx) {
             turn.SeeExclusive(e);
@@ -603,7 +603,7 @@ void MidiF0Data::VerticalReverse() {
     }
     if (!turn.Plan()) return;
     for (int k = 0; k < t.event_count; ++k) {
-        if (k + kAhead < t.event_count) Prefetch(t.event_table[k + kAhead]);
+        retrograde::detail::PrefetchAhead(t.event_table.get(), k, t.event_count);
         MidiEvent* e = t.event_table[k];
         if (e->status == kEvNoteOn || e->status == kEvNoteOff) turn.Apply(*e);
     }
