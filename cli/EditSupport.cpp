@@ -15,6 +15,7 @@
 #include <optional>
 #include <system_error>
 
+#include "BatchRun.h"
 #include "CliSupport.h"
 #include "General/GeneralMac.h"
 #include "General/GneHooks.h"
@@ -101,12 +102,6 @@ std::vector<unsigned char> Image(MidiFileLoader& loader) {
             "a note counting as two)");
     }
     return std::vector<unsigned char>(song->buffer, song->buffer + song->size);
-}
-
-std::string OutputFor(const EditOptions& options, const std::string& input) {
-    if (options.inputs.size() < 2) return options.output;
-    const std::string name = input == "-" ? "stdin.mid" : fs::path(input).filename().string();
-    return (fs::path(options.output) / name).string();
 }
 
 void CheckSeveral(const EditOptions& options) {
@@ -255,47 +250,75 @@ void AddEditOptions(CLI::App* app, EditOptions& options, bool writes, EditReach 
                     "The file to write ('-': standard output); with several inputs a folder")
         ->required();
     app->add_flag("--force", options.force, "Replace an output that exists");
+    app->add_option(
+           "-j,--jobs", options.jobs,
+           "With several inputs, files edited at the same time (default: one per processor)")
+        ->check(CLI::Range(1, 256));
 }
+
+namespace {
+
+// One input edited and written; true when it was written from a damaged file.
+bool EditOne(const EditOptions& options, const std::string& input, const std::string& output,
+             const std::function<void(EditJob&)>& edit) {
+    if (output != "-") CheckOutput(input == "-" ? "" : input, output, options.force);
+    LoadedSong loaded = Load(input, options.salvage);
+    EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
+    job.tracks = Tracks(options, *job.song);
+    edit(job);
+    const std::vector<unsigned char> image = Image(*loaded.loader);
+    if (output == "-") {
+        if (std::fwrite(image.data(), 1, image.size(), stdout) != image.size()) {
+            throw CliFailure("-: standard output could not be written");
+        }
+    } else {
+        WriteOutput(output, image);
+    }
+    if (options.json) {
+        std::fprintf(ReportStream(options), "{\"input\":%s,\"output\":%s,\"summary\":%s}\n",
+                     JsonString(input).c_str(), JsonString(output).c_str(),
+                     JsonString(job.summary).c_str());
+    } else {
+        std::fprintf(ReportStream(options), "%s: %s\n", output.c_str(), job.summary.c_str());
+    }
+    if (loaded.damaged) WrittenFromDamage(output);
+    return loaded.damaged;
+}
+
+}  // namespace
 
 int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edit) {
     CheckSeveral(options);
-    bool salvaged = false;
-    for (const std::string& input : options.inputs) {
-        const std::string output = OutputFor(options, input);
-        if (output != "-") CheckOutput(input == "-" ? "" : input, output, options.force);
-        LoadedSong loaded = Load(input, options.salvage);
-        salvaged = salvaged || loaded.damaged;
-        EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
-        job.tracks = Tracks(options, *job.song);
-        edit(job);
-        const std::vector<unsigned char> image = Image(*loaded.loader);
-        if (output == "-") {
-            if (std::fwrite(image.data(), 1, image.size(), stdout) != image.size()) {
-                throw CliFailure("-: standard output could not be written");
-            }
-        } else {
-            WriteOutput(output, image);
-        }
-        if (options.json) {
-            std::fprintf(ReportStream(options), "{\"input\":%s,\"output\":%s,\"summary\":%s}\n",
-                         JsonString(input).c_str(), JsonString(output).c_str(),
-                         JsonString(job.summary).c_str());
-        } else {
-            std::fprintf(ReportStream(options), "%s: %s\n", output.c_str(), job.summary.c_str());
-        }
-        if (loaded.damaged) WrittenFromDamage(output);
+    if (options.inputs.size() < 2) {
+        return EditOne(options, options.inputs.front(), options.output, edit) ? kExitSalvaged
+                                                                              : kExitOk;
     }
-    return salvaged ? kExitSalvaged : kExitOk;
+    const std::vector<BatchFile> files = FilesInto(options.inputs, options.output);
+    const auto results = RunBatch(files, options.jobs, [&](const BatchFile& file) {
+        const bool damaged = EditOne(options, file.input, file.output, edit);
+        return BatchResult{damaged ? BatchOutcome::kDamaged : BatchOutcome::kWritten, {}, {}, {}};
+    });
+    // The summary line stays out of the way of the JSON lines.
+    return ReportBatch(files, results, options.json ? stderr : stdout);
 }
 
 int RunCheck(const EditOptions& options, const std::function<bool(EditJob&)>& check) {
-    bool passed = true;
+    bool passed = true, unread = false;
     for (const std::string& input : options.inputs) {
-        LoadedSong loaded = Load(input, options.salvage);
-        EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
-        job.tracks = Tracks(options, *job.song);
-        passed = check(job) && passed;
+        try {
+            LoadedSong loaded = Load(input, options.salvage);
+            EditJob job{input, loaded.loader->GetMidiF1Data(), {}, {}};
+            job.tracks = Tracks(options, *job.song);
+            passed = check(job) && passed;
+        } catch (const CliFailure& failure) {
+            // The other inputs are still checked; the exit status tells.
+            if (options.inputs.size() < 2) throw;
+            std::fflush(stdout);
+            std::fprintf(stderr, "retrograde: %s\n", failure.what());
+            unread = true;
+        }
     }
+    if (unread) return kExitFailure;
     return passed ? kExitOk : kExitCheckFailed;
 }
 

@@ -71,6 +71,7 @@ struct EditOptions {
     bool json = false;
     bool salvage = false;  // a damaged input is edited and written (exit 3), not refused
     int track = 0;         // from 1; 0: every track
+    int jobs = 0;          // worker processes for several inputs; 0: one per processor
 };
 
 // What a verb works on: a song-wide edit takes no --track.
@@ -91,10 +92,14 @@ struct EditJob {
 
 // Loads every input, hands it to edit, and writes the result (format 0 for a
 // format-0 input, else format 1). An input the reader had to repair (it said
-// so) is refused unless --salvage, and then gives exit status 3. Returns the
-// exit status.
+// so) is refused unless --salvage, and then gives exit status 3. Several
+// inputs are edited by a pool of worker processes, each as a run of its own;
+// one that cannot be edited is refused and the others go on, and a summary
+// line ends the report. Returns the exit status.
 int RunEdit(const EditOptions& options, const std::function<void(EditJob&)>& edit);
 // Loads every input and hands it to check, which returns whether it passed.
+// An input that cannot be read is reported and the others are still checked
+// (exit status 1).
 int RunCheck(const EditOptions& options, const std::function<bool(EditJob&)>& check);
 
 // Whether track plays drums in song: channel 10, or a channel that a GS

@@ -13,7 +13,7 @@ struct MirrorBatch {
     bool recursive = false;           // inputs[0] is a folder whose tree is kept under output
     bool force = false;
     bool salvage = false;  // damaged files written from what could be read
-    int jobs = 0;  // worker processes; 0: one per processor
+    int jobs = 0;          // worker processes; 0: one per processor
     MirrorChoice choice;
 };
 

@@ -1,8 +1,10 @@
-// `retrograde mirror` on many files (workers, a folder tree, refusals that
-// do not stop the run), and the start-up program that hands playing on.
+// `retrograde mirror` and the editing verbs on many files (workers, a folder
+// tree, refusals that do not stop the run), and the start-up program that
+// hands playing on.
 
 #include <array>
 #include <filesystem>
+#include <set>
 
 #include "cli/CliFixture.h"
 
@@ -54,6 +56,41 @@ TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
     EXPECT_NE(again.err.find("has the same name as"), std::string::npos) << again.err;
     EXPECT_EQ(Retrograde("mirror -r " + Quote(in) + " " + Quote(in) + " -o " + Quote(out)).status,
               2);
+}
+
+TEST(BatchCli, EditsOfManyFilesAreSingleRunsInTheirOrderAndGoOnPastABrokenOne) {
+    REQUIRE_REAL_FILES(files);
+    TempDir dir;
+    const std::string out = dir.File("out"), one = dir.File("one"), broken = dir.File("broken.mid");
+    fs::create_directories(out);
+    fs::create_directories(one);
+    WriteBytes(broken, Bytes{'n', 'o', 't'});
+    std::string inputs, expected;
+    std::set<std::string> names;
+    for (const std::string& file : files) {
+        const std::string name = fs::path(file).filename().string();
+        if (names.size() == 5 || !names.insert(name).second) continue;
+        inputs += Quote(file) + " ";
+        const RunResult single =
+            Retrograde("drums-clean " + Quote(file) + " -o " + Quote(one + "/" + name));
+        ASSERT_EQ(single.status, 0) << single.err;
+        expected += single.out.substr(0, single.out.find(one)) + out +
+                    single.out.substr(single.out.find(one) + one.size());
+    }
+    const RunResult run =
+        Retrograde("drums-clean -j 2 " + inputs + Quote(broken) + " -o " + Quote(out));
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, expected + "6 files: 5 written, 0 written from damaged files, 1 refused\n");
+    EXPECT_NE(run.err.find(broken + ": refused: not a Standard MIDI File"), std::string::npos)
+        << run.err;
+    for (const std::string& name : names) {
+        EXPECT_EQ(ReadBytes(out + "/" + name), ReadBytes(one + "/" + name)) << name;
+    }
+    // A check reads on past a file it cannot read, and says so in its status.
+    const RunResult check =
+        Retrograde("check --tempo 1-999 " + Quote(broken) + " " + Quote(files[0]));
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("passed"), std::string::npos) << check.out;
 }
 
 TEST(BatchCli, HelpOnEveryVerbAndOnlyThePlayingVerbsLoadThePlaybackLibraries) {
