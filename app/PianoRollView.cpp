@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "General/GneHooks.h"
 #include "midi/tables/MidiDrumSet.h"
 
 namespace {
@@ -66,10 +67,11 @@ bool IsBlackKey(int pitch) {
     return kBlack[static_cast<std::size_t>(pitch % 12)];
 }
 
+// The General MIDI name of a drum lane, in the reader's language.
 QString DrumName(int note) {
     const std::string_view name = GetMidiDrumSetName(note);
     if (name.empty()) return QString::fromStdString(PianoRollModel::NoteName(note));
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return QString::fromStdString(GneTranslate(name));
 }
 
 QPixmap Swatch(int channel, bool shown) {

@@ -13,6 +13,7 @@
 
 #include "General/GeneralMac.h"
 #include "General/GneHooks.h"
+#include "midi/tables/MidiDrumSet.h"
 
 #include "WindowFixture.h"
 
@@ -64,6 +65,7 @@ TEST_F(WindowTest, MessagesTitleDamageAndSaveAreTold) {
     const QString sentence = QStringLiteral("The file could not be opened or written.");
     ASSERT_TRUE(WaitFor([&] { return area.blockCount() >= 3; }));
     EXPECT_EQ(area.toPlainText(), "Not a MIDI file.\nfrom the timer\n" + sentence);
+    EXPECT_EQ(GneTranslate(GetMidiDrumSetName(38)), "Acoustic Snare");  // a drum lane's name
     QMessageBox* box = nullptr;
     ASSERT_TRUE(
         WaitFor([&] { return (box = FindAlert(QStringLiteral("GeneralMac"))) != nullptr; }));
