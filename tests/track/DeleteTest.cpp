@@ -62,6 +62,7 @@ TEST(Delete, ByKindNumberChannelAndTextCutsAndFolds) {
     u = Track(kFormQ1, {On(0, 0, 60), Off(100, 0, 60), Eot(380)});
     u->DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(Dump(*u), (Lines{"480 EOT"}));
+    EXPECT_TRUE(sink.Messages().empty());
 
     // A track that does not end with an end of track is reported after the cut.
     auto v = Track(kFormQ1, {On(0, 0, 60), Off(100, 0, 60)});
