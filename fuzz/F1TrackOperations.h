@@ -10,19 +10,14 @@
 inline void F1CleanUpsAndQueries(MidiF1TrackData& t, const TrackOpArgs& a) {
     int list[] = {7, 11, 39, 43, 10, a.value};
     int low = 0, high = 0, index = a.pick % (t.event_count + 2) - 1;
+    using T = MidiF1TrackData;
     t.CleanUpVolumeChange();
     t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(list, a.pick % 7);
     t.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 3);
-    t.CleanUpPan();
-    t.CleanUpDuplicateVolumeExpressionOfSameValue();
-    t.CleanUpDuplicateVolumeExpressionOfSameTiming();
-    t.CleanUpDuplicatePitchBend();
-    t.CleanUpDuplicatePitchBendSensitivity();
-    t.IsMasterTrack();
-    t.IsSysExTrack();
-    t.IsChanelSysExOnlyTrack();
-    t.IsEmpty();
-    t.CheckMiltiProgramChange();
+    CallEach(t, &T::CleanUpPan, &T::CleanUpDuplicateVolumeExpressionOfSameValue,
+             &T::CleanUpDuplicateVolumeExpressionOfSameTiming, &T::CleanUpDuplicatePitchBend,
+             &T::CleanUpDuplicatePitchBendSensitivity, &T::IsMasterTrack, &T::IsSysExTrack,
+             &T::IsChanelSysExOnlyTrack, &T::IsEmpty, &T::CheckMiltiProgramChange);
     t.IsNoteExist(a.value);
     t.GetEventValue(static_cast<unsigned char>(a.pick));
     t.SetEventValue(static_cast<unsigned char>(a.pick), static_cast<unsigned char>(a.value));
@@ -35,9 +30,7 @@ inline void F1CleanUpsAndQueries(MidiF1TrackData& t, const TrackOpArgs& a) {
     t.GetControlChangeMaxValue(kCcVolume);
     t.GetNoteRange(&low, &high);
     t.GetNoteRange(nullptr, &high);
-    t.GetCenterNote();
-    t.SetMaxVolume();
-    t.SetMaxVelocity();
+    CallEach(t, &T::GetCenterNote, &T::SetMaxVolume, &T::SetMaxVelocity);
     t.GetRpnDataEntry(&index, 0, 0);
     t.GetRpnDataEntry(nullptr, 0, 0);
     t.IsSC88BPort();
@@ -101,9 +94,8 @@ inline void F1Analysis(MidiF1TrackData& t, MidiF1TrackData& other, const TrackOp
         t.DetectLongestRepeat(0, &begin, &end, a.grid);
         t.DetectLongestRepeat(0, nullptr, nullptr, -a.grid);
     }
-    t.GetSimilarity(&other, a.value);
-    t.GetSimilarity(nullptr, a.value);
-    t.GetSimilarity(&t, -a.value);
+    for (auto [compared, value] : {std::pair{&other, a.value}, {nullptr, a.value}, {&t, -a.value}})
+        t.GetSimilarity(compared, value);
     t.IsNoteEventExist(a.from, a.to, t.GetEvent(index));
     t.IsNoteEventExist(a.from, a.to, nullptr);
     t.GetNoteOfDeltaTime(flags, a.from);
@@ -136,12 +128,10 @@ inline void F1Analysis(MidiF1TrackData& t, MidiF1TrackData& other, const TrackOp
     t.ReduceVoice(a.value % 6);
     t.ReduceVoice(1);
     t.ReduceDrumVoice(a.value % 5);
-    t.ReduceDrumVoiceOne();
-    t.SetMonophonic();
-    t.DeleteOctaveNote();
+    CallEach(t, &MidiF1TrackData::ReduceDrumVoiceOne, &MidiF1TrackData::SetMonophonic,
+             &MidiF1TrackData::DeleteOctaveNote);
     t.DeleteDecorationNote(a.grid);
-    t.CompareTrackAndDeleteDuplicateNote(&other);
-    t.CompareTrackAndDeleteDuplicateNote(&t);
-    t.CompareTrackAndDeleteDuplicateNote(nullptr);
+    for (MidiF1TrackData* compared : {&other, &t, static_cast<MidiF1TrackData*>(nullptr)})
+        t.CompareTrackAndDeleteDuplicateNote(compared);
     t.FilterEvent(a.pick % 2 == 0 ? kEvNote : a.number, a.pick % 3 == 0);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "TrackOperations.h"
 #include "midi/song/MidiF1Data.h"
 #include "midi/song/detail/ChannelValue.h"
 
@@ -26,8 +27,8 @@ inline void SongLevelDrumBendOperations(MidiF1Data& song) {
         }
     }
     for (int bank : {0, -1, 300}) {
-        song.DrumDrumMapping(bank, reinterpret_cast<char (*)[128]>(drumMap.data()), bank == 0);
-        (void)song.DrumToneMapping(bank, reinterpret_cast<char (*)[128][2]>(toneMap.data()),
+        song.DrumDrumMapping(bank, reinterpret_cast<char(*)[128]>(drumMap.data()), bank == 0);
+        (void)song.DrumToneMapping(bank, reinterpret_cast<char(*)[128][2]>(toneMap.data()),
                                    bank != 0);
         song.DeleteDrumNote(bank, bank, bank, bank == 0);
     }
@@ -41,19 +42,17 @@ inline void SongLevelDrumBendOperations(MidiF1Data& song) {
 
 // Runs every operation on song, which is edited in place.
 inline void SongLevelOperations(MidiF1Data& song) {
+    using S = MidiF1Data;
     bool port = false;
     int keep[] = {9, -1, 300};
-    (void)song.GetUnusedChanel();
+    CallEach(song, &S::GetUnusedChanel, &S::GetNumVoice, &S::IsDrumProgramChangeSet,
+             &S::CheckDoubleNote, &S::CheckMiltiProgramChange, &S::CheckDuplicateChanelTrack,
+             &S::GetNumNoteEvent, &S::GetMasterVolume);
     (void)song.GetNumChanel(&port);
     (void)song.IsDontMove(9, keep, 3);
-    (void)song.GetOffsetVelocity(INT_MAX, INT_MAX);
-    (void)song.GetOffsetVelocity(-50, 3);
+    for (auto [velocity, steps] : {std::array{INT_MAX, INT_MAX}, {-50, 3}})
+        (void)song.GetOffsetVelocity(velocity, steps);
     for (int t : {-1, 0, 1, song.track_count, 99}) (void)song.IsDrumTrack(t);
-    (void)song.GetNumVoice();
-    (void)song.IsDrumProgramChangeSet();
-    (void)song.CheckDoubleNote();
-    (void)song.CheckMiltiProgramChange();
-    (void)song.CheckDuplicateChanelTrack();
     std::array<char, MidiF1Data::kCheckTrackVolumeMessageSize> message{};
     (void)song.CheckTrackVolume(message.data());
     std::array<char, 256> text{};
@@ -65,7 +64,6 @@ inline void SongLevelOperations(MidiF1Data& song) {
     (void)song.GetTempo(&tempo, 3);
     (void)song.GetNumEvent(0, INT_MAX);
     (void)song.GetNumMetaEvent(3);
-    (void)song.GetNumNoteEvent();
     for (int channel : {-1, 0, 9, 15, 16, 255}) {
         (void)song.GetChanelVolume(channel);
         (void)song.GetChanelProgramChange(channel);
@@ -75,7 +73,6 @@ inline void SongLevelOperations(MidiF1Data& song) {
     }
     char pattern[] = "*a?";
     (void)song.GetTrackNoOfSequenceName(pattern);
-    (void)song.GetMasterVolume();
     std::vector<_TempoData> tempos(MidiF1Data::kMaxTempoData);
     (void)song.ExtractTempoData(tempos.data());
     std::array<std::array<char, MidiF1Data::kTitleSlotSize>, MidiF1Data::kTitleSlots> buffers{};
@@ -83,10 +80,8 @@ inline void SongLevelOperations(MidiF1Data& song) {
     for (std::size_t s = 0; s < slots.size(); ++s) slots[s] = buffers[s].data();
     song.BackupTrackTitle(slots.data());
     song.RestoreTrackTitle(slots.data());
-    song.DeleteDrumProgramChange();
-    song.AdjustDrumDuration();
-    (void)song.DeleteControlChange(7);
-    (void)song.DeleteControlChange(500);
+    CallEach(song, &S::DeleteDrumProgramChange, &S::AdjustDrumDuration);
+    for (int number : {7, 500}) (void)song.DeleteControlChange(number);
     (void)song.DeleteSysExF0(9, 18);
     (void)song.DeleteSysExF7();
     (void)song.DeleteMetaEvent(1);
@@ -99,18 +94,15 @@ inline void SongLevelOperations(MidiF1Data& song) {
     (void)song.ChangeDivision(song.division * 2 > 0x7FFF ? 96 : song.division * 2);
     (void)song.ChangeDivision(0x8000);
     song.ChangeDuration(150);
-    song.DeleteChanelSysExOnlyTrack();
-    song.DeleteNoNoteSysExTrack();
-    song.AssignSameNumberToTrackAndChanel();
-    song.DeleteEmptyTrack();
+    CallEach(song, &S::DeleteChanelSysExOnlyTrack, &S::DeleteNoNoteSysExTrack,
+             &S::AssignSameNumberToTrackAndChanel, &S::DeleteEmptyTrack);
     song.DeleteTrack(song.track_count);
     song.DeleteChanel(9);
     song.DeleteChanelData(255);
 
     // -- song level III: time edits, checks and texts --
     (void)song.GetFileSize();
-    (void)song.AdjustNoteRange(24, 108);
-    (void)song.AdjustNoteRange(100, 20);
+    for (auto [low, high] : {std::array{24, 108}, {100, 20}}) (void)song.AdjustNoteRange(low, high);
     for (int grid : {-1, 0, 1, 120, INT_MAX}) {
         song.ModifyEventTime(grid);
         song.ModifyEventTime(0, INT_MAX, grid, false);
@@ -132,21 +124,18 @@ inline void SongLevelOperations(MidiF1Data& song) {
     (void)song.GetDurationTime(0, INT_MAX);
     (void)song.DeltaTimeToSecond(INT_MAX, INT_MIN);
     std::array<char, MidiF1Data::kLocationTextSize> location{};
-    (void)song.GetLocationString(INT_MAX, location.data());
-    (void)song.GetLocationString(-5, location.data());
+    for (int tick : {INT_MAX, -5}) (void)song.GetLocationString(tick, location.data());
     for (int channel : {-1, 0, 9, 255}) (void)song.IsChanelUsed(channel);
     char title[] = "title";
     song.ReplaceSongTitle(title);
     song.ReplaceSongTitle(nullptr);
     song.ReplaceMetaEvent(6, 1);
     song.DbcsToSbcs(true, true, 0xFF, 3);
-    song.SetControlChangeRelativelyMaxValue(7);
-    song.SetControlChangeRelativelyMaxValue(-1);
+    for (int number : {7, -1}) song.SetControlChangeRelativelyMaxValue(number);
     for (int length : {INT_MIN, 0, 480, INT_MAX}) song.SetFadeOut(length);
     for (int t : {-1, 0, song.track_count - 1, 99}) {
         for (int divisor : {INT_MIN, 0, 4, song.division, INT_MAX}) song.QuantizeData(t, divisor);
-        song.SetBegin(t, 480);
-        song.SetBegin(t, INT_MIN);
+        for (int begin : {480, INT_MIN}) song.SetBegin(t, begin);
         song.SetDuration(t, 1 << 20);
     }
     song.ShortenNoteAfterSpecifiedDelta(1 << 22);
@@ -179,8 +168,7 @@ inline void SongLevelOperations(MidiF1Data& song) {
     (void)song.GetInstNameList(names.get());
     int controllers[] = {7, -1, 300};
     song.CleanUpDuplicateControlChangeExceptSpecifiedCmd(controllers, 3);
-    song.CleanUpDuplicateBankSelectAndProgramChange();
-    song.CleanUpPan();
+    CallEach(song, &S::CleanUpDuplicateBankSelectAndProgramChange, &S::CleanUpPan);
     SongLevelDrumBendOperations(song);
     // channel moves and splits
     for (auto [track, channel] : {std::array<int, 2>{0, 3}, {1, 9}, {-1, 0}, {0, 16}, {99, 1}})
@@ -189,13 +177,12 @@ inline void SongLevelOperations(MidiF1Data& song) {
     int renumber_keep[] = {9, -4, 70};
     (void)song.ReNumberChanel(renumber_keep, 3);
     (void)song.ReNumberChanel(nullptr, 2);
-    song.ReduceChanelVoice(0, 2);
-    song.ReduceChanelVoice(9, 0);
+    for (auto [channel, voices] : {std::array{0, 2}, {9, 0}})
+        song.ReduceChanelVoice(channel, voices);
     song.SysExToChanel();
-    song.SplitChanel(0, 60, 1);
-    song.SplitChanel(1, INT_MAX, 2);
-    song.SplitChanel(2, 64, 0);
-    song.SplitChanel(-1, 64, 3);
+    for (auto [channel, threshold, criterion] :
+         {std::array{0, 60, 1}, {1, INT_MAX, 2}, {2, 64, 0}, {-1, 64, 3}})
+        song.SplitChanel(channel, threshold, criterion);
     for (int t : {-1, 0, 1, song.track_count - 1, 99}) (void)song.SplitProgramChange(t);
     song.SetDuration(0);
 }

@@ -19,6 +19,12 @@ struct TrackOpArgs {
     int number = 7;   // a controller, meta type or note number, possibly out of range
 };
 
+// Calls each argument-free operation on object, in the order given.
+template <class T, class... C, class... R>
+void CallEach(T& object, R (C::*... operations)()) {
+    ((void)(object.*operations)(), ...);
+}
+
 // Edits that move, lengthen or rewrite events but keep every one of them.
 inline void KeepingEdits(MidiTrackData& t, const TrackOpArgs& a) {
     const int g = a.grid;
@@ -51,13 +57,17 @@ inline void KeepingEdits(MidiTrackData& t, const TrackOpArgs& a) {
 
 // Queries and checks: they change nothing.
 inline void Queries(MidiTrackData& t, const TrackOpArgs& a) {
+    using T = MidiTrackData;
     char text[kMusicDataBufferSize + 1];
     unsigned char bytes[1024];
     char name[] = "marker";
     long tempo = 0;
     int code = 0;
     const int tick = a.from, ch = a.channel, half = t.event_count / 2;
-    t.GetTrackLen();
+    CallEach(t, &T::GetTrackLen, &T::CheckOrderOfBankSelectAndProgramChange, &T::GetProgramChange,
+             &T::GetChanelVolume, &T::GetChanelPanpot, &T::GetMasterVolume,
+             &T::GetIndexOfFirsthNote, &T::GetDeltaOfFirstNote, &T::GetTrackDuration, &T::GetChanel,
+             &T::GetChanelWithInstName);
     t.GetFirstNotePos(a.from, a.to);
     t.GetSecondNotePos(a.from, a.to);
     t.CountNote(a.from, a.to);
@@ -75,7 +85,6 @@ inline void Queries(MidiTrackData& t, const TrackOpArgs& a) {
     t.CheckEventTime(a.grid);
     t.CheckTempoRange(a.value, 200);
     t.CheckTimeSingLocation(a.division);
-    t.CheckOrderOfBankSelectAndProgramChange();
     t.CheckEventValue(kEvControl, kCcVolume, a.value);
     t.CheckEventValueRange(kEvControl, kCcPan, a.value, 100);
     t.GetControlChangeValueWithDelta(7, ch, tick);
@@ -84,15 +93,10 @@ inline void Queries(MidiTrackData& t, const TrackOpArgs& a) {
     t.GetPitchBendValueWithDelta(ch, tick);
     t.GetTimeSign(tick);
     t.GetTempo(tick);
-    t.GetProgramChange();
     t.GetInst(ch);
     t.IsBendableInst(ch);
-    t.GetChanelVolume();
-    t.GetChanelPanpot();
-    t.GetMasterVolume();
     t.GetSysExF0(1, bytes);
-    t.GetMetaData(kMetaTrackName, text);
-    t.GetMetaData(kMetaTimeSignature, text);
+    for (int type : {kMetaTrackName, kMetaTimeSignature}) t.GetMetaData(type, text);
     t.GetTimeSign(&code);
     t.GetTempo(&tempo, 2);
     t.GetKey(bytes);
@@ -102,15 +106,10 @@ inline void Queries(MidiTrackData& t, const TrackOpArgs& a) {
     t.GetIndexOfMetaEvent(kMetaMarker, name);
     t.GetPosOfControlChange(7, &code);
     t.GetPosOfPitchBendWithDelta(&code, 0, tick);
-    t.GetIndexOfFirsthNote();
-    t.GetDeltaOfFirstNote();
     t.GetDeltaToNextNote(half / 2);
     t.GetNumEvent(0, tick);
     t.GetNumNoteEvent(ch);
-    t.GetTrackDuration();
     t.GetAverageDeltaTimeOfNote(ch);
-    t.GetChanel();
-    t.GetChanelWithInstName();
     t.SearchEventAndCommand(kEvControl, 255);
     t.GetPitchBendDirection(half);
     for (int c = -1; c <= 16; ++c) t.IsDrumChanel(c);
@@ -120,6 +119,7 @@ inline void Queries(MidiTrackData& t, const TrackOpArgs& a) {
 
 // Clean-ups and deletions, the last of them leaving only the end of track.
 inline void Deletions(MidiTrackData& t, const TrackOpArgs& a) {
+    using T = MidiTrackData;
     char pattern[260] = {'\xF0', '\x03', '\x11', '\xF7'};
     char name[] = "marker";
     unsigned char none[1] = {0};
@@ -130,13 +130,9 @@ inline void Deletions(MidiTrackData& t, const TrackOpArgs& a) {
     // The pattern may be the first event's own bytes.
     unsigned char* own = t.event_count > 0 ? t.event_table[0]->data : none;
     t.ReplaceSysExF0Data(0, reinterpret_cast<char*>(own), kMetaText, name);
-    t.PackDrumSet();
-    t.ConvertExpressionToVolume();
-    t.CleanUpDuplicateProgramChange();
-    t.CleanUpDuplicateBankSelectAndProgramChange();
-    t.DeleteDuplicateNote();
-    t.DeleteDuplicateOctaveNote();
-    t.GatherNoteEvent();
+    CallEach(t, &T::PackDrumSet, &T::ConvertExpressionToVolume, &T::CleanUpDuplicateProgramChange,
+             &T::CleanUpDuplicateBankSelectAndProgramChange, &T::DeleteDuplicateNote,
+             &T::DeleteDuplicateOctaveNote, &T::GatherNoteEvent);
     t.CleanUpDuplicateNoteOnOff(a.pick % 4 == 0);
     t.DeleteInvalidDrum();
     t.DeleteControlChange(7, 0, tick);
@@ -158,6 +154,7 @@ inline void Deletions(MidiTrackData& t, const TrackOpArgs& a) {
 // Edits of controllers, programs, exclusives, metas, notes, channels, the
 // time line and the setup, with values in and out of range.
 inline void EventEdits(MidiTrackData& t, const TrackOpArgs& a) {
+    using T = MidiTrackData;
     char text[] = "Retrograde";
     char none[] = "";
     static char map[128][128];
@@ -205,9 +202,7 @@ inline void EventEdits(MidiTrackData& t, const TrackOpArgs& a) {
     t.AddBendRange(a.from, ch, v);
     t.AddXGDisplay(0, text);
     t.AddGSDisplay(0, text);
-    t.GMExclusiveOn();
-    t.GSExclusiveOn();
-    t.XGExclusiveOn();
+    CallEach(t, &T::GMExclusiveOn, &T::GSExclusiveOn, &T::XGExclusiveOn);
     t.SetTempo(v * 100000L);
     t.SetTimeSign(0, n, v);
     t.SetKeySignature(a.from, v);
@@ -217,14 +212,12 @@ inline void EventEdits(MidiTrackData& t, const TrackOpArgs& a) {
 // Polyphony, note range, velocity and time spans on a Q2 track, and the
 // reductions on q1, its copy in Q1.
 inline void PolyAndRange(MidiTrackData& t, MidiTrackData& q1, const TrackOpArgs& a) {
+    using T = MidiTrackData;
     const int limit = a.pick % 7;
     int priority[4][12] = {{a.value - 40, 4, 7}, {3}, {6}, {-1}};
     int keep[] = {a.channel, -1, 40};
     t.GetNumPoly(false);
-    t.GetNumVoice();
-    t.GetNumDrumVoice();
-    t.CheckDoubleNote();
-    t.GetLastNotePos();
+    CallEach(t, &T::GetNumVoice, &T::GetNumDrumVoice, &T::CheckDoubleNote, &T::GetLastNotePos);
     t.GetDurationTime(a.from, a.to, a.division);
     q1.ReduceNumPoly(limit);
     q1.ReduceNumPoly(limit, keep, 3, a.pick % 4, priority, limit % 2 == 0);

@@ -68,7 +68,7 @@ TEST(Delete, ByKindNumberChannelAndTextCutsAndFolds) {
     auto v = Track(kFormQ1, {On(0, 0, 60), Off(100, 0, 60)});
     v->DeleteAllEventExceptEndOfTrack();
     EXPECT_EQ(Dump(*v), (Lines{"100 OFF c0 n60"}));
-    EXPECT_EQ(sink.Count(kInternal), 1);
+    EXPECT_EQ(sink.Messages(), Lines{kInternal});
 
     t = Track(kFormQ2, {Cc(0, 0, 7, 1), Cc(100, 0, 7, 2), Note(0, 0, 60, 10), Cc(1, 0, 7, 3),
                         Note(0, 0, 62, 10), Eot(100)});

@@ -33,32 +33,22 @@ std::unique_ptr<MidiTrackData> Base(const Bytes& volume = kMasterVolume) {
                            Note(240, 9, 36, 240), Cc(120, 0, 7, 80), Note(360, 0, 64, 480)});
 }
 
-// Each record with its tick and, for exclusives and metas, its bytes; Notes
-// compared without their area.
-struct Record {
-    Ev view;
-    Bytes bytes;
-    bool operator==(const Record&) const = default;
-};
-void PrintTo(const Record& r, std::ostream* os) {
-    ::PrintTo(r.view, os);
-    for (int b : r.bytes) *os << ' ' << std::hex << b;
-}
-std::vector<Record> Records(const MidiTrackData& t) {
-    std::vector<Record> out;
-    for (const Ev& v : Events(t)) {
-        const MidiEvent& e = *t.event_table[out.size()];
-        Record r{v, {}};
-        if (e.status == kEvSysEx || e.status == kEvMeta) r.bytes = DataOf(e, e.length);
-        if (e.status == kEvNote) r.view.length = kAny;
-        out.push_back(r);
+// Each record with its tick and, for exclusives and metas, its bytes (as
+// its text); Notes compared without their area.
+EvList Records(const MidiTrackData& t) {
+    EvList out = Events(t);
+    for (int i = 0; i < t.event_count; ++i) {
+        const MidiEvent& e = *t.event_table[i];
+        if (e.status == kEvSysEx || e.status == kEvMeta)
+            out[i].text.assign(reinterpret_cast<const char*>(e.data), std::size_t(e.length));
+        if (e.status == kEvNote) out[i].length = kAny;
     }
     return out;
 }
 
 // The track as saved (end of track added) and read back into Q2; nothing
 // may be reported on the way back but the note on texts beyond 255 bytes.
-std::vector<Record> SavedAndRead(MidiTrackData& t) {
+EvList SavedAndRead(MidiTrackData& t) {
     MidiTrackData copy(&t);
     copy.AddEndOfTrack();
     copy.Q2toQ1();
@@ -134,9 +124,8 @@ TEST(EventEdit, EveryEditSurvivesSavingAndReadingDocumentedCasesAndRefusals) {
     EXPECT_EQ(Dump(*cc), (Lines{"0 CC c0 #7=127", "480 CC c1 #7=127", "960 CC c0 #7=127"}));
 
     auto t = Track(kFormQ2, {Note(0, 0, 60, 1), Note(0, 0, 120, 10), Note(0, 0, 5, 10, 0)});
-    char none[] = "";
-    EXPECT_EQ(t->ReplaceMetaEvent(3, none), 0);
-    t->AddGSDisplay(0, none);
+    EXPECT_EQ(t->ReplaceMetaEvent(3, empty.data()), 0);
+    t->AddGSDisplay(0, empty.data());
     EXPECT_EQ(DataOf(*t->event_table[3], 11),
               (Bytes{0xF0, 0x09, 0x41, 0x10, 0x45, 0x12, 0x10, 0x00, 0x00, 0x70, 0xF7}));
     t->InsertMasterVolume(100);
@@ -199,13 +188,11 @@ TEST(EventEdit, EveryEditSurvivesSavingAndReadingDocumentedCasesAndRefusals) {
     EXPECT_EQ(cut->SetProgramChange(5, 9), 0);
 
     // Drum maps are read as signed: -1 and 200 (-56) map nothing.
-    static char drum_map[128][128] = {};
-    drum_map[0][36] = -1;
-    drum_map[0][38] = char(200);
-    drum_map[0][40] = 41;
+    map[0][38] = char(200);
+    map[0][40] = 41;
     auto drums = Track(kFormQ2, {Cc(0, 9, 0, 3), Note(0, 9, 36, 1), Note(0, 9, 38, 1),
                                  Note(0, 9, 40, 1), Cc(0, 9, 32, 1), Note(0, 9, 40, 1)});
-    drums->DrumDrumMapping(0, drum_map, true);
+    drums->DrumDrumMapping(0, map, true);
     EXPECT_EQ(Dump(*drums), (Lines{"0 CC c9 #0=0", "0 N c9 n36 d1", "0 N c9 n38 d1",
                                    "0 N c9 n41 d1", "0 CC c9 #32=1", "0 N c9 n40 d1"}));
     EXPECT_TRUE(sink.Saw("ドラムのバンクセレクトで０以外の値が設定されていました。"));
@@ -217,10 +204,9 @@ TEST(EventEdit, EveryEditSurvivesSavingAndReadingDocumentedCasesAndRefusals) {
     EXPECT_EQ(Dump(*texts), (Lines{"0 META1 keys", "0 META1 a", "0 META6 lock"}));
     EXPECT_STREQ(pattern, "ke*y");
     // Long texts get an area of their size and a variable-length length.
-    std::string long_x(300, 'x');
-    texts->InsertMetaEvent(1, long_x.data());
-    EXPECT_EQ(Dump(*texts)[0], "0 META1 " + long_x);
-    texts->AddXGDisplay(0, long_x.data() + 170);
+    texts->InsertMetaEvent(1, long_text.data());
+    EXPECT_EQ(Dump(*texts)[0], "0 META1 " + long_text);
+    texts->AddXGDisplay(0, long_text.data() + 170);
     EXPECT_EQ(DataOf(*texts->event_table[texts->event_count - 1], 3), (Bytes{0xF0, 0x81, 0x09}));
     EXPECT_EQ(sink.Count(kGeneric), 2);
 
