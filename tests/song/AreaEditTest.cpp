@@ -189,7 +189,7 @@ Track1 Q1(const std::vector<Ev>& events) {
     return Track<MidiF1TrackData>(kFormQ1, events);
 }
 
-TEST(AreaEdit, ClearEvents) {
+TEST(AreaEdit, ClearEventsAndDeleteAreaDataKeepNotesAndState) {
     // A span from before the start clears from 0: the controller moves to 0.
     auto t = Q1({Cc(100, 0, 7, 90), On(0, 0, 60), Off(480, 0, 60), Eot(0)});
     t->ClearEvents(-50, 200);
@@ -205,9 +205,20 @@ TEST(AreaEdit, ClearEvents) {
     EXPECT_EQ(cleared.size(), 302u);
     EXPECT_EQ(cleared[0], "0 N c0 n60 d480");
     EXPECT_EQ(cleared[301], "780 EOT");
+
+    auto cut = Q1({Meta(0, kMetaTrackName, "t"), On(240, 2, 60, 90), On(360, 3, 64, 70),
+                   Off(0, 2, 60), Cc(100, 3, 7, 80), Meta(0, kMetaMarker, "m"), GsSysEx(0, 3),
+                   Meta(0, kMetaTrackName, "u"), Off(500, 3, 64), Eot(240)});
+    cut->DeleteAreaData(480, 960);
+    // Cut notes end and start again on their own channel with their own
+    // velocity; the exclusive and the name move to the end ahead of the state.
+    EXPECT_EQ(Dump(*cut),
+              (Lines{"0 META3 t", "240 ON c2 n60", "480 OFF c2 n60", "960 F0 t0 c3", "960 META3 u",
+                     "960 CC c3 #7=80", "960 ON c3 n64", "1200 OFF c3 n64", "1440 EOT"}));
+    EXPECT_EQ(Events(*cut)[6].velocity, 70);
 }
 
-TEST(AreaEdit, ExtractEventCopiesAtMostItsLimit) {
+TEST(AreaEdit, ExtractEventCopiesAtMostItsLimitInsertEventsPlacesABlock) {
     std::vector<Ev> events;
     for (int k = 0; k < 1025; ++k) events.push_back(Tag(1, k % 128));
     events.push_back(Eot(0));
@@ -224,37 +235,23 @@ TEST(AreaEdit, ExtractEventCopiesAtMostItsLimit) {
     EXPECT_EQ(sink.Alerts().size(), 1u);
     for (MidiEvent* e : out) delete e;
     EXPECT_EQ(t->ExtractEvent(0, 2000, nullptr), 0);
-}
 
-TEST(AreaEdit, InsertEvents) {
-    auto t = Q1({On(0, 0, 60), Off(480, 0, 60), Eot(480)});
+    // A block inserted at a tick, inside, and into an empty track.
+    auto into = Q1({On(0, 0, 60), Off(480, 0, 60), Eot(480)});
     MidiEvent* block[] = {Tag(0, 1), Tag(960, 2), nullptr};
-    t->InsertEvents(480, 600, block);
-    EXPECT_EQ(Dump(*t), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 CC c0 #20=1",
-                               "1440 CC c0 #20=2", "1440 EOT"}));
+    into->InsertEvents(480, 600, block);
+    EXPECT_EQ(Dump(*into), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 CC c0 #20=1",
+                                  "1440 CC c0 #20=2", "1440 EOT"}));
     MidiEvent* inside[] = {Tag(10, 3), nullptr};
-    t->InsertEvents(0, 100, inside);
-    EXPECT_EQ(Dump(*t)[1], "10 CC c0 #20=3");
-    EXPECT_EQ(Dump(*t).back(), "1440 EOT");
+    into->InsertEvents(0, 100, inside);
+    EXPECT_EQ(Dump(*into)[1], "10 CC c0 #20=3");
+    EXPECT_EQ(Dump(*into).back(), "1440 EOT");
     auto empty = Q1({Eot(0)});
     MidiEvent* one[] = {Tag(5, 4), nullptr};
     empty->InsertEvents(960, 0, one);                    // an empty track takes the block from 0
     MidiEvent* ended[] = {Tag(5, 5), Eot(20), nullptr};  // its end of track only says where it ends
     empty->InsertEvents(0, 0, ended);
     EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 CC c0 #20=5", "25 EOT"}));
-}
-
-TEST(AreaEdit, DeleteAreaDataKeepsNotesAndState) {
-    auto t = Q1({Meta(0, kMetaTrackName, "t"), On(240, 2, 60, 90), On(360, 3, 64, 70),
-                 Off(0, 2, 60), Cc(100, 3, 7, 80), Meta(0, kMetaMarker, "m"), GsSysEx(0, 3),
-                 Meta(0, kMetaTrackName, "u"), Off(500, 3, 64), Eot(240)});
-    t->DeleteAreaData(480, 960);
-    // Cut notes end and start again on their own channel with their own
-    // velocity; the exclusive and the name move to the end ahead of the state.
-    EXPECT_EQ(Dump(*t),
-              (Lines{"0 META3 t", "240 ON c2 n60", "480 OFF c2 n60", "960 F0 t0 c3", "960 META3 u",
-                     "960 CC c3 #7=80", "960 ON c3 n64", "1200 OFF c3 n64", "1440 EOT"}));
-    EXPECT_EQ(Events(*t)[6].velocity, 70);
 }
 
 TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {

@@ -85,7 +85,7 @@ TEST(Combine, TrackListsAreCheckedAndMergedInOrder) {
     EXPECT_EQ(sink.Count(kF1Internal), 8);
 }
 
-TEST(Combine, SameChannelReportAndMerge) {
+TEST(Combine, SameChannelReportAndMergeAndKeptChannels) {
     CaptureSink sink;
     // Two tracks on channel 1, a drum pair on 10 (left), and a B-port track on 1 (left).
     auto song = Song({Part("Piano", 0, 0),
@@ -110,16 +110,14 @@ TEST(Combine, SameChannelReportAndMerge) {
     EXPECT_LT(text.size(), report.size());
     EXPECT_EQ(text.find("問題のあるトラック 1Ch ピアノxx"), 0u);
     EXPECT_EQ(big->track_count, 18);  // 14 channels and the 4 drum tracks
-}
 
-// The keys themselves are held to the literal loops below.
-TEST(Combine, SameToneLeavesKeptChannels) {
-    auto song = Song({Part("a", 0, 5), Part("c", 3, 5, 64), Part("d", 5, 5)});
+    // One sound: kept channels stay apart (the keys are held to the literal loops below).
+    auto tone = Song({Part("a", 0, 5), Part("c", 3, 5, 64), Part("d", 5, 5)});
     int keep[] = {5};
-    song->CombineSameToneTrack(1, keep);
-    EXPECT_EQ(song->track_count, 2);
-    EXPECT_EQ(Name(*song, 0), "a / c");
-    EXPECT_EQ(song->GetTrack(1)->GetChanel(), 5);
+    tone->CombineSameToneTrack(1, keep);
+    EXPECT_EQ(tone->track_count, 2);
+    EXPECT_EQ(Name(*tone, 0), "a / c");
+    EXPECT_EQ(tone->GetTrack(1)->GetChanel(), 5);
 }
 
 TEST(Combine, KeyedSameToneMatchesTheLiteralLoops) {

@@ -253,7 +253,7 @@ TEST(TrackAnalysis, LongestRepeatMatchesTheLiteralSearch) {
     }
 }
 
-TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
+TEST(TrackAnalysis, RepeatSimilarityDecorationBreakAndReductionEdges) {
     CaptureSink sink;
     int begin = -5, end = -5, again = 0;
     auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(120, 0, 60), Eot(0)});
@@ -274,10 +274,9 @@ TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
 
     auto a = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 90), Eot(0)});
     auto b = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 91), Eot(0)});
-    auto none = Q2({Eot(0)});
     EXPECT_EQ(a->GetSimilarity(a.get(), 0), 100);
     EXPECT_EQ(a->GetSimilarity(b.get(), 1000), 50);  // velocity differs: missing
-    EXPECT_EQ(none->GetSimilarity(a.get(), 0), 0);
+    EXPECT_EQ(Q2({Eot(0)})->GetSimilarity(a.get(), 0), 0);
     EXPECT_EQ(a->GetSimilarity(q1.get(), 0), 0);
     EXPECT_EQ(sink.Count(kF1Generic), 2);  // once each, not once a note
     // A grace note a semitone below: absorbed; other neighbours, other
@@ -335,6 +334,46 @@ TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
         EXPECT_EQ(t->GetDeltaTimeToNextNote(bad), 0);
         EXPECT_EQ(t->GetDeltaTimeToPreviousNote(bad), 0);
     }
+
+    // Reductions.
+    auto chord = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
+                     Note(480, 0, 72, 240), Eot(0)});
+    // (Thinning itself is held to its literal form below.)
+    F1 same(chord.get());
+    EXPECT_EQ(same.ReduceVoice(3), 3);
+    EXPECT_EQ(Events(same), Events(*chord));
+    EXPECT_EQ(same.ReduceVoice(0), 0);
+    EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
+
+    std::vector<Ev> drums;
+    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}})
+        for (int i = 0; i < times; ++i) drums.push_back(Note(10, 9, n, 10));
+    drums.push_back(Eot(0));
+    auto kit = Q2(drums);
+    kit->ReduceDrumVoiceOne();
+    EXPECT_FALSE(kit->IsNoteExist(42));
+    EXPECT_TRUE(kit->IsNoteExist(38));
+    kit->ReduceDrumVoice(1);
+    EXPECT_EQ(kit->GetNumDrumVoice(), 1);
+
+    auto mono = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
+                    Note(240, 0, 69, 480), Note(0, 0, 69, 100), Eot(480)});
+    mono->SetMonophonic();
+    EXPECT_EQ(Dump(*mono), (Lines{"0 N c0 n67 d240", "240 N c0 n69 d100", "720 EOT"}));
+
+    for (auto [group, left] : {std::pair{std::vector{48, 60}, std::vector{60}},
+                               {std::vector{48, 72}, std::vector{48, 72}},
+                               {std::vector{72, 60, 48}, std::vector{72, 48}}}) {
+        std::vector<Ev> ev;
+        for (int n : group) ev.push_back(Note(0, 0, n, 100));
+        auto t = Q2(ev);
+        t->DeleteOctaveNote();
+        EXPECT_EQ(OfNotes(*t, &MidiEvent::note), left);
+    }
+    auto q = Q2({Note(0, 0, 60, 480), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
+    EXPECT_EQ(q->GetNumNote(0, 480), 1);
+    EXPECT_EQ(q->GetNumPolyAttack(), 2);
+    q->GetNoteOfDeltaTime(nullptr, 0);  // (which notes sound is held to its literal form above)
 }
 
 // ---- voice and melody reduction ----
@@ -449,6 +488,7 @@ TEST(TrackAnalysis, ReductionsMatchTheirLiteralForms) {
                 std::array<bool, 128> flags{};
                 track->GetNoteOfDeltaTime(flags.data(), int(t));
                 ASSERT_EQ(flags, LiteralSounding(*track, int(t))) << round << " " << t;
+                ASSERT_EQ(track->GetTopNoteOfDeltaTime(int(t)), LiteralTop(*track, int(t)));
             }
         }
         // Duplicates against another track and against itself.
@@ -471,52 +511,6 @@ TEST(TrackAnalysis, ReductionsMatchTheirLiteralForms) {
             ASSERT_EQ(Events(a), Events(b)) << round << (against ? " other" : " self");
         }
     }
-}
-
-TEST(TrackAnalysis, ReductionEdges) {
-    CaptureSink sink;
-    auto chord = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
-                     Note(480, 0, 72, 240), Eot(0)});
-    // (Thinning itself is held to its literal form above.)
-    F1 same(chord.get());
-    EXPECT_EQ(same.ReduceVoice(3), 3);
-    EXPECT_EQ(Events(same), Events(*chord));
-    EXPECT_EQ(same.ReduceVoice(0), 0);
-    EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
-
-    std::vector<Ev> drums;
-    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}})
-        for (int i = 0; i < times; ++i) drums.push_back(Note(10, 9, n, 10));
-    drums.push_back(Eot(0));
-    auto kit = Q2(drums);
-    kit->ReduceDrumVoiceOne();
-    EXPECT_FALSE(kit->IsNoteExist(42));
-    EXPECT_TRUE(kit->IsNoteExist(38));
-    kit->ReduceDrumVoice(1);
-    EXPECT_EQ(kit->GetNumDrumVoice(), 1);
-
-    auto mono = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
-                    Note(240, 0, 69, 480), Note(0, 0, 69, 100), Eot(480)});
-    mono->SetMonophonic();
-    EXPECT_EQ(Dump(*mono), (Lines{"0 N c0 n67 d240", "240 N c0 n69 d100", "720 EOT"}));
-
-    for (auto [group, left] : {std::pair{std::vector{48, 60}, std::vector{60}},
-                               {std::vector{48, 72}, std::vector{48, 72}},
-                               {std::vector{72, 60, 48}, std::vector{72, 48}}}) {
-        std::vector<Ev> ev;
-        for (int n : group) ev.push_back(Note(0, 0, n, 100));
-        auto t = Q2(ev);
-        t->DeleteOctaveNote();
-        std::vector<int> kept;
-        for (const Ev& e : Events(*t)) kept.push_back(e.note);
-        EXPECT_EQ(kept, left);
-    }
-    auto q = Q2({Note(0, 0, 60, 480), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
-    EXPECT_EQ(q->GetNumNote(0, 480), 1);
-    EXPECT_EQ(q->GetNumPolyAttack(), 2);
-    EXPECT_EQ(q->GetTopNoteOfDeltaTime(480), 64);
-    EXPECT_EQ(q->GetTopNoteOfDeltaTime(490), -1);  // both end there
-    q->GetNoteOfDeltaTime(nullptr, 0);
 }
 
 }  // namespace
@@ -647,7 +641,7 @@ TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
 
     t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
     t->SetMaxVelocity();
-    EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
+    EXPECT_EQ(OfNotes(*t, &MidiEvent::velocity), (std::vector<int>{127, 63}));
     for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
         auto one = Q2({Note(0, 0, 60, 10, m), Note(0, 0, 61, 10, 1)});
         one->SetMaxVelocity();
