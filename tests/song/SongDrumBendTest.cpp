@@ -28,7 +28,7 @@ const std::vector<Ev> kDrums{
 
 }  // namespace
 
-TEST(SongDrums, ToneMappingMovesOneSoundToTheLowestFreeChannel) {
+TEST(SongDrums, ToneMappingDeleteInvalidDrumAndDeleteDrumNote) {
     CaptureSink sink;
     auto song = Song({On(0), kDrums, On(2)});
     auto map = EmptyToneMap();
@@ -59,6 +59,32 @@ TEST(SongDrums, ToneMappingMovesOneSoundToTheLowestFreeChannel) {
     EXPECT_EQ(gs->GetTrack(9)->GetChanel(), 10);
     EXPECT_EQ(song->GetNumDrumTrack(), 1);
     EXPECT_EQ(Song({{Note(0, 0, 60, 10)}})->GetNumDrumTrack(), 0);
+
+    // Invalid drum notes and drum notes of a kit.
+    auto invalid = Song({{Cc(0, 9, 0, 8), Pc(0, 9, 16), Note(0, 9, 20, 10), Note(0, 9, 36, 10),
+                          Note(0, 9, 38, 10), Eot(10)},
+                         {Note(0, 0, 20, 10), Eot(10)}});
+    invalid->DeleteInvalidDrum();
+    EXPECT_EQ(NotesOf(*invalid->GetTrack(0)).size(), 3u);
+    EXPECT_EQ(NotesOf(*invalid->GetTrack(0))[0].note, 35);
+    EXPECT_EQ(NotesOf(*invalid->GetTrack(1))[0].note, 20);  // a melodic track is left alone
+    EXPECT_EQ(sink.Count("ドラムにプログラムチェンジが設定されています。(または、CH10以外をドラム"
+                         "として使用するシステムエクスクルーシブが設定されています。)"),
+              1);
+    const Lines kit = Dump(*invalid->GetTrack(0));
+    invalid->DeleteDrumNote(0, 16, 38, true);  // no drum track has bank 0
+    EXPECT_EQ(Dump(*invalid->GetTrack(0)), kit);
+    invalid->DeleteDrumNote(8, 16, 38, true);
+    EXPECT_EQ(NotesOf(*invalid->GetTrack(0)).size(), 2u);
+    invalid->DeleteDrumNote(8, 16, 38, false);
+    EXPECT_TRUE(NotesOf(*invalid->GetTrack(0)).empty());
+    auto q1 = Song({{On(0, 9, 40), Off(10, 9, 40), Eot(0)}}, kFormQ1);
+    sink.Clear();
+    q1->DeleteDrumNote(0, 0, 40, true);
+    q1->DeleteInvalidDrum(false);
+    EXPECT_EQ(q1->DrumToneMapping(0, Rows(*EmptyToneMap()), false), 0);
+    EXPECT_EQ(q1->GetTrack(0)->event_count, 3);
+    EXPECT_EQ(sink.Count(kF1Internal), 3);
 }
 
 namespace {
@@ -87,34 +113,6 @@ namespace {
 
 TEST(SongDrumsDeathTest, NoFreeChannelKeepsTheSoundAndWarnsOncePerProcess) {
     EXPECT_EXIT(MapWithoutFreeChannel(), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(SongDrums, DeleteInvalidDrumAndDeleteDrumNote) {
-    CaptureSink sink;
-    auto song = Song({{Cc(0, 9, 0, 8), Pc(0, 9, 16), Note(0, 9, 20, 10), Note(0, 9, 36, 10),
-                       Note(0, 9, 38, 10), Eot(10)},
-                      {Note(0, 0, 20, 10), Eot(10)}});
-    song->DeleteInvalidDrum();
-    EXPECT_EQ(NotesOf(*song->GetTrack(0)).size(), 3u);
-    EXPECT_EQ(NotesOf(*song->GetTrack(0))[0].note, 35);
-    EXPECT_EQ(NotesOf(*song->GetTrack(1))[0].note, 20);  // a melodic track is left alone
-    EXPECT_EQ(sink.Count("ドラムにプログラムチェンジが設定されています。(または、CH10以外をドラム"
-                         "として使用するシステムエクスクルーシブが設定されています。)"),
-              1);
-    const Lines before = Dump(*song->GetTrack(0));
-    song->DeleteDrumNote(0, 16, 38, true);  // no drum track has bank 0
-    EXPECT_EQ(Dump(*song->GetTrack(0)), before);
-    song->DeleteDrumNote(8, 16, 38, true);
-    EXPECT_EQ(NotesOf(*song->GetTrack(0)).size(), 2u);
-    song->DeleteDrumNote(8, 16, 38, false);
-    EXPECT_TRUE(NotesOf(*song->GetTrack(0)).empty());
-    auto q1 = Song({{On(0, 9, 40), Off(10, 9, 40), Eot(0)}}, kFormQ1);
-    sink.Clear();
-    q1->DeleteDrumNote(0, 0, 40, true);
-    q1->DeleteInvalidDrum(false);
-    EXPECT_EQ(q1->DrumToneMapping(0, Rows(*EmptyToneMap()), false), 0);
-    EXPECT_EQ(q1->GetTrack(0)->event_count, 3);
-    EXPECT_EQ(sink.Count(kF1Internal), 3);
 }
 
 TEST(SongBends, RangeFollowsTheParameterAndBendsBecomeNotesOutsideTheDrums) {

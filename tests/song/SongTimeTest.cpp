@@ -68,7 +68,7 @@ TEST(SongTime, SetBeginMovesEverythingExactlySetDurationEndsSoundingNotes) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(SongTime, ExtractAreaSplitsBarsAndRefusesBadAreas) {
+TEST(SongTime, ExtractAreaSplitsBarsAndArgumentGuardsRefuseWithoutChange) {
     CaptureSink sink;
     auto song = Song(
         {kMaster, {Note(0, 1, 60, 480), Note(960, 1, 62, 960), Note(960, 1, 64, 480), Eot(0)}});
@@ -94,6 +94,29 @@ TEST(SongTime, ExtractAreaSplitsBarsAndRefusesBadAreas) {
     auto q2 = Song({kMaster});
     q2->ExtractArea(area, 1);  // Q1 only
     EXPECT_EQ(sink.Count(kF1Internal), 7);
+
+    // The other edits refuse bad arguments without change.
+    sink.Clear();
+    auto guarded = Song({kMaster, {Note(7, 1, 60, 473), Eot(473)}});
+    const Lines untouched = SongDump(*guarded);
+    guarded->QuantizeData(1, 0);
+    guarded->QuantizeData(1, 481);
+    guarded->QuantizeData(1, INT_MIN);
+    guarded->SetFadeOut(0);
+    guarded->SetFadeOut(INT_MIN);
+    guarded->ModifyEventTime(0);
+    guarded->ModifyEventTime(0, 960, -1, false);
+    EXPECT_FALSE(guarded->CheckEventTime(0, 960, 0, false));
+    guarded->SetControlChangeRelativelyMaxValue(128);
+    EXPECT_EQ(sink.Count(kF1Internal), 9);
+    guarded->QuantizeData(-1, 4);
+    guarded->QuantizeData(INT_MAX, 4);
+    EXPECT_EQ(sink.Count("Track Error"), 2);
+    EXPECT_EQ(SongDump(*guarded), untouched);
+    guarded->SetFadeOut(INT_MAX);  // longer than the tune: the fade starts at once
+    guarded->QuantizeData(1, 4);
+    guarded->ModifyEventTime(120);
+    EXPECT_EQ(Dump(*guarded->GetTrack(1)), (Lines{"0 N c1 n60 d480", "480 EOT"}));
 }
 
 TEST(SongTime, ScalingSizeAndQueries) {
@@ -135,28 +158,4 @@ TEST(SongTime, ScalingSizeAndQueries) {
     EXPECT_EQ(untitled->GetNumMetaEvent(kMetaTrackName), 0);
     EXPECT_FALSE(song->CheckMetaEventLocation(0, kMetaTempo, 400000));
     EXPECT_TRUE(song->CheckMetaEventLocation(0, kMetaTempo, 500000));
-}
-
-TEST(SongTime, ArgumentGuardsRefuseWithoutChange) {
-    CaptureSink sink;
-    auto song = Song({kMaster, {Note(7, 1, 60, 473), Eot(473)}});
-    const Lines before = SongDump(*song);
-    song->QuantizeData(1, 0);
-    song->QuantizeData(1, 481);
-    song->QuantizeData(1, INT_MIN);
-    song->SetFadeOut(0);
-    song->SetFadeOut(INT_MIN);
-    song->ModifyEventTime(0);
-    song->ModifyEventTime(0, 960, -1, false);
-    EXPECT_FALSE(song->CheckEventTime(0, 960, 0, false));
-    song->SetControlChangeRelativelyMaxValue(128);
-    EXPECT_EQ(sink.Count(kF1Internal), 9);
-    song->QuantizeData(-1, 4);
-    song->QuantizeData(INT_MAX, 4);
-    EXPECT_EQ(sink.Count("Track Error"), 2);
-    EXPECT_EQ(SongDump(*song), before);
-    song->SetFadeOut(INT_MAX);  // longer than the tune: the fade starts at once
-    song->QuantizeData(1, 4);
-    song->ModifyEventTime(120);
-    EXPECT_EQ(Dump(*song->GetTrack(1)), (Lines{"0 N c1 n60 d480", "480 EOT"}));
 }
