@@ -72,8 +72,7 @@ Track1 RandomTrack(std::mt19937& rng, long len) {
     }
     for (int k = 0; k < 50; ++k) {
         const int c = pick(3), v = pick(128), nrpn = pick(2);
-        Ev key = Meta(0, kMetaKeySignature);
-        key.data = {std::uint8_t(pick(8)), 0};
+        const Ev key = mirror_test::KeySign(0, pick(8));
         const std::vector<std::vector<Ev>> kinds{
             {Pc(0, c, v)},
             {Bend(0, c, v * 100)},

@@ -106,24 +106,20 @@ TEST(SongF1, TrackCountsWrongFormatsLargeImagesAndOnceMessages) {
 
     // The image grows past the buffer the song started with, and loads again.
     sink.Clear();
-    MidiF1Data song(96);
-    for (int t = 0; t < 3; ++t) {
-        auto* track = new MidiF1TrackData(kFormQ2);
-        for (int i = 0; i < 800; ++i) track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
-        track->AddEvent(Eot(0));
-        song.AddTrack(track);
-    }
-    song.Q2toQ1();
-    EXPECT_EQ(song.Q1toRaw(), 1);
-    EXPECT_EQ(song.size, 14 + 3 * 99212);
-    MidiF1Data again(song.buffer, song.size);
+    std::vector<Ev> texts(800, Meta(0, kMetaText, std::string(120, 'x')));
+    texts.push_back(Eot(0));
+    auto song = Song({texts, texts, texts});
+    song->Q2toQ1();
+    EXPECT_EQ(song->Q1toRaw(), 1);
+    EXPECT_EQ(song->size, 14 + 3 * 99212);
+    MidiF1Data again(song->buffer, song->size);
     ASSERT_EQ(again.track_count, 3);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(again.GetTrack(t)->event_count, 801);
     EXPECT_EQ(sink.Count("データの量が多すぎます。"), 0);
-    song.ClearData();
-    song.form = kFormQ1;
-    EXPECT_EQ(song.Q1toRaw(), 1);  // an empty song is a header
-    EXPECT_EQ(song.size, 14);
+    song->ClearData();
+    song->form = kFormQ1;
+    EXPECT_EQ(song->Q1toRaw(), 1);  // an empty song is a header
+    EXPECT_EQ(song->size, 14);
 
     sink.Clear();
     MidiF1Data full(96);
