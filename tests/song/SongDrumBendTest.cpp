@@ -241,13 +241,7 @@ TEST(SongBends, LinearConversionMatchesTheLiteralOne) {
         auto song = Song({line});
         const std::vector<Ev> want = LiteralConversion(line, sensitivity, *song);
         song->ConvPitchBendToNote(sensitivity);
-        const auto got = Events(*song->GetTrack(0));
-        ASSERT_EQ(got.size(), want.size()) << round;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            Ev g = got[i];
-            g.tick = kAny;
-            g.length = kAny;
-            EXPECT_EQ(g, want[i]) << round << " event " << i;
-        }
+        // (The literal events leave ticks and lengths open.)
+        ASSERT_EQ(Events(*song->GetTrack(0)), want) << round;
     }
 }

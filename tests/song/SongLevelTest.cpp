@@ -9,12 +9,6 @@
 
 namespace {
 
-Ev Rhythm(int channel, int value) {
-    Ev e = RhythmPart(0, channel);
-    e.data[9] = static_cast<unsigned char>(value);
-    return e;
-}
-
 // The drum test as first written: every question searches the whole song.
 bool SlowIsDrum(MidiF1Data& song, int t) {
     const int ch = song.GetTrack(t)->GetChanel();
@@ -104,10 +98,10 @@ TEST(SongTracks, DrumClassification) {
     // Channel 9 plays drums without any exclusive; channel 3 only when the
     // first rhythm-part message for it switches it on; short messages are
     // not read; channel 4 is switched off first.
-    Ev short_on = Rhythm(5, 1);
+    Ev short_on = RhythmPart(0, 5);
     short_on.data.resize(9);
-    auto song = Song({{Rhythm(4, 0), short_on, Rhythm(3, 1), Eot(0)},
-                      {Rhythm(4, 1), Eot(0)},
+    auto song = Song({{RhythmPart(0, 4, 0), short_on, RhythmPart(0, 3), Eot(0)},
+                      {RhythmPart(0, 4), Eot(0)},
                       {Note(0, 9, 36, 1), Note(9, 9, 38, 1), Eot(1)},
                       On(3),
                       On(4),
@@ -136,7 +130,8 @@ TEST(SongTracks, DrumTableMatchesTheWholeSongSearch) {
             std::vector<Ev> events;
             for (int i = 0, m = int(random() % 5); i < m; ++i) {
                 const int ch = int(random() % 6) + 1;
-                events.push_back(random() % 2 ? Rhythm(ch, int(random() % 2)) : Note(0, ch, 60, 1));
+                events.push_back(random() % 2 ? RhythmPart(0, ch, int(random() % 2))
+                                              : Note(0, ch, 60, 1));
             }
             events.push_back(Eot(0));
             spec.push_back(events);
