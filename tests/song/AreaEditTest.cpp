@@ -253,7 +253,7 @@ TEST(AreaEdit, ExtractEventCopiesAtMostItsLimitInsertEventsPlacesABlock) {
     EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 CC c0 #20=5", "25 EOT"}));
 }
 
-TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
+TEST(AreaEdit, DeleteAreaTimeExtractAreaAndDivideMeasureByTimeSign) {
     auto t = Q1({Tag(600, 1), Tag(360, 2), Tag(240, 3), Eot(0)});
     t->DeleteAreaTime(480, 960);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{480, 480, 720, 720}));
@@ -276,9 +276,7 @@ TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
     }
     EXPECT_EQ(sink.Messages().size(), 6u);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{240, 240, 480, 480}));
-}
 
-TEST(AreaEdit, DivideMeasureByTimeSign) {
     struct Case {
         int division, time;
         std::vector<Ev> before;
@@ -314,7 +312,7 @@ TEST(AreaEdit, DivideMeasureByTimeSign) {
     }
 }
 
-TEST(AreaEdit, NotesBendsSecondsAndQ2) {
+TEST(AreaEdit, NotesBendsSecondsQ2AndTheFormatZeroPassThrough) {
     auto t = Track<MidiF1TrackData>(
         kFormQ2, {Note(0, 0, 60, 480), Bend(100, 0, 1), Bend(300, 0, 2), Note(0, 0, 62, 10),
                   Bend(100, 0, 3), Note(0, 0, 60, 1), Eot(0)});
@@ -344,23 +342,23 @@ TEST(AreaEdit, NotesBendsSecondsAndQ2) {
     raw.SetQ2Data();
     EXPECT_EQ(raw.form, kFormRaw);
     EXPECT_EQ(sink.Messages().size(), 2u);
-}
 
-TEST(FormatZeroPassThrough, ReachesTheTrackOrSaysThereIsNone) {
-    MidiF0Data song(kFormQ1);
+    // The format-0 song passes these on to its track, or says there is none.
+    MidiF0Data f0(kFormQ1);
     for (const Ev& e : {Cc(0, 0, 7, 1), Cc(10, 1, 7, 2), Cc(10, 0, 10, 3), Cc(10, 0, 7, 4), Eot(0)})
-        song.track->AddEvent(e);
-    EXPECT_EQ(song.DeleteControlChange(7), 0);
-    EXPECT_EQ(Dump(*song.track), (Lines{"20 CC c0 #10=3", "30 EOT"}));
-    EXPECT_EQ(song.GetNumEvent(0, 100), song.track->GetNumEvent(0, 100));
-    EXPECT_EQ(song.IsEventExist(kEvControl, 0, 30), 1);
-    MidiF0Data raw(kFormRaw);
-    raw.track.reset();
-    CaptureSink sink;
-    EXPECT_EQ(raw.DeleteControlChange(7) + raw.PackDrumSet() + raw.CheckDoubleNote() +
-                  raw.IsEventExist(kEvControl, 0, 1) + raw.GetNumEvent(0, 1),
+        f0.track->AddEvent(e);
+    EXPECT_EQ(f0.DeleteControlChange(7), 0);
+    EXPECT_EQ(Dump(*f0.track), (Lines{"20 CC c0 #10=3", "30 EOT"}));
+    EXPECT_EQ(f0.GetNumEvent(0, 100), f0.track->GetNumEvent(0, 100));
+    EXPECT_EQ(f0.IsEventExist(kEvControl, 0, 30), 1);
+    MidiF0Data no_track(kFormRaw);
+    no_track.track.reset();
+    sink.Clear();
+    EXPECT_EQ(no_track.DeleteControlChange(7) + no_track.PackDrumSet() +
+                  no_track.CheckDoubleNote() + no_track.IsEventExist(kEvControl, 0, 1) +
+                  no_track.GetNumEvent(0, 1),
               0);
-    raw.ExtractChanelData(0);
+    no_track.ExtractChanelData(0);
     EXPECT_EQ(sink.Messages().size(), 6u);
 }
 

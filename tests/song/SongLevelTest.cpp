@@ -37,7 +37,7 @@ std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
 
 }  // namespace
 
-TEST(SongChannels, FreeUsedAndVelocitySteps) {
+TEST(SongChannels, FreeUsedVelocityStepsDeletedTracksAndFirstExclusives) {
     Tracks nine;
     for (int c = 0; c < 9; ++c) nine.push_back(On(c));
     EXPECT_EQ(Song(nine)->GetUnusedChanel(), 9);
@@ -56,9 +56,8 @@ TEST(SongChannels, FreeUsedAndVelocitySteps) {
                             {100, -4, 100}, {100, 2000000000, 100}, {0, 3, 0}};
     for (auto [v, step, want] : steps)
         EXPECT_EQ(ports->GetOffsetVelocity(v, step), want) << v << " " << step;
-}
 
-TEST(SongChannels, DeletesTracksOfAChannelOrKindAndFirstExclusives) {
+    // Tracks of a channel or kind, and the first exclusives, deleted.
     CaptureSink sink;
     auto song = Song({{}, On(9), kConductor, On(9), On(3), On(3)});
     song->DeleteChanel(9);  // never the master track (the first, without events)

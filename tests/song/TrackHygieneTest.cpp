@@ -574,7 +574,7 @@ TEST(TrackHygiene, UnheardChangeCleanUpsMatchTheLiteralWalk) {
     }
 }
 
-TEST(TrackHygiene, CleanUpCases) {
+TEST(TrackHygiene, CleanUpCasesClassificationQueriesAndNoteTouchUps) {
     // (clean-up, track, what is left), each with a what-for; one channel
     // alone, the unheard changes are held to their literal walk above.
     const std::vector<std::tuple<int, std::vector<Ev>, Lines>> cases = {
@@ -604,9 +604,8 @@ TEST(TrackHygiene, CleanUpCases) {
     F1 raw(kFormRaw);
     for (const auto& [name, clean] : kCleanUps) clean(raw);
     EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
-}
 
-TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
+    // Classification, queries and small setters.
     const Ev tempo = Tempo(0, 500000), eot = Eot(0);
     EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
     EXPECT_FALSE(Q2({eot})->IsMasterTrack());
@@ -616,7 +615,6 @@ TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
     EXPECT_FALSE(Q2({GsSysEx(0, 1), eot})->IsChanelSysExOnlyTrack());
     EXPECT_TRUE(Q2({GsSysEx(0, 1), eot})->IsSysExTrack());
     EXPECT_TRUE(Q2({Pc(0, 0, 1), Pc(5, 0, 2)})->CheckMiltiProgramChange());
-    CaptureSink sink;
     int low = 1, high = 1;
     Q2({eot})->GetNoteRange(&low, &high);
     EXPECT_EQ(std::make_pair(low, high), std::make_pair(127, 0));
