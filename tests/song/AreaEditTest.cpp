@@ -72,8 +72,7 @@ Track1 RandomTrack(std::mt19937& rng, long len) {
     }
     for (int k = 0; k < 50; ++k) {
         const int c = pick(3), v = pick(128), nrpn = pick(2);
-        Ev key = Meta(0, kMetaKeySignature);
-        key.data = {std::uint8_t(pick(8)), 0};
+        const Ev key = mirror_test::KeySign(0, pick(8));
         const std::vector<std::vector<Ev>> kinds{
             {Pc(0, c, v)},
             {Bend(0, c, v * 100)},
@@ -189,7 +188,7 @@ Track1 Q1(const std::vector<Ev>& events) {
     return Track<MidiF1TrackData>(kFormQ1, events);
 }
 
-TEST(AreaEdit, ClearEvents) {
+TEST(AreaEdit, ClearEventsAndDeleteAreaDataKeepNotesAndState) {
     // A span from before the start clears from 0: the controller moves to 0.
     auto t = Q1({Cc(100, 0, 7, 90), On(0, 0, 60), Off(480, 0, 60), Eot(0)});
     t->ClearEvents(-50, 200);
@@ -205,9 +204,20 @@ TEST(AreaEdit, ClearEvents) {
     EXPECT_EQ(cleared.size(), 302u);
     EXPECT_EQ(cleared[0], "0 N c0 n60 d480");
     EXPECT_EQ(cleared[301], "780 EOT");
+
+    auto cut = Q1({Meta(0, kMetaTrackName, "t"), On(240, 2, 60, 90), On(360, 3, 64, 70),
+                   Off(0, 2, 60), Cc(100, 3, 7, 80), Meta(0, kMetaMarker, "m"), GsSysEx(0, 3),
+                   Meta(0, kMetaTrackName, "u"), Off(500, 3, 64), Eot(240)});
+    cut->DeleteAreaData(480, 960);
+    // Cut notes end and start again on their own channel with their own
+    // velocity; the exclusive and the name move to the end ahead of the state.
+    EXPECT_EQ(Dump(*cut),
+              (Lines{"0 META3 t", "240 ON c2 n60", "480 OFF c2 n60", "960 F0 t0 c3", "960 META3 u",
+                     "960 CC c3 #7=80", "960 ON c3 n64", "1200 OFF c3 n64", "1440 EOT"}));
+    EXPECT_EQ(Events(*cut)[6].velocity, 70);
 }
 
-TEST(AreaEdit, ExtractEventCopiesAtMostItsLimit) {
+TEST(AreaEdit, ExtractEventCopiesAtMostItsLimitInsertEventsPlacesABlock) {
     std::vector<Ev> events;
     for (int k = 0; k < 1025; ++k) events.push_back(Tag(1, k % 128));
     events.push_back(Eot(0));
@@ -224,18 +234,17 @@ TEST(AreaEdit, ExtractEventCopiesAtMostItsLimit) {
     EXPECT_EQ(sink.Alerts().size(), 1u);
     for (MidiEvent* e : out) delete e;
     EXPECT_EQ(t->ExtractEvent(0, 2000, nullptr), 0);
-}
 
-TEST(AreaEdit, InsertEvents) {
-    auto t = Q1({On(0, 0, 60), Off(480, 0, 60), Eot(480)});
+    // A block inserted at a tick, inside, and into an empty track.
+    auto into = Q1({On(0, 0, 60), Off(480, 0, 60), Eot(480)});
     MidiEvent* block[] = {Tag(0, 1), Tag(960, 2), nullptr};
-    t->InsertEvents(480, 600, block);
-    EXPECT_EQ(Dump(*t), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 CC c0 #20=1",
-                               "1440 CC c0 #20=2", "1440 EOT"}));
+    into->InsertEvents(480, 600, block);
+    EXPECT_EQ(Dump(*into), (Lines{"0 ON c0 n60", "480 OFF c0 n60", "480 CC c0 #20=1",
+                                  "1440 CC c0 #20=2", "1440 EOT"}));
     MidiEvent* inside[] = {Tag(10, 3), nullptr};
-    t->InsertEvents(0, 100, inside);
-    EXPECT_EQ(Dump(*t)[1], "10 CC c0 #20=3");
-    EXPECT_EQ(Dump(*t).back(), "1440 EOT");
+    into->InsertEvents(0, 100, inside);
+    EXPECT_EQ(Dump(*into)[1], "10 CC c0 #20=3");
+    EXPECT_EQ(Dump(*into).back(), "1440 EOT");
     auto empty = Q1({Eot(0)});
     MidiEvent* one[] = {Tag(5, 4), nullptr};
     empty->InsertEvents(960, 0, one);                    // an empty track takes the block from 0
@@ -244,20 +253,7 @@ TEST(AreaEdit, InsertEvents) {
     EXPECT_EQ(Dump(*empty), (Lines{"5 CC c0 #20=4", "5 CC c0 #20=5", "25 EOT"}));
 }
 
-TEST(AreaEdit, DeleteAreaDataKeepsNotesAndState) {
-    auto t = Q1({Meta(0, kMetaTrackName, "t"), On(240, 2, 60, 90), On(360, 3, 64, 70),
-                 Off(0, 2, 60), Cc(100, 3, 7, 80), Meta(0, kMetaMarker, "m"), GsSysEx(0, 3),
-                 Meta(0, kMetaTrackName, "u"), Off(500, 3, 64), Eot(240)});
-    t->DeleteAreaData(480, 960);
-    // Cut notes end and start again on their own channel with their own
-    // velocity; the exclusive and the name move to the end ahead of the state.
-    EXPECT_EQ(Dump(*t),
-              (Lines{"0 META3 t", "240 ON c2 n60", "480 OFF c2 n60", "960 F0 t0 c3", "960 META3 u",
-                     "960 CC c3 #7=80", "960 ON c3 n64", "1200 OFF c3 n64", "1440 EOT"}));
-    EXPECT_EQ(Events(*t)[6].velocity, 70);
-}
-
-TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
+TEST(AreaEdit, DeleteAreaTimeExtractAreaAndDivideMeasureByTimeSign) {
     auto t = Q1({Tag(600, 1), Tag(360, 2), Tag(240, 3), Eot(0)});
     t->DeleteAreaTime(480, 960);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{480, 480, 720, 720}));
@@ -280,9 +276,7 @@ TEST(AreaEdit, DeleteAreaTimeAndExtractArea) {
     }
     EXPECT_EQ(sink.Messages().size(), 6u);
     EXPECT_EQ(TimesOf(*t), (std::vector<long>{240, 240, 480, 480}));
-}
 
-TEST(AreaEdit, DivideMeasureByTimeSign) {
     struct Case {
         int division, time;
         std::vector<Ev> before;
@@ -318,7 +312,7 @@ TEST(AreaEdit, DivideMeasureByTimeSign) {
     }
 }
 
-TEST(AreaEdit, NotesBendsSecondsAndQ2) {
+TEST(AreaEdit, NotesBendsSecondsQ2AndTheFormatZeroPassThrough) {
     auto t = Track<MidiF1TrackData>(
         kFormQ2, {Note(0, 0, 60, 480), Bend(100, 0, 1), Bend(300, 0, 2), Note(0, 0, 62, 10),
                   Bend(100, 0, 3), Note(0, 0, 60, 1), Eot(0)});
@@ -348,23 +342,23 @@ TEST(AreaEdit, NotesBendsSecondsAndQ2) {
     raw.SetQ2Data();
     EXPECT_EQ(raw.form, kFormRaw);
     EXPECT_EQ(sink.Messages().size(), 2u);
-}
 
-TEST(FormatZeroPassThrough, ReachesTheTrackOrSaysThereIsNone) {
-    MidiF0Data song(kFormQ1);
+    // The format-0 song passes these on to its track, or says there is none.
+    MidiF0Data f0(kFormQ1);
     for (const Ev& e : {Cc(0, 0, 7, 1), Cc(10, 1, 7, 2), Cc(10, 0, 10, 3), Cc(10, 0, 7, 4), Eot(0)})
-        song.track->AddEvent(e);
-    EXPECT_EQ(song.DeleteControlChange(7), 0);
-    EXPECT_EQ(Dump(*song.track), (Lines{"20 CC c0 #10=3", "30 EOT"}));
-    EXPECT_EQ(song.GetNumEvent(0, 100), song.track->GetNumEvent(0, 100));
-    EXPECT_EQ(song.IsEventExist(kEvControl, 0, 30), 1);
-    MidiF0Data raw(kFormRaw);
-    raw.track.reset();
-    CaptureSink sink;
-    EXPECT_EQ(raw.DeleteControlChange(7) + raw.PackDrumSet() + raw.CheckDoubleNote() +
-                  raw.IsEventExist(kEvControl, 0, 1) + raw.GetNumEvent(0, 1),
+        f0.track->AddEvent(e);
+    EXPECT_EQ(f0.DeleteControlChange(7), 0);
+    EXPECT_EQ(Dump(*f0.track), (Lines{"20 CC c0 #10=3", "30 EOT"}));
+    EXPECT_EQ(f0.GetNumEvent(0, 100), f0.track->GetNumEvent(0, 100));
+    EXPECT_EQ(f0.IsEventExist(kEvControl, 0, 30), 1);
+    MidiF0Data no_track(kFormRaw);
+    no_track.track.reset();
+    sink.Clear();
+    EXPECT_EQ(no_track.DeleteControlChange(7) + no_track.PackDrumSet() +
+                  no_track.CheckDoubleNote() + no_track.IsEventExist(kEvControl, 0, 1) +
+                  no_track.GetNumEvent(0, 1),
               0);
-    raw.ExtractChanelData(0);
+    no_track.ExtractChanelData(0);
     EXPECT_EQ(sink.Messages().size(), 6u);
 }
 

@@ -11,9 +11,23 @@ std::vector<int> Channels(MidiF1Data& song) {
     return out;
 }
 
+// Every rhythm-part switch of the song: "track/index c<channel> on|off".
+Lines Switches(MidiF1Data& song) {
+    Lines out;
+    for (int t = 0; t < song.track_count; ++t) {
+        for (int i = 0; i < song.GetTrack(t)->event_count; ++i) {
+            const MidiEvent& e = *song.GetTrack(t)->event_table[i];
+            if (e.status == kEvSysEx && e.number == 18)
+                out.push_back(std::to_string(t) + "/" + std::to_string(i) + " c" +
+                              std::to_string(e.channel) + (e.data[9] ? " on" : " off"));
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
-TEST(ChannelMove, MovesTracksOfTheSamePortAndRefusesBadArguments) {
+TEST(ChannelMove, MovesTracksOfThePortRefusesBadArgumentsAndOrders) {
     auto song = Song({kConductor, On(3), On(3, "SC88B"), On(3), On(5)});
     EXPECT_EQ(song->ChangeChanel(1, 7), 0);
     EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 19, 7, 5}));
@@ -24,9 +38,8 @@ TEST(ChannelMove, MovesTracksOfTheSamePortAndRefusesBadArguments) {
         EXPECT_EQ(song->ChangeChanel(track, channel), -1) << track << " " << channel;
     EXPECT_EQ(sink.Messages().size(), 4u);
     EXPECT_EQ(Channels(*song), (std::vector<int>{255, 7, 20, 7, 5}));
-}
 
-TEST(ChannelMove, SecondPortTracksFindFirstPortChannels) {
+    // Second-port tracks find first-port channels.
     auto taken = Song({On(0), On(1), On(1, "SC88B")});
     taken->SetChanelOrder();
     EXPECT_EQ(Channels(*taken), (std::vector<int>{0, 1, 2}));
@@ -44,27 +57,11 @@ TEST(ChannelMove, SecondPortTracksFindFirstPortChannels) {
     auto lands = Song(
         {On(0), On(1), On(2), On(3), On(4), On(5), On(6), On(7), On(8), On(10), On(3, "SC88B")});
     lands->SetChanelOrder();
-    const MidiEvent& sw = *lands->GetTrack(10)->event_table[0];
     EXPECT_EQ(Channels(*lands).back(), 9);
-    EXPECT_EQ(std::vector<int>({sw.status, sw.number, sw.channel, sw.data[9]}),
-              std::vector<int>({kEvSysEx, 18, 9, 0}));
+    EXPECT_EQ(Switches(*lands), (Lines{"10/0 c9 off"}));
 }
 
-namespace {
-
-// (channel, on) of each rhythm-part switch of the track.
-std::vector<std::pair<int, int>> Switches(const MidiTrackData& track) {
-    std::vector<std::pair<int, int>> out;
-    for (int i = 0; i < track.event_count; ++i) {
-        const MidiEvent& e = *track.event_table[i];
-        if (e.status == kEvSysEx && e.number == 18) out.emplace_back(e.channel, e.data[9]);
-    }
-    return out;
-}
-
-}  // namespace
-
-TEST(ChannelRenumber, NumbersInTrackOrderKeepingListedChannels) {
+TEST(ChannelRenumber, TrackOrderListedChannelsAndDrums) {
     auto song = Song({kConductor, On(4, "SC88B"), On(9), On(3)});
     int keep[] = {-1, 40, 9};  // not channels: ignored
     EXPECT_EQ(song->ReNumberChanel(keep, 3), 1);
@@ -78,31 +75,18 @@ TEST(ChannelRenumber, NumbersInTrackOrderKeepingListedChannels) {
     EXPECT_EQ(full->ReNumberChanel(nullptr, 4), 0);
     EXPECT_EQ(sink.Messages(), (Lines{"MidiF1Dataでエラーが発生しました。"}));
     EXPECT_EQ(Channels(*full).back(), 16);
-}
 
-TEST(ChannelRenumber, DrumsStayDrumsAndChannelTenMadeMelodic) {
     // Drums on channel 10 and on a second-port part: both moved off 10 with
     // their switch; the piano that takes channel 1 stays a piano.
-    auto song =
-        Song({{RhythmPart(0, 4), Meta(0, kMetaInstrument, "SC88B"), Note(0, 4, 36, 10), Eot(10)},
-              On(9),
-              On(0),
-              On(6),
-              On(7),
-              On(8),
-              On(10),
-              On(11),
-              On(12),
-              On(13),
-              On(14)});
-    EXPECT_EQ(song->ReNumberChanel(nullptr, 0), 1);
-    EXPECT_EQ(Channels(*song), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    EXPECT_EQ(Switches(*song->GetTrack(0)), (std::vector<std::pair<int, int>>{{0, 1}}));
-    EXPECT_EQ(Switches(*song->GetTrack(1)), (std::vector<std::pair<int, int>>{{1, 1}}));
-    EXPECT_EQ(Switches(*song->GetTrack(2)), (std::vector<std::pair<int, int>>{}));
-    EXPECT_EQ(Switches(*song->GetTrack(9)), (std::vector<std::pair<int, int>>{{9, 0}}));
-    EXPECT_TRUE(song->IsDrumTrack(0) && song->IsDrumTrack(1));
-    EXPECT_FALSE(song->IsDrumTrack(2));
+    Tracks parts{{RhythmPart(0, 4), Meta(0, kMetaInstrument, "SC88B"), Note(0, 4, 36, 10), Eot(10)},
+                 On(9)};
+    for (int c : {0, 6, 7, 8, 10, 11, 12, 13, 14}) parts.push_back(On(c));
+    auto drums = Song(parts);
+    EXPECT_EQ(drums->ReNumberChanel(nullptr, 0), 1);
+    EXPECT_EQ(Channels(*drums), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Switches(*drums), (Lines{"0/0 c0 on", "1/0 c1 on", "9/0 c9 off"}));
+    EXPECT_TRUE(drums->IsDrumTrack(0) && drums->IsDrumTrack(1));
+    EXPECT_FALSE(drums->IsDrumTrack(2));
 }
 
 TEST(ChannelExclusives, PartExclusivesJoinTheirChannelsOthersStay) {
@@ -123,7 +107,7 @@ TEST(ChannelExclusives, PartExclusivesJoinTheirChannelsOthersStay) {
     EXPECT_EQ(SongDump(*song), once);
 }
 
-TEST(ChannelSplit, ByKeyIntoTwoTracks) {
+TEST(ChannelSplit, ByKeyIntoTwoTracksAndVoicesThinned) {
     auto song =
         Song({kConductor, {Pc(0, 0, 5), Note(0, 0, 48, 10, 30), Note(0, 0, 72, 20, 90), Eot(20)}});
     CaptureSink sink;
@@ -137,23 +121,21 @@ TEST(ChannelSplit, ByKeyIntoTwoTracks) {
     EXPECT_EQ(song->GetTrack(1)->GetNumNoteEvent(), 1);
     EXPECT_EQ(song->GetTrack(2)->GetNumNoteEvent(), 0);
     Tracks crowd(63, On(1));
-    crowd.push_back(On(0));
-    crowd.push_back(On(0));
+    crowd.insert(crowd.end(), 2, On(0));
     auto packed = Song(crowd);  // 65 tracks: no room for two more
     packed->SplitChanel(0, 60, 1);
     EXPECT_EQ(packed->track_count, 65);
     EXPECT_EQ(sink.Messages().size(), 2u);
-}
 
-TEST(ChannelSplit, VoicesOfOneChannelThinnedDrumsByNoteNumbers) {
-    auto song = Song({{Note(0, 0, 60, 10), Note(0, 0, 64, 10), Note(0, 0, 67, 10), Eot(10)},
-                      {Note(0, 9, 36, 5), Note(5, 9, 38, 5), Note(5, 9, 42, 5), Eot(5)},
-                      {Note(0, 1, 60, 10), Note(0, 1, 64, 10), Eot(10)}});
-    song->ReduceChanelVoice(0, 1);
-    song->ReduceChanelVoice(9, 2);
-    EXPECT_EQ(song->GetTrack(0)->GetNumVoice(), 1);
-    EXPECT_EQ(song->GetTrack(1)->GetNumDrumVoice(), 2);
-    EXPECT_EQ(song->GetTrack(2)->GetNumVoice(), 2);
+    // The voices of one channel thinned; drums by note numbers.
+    auto voices = Song({{Note(0, 0, 60, 10), Note(0, 0, 64, 10), Note(0, 0, 67, 10), Eot(10)},
+                        {Note(0, 9, 36, 5), Note(5, 9, 38, 5), Note(5, 9, 42, 5), Eot(5)},
+                        {Note(0, 1, 60, 10), Note(0, 1, 64, 10), Eot(10)}});
+    voices->ReduceChanelVoice(0, 1);
+    voices->ReduceChanelVoice(9, 2);
+    EXPECT_EQ(voices->GetTrack(0)->GetNumVoice(), 1);
+    EXPECT_EQ(voices->GetTrack(1)->GetNumDrumVoice(), 2);
+    EXPECT_EQ(voices->GetTrack(2)->GetNumVoice(), 2);
 }
 
 TEST(ChannelSplit, ProgramsOntoFreeChannels) {

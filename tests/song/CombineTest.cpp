@@ -85,7 +85,7 @@ TEST(Combine, TrackListsAreCheckedAndMergedInOrder) {
     EXPECT_EQ(sink.Count(kF1Internal), 8);
 }
 
-TEST(Combine, SameChannelReportAndMerge) {
+TEST(Combine, SameChannelReportAndMergeAndKeptChannels) {
     CaptureSink sink;
     // Two tracks on channel 1, a drum pair on 10 (left), and a B-port track on 1 (left).
     auto song = Song({Part("Piano", 0, 0),
@@ -110,16 +110,14 @@ TEST(Combine, SameChannelReportAndMerge) {
     EXPECT_LT(text.size(), report.size());
     EXPECT_EQ(text.find("問題のあるトラック 1Ch ピアノxx"), 0u);
     EXPECT_EQ(big->track_count, 18);  // 14 channels and the 4 drum tracks
-}
 
-// The keys themselves are held to the literal loops below.
-TEST(Combine, SameToneLeavesKeptChannels) {
-    auto song = Song({Part("a", 0, 5), Part("c", 3, 5, 64), Part("d", 5, 5)});
+    // One sound: kept channels stay apart (the keys are held to the literal loops below).
+    auto tone = Song({Part("a", 0, 5), Part("c", 3, 5, 64), Part("d", 5, 5)});
     int keep[] = {5};
-    song->CombineSameToneTrack(1, keep);
-    EXPECT_EQ(song->track_count, 2);
-    EXPECT_EQ(Name(*song, 0), "a / c");
-    EXPECT_EQ(song->GetTrack(1)->GetChanel(), 5);
+    tone->CombineSameToneTrack(1, keep);
+    EXPECT_EQ(tone->track_count, 2);
+    EXPECT_EQ(Name(*tone, 0), "a / c");
+    EXPECT_EQ(tone->GetTrack(1)->GetChanel(), 5);
 }
 
 TEST(Combine, KeyedSameToneMatchesTheLiteralLoops) {
@@ -151,7 +149,7 @@ TEST(Combine, KeyedSameToneMatchesTheLiteralLoops) {
     EXPECT_GE(merged, 3);  // the rounds must merge something
 }
 
-TEST(Combine, DrumsOntoChannelTen) {
+TEST(Combine, DrumsOntoChannelTenFamiliesThenFewestNotes) {
     for (bool tenFirst : {true, false}) {
         CaptureSink sink;
         std::vector<Ev> ten = Part("Kit", 9, -1, 36);
@@ -179,22 +177,19 @@ TEST(Combine, DrumsOntoChannelTen) {
     EXPECT_EQ(song->IsDrumProgramChangeSame(&c, &c), 1);
     a.AddEvent(Pc(0, 9, 16));
     EXPECT_EQ(song->IsDrumProgramChangeSame(&a, &b), 0);
-}
 
-TEST(Combine, FamiliesThenFewestNotes) {
-    CaptureSink sink;
     // Pianos (0, 2) and strings (48, 49) pair up; the busier member's program
     // wins; then the quietest track merges until two channels remain.
     std::vector<Ev> busyPiano = Part("P2", 1, 2);
     busyPiano.insert(busyPiano.end() - 1, Note(0, 1, 70, 5));
-    auto song = Song({Part("P1", 0, 0), busyPiano, Part("S1", 2, 48), Part("S2", 3, 49),
-                      Part("Org", 4, 16), Part("Dr", 9, -1)});
-    song->CombineSameGroupToneTrack(3);
-    ASSERT_EQ(song->track_count, 3);
-    EXPECT_EQ(song->GetTrack(0)->GetProgramChange(), 2);
-    EXPECT_EQ(song->GetTrack(0)->GetNumProgramChange(), 1);
-    EXPECT_LE(song->GetNumChanel(nullptr), 3);
-    EXPECT_TRUE(song->IsDrumTrack(2));
+    auto families = Song({Part("P1", 0, 0), busyPiano, Part("S1", 2, 48), Part("S2", 3, 49),
+                          Part("Org", 4, 16), Part("Dr", 9, -1)});
+    families->CombineSameGroupToneTrack(3);
+    ASSERT_EQ(families->track_count, 3);
+    EXPECT_EQ(families->GetTrack(0)->GetProgramChange(), 2);
+    EXPECT_EQ(families->GetTrack(0)->GetNumProgramChange(), 1);
+    EXPECT_LE(families->GetNumChanel(nullptr), 3);
+    EXPECT_TRUE(families->IsDrumTrack(2));
     // Two ports within 16 channels: the second-port track only moves.
     auto small =
         Song({Part("a", 0, 1), {Meta(0, kMetaInstrument, "SC88B"), Note(0, 0, 1, 1), Eot(1)}});

@@ -18,25 +18,19 @@ namespace {
 const std::string kSongInternal = "MidiF0Dataで内部エラーが発生しました。";
 const std::string kGeneral = "MidiF0Dataでエラーが発生しました。";
 
-bool IsMeta(const MidiEvent* e, int type) {
-    return e->status == kEvMeta && e->number == type;
-}
-
 // Literal move of programs (channels 0..15), tempos, time and key signatures:
 // per kind a none event inserted at the front, the chain of exchanges, then
 // one DeleteNop.
 void LiteralReverseSub(MidiTrackData& t) {
     for (int walk = 0; walk < 19; ++walk) {
-        auto* none = new MidiEvent();
-        none->status = kEvNone;
-        t.InsertEvent(0, 2, none);
+        t.InsertEvent(0, 2, Nop(0));
         int previous = 0;
         for (int k = 0; k < t.event_count - 1; ++k) {
             const MidiEvent* e = t.event_table[k];
             const bool match = walk < 16    ? e->channel == walk && e->status == kEvProgram
-                               : walk == 16 ? IsMeta(e, kMetaTempo)
-                               : walk == 17 ? IsMeta(e, kMetaTimeSignature)
-                                            : IsMeta(e, kMetaKeySignature);
+                               : walk == 16 ? e->IsMeta(kMetaTempo)
+                               : walk == 17 ? e->IsMeta(kMetaTimeSignature)
+                                            : e->IsMeta(kMetaKeySignature);
             if (match) {
                 t.SwapEventExceptDelta(k, previous);
                 previous = k;
@@ -46,36 +40,26 @@ void LiteralReverseSub(MidiTrackData& t) {
     t.DeleteNop();
 }
 
-MidiEvent* DefaultAtStart(int type, int value, std::vector<unsigned char> bytes) {
-    MidiEvent* e = Meta(0, type);
-    e->value = value;
-    std::copy(bytes.begin(), bytes.end(), e->data);
-    e->length = int(bytes.size());
-    return e;
-}
-
 // The backwards mirror step by step, the slow way: default tempo, time and
 // key signature at the start when changes come later only; the tick-0 setup
 // taken out; notes paired (each note off with the earliest note on of its
 // key not yet taken) by exchange; the order reversed; the deltas shifted; the
 // moves of programs, tempos and signatures; the setup put back in front.
 void LiteralReverse(MidiTrackData& t) {
-    const std::array<int, 3> types = {kMetaTempo, kMetaTimeSignature, kMetaKeySignature};
+    std::array<Ev, 3> defaults = {Tempo(0, 500000), TimeSign(0, 4, 2), KeySign(0, 0)};
+    defaults[1].data[2] = 18;  // the clocks per click the library writes
     std::array<bool, 3> any{}, at_zero{};
     long time = 0;
     for (int k = 0; k < t.event_count; ++k) {
         time += t.event_table[k]->delta;
         for (int m = 0; m < 3; ++m) {
-            if (!IsMeta(t.event_table[k], types[m])) continue;
+            if (!t.event_table[k]->IsMeta(defaults[m].number)) continue;
             any[m] = true;
             at_zero[m] = at_zero[m] || time == 0;
         }
     }
-    if (any[2] && !at_zero[2]) t.InsertEvent(0, 2, DefaultAtStart(kMetaKeySignature, 0, {0, 0}));
-    if (any[1] && !at_zero[1])
-        t.InsertEvent(0, 2, DefaultAtStart(kMetaTimeSignature, 0x0404, {4, 2, 18, 8}));
-    if (any[0] && !at_zero[0])
-        t.InsertEvent(0, 2, DefaultAtStart(kMetaTempo, 500000, {0x07, 0xA1, 0x20}));
+    for (int m = 2; m >= 0; --m)
+        if (any[m] && !at_zero[m]) t.InsertEvent(0, 2, defaults[m]);
 
     std::vector<MidiEvent*> setup, rest;
     time = 0;
@@ -83,9 +67,9 @@ void LiteralReverse(MidiTrackData& t) {
         MidiEvent* e = t.event_table[k];
         time += e->delta;
         const bool kept = e->status == kEvNoteOff || e->status == kEvNoteOn ||
-                          e->status == kEvProgram || IsMeta(e, kMetaTempo) ||
-                          IsMeta(e, kMetaTimeSignature) || IsMeta(e, kMetaKeySignature) ||
-                          IsMeta(e, kMetaEndOfTrack);
+                          e->status == kEvProgram || e->IsMeta(kMetaTempo) ||
+                          e->IsMeta(kMetaTimeSignature) || e->IsMeta(kMetaKeySignature) ||
+                          e->IsEndOfTrack();
         (time == 0 && !kept ? setup : rest).push_back(e);
     }
     std::copy(rest.begin(), rest.end(), t.event_table.get());
@@ -349,7 +333,7 @@ TEST(Measure, PositionsOfAllEventsMatchTheSingleQuery) {
     }
 }
 
-TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
+TEST(Tempo, StartTempoOrderUnnecessaryTemposMarkersAndFormat1Twins) {
     auto song =
         MakeSong(kFormQ2, 480, {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(0, 1, 62, 10), Eot(960)});
     EXPECT_EQ(song->GetClockTempo(), 500000);  // none: the SMF default
@@ -384,9 +368,8 @@ TEST(Tempo, StartTempoOrderAndUnnecessaryTempos) {
                           {Tempo(0, 1), Note(0, 0, 60, 10), Tempo(10, 2), Tempo(20, 3), Eot(30)});
     range->DeleteTempo(2, 3);  // both, the range shrinking as they go
     EXPECT_EQ(range->GetTrack()->event_count, 3);
-}
 
-TEST(Markers, StartStopAndFormat1Twins) {
+    // Start and stop markers.
     auto start = MakeSong(kFormQ2, 480,
                           {Pc(0, 0, 5), Note(0, 0, 60, 10), Note(960, 0, 62, 10),
                            Meta(960, kMetaMarker, "START"), Eot(1920)});
@@ -403,13 +386,12 @@ TEST(Markers, StartStopAndFormat1Twins) {
 
     auto f1 = Song(
         {{TimeSign(0, 3, 2), Eot(2880)}, {Note(0, 0, 60, 100), Note(4000, 0, 62, 100), Eot(100)}});
-    MidiF1Data& song = *f1;
     int m = 0, b = 0, k = 0;
-    EXPECT_EQ(song.GetMeasureBeatTick(1500, &m, &b, &k), 1);
+    EXPECT_EQ(f1->GetMeasureBeatTick(1500, &m, &b, &k), 1);
     EXPECT_EQ((Position{m, b, k}), (Position{1, 0, 60}));
-    EXPECT_EQ(song.GetTick(3, 2, 5), 3 * 1440 + 960 + 5);  // past the first track's end
-    EXPECT_EQ(song.GetNumBeat(), 9);                       // 4100 / 480 rounded up
-    EXPECT_EQ(song.GetNumMeasure(), 3);                    // 4100 ticks of 3/4
+    EXPECT_EQ(f1->GetTick(3, 2, 5), 3 * 1440 + 960 + 5);  // past the first track's end
+    EXPECT_EQ(f1->GetNumBeat(), 9);                       // 4100 / 480 rounded up
+    EXPECT_EQ(f1->GetNumMeasure(), 3);                    // 4100 ticks of 3/4
 
     auto empty = Song({});
     EXPECT_EQ(empty->GetMeasureBeatTick(10, &m, &b, &k), 0);

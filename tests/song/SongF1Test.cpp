@@ -4,7 +4,7 @@
 
 #include "midi/song/MidiF0Data.h"
 #include "midi/song/MidiF1Data.h"
-#include "support/TestEvents.h"
+#include "support/TestSongs.h"
 
 namespace {
 
@@ -46,20 +46,18 @@ TEST(SongF1, SplitsFormatZeroAndSavesFormatOne) {
     ASSERT_EQ(split.track_count, 17);
     EXPECT_EQ(Events(*song.track), original);  // the format-0 song is only read
 
-    auto kinds = [&](int t) {
-        std::vector<int> out;
-        for (const Ev& e : Events(*split.GetTrack(t))) out.push_back(e.status);
-        return out;
-    };
-    EXPECT_EQ(kinds(0), (std::vector<int>{kEvMeta, kEvMeta, kEvMeta}));  // title, tempo, end
-    EXPECT_EQ(kinds(1),
-              (std::vector<int>{kEvSysEx, kEvProgram, kEvNote, kEvProgram, kEvNote, kEvMeta}));
-    EXPECT_EQ(kinds(4), (std::vector<int>{kEvSysEx, kEvMeta}));
-    EXPECT_EQ(kinds(10), (std::vector<int>{kEvNote, kEvMeta}));
-    // Every event keeps its absolute tick; every track ends where the song ends.
-    for (int t = 0; t < 17; ++t) EXPECT_EQ(Events(*split.GetTrack(t)).back().tick, 960);
-    EXPECT_EQ(Events(*split.GetTrack(1))[3].tick, 480);
-    EXPECT_EQ(Events(*split.GetTrack(10))[0].duration, 240);
+    // A meta track, then a track per channel; every event keeps its absolute
+    // tick; every track ends where the song ends.
+    EXPECT_EQ(
+        SongDump(split),
+        (Lines{
+            "0: 0 META3 Song", "0: 0 TEMPO 500000",  "0: 960 EOT",          "1: 0 F0 t0 c255",
+            "1: 0 PC c0 5",    "1: 0 N c0 n60 d480", "1: 480 PC c0 7",      "1: 480 N c0 n64 d480",
+            "1: 960 EOT",      "2: 960 EOT",         "3: 960 EOT",          "4: 0 F0 t0 c3",
+            "4: 960 EOT",      "5: 960 EOT",         "6: 960 EOT",          "7: 960 EOT",
+            "8: 960 EOT",      "9: 960 EOT",         "10: 0 N c9 n36 d240", "10: 960 EOT",
+            "11: 960 EOT",     "12: 960 EOT",        "13: 960 EOT",         "14: 960 EOT",
+            "15: 960 EOT",     "16: 960 EOT"}));
 
     sink.Clear();
     const Bytes format1 = SmallFormat1();
@@ -108,24 +106,20 @@ TEST(SongF1, TrackCountsWrongFormatsLargeImagesAndOnceMessages) {
 
     // The image grows past the buffer the song started with, and loads again.
     sink.Clear();
-    MidiF1Data song(96);
-    for (int t = 0; t < 3; ++t) {
-        auto* track = new MidiF1TrackData(kFormQ2);
-        for (int i = 0; i < 800; ++i) track->AddEvent(Meta(0, kMetaText, std::string(120, 'x')));
-        track->AddEvent(Eot(0));
-        song.AddTrack(track);
-    }
-    song.Q2toQ1();
-    EXPECT_EQ(song.Q1toRaw(), 1);
-    EXPECT_EQ(song.size, 14 + 3 * 99212);
-    MidiF1Data again(song.buffer, song.size);
+    std::vector<Ev> texts(800, Meta(0, kMetaText, std::string(120, 'x')));
+    texts.push_back(Eot(0));
+    auto song = Song({texts, texts, texts});
+    song->Q2toQ1();
+    EXPECT_EQ(song->Q1toRaw(), 1);
+    EXPECT_EQ(song->size, 14 + 3 * 99212);
+    MidiF1Data again(song->buffer, song->size);
     ASSERT_EQ(again.track_count, 3);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(again.GetTrack(t)->event_count, 801);
     EXPECT_EQ(sink.Count("データの量が多すぎます。"), 0);
-    song.ClearData();
-    song.form = kFormQ1;
-    EXPECT_EQ(song.Q1toRaw(), 1);  // an empty song is a header
-    EXPECT_EQ(song.size, 14);
+    song->ClearData();
+    song->form = kFormQ1;
+    EXPECT_EQ(song->Q1toRaw(), 1);  // an empty song is a header
+    EXPECT_EQ(song->size, 14);
 
     sink.Clear();
     MidiF1Data full(96);

@@ -9,12 +9,6 @@
 
 namespace {
 
-Ev Rhythm(int channel, int value) {
-    Ev e = RhythmPart(0, channel);
-    e.data[9] = static_cast<unsigned char>(value);
-    return e;
-}
-
 // The drum test as first written: every question searches the whole song.
 bool SlowIsDrum(MidiF1Data& song, int t) {
     const int ch = song.GetTrack(t)->GetChanel();
@@ -43,7 +37,7 @@ std::unique_ptr<MidiF1Data> ThreeTracks(int fill = 0) {
 
 }  // namespace
 
-TEST(SongChannels, FreeUsedAndVelocitySteps) {
+TEST(SongChannels, FreeUsedVelocityStepsDeletedTracksAndFirstExclusives) {
     Tracks nine;
     for (int c = 0; c < 9; ++c) nine.push_back(On(c));
     EXPECT_EQ(Song(nine)->GetUnusedChanel(), 9);
@@ -62,9 +56,8 @@ TEST(SongChannels, FreeUsedAndVelocitySteps) {
                             {100, -4, 100}, {100, 2000000000, 100}, {0, 3, 0}};
     for (auto [v, step, want] : steps)
         EXPECT_EQ(ports->GetOffsetVelocity(v, step), want) << v << " " << step;
-}
 
-TEST(SongChannels, DeletesTracksAndFirstExclusives) {
+    // Tracks of a channel or kind, and the first exclusives, deleted.
     CaptureSink sink;
     auto song = Song({{}, On(9), kConductor, On(9), On(3), On(3)});
     song->DeleteChanel(9);  // never the master track (the first, without events)
@@ -83,6 +76,20 @@ TEST(SongChannels, DeletesTracksAndFirstExclusives) {
                           sysex->DeleteSysExF7(), sysex->DeleteSysExF0(), sysex->DeleteSysExF0()}),
               (std::array{1, 0, 0, 1, 0}));
     EXPECT_TRUE(sink.Messages().empty());
+
+    // Empty tracks, tracks without notes, doubled song titles.
+    auto kinds = Song(
+        {kConductor, On(1), {Eot(0)}, {Eot(0)}, {Meta(0, kMetaTrackName, "x"), Eot(0)}, On(2)});
+    kinds->DeleteEmptyTrack();  // the second after moving into index 2
+    EXPECT_EQ(kinds->track_count, 4);
+    kinds->DeleteNoNoteTrack();  // the master track stays at index 0
+    EXPECT_EQ(SongDump(*kinds),
+              (Lines{"0: 0 META3 Song", "0: 0 TEMPO 500000", "0: 0 EOT", "1: 0 N c1 n60 d10",
+                     "1: 10 EOT", "2: 0 N c2 n60 d10", "2: 10 EOT"}));
+    auto titles =
+        Song({{Eot(0)}, {Meta(0, 3, "a"), Meta(0, 3, "b"), Eot(0)}, {Meta(0, 3, "c"), Eot(0)}});
+    titles->DeleteDuplicateSongTitle();
+    EXPECT_EQ(SongDump(*titles), (Lines{"0: 0 EOT", "1: 0 META3 a", "1: 0 EOT", "2: 0 EOT"}));
 }
 
 TEST(SongTracks, DrumClassification) {
@@ -90,10 +97,10 @@ TEST(SongTracks, DrumClassification) {
     // Channel 9 plays drums without any exclusive; channel 3 only when the
     // first rhythm-part message for it switches it on; short messages are
     // not read; channel 4 is switched off first.
-    Ev short_on = Rhythm(5, 1);
+    Ev short_on = RhythmPart(0, 5);
     short_on.data.resize(9);
-    auto song = Song({{Rhythm(4, 0), short_on, Rhythm(3, 1), Eot(0)},
-                      {Rhythm(4, 1), Eot(0)},
+    auto song = Song({{RhythmPart(0, 4, 0), short_on, RhythmPart(0, 3), Eot(0)},
+                      {RhythmPart(0, 4), Eot(0)},
                       {Note(0, 9, 36, 1), Note(9, 9, 38, 1), Eot(1)},
                       On(3),
                       On(4),
@@ -122,7 +129,8 @@ TEST(SongTracks, DrumTableMatchesTheWholeSongSearch) {
             std::vector<Ev> events;
             for (int i = 0, m = int(random() % 5); i < m; ++i) {
                 const int ch = int(random() % 6) + 1;
-                events.push_back(random() % 2 ? Rhythm(ch, int(random() % 2)) : Note(0, ch, 60, 1));
+                events.push_back(random() % 2 ? RhythmPart(0, ch, int(random() % 2))
+                                              : Note(0, ch, 60, 1));
             }
             events.push_back(Eot(0));
             spec.push_back(events);
@@ -134,22 +142,7 @@ TEST(SongTracks, DrumTableMatchesTheWholeSongSearch) {
     }
 }
 
-TEST(SongTracks, DeletionsOfAKind) {
-    auto song = Song(
-        {kConductor, On(1), {Eot(0)}, {Eot(0)}, {Meta(0, kMetaTrackName, "x"), Eot(0)}, On(2)});
-    song->DeleteEmptyTrack();  // the second after moving into index 2
-    EXPECT_EQ(song->track_count, 4);
-    song->DeleteNoNoteTrack();  // the master track stays at index 0
-    EXPECT_EQ(SongDump(*song),
-              (Lines{"0: 0 META3 Song", "0: 0 TEMPO 500000", "0: 0 EOT", "1: 0 N c1 n60 d10",
-                     "1: 10 EOT", "2: 0 N c2 n60 d10", "2: 10 EOT"}));
-    auto titles =
-        Song({{Eot(0)}, {Meta(0, 3, "a"), Meta(0, 3, "b"), Eot(0)}, {Meta(0, 3, "c"), Eot(0)}});
-    titles->DeleteDuplicateSongTitle();
-    EXPECT_EQ(SongDump(*titles), (Lines{"0: 0 EOT", "1: 0 META3 a", "1: 0 EOT", "2: 0 EOT"}));
-}
-
-TEST(SongTracks, OneTrackPerChannel) {
+TEST(SongTracks, OneTrackPerChannelSortSwapAndChecks) {
     CaptureSink sink;
     auto song = Song({On(0), {Note(0, 0, 62, 10), Eot(10)}, On(5), kConductor, On(20)});
     song->AssignSameNumberToTrackAndChanel();
@@ -170,18 +163,17 @@ TEST(SongTracks, OneTrackPerChannel) {
     big->AssignSameNumberToTrackAndChanel();
     EXPECT_EQ(big->track_count, 2);
     EXPECT_TRUE(sink.Saw(kTooMuch));
-}
 
-TEST(SongTracks, SortSwapAndChecks) {
-    CaptureSink sink;
-    auto song = Song({On(3), kConductor, On(1), {Note(0, 3, 1, 1), Eot(1)}});
-    song->SortTrack();
+    // Sorting by channel, swapping, duplicate channels and volumes.
+    sink.Clear();
+    auto sorted = Song({On(3), kConductor, On(1), {Note(0, 3, 1, 1), Eot(1)}});
+    sorted->SortTrack();
     std::vector<int> channels;
-    for (int t = 0; t < 4; ++t) channels.push_back(song->GetTrack(t)->GetChanel());
+    for (int t = 0; t < 4; ++t) channels.push_back(sorted->GetTrack(t)->GetChanel());
     EXPECT_EQ(channels, (std::vector<int>{255, 1, 3, 3}));
-    EXPECT_EQ(song->GetTrack(2)->event_table[0]->note, 60);  // stable
-    EXPECT_TRUE(song->CheckDuplicateChanelTrack());
-    song->SwapTrack(0, 9);
+    EXPECT_EQ(sorted->GetTrack(2)->event_table[0]->note, 60);  // stable
+    EXPECT_TRUE(sorted->CheckDuplicateChanelTrack());
+    sorted->SwapTrack(0, 9);
     EXPECT_EQ(sink.Messages(), Lines{"Track Error"});
     auto cc = Song({{Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Eot(0)}, {Cc(0, 1, 7, 3), Eot(0)}});
     EXPECT_TRUE(cc->DeleteControlChange(7));  // the first of each track
@@ -201,7 +193,7 @@ TEST(SongTracks, SortSwapAndChecks) {
               "にボリュームが設定されていませんでしたのでボリュームを100に設定しました。");
 }
 
-TEST(SongQueries, FirstAnswers) {
+TEST(SongQueries, FirstAnswersAndEventsForAChannel) {
     CaptureSink sink;
     auto song = Song({kConductor,
                       {Note(0, 0, 40, 10), Eot(10)},
@@ -227,20 +219,20 @@ TEST(SongQueries, FirstAnswers) {
     song->GetTrack(2)->InsertMasterVolume(80);
     EXPECT_EQ(song->GetMasterVolume(), 90);
     EXPECT_EQ(sink.Messages(), Lines{"マスターボリュームが複数設定されています。"});
-}
 
-TEST(SongQueries, InsertEventToChannel) {
-    auto song = Song(
+    // Events for a channel: a new track when no track plays it alone.
+    auto mixed = Song(
         {kConductor, {RhythmPart(0, 6), Eot(0)}, {Note(0, 1, 60, 1), Note(0, 5, 60, 1), Eot(1)}});
-    song->InsertEventToChanelWithDelta(5, Cc(0, 5, 10, 64), 960);
-    song->InsertEventToChanelWithDelta(5, Cc(0, 5, 11, 64), 480);  // the same new track
-    song->InsertEventToChanelWithDelta(6, Cc(0, 6, 10, 64), 0);    // the track of the exclusive
-    EXPECT_EQ(song->track_count, 4);
-    EXPECT_EQ(Dump(*song->GetTrack(3)), (Lines{"480 CC c5 #11=64", "960 CC c5 #10=64", "960 EOT"}));
-    EXPECT_EQ(song->GetTrack(1)->event_count, 3);
+    mixed->InsertEventToChanelWithDelta(5, Cc(0, 5, 10, 64), 960);
+    mixed->InsertEventToChanelWithDelta(5, Cc(0, 5, 11, 64), 480);  // the same new track
+    mixed->InsertEventToChanelWithDelta(6, Cc(0, 6, 10, 64), 0);    // the track of the exclusive
+    EXPECT_EQ(mixed->track_count, 4);
+    EXPECT_EQ(Dump(*mixed->GetTrack(3)),
+              (Lines{"480 CC c5 #11=64", "960 CC c5 #10=64", "960 EOT"}));
+    EXPECT_EQ(mixed->GetTrack(1)->event_count, 3);
 }
 
-TEST(SongQueries, TitlesAndTempoTable) {
+TEST(SongQueries, TitlesTempoTableDivisionAndFormChecks) {
     CaptureSink sink;
     auto song = Song({kConductor,
                       {Meta(0, kMetaTrackName, "A"), Note(0, 2, 1, 1), Eot(1)},
@@ -263,15 +255,13 @@ TEST(SongQueries, TitlesAndTempoTable) {
         EXPECT_EQ(table[511].tick, 512);
     }
     EXPECT_EQ(sink.Messages(), Lines{"設定されているテンポの数が多すぎます。"});
-}
 
-TEST(SongQueries, DivisionAndFormChecks) {
-    CaptureSink sink;
-    auto song = Song({{Note(480, 0, 60, 240), Eot(0)}});
-    EXPECT_EQ(song->ChangeDivision(960), 1);
-    EXPECT_EQ(Dump(*song->GetTrack(0)), (Lines{"960 N c0 n60 d480", "960 EOT"}));
-    EXPECT_EQ(song->division, 960);
-    for (int bad : {0, 0x8000}) EXPECT_EQ(song->ChangeDivision(bad), 0);
+    // A new division rescales; Q1 songs refuse the Q2 edits.
+    auto divided = Song({{Note(480, 0, 60, 240), Eot(0)}});
+    EXPECT_EQ(divided->ChangeDivision(960), 1);
+    EXPECT_EQ(Dump(*divided->GetTrack(0)), (Lines{"960 N c0 n60 d480", "960 EOT"}));
+    EXPECT_EQ(divided->division, 960);
+    for (int bad : {0, 0x8000}) EXPECT_EQ(divided->ChangeDivision(bad), 0);
     auto q1 = Song({{On(0, 0, 60), Off(10, 0, 60), Eot(0)}}, kFormQ1);
     EXPECT_EQ(q1->ChangeDivision(960), 0);
     EXPECT_EQ(q1->DeleteMetaEvent(1), 0);
@@ -279,7 +269,7 @@ TEST(SongQueries, DivisionAndFormChecks) {
     q1->ChangeDuration(50);
     EXPECT_EQ(q1->division, 480);
     EXPECT_EQ(q1->GetTrack(0)->event_count, 3);
-    EXPECT_EQ(song->division, 960);
+    EXPECT_EQ(divided->division, 960);
     EXPECT_EQ(sink.Count(kF1Internal), 6);
 }
 

@@ -132,7 +132,7 @@ TEST(Loader, FormatZeroFileBecomesSeventeenTracksThenOneSong) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(Loader, RefusedFilesLeaveNoSong) {
+TEST(Loader, RefusedFilesLeaveNoSongPanelAndPattern) {
     CaptureSink sink;
     TempDir dir;
     auto refused = [&](const Bytes& bytes, const std::string& message) {
@@ -165,10 +165,8 @@ TEST(Loader, RefusedFilesLeaveNoSong) {
     MidiFileLoader missing(dir.File("none.mid").c_str());
     EXPECT_EQ(missing.midi_f1_data, nullptr);
     EXPECT_EQ(sink.Alerts().size(), 1u);  // the platform says so, once
-}
 
-TEST(Loader, PanelAndPattern) {
-    TempDir dir;
+    // The open panel, a pattern and a plain name.
     const std::string path = dir.File("tune.mid");
     WriteBytes(path, SmallFormat0());
     int calls = 0;

@@ -12,7 +12,7 @@ const std::vector<Ev> kMaster{Meta(0, kMetaTrackName, "Song"), TimeSign(0, 4, 2)
 
 }  // namespace
 
-TEST(SongTime, SetBeginMovesEverythingExactly) {
+TEST(SongTime, SetBeginMovesEverythingExactlySetDurationEndsSoundingNotes) {
     CaptureSink sink;
     // Track 2 on channel 2: a note before the cut, controllers before it, a
     // note exactly at the cut and one after.
@@ -39,36 +39,36 @@ TEST(SongTime, SetBeginMovesEverythingExactly) {
     song->SetBegin(0, 10);  // a conductor track is not channel 0: said, and done
     EXPECT_EQ(sink.Messages(), (Lines{"Track Error", kF1Generic}));
     EXPECT_EQ(Dump(*song->GetTrack(0)).back(), "3830 EOT");
-}
 
-TEST(SongTime, SetDurationEndsSoundingNotes) {
-    CaptureSink sink;
-    const std::vector<Ev> q2{Note(0, 2, 60, 1920), Cc(480, 2, 7, 90), Note(520, 2, 62, 100),
-                             Cc(500, 2, 7, 80), Eot(420)};
-    auto song = Song({kMaster, {Eot(0)}, q2});
-    song->SetDuration(2, 960);  // the first event at or after 960 is the note at 1000
-    EXPECT_EQ(Dump(*song->GetTrack(2)), (Lines{"0 N c2 n60 d1000", "480 CC c2 #7=90", "1000 EOT"}));
-    auto whole = Song({kMaster, {Eot(0)}, q2});
+    // The end: notes sounding there end with it.
+    sink.Clear();
+    const std::vector<Ev> q2_end{Note(0, 2, 60, 1920), Cc(480, 2, 7, 90), Note(520, 2, 62, 100),
+                                 Cc(500, 2, 7, 80), Eot(420)};
+    auto ended = Song({kMaster, {Eot(0)}, q2_end});
+    ended->SetDuration(2, 960);  // the first event at or after 960 is the note at 1000
+    EXPECT_EQ(Dump(*ended->GetTrack(2)),
+              (Lines{"0 N c2 n60 d1000", "480 CC c2 #7=90", "1000 EOT"}));
+    auto whole = Song({kMaster, {Eot(0)}, q2_end});
     whole->SetDuration(960);  // every track, at 960 exactly
     EXPECT_EQ(Dump(*whole->GetTrack(2)), (Lines{"0 N c2 n60 d960", "480 CC c2 #7=90", "960 EOT"}));
     EXPECT_EQ(Dump(*whole->GetTrack(0)).back(), "960 EOT");
-    auto q1 = Song(
+    auto q1_end = Song(
         {kMaster,
          {Eot(0)},
          {On(0, 2, 60), On(0, 2, 64), Cc(960, 2, 7, 90), Off(0, 2, 64), Off(960, 2, 60), Eot(0)}},
         kFormQ1);
-    q1->SetDuration(2, 900);
-    EXPECT_EQ(Dump(*q1->GetTrack(2)), (Lines{"0 ON c2 n60", "0 ON c2 n64", "960 CC c2 #7=90",
-                                             "960 OFF c2 n60", "960 OFF c2 n64", "960 EOT"}));
-    const Lines before = SongDump(*q1);
-    q1->SetDuration(2, 5000);  // the track ends before
-    EXPECT_EQ(SongDump(*q1), before);
-    q1->SetDuration(2, 0);
-    EXPECT_EQ(Dump(*q1->GetTrack(2)), (Lines{"0 EOT"}));
+    q1_end->SetDuration(2, 900);
+    EXPECT_EQ(Dump(*q1_end->GetTrack(2)), (Lines{"0 ON c2 n60", "0 ON c2 n64", "960 CC c2 #7=90",
+                                                 "960 OFF c2 n60", "960 OFF c2 n64", "960 EOT"}));
+    const Lines kept = SongDump(*q1_end);
+    q1_end->SetDuration(2, 5000);  // the track ends before
+    EXPECT_EQ(SongDump(*q1_end), kept);
+    q1_end->SetDuration(2, 0);
+    EXPECT_EQ(Dump(*q1_end->GetTrack(2)), (Lines{"0 EOT"}));
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(SongTime, ExtractAreaSplitsBarsAndRefusesBadAreas) {
+TEST(SongTime, ExtractAreaSplitsBarsAndArgumentGuardsRefuseWithoutChange) {
     CaptureSink sink;
     auto song = Song(
         {kMaster, {Note(0, 1, 60, 480), Note(960, 1, 62, 960), Note(960, 1, 64, 480), Eot(0)}});
@@ -94,6 +94,29 @@ TEST(SongTime, ExtractAreaSplitsBarsAndRefusesBadAreas) {
     auto q2 = Song({kMaster});
     q2->ExtractArea(area, 1);  // Q1 only
     EXPECT_EQ(sink.Count(kF1Internal), 7);
+
+    // The other edits refuse bad arguments without change.
+    sink.Clear();
+    auto guarded = Song({kMaster, {Note(7, 1, 60, 473), Eot(473)}});
+    const Lines untouched = SongDump(*guarded);
+    guarded->QuantizeData(1, 0);
+    guarded->QuantizeData(1, 481);
+    guarded->QuantizeData(1, INT_MIN);
+    guarded->SetFadeOut(0);
+    guarded->SetFadeOut(INT_MIN);
+    guarded->ModifyEventTime(0);
+    guarded->ModifyEventTime(0, 960, -1, false);
+    EXPECT_FALSE(guarded->CheckEventTime(0, 960, 0, false));
+    guarded->SetControlChangeRelativelyMaxValue(128);
+    EXPECT_EQ(sink.Count(kF1Internal), 9);
+    guarded->QuantizeData(-1, 4);
+    guarded->QuantizeData(INT_MAX, 4);
+    EXPECT_EQ(sink.Count("Track Error"), 2);
+    EXPECT_EQ(SongDump(*guarded), untouched);
+    guarded->SetFadeOut(INT_MAX);  // longer than the tune: the fade starts at once
+    guarded->QuantizeData(1, 4);
+    guarded->ModifyEventTime(120);
+    EXPECT_EQ(Dump(*guarded->GetTrack(1)), (Lines{"0 N c1 n60 d480", "480 EOT"}));
 }
 
 TEST(SongTime, ScalingSizeAndQueries) {
@@ -135,28 +158,4 @@ TEST(SongTime, ScalingSizeAndQueries) {
     EXPECT_EQ(untitled->GetNumMetaEvent(kMetaTrackName), 0);
     EXPECT_FALSE(song->CheckMetaEventLocation(0, kMetaTempo, 400000));
     EXPECT_TRUE(song->CheckMetaEventLocation(0, kMetaTempo, 500000));
-}
-
-TEST(SongTime, ArgumentGuardsRefuseWithoutChange) {
-    CaptureSink sink;
-    auto song = Song({kMaster, {Note(7, 1, 60, 473), Eot(473)}});
-    const Lines before = SongDump(*song);
-    song->QuantizeData(1, 0);
-    song->QuantizeData(1, 481);
-    song->QuantizeData(1, INT_MIN);
-    song->SetFadeOut(0);
-    song->SetFadeOut(INT_MIN);
-    song->ModifyEventTime(0);
-    song->ModifyEventTime(0, 960, -1, false);
-    EXPECT_FALSE(song->CheckEventTime(0, 960, 0, false));
-    song->SetControlChangeRelativelyMaxValue(128);
-    EXPECT_EQ(sink.Count(kF1Internal), 9);
-    song->QuantizeData(-1, 4);
-    song->QuantizeData(INT_MAX, 4);
-    EXPECT_EQ(sink.Count("Track Error"), 2);
-    EXPECT_EQ(SongDump(*song), before);
-    song->SetFadeOut(INT_MAX);  // longer than the tune: the fade starts at once
-    song->QuantizeData(1, 4);
-    song->ModifyEventTime(120);
-    EXPECT_EQ(Dump(*song->GetTrack(1)), (Lines{"0 N c1 n60 d480", "480 EOT"}));
 }

@@ -1,6 +1,6 @@
 // Clean-ups that must never change what is heard, checked on seeded random
-// multi-channel tracks against what a receiver holds, and the one-pass
-// controller clean-up against a literal walk per controller; then the edge
+// multi-channel tracks against what a receiver holds, and the clean-ups of
+// unheard changes against a literal walk per kind of change; then the edge
 // cases of the clean-ups, the classification and the small setters; the
 // balanced merge of two tracks, program unification and bend ranges; track
 // analysis and reduction against their literal forms, then their edge cases.
@@ -128,9 +128,13 @@ const std::vector<std::pair<std::string, CleanUp>> kCleanUps = {
     {"bend", [](F1& t) { t.CleanUpDuplicatePitchBend(); }},
 };
 
-// The controller clean-up as a literal walk per controller, with a literal
-// test whether a note sounds at event i (single channel).
-std::set<int> LiteralControllerRemovals(const std::vector<Ev>& ev) {
+// The clean-ups that drop unheard changes, as a literal walk per kind of
+// change (a controller number, or -1: pitch bend), with a literal test
+// whether a note sounds at event i (single channel): a change goes when the
+// next of its kind comes and no note sounded since it was sent; with
+// `repeats`, a change that repeats the value before it goes too.
+std::set<int> LiteralRemovals(const std::vector<Ev>& ev, const std::vector<int>& kinds,
+                              bool repeats) {
     const auto pedal_at_end = [&](long end) {
         int v = 0;
         for (const Ev& e : ev)
@@ -151,16 +155,16 @@ std::set<int> LiteralControllerRemovals(const std::vector<Ev>& ev) {
         }
         return false;
     };
-    const std::set<int> kept = {0, 6, 32, 38, 64, 65, 66, 67, 68, 69, 96, 97, 98, 99, 100, 101};
     std::set<int> removed;
-    for (int c = 0; c < 120; ++c) {
-        if (kept.count(c)) continue;
+    for (int c : kinds) {
         int last = -1, prev = -1;
         bool used = false;
         for (std::size_t i = 0; i < ev.size(); ++i) {
             if (ev[i].status == kEvNote) used = true;
-            if (ev[i].status != kEvControl || ev[i].number != c) continue;
-            if (ev[i].value == last) {
+            if (c < 0 ? ev[i].status != kEvPitchBend
+                      : ev[i].status != kEvControl || ev[i].number != c)
+                continue;
+            if (repeats && ev[i].value == last) {
                 removed.insert(int(i));
                 used = used || sounds(i);
                 continue;
@@ -253,7 +257,7 @@ TEST(TrackAnalysis, LongestRepeatMatchesTheLiteralSearch) {
     }
 }
 
-TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
+TEST(TrackAnalysis, RepeatSimilarityDecorationBreakAndReductionEdges) {
     CaptureSink sink;
     int begin = -5, end = -5, again = 0;
     auto q1 = Track<F1>(kFormQ1, {On(0, 0, 60), Off(120, 0, 60), Eot(0)});
@@ -274,10 +278,9 @@ TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
 
     auto a = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 90), Eot(0)});
     auto b = Q2({Note(0, 0, 60, 100), Note(120, 0, 62, 100, 91), Eot(0)});
-    auto none = Q2({Eot(0)});
     EXPECT_EQ(a->GetSimilarity(a.get(), 0), 100);
     EXPECT_EQ(a->GetSimilarity(b.get(), 1000), 50);  // velocity differs: missing
-    EXPECT_EQ(none->GetSimilarity(a.get(), 0), 0);
+    EXPECT_EQ(Q2({Eot(0)})->GetSimilarity(a.get(), 0), 0);
     EXPECT_EQ(a->GetSimilarity(q1.get(), 0), 0);
     EXPECT_EQ(sink.Count(kF1Generic), 2);  // once each, not once a note
     // A grace note a semitone below: absorbed; other neighbours, other
@@ -335,6 +338,46 @@ TEST(TrackAnalysis, RepeatSimilarityDecorationAndBreakEdges) {
         EXPECT_EQ(t->GetDeltaTimeToNextNote(bad), 0);
         EXPECT_EQ(t->GetDeltaTimeToPreviousNote(bad), 0);
     }
+
+    // Reductions.
+    auto chord = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
+                     Note(480, 0, 72, 240), Eot(0)});
+    // (Thinning itself is held to its literal form below.)
+    F1 same(chord.get());
+    EXPECT_EQ(same.ReduceVoice(3), 3);
+    EXPECT_EQ(Events(same), Events(*chord));
+    EXPECT_EQ(same.ReduceVoice(0), 0);
+    EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
+
+    std::vector<Ev> drums;
+    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}})
+        for (int i = 0; i < times; ++i) drums.push_back(Note(10, 9, n, 10));
+    drums.push_back(Eot(0));
+    auto kit = Q2(drums);
+    kit->ReduceDrumVoiceOne();
+    EXPECT_FALSE(kit->IsNoteExist(42));
+    EXPECT_TRUE(kit->IsNoteExist(38));
+    kit->ReduceDrumVoice(1);
+    EXPECT_EQ(kit->GetNumDrumVoice(), 1);
+
+    auto mono = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
+                    Note(240, 0, 69, 480), Note(0, 0, 69, 100), Eot(480)});
+    mono->SetMonophonic();
+    EXPECT_EQ(Dump(*mono), (Lines{"0 N c0 n67 d240", "240 N c0 n69 d100", "720 EOT"}));
+
+    for (auto [group, left] : {std::pair{std::vector{48, 60}, std::vector{60}},
+                               {std::vector{48, 72}, std::vector{48, 72}},
+                               {std::vector{72, 60, 48}, std::vector{72, 48}}}) {
+        std::vector<Ev> ev;
+        for (int n : group) ev.push_back(Note(0, 0, n, 100));
+        auto t = Q2(ev);
+        t->DeleteOctaveNote();
+        EXPECT_EQ(OfNotes(*t, &MidiEvent::note), left);
+    }
+    auto q = Q2({Note(0, 0, 60, 480), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
+    EXPECT_EQ(q->GetNumNote(0, 480), 1);
+    EXPECT_EQ(q->GetNumPolyAttack(), 2);
+    q->GetNoteOfDeltaTime(nullptr, 0);  // (which notes sound is held to its literal form above)
 }
 
 // ---- voice and melody reduction ----
@@ -449,6 +492,7 @@ TEST(TrackAnalysis, ReductionsMatchTheirLiteralForms) {
                 std::array<bool, 128> flags{};
                 track->GetNoteOfDeltaTime(flags.data(), int(t));
                 ASSERT_EQ(flags, LiteralSounding(*track, int(t))) << round << " " << t;
+                ASSERT_EQ(track->GetTopNoteOfDeltaTime(int(t)), LiteralTop(*track, int(t)));
             }
         }
         // Duplicates against another track and against itself.
@@ -473,52 +517,6 @@ TEST(TrackAnalysis, ReductionsMatchTheirLiteralForms) {
     }
 }
 
-TEST(TrackAnalysis, ReductionEdges) {
-    CaptureSink sink;
-    auto chord = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
-                     Note(480, 0, 72, 240), Eot(0)});
-    // (Thinning itself is held to its literal form above.)
-    F1 same(chord.get());
-    EXPECT_EQ(same.ReduceVoice(3), 3);
-    EXPECT_EQ(Events(same), Events(*chord));
-    EXPECT_EQ(same.ReduceVoice(0), 0);
-    EXPECT_TRUE(sink.Saw("０ボイスには間引けません。"));
-
-    std::vector<Ev> drums;
-    for (auto [n, times] : {std::pair{36, 10}, {38, 4}, {42, 4}})
-        for (int i = 0; i < times; ++i) drums.push_back(Note(10, 9, n, 10));
-    drums.push_back(Eot(0));
-    auto kit = Q2(drums);
-    kit->ReduceDrumVoiceOne();
-    EXPECT_FALSE(kit->IsNoteExist(42));
-    EXPECT_TRUE(kit->IsNoteExist(38));
-    kit->ReduceDrumVoice(1);
-    EXPECT_EQ(kit->GetNumDrumVoice(), 1);
-
-    auto mono = Q2({Note(0, 0, 60, 480), Note(0, 0, 64, 480), Note(0, 0, 67, 480),
-                    Note(240, 0, 69, 480), Note(0, 0, 69, 100), Eot(480)});
-    mono->SetMonophonic();
-    EXPECT_EQ(Dump(*mono), (Lines{"0 N c0 n67 d240", "240 N c0 n69 d100", "720 EOT"}));
-
-    for (auto [group, left] : {std::pair{std::vector{48, 60}, std::vector{60}},
-                               {std::vector{48, 72}, std::vector{48, 72}},
-                               {std::vector{72, 60, 48}, std::vector{72, 48}}}) {
-        std::vector<Ev> ev;
-        for (int n : group) ev.push_back(Note(0, 0, n, 100));
-        auto t = Q2(ev);
-        t->DeleteOctaveNote();
-        std::vector<int> kept;
-        for (const Ev& e : Events(*t)) kept.push_back(e.note);
-        EXPECT_EQ(kept, left);
-    }
-    auto q = Q2({Note(0, 0, 60, 480), Note(480, 0, 62, 10), Note(0, 0, 64, 10), Eot(0)});
-    EXPECT_EQ(q->GetNumNote(0, 480), 1);
-    EXPECT_EQ(q->GetNumPolyAttack(), 2);
-    EXPECT_EQ(q->GetTopNoteOfDeltaTime(480), 64);
-    EXPECT_EQ(q->GetTopNoteOfDeltaTime(490), -1);  // both end there
-    q->GetNoteOfDeltaTime(nullptr, 0);
-}
-
 }  // namespace
 
 TEST(TrackHygiene, EveryCleanUpKeepsWhatIsHeardOnRandomTracks) {
@@ -538,46 +536,47 @@ TEST(TrackHygiene, EveryCleanUpKeepsWhatIsHeardOnRandomTracks) {
     EXPECT_GT(removed, 500);  // the walks do remove what no one hears
 }
 
-TEST(TrackHygiene, OnePassControllerCleanUpMatchesLiteralWalk) {
+TEST(TrackHygiene, UnheardChangeCleanUpsMatchTheLiteralWalk) {
+    // Every controller but those a receiver latches or counts; with the
+    // volume list left alone too; volume, pan and bends on their own.
+    std::vector<int> controllers, but_volumes;
+    const std::set<int> kept = {0, 6, 32, 38, 64, 65, 66, 67, 68, 69, 96, 97, 98, 99, 100, 101};
+    for (int c = 0; c < 120; ++c) {
+        if (kept.count(c)) continue;
+        controllers.push_back(c);
+        if (std::find(std::begin(kVolumeList), std::end(kVolumeList), c) == std::end(kVolumeList))
+            but_volumes.push_back(c);
+    }
+    const std::vector<std::tuple<int, std::vector<int>, bool>> walks = {{1, controllers, true},
+                                                                        {2, but_volumes, true},
+                                                                        {0, {7}, false},
+                                                                        {3, {10}, false},
+                                                                        {6, {-1}, false}};
     std::mt19937 rng(1515);
     for (int round = 0; round < 200; ++round) {
         const auto original = RandomSoundTrack(rng, 10 + int(rng() % 50), 1);
         const auto ev = Events(*original);
-        const auto removed = LiteralControllerRemovals(ev);
-        std::vector<Ev> expected;
-        for (std::size_t i = 0; i < ev.size(); ++i)
-            if (!removed.count(int(i))) expected.push_back(ev[i]);
-        F1 copy(static_cast<MidiTrackData*>(original.get()));
-        copy.CleanUpDuplicateControlChangeExceptSpecifiedCmd(nullptr, 0);
-        const auto got = Events(copy);
-        ASSERT_EQ(got.size(), expected.size()) << "round " << round;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            ASSERT_EQ(got[i].tick, expected[i].tick) << round;
-            const std::unique_ptr<MidiEvent> want(Make(expected[i]));
-            ASSERT_EQ(Describe(0, want.get()), Describe(0, copy.event_table[i])) << round;
+        const Lines all = Dump(*original);
+        for (const auto& [clean, kinds, repeats] : walks) {
+            const auto removed = LiteralRemovals(ev, kinds, repeats);
+            Lines expected;
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (!removed.count(int(i))) expected.push_back(all[i]);
+            F1 copy(static_cast<MidiTrackData*>(original.get()));
+            kCleanUps[clean].second(copy);
+            ASSERT_EQ(Dump(copy), expected) << kCleanUps[clean].first << " round " << round;
         }
     }
 }
 
-TEST(TrackHygiene, CleanUpCases) {
-    // (clean-up, track, what is left), each with a what-for.
+TEST(TrackHygiene, CleanUpCasesClassificationQueriesAndNoteTouchUps) {
+    // (clean-up, track, what is left), each with a what-for; one channel
+    // alone, the unheard changes are held to their literal walk above.
     const std::vector<std::tuple<int, std::vector<Ev>, Lines>> cases = {
-        // volume set twice in silence
-        {0,
-         {Cc(0, 0, 7, 100), Cc(10, 0, 7, 80), Note(10, 0, 60, 10)},
-         {"10 CC c0 #7=80", "20 N c0 n60 d10"}},
-        // volume under a note stays
-        {0,
-         {Note(0, 0, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
-         {"0 N c0 n60 d50", "10 CC c0 #7=100", "20 CC c0 #7=80"}},
         // a note on another channel hears nothing here
         {0,
          {Note(0, 1, 60, 50), Cc(10, 0, 7, 100), Cc(10, 0, 7, 80)},
          {"0 N c1 n60 d50", "20 CC c0 #7=80"}},
-        // volume list left alone, modulation 0 then 64
-        {2,
-         {Cc(0, 0, 7, 1), Cc(0, 0, 7, 2), Cc(0, 0, 10, 3), Cc(0, 0, 1, 0), Cc(5, 0, 1, 64)},
-         {"0 CC c0 #7=1", "0 CC c0 #7=2", "0 CC c0 #10=3", "5 CC c0 #1=64"}},
         // repeated value goes at any time
         {4,
          {Cc(0, 0, 7, 100), Note(0, 0, 60, 9), Cc(10, 0, 7, 100), Cc(0, 1, 7, 100)},
@@ -590,20 +589,6 @@ TEST(TrackHygiene, CleanUpCases) {
         {5,
          {Cc(0, 0, 7, 90), Cc(10, 0, 7, 50), Cc(0, 0, 7, 90), Cc(0, 0, 11, 5)},
          {"0 CC c0 #7=90", "10 CC c0 #11=5"}},
-        // pan changed under a held note stays
-        {3,
-         {Note(0, 0, 60, 50), Cc(10, 0, 10, 0), Cc(10, 0, 10, 127), Cc(40, 0, 10, 0),
-          Cc(1, 0, 10, 64)},
-         {"0 N c0 n60 d50", "10 CC c0 #10=0", "20 CC c0 #10=127", "61 CC c0 #10=64"}},
-        // bends inside one note stay
-        {6,
-         {Note(0, 0, 60, 50), Bend(10, 0, 9000), Bend(10, 0, 10000), Bend(10, 0, 8192)},
-         {"0 N c0 n60 d50", "10 PB c0 9000", "20 PB c0 10000", "30 PB c0 8192"}},
-        // a bend heard, then reset after the note
-        {6,
-         {Note(0, 0, 60, 10), Bend(5, 0, 9000), Bend(100, 0, 8192), Bend(5, 0, 8000),
-          Note(0, 0, 60, 10)},
-         {"0 N c0 n60 d10", "5 PB c0 9000", "110 PB c0 8000", "110 N c0 n60 d10"}},
     };
     for (const auto& [clean, in, left] : cases) {
         auto t = Q2(in);
@@ -614,9 +599,8 @@ TEST(TrackHygiene, CleanUpCases) {
     F1 raw(kFormRaw);
     for (const auto& [name, clean] : kCleanUps) clean(raw);
     EXPECT_EQ(sink.Count(kF1Generic), int(kCleanUps.size()));
-}
 
-TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
+    // Classification, queries and small setters.
     const Ev tempo = Tempo(0, 500000), eot = Eot(0);
     EXPECT_TRUE(Q2({tempo, TimeSign(0, 4, 2), eot})->IsMasterTrack());
     EXPECT_FALSE(Q2({eot})->IsMasterTrack());
@@ -626,7 +610,6 @@ TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
     EXPECT_FALSE(Q2({GsSysEx(0, 1), eot})->IsChanelSysExOnlyTrack());
     EXPECT_TRUE(Q2({GsSysEx(0, 1), eot})->IsSysExTrack());
     EXPECT_TRUE(Q2({Pc(0, 0, 1), Pc(5, 0, 2)})->CheckMiltiProgramChange());
-    CaptureSink sink;
     int low = 1, high = 1;
     Q2({eot})->GetNoteRange(&low, &high);
     EXPECT_EQ(std::make_pair(low, high), std::make_pair(127, 0));
@@ -647,7 +630,7 @@ TEST(TrackHygiene, ClassificationQueriesAndNoteTouchUps) {
 
     t = Q2({Note(0, 0, 60, 10, 64), Note(0, 0, 62, 10, 32)});
     t->SetMaxVelocity();
-    EXPECT_EQ(NotesOf(*t)[0].velocity + 1000 * NotesOf(*t)[1].velocity, 127 + 63000);
+    EXPECT_EQ(OfNotes(*t, &MidiEvent::velocity), (std::vector<int>{127, 63}));
     for (int m = 1; m <= 127; ++m) {  // every maximum gives exactly 127
         auto one = Q2({Note(0, 0, 60, 10, m), Note(0, 0, 61, 10, 1)});
         one->SetMaxVelocity();

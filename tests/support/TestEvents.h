@@ -293,12 +293,14 @@ inline const Bytes kMasterVolume = {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x
 inline Ev MasterVolume(int delta) {
     return SysEx(delta, kMasterVolume, kExTypeMasterVolume, kNoChannel, 100);
 }
-// A GS rhythm-part assignment of the part on channel (exclusive type 18).
-inline Ev RhythmPart(int delta, int channel) {
+// A GS rhythm-part assignment of the part on channel (exclusive type 18),
+// switching it to drums, or back when on is 0.
+inline Ev RhythmPart(int delta, int channel, int on = 1) {
     unsigned char part = 0;
     SetSysExF0Chanel(channel, &part, 0x10);
-    return SysEx(delta, {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, part, 0x15, 0x01, 0x00, 0xF7},
-                 18, channel, 1);
+    return SysEx(
+        delta, {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, part, 0x15, std::uint8_t(on), 0x00, 0xF7},
+        18, channel, 1);
 }
 // An exclusive message (without a length byte) for channel ch.
 inline Ev GsSysEx(int delta, int ch) {
