@@ -383,6 +383,16 @@ TEST_P(Hostile, EveryReadingPathSurvivesAndWhatLoadsSavesFaithfully) {
     EditEverything(*song->GetTrack(), song->division);
     CheckPolyAndRange(*song->GetTrack(), song->division, *song);
     {
+        // The format-0 song's pass-through operations.
+        MidiF0Data passed(song);
+        passed.IsEventExist(kEvControl, 0, 1 << 30);
+        passed.GetNumEvent(0, 1 << 30);
+        passed.CheckDoubleNote();
+        passed.PackDrumSet();
+        EXPECT_EQ(passed.DeleteControlChange(kCcVolume), 0);
+        passed.ExtractChanelData(0);
+    }
+    {
         // Every note on of the Q1 list ends inside it, at or after itself.
         MidiF0Data q1(song);
         q1.Q2toQ1();
