@@ -56,9 +56,11 @@ Bytes BarsSong() {
     return SongAt(events);
 }
 
-// (start, pitch) of the notes of channel, in order.
-std::vector<std::pair<int, int>> NotesOf(const PianoRollNotes& notes, int channel) {
-    std::vector<std::pair<int, int>> out;
+using Placed = std::vector<std::pair<int, int>>;  // (start, pitch) of notes
+
+// The notes of channel, in order.
+Placed NotesOf(const PianoRollNotes& notes, int channel) {
+    Placed out;
     for (const auto& n : notes.All())
         if (n.channel == channel) out.emplace_back(n.start, n.pitch);
     return out;
@@ -139,7 +141,7 @@ TEST_F(WindowTest, PianoRollShowsTheMirrorAtOnceAndKeepsZoomAndHiddenChannels) {
     Load("melody.mid", MelodySong());
     PianoRollView* roll = panel->PianoRoll();
     const PianoRollModel& model = roll->Model();
-    const std::vector<std::pair<int, int>> melody = {{0, 60}, {96, 64}, {192, 67}, {288, 72}};
+    const Placed melody = {{0, 60}, {96, 64}, {192, 67}, {288, 72}};
     EXPECT_EQ(NotesOf(model.Shown(), 0), melody);
     EXPECT_EQ(model.DrumRows(), (std::vector<int>{36, 38}));  // channel 10 in its own rows
     EXPECT_TRUE(model.Shown().DrumChannels().test(9));
@@ -171,16 +173,13 @@ TEST_F(WindowTest, PianoRollShowsTheMirrorAtOnceAndKeepsZoomAndHiddenChannels) {
     EXPECT_FALSE(roll->Canvas()->IsChannelVisible(1));
     EXPECT_FALSE(roll->LegendButton(4)->isVisibleTo(roll));  // no notes on channel 5
 
-    const std::vector<std::pair<int, int>> drums = NotesOf(model.Shown(), 9);
+    const Placed drums = NotesOf(model.Shown(), 9);
     panel->HorizontalSwitch()->click();
-    EXPECT_EQ(NotesOf(model.Shown(), 0),
-              (std::vector<std::pair<int, int>>{{0, 72}, {96, 67}, {192, 64}, {288, 60}}));
+    EXPECT_EQ(NotesOf(model.Shown(), 0), (Placed{{0, 72}, {96, 67}, {192, 64}, {288, 60}}));
     panel->VerticalSwitch()->click();
-    EXPECT_EQ(NotesOf(model.Shown(), 0),
-              (std::vector<std::pair<int, int>>{{0, 48}, {96, 53}, {192, 56}, {288, 60}}));
+    EXPECT_EQ(NotesOf(model.Shown(), 0), (Placed{{0, 48}, {96, 53}, {192, 56}, {288, 60}}));
     panel->HorizontalSwitch()->click();
-    EXPECT_EQ(NotesOf(model.Shown(), 0),
-              (std::vector<std::pair<int, int>>{{0, 60}, {96, 56}, {192, 53}, {288, 48}}));
+    EXPECT_EQ(NotesOf(model.Shown(), 0), (Placed{{0, 60}, {96, 56}, {192, 53}, {288, 48}}));
     EXPECT_EQ(NotesOf(model.Shown(), 9), drums);      // drums are not inverted
     EXPECT_EQ(NotesOf(model.Underlay(), 0), melody);  // the song as loaded, beneath
     EXPECT_EQ(roll->Canvas()->PixelsPerTick(), zoom);
@@ -214,7 +213,7 @@ TEST_F(WindowTest, PianoRollCursorFollowsTheSequencerAndTheRulerPlaysFromABar) {
     EXPECT_EQ(Title(), QStringLiteral("Stop"));
     EXPECT_EQ(PlayPositionTick(), bar5);
     rig.timer.FireNext();
-    const std::vector<Sent> sent = rig.out.Messages();
+    const std::vector<Bytes> sent = rig.out.MessageBytes();
     const std::vector<Bytes> from_bar5 = {
         {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7},
         Msg({0xC0, 7}),
@@ -222,9 +221,8 @@ TEST_F(WindowTest, PianoRollCursorFollowsTheSequencerAndTheRulerPlaysFromABar) {
         Msg({0xE0, 0, 0x50}),
         Msg({0x90, 65, 100})};
     ASSERT_GE(sent.size(), before + from_bar5.size());
-    std::vector<Bytes> got;
-    for (std::size_t i = before; i < before + from_bar5.size(); ++i) got.push_back(sent[i].bytes);
-    EXPECT_EQ(got, from_bar5);
+    EXPECT_EQ(std::vector(sent.begin() + before, sent.begin() + before + from_bar5.size()),
+              from_bar5);
     rig.timer.AdvanceTo(rig.timer.Now() + 500ms);
     panel->FollowPlayback();
     EXPECT_EQ(canvas->Cursor(), bar5 + 480);

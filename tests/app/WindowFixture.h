@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -49,6 +50,8 @@ protected:
         // Shown, as switches and shortcuts answer only on a visible window.
         panel->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+        QCoreApplication::processEvents();  // what the start reported (no MIDI system, say)
+        panel->MessageArea()->clear();
         GnePanelHooks scripted;
         scripted.open_file = Scripted(open_answers, open_calls);
         scripted.save_file = Scripted(save_answers, save_calls);
@@ -80,6 +83,14 @@ protected:
     }
 
     QString Title() const { return panel->PlayBtn->text(); }
+
+    // Runs the event loop until the message area holds text (UTF-8).
+    testing::AssertionResult Told(const std::string& text) const {
+        const auto told = [&] { return panel->MessageArea()->toPlainText().toStdString(); };
+        if (WaitFor([&] { return told().find(text) != std::string::npos; }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "no \"" << text << "\" in:\n" << told();
+    }
 
     // Runs the event loop until done() holds; false after timeout_ms.
     static bool WaitFor(const std::function<bool()>& done, int timeout_ms = 5000) {

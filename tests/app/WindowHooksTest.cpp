@@ -17,10 +17,8 @@
 TEST(PanelFolder, PanelsStartWhereTheLastChoiceWasAndOnlyRealFoldersAreKept) {
     TempDir dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path());
-    const std::string songs = dir.File("songs");
-    const std::string other = dir.File("other");
-    std::filesystem::create_directories(songs);
-    std::filesystem::create_directories(other);
+    const std::string songs = dir.File("songs"), other = dir.File("other");
+    for (const std::string& folder : {songs, other}) std::filesystem::create_directories(folder);
 
     std::vector<std::string> starts;
     std::string answer;

@@ -28,8 +28,6 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     EXPECT_FALSE(panel->PlayBtn->isEnabled());
     EXPECT_FALSE(panel->SaveButton()->isEnabled());
     // With nothing loaded, play and save do nothing and say nothing.
-    QCoreApplication::processEvents();  // what the start reported (no MIDI system, say)
-    panel->MessageArea()->clear();
     panel->PlayFile();
     panel->SaveFile();
     QTest::qWait(200);
@@ -74,10 +72,7 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
     ASSERT_NE(LoadedSong(), nullptr);
     EXPECT_EQ(panel->SongName()->text(), QStringLiteral("dropped*.mid"));
     EXPECT_EQ(open_calls, 3);  // no panel for a dropped file
-    EXPECT_TRUE(WaitFor([&] {
-        return panel->MessageArea()->toPlainText().contains(
-            QStringLiteral("2 files were dropped; only the first is opened: dropped*.mid"));
-    }));
+    EXPECT_TRUE(Told("2 files were dropped; only the first is opened: dropped*.mid"));
 
     // Text that is no file is refused at the door.
     QMimeData text;
@@ -90,15 +85,14 @@ TEST_F(WindowTest, LoadByPanelOrDropShowsTheSongAndAFailedLoadKeepsIt) {
 
 TEST_F(WindowTest, PlayAndStopByKeysAndMouseTheEndResetsTheTitleAndClosingStopsFirst) {
     Load("short.mid", ShortSong());
-    panel->PlayFile();
-    EXPECT_EQ(Title(), QStringLiteral("Stop"));
-    // The title comes back from the timer's thread through the event loop.
-    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
-    EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
-    // And a new play starts at once.
-    panel->PlayFile();
-    EXPECT_EQ(Title(), QStringLiteral("Stop"));
-    EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+    // Played to its end twice: the title comes back from the timer's thread
+    // through the event loop, and a new play starts at once.
+    for (int time = 0; time < 2; ++time) {
+        panel->PlayFile();
+        EXPECT_EQ(Title(), QStringLiteral("Stop"));
+        EXPECT_TRUE(WaitFor([&] { return Title() == QStringLiteral("Play"); }, 10000));
+        EXPECT_TRUE(WaitFor([] { return !IsSequencerRunning(); }));
+    }
 
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
@@ -193,10 +187,7 @@ TEST_F(WindowTest, KeepEachPassagesSoundLengthLineAndSetupMessage) {
     QTest::mouseClick(carry, Qt::LeftButton);
     EXPECT_EQ(carry_state, 1);
     EXPECT_EQ(Save("carried.mid"), CommandLineMirror(dir, path, "-H --carry-state"));
-    EXPECT_TRUE(WaitFor([&] {
-        return panel->MessageArea()->toPlainText().contains(QStringLiteral(
-            "Reversed: the song's setup (1 event at its start) stays at the start."));
-    })) << panel->MessageArea()->toPlainText().toStdString();
+    EXPECT_TRUE(Told("Reversed: the song's setup (1 event at its start) stays at the start."));
     QTest::mouseClick(carry, Qt::LeftButton);
     EXPECT_EQ(Save("plain.mid"), CommandLineMirror(dir, path, "-H"));
 }

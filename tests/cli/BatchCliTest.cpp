@@ -29,7 +29,7 @@ TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
     const RunResult run = Retrograde("mirror -H -V -j 2 -r " + Quote(in) + " -o " + Quote(out));
     EXPECT_EQ(run.status, 1) << run.err;  // one file refused
     EXPECT_EQ(run.out, "13 files: 12 written, 0 written from damaged files, 1 refused\n");
-    EXPECT_NE(run.err.find("broken.mid: refused: "), std::string::npos) << run.err;
+    EXPECT_TRUE(Holds(run.err, "broken.mid: refused: "));
     EXPECT_EQ(run.err.find('\r'), std::string::npos);  // no progress bar off a terminal
     EXPECT_FALSE(fs::exists(out + "/a/broken.mid"));
     EXPECT_FALSE(fs::exists(out + "/notes.txt"));
@@ -52,8 +52,8 @@ TEST(BatchCli, TreeMirroredAsSingleRunsWouldAndBrokenFilesRefused) {
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.out, "3 files: 1 written, 0 written from damaged files, 2 refused\n");
     EXPECT_TRUE(fs::exists(one + "/new.mid"));
-    EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
-    EXPECT_NE(again.err.find("has the same name as"), std::string::npos) << again.err;
+    EXPECT_TRUE(Holds(again.err, "exists already"));
+    EXPECT_TRUE(Holds(again.err, "has the same name as"));
     EXPECT_EQ(Retrograde("mirror -r " + Quote(in) + " " + Quote(in) + " -o " + Quote(out)).status,
               2);
 }
@@ -101,15 +101,15 @@ TEST(BatchCli, HelpOnEveryVerbAndOnlyThePlayingVerbsLoadThePlaybackLibraries) {
     }
     const RunResult help = Retrograde("--help");
     for (const char* verb : {"mirror", "ports", "play", "render"}) {
-        EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+        EXPECT_TRUE(Holds(help.out, verb));
     }
     for (const std::string verb : {"mirror", "demo", "convert", "dump", "info"}) {
         const RunResult run = Retrograde(verb + " --help");
         EXPECT_EQ(run.status, 0) << verb;
-        EXPECT_NE(run.out.find("Usage:"), std::string::npos) << verb;
+        EXPECT_TRUE(Holds(run.out, "Usage:")) << verb;
     }
     // The verbs are handed on with their arguments: their own help and usage errors.
-    EXPECT_NE(Retrograde("play --help").out.find("--horizontal"), std::string::npos);
-    EXPECT_NE(Retrograde("demo --help").out.find("--play"), std::string::npos);
+    EXPECT_TRUE(Holds(Retrograde("play --help").out, "--horizontal"));
+    EXPECT_TRUE(Holds(Retrograde("demo --help").out, "--play"));
     EXPECT_EQ(Retrograde("render --bogus").status, 2);
 }

@@ -18,6 +18,31 @@ inline RunResult Retrograde(const std::string& arguments, const std::string& fol
     return RunShell(Quote(RETROGRADE_CLI) + " " + arguments, folder);
 }
 
+// A folder of the test's own, the song in it as in.mid.
+struct SongDir : TempDir {
+    explicit SongDir(const Bytes& song) { WriteBytes(in, song); }
+    const std::string in = File("in.mid");
+};
+
+// `retrograde` with the given arguments, which is to succeed.
+inline RunResult RetrogradeOk(const std::string& arguments, const std::string& folder = "") {
+    const RunResult run = Retrograde(arguments, folder);
+    EXPECT_EQ(run.status, 0) << arguments << ": " << run.err;
+    return run;
+}
+
+// `retrograde verb in -o out` (the verb with its options), which is to succeed.
+inline RunResult Written(const std::string& verb, const std::string& in, const std::string& out,
+                         const std::string& folder = "") {
+    return RetrogradeOk(verb + " " + Quote(in) + " -o " + Quote(out), folder);
+}
+
+// Passes when text holds part; a failure shows the whole text.
+inline testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
+}
+
 // The real MIDI files of Debian's mma and openttd-openmsx packages, fetched
 // once into the build folder, or why they could not be.
 struct RealFiles {
@@ -135,8 +160,7 @@ inline std::map<std::string, MidoView> ReadWithMido(const std::vector<std::strin
 }
 
 inline MidoView ReadWithMido(const std::string& path) {
-    auto views = ReadWithMido(std::vector<std::string>{path});
-    return views[path];
+    return ReadWithMido(std::vector<std::string>{path})[path];
 }
 
 // A song loaded as the program loads it, merged into one Q2 track.

@@ -12,17 +12,13 @@
 using namespace cli_test;
 
 TEST(Cli, OutputIsProtected) {
-    TempDir dir;
-    const std::string input = dir.File("in.mid");
-    WriteBytes(input, DemoSongImage());
-    const Bytes original = ReadBytes(input);
+    const SongDir dir(DemoSongImage());
+    const std::string& input = dir.in;
     // An existing file is refused unless forced.
     const std::string out = dir.File("out.mid");
     WriteBytes(out, Bytes{'o', 'l', 'd'});
     EXPECT_NE(Retrograde("convert --format 0 " + Quote(input) + " -o " + Quote(out)).status, 0);
-    const RunResult run =
-        Retrograde("mirror -H " + Quote(input) + " -o " + Quote(out) + " --force");
-    EXPECT_EQ(run.status, 0) << run.err;
+    Written("mirror -H --force", input, out);
     EXPECT_NE(ReadBytes(out), (Bytes{'o', 'l', 'd'}));
 
     // Never the input, however it is spelled, --force or not.
@@ -36,7 +32,7 @@ TEST(Cli, OutputIsProtected) {
             EXPECT_TRUE(refused.err.ends_with('\n')) << refused.err;
         }
     }
-    EXPECT_EQ(ReadBytes(input), original);
+    EXPECT_EQ(ReadBytes(input), DemoSongImage());
     // A folder is never replaced.
     EXPECT_NE(Retrograde("demo -o " + Quote(dir.File("sub")) + " --force").status, 0);
 
@@ -61,8 +57,7 @@ TEST(Cli, OutputIsProtected) {
             RunShell(prefix + " " + Quote(RETROGRADE_CLI) + " mirror -H -V --force " +
                      Quote(input) + " -o " + Quote(target));
         EXPECT_NE(refused.status, 0) << name;
-        EXPECT_NE(refused.err.find("cannot write " + target + ": "), std::string::npos)
-            << refused.err;
+        EXPECT_TRUE(Holds(refused.err, "cannot write " + target + ": "));
         EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'})) << name;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1) << name;
         chmod(folder.c_str(), 0755);
@@ -74,19 +69,11 @@ TEST(Cli, DemoConvertInfoDumpAndCarryState) {
     const std::string demo = dir.File("demo.mid");  // format 1, five tracks
     WriteBytes(demo, DemoSongImage());
     // Converted to format 0, that to format 1, and the demo to format 1.
-    const std::string zero = dir.File("zero.mid");
-    const std::string one = dir.File("one.mid");
-    const std::string same = dir.File("same.mid");
-    const auto convert = [](const std::string& format, const std::string& in,
-                            const std::string& out) {
-        const RunResult run =
-            Retrograde("convert --format " + format + " " + Quote(in) + " -o " + Quote(out));
-        EXPECT_EQ(run.status, 0) << run.err;
-    };
-    convert("0", demo, zero);
-    convert("1", zero, one);
-    convert("1", demo, same);
-    EXPECT_EQ(ReadBytes(same), ReadBytes(demo));  // already format 1: unchanged
+    const std::string zero = dir.File("zero.mid"), one = dir.File("one.mid");
+    Written("convert --format 0", demo, zero);
+    Written("convert --format 1", zero, one);
+    Written("convert --format 1", demo, dir.File("same.mid"));
+    EXPECT_EQ(ReadBytes(dir.File("same.mid")), ReadBytes(demo));  // already format 1: unchanged
 
     const auto views = ReadWithMido({zero, one});
     const Notes notes = NotesOfFile(demo);
@@ -103,46 +90,40 @@ TEST(Cli, DemoConvertInfoDumpAndCarryState) {
     // A MacBinary header in front is dropped, not carried into the output.
     const Bytes image = ReadBytes(zero);
     WriteBytes(dir.File("wrapped.mid"), Concat({Bytes(128, 0), image}));
-    convert("0", dir.File("wrapped.mid"), dir.File("unwrapped.mid"));
+    Written("convert --format 0", dir.File("wrapped.mid"), dir.File("unwrapped.mid"));
     EXPECT_EQ(ReadBytes(dir.File("unwrapped.mid")), image);
 
     // The demo told and listed: the header, then one line an event.
-    RunResult run = Retrograde("info " + Quote(demo));
-    ASSERT_EQ(run.status, 0) << run.err;
+    RunResult run = RetrogradeOk("info " + Quote(demo));
     for (const char* expected :
          {"format:    1\n", "tracks:    5\n", "division:  480 ticks per quarter note\n",
           "length:    16 measures, 29.7 seconds (30720 ticks)\n", "channels:  1 2 3 10\n",
           "drums:     10\n", "tempo:     120.0 to 140.0 bpm\n", "names:\n  Retrograde Demo\n",
           "  Melody\n", "  Drums\n"}) {
-        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << run.out;
+        EXPECT_TRUE(Holds(run.out, expected));
     }
-    run = Retrograde("dump " + Quote(demo));
-    ASSERT_EQ(run.status, 0) << run.err;
+    run = RetrogradeOk("dump " + Quote(demo));
     auto loader = LoadSong(demo);
     EXPECT_EQ(SplitLines(run.out).size(),
               static_cast<std::size_t>(loader->GetMidiF0Data()->GetTrack()->event_count) + 1);
 
     // The demo verb writes the demo backwards and upside down.
-    run = Retrograde("demo", dir.Path());
-    ASSERT_EQ(run.status, 0) << run.err;
+    run = RetrogradeOk("demo", dir.Path());
     EXPECT_TRUE(run.err.empty()) << run.err;
     EXPECT_EQ(ReadWithMido(dir.File("retrograde-demo.mid")).notes,
               ExpectedMirror(demo, true, true));
 
     // A second run keeps the file unless told otherwise.
     EXPECT_NE(Retrograde("demo", dir.Path()).status, 0);
-    run = Retrograde("demo -V -o " + Quote(dir.File("v.mid")));
-    ASSERT_EQ(run.status, 0) << run.err;
+    run = RetrogradeOk("demo -V -o " + Quote(dir.File("v.mid")));
     EXPECT_EQ(ReadWithMido(dir.File("v.mid")).notes, ExpectedMirror(demo, false, true));
 
     // Carrying the state keeps the notes, and needs backwards.
     const std::string starred = dir.File("demo*.mid");  // read by its name, not as a pattern
     WriteBytes(starred, DemoSongImage());
-    run =
-        Retrograde("mirror -H --carry-state " + Quote(starred) + " -o " + Quote(dir.File("c.mid")));
-    ASSERT_EQ(run.status, 0) << run.err;
+    Written("mirror -H --carry-state", starred, dir.File("c.mid"));
     EXPECT_EQ(ReadWithMido(dir.File("c.mid")).notes, ExpectedMirror(demo, true, false));
     run = Retrograde("mirror --carry-state " + Quote(demo) + " -o " + Quote(dir.File("x.mid")));
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.err.find("--carry-state"), std::string::npos) << run.err;
+    EXPECT_TRUE(Holds(run.err, "--carry-state"));
 }

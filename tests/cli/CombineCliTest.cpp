@@ -37,15 +37,12 @@ std::multiset<std::array<long long, 4>> Sounds(const MidoView& view) {
 }  // namespace
 
 TEST(CombineCli, Fit16KeepsNotesDrumsAndChannelsAndTheCombineModes) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid"), out = dir.File("out.mid");
-    WriteBytes(in, TwoPorts());
-    const RunResult run = Retrograde("fit16 " + Quote(in) + " -o " + Quote(out));
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("21 -> 13 tracks, 21 -> 13 channels"), std::string::npos) << run.out;
-    const auto views = ReadWithMido({in, out});
+    const SongDir dir(TwoPorts());
+    const std::string out = dir.File("out.mid");
+    EXPECT_TRUE(Holds(Written("fit16", dir.in, out).out, "21 -> 13 tracks, 21 -> 13 channels"));
+    const auto views = ReadWithMido({dir.in, out});
     ASSERT_TRUE(views.at(out).ok) << views.at(out).error;
-    EXPECT_EQ(Sounds(views.at(out)), Sounds(views.at(in)));
+    EXPECT_EQ(Sounds(views.at(out)), Sounds(views.at(dir.in)));
     MidiF1Data song(out.c_str());
     bool second = true;
     EXPECT_LE(song.GetNumChanel(&second), 16);
@@ -60,30 +57,24 @@ TEST(CombineCli, Fit16KeepsNotesDrumsAndChannelsAndTheCombineModes) {
     EXPECT_EQ(drumNotes, 2);  // both kits, on channel 10
 
     const auto combine = [&](const std::string& mode) {
-        return Retrograde("combine " + mode + " " + Quote(in) + " -o " + Quote(dir.File("o.mid")) +
-                          " --force");
+        return Written("combine --force " + mode, dir.in, dir.File("o.mid")).out;
     };
-    EXPECT_NE(combine("--same-channel").out.find("; no channel had several"), std::string::npos);
-    EXPECT_NE(combine("--drums").out.find("21 -> 20 tracks, 21 -> 20 channels"), std::string::npos);
-    const RunResult tone = combine("--same-tone");
-    EXPECT_NE(tone.out.find("21 -> 14 tracks"), std::string::npos) << tone.out;
-    const RunResult families = combine("--families 8");
-    EXPECT_NE(families.out.find("channels"), std::string::npos) << families.err;
+    EXPECT_TRUE(Holds(combine("--same-channel"), "; no channel had several"));
+    EXPECT_TRUE(Holds(combine("--drums"), "21 -> 20 tracks, 21 -> 20 channels"));
+    EXPECT_TRUE(Holds(combine("--same-tone"), "21 -> 14 tracks"));
+    EXPECT_TRUE(Holds(combine("--families 8"), "channels"));
     MidiF1Data combined(dir.File("o.mid").c_str());
     EXPECT_LE(combined.GetNumChanel(nullptr), 8);
 }
 
 TEST(ChannelsCli, RenumberSplitAndSplitPrograms) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid");
-    WriteBytes(in,
-               SongFile({smf::Tempo(0, 500000),
-                         Concat({smf::Program(0, 5, 0), smf::On(0, 5, 48), smf::Off(480, 5, 48),
-                                 smf::Program(0, 5, 48), smf::On(0, 5, 72), smf::Off(480, 5, 72)}),
-                         Concat({smf::On(0, 9, 36), smf::Off(240, 9, 36)})}));
+    const SongDir dir(
+        SongFile({smf::Tempo(0, 500000),
+                  Concat({smf::Program(0, 5, 0), smf::On(0, 5, 48), smf::Off(480, 5, 48),
+                          smf::Program(0, 5, 48), smf::On(0, 5, 72), smf::Off(480, 5, 72)}),
+                  Concat({smf::On(0, 9, 36), smf::Off(240, 9, 36)})}));
     const auto run = [&](const std::string& verb, const std::string& out) {
-        const RunResult r = Retrograde(verb + " " + Quote(in) + " -o " + Quote(dir.File(out)));
-        EXPECT_EQ(r.status, 0) << verb << r.err;
+        Written(verb, dir.in, dir.File(out));
         return dir.File(out);
     };
     const auto views = ReadWithMido({run("renumber --keep 10", "r.mid"),

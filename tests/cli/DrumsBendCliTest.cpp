@@ -40,29 +40,20 @@ std::vector<int> Pitches(const MidoView& view, int channel) {
 }  // namespace
 
 TEST(DrumsBendCli, DrumVerbsAndUnbendWriteCleanFiles) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid");
-    WriteBytes(in, Band());
+    const SongDir dir(Band());
     const auto run = [&](const std::string& verb, const std::string& out) {
-        const RunResult r = Retrograde(verb + " " + Quote(in) + " -o " + Quote(dir.File(out)));
-        EXPECT_EQ(r.status, 0) << verb << ": " << r.err;
-        return r;
+        return Written(verb, dir.in, dir.File(out));
     };
     const RunResult clean = run("drums-clean", "clean.mid");
-    EXPECT_NE(clean.out.find("track 3 at 1:1:240: moved F#6 -> B1\n"), std::string::npos)
-        << clean.out;
-    EXPECT_NE(clean.out.find("track 3 at 1:1:0: removed G#0 (as B1): struck again"),
-              std::string::npos)
-        << clean.out;
+    EXPECT_TRUE(Holds(clean.out, "track 3 at 1:1:240: moved F#6 -> B1\n"));
+    EXPECT_TRUE(Holds(clean.out, "track 3 at 1:1:0: removed G#0 (as B1): struck again"));
     run("drums-remove --note 49", "remove.mid");
     run("drums-remove --note 38 --kit 1", "kit1.mid");
     const std::string map = "# kit,drum,program,tone\n\n0, D2, 0, C4  # snare to piano\n";
     WriteBytes(dir.File("map.txt"), Bytes(map.begin(), map.end()));
     run("drums-map --to-tone " + Quote(dir.File("map.txt")), "map.mid");
-    const RunResult unbend = run("unbend", "unbend.mid");
-    EXPECT_NE(unbend.out.find("1 pitch bends played as notes (range 2 semitones)"),
-              std::string::npos)
-        << unbend.out;
+    EXPECT_TRUE(Holds(run("unbend", "unbend.mid").out,
+                      "1 pitch bends played as notes (range 2 semitones)"));
 
     auto views = ReadWithMido({dir.File("clean.mid"), dir.File("remove.mid"), dir.File("kit1.mid"),
                                dir.File("map.mid"), dir.File("unbend.mid")});
@@ -79,9 +70,8 @@ TEST(DrumsBendCli, DrumVerbsAndUnbendWriteCleanFiles) {
     const std::string bad = "0,38,0,60\n0,38,1,62\n";
     WriteBytes(dir.File("bad.txt"), Bytes(bad.begin(), bad.end()));
     const RunResult refused = Retrograde("drums-map --to-tone " + Quote(dir.File("bad.txt")) + " " +
-                                         Quote(in) + " -o " + Quote(dir.File("x.mid")));
+                                         Quote(dir.in) + " -o " + Quote(dir.File("x.mid")));
     EXPECT_EQ(refused.status, 2);
-    EXPECT_NE(refused.err.find("bad.txt:2: kit 0, note 38 mapped twice"), std::string::npos)
-        << refused.err;
+    EXPECT_TRUE(Holds(refused.err, "bad.txt:2: kit 0, note 38 mapped twice"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("x.mid")));
 }

@@ -47,8 +47,7 @@ TEST(Dump, NamesValuesPositionsAndTexts) {
     const std::string path = dir.File("names.mid");
     WriteBytes(path, Concat({HeaderChunk(0, 1, 480), TrackChunk(body)}));
 
-    RunResult run = Retrograde("dump " + Quote(path));
-    ASSERT_EQ(run.status, 0) << run.err;
+    RunResult run = RetrogradeOk("dump " + Quote(path));
     EXPECT_EQ(SplitLines(run.out).at(0), "     tick  position     ch  event               value");
     for (const char* expected : {
              "--  Copyright           \"© 1999 Someone\"\n",
@@ -68,13 +67,12 @@ TEST(Dump, NamesValuesPositionsAndTexts) {
              "     1920  0002:03:000  01  Note                C4 (60)  length 240  velocity 99\n",
              "     2880  0003:01:000  --  End of track\n",
          }) {
-        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << run.out;
+        EXPECT_TRUE(Holds(run.out, expected));
     }
     // The header, then one line an event.
     EXPECT_EQ(SplitLines(run.out).size(), 17u) << run.out;
-    run = Retrograde("info " + Quote(path));
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("names:     ドラム\n"), std::string::npos) << run.out;
+    run = RetrogradeOk("info " + Quote(path));
+    EXPECT_TRUE(Holds(run.out, "names:     ドラム\n"));
 
     // JSON that Python reads, with the values as numbers.
     run = RunShell("(" + Quote(RETROGRADE_CLI) + " dump --json " + Quote(path) + " " + Quote(path) +
@@ -93,7 +91,7 @@ TEST(Dump, NamesValuesPositionsAndTexts) {
     EXPECT_EQ(Retrograde("dump --csv " + Quote(path) + " " + Quote(path)).status, 2);
     run = Retrograde("dump " + Quote(path) + " " + Quote(dir.File("missing.mid")));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("==> " + path + " <==\n"), std::string::npos);
+    EXPECT_TRUE(Holds(run.out, "==> " + path + " <==\n"));
 }
 
 TEST(Dump, CsvOfEveryRealFileReadsBack) {

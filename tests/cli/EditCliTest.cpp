@@ -74,10 +74,8 @@ TEST(EditCli, QuantizeAndReducePolyOnRealFiles) {
     std::vector<std::string> all = files;  // then the quantized, then the reduced
     for (const std::string folder : {"quantized", "reduced"}) {
         std::filesystem::create_directory(dir.File(folder));
-        const RunResult run =
-            Retrograde((folder == "quantized" ? "quantize --grid 1/16" : "reduce-poly --voices 4") +
-                       inputs + " -o " + Quote(dir.File(folder)));
-        ASSERT_EQ(run.status, 0) << run.err;
+        RetrogradeOk((folder == "quantized" ? "quantize --grid 1/16" : "reduce-poly --voices 4") +
+                     inputs + " -o " + Quote(dir.File(folder)));
         for (const std::string& f : files)
             all.push_back(dir.File(folder + "/" + std::filesystem::path(f).filename().string()));
     }
@@ -102,11 +100,9 @@ TEST(EditCli, QuantizeAndReducePolyOnRealFiles) {
 }
 
 TEST(EditCli, SwingTurnsStraightEighthsLongShortAndCheckTellsWhereSomethingFails) {
-    TempDir dir;
-    WriteBytes(dir.File("in.mid"), NoteLine({0, 240, 480, 720, 960, 1200, 1440, 1680}));
-    RunResult run = Retrograde("swing --unit 1/8 in.mid -o out.mid --json", dir.Path());
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"output\":\"out.mid\""), std::string::npos) << run.out;
+    const SongDir dir(NoteLine({0, 240, 480, 720, 960, 1200, 1440, 1680}));
+    RunResult run = RetrogradeOk("swing --unit 1/8 in.mid -o out.mid --json", dir.Path());
+    EXPECT_TRUE(Holds(run.out, "\"output\":\"out.mid\""));
     const MidoView view = ReadWithMido(dir.File("out.mid"));
     EXPECT_EQ(view.format, 0);
     EXPECT_EQ(Starts(view), (std::vector<long>{0, 320, 480, 800, 960, 1280, 1440, 1760}));
@@ -130,11 +126,10 @@ TEST(EditCli, SwingTurnsStraightEighthsLongShortAndCheckTellsWhereSomethingFails
     WriteBytes(dir.File("on.mid"), NoteLine({0, 480, 4320}));
     run = Retrograde("check off.mid --grid 1/16 --tempo 60-180", dir.Path());
     EXPECT_EQ(run.status, 4) << run.err;
-    EXPECT_NE(run.out.find("3:2:7: note 60 7 ticks past the 1/16 grid"), std::string::npos)
-        << run.out;
+    EXPECT_TRUE(Holds(run.out, "3:2:7: note 60 7 ticks past the 1/16 grid"));
     run = Retrograde("check off.mid --grid 1/16 --json", dir.Path());
     EXPECT_EQ(run.status, 4);
-    EXPECT_NE(run.out.find("\"position\":\"3:2:7\",\"tick\":4327"), std::string::npos) << run.out;
+    EXPECT_TRUE(Holds(run.out, "\"position\":\"3:2:7\",\"tick\":4327"));
 
     EXPECT_EQ(Retrograde("check on.mid --grid 1/8 --tempo 60-180", dir.Path()).status,
               4);  // 200-tick notes
@@ -144,15 +139,14 @@ TEST(EditCli, SwingTurnsStraightEighthsLongShortAndCheckTellsWhereSomethingFails
 }
 
 TEST(EditCli, ChordShowsTheNotesOfNames) {
-    RunResult run = Retrograde("chord Cm7 N.C. --json");
-    EXPECT_EQ(run.status, 0) << run.err;
+    RunResult run = RetrogradeOk("chord Cm7 N.C. --json");
     EXPECT_EQ(run.out,
               "[{\"name\": \"Cm7\", \"bass\": 48, \"root\": 60, \"third\": 63, "
               "\"fifth\": 67, \"seventh\": 70}, {\"name\": \"N.C.\"}]\n");
     run = Retrograde("chord F# x7");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "F#:  bass F#3 (54)  root F#4 (66)  third A#4 (70)  fifth C#5 (73)\n");
-    EXPECT_NE(run.err.find("retrograde: x7: not a chord name"), std::string::npos) << run.err;
+    EXPECT_TRUE(Holds(run.err, "retrograde: x7: not a chord name"));
 }
 
 TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
@@ -190,28 +184,20 @@ TEST(EditSupport, ArgumentsAsMusiciansWriteThem) {
 }
 
 TEST(EditCli, TidyMergeAndBendRangeKeepTheNotes) {
-    TempDir dir;
     const Bytes lead =
         Concat({smf::Text(0, 3, "Lead"), smf::Cc(0, 0, 7, 100), smf::Cc(10, 0, 7, 80),
                 smf::Cc(0, 0, 1, 5), smf::Cc(0, 0, 1, 5), smf::On(0, 0, 60, 100),
                 smf::Msg(0, {0xE0, 0, 0x50}), smf::Off(240, 0, 60)});
     const Bytes pad = Concat({smf::Text(0, 3, "Pad"), smf::Cc(0, 0, 7, 50), smf::On(10, 0, 64, 100),
                               smf::Off(240, 0, 64)});
-    WriteBytes(dir.File("in.mid"), SongFile({smf::Tempo(0, 500000), lead, pad}));
-    const RunResult tidy = Retrograde("tidy in.mid -o tidy.mid", dir.Path());
-    ASSERT_EQ(tidy.status, 0) << tidy.err;
-    EXPECT_NE(tidy.out.find("removed 0 doubled notes, 0 program changes, 0 bank selects with "
-                            "programs, 2 controller changes"),
-              std::string::npos)
-        << tidy.out;
-    ASSERT_EQ(
-        Retrograde("merge-tracks in.mid -o merged.mid --tracks 2,3 --balance", dir.Path()).status,
-        0);
-    ASSERT_EQ(Retrograde("bend-range in.mid -o bend.mid --semitones 12", dir.Path()).status, 0);
-    const RunResult info = Retrograde("info in.mid", dir.Path());
-    EXPECT_NE(info.out.find("roles:\n  1: master\n  2: notes, C4 to C4, centre C4\n  3: notes, E4"),
-              std::string::npos)
-        << info.out;
+    const SongDir dir(SongFile({smf::Tempo(0, 500000), lead, pad}));
+    EXPECT_TRUE(Holds(Written("tidy", "in.mid", "tidy.mid", dir.Path()).out,
+                      "removed 0 doubled notes, 0 program changes, 0 bank selects with "
+                      "programs, 2 controller changes"));
+    Written("merge-tracks --tracks 2,3 --balance", "in.mid", "merged.mid", dir.Path());
+    Written("bend-range --semitones 12", "in.mid", "bend.mid", dir.Path());
+    EXPECT_TRUE(Holds(Retrograde("info in.mid", dir.Path()).out,
+                      "roles:\n  1: master\n  2: notes, C4 to C4, centre C4\n  3: notes, E4"));
     auto views = ReadWithMido(
         {dir.File("in.mid"), dir.File("tidy.mid"), dir.File("merged.mid"), dir.File("bend.mid")});
     const Notes in = views[dir.File("in.mid")].notes;
@@ -225,11 +211,9 @@ TEST(EditCli, TidyMergeAndBendRangeKeepTheNotes) {
 }
 
 TEST(EditCli, RangeVelocityAndExtract) {
-    TempDir dir;
-    WriteBytes(dir.File("in.mid"), Notes4());
+    const SongDir dir(Notes4());
     const auto notes_of = [&](const std::string& args) {
-        const RunResult run = Retrograde(args + " in.mid -o out.mid --force", dir.Path());
-        EXPECT_EQ(run.status, 0) << args << ": " << run.err;
+        Written(args + " --force", "in.mid", "out.mid", dir.Path());
         return ReadWithMido(dir.File("out.mid")).notes;
     };
     // Folded an octave at a time; the drum note stays where it is.
@@ -239,32 +223,24 @@ TEST(EditCli, RangeVelocityAndExtract) {
     EXPECT_EQ(notes_of("velocity --normalize --channel 1"),
               (Notes{{0, 0, 30, 480, 63}, {0, 0, 100, 480, 127}, {0, 9, 20, 480, 90}}));
     EXPECT_EQ(notes_of("extract --channel 10"), (Notes{{0, 9, 20, 480, 90}}));
-    const RunResult poly = Retrograde("poly in.mid --json", dir.Path());
-    EXPECT_NE(poly.out.find("\"poly\":3,\"voices\":3"), std::string::npos) << poly.out;
+    EXPECT_TRUE(Holds(Retrograde("poly in.mid --json", dir.Path()).out, "\"poly\":3,\"voices\":3"));
 }
 
 TEST(AnalysisCli, RepeatsPhrasesMelodyAndThin) {
-    TempDir dir;
-    WriteBytes(dir.File("in.mid"), Melody());
-    const RunResult repeats = Retrograde("repeats in.mid --track 2 --grid 1/8", dir.Path());
-    ASSERT_EQ(repeats.status, 0) << repeats.err;
-    EXPECT_NE(repeats.out.find("3 notes, 0.38 bars from 1:1:0 to 1:2:240, again at 1:3:240"),
-              std::string::npos)
-        << repeats.out;
+    const SongDir dir(Melody());
+    const RunResult repeats = RetrogradeOk("repeats in.mid --track 2 --grid 1/8", dir.Path());
+    EXPECT_TRUE(Holds(repeats.out, "3 notes, 0.38 bars from 1:1:0 to 1:2:240, again at 1:3:240"));
     const RunResult phrases =
-        Retrograde("phrases in.mid --track 2 --min-rest 1/4 --json", dir.Path());
-    ASSERT_EQ(phrases.status, 0) << phrases.err;
-    EXPECT_NE(phrases.out.find("\"breaks\":[\"1:2:240\",\"2:1:0\"]"), std::string::npos)
-        << phrases.out;
+        RetrogradeOk("phrases in.mid --track 2 --min-rest 1/4 --json", dir.Path());
+    EXPECT_TRUE(Holds(phrases.out, "\"breaks\":[\"1:2:240\",\"2:1:0\"]"));
     // Both leave the melody and the top of the chord.
     for (const std::string verb : {"melody", "thin --voices 1"}) {
-        const RunResult run = Retrograde(verb + " in.mid --track 2 -o out.mid --force", dir.Path());
-        ASSERT_EQ(run.status, 0) << verb << ": " << run.err;
+        Written(verb + " --track 2 --force", "in.mid", "out.mid", dir.Path());
         const Notes notes = ReadWithMido(dir.File("out.mid")).notes;
         ASSERT_EQ(notes.size(), 7U) << verb;
         EXPECT_EQ(notes.back(), (NoteValue{2400, 0, 64, 480, 100})) << verb;
     }
     const RunResult refused = Retrograde("repeats in.mid --track 2 --max-notes 8", dir.Path());
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("more than --max-notes 8"), std::string::npos) << refused.err;
+    EXPECT_TRUE(Holds(refused.err, "more than --max-notes 8"));
 }

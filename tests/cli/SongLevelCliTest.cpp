@@ -24,20 +24,16 @@ Bytes Layout() {
 }  // namespace
 
 TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
-    TempDir dir;
-    const std::string in = dir.File("in.mid");
-    WriteBytes(in, Layout());
-    const RunResult text = Retrograde("info " + Quote(in));
-    ASSERT_EQ(text.status, 0) << text.err;
+    const SongDir dir(Layout());
+    const RunResult text = RetrogradeOk("info " + Quote(dir.in));
     for (const char* line :
          {"tempos:\n  1:1:0  120.0 bpm\n  2:1:0  150.0 bpm\n",
           "by channel:\n  2: no volume, no program, notes C5 to C5\n"
           "  4: volume 90, program 33, notes E2 to E3\n",
           "voices:    2\n",
           "channel report: 2 channels used, first free 1, one track per channel\n"})
-        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
-    const RunResult json = Retrograde("info --json " + Quote(in) + " " + Quote(in));
-    ASSERT_EQ(json.status, 0) << json.err;
+        EXPECT_TRUE(Holds(text.out, line));
+    const RunResult json = RetrogradeOk("info --json " + Quote(dir.in) + " " + Quote(dir.in));
     WriteBytes(dir.File("info.json"), Bytes(json.out.begin(), json.out.end()));
     const RunResult parsed = RunShell(
         "/usr/bin/python3 -c 'import json\n"
@@ -46,21 +42,17 @@ TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
         dir.Path());
     EXPECT_EQ(parsed.out, "90 150.0 1 480\n90 150.0 1 480\n") << json.out << parsed.err;
 
-    const RunResult tidy =
-        Retrograde("tidy --tracks " + Quote(in) + " -o " + Quote(dir.File("t.mid")));
-    ASSERT_EQ(tidy.status, 0) << tidy.err;
-    EXPECT_NE(tidy.out.find("; 2 empty or name-only tracks"), std::string::npos) << tidy.out;
+    EXPECT_TRUE(Holds(Written("tidy --tracks", dir.in, dir.File("t.mid")).out,
+                      "; 2 empty or name-only tracks"));
     MidiF1Data tidied(dir.File("t.mid").c_str());
     ASSERT_EQ(tidied.track_count, 3);
     std::vector<std::string> firsts;
     for (int t = 0; t < 3; ++t) firsts.push_back(Dump(*tidied.GetTrack(t))[0]);
     EXPECT_EQ(firsts, (Lines{"0 META3 Song", "0 META3 Lead", "0 META3 Bass"}));
 
-    const RunResult division =
-        Retrograde("division --set 960 " + Quote(in) + " -o " + Quote(dir.File("d.mid")));
-    ASSERT_EQ(division.status, 0) << division.err;
-    const auto views = ReadWithMido({in, dir.File("d.mid")});
-    const MidoView& before = views.at(in);
+    Written("division --set 960", dir.in, dir.File("d.mid"));
+    const auto views = ReadWithMido({dir.in, dir.File("d.mid")});
+    const MidoView& before = views.at(dir.in);
     const MidoView& after = views.at(dir.File("d.mid"));
     EXPECT_EQ(after.division, 960);
     ASSERT_EQ(after.notes.size(), before.notes.size());
@@ -77,10 +69,10 @@ TEST(SongLevelCli, InfoSectionsJsonTidyTracksAndDivision) {
           "merge-tracks --tracks 2", "range --low C4 --high A4", "velocity --add 3 --normalize",
           "reduce-poly --voices 2 --keep-top", "division --set 96 --track 2", "unbend --track 2",
           "fit16 --track 2", "keep --bars 1-2 --track 2"}) {
-        const RunResult r = Retrograde(usage + " " + Quote(in) + " -o " + Quote(dir.File("x.mid")));
+        const RunResult r = Retrograde(usage + " " + Quote(dir.in) + " -o x.mid", dir.Path());
         EXPECT_EQ(r.status, 2) << usage;
         if (usage.ends_with("--track 2")) {
-            EXPECT_NE(r.err.find("--track"), std::string::npos) << r.err;
+            EXPECT_TRUE(Holds(r.err, "--track"));
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("x.mid")));

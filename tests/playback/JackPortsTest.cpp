@@ -58,7 +58,7 @@ TEST(JackPorts, PlaysASongToAnotherProgramsPortAndQZTakesMessagesFromOthers) {
     MusicPlayer.SetDestination(item - 1);
     ASSERT_EQ(song->Play(), 0);
     ASSERT_TRUE(StaticMusicPlayer::WaitFor([] { return ended.load() == 1; }, 10s));
-    ASSERT_TRUE(StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; }, 5s));
+    ASSERT_TRUE(WaitIdle());
     const std::vector<Bytes> expected{
         Msg({0xC0, 0x10}),       Msg({0xB0, 0x07, 0x64}), Msg({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
         Msg({0x90, 0x3C, 0x64}), Msg({0xE1, 0x00, 0x50}), Msg({0x80, 0x3C, 0x00}),
@@ -83,12 +83,9 @@ TEST(JackPorts, PlaysASongToAnotherProgramsPortAndQZTakesMessagesFromOthers) {
     EXPECT_GE(IndexOf(MidiDeviceList(), "client:QZ"), 1);
     sender.openPort(static_cast<unsigned>(qz), "out");
     retrograde::detail::WaitTwoJackCycles();
-    const unsigned char volume[] = {0xB3, 0x07, 0x21};
-    const unsigned char program[] = {0xC3, 0x28};
-    const unsigned char short_sysex[] = {0xF0, 0x7E, 0xF7};  // three bytes: a channel message
-    sender.sendMessage(short_sysex, 3);
-    sender.sendMessage(program, 2);
-    sender.sendMessage(volume, 3);
+    // A short exclusive (three bytes, as a channel message), program, volume.
+    for (Bytes message : {Bytes{0xF0, 0x7E, 0xF7}, {0xC3, 0x28}, {0xB3, 7, 0x21}})
+        sender.sendMessage(&message);
     // The synthesizer took them, in order: once channel 3's volume changed,
     // so had its program.
     EXPECT_TRUE(StaticMusicPlayer::WaitFor(

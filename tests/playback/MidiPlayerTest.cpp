@@ -10,6 +10,12 @@ int stop_calls = 0;
 
 constexpr std::int64_t kQuarterAt120 = 500000;  // microseconds
 
+// Plays song on the rig's clock until nothing is due; the firings it took.
+int PlayThrough(PlaybackRig& rig, MidiF0Data* song) {
+    MidiPlayer player(song, kMidiMapperIndex);
+    return rig.timer.RunUntilIdle();
+}
+
 }  // namespace
 
 // Exclusive messages go out without their file length (that of the long one
@@ -46,10 +52,7 @@ TEST(Sequencer, WaitsFollowTheTempoMapWithoutRoundingDrift) {
         Q1Song(96, {On(0, 0, 60, 100), Off(48, 0, 60),  // 250 ms
                     On(1, 0, 61, 100), Off(1, 0, 61),   // 5.208 ms each
                     On(1, 0, 62, 100), Off(1, 0, 62), On(1, 0, 63, 100), Off(91, 0, 63), Eot(0)});
-    {
-        MidiPlayer player(song.get(), kMidiMapperIndex);
-        rig.timer.RunUntilIdle();
-    }
+    PlayThrough(rig, song.get());
     std::vector<std::int64_t> times;
     for (const auto& sent : rig.out.Messages()) times.push_back(sent.micros);
     // A tick is 5208 1/3 us: the fractions add up instead of being dropped,
@@ -74,9 +77,8 @@ TEST(Sequencer, TempoChangesApplyFromTheFollowingWait) {
         EXPECT_EQ(MidiPlayer::BpmTempo, 10);
     }
     std::vector<std::int64_t> note_times;
-    for (const auto& sent : rig.out.Messages()) {
+    for (const auto& sent : rig.out.Messages())
         if ((sent.bytes[0] & 0xE0) == 0x80) note_times.push_back(sent.micros);
-    }
     EXPECT_EQ(note_times,
               (std::vector<std::int64_t>{0, 1000000, 1250000, 1716000, 2716000, 8716000}));
     EXPECT_EQ(sink.Count("設定されているテンポが遅すぎます。"), 1);
@@ -140,10 +142,7 @@ TEST(Sequencer, NaturalEndCallsTheStopCallbackOnce) {
     // first firing, as a song that has ended: no alarm, the callback runs.
     CaptureSink sink;
     auto silent = Q1Song(96, {Pc(0, 1, 3), Cc(96, 1, 7, 80), Eot(0)});
-    {
-        MidiPlayer player(silent.get(), kMidiMapperIndex);
-        EXPECT_EQ(rig.timer.RunUntilIdle(), 1);
-    }
+    EXPECT_EQ(PlayThrough(rig, silent.get()), 1);
     EXPECT_EQ(stop_calls, 2);
     EXPECT_TRUE(sink.Alerts().empty());
 }
@@ -163,10 +162,7 @@ TEST(Sequencer, RefusesWhatItCannotPlay) {
 
     // Division 0 gives no ticks per minute: the first note goes, then the end.
     auto timeless = Q1Song(0, {On(0, 0, 60, 100), Off(96, 0, 60), Eot(0)});
-    {
-        MidiPlayer player(timeless.get(), kMidiMapperIndex);
-        rig.timer.RunUntilIdle();
-    }
+    PlayThrough(rig, timeless.get());
     EXPECT_EQ(sink.Count("GeneralMac: ERR_GNE_NOMEMORY"), 1);
     EXPECT_EQ(rig.out.MessageBytes(),
               (std::vector<Bytes>{Msg({0x90, 60, 100}), Msg({0x80, 60, 0}), Msg({0xB0, 123, 0})}));

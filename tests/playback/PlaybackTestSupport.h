@@ -53,6 +53,12 @@ private:
     std::vector<Sent> sent_;
 };
 
+// The player has no play thread left.
+inline bool WaitIdle() {
+    return StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; },
+                                      std::chrono::seconds(5));
+}
+
 // While it lives, every sequencer made uses the virtual timer and sends to
 // the recorder. Leaves no sequencer, callback or hook behind.
 struct PlaybackRig {
@@ -63,8 +69,7 @@ struct PlaybackRig {
     ~PlaybackRig() {
         MusicPlayer.RequestStop();
         MusicPlayer.CancelPlay();
-        StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; },
-                                   std::chrono::seconds(5));
+        WaitIdle();
         MusicPlayer.StopMidi();
         MidiControler::UseBackend(nullptr);
         MidiPlayer::UseTimer(nullptr);

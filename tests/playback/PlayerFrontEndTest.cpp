@@ -12,10 +12,6 @@ bool WaitPlaying(PlaybackRig& rig) {
            StaticMusicPlayer::WaitFor([] { return MusicPlayer.IsPlayerExist(); }, 3s);
 }
 
-bool WaitIdle() {
-    return StaticMusicPlayer::WaitFor([] { return MusicPlayer.idle.load() == 1; }, 3s);
-}
-
 // Program 5 at once, then after note_delta (a variable-length quantity) a
 // note of 480 ticks, and the end.
 Bytes OneNoteTrack(const Bytes& note_delta) {
