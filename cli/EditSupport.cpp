@@ -237,13 +237,17 @@ int ParseIndex(std::string_view text, int count, std::string_view what) {
 }
 
 void AddEditOptions(CLI::App* app, EditOptions& options, bool writes, EditReach reach) {
+    // Made once and copied: a range check writes its description through a
+    // string stream, and some forty verbs take these options at every start.
+    static const CLI::Validator kTrackRange = CLI::Range(1, kMaxTracks);
+    static const CLI::Validator kJobsRange = CLI::Range(1, 256);
     app->add_option("INPUT", options.inputs, "The songs to read ('-': standard input)")->required();
     app->add_flag("--json", options.json, "Report as JSON, one object per input and line");
     app->add_flag("--salvage", options.salvage,
                   "Use what could be read of a damaged input (exit status 3 when written)");
     if (reach == EditReach::kTracks) {
         app->add_option("--track", options.track, "Work on this track only (from 1)")
-            ->check(CLI::Range(1, kMaxTracks));
+            ->check(kTrackRange);
     }
     if (!writes) return;
     app->add_option("-o,--output", options.output,
@@ -253,7 +257,7 @@ void AddEditOptions(CLI::App* app, EditOptions& options, bool writes, EditReach 
     app->add_option(
            "-j,--jobs", options.jobs,
            "With several inputs, files edited at the same time (default: one per processor)")
-        ->check(CLI::Range(1, 256));
+        ->check(kJobsRange);
 }
 
 namespace {

@@ -122,7 +122,6 @@ int main(int argc, char** argv) {
     // Past a file size limit a write should fail and be reported, not kill the
     // program halfway with a temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
-    ShowMessagesTranslated();
     CLI::App app(
         "Retrograde: plays Standard MIDI Files backwards and/or upside down.\n"
         "Library messages are written to standard error.",
@@ -204,6 +203,10 @@ int main(int argc, char** argv) {
         // --help and --version succeed; every other parse error is wrong usage.
         return app.exit(error) == 0 ? 0 : kExitUsage;
     }
+    // Set up once the arguments hold: help, the version and usage errors
+    // print no library message, and finding the locale is a good part of
+    // their time.
+    ShowMessagesTranslated();
     for (const CliCommand& command : commands) {
         if (!command.app->parsed()) continue;
         try {
