@@ -16,9 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 #include <map>
-#include <sstream>
 #include <string_view>
 #include <thread>
 
@@ -27,17 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Writes all of bytes, across interruptions; false when the reader is gone.
-bool WriteAll(int fd, const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 // Standard output and error of a worker, sent to scratch files while a file
 // is worked on. Without scratch files the work prints straight through.
@@ -66,9 +53,8 @@ public:
     }
 
 private:
+    // The program prints through stdio only.
     static void Flush() {
-        std::cout.flush();
-        std::cerr.flush();
         std::fflush(stdout);
         std::fflush(stderr);
     }
@@ -79,16 +65,13 @@ private:
     }
 
     static std::string ReadBack(std::FILE* file) {
-        const int fd = fileno(file);
         std::string text;
-        if (lseek(fd, 0, SEEK_SET) != 0) return text;
+        std::rewind(file);
         char chunk[4096];
-        for (;;) {
-            const ssize_t got = read(fd, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return text;
-            text.append(chunk, static_cast<std::size_t>(got));
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+            text.append(chunk, got);
         }
+        return text;
     }
 
     std::FILE* out_;
@@ -110,10 +93,10 @@ std::size_t TakeFrames(std::string& pending, std::vector<BatchResult>& results) 
     for (;;) {
         const std::size_t end = pending.find('\n');
         if (end == std::string::npos) return taken;
-        std::istringstream head(pending.substr(0, end));
         std::size_t index = 0, sizes[3] = {};
         char outcome = 0;
-        if (!(head >> index >> outcome >> sizes[0] >> sizes[1] >> sizes[2])) {
+        if (std::sscanf(pending.c_str(), "%zu %c %zu %zu %zu", &index, &outcome, &sizes[0],
+                        &sizes[1], &sizes[2]) != 5) {
             pending.clear();  // not a frame: a worker gone wrong
             return taken;
         }
@@ -135,6 +118,8 @@ std::size_t TakeFrames(std::string& pending, std::vector<BatchResult>& results) 
 [[noreturn]] void Work(const std::vector<BatchFile>& files,
                        const std::function<BatchResult(const BatchFile&)>& work,
                        std::atomic<std::size_t>& next, int pipe) {
+    std::FILE* to_parent = fdopen(pipe, "w");
+    if (to_parent == nullptr) _exit(1);
     Capture capture;
     for (std::size_t i = next.fetch_add(1); i < files.size(); i = next.fetch_add(1)) {
         BatchResult result;
@@ -149,7 +134,11 @@ std::size_t TakeFrames(std::string& pending, std::vector<BatchResult>& results) 
             }
             capture.End(result);
         }
-        if (!WriteAll(pipe, Frame(i, result))) break;
+        const std::string frame = Frame(i, result);
+        if (std::fwrite(frame.data(), 1, frame.size(), to_parent) != frame.size() ||
+            std::fflush(to_parent) != 0) {
+            break;  // the parent is gone
+        }
     }
     _exit(0);
 }
@@ -163,11 +152,11 @@ void ShowProgress(std::size_t done, std::size_t total) {
 }
 
 // Reads the workers' pipes into results until every worker has closed its own.
-void Collect(std::vector<int> pipes, std::vector<BatchResult>& results, bool progress) {
-    std::vector<std::string> pending(pipes.size());
-    std::size_t done = 0;
+void Collect(const std::vector<int>& pipes, std::vector<BatchResult>& results, bool progress) {
     std::vector<pollfd> open;
     for (int fd : pipes) open.push_back({fd, POLLIN, 0});
+    std::vector<std::string> pending(open.size());  // beside open, what each pipe has sent
+    std::size_t done = 0;
     while (!open.empty()) {
         if (poll(open.data(), open.size(), -1) < 0) {
             if (errno == EINTR) continue;
@@ -178,15 +167,14 @@ void Collect(std::vector<int> pipes, std::vector<BatchResult>& results, bool pro
             char chunk[65536];
             const ssize_t got = read(open[w].fd, chunk, sizeof chunk);
             if (got < 0 && errno == EINTR) continue;
-            const auto worker = static_cast<std::size_t>(
-                std::find(pipes.begin(), pipes.end(), open[w].fd) - pipes.begin());
             if (got <= 0) {
                 close(open[w].fd);
                 open.erase(open.begin() + static_cast<std::ptrdiff_t>(w));
+                pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(w));
                 continue;
             }
-            pending[worker].append(chunk, static_cast<std::size_t>(got));
-            done += TakeFrames(pending[worker], results);
+            pending[w].append(chunk, static_cast<std::size_t>(got));
+            done += TakeFrames(pending[w], results);
             if (progress) ShowProgress(done, results.size());
         }
     }
