@@ -61,12 +61,21 @@ public:
 
     // Moves up to count free slots to out, growing when there are none; the
     // slot taken first (out[n - 1]) has the lowest address. Returns n (>= 1).
+    // Slots given back are taken first; then a block's slots that were never
+    // used, carved as they are asked for, so a block costs no list of them.
     std::size_t TakeBatch(void** out, std::size_t count) {
         std::lock_guard lock(mutex_);
-        if (free_.empty()) Grow();
-        const std::size_t n = std::min(count, free_.size());
-        std::copy(free_.end() - static_cast<std::ptrdiff_t>(n), free_.end(), out);
-        free_.resize(free_.size() - n);
+        if (!free_.empty()) {
+            const std::size_t n = std::min(count, free_.size());
+            std::copy(free_.end() - static_cast<std::ptrdiff_t>(n), free_.end(), out);
+            free_.resize(free_.size() - n);
+            return n;
+        }
+        if (unused_ == 0) Grow();
+        const std::size_t n = std::min(count, unused_);
+        for (std::size_t i = 0; i < n; ++i) out[n - 1 - i] = next_ + i * SlotSize;
+        next_ += n * SlotSize;
+        unused_ -= n;
         return n;
     }
 
@@ -96,17 +105,19 @@ private:
 
     void Grow() {
         Block block = NewBlock();
+        // Room for every slot there is, so giving slots back never allocates.
         free_.reserve(kSlotsPerBlock * (blocks_.size() + 1));
         blocks_.reserve(blocks_.size() + 1);
-        std::byte* base = block.get();
+        next_ = block.get();
+        unused_ = kSlotsPerBlock;
         blocks_.push_back(std::move(block));
-        // From the end, so slots are handed out in address order.
-        for (std::size_t i = kSlotsPerBlock; i-- > 0;) free_.push_back(base + i * SlotSize);
     }
 
     std::mutex mutex_;
     std::vector<void*> free_;
     std::vector<Block> blocks_;
+    std::byte* next_ = nullptr;  // the first never-used slot of the newest block
+    std::size_t unused_ = 0;     // never-used slots from next_ on
 };
 
 // Never destroyed: records held by other static objects may outlive any

@@ -16,17 +16,14 @@
 
 using retrograde::detail::kTrackMessages;
 
-namespace {
-
-std::unique_ptr<MidiEvent* []> NewEventTable() {
+std::unique_ptr<MidiEvent* []> MidiTrackData::NewEventTable() {
     // Allocated whole but not cleared: entries at or past event_count are never
     // read, and clearing 1 MiB for every track would slow down small songs.
     return std::make_unique_for_overwrite<MidiEvent*[]>(kMaxEvents);
 }
 
-}  // namespace
-
-MidiTrackData::MidiTrackData() : event_table(NewEventTable()) {}
+MidiTrackData::MidiTrackData()
+    : event_table(NewEventTable()) {}
 
 MidiTrackData::MidiTrackData(int form) : form(form), event_table(NewEventTable()) {}
 

@@ -710,6 +710,7 @@ private:
     void MergeSources(const MergeSource* sources, int count, bool roundRobin, bool singleEndOfTrack,
                       MidiEvent* title);
     bool HasRoom() const { return event_count < kMaxEvents; }
+    static std::unique_ptr<MidiEvent*[]> NewEventTable();  // kMaxEvents entries, not cleared
     void DestroyEvent(MidiEvent* event);  // shrinks long sequencer-specific areas first
     void TakePairing(const retrograde::detail::NotePairing& pairing);  // Q1toQ2's walk
 };

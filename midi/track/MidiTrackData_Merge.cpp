@@ -136,16 +136,26 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     }
     std::make_heap(heap.begin(), heap.end(), before);
 
-    std::vector<Placed> placed;
-    placed.reserve(std::min<std::size_t>(total, kMaxEvents));
-    std::vector<MidiEvent*> discarded;  // moved records left out; destroyed at the end
-    // When every record is moved nothing below can fail (the vectors have
-    // their room), so each record takes its new delta as it is placed, while
-    // it is at hand. With copies a failed allocation must leave the sources
-    // as they were, so the deltas are set at the end.
+    // The merged list is built in a table of its own, which becomes the
+    // track's at the end. With copies among the records, the deltas are set
+    // at the end (a failed allocation must leave the sources as they were),
+    // so the times are kept aside; when every record is moved nothing below
+    // can fail (the vectors have their room), so each record takes its new
+    // delta as it is placed, while it is at hand.
     const bool allMoved =
         std::all_of(sources, sources + count, [](const MergeSource& s) { return s.move; });
-    if (allMoved) discarded.reserve(total);
+    auto table = NewEventTable();
+    std::size_t placed = 0;
+    std::vector<long long> ticks;       // with copies: the time of each record placed
+    std::vector<bool> made;             // the records placed that were made here
+    std::vector<MidiEvent*> discarded;  // moved records left out; destroyed at the end
+    const std::size_t room = std::min<std::size_t>(total, kMaxEvents);
+    made.reserve(room);
+    if (allMoved) {
+        discarded.reserve(total);
+    } else {
+        ticks.reserve(room);
+    }
     long long lastTick = 0;
     Placed pendingEnd{nullptr, 0, false};
     bool overflow = false;
@@ -163,7 +173,7 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
     auto place = [&](const Placed& p) {
         drop(pendingEnd);  // an end of track with something after it goes
         pendingEnd = {nullptr, 0, false};
-        if (placed.size() >= capacity) {
+        if (placed >= capacity) {
             overflow = true;
             drop(p);
             return;
@@ -171,8 +181,11 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
         if (allMoved) {
             p.record->delta = static_cast<int>(p.tick - lastTick);
             lastTick = p.tick;
+        } else {
+            ticks.push_back(p.tick);
         }
-        placed.push_back(p);
+        made.push_back(p.copied);
+        table[placed++] = p.record;
     };
     auto take = [&](int s, MidiEvent* source, long long tick) -> Placed {
         if (sources[s].move) return {source, tick, false};
@@ -218,8 +231,8 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
         }
         if (title) place({title.release(), 0, true});
     } catch (...) {
-        for (const Placed& p : placed) {
-            if (p.copied) delete p.record;
+        for (std::size_t i = 0; i < placed; ++i) {
+            if (made[i]) delete table[i];
         }
         if (pendingEnd.copied) delete pendingEnd.record;
         throw;  // the moved records still belong to their sources
@@ -233,18 +246,23 @@ void MidiTrackData::MergeSources(const MergeSource* sources, int count, bool rou
         if (sources[s].track == this) ownMoved = true;
     }
     if (!ownMoved) DeleteAllEvent();
-    if (pendingEnd.record != nullptr) placed.push_back(pendingEnd);
-
-    long long last = 0;
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        MidiEvent* record = placed[i].record;
-        if (!allMoved || record == pendingEnd.record) {
-            record->delta = static_cast<int>(placed[i].tick - last);
+    if (pendingEnd.record != nullptr) {
+        if (allMoved) {
+            pendingEnd.record->delta = static_cast<int>(pendingEnd.tick - lastTick);
+        } else {
+            ticks.push_back(pendingEnd.tick);  // within the room reserved
         }
-        last = placed[i].tick;
-        event_table[i] = record;
+        table[placed++] = pendingEnd.record;
     }
-    event_count = static_cast<int>(placed.size());
+    if (!allMoved) {
+        long long last = 0;
+        for (std::size_t i = 0; i < placed; ++i) {
+            table[i]->delta = static_cast<int>(ticks[i] - last);
+            last = ticks[i];
+        }
+    }
+    event_table = std::move(table);
+    event_count = static_cast<int>(placed);
     for (MidiEvent* record : discarded) DestroyEvent(record);
     if (singleEndOfTrack && pendingEnd.record == nullptr) AddEndOfTrack(0);
     if (overflow) ErrorMsg(kErrTrackTooMuchData);
