@@ -128,15 +128,12 @@ bool MidiF0Data::ReadBuffer(bool report, bool allowFallback) {
     form = kFormRaw;
     position = 0;
     if (GetHeaderInfo(report)) {
-        // The notes are paired while the chunk is read; the pairing goes
-        // straight on to the conversion.
-        std::vector<retrograde::detail::NotePairing> pairings;
-        const bool read = ReadTrackChunk(&pairings);
-        if (pairings.empty()) {
-            Q1toQ2();
-        } else {
-            Q1toQ2(pairings.front());
-        }
+        // The notes are paired while the chunk is read, and the track goes
+        // on to form Q2 at once; the empty track that stands for a chunk
+        // not read is converted here.
+        retrograde::detail::NotePairing pairing;
+        const bool read = ReadTrackChunk(&pairing);
+        if (form == kFormQ1) Q1toQ2();
         return read;
     }
     track = std::make_unique<MidiTrackData>(kFormQ2);
@@ -159,17 +156,14 @@ bool MidiF0Data::MergeFormat1Image() {
     }
     const int count = fault == retrograde::detail::HeaderFault::None ? header->track_count
                                                                      : kSmfTracksReadOnError;
-    std::vector<retrograde::detail::NotePairing> pairings;
+    retrograde::detail::NotePairing pairing;
     auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, header->first_chunk,
-                                                              count, &pairings);
+                                                              count, &pairing);
     if (read.missing) GneWriteErrorMsg(retrograde::detail::kTextF1Track);
     damage = read.damage;
     if (read.tracks.empty()) return false;
     std::vector<MidiTrackData*> sources;
-    for (std::size_t i = 0; i < read.tracks.size(); ++i) {
-        read.tracks[i]->Q1toQ2(pairings[i]);
-        sources.push_back(read.tracks[i].get());
-    }
+    for (auto& read_track : read.tracks) sources.push_back(read_track.get());
     // The tracks are thrown away next: their records move into this track.
     division = header->division;
     track->MergeTrackMoving(static_cast<int>(sources.size()), sources.data());
@@ -220,13 +214,13 @@ void MidiF0Data::SetQ1() {
     ReadTrackChunk(nullptr);
 }
 
-bool MidiF0Data::ReadTrackChunk(std::vector<retrograde::detail::NotePairing>* pairings) {
+bool MidiF0Data::ReadTrackChunk(retrograde::detail::NotePairing* pairing) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF0Internal);
         return false;
     }
     form = kFormQ1;
-    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairings);
+    auto read = retrograde::detail::ReadTracks<MidiTrackData>(buffer, size, position, 1, pairing);
     position = static_cast<int>(read.end);
     damage = read.damage;
     if (read.tracks.empty()) {
@@ -237,6 +231,7 @@ bool MidiF0Data::ReadTrackChunk(std::vector<retrograde::detail::NotePairing>* pa
         return false;
     }
     track = std::move(read.tracks.front());
+    if (pairing != nullptr) form = kFormQ2;
     return true;
 }
 
@@ -246,15 +241,6 @@ void MidiF0Data::Q1toQ2() {
         return;
     }
     track->Q1toQ2();
-    form = kFormQ2;
-}
-
-void MidiF0Data::Q1toQ2(const retrograde::detail::NotePairing& pairing) {
-    if (form != kFormQ1 || track == nullptr) {
-        ErrorMsg(kErrF0Internal);
-        return;
-    }
-    track->Q1toQ2(pairing);
     form = kFormQ2;
 }
 

@@ -175,8 +175,7 @@ private:
     // file whose tracks are merged into this song's track.
     bool ReadBuffer(bool report, bool allowFallback);
     bool MergeFormat1Image();  // the format-1 reading of ReadBuffer
-    // SetQ1; with pairings the notes are paired as the track is read (one
-    // pairing appended), for Q1toQ2(pairing) next. True when the chunk was read.
-    bool ReadTrackChunk(std::vector<retrograde::detail::NotePairing>* pairings);
-    void Q1toQ2(const retrograde::detail::NotePairing& pairing);
+    // SetQ1; with a pairing the notes are paired as the track is read, and
+    // a track read comes out in form Q2. True when the chunk was read.
+    bool ReadTrackChunk(retrograde::detail::NotePairing* pairing);
 };

@@ -47,33 +47,29 @@ using MovePlaces = std::array<std::vector<int>, kMoveClasses>;
 // disappears, its delta passed on to the next event. places holds, per class,
 // the places of its events in ascending order. Every record is given its
 // final delta exactly once; none events go as DeleteNop takes them. The
-// records of result (a prefix such as the setup block) stay in front.
+// records of front (a prefix such as the setup block) stay in front. The
+// records are read through record(), never from the track's table, which
+// takes the result as it is laid out.
 template <typename Record, typename Delta>
 void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const MovePlaces& places,
-                  std::vector<MidiEvent*> result = {}) {
-    // For each place of a moved event: the place whose record comes here
-    // instead, or -1 when the place is vacated. 0 elsewhere.
-    std::vector<int> source;
+                  const std::vector<MidiEvent*>& front = {}) {
     bool any = false;
     for (const auto& list : places) any = any || !list.empty();
-    if (any) {
-        source.assign(static_cast<std::size_t>(count), 0);
-        for (const auto& list : places) {
-            for (std::size_t m = 0; m < list.size(); ++m) {
-                source[list[m]] = m + 1 < list.size() ? list[m + 1] : -1;
-            }
-        }
-    }
-    auto is_moved_place = [&](int k, int c) {
+    // For a place of a moved event of class c: the place whose record comes
+    // here instead, or -1 when the place is vacated; kNotMoved elsewhere.
+    constexpr int kNotMoved = -2;
+    auto source_of = [&](int k, int c) {
         const auto& list = places[c];
-        return std::binary_search(list.begin(), list.end(), k);
+        const auto it = std::lower_bound(list.begin(), list.end(), k);
+        if (it == list.end() || *it != k) return kNotMoved;
+        return it + 1 < list.end() ? *(it + 1) : -1;
     };
-    result.reserve(result.size() + static_cast<std::size_t>(count));
+    MidiEvent** out = std::copy(front.begin(), front.end(), t.event_table.get());
     for (int c = kMoveClasses - 1; c >= 0; --c) {
         if (places[c].empty()) continue;
         MidiEvent* first = record(places[c].front());
         first->delta = 0;
-        result.push_back(first);
+        *out++ = first;
     }
     int carry = 0;
     for (int k = 0; k < count; ++k) {
@@ -81,14 +77,12 @@ void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const
         MidiEvent* e = record(k);
         if (any) {
             const int c = retrograde::detail::MoveClass(e);
-            if (c >= 0 && is_moved_place(k, c)) {
-                const int from = source[k];
-                if (from < 0) {
-                    carry += delta(k);
-                    continue;
-                }
-                e = record(from);
+            const int from = c >= 0 ? source_of(k, c) : kNotMoved;
+            if (from == -1) {
+                carry += delta(k);
+                continue;
             }
+            if (from >= 0) e = record(from);
         }
         e->delta = delta(k) + carry;
         carry = 0;
@@ -98,9 +92,9 @@ void LayOutMoving(MidiTrackData& t, int count, Record record, Delta delta, const
             delete e;
             continue;
         }
-        result.push_back(e);
+        *out++ = e;
     }
-    ReplaceEvents(t, result);
+    t.event_count = static_cast<int>(out - t.event_table.get());
 }
 
 // A tempo, time or key signature meta event at time 0 with the default value:
@@ -236,7 +230,7 @@ void MidiF0Data::HorizontalReverse() {
             if (k == 0) return 0;  // also an end of track standing alone
             return k == end ? gaps[end] : gaps[end - k];
         },
-        places, std::move(setup));
+        places, setup);
 }
 
 void MidiF0Data::HorizontalReverseSub() {

@@ -149,8 +149,8 @@ void MidiF1Data::ReadBuffer() {
         // A format-0 file is read as one, with that reading's words (the
         // format-1 check would only say "not format 1"), and split.
         form = kFormQ2;
-        std::vector<retrograde::detail::NotePairing> pairings;
-        auto read = retrograde::detail::ReadSmf<MidiTrackData>(buffer, size, 0, &pairings);
+        retrograde::detail::NotePairing pairing;
+        auto read = retrograde::detail::ReadSmf<MidiTrackData>(buffer, size, 0, &pairing);
         if (!read.Accepted()) {
             GneWriteErrorMsg(retrograde::detail::HeaderFaultText(read.fault, 0));
             return;
@@ -159,18 +159,15 @@ void MidiF1Data::ReadBuffer() {
         damage = read.body.damage;
         if (read.body.tracks.empty()) return;
         MidiTrackData* track = read.body.tracks.front().get();
-        track->Q1toQ2(pairings.front());
         // The track is thrown away next: its records move into the tracks.
         SplitTrack(track, header->division, true);
         return;
     }
     if (GetHeaderInfo()) {
-        // The notes of each track are paired while it is read; the pairings
-        // go straight on to the conversion.
-        std::vector<retrograde::detail::NotePairing> pairings;
-        pairings.reserve(static_cast<std::size_t>(std::max(header_tracks_, 0)));
-        SetQ1(&pairings);
-        Q1toQ2(pairings);
+        // The notes of each track are paired while it is read, and the
+        // track goes on to form Q2 at once.
+        retrograde::detail::NotePairing pairing;
+        SetQ1(&pairing);
     } else {
         form = kFormQ2;
     }
@@ -262,14 +259,14 @@ void MidiF1Data::SetQ1() {
     SetQ1(nullptr);
 }
 
-void MidiF1Data::SetQ1(std::vector<retrograde::detail::NotePairing>* pairings) {
+void MidiF1Data::SetQ1(retrograde::detail::NotePairing* pairing) {
     if (form != kFormRaw) {
         ErrorMsg(kErrF1Internal);
         return;
     }
     ClearData();
     auto read = retrograde::detail::ReadTracks<MidiF1TrackData>(buffer, size, position,
-                                                                header_tracks_, pairings);
+                                                                header_tracks_, pairing);
     position = static_cast<int>(read.end);
     damage = read.damage;
     // Beyond the tracks read on a header's error, the rest are lost too.
@@ -281,7 +278,7 @@ void MidiF1Data::SetQ1(std::vector<retrograde::detail::NotePairing>* pairings) {
     }
     // The header announced more tracks than the file holds.
     if (read.missing) ErrorMsg(kErrF1Track);
-    form = kFormQ1;
+    form = pairing != nullptr ? kFormQ2 : kFormQ1;
 }
 
 void MidiF1Data::Q1toQ2() {
@@ -290,22 +287,6 @@ void MidiF1Data::Q1toQ2() {
         return;
     }
     for (int i = 0; i < track_count; ++i) tracks[static_cast<std::size_t>(i)]->Q1toQ2();
-    form = kFormQ2;
-}
-
-void MidiF1Data::Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings) {
-    if (form != kFormQ1) {
-        ErrorMsg(kErrF1Internal);
-        return;
-    }
-    for (int i = 0; i < track_count; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        if (at < pairings.size()) {
-            tracks[at]->Q1toQ2(pairings[at]);
-        } else {
-            tracks[at]->Q1toQ2();
-        }
-    }
     form = kFormQ2;
 }
 

@@ -474,10 +474,9 @@ private:
     // Reads the file in the buffer: a format-1 file directly, a format-0 file
     // (with the words of the format-0 reading) split into kF1TracksFromF0 tracks.
     void ReadBuffer();
-    // SetQ1; with pairings the notes of each track are paired as it is read
-    // (one pairing per track appended), for Q1toQ2(pairings) next.
-    void SetQ1(std::vector<retrograde::detail::NotePairing>* pairings);
-    void Q1toQ2(const std::vector<retrograde::detail::NotePairing>& pairings);
+    // SetQ1; with a pairing the notes of each track are paired as it is
+    // read, and the song comes out in form Q2.
+    void SetQ1(retrograde::detail::NotePairing* pairing);
     void MergeIntoSong(MidiF0Data* song, bool move);
     // Splits a Q2 track of a format-0 song into kF1TracksFromF0 tracks.
     void SplitTrack(MidiTrackData* source, int division, bool move);

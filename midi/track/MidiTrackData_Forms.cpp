@@ -135,9 +135,9 @@ struct LaterThan {
 // events already at that tick, so a note ending where another one starts is
 // released first. Inserted one by one this is quadratic; here the note offs
 // wait in a priority queue ordered by end tick and are merged with the events
-// in one walk, which gives the same order. A second walk puts the records in
-// place and does MoveNoteOffFront on the way: each record is read once and
-// written once.
+// in one walk, which gives the same order, into a table of its own. A second
+// walk gives the records their deltas and does MoveNoteOffFront on the way:
+// each record is read once and written once.
 void MidiTrackData::Q2toQ1() try {
     if (form != kFormQ2) {
         ErrorMsg(kErrTrackInternal);
@@ -153,10 +153,15 @@ void MidiTrackData::Q2toQ1() try {
     const auto count = static_cast<std::size_t>(event_count);
     std::vector<std::unique_ptr<MidiEvent>> offs;
     offs.reserve(count);
-    std::vector<MidiEvent*> order;
+    auto order = NewEventTable();  // the Q1 list (entries past kMaxEvents only counted)
+    std::size_t total = 0;
     std::vector<std::int64_t> ticks;
-    order.reserve(2 * count);
     ticks.reserve(2 * count);
+    auto put = [&](MidiEvent* event, std::int64_t tick) {
+        if (total < static_cast<std::size_t>(kMaxEvents)) order[total] = event;
+        ++total;
+        ticks.push_back(tick);
+    };
     std::vector<MidiEvent*> dropped;
     std::vector<PendingOff> heap_store;
     heap_store.reserve(count);
@@ -166,8 +171,7 @@ void MidiTrackData::Q2toQ1() try {
     auto place_off = [&]() {
         const PendingOff off = pending.top();
         pending.pop();
-        order.push_back(offs[static_cast<std::size_t>(off.rank)].get());
-        ticks.push_back(off.tick);
+        put(offs[static_cast<std::size_t>(off.rank)].get(), off.tick);
     };
     bool negative = false;
     std::ptrdiff_t end_of_track = -1;  // the first one, in order
@@ -183,10 +187,9 @@ void MidiTrackData::Q2toQ1() try {
         }
         while (!pending.empty() && pending.top().tick <= t) place_off();
         if (end_of_track < 0 && event->IsEndOfTrack()) {
-            end_of_track = static_cast<std::ptrdiff_t>(order.size());
+            end_of_track = static_cast<std::ptrdiff_t>(total);
         }
-        order.push_back(event);
-        ticks.push_back(t);
+        put(event, t);
         if (event->status != kEvNote) continue;
         auto off = std::make_unique<MidiEvent>(0, MusicEvent::Compact{});
         off->SetNoteOffEvent(event->channel, event->note);
@@ -196,16 +199,17 @@ void MidiTrackData::Q2toQ1() try {
     }
     while (!pending.empty()) place_off();
     if (negative) ErrorMsg(kErrTrackInternal);
-    const int total = static_cast<int>(order.size());
-    if (order.size() > static_cast<std::size_t>(kMaxEvents)) {
+    if (total > static_cast<std::size_t>(kMaxEvents)) {
         // The note offs would not fit the table: the track stays in Q2, whole.
         ErrorMsg(kErrTrackTooMuchData);
         return;
     }
+    const int placed = static_cast<int>(total);
 
     // The first end of track goes last, at the tick of the last event.
-    if (end_of_track >= 0 && end_of_track + 1 < total) {
-        std::rotate(order.begin() + end_of_track, order.begin() + end_of_track + 1, order.end());
+    if (end_of_track >= 0 && end_of_track + 1 < placed) {
+        std::rotate(order.get() + end_of_track, order.get() + end_of_track + 1,
+                    order.get() + placed);
         std::rotate(ticks.begin() + end_of_track, ticks.begin() + end_of_track + 1, ticks.end());
         ticks.back() = ticks[ticks.size() - 2];
     }
@@ -213,12 +217,12 @@ void MidiTrackData::Q2toQ1() try {
     // Commit.
     for (MidiEvent* event : dropped) DestroyEvent(event);
     for (auto& off : offs) off.release();  // now held through order
-    MidiEvent** table = event_table.get();
+    MidiEvent** table = order.get();
     std::int64_t previous = 0;
     int nearest_on = -1;  // of the tick group being placed, for MoveNoteOffFront
-    for (int i = 0; i < total; ++i) {
-        PrefetchAheadForWriting(order.data(), i, total);
-        MidiEvent* event = order[static_cast<std::size_t>(i)];
+    for (int i = 0; i < placed; ++i) {
+        PrefetchAheadForWriting(table, i, placed);
+        MidiEvent* event = table[i];
         const std::int64_t tick = ticks[static_cast<std::size_t>(i)];
         event->delta = ClampToInt(tick - previous);
         previous = tick;
@@ -226,7 +230,6 @@ void MidiTrackData::Q2toQ1() try {
             event->status = kEvNoteOn;
             event->duration = 0;
         }
-        table[i] = event;
         // A tick group opens at every place with a delta; the places keep
         // their deltas when records are exchanged.
         if (i == 0 || event->delta != 0) nearest_on = -1;
@@ -238,8 +241,8 @@ void MidiTrackData::Q2toQ1() try {
             nearest_on = i;
         }
     }
-    std::fill(table + total, table + std::max(total, event_count), nullptr);
-    event_count = total;
+    event_table = std::move(order);
+    event_count = placed;
     form = kFormQ1;
 } catch (const std::bad_alloc&) {
     GneErrorMsg(kGneErrNoMemory);

@@ -59,7 +59,7 @@ void NoteDamage(MidiDamage& damage, int index, const unsigned char* chunk,
 
 template <class Track>
 SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int count,
-                            std::vector<NotePairing>* pairings) {
+                            NotePairing* pairing) {
     SmfTracks<Track> read;
     read.end = offset;
     read.damage.announced = count;
@@ -69,18 +69,16 @@ SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int co
             read.missing = true;
             break;
         }
-        auto track = pairings != nullptr
-                         ? std::make_unique<Track>(size, read.end, image, pairings->emplace_back())
-                         : std::make_unique<Track>(size, read.end, image);
+        auto track = pairing != nullptr ? std::make_unique<Track>(size, read.end, image, *pairing)
+                                        : std::make_unique<Track>(size, read.end, image);
         // A refused chunk (the track reader has said why) ends the reading:
         // what follows is no track either.
-        if (track->form != kFormQ1) {
-            if (pairings != nullptr) pairings->pop_back();
-            break;
-        }
+        if (track->form != kFormQ1) break;
         NoteDamage(read.damage, static_cast<int>(read.tracks.size()), image + read.end, *track);
         read.end += track->size;
         RepairEndOfTrack(track.get());
+        // Before the next track is read into the same pairing.
+        if (pairing != nullptr) track->Q1toQ2(*pairing);
         read.tracks.push_back(std::move(track));
     }
     read.damage.found = static_cast<int>(read.tracks.size());
@@ -88,25 +86,22 @@ SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int co
 }
 
 template <class Track>
-SmfRead<Track> ReadSmf(unsigned char* image, long size, int format,
-                       std::vector<NotePairing>* pairings) {
+SmfRead<Track> ReadSmf(unsigned char* image, long size, int format, NotePairing* pairing) {
     SmfRead<Track> read;
     read.header = ParseHeader(image, size);
     read.fault = CheckHeader(read.header, format);
     if (!read.Accepted()) return read;
     const int count =
         read.fault == HeaderFault::TooManyTracks ? kSmfTracksReadOnError : read.header->track_count;
-    read.body = ReadTracks<Track>(image, size, read.header->first_chunk, count, pairings);
+    read.body = ReadTracks<Track>(image, size, read.header->first_chunk, count, pairing);
     // Tracks beyond those read on a header's error are lost as well.
     read.body.damage.announced = read.header->track_count;
     return read;
 }
 
-template SmfTracks<MidiTrackData> ReadTracks(unsigned char*, long, long, int,
-                                             std::vector<NotePairing>*);
-template SmfTracks<MidiF1TrackData> ReadTracks(unsigned char*, long, long, int,
-                                               std::vector<NotePairing>*);
-template SmfRead<MidiTrackData> ReadSmf(unsigned char*, long, int, std::vector<NotePairing>*);
-template SmfRead<MidiF1TrackData> ReadSmf(unsigned char*, long, int, std::vector<NotePairing>*);
+template SmfTracks<MidiTrackData> ReadTracks(unsigned char*, long, long, int, NotePairing*);
+template SmfTracks<MidiF1TrackData> ReadTracks(unsigned char*, long, long, int, NotePairing*);
+template SmfRead<MidiTrackData> ReadSmf(unsigned char*, long, int, NotePairing*);
+template SmfRead<MidiF1TrackData> ReadSmf(unsigned char*, long, int, NotePairing*);
 
 }  // namespace retrograde::detail

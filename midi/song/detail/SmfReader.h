@@ -52,8 +52,8 @@ HeaderFault CheckHeader(const std::optional<SmfHeader>& header, int format);
 // The words of kText... for a fault of a reading of format; null for None.
 const char* HeaderFaultText(HeaderFault fault, int format);
 
-// Track chunks as read: each in form Q1 (paired for Q1toQ2 when asked),
-// with exactly one end of track, at its end.
+// Track chunks as read: each in form Q1 (Q2 when read with a pairing), with
+// exactly one end of track, at its end.
 template <class Track>
 struct SmfTracks {
     std::vector<std::unique_ptr<Track>> tracks;
@@ -64,11 +64,11 @@ struct SmfTracks {
 
 // Reads up to count chunks from offset, skipping vendors' chunks between
 // them; stops at the end of the image or at a chunk the track reader refuses.
-// With pairings, the notes of each track are paired as it is read: one
-// pairing per track read is appended, for the track's Q1toQ2(pairing).
+// With a pairing, the notes of each track are paired as it is read and the
+// track goes on to form Q2 at once, so one pairing serves every track.
 template <class Track>
 SmfTracks<Track> ReadTracks(unsigned char* image, long size, long offset, int count,
-                            std::vector<NotePairing>* pairings);
+                            NotePairing* pairing);
 
 // A whole image (its header already brought to offset 0) read as a song of
 // format. The tracks are read when the header is accepted.
@@ -83,18 +83,17 @@ struct SmfRead {
 };
 
 template <class Track>
-SmfRead<Track> ReadSmf(unsigned char* image, long size, int format,
-                       std::vector<NotePairing>* pairings);
+SmfRead<Track> ReadSmf(unsigned char* image, long size, int format, NotePairing* pairing);
 
 }  // namespace retrograde::detail
 
 class MidiTrackData;
 class MidiF1TrackData;
 extern template retrograde::detail::SmfTracks<MidiTrackData> retrograde::detail::ReadTracks(
-    unsigned char*, long, long, int, std::vector<retrograde::detail::NotePairing>*);
+    unsigned char*, long, long, int, retrograde::detail::NotePairing*);
 extern template retrograde::detail::SmfTracks<MidiF1TrackData> retrograde::detail::ReadTracks(
-    unsigned char*, long, long, int, std::vector<retrograde::detail::NotePairing>*);
+    unsigned char*, long, long, int, retrograde::detail::NotePairing*);
 extern template retrograde::detail::SmfRead<MidiTrackData> retrograde::detail::ReadSmf(
-    unsigned char*, long, int, std::vector<retrograde::detail::NotePairing>*);
+    unsigned char*, long, int, retrograde::detail::NotePairing*);
 extern template retrograde::detail::SmfRead<MidiF1TrackData> retrograde::detail::ReadSmf(
-    unsigned char*, long, int, std::vector<retrograde::detail::NotePairing>*);
+    unsigned char*, long, int, retrograde::detail::NotePairing*);
