@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,6 +114,87 @@ int HandOnToPlayback(char** argv) {
 }
 #endif
 
+// Adds the verbs to app: all of them, or only the one named only. A verb
+// is checked to bear the name it is listed under.
+std::vector<CliCommand> AddVerbs(CLI::App& app, std::string_view only) {
+    std::vector<CliCommand> commands;
+    const auto verb = [&](std::string_view name, CliCommand (*add)(CLI::App&)) {
+        if (!only.empty() && name != only) return;
+        commands.push_back(add(app));
+        if (commands.back().app->get_name() != name) {
+            throw std::logic_error("verb listed as " + std::string(name));
+        }
+    };
+    verb("mirror", AddMirrorCommand);
+    verb("demo", AddDemoCommand);
+    verb("convert", AddConvertCommand);
+    verb("dump", AddDumpCommand);
+    verb("info", AddInfoCommand);
+    verb("quantize", AddQuantizeCommand);
+    verb("swing", AddSwingCommand);
+    verb("check", AddCheckCommand);
+    verb("chord", AddChordCommand);
+    // Event edits.
+    verb("transpose", AddTransposeCommand);
+    verb("cc", AddCcCommand);
+    verb("program", AddProgramCommand);
+    verb("move-channel", AddMoveChannelCommand);
+    verb("cut", AddCutCommand);
+    verb("insert", AddInsertCommand);
+    verb("setup", AddSetupCommand);
+    // Chords and polyphony.
+    verb("chords", AddChordsCommand);
+    verb("poly", AddPolyCommand);
+    verb("reduce-poly", AddReducePolyCommand);
+    verb("range", AddRangeCommand);
+    verb("velocity", AddVelocityCommand);
+    verb("extract", AddExtractCommand);
+    // Clean-up and merging.
+    verb("tidy", AddTidyCommand);
+    verb("merge-tracks", AddMergeTracksCommand);
+    verb("bend-range", AddBendRangeCommand);
+    // Song level I.
+    verb("division", AddDivisionCommand);
+    // Song level II: combining tracks and channels.
+    verb("combine", AddCombineCommand);
+    verb("fit16", AddFit16Command);
+    // Song level III: drums and pitch bends.
+    verb("drums-clean", AddDrumsCleanCommand);
+    verb("drums-remove", AddDrumsRemoveCommand);
+    verb("drums-map", AddDrumsMapCommand);
+    verb("unbend", AddUnbendCommand);
+    // Channel renumbering and splitting.
+    verb("renumber", AddRenumberCommand);
+    verb("split", AddSplitCommand);
+    verb("split-programs", AddSplitProgramsCommand);
+    // Area editing.
+    verb("clear", AddClearCommand);
+    verb("length", AddLengthCommand);
+#ifdef RETROGRADE_PLAYBACK_HANDOFF
+    if (only.empty()) {
+        for (const PlaybackVerb& listed : kPlaybackVerbs) {
+            app.add_subcommand(listed.name, listed.description)->allow_extras();
+        }
+    }
+#endif
+    // Track analysis.
+    verb("repeats", AddRepeatsCommand);
+    verb("phrases", AddPhrasesCommand);
+    verb("melody", AddMelodyCommand);
+    verb("thin", AddThinCommand);
+    // Song level III: time edits and texts.
+    verb("keep", AddKeepCommand);
+    verb("trim", AddTrimCommand);
+    verb("title", AddTitleCommand);
+    verb("text", AddTextCommand);
+#ifdef RETROGRADE_HAVE_PLAYBACK
+    verb("ports", AddPortsCommand);
+    verb("play", AddPlayCommand);
+    verb("render", AddRenderCommand);
+#endif
+    return commands;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,72 +212,11 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.failure_message(OneLine);
 
-    std::vector<CliCommand> commands;
-    commands.push_back(AddMirrorCommand(app));
-    commands.push_back(AddDemoCommand(app));
-    commands.push_back(AddConvertCommand(app));
-    commands.push_back(AddDumpCommand(app));
-    commands.push_back(AddInfoCommand(app));
-    commands.push_back(AddQuantizeCommand(app));
-    commands.push_back(AddSwingCommand(app));
-    commands.push_back(AddCheckCommand(app));
-    commands.push_back(AddChordCommand(app));
-    // Event edits.
-    commands.push_back(AddTransposeCommand(app));
-    commands.push_back(AddCcCommand(app));
-    commands.push_back(AddProgramCommand(app));
-    commands.push_back(AddMoveChannelCommand(app));
-    commands.push_back(AddCutCommand(app));
-    commands.push_back(AddInsertCommand(app));
-    commands.push_back(AddSetupCommand(app));
-    // Chords and polyphony.
-    commands.push_back(AddChordsCommand(app));
-    commands.push_back(AddPolyCommand(app));
-    commands.push_back(AddReducePolyCommand(app));
-    commands.push_back(AddRangeCommand(app));
-    commands.push_back(AddVelocityCommand(app));
-    commands.push_back(AddExtractCommand(app));
-    // Clean-up and merging.
-    commands.push_back(AddTidyCommand(app));
-    commands.push_back(AddMergeTracksCommand(app));
-    commands.push_back(AddBendRangeCommand(app));
-    // Song level I.
-    commands.push_back(AddDivisionCommand(app));
-    // Song level II: combining tracks and channels.
-    commands.push_back(AddCombineCommand(app));
-    commands.push_back(AddFit16Command(app));
-    // Song level III: drums and pitch bends.
-    commands.push_back(AddDrumsCleanCommand(app));
-    commands.push_back(AddDrumsRemoveCommand(app));
-    commands.push_back(AddDrumsMapCommand(app));
-    commands.push_back(AddUnbendCommand(app));
-    // Channel renumbering and splitting.
-    commands.push_back(AddRenumberCommand(app));
-    commands.push_back(AddSplitCommand(app));
-    commands.push_back(AddSplitProgramsCommand(app));
-    // Area editing.
-    commands.push_back(AddClearCommand(app));
-    commands.push_back(AddLengthCommand(app));
-#ifdef RETROGRADE_PLAYBACK_HANDOFF
-    for (const PlaybackVerb& verb : kPlaybackVerbs) {
-        app.add_subcommand(verb.name, verb.description)->allow_extras();
-    }
-#endif
-    // Track analysis.
-    commands.push_back(AddRepeatsCommand(app));
-    commands.push_back(AddPhrasesCommand(app));
-    commands.push_back(AddMelodyCommand(app));
-    commands.push_back(AddThinCommand(app));
-    // Song level III: time edits and texts.
-    commands.push_back(AddKeepCommand(app));
-    commands.push_back(AddTrimCommand(app));
-    commands.push_back(AddTitleCommand(app));
-    commands.push_back(AddTextCommand(app));
-#ifdef RETROGRADE_HAVE_PLAYBACK
-    commands.push_back(AddPortsCommand(app));
-    commands.push_back(AddPlayCommand(app));
-    commands.push_back(AddRenderCommand(app));
-#endif
+    // A run names its verb first, and only that verb is built: some fifty
+    // verbs with their options take longer to build than a small song takes
+    // to mirror. Anything else (help, a mistyped verb) builds them all.
+    std::vector<CliCommand> commands = AddVerbs(app, argc > 1 ? argv[1] : "");
+    if (commands.empty()) commands = AddVerbs(app, "");
 
     try {
         app.parse(argc, argv);
