@@ -62,8 +62,13 @@ void MidiFileLoader::MidiFileLoaderSub(const char* path) {
             return;
         }
         size = static_cast<int>(fileSize);
-        data = std::make_unique<unsigned char[]>(static_cast<std::size_t>(size));
-        if (!GneLoadFile(path, data.get(), static_cast<long>(size))) return;
+        // Not cleared first: the read fills it whole or fails.
+        data = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size));
+        if (!GneLoadFile(path, data.get(), static_cast<long>(size))) {
+            data.reset();
+            size = 0;
+            return;
+        }
 
         format = file_format = MidiGetFormat(data.get(), size);
         if (format == 0) {
