@@ -17,10 +17,7 @@ struct BendRangeOptions {
 
 CliCommand AddBendRangeCommand(CLI::App& parent) {
     auto options = std::make_shared<BendRangeOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "bend-range",
-        "Set one pitch-bend range (--semitones 12), bends rescaled to sound the same");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "bend-range");
     app->footer(
         "Every bend-range setting (RPN 0/0) becomes the given range and every pitch bend "
         "is rescaled to reach the pitch it reached before (clamped at the ends of the "

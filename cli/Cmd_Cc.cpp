@@ -52,9 +52,7 @@ void Edit(MidiTrackData& track, int channel, const CcOptions& o) {
 
 CliCommand AddCcCommand(CLI::App& parent) {
     auto options = std::make_shared<CcOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "cc", "Scale, shift or set a controller's values (--controller 7 --scale 80)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "cc");
     app->footer(
         "Every control change of the controller (7 volume, 10 pan, 11 expression, 64 hold "
         "...) is scaled by a percentage, shifted, or set to one value; results stay within "

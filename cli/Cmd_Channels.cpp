@@ -36,9 +36,7 @@ int SplitKey(const std::string& by, const std::string& at, MidiF1Data& song) {
 
 CliCommand AddRenumberCommand(CLI::App& parent) {
     auto options = std::make_shared<RenumberOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "renumber", "Number the channels 1, 2, ... in track order (--keep 10 stays put)");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "renumber");
     app->footer(
         "Channels are numbered in the order their first track appears, skipping the "
         "channels listed in --keep, which keep their numbers. Drum parts stay drums on "
@@ -65,9 +63,7 @@ CliCommand AddRenumberCommand(CLI::App& parent) {
 
 CliCommand AddSplitCommand(CLI::App& parent) {
     auto options = std::make_shared<SplitOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "split", "Split a channel's tracks in two by pitch, length or velocity");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "split");
     app->footer(
         "Every track of --channel becomes two: the first keeps the notes at or above --at "
         "(higher, longer or louder), the one after it the others; both keep every other "
@@ -98,9 +94,7 @@ CliCommand AddSplitCommand(CLI::App& parent) {
 
 CliCommand AddSplitProgramsCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "split-programs", "Split a track of several instruments into one track each");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "split-programs");
     app->footer(
         "Each instrument (bank and program) the --track plays gets its own track on the "
         "lowest free channel (never 10); notes before the first program change play the "

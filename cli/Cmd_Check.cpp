@@ -160,9 +160,7 @@ bool Report(const CheckOptions& options, EditJob& job, const std::vector<Problem
 
 CliCommand AddCheckCommand(CLI::App& parent) {
     auto options = std::make_shared<CheckOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "check", "Report what breaks a device's rules, and where (exit 4 when anything does)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "check");
     app->footer(
         "Time signatures are always checked to stand at the start of a measure. Positions "
         "are BAR:BEAT:TICK from 1:1:0. Exit status 0 when everything passed, 4 when "

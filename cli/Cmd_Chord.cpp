@@ -48,7 +48,7 @@ std::string JsonOf(const std::string& name, const ChordNameCtl& chord) {
 }  // namespace
 
 CliCommand AddChordCommand(CLI::App& parent) {
-    CLI::App* app = parent.add_subcommand("chord", "Show the notes of chord names");
+    CLI::App* app = AddVerbApp(parent, "chord");
     auto names = std::make_shared<std::vector<std::string>>();
     auto json = std::make_shared<bool>(false);
     app->add_option("NAME", *names, "Chord names as markers write them: Cm7, F#, Bbsus4, C(9)")

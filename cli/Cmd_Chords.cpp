@@ -43,8 +43,7 @@ std::vector<Marker> MarkersOf(MidiF1Data& song, const std::vector<int>& tracks) 
 
 CliCommand AddChordsCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand("chords", "List the chord markers with their notes");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "chords");
     app->footer(
         "Every marker is read as a chord name (see `retrograde chord`); markers that name no "
         "chord are listed as such. Positions are BAR:BEAT:TICK from 1:1:0.");

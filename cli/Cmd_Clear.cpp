@@ -19,9 +19,7 @@ struct ClearOptions {
 
 CliCommand AddClearCommand(CLI::App& parent) {
     auto options = std::make_shared<ClearOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "clear", "Clear a span of the song, keeping its time (--from 5:1 --to 7:1)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "clear");
     app->footer(
         "The notes, texts and markers in [--from, --to) are removed and the span stays "
         "silent; what follows keeps its time. Notes sounding into the span end at --from. "

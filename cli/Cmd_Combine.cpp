@@ -46,9 +46,7 @@ std::string ReportText(const std::string& report) {
 
 CliCommand AddCombineCommand(CLI::App& parent) {
     auto options = std::make_shared<CombineOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "combine", "Merge tracks sharing a channel, a sound, the drums or a family of sounds");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "combine");
     app->footer(
         "--same-channel merges the tracks that play on one channel of one port (drums "
         "excepted) and names the channels that had several. --same-tone merges tracks of "
@@ -93,9 +91,7 @@ CliCommand AddCombineCommand(CLI::App& parent) {
 
 CliCommand AddFit16Command(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "fit16", "Bring a song for two ports (32 channels) down to 16 channels");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "fit16");
     app->footer(
         "A song that uses more than 16 channels has its drum tracks merged into one, then "
         "tracks of one sound, then of one family of sounds, until 16 channels or fewer "

@@ -67,8 +67,7 @@ int Run(const ConvertOptions& options) {
 
 CliCommand AddConvertCommand(CLI::App& parent) {
     auto options = std::make_shared<ConvertOptions>();
-    CLI::App* app =
-        parent.add_subcommand("convert", "Rewrite a Standard MIDI File as format 0 or format 1");
+    CLI::App* app = AddVerbApp(parent, "convert");
     app->footer(
         "Format 0 holds one track; format 1 written here holds a track for the meta "
         "events and one per channel.");

@@ -33,9 +33,7 @@ void EndNotesAt(MidiTrackData& track, int from) {
 
 CliCommand AddCutCommand(CLI::App& parent) {
     auto options = std::make_shared<CutOptions>();
-    CLI::App* app =
-        parent.add_subcommand("cut", "Cut a span out of the song (--from 5:1 --to 9:1)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "cut");
     app->footer(
         "The notes and pitch bends starting in [--from, --to) are removed, every other "
         "event of the span stays at --from, and what follows moves earlier by the span's "

@@ -54,8 +54,7 @@ private:
 
 CliCommand AddDemoCommand(CLI::App& parent) {
     auto options = std::make_shared<DemoOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "demo", "Mirror the bundled demo song and save it (both ways unless -H or -V)");
+    CLI::App* app = AddVerbApp(parent, "demo");
     app->footer(
         "The demo song is about 30 seconds of melody, chords, bass and drums, built into "
         "the program. Without -H or -V it is mirrored both ways.");

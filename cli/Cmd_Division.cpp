@@ -21,9 +21,7 @@ constexpr int kMaxDivision = 0x7FFF;
 
 CliCommand AddDivisionCommand(CLI::App& parent) {
     auto options = std::make_shared<DivisionOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "division", "Change the ticks per quarter note (--set 480), times rescaled");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "division");
     app->footer(
         "Every delta time and note length is rescaled to the new division, the rounding "
         "carried along so the song keeps its length; a note that would shrink to nothing "

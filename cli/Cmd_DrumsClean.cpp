@@ -69,9 +69,7 @@ std::vector<std::string> Changes(MidiF1Data& song, std::vector<Hit> before,
 
 CliCommand AddDrumsCleanCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "drums-clean", "Move drum notes outside the GM drum map into it and drop doubled hits");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "drums-clean");
     app->footer(
         "On every drum track (channel 10, or a channel a GS rhythm-part message makes "
         "drums) each note outside B1..A5 (35..81, the General MIDI drum map) becomes 35, "

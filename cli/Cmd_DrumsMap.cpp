@@ -67,9 +67,7 @@ std::unique_ptr<ToneMap> ReadToneMap(const std::string& path) {
 
 CliCommand AddDrumsMapCommand(CLI::App& parent) {
     auto options = std::make_shared<DrumsMapOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "drums-map", "Move drum sounds onto tone tracks as a map file says (--to-tone FILE)");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "drums-map");
     app->footer(
         "FILE holds one line per drum sound: kit,drum-note,program,tone-note, e.g.\n"
         "  0,38,0,60   # kit 0's snare played by the piano on C4\n"

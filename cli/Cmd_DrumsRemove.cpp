@@ -19,9 +19,7 @@ struct DrumsRemoveOptions {
 
 CliCommand AddDrumsRemoveCommand(CLI::App& parent) {
     auto options = std::make_shared<DrumsRemoveOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "drums-remove", "Remove one drum sound (--note 49) from the drum tracks of a kit");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "drums-remove");
     app->footer(
         "Every note of that number goes from each drum track whose kit (its first program "
         "change, 0 without one) and bank (its first bank select MSB, 0 without one) are "

@@ -126,8 +126,7 @@ int Run(const DumpOptions& options) {
 
 CliCommand AddDumpCommand(CLI::App& parent) {
     auto options = std::make_shared<DumpOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "dump", "List every event: tick, measure:beat:tick, channel, event and its values");
+    CLI::App* app = AddVerbApp(parent, "dump");
     app->footer(
         "The song as the program holds it: all tracks merged, each note one event with "
         "its length. Channels count from 1; -- marks an event without a channel. Notes "

@@ -16,8 +16,7 @@ struct ExtractOptions {
 
 CliCommand AddExtractCommand(CLI::App& parent) {
     auto options = std::make_shared<ExtractOptions>();
-    CLI::App* app = parent.add_subcommand("extract", "Keep only one channel's events");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "extract");
     app->footer(
         "Every track with channel events keeps only those of the channel (and its end); "
         "tracks without a channel (tempo, time and key signatures) stay as they are.");

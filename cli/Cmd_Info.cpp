@@ -344,10 +344,7 @@ int RunAll(const std::vector<std::string>& inputs, bool json) {
 CliCommand AddInfoCommand(CLI::App& parent) {
     auto inputs = std::make_shared<std::vector<std::string>>();
     auto json = std::make_shared<bool>(false);
-    CLI::App* app = parent.add_subcommand(
-        "info",
-        "Summarise a song: format, tracks, length, channels, drums, tempos, names, roles, "
-        "each channel's volume, program and notes, voices");
+    CLI::App* app = AddVerbApp(parent, "info");
     app->add_option("INPUT", *inputs, "The songs to read ('-': standard input)")->required();
     app->add_flag("--json", *json, "Report as JSON, one object per input and line");
     return {app, [inputs, json] { return RunAll(*inputs, *json); }};

@@ -17,9 +17,7 @@ struct InsertOptions {
 
 CliCommand AddInsertCommand(CLI::App& parent) {
     auto options = std::make_shared<InsertOptions>();
-    CLI::App* app =
-        parent.add_subcommand("insert", "Open an empty stretch (--at 5:1 --length 2bars)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "insert");
     app->footer(
         "Everything from --at on moves later by --length, in every track (or the one "
         "--track names), so the tracks stay together. Notes sounding at --at keep their "

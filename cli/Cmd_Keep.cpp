@@ -21,9 +21,7 @@ struct KeepOptions {
 
 CliCommand AddKeepCommand(CLI::App& parent) {
     auto options = std::make_shared<KeepOptions>();
-    CLI::App* app =
-        parent.add_subcommand("keep", "Keep only some bars (--bars 9-16,25-32), joined end to end");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "keep");
     app->footer(
         "Every track keeps the bars listed, in order, and loses the rest; the set-up "
         "(resets, drum parts, programs, controllers, tempo) in force where a kept stretch "

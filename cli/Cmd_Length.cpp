@@ -47,9 +47,7 @@ std::unique_ptr<MidiF1TrackData> TempoMap(MidiF1Data& song) {
 
 CliCommand AddLengthCommand(CLI::App& parent) {
     auto options = std::make_shared<LengthOptions>();
-    CLI::App* app =
-        parent.add_subcommand("length", "Show how many seconds the song plays (up to --to)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "length");
     app->footer(
         "Seconds from the start to the end of the song (its longest track, or the one "
         "--track names), or to --to, under the song's tempo changes; past the last tempo "

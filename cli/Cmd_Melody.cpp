@@ -8,8 +8,7 @@
 
 CliCommand AddMelodyCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand("melody", "Keep only the top line of a track");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "melody");
     app->footer(
         "Of notes struck together an octave apart the lower goes; of each chord only the "
         "highest note stays, and no note sounds past the start of the next; a short note "

@@ -22,9 +22,7 @@ struct MergeOptions {
 
 CliCommand AddMergeTracksCommand(CLI::App& parent) {
     auto options = std::make_shared<MergeOptions>();
-    CLI::App* app =
-        parent.add_subcommand("merge-tracks", "Merge tracks into the first listed (--tracks 2,3)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "merge-tracks");
     app->footer(
         "The other listed tracks are merged into the first, in the order given, and "
         "removed; track names are joined with \" / \". Without --balance events are "

@@ -60,8 +60,7 @@ void AddMirrorFlags(CLI::App* app, MirrorChoice& choice) {
 
 CliCommand AddMirrorCommand(CLI::App& parent) {
     auto options = std::make_shared<MirrorOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "mirror", "Mirror a song backwards (-H) and/or upside down (-V); save as format 0");
+    CLI::App* app = AddVerbApp(parent, "mirror");
     app->footer(
         "Does what the window's save action does: the song is read (format 0 or 1), "
         "-H reverses it in time (every note keeps its length), -V turns every melodic "

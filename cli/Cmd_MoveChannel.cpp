@@ -17,9 +17,7 @@ struct MoveChannelOptions {
 
 CliCommand AddMoveChannelCommand(CLI::App& parent) {
     auto options = std::make_shared<MoveChannelOptions>();
-    CLI::App* app =
-        parent.add_subcommand("move-channel", "Move a channel's events to another channel");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "move-channel");
     app->footer(
         "Every event of channel --from goes to channel --to, GS part messages (a part "
         "switched to drums, part equalizer) included. A format-0 song is edited track by "

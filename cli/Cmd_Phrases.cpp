@@ -18,8 +18,7 @@ struct PhrasesOptions {
 
 CliCommand AddPhrasesCommand(CLI::App& parent) {
     auto options = std::make_shared<PhrasesOptions>();
-    CLI::App* app = parent.add_subcommand("phrases", "Show the phrase breaks of a track");
-    app->group("Inspect");
+    CLI::App* app = AddVerbApp(parent, "phrases");
     app->footer(
         "A phrase break is where no note sounds and the rest lasts --min-rest at least; "
         "each is shown as BAR:BEAT:TICK where the rest begins. The end of the track is no "

@@ -22,8 +22,7 @@ struct PlayOptions {
 
 CliCommand AddPlayCommand(CLI::App& parent) {
     auto options = std::make_shared<PlayOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "play", "Play a song, backwards (-H) and/or upside down (-V), until it ends");
+    CLI::App* app = AddVerbApp(parent, "play");
     app->footer(
         "Shows the elapsed and the total time; Ctrl-C stops the song cleanly (every note "
         "off, the ports closed). Without a sound device the built-in synthesizer plays "

@@ -9,9 +9,7 @@
 
 CliCommand AddPolyCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "poly", "Show the most notes sounding at once and the voices, per track and song");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "poly");
     app->footer(
         "Notes at once: counted at the end of every tick, so a note ending where another "
         "begins is not counted with it. Voices: the most note numbers sounding at once on "

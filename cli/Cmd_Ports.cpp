@@ -8,7 +8,7 @@
 #include "playback/MidiDestinations.h"
 
 CliCommand AddPortsCommand(CLI::App& parent) {
-    CLI::App* app = parent.add_subcommand("ports", "List the outputs a song can be played on");
+    CLI::App* app = AddVerbApp(parent, "ports");
     app->footer(
         "Item 0, MIDI_MAPPER, is the built-in synthesizer (FluidSynth behind the program's own "
         "port \"QZ\"); the others are the destinations of the MIDI system (the ALSA sequencer, "

@@ -65,9 +65,7 @@ void InsertAtStart(MidiTrackData& track, const MidiTrackData& made) {
 
 CliCommand AddProgramCommand(CLI::App& parent) {
     auto options = std::make_shared<ProgramOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "program", "Give a channel another instrument (--channel 1 --program 25)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "program");
     app->footer(
         "Every program change of the channel gets the new program (and with --bank every "
         "bank select the new bank). A channel without one gets it at the start of its "

@@ -16,9 +16,7 @@ struct QuantizeOptions {
 
 CliCommand AddQuantizeCommand(CLI::App& parent) {
     auto options = std::make_shared<QuantizeOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "quantize", "Move every event to the nearest point of a grid (--grid 1/16)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "quantize");
     app->footer(
         "Each event goes to the grid point nearest its time (exactly half way rounds "
         "earlier); events keep their order and notes their lengths. A format-0 song is "

@@ -30,8 +30,7 @@ int CountOutside(const MidiTrackData& track, int low, int high) {
 
 CliCommand AddRangeCommand(CLI::App& parent) {
     auto options = std::make_shared<RangeOptions>();
-    CLI::App* app = parent.add_subcommand("range", "Fold or delete notes outside a range");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "range");
     app->footer(
         "Notes above --high move down and notes below --low move up an octave at a time "
         "until they fit; with --delete they are deleted instead. The range spans an octave "

@@ -54,9 +54,7 @@ Priority ReadPriority(const std::string& path) {
 
 CliCommand AddReducePolyCommand(CLI::App& parent) {
     auto options = std::make_shared<ReduceOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "reduce-poly", "Cut notes so that at most --voices sound at once in the song");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "reduce-poly");
     app->footer(
         "The whole song is reduced as one, and written with one track per channel (the "
         "track names kept by channel). Where more notes sound than allowed, notes are cut "

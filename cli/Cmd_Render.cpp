@@ -40,8 +40,7 @@ void ShowBar(double done, double total) {
 
 CliCommand AddRenderCommand(CLI::App& parent) {
     auto options = std::make_shared<RenderCommandOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "render", "Render a song, mirrored as asked, to a WAV file (44.1 kHz stereo)");
+    CLI::App* app = AddVerbApp(parent, "render");
     app->footer(
         "The song is played by the program's own sequencer on a virtual clock into the "
         "built-in synthesizer, as fast as the machine allows. The SoundFont is "

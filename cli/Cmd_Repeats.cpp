@@ -27,9 +27,7 @@ int CountNotes(const MidiTrackData& track) {
 
 CliCommand AddRepeatsCommand(CLI::App& parent) {
     auto options = std::make_shared<RepeatsOptions>();
-    CLI::App* app =
-        parent.add_subcommand("repeats", "Show the longest passage of a track that comes again");
-    app->group("Inspect");
+    CLI::App* app = AddVerbApp(parent, "repeats");
     app->footer(
         "The notes are compared one by one along the passage, in time and pitch, after "
         "grace notes are absorbed and times are put on the --grid: so it suits melody "

@@ -92,9 +92,7 @@ void Splice(MidiTrackData& track, MidiTrackData& block) {
 
 CliCommand AddSetupCommand(CLI::App& parent) {
     auto options = std::make_shared<SetupOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "setup", "Set the song's start: system on, master volume, tempo, time, key");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "setup");
     app->footer(
         "The chosen events go to the start of the first track (or the one --track names), "
         "in this order: system on, master volume, tempo, time signature, key signature. "

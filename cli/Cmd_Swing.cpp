@@ -30,8 +30,7 @@ bool HasChords(const MidiTrackData& track) {
 
 CliCommand AddSwingCommand(CLI::App& parent) {
     auto options = std::make_shared<SwingOptions>();
-    CLI::App* app = parent.add_subcommand("swing", "Swing straight notes of a length (--unit 1/8)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "swing");
     app->footer(
         "Each pair of notes of the given length becomes long-short: the notes of every "
         "window of two such lengths move to its start, its third and its two thirds. "

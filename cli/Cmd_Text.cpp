@@ -63,9 +63,7 @@ int Convert(MidiEvent& event, bool letters, bool kana, MidiTrackData& single) {
 
 CliCommand AddTextCommand(CLI::App& parent) {
     auto options = std::make_shared<TextOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "text", "Turn full-width letters and katakana of the song's texts half-width");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "text");
     app->footer(
         "--halfwidth turns the full-width (two-byte Shift-JIS) letters and digits "
         "(--letters) and katakana (--kana) of every text, name, lyric, marker and cue "

@@ -17,9 +17,7 @@ struct ThinOptions {
 
 CliCommand AddThinCommand(CLI::App& parent) {
     auto options = std::make_shared<ThinOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "thin", "Cut notes so that at most --voices sound at once in a track");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "thin");
     app->footer(
         "A new note cuts the note just below the highest sounding one (with --voices 1, the "
         "highest), so the top line and new entries survive. In a drum track the least used "

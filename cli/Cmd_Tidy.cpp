@@ -79,9 +79,7 @@ int TidyTracks(MidiF1Data& song) {
 
 CliCommand AddTidyCommand(CLI::App& parent) {
     auto options = std::make_shared<EditOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "tidy", "Remove what no one can hear: doubled notes, repeated and overridden changes");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "tidy");
     app->footer(
         "In this order: doubled notes, repeated program changes, bank selects with "
         "programs, controller changes no note heard or that repeat a value, volume and "

@@ -37,8 +37,7 @@ bool HasName(const MidiTrackData& track) {
 
 CliCommand AddTitleCommand(CLI::App& parent) {
     auto options = std::make_shared<TitleOptions>();
-    CLI::App* app = parent.add_subcommand("title", "Set the song's title (--set \"...\")");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "title");
     app->footer(
         "The title is the name of the song's conductor track (the first track holding only "
         "meta events; without one, the first track). Every name it holds is replaced; a "

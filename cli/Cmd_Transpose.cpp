@@ -18,8 +18,7 @@ struct TransposeOptions {
 
 CliCommand AddTransposeCommand(CLI::App& parent) {
     auto options = std::make_shared<TransposeOptions>();
-    CLI::App* app = parent.add_subcommand("transpose", "Move notes up or down (--semitones N)");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "transpose");
     app->footer(
         "Every note moves by the given semitones; a note that would leave the MIDI range "
         "(C-1 to G9) is folded back into it by whole octaves. Drum tracks are left alone "

@@ -18,9 +18,7 @@ struct TrimOptions {
 
 CliCommand AddTrimCommand(CLI::App& parent) {
     auto options = std::make_shared<TrimOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "trim", "Cut the start (--start 5:1) and/or the end (--end 33:1) off the song");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "trim");
     app->footer(
         "--start: everything moves that much earlier; notes before it go, and the set-up "
         "before it (resets, programs, controllers, tempo, names) stays at the new start. "

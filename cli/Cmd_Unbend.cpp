@@ -32,8 +32,7 @@ int CountBends(MidiF1Data& song) {
 
 CliCommand AddUnbendCommand(CLI::App& parent) {
     auto options = std::make_shared<UnbendOptions>();
-    CLI::App* app = parent.add_subcommand("unbend", "Play pitch bends as notes in whole semitones");
-    app->group("Edit songs");
+    CLI::App* app = AddVerbApp(parent, "unbend");
     app->footer(
         "On every track that does not play drums, each note sounding under a bend is moved "
         "by the bend's whole semitones and split where a later bend changes them, a little "

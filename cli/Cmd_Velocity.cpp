@@ -28,8 +28,7 @@ bool Chosen(const MidiEvent& e, int channel) {
 
 CliCommand AddVelocityCommand(CLI::App& parent) {
     auto options = std::make_shared<VelocityOptions>();
-    CLI::App* app = parent.add_subcommand("velocity", "Scale, shift or fade note velocities");
-    app->group("Edit tracks");
+    CLI::App* app = AddVerbApp(parent, "velocity");
     app->footer(
         "--normalize scales each channel so that its loudest note plays at 127. --add "
         "shifts every velocity, staying within 1..127 so no note falls silent. --fade-out "

@@ -1,8 +1,9 @@
 // The subcommands of the `retrograde` program. Each lives in its own
-// Cmd_*.cpp and is registered from main.cpp.
+// Cmd_*.cpp and is listed in main.cpp's verb table.
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 
@@ -14,6 +15,10 @@ struct CliCommand {
     CLI::App* app = nullptr;
     std::function<int()> run;
 };
+
+// The verb's own app under parent, with the group and the summary that the
+// program's verb table (main.cpp) lists it with.
+CLI::App* AddVerbApp(CLI::App& parent, std::string_view name);
 
 // -H, -V and --carry-state, as mirror, play and render take them.
 void AddMirrorFlags(CLI::App* app, MirrorChoice& choice);
