@@ -70,6 +70,15 @@ TEST(SongF1, SplitsFormatZeroAndSavesFormatOne) {
     ASSERT_EQ(saved.track_count, 3);
     EXPECT_EQ(Events(*saved.GetTrack(1)), piano);
     EXPECT_TRUE(sink.Messages().empty());
+
+    // A span of ticks copied from a Q1 song: every track, cut to the span.
+    saved.Q2toQ1();
+    MidiF1Data span(&saved, 96, 192);
+    ASSERT_EQ(span.track_count, 3);
+    EXPECT_EQ(span.form, kFormQ1);
+    span.Q1toQ2();
+    EXPECT_EQ(Dump(*span.GetTrack(1)),
+              (Lines{"0 META3 Piano", "0 PC c0 1", "0 N c0 n62 d96", "96 EOT"}));
 }
 
 TEST(SongF1, TrackCountsWrongFormatsLargeImagesAndOnceMessages) {
