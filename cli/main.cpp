@@ -223,6 +223,13 @@ int HandOnToPlayback(char** argv) {
 }
 #endif
 
+// The verb's own app under parent, with its group and summary.
+CLI::App* AddListedApp(CLI::App& parent, const Verb& verb) {
+    CLI::App* app = parent.add_subcommand(std::string(verb.name), std::string(verb.summary));
+    if (!verb.group.empty()) app->group(std::string(verb.group));
+    return app;
+}
+
 // Adds the verbs to app: all of them, or only the one named only; with
 // outline, each as its name and summary alone, which is all the program's
 // own help shows of them. A verb is checked to bear the name it is listed
@@ -232,7 +239,7 @@ std::vector<CliCommand> AddVerbs(CLI::App& app, std::string_view only, bool outl
     for (const Verb& verb : kVerbs) {
         if (!only.empty() && verb.name != only) continue;
         if (outline || verb.add == nullptr) {
-            AddVerbApp(app, verb.name)->allow_extras();
+            AddListedApp(app, verb)->allow_extras();
             continue;
         }
         commands.push_back(verb.add(app));
@@ -249,9 +256,7 @@ CLI::App* AddVerbApp(CLI::App& parent, std::string_view name) {
     const auto* verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),
                                     [&](const Verb& listed) { return listed.name == name; });
     if (verb == std::end(kVerbs)) throw std::logic_error("no verb " + std::string(name));
-    CLI::App* app = parent.add_subcommand(std::string(verb->name), std::string(verb->summary));
-    if (!verb->group.empty()) app->group(std::string(verb->group));
-    return app;
+    return AddListedApp(parent, *verb);
 }
 
 int main(int argc, char** argv) {
